@@ -1,0 +1,276 @@
+#include "controller/tumbraController.h"
+
+#include <climits>
+#include <new>
+
+#include <QDebug>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+#include "controller/propagationProbability.h"
+#include "engine/aggregation.h"
+#include "engine/monteCarloDriver.h"
+#include "engine/randomGenerator.h"
+#include "engine/stopCriterion.h"
+#include "engine/terrainDerivatives.h"
+#include "raster/consistencyChecks.h"
+#include "raster/gridReader.h"
+#include "raster/outputFiles.h"
+
+namespace {
+enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
+}
+
+// Forwards what the raster code reports to the controller's signals.
+class tumbraController::signalSink final : public messageSink
+{
+public:
+    explicit signalSink(tumbraController& controller) : controller_(controller) {}
+    void error(const QString& text) override { emit controller_.displayError(text); }
+    void warning(const QString& text) override { emit controller_.displayWarning(text); }
+    void message(const QString& text) override { emit controller_.displayMessage(text); }
+    void warningBox(const QString& text) override { emit controller_.requestWarningBox(text); }
+
+private:
+    tumbraController& controller_;
+};
+
+tumbraController::tumbraController() : sink_(std::make_unique<signalSink>(*this)) {}
+
+tumbraController::~tumbraController() = default;
+
+static bool isRegularFile(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    return info.exists() && info.isFile();
+}
+
+bool tumbraController::setDigitalElevationModel(const QString& fileName)
+{
+    if (!isRegularFile(fileName))
+        return false;
+    demFile = fileName;
+    inputFileType = inputFileTypeFromName(fileName);
+    return true;
+}
+
+bool tumbraController::setStartCellsFile(const QString& fileName)
+{
+    if (!isRegularFile(fileName))
+        return false;
+    startCellsFile_ = fileName;
+    return true;
+}
+
+resultViewData tumbraController::resultView() const
+{
+    return resultViewData{demHeader.nrows, demHeader.ncols, demHeader.cellsize, displayGrid};
+}
+
+int tumbraController::progressValue(uint64_t count, uint64_t total)
+{
+    const uint64_t maxValue = static_cast<uint64_t>(INT_MAX);
+    if (total <= maxValue)
+        return static_cast<int>(count);
+    const uint64_t divisor = total / maxValue + 1;
+    return static_cast<int>(count / divisor);
+}
+
+void tumbraController::closeStream(asciiGridStream& stream) { stream.close(); }
+
+void tumbraController::finishProcessing(int code)
+{
+    closeStream(demStream);
+    closeStream(startCellsStream);
+    abortRequested.store(false);
+    running.store(false);
+    emit resetProgressBar();
+    emit done(code);
+    emit displayMessage(code == completed || code == stoppedByUser ? QStringLiteral("Done.")
+                                                                    : QStringLiteral("Done with errors."));
+}
+
+void tumbraController::runProcess()
+{
+    running.store(true);
+    abortRequested.store(false);
+    startTime = QDateTime::currentDateTime();
+    int code = failed;
+    try {
+        code = runPipeline() ? (abortRequested.load() ? stoppedByUser : completed) : failed;
+    } catch (const std::bad_alloc&) {
+        emit displayError(QStringLiteral("Process ran out of memory. Aborting."));
+        code = failed;
+    } catch (...) {
+        emit displayError(QStringLiteral("Unhandled exception. Aborting."));
+        code = failed;
+    }
+    finishProcessing(code);
+}
+
+bool tumbraController::openDigitalElevationModel()
+{
+    closeStream(demStream);
+    if (inputFileType != esriAsciiGrid) {
+        // Without a word here the run would fail in silence.
+        emit displayError(QStringLiteral("The file type of DEM %1 is not supported. "
+                                         "Supported are ESRI ASCII grids with the suffix .asc or .txt.")
+                              .arg(demFile));
+        return false;
+    }
+    return readGridHeader(demFile, demHeader, demStream, *sink_);
+}
+
+bool tumbraController::openStartCells()
+{
+    if (inputFileType != esriAsciiGrid)
+        return false;
+    return readGridHeader(startCellsFile_, startCellsHeader, startCellsStream, *sink_);
+}
+
+// A zero step would make the profile sampling or the trajectory endless.
+bool tumbraController::checkSettings()
+{
+    if (!(settings_.straightDistance > 0.0)) {
+        emit displayError(QStringLiteral("The segment length must be greater than 0."));
+        return false;
+    }
+    if (!(settings_.profileStep > 0.0)) {
+        emit displayError(QStringLiteral("The profile step must be greater than 0."));
+        return false;
+    }
+    return true;
+}
+
+bool tumbraController::selectStopCriterion()
+{
+    if (auto selected = makeStopCriterion(settings_.riskIntensity))
+        stopCriterion = std::move(selected);
+    if (!stopCriterion) {
+        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(settings_.riskIntensity));
+        return false;
+    }
+    return true;
+}
+
+static bool hasValidDimensions(const rasterHeader& header)
+{
+    return header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f;
+}
+
+bool tumbraController::runPipeline()
+{
+    if (!checkSettings())
+        return false;
+    if (!openDigitalElevationModel())
+        return false;
+    if (!hasValidDimensions(demHeader)) {
+        emit displayError(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
+                                         "greater than 0.")
+                              .arg(demFile));
+        return false;
+    }
+
+    elevationGrid_.clear();
+    if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols)) {
+        emit displayError(QStringLiteral("No complete data row could be read from file %1.").arg(demFile));
+        return false;
+    }
+    if (elevationGrid_.rows() < demHeader.nrows) {
+        emit displayError(QStringLiteral("File %1 holds %2 complete data rows, but its header announces %3.")
+                              .arg(demFile)
+                              .arg(elevationGrid_.rows())
+                              .arg(demHeader.nrows));
+        return false;
+    }
+
+    grid<double> hillshadeGrid;
+    grid<double> aspectGrid;
+    if (!computeHillshadeGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, hillshadeGrid))
+        return false;
+    if (!computeAspectGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
+                           demHeader.nodataValue, aspectGrid))
+        return false;
+
+    closeStream(startCellsStream);
+    if (!openStartCells())
+        return false;
+    if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
+        return false;
+    std::vector<startCell> startCells;
+    if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))
+        return false;
+    if (startCells.empty()) {
+        emit displayError(QStringLiteral("No start cells found. Aborting."));
+        return false;
+    }
+    if (!selectStopCriterion())
+        return false;
+
+    const uint64_t progressTotal =
+        static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
+        * static_cast<uint64_t>(startCells.size());
+    emit initProgressBar(progressValue(progressTotal, progressTotal));
+
+    randomGenerator generator;
+    propagationOutput result;
+    result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
+    result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
+    displayGrid.assign(demHeader.nrows, demHeader.ncols, 0);
+
+    QElapsedTimer loopTimer;
+    loopTimer.start();
+    int lastProgress = -1;
+    const propagationInput input{elevationGrid_, demHeader,      aspectGrid,    startCells,
+                                 settings_,      *stopCriterion, abortRequested};
+    runPropagation(input, generator, result, [&](uint64_t finished) {
+        const int value = progressValue(finished, progressTotal);
+        if (value != lastProgress) {
+            lastProgress = value;
+            emit setProgressBar(value);
+        }
+    });
+    if (result.outOfMemory)
+        throw std::bad_alloc();
+    qDebug() << "loopTime" << loopTimer.elapsed();
+
+    grid<double> reachProbability;
+    aggregateResults(result.passageCounts, result.reachingStartCells, hillshadeGrid, progressTotal,
+                     settings_.numberOfSimulations, reachProbability, displayGrid);
+    endTime = QDateTime::currentDateTime();
+
+    if (abortRequested.load()) {
+        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+        return true;
+    }
+
+    bool allWritten = true;
+    auto keep = [&allWritten](writeOutcome outcome) {
+        if (outcome == writeOutcome::failed)
+            allWritten = false;
+    };
+    keep(writeCountGrid(QStringLiteral("N.asc"), demHeader, result.passageCounts, *sink_));
+    keep(writeProbabilityGrid(QStringLiteral("Reach_prob.asc"), demHeader, reachProbability, *sink_));
+    if (settings_.saveTrajectories)
+        keep(writeTrajectoryPoints(QStringLiteral("trajectory_points.txt"), result.trajectories, *sink_));
+
+    logReport report;
+    report.startTime = startTime;
+    report.endTime = endTime;
+    report.demFile = demFile;
+    report.startCellsFile = startCellsFile_;
+    report.dem = demHeader;
+    report.numberOfSimulations = settings_.numberOfSimulations;
+    report.straightDistance = settings_.straightDistance;
+    report.profileStep = settings_.profileStep;
+    report.maxDeviationAngle = settings_.maxDeviationAngle;
+    report.initialFallHeight = settings_.initialFallHeight;
+    const QStringList& labels = propagationProbabilityLabels();
+    report.riskLabel = settings_.riskIntensity >= 0 && settings_.riskIntensity < labels.size()
+                           ? labels.at(settings_.riskIntensity)
+                           : QString();
+    report.resultsFolder = QDir::currentPath();
+    keep(writeLogFile(QStringLiteral("log.txt"), report, *sink_));
+    return allWritten;
+}

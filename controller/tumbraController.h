@@ -1,0 +1,116 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include "engine/simulationSettings.h"
+#include "raster/asciiGridStream.h"
+#include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
+
+class iStopCriterionStrategy;
+
+// What the window needs to draw the result map after a run.
+struct resultViewData
+{
+    int nrows = 0;
+    int ncols = 0;
+    float cellsize = 0.0f;
+    const grid<int32_t>& displayGrid;
+};
+
+// Performs runs. Lives on a worker thread; front ends set its values while
+// no run is in progress, start a run through the queued runProcess slot and
+// learn everything else from its signals.
+class tumbraController : public QObject
+{
+    Q_OBJECT
+
+public:
+    tumbraController();
+    ~tumbraController() override;
+
+    void setStraightDistance(double value) { settings_.straightDistance = value; }
+    double straightDistance() const { return settings_.straightDistance; }
+    void setNumberOfSimulations(int value) { settings_.numberOfSimulations = value; }
+    int numberOfSimulations() const { return settings_.numberOfSimulations; }
+    void setMaxDeviationAngle(int value) { settings_.maxDeviationAngle = value; }
+    int maxDeviationAngle() const { return settings_.maxDeviationAngle; }
+    void setProfileStep(double value) { settings_.profileStep = value; }
+    double profileStep() const { return settings_.profileStep; }
+    void setRiskIntensity(int value) { settings_.riskIntensity = value; }
+    int riskIntensity() const { return settings_.riskIntensity; }
+    void setInitialFallHeight(double value) { settings_.initialFallHeight = value; }
+    double initialFallHeight() const { return settings_.initialFallHeight; }
+    void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
+    bool saveTrajectories() const { return settings_.saveTrajectories; }
+    const simulationSettings& settings() const { return settings_; }
+
+    // Accept only names of existing regular files.
+    bool setDigitalElevationModel(const QString& fileName);
+    bool setStartCellsFile(const QString& fileName);
+    QString digitalElevationModel() const { return demFile; }
+    QString startCellsFile() const { return startCellsFile_; }
+    int32_t fileType() const { return inputFileType; }
+
+    void requestAbort() { abortRequested.store(true); }
+    bool isRunning() const { return running.load(); }
+    resultViewData resultView() const;
+
+    const elevationGrid& elevations() const { return elevationGrid_; }
+    const rasterHeader& demRasterHeader() const { return demHeader; }
+
+    // The int that progress signals carry for a count of finished
+    // trajectories: the count itself while the run's total fits an int,
+    // scaled down otherwise so the bar still runs from 0 to its maximum.
+    static int progressValue(uint64_t count, uint64_t total);
+
+signals:
+    void initProgressBar(int total);
+    void setProgressBar(int progress);
+    void resetProgressBar();
+    void done(int code);
+    void displayError(QString errorText);
+    void displayWarning(QString warningText);
+    void displayMessage(QString text);
+    // A modal warning box for the user; the front end shows it.
+    void requestWarningBox(QString text);
+
+public slots:
+    void runProcess();
+
+private:
+    class signalSink;
+    friend class signalSink;
+
+    bool openDigitalElevationModel();
+    bool openStartCells();
+    bool checkSettings();
+    bool selectStopCriterion();
+    bool runPipeline();
+    bool writeOutputs();
+    void finishProcessing(int code);
+    static void closeStream(asciiGridStream& stream);
+
+    QString demFile;
+    asciiGridStream demStream;
+    elevationGrid elevationGrid_;
+    rasterHeader demHeader;
+    grid<int32_t> displayGrid;
+    simulationSettings settings_;
+    std::shared_ptr<iStopCriterionStrategy> stopCriterion;
+    QString startCellsFile_;
+    asciiGridStream startCellsStream;
+    rasterHeader startCellsHeader;
+    QDateTime startTime;
+    QDateTime endTime;
+    int32_t inputFileType = unsupportedFile;
+    std::atomic<bool> abortRequested{false};
+    std::atomic<bool> running{false};
+    std::unique_ptr<signalSink> sink_;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "engine/simulationSettings.h"
+#include "raster/rasterTypes.h"
+
+class iStopCriterionStrategy;
+class randomGenerator;
+
+// Everything a propagation reads; shared read-only by all threads.
+struct propagationInput
+{
+    const elevationGrid& elevation;
+    const rasterHeader& dem;
+    const grid<double>& aspect;
+    const std::vector<startCell>& startCells;
+    const simulationSettings& settings;
+    const iStopCriterionStrategy& stopCriterion;
+    const std::atomic<bool>& abortRequested;
+};
+
+// What a propagation fills. The caller sizes passageCounts and
+// reachingStartCells (nrows x ncols, all 0) before the call.
+struct propagationOutput
+{
+    grid<int32_t> passageCounts;
+    grid<int32_t> reachingStartCells;
+    trajectoryList trajectories;
+    uint64_t progressCount = 0;  // trajectories finished and merged
+    bool outOfMemory = false;    // memory ran out inside the parallel work
+};
+
+// Called after every finished trajectory with the new progress count, from
+// whichever thread finished it, one call at a time and in increasing order.
+using progressCallback = std::function<void(uint64_t finishedTrajectories)>;
+
+// Simulates settings.numberOfSimulations trajectories from every start cell.
+// Returns when all are done, or early when abortRequested is set or memory
+// ran out (output.outOfMemory). With one OpenMP thread the generator is
+// consumed start cell by start cell, simulation by simulation.
+void runPropagation(const propagationInput& input, randomGenerator& generator, propagationOutput& output,
+                    const progressCallback& onProgress);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <vector>
+
+#include <QString>
+
+#include "raster/asciiGridStream.h"
+#include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
+
+// Opens the named file into the stream, scans the header lines and parses
+// the first six by position; leaves the stream at the first data line.
+bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStream& stream, messageSink& sink);
+
+// Appends complete rows of ncols values, at most nrows; the first row holding
+// an unreadable value, and every row after it, is dropped. True if at least
+// one row was stored.
+bool readElevationRows(asciiGridStream& stream, elevationGrid& elevation, int nrows, int ncols);
+
+// Appends the cells holding a value greater than 0, in file order.
+bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int nrows, int ncols, messageSink& sink);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
+
+// How writing one output file ended. Files are written through a temporary
+// file that replaces the target only once everything was written, so a
+// failed write leaves an earlier file of that name untouched.
+enum class writeOutcome
+{
+    written,
+    notOpened,  // could not be opened (warning box requested) or its folder made: skipped
+    failed      // opened but not completely written: an error naming the file was reported
+};
+
+// What log.txt reports about a run.
+struct logReport
+{
+    QDateTime startTime;
+    QDateTime endTime;
+    QString demFile;
+    QString startCellsFile;
+    rasterHeader dem;
+    int numberOfSimulations = 0;
+    double straightDistance = 0.0;
+    double profileStep = 0.0;
+    int maxDeviationAngle = 0;
+    double initialFallHeight = 0.0;
+    QString riskLabel;
+    QString resultsFolder;  // absolute path
+};
+
+writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
+                            messageSink& sink);
+writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
+                                  const grid<double>& probability, messageSink& sink);
+writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink);
+writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink);

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+
+#include "raster/grid.h"
+
+// Header of an ESRI ASCII grid. nrows is kept ahead of ncols although the
+// file gives ncols first. All numeric fields are 0 until parsed.
+struct rasterHeader
+{
+    enum spatialReferenceKind : int32_t { undefined = 0, corner = 1, center = 2 };
+
+    int32_t nrows = 0;
+    int32_t ncols = 0;
+    float xll = 0.0f;
+    float yll = 0.0f;
+    float cellsize = 0.0f;
+    float nodataValue = 0.0f;
+    int32_t spatialReference = undefined;
+};
+
+// "undefined", "corner" or "center", indexed by rasterHeader::spatialReference;
+// the writer builds the "xll..." and "yll..." keywords from it.
+const char* spatialReferenceName(int32_t spatialReference);
+
+// A start cell: zero-based row and column in the start-cells raster.
+struct startCell
+{
+    int32_t row = 0;
+    int32_t col = 0;
+    bool operator==(const startCell& other) const { return row == other.row && col == other.col; }
+};
+
+// A recorded point of a trajectory: world x and y, terrain elevation z.
+struct trajectoryPoint
+{
+    float x = 0.0f;
+    float y = 0.0f;
+    float z = 0.0f;
+};
+using trajectoryList = std::vector<std::vector<trajectoryPoint>>;
+
+// Elevations are parsed as 32-bit floats, so storing them as floats keeps
+// every value exactly while halving the memory of a widened copy; readers of
+// the grid widen to double where the arithmetic asks for it.
+using elevationGrid = grid<float>;
+
+// Decided from the DEM file's suffix, compared without regard to case.
+enum inputFileType : int32_t { unsupportedFile = 0, esriAsciiGrid = 1, geoTiff = 2 };
+int32_t inputFileTypeFromName(const QString& fileName);
