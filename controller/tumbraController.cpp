@@ -112,6 +112,10 @@ void tumbraController::runProcess()
 bool tumbraController::openDigitalElevationModel()
 {
     closeStream(demStream);
+    if (demFile.isEmpty()) {
+        emit displayError(QStringLiteral("No file name provided!"));
+        return false;
+    }
     if (inputFileType != esriAsciiGrid) {
         // Without a word here the run would fail in silence.
         emit displayError(QStringLiteral("The file type of DEM %1 is not supported. "

@@ -1,0 +1,227 @@
+#include "app/headlessRun.h"
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <omp.h>
+
+#include "controller/resultMap.h"
+
+namespace {
+
+std::atomic<tumbraController*> interruptTarget{nullptr};
+
+// Only an atomic store happens here, which is safe in a signal handler. A
+// second Ctrl-C falls back to the default action and ends the process.
+extern "C" void onInterrupt(int)
+{
+    if (tumbraController* controller = interruptTarget.load())
+        controller->requestAbort();
+    std::signal(SIGINT, SIG_DFL);
+}
+
+void printLine(std::FILE* stream, const QString& text)
+{
+    std::fprintf(stream, "%s\n", qUtf8Printable(text));
+    std::fflush(stream);
+}
+
+QString clockText(double seconds)
+{
+    const long long total = static_cast<long long>(seconds + 0.5);
+    return QStringLiteral("%1:%2:%3")
+        .arg(total / 3600)
+        .arg((total / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(total % 60, 2, 10, QLatin1Char('0'));
+}
+
+}  // namespace
+
+headlessRun::headlessRun(const runnerOptions& options) : options_(options)
+{
+    progressOnTerminal_ = !options_.quiet && isatty(fileno(stderr));
+    // The run executes on this thread; simulation threads emit progress
+    // while it is blocked, so every connection is direct.
+    connect(&controller_, &tumbraController::initProgressBar, this, &headlessRun::onInitProgressBar,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::setProgressBar, this, &headlessRun::onSetProgressBar,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::resetProgressBar, this, &headlessRun::onResetProgressBar,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::displayMessage, this, &headlessRun::onDisplayMessage,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::displayWarning, this, &headlessRun::onDisplayWarning,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::requestWarningBox, this, &headlessRun::onDisplayWarning,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::displayError, this, &headlessRun::onDisplayError,
+            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::done, this, &headlessRun::onDone, Qt::DirectConnection);
+}
+
+headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
+
+int headlessRun::exec()
+{
+    const QString startDir = QDir::currentPath();
+    if (!handOverSettings() || !prepareOutputFolder())
+        return 1;
+    if (options_.threads > 0)
+        omp_set_num_threads(options_.threads);
+
+    interruptTarget.store(&controller_);
+    std::signal(SIGINT, onInterrupt);
+    controller_.runProcess();
+    std::signal(SIGINT, SIG_DFL);
+    interruptTarget.store(nullptr);
+
+    if (resultCode_ == 0) {
+        onDisplayMessage(QStringLiteral("Results written to folder %1").arg(QDir::currentPath()));
+        QDir::setCurrent(startDir);
+        if (!writeMap())
+            resultCode_ = 1;
+    }
+    QDir::setCurrent(startDir);
+    return resultCode_;
+}
+
+bool headlessRun::handOverSettings()
+{
+    // Input names are made absolute before the output folder becomes current.
+    if (!controller_.setDigitalElevationModel(QFileInfo(options_.demFile).absoluteFilePath())) {
+        onDisplayError(QStringLiteral("Failed to load model. Please check that the file exists and is readable."));
+        return false;
+    }
+    if (!controller_.setStartCellsFile(QFileInfo(options_.startCellsFile).absoluteFilePath())) {
+        onDisplayError(QStringLiteral(
+            "Failed to load start cells raster. Please check that the file exists and is readable."));
+        return false;
+    }
+    controller_.setStraightDistance(options_.segmentLength);
+    controller_.setNumberOfSimulations(options_.simulations);
+    controller_.setMaxDeviationAngle(options_.maxAngle);
+    controller_.setProfileStep(options_.profileStep);
+    controller_.setRiskIntensity(options_.probabilityClass);
+    controller_.setInitialFallHeight(options_.fallHeight);
+    controller_.setSaveTrajectories(options_.saveTrajectories);
+    if (!options_.mapFile.isEmpty())
+        options_.mapFile = QFileInfo(options_.mapFile).absoluteFilePath();
+    return true;
+}
+
+QStringList headlessRun::filesToBeWritten() const
+{
+    QStringList names = {QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc")};
+    if (options_.saveTrajectories)
+        names << QStringLiteral("trajectory_points.txt");
+    names << QStringLiteral("log.txt");
+    return names;
+}
+
+bool headlessRun::prepareOutputFolder()
+{
+    const QDir outputDir(QFileInfo(options_.outputDir).absoluteFilePath());
+    if (!outputDir.exists() && !QDir().mkpath(outputDir.path())) {
+        onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
+        return false;
+    }
+    if (!options_.overwrite) {
+        QStringList present;
+        for (const QString& name : filesToBeWritten())
+            if (QFileInfo::exists(outputDir.filePath(name)))
+                present << outputDir.filePath(name);
+        if (!options_.mapFile.isEmpty() && QFileInfo::exists(options_.mapFile))
+            present << options_.mapFile;
+        if (!present.isEmpty()) {
+            onDisplayError(QStringLiteral("These output files already exist (use --overwrite to replace them):\n  %1")
+                               .arg(present.join(QStringLiteral("\n  "))));
+            return false;
+        }
+    }
+    if (!QDir::setCurrent(outputDir.path())) {
+        onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
+        return false;
+    }
+    return true;
+}
+
+bool headlessRun::writeMap()
+{
+    if (options_.mapFile.isEmpty())
+        return true;
+    QSaveFile file(options_.mapFile);
+    const QImage map = resultMapImage(controller_.resultView().displayGrid);
+    if (!file.open(QIODevice::WriteOnly) || !map.save(&file, "PNG") || !file.commit()) {
+        onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(options_.mapFile, file.errorString()));
+        return false;
+    }
+    onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.mapFile));
+    return true;
+}
+
+void headlessRun::onInitProgressBar(int total)
+{
+    progressTotal_ = total;
+    lastProgress_ = 0;
+    lastDrawMs_ = -1;
+    progressTimer_.start();
+    drawProgress(0, false);
+}
+
+void headlessRun::onSetProgressBar(int progress)
+{
+    lastProgress_ = progress;
+    drawProgress(progress, false);
+}
+
+void headlessRun::onResetProgressBar()
+{
+    if (progressTimer_.isValid())
+        drawProgress(lastProgress_, true);
+}
+
+void headlessRun::drawProgress(int progress, bool final)
+{
+    if (!progressOnTerminal_ || progressTotal_ <= 0)
+        return;
+    const qint64 elapsedMs = progressTimer_.elapsed();
+    if (!final && lastDrawMs_ >= 0 && elapsedMs - lastDrawMs_ < 100)
+        return;
+    lastDrawMs_ = elapsedMs;
+    const double fraction = static_cast<double>(progress) / progressTotal_;
+    const double seconds = elapsedMs / 1000.0;
+    const double rate = seconds > 0.0 ? progress / seconds : 0.0;
+    const QString left = rate > 0.0 ? clockText((progressTotal_ - progress) / rate) : QStringLiteral("-:--:--");
+    const int width = 30;
+    const int filled = static_cast<int>(fraction * width);
+    const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'));
+    std::fprintf(stderr, "\r[%s] %3d%%  %.0f trajectories/s  %s left ", qUtf8Printable(bar),
+                 static_cast<int>(fraction * 100.0), rate, qUtf8Printable(left));
+    if (final)
+        std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+void headlessRun::onDisplayMessage(const QString& text)
+{
+    if (!options_.quiet)
+        printLine(stdout, text);
+}
+
+void headlessRun::onDisplayWarning(const QString& text) { printLine(stderr, QStringLiteral("Warning: ") + text); }
+
+void headlessRun::onDisplayError(const QString& text) { printLine(stderr, QStringLiteral("Error: ") + text); }
+
+void headlessRun::onDone(int code) { resultCode_ = code; }

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include "app/runnerOptions.h"
+#include "controller/tumbraController.h"
+
+// One run of the controller without a window: messages to stdout, warnings
+// and errors to stderr, a progress line on a terminal, Ctrl-C to abort.
+class headlessRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit headlessRun(const runnerOptions& options);
+    ~headlessRun() override;
+
+    // Runs to the end and returns the exit code: the run's result code, or 1
+    // when the run could not be prepared.
+    int exec();
+
+private slots:
+    void onInitProgressBar(int total);
+    void onSetProgressBar(int progress);
+    void onResetProgressBar();
+    void onDisplayMessage(const QString& text);
+    void onDisplayWarning(const QString& text);
+    void onDisplayError(const QString& text);
+    void onDone(int code);
+
+private:
+    bool prepareOutputFolder();
+    QStringList filesToBeWritten() const;
+    bool handOverSettings();
+    bool writeMap();
+    void drawProgress(int progress, bool final);
+
+    runnerOptions options_;
+    tumbraController controller_;
+    bool progressOnTerminal_ = false;
+    int progressTotal_ = 0;
+    int lastProgress_ = 0;
+    qint64 lastDrawMs_ = -1;
+    QElapsedTimer progressTimer_;
+    int resultCode_ = 1;
+};
