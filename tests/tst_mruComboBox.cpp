@@ -74,6 +74,12 @@ void tst_mruComboBox::lengthLimitAppliesAtNextPromotion()
     combo.pathEdit()->setText("new");
     combo.promoteCurrentText();
     QCOMPARE(combo.stringList(), (QStringList{"new", "1", "2", "3", "4"}));
+
+    // Emptying the model clears the combo box's text; the edit keeps it.
+    combo.setMruSize(0);
+    combo.promoteCurrentText();
+    QVERIFY(combo.stringList().isEmpty());
+    QCOMPARE(combo.pathEdit()->text(), QString("new"));
 }
 
 void tst_mruComboBox::relayIsSilentDuringPromotionOnly()
