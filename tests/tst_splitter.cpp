@@ -93,7 +93,6 @@ private slots:
     void gripIsStripedBlockInTheMiddle();
     void hoverHighlightsAndLeaveRestores();
     void hiddenGripShowsAtNextRepaint();
-    void settersReachEveryHandle();
     void collapseAndExpand();
     void expandDoesNothingWhenSecondWidgetShows();
     void singleWidgetIgnoresCollapseAndExpand();
@@ -120,7 +119,6 @@ void tst_splitter::gripIsStripedBlockInTheMiddle()
     QFETCH(int, stripes);
 
     splitterWindow window(orientation, 300);
-    window.splitter->resize(orientation == Qt::Horizontal ? QSize(300, 200) : QSize(200, 300));
     QVERIFY(QTest::qWaitForWindowExposed(window.splitter.get()));
     QVisibleGripSplitterHandle* handle = window.gripHandle();
     QVERIFY(handle);
@@ -206,21 +204,6 @@ void tst_splitter::hiddenGripShowsAtNextRepaint()
     for (int along = 0; along < painted.length(); ++along) {
         const QRgb colour = painted.lineColour(along);
         QVERIFY(colour != lightColour.rgb() && colour != midColour.rgb());
-    }
-}
-
-void tst_splitter::settersReachEveryHandle()
-{
-    splitterWindow window(Qt::Horizontal, 300, 3);
-    window.splitter->setGripLength(20);
-    window.splitter->setHighlightOnHover(false);
-    window.splitter->setGripVisible(false);
-    for (int index = 0; index < window.splitter->count(); ++index) {
-        auto* handle = qobject_cast<QVisibleGripSplitterHandle*>(window.splitter->handle(index));
-        QVERIFY(handle);
-        QCOMPARE(handle->gripLength(), 20);
-        QVERIFY(!handle->highlightOnHover());
-        QVERIFY(!handle->gripVisible());
     }
 }
 

@@ -20,7 +20,6 @@ private slots:
     void validation();
     void referenceDirectoryChangeRevalidates();
     void emptyReferenceUsesCurrentDirectory();
-    void modeChangeAloneDoesNotRevalidate();
     void absoluteFilePathResolvesAgainstReference_data();
     void absoluteFilePathResolvesAgainstReference();
     void onlyActiveTextColourChanges();
@@ -122,19 +121,6 @@ void tst_updatableLineEdit::emptyReferenceUsesCurrentDirectory()
     edit.setBaseDir(QString());
     QVERIFY(edit.isValid());
     QCOMPARE(QDir::currentPath(), current);
-}
-
-void tst_updatableLineEdit::modeChangeAloneDoesNotRevalidate()
-{
-    updatableLineEdit edit;
-    edit.setBaseDir(reference.path());
-    edit.setText("out");
-    QVERIFY(!edit.isValid());
-
-    edit.setMustBeDirectory(true);
-    QVERIFY(!edit.isValid());
-    edit.updateColor();
-    QVERIFY(edit.isValid());
 }
 
 void tst_updatableLineEdit::absoluteFilePathResolvesAgainstReference_data()
