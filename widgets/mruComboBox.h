@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QComboBox>
+#include <QStringList>
+#include <cstdint>
+
+class QStringListModel;
+class updatableLineEdit;
+
+// An editable combo box holding the most recently used paths, most recent
+// first, edited through an updatableLineEdit.
+class mruComboBox : public QComboBox
+{
+    Q_OBJECT
+
+public:
+    explicit mruComboBox(QWidget* parent = nullptr);
+
+    // Installs the edit (the combo box takes ownership) and relays every
+    // change of the current text to it as an edit.
+    void setPathEdit(updatableLineEdit* edit);
+    updatableLineEdit* pathEdit() const { return pathEdit_; }
+
+    QStringList stringList() const;
+    // Takes the list as given: no trimming, no de-duplication.
+    void setStringList(const QStringList& list);
+
+    // The list is cut to the new length at the next promotion, not now.
+    void setMruSize(uint16_t size) { maxLength_ = size; }
+    uint16_t mruSize() const { return maxLength_; }
+
+    // Moves the edit's text to the top of the list, dropping equal entries
+    // below it and the oldest entries beyond the maximum length.
+    void promoteCurrentText();
+
+private:
+    void connectRelay();
+    void disconnectRelay();
+
+    QStringListModel* listModel_ = nullptr;
+    updatableLineEdit* pathEdit_ = nullptr;
+    uint16_t maxLength_ = 5;
+};

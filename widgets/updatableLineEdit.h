@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLineEdit>
+#include <QString>
+
+// A path field that shows at a glance whether its text names an existing file
+// (or, in directory mode, an existing directory): black when it does, red when
+// it does not. Relative texts are judged against a reference directory.
+class updatableLineEdit : public QLineEdit
+{
+    Q_OBJECT
+
+public:
+    explicit updatableLineEdit(QWidget* parent = nullptr);
+
+    // Changes what the text must name; the colour follows at the next validation.
+    void setMustBeDirectory(bool mustBeDirectory) { mustBeDirectory_ = mustBeDirectory; }
+    bool mustBeDirectory() const { return mustBeDirectory_; }
+
+    bool isValid() const { return valid_; }
+
+    void setBaseDir(const QString& directory);
+    QString baseDir() const { return baseDir_; }
+    bool hasBaseDir() const { return !baseDir_.isEmpty(); }
+
+    // The text resolved against the reference directory; it need not exist.
+    QString absoluteFilePath() const;
+
+public slots:
+    void updateColor();
+
+private:
+    bool textNamesWantedKind() const;
+
+    bool valid_ = false;
+    bool mustBeDirectory_ = false;
+    QString baseDir_;
+};
