@@ -23,6 +23,17 @@ constexpr std::array<std::uint64_t, maxFixedDecimals + 1> powersOfFive()
 }
 constexpr auto fivePowers = powersOfFive();
 
+// The largest mantissa each power of five can multiply within 64 bits,
+// tabled because a 64-bit division per value costs more than the rest.
+constexpr std::array<std::uint64_t, maxFixedDecimals + 1> largestFactors()
+{
+    std::array<std::uint64_t, maxFixedDecimals + 1> factors{};
+    for (std::size_t i = 0; i < factors.size(); ++i)
+        factors[i] = std::numeric_limits<std::uint64_t>::max() / fivePowers[i];
+    return factors;
+}
+constexpr auto mantissaLimits = largestFactors();
+
 char* copyText(char* out, const char* text)
 {
     const std::size_t length = std::strlen(text);
@@ -31,8 +42,8 @@ char* copyText(char* out, const char* text)
 }
 
 // magnitude * 10^decimals rounded to the nearest integer, halves upwards,
-// whenever 64-bit integer arithmetic forms it exactly (every value a grid
-// or a log holds); false for the rest. A finite double is
+// whenever 64-bit integer arithmetic forms it exactly (so for every value
+// the output files hold); false for the rest. A finite double is
 // mantissa * 2^exponent, so the scaled value is
 // mantissa * 5^decimals * 2^(exponent + decimals): one product and one shift.
 bool roundedScaledMagnitude(double magnitude, int decimals, std::uint64_t& scaled)
@@ -48,7 +59,7 @@ bool roundedScaledMagnitude(double magnitude, int decimals, std::uint64_t& scale
     }
 
     const std::uint64_t fivePower = fivePowers[static_cast<std::size_t>(decimals)];
-    const std::uint64_t largestFactor = std::numeric_limits<std::uint64_t>::max() / fivePower;
+    const std::uint64_t largestFactor = mantissaLimits[static_cast<std::size_t>(decimals)];
     if (mantissa > largestFactor) {
         // Floats widened to double end in many zero bits: dropping them often makes room.
         while ((mantissa & 1u) == 0) {
@@ -82,28 +93,32 @@ bool roundedScaledMagnitude(double magnitude, int decimals, std::uint64_t& scale
     return true;
 }
 
-// The digits of scaled with a point before the last `decimals` of them.
+int digitCount(std::uint64_t value)
+{
+    int count = 1;
+    for (std::uint64_t limit = 10; count < 20 && value >= limit; limit *= 10)
+        ++count;
+    return count;
+}
+
+// The digits of scaled with a point before the last `decimals` of them,
+// written from the last digit backwards.
 char* writeScaled(char* out, std::uint64_t scaled, int decimals)
 {
-    char digits[integerTextCapacity];
-    const int count = static_cast<int>(std::to_chars(digits, digits + sizeof digits, scaled).ptr - digits);
-    const int integerDigits = count - decimals;
-    if (decimals == 0) {
-        std::memcpy(out, digits, static_cast<std::size_t>(count));
-        return out + count;
+    const int integerDigits = std::max(digitCount(scaled) - decimals, 1);
+    char* const end = out + integerDigits + (decimals > 0 ? 1 + decimals : 0);
+    char* digit = end;
+    for (int i = 0; i < decimals; ++i) {
+        *--digit = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
     }
-    if (integerDigits <= 0) {
-        *out++ = '0';
-        *out++ = '.';
-        out = std::fill_n(out, -integerDigits, '0');
-        std::memcpy(out, digits, static_cast<std::size_t>(count));
-        return out + count;
+    if (decimals > 0)
+        *--digit = '.';
+    while (digit != out) {
+        *--digit = static_cast<char>('0' + scaled % 10);
+        scaled /= 10;
     }
-    std::memcpy(out, digits, static_cast<std::size_t>(integerDigits));
-    out += integerDigits;
-    *out++ = '.';
-    std::memcpy(out, digits + integerDigits, static_cast<std::size_t>(decimals));
-    return out + decimals;
+    return end;
 }
 
 // An exact decimal tie at `decimals` decimals is half an odd multiple of
@@ -151,7 +166,15 @@ char* writeFixed(char* out, double value, int decimals)
     decimals = std::clamp(decimals, 0, maxFixedDecimals);
     if (std::isnan(value))
         return copyText(out, "nan");
-    // Negative zero compares equal to zero and so is written without a sign.
+    // Most cells of a result grid were never reached. Negative zero compares
+    // equal to zero and so is written without a sign too.
+    if (value == 0.0) {
+        *out++ = '0';
+        if (decimals == 0)
+            return out;
+        *out++ = '.';
+        return std::fill_n(out, decimals, '0');
+    }
     if (value < 0.0)
         *out++ = '-';
     const double magnitude = std::fabs(value);

@@ -197,7 +197,8 @@ QString logText(const logReport& report)
     text += QStringLiteral("\tNumber of simulations: ") + QString::number(report.numberOfSimulations) + u'\n';
     text += QStringLiteral("\tSegment length (m): ") + valueText(report.straightDistance) + u'\n';
     text += QStringLiteral("\tProfile step (m): ") + valueText(report.profileStep) + u'\n';
-    text += QStringLiteral("\tMax deviation angle (") + QChar(0x00B0) + QStringLiteral("): ") + QString::number(report.maxDeviationAngle) + u'\n';
+    text += QStringLiteral("\tMax deviation angle (") + QChar(0x00B0) + QStringLiteral("): ")
+            + QString::number(report.maxDeviationAngle) + u'\n';
     text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
     text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;

@@ -21,8 +21,6 @@ private slots:
     void writesTheTextStreamsRounding();
     void agreesWithTextStream_data();
     void agreesWithTextStream();
-    void writesPlainIntegers_data();
-    void writesPlainIntegers();
 };
 
 using valueList = std::vector<double>;
@@ -213,25 +211,6 @@ void fixedNotationTest::agreesWithTextStream()
                                              .arg(mismatches)
                                              .arg(values.size())
                                              .arg(firstMismatch)));
-}
-
-void fixedNotationTest::writesPlainIntegers_data()
-{
-    QTest::addColumn<qint64>("value");
-    for (qint64 value : {qint64(0), qint64(7), qint64(-1), qint64(1000000), qint64(2147483647),
-                         qint64(-2147483647) - 1, std::numeric_limits<qint64>::min(),
-                         std::numeric_limits<qint64>::max()})
-        QTest::addRow("%lld", static_cast<long long>(value)) << value;
-}
-
-void fixedNotationTest::writesPlainIntegers()
-{
-    QFETCH(qint64, value);
-    char text[integerTextCapacity];
-    const char* const end = writeInteger(text, value);
-    QString expected;
-    QTextStream(&expected) << value;
-    QCOMPARE(QByteArray(text, end - text), expected.toLatin1());
 }
 
 QTEST_APPLESS_MAIN(fixedNotationTest)
