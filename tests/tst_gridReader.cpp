@@ -12,6 +12,7 @@
 #include <QTextStream>
 
 #include "raster/gridReader.h"
+#include "raster/numberParser.h"
 
 namespace {
 
@@ -478,6 +479,43 @@ private slots:
         QFETCH(int, chunkSize);
         QFETCH(int, reads);
         compareWithTextStream(text, chunkSize, reads);
+    }
+
+    // Stricter than comparing floats: the double before narrowing must be the
+    // C locale's, bit for bit, so that no float tie can ever come out wrong.
+    void convertsTokensAsCLocale()
+    {
+        std::mt19937_64 random(7);
+        auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        QList<QByteArray> tokens = awkwardTokens().split(' ');
+        for (int t = 0; t < 200000; ++t)
+            tokens << randomDecimal(random);
+        for (int t = 0; t < 100000; ++t) {
+            // Mantissas near the exact-double limit with exponents around the exact powers of ten.
+            const uint64_t mantissa = random() % (uint64_t(1) << (40 + pick(25)));
+            tokens << QByteArray::number(static_cast<qulonglong>(mantissa)) + 'e' + QByteArray::number(pick(61) - 30);
+        }
+        for (const QByteArray& token : tokens) {
+            const realTokenScan scan = scanRealToken(token.constData(), token.constData() + token.size());
+            const QByteArray text = token.left(scan.length);
+            double actual = 0.0;
+            const bool actualOk = realTokenToDouble(text.constData(), int(text.size()), actual);
+            const QByteArray lower = text.toLower();
+            bool expectedOk = true;
+            double expected = 0.0;
+            if (lower == "nan" || lower == "+nan" || lower == "-nan")
+                expected = NAN;
+            else if (lower == "inf" || lower == "+inf")
+                expected = INFINITY;
+            else if (lower == "-inf")
+                expected = -INFINITY;
+            else
+                expected = QLocale::c().toDouble(QString::fromLatin1(text), &expectedOk);
+            QVERIFY2(actualOk == expectedOk, text.constData());
+            if (expectedOk)
+                QVERIFY2((std::isnan(actual) && std::isnan(expected)) || std::memcmp(&actual, &expected, sizeof actual) == 0,
+                         text.constData());
+        }
     }
 
     void readsLinesAsTextStream_data()
