@@ -305,6 +305,12 @@ bool asciiGridStream::readFloat(float& value)
     if (available() < realTokenLookahead)
         fill(realTokenLookahead);
     const char* token = buffer_.data() + head_;
+    double plainNumber = 0.0;
+    if (const int plainLength = readPlainNumber(token, token + available(), plainNumber)) {
+        head_ += plainLength;
+        value = static_cast<float>(plainNumber);
+        return true;
+    }
     const realTokenScan scan = scanRealToken(token, token + available());
     double number = 0.0;
     const bool converted = scan.length > 0 && realTokenToDouble(token, scan.length, number);
@@ -317,4 +323,32 @@ bool asciiGridStream::readFloat(float& value)
     }
     value = static_cast<float>(number);
     return true;
+}
+
+qsizetype asciiGridStream::readFloats(float* values, qsizetype count)
+{
+    for (qsizetype i = 0; i < count; ++i) {
+        // Where the buffer holds enough bytes for any token, ASCII white space
+        // and plain numbers are taken right here; everything else, and the
+        // last bytes of the buffer, go through readFloat.
+        if (available() >= realTokenLookahead + maxUtf8Length) {
+            const char* const data = buffer_.data();
+            const char* const safeEnd = data + tail_ - realTokenLookahead;
+            const char* p = data + head_;
+            while (p < safeEnd && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+                ++p;
+            head_ = p - data;
+            double number = 0.0;
+            if (p < safeEnd) {
+                if (const int length = readPlainNumber(p, data + tail_, number)) {
+                    head_ += length;
+                    values[i] = static_cast<float>(number);
+                    continue;
+                }
+            }
+        }
+        if (!readFloat(values[i]))
+            return i;
+    }
+    return count;
 }

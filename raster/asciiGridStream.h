@@ -51,6 +51,9 @@ public:
     // value is 0, the status turns bad and the offending character stays unread.
     bool readFloat(float& value);
     readStatus status() const { return status_; }
+    // readFloat `count` times; returns how many values were read before the
+    // first failure.
+    qsizetype readFloats(float* values, qsizetype count);
 
 private:
     void attach(std::unique_ptr<QIODevice> device, qsizetype chunkSize);

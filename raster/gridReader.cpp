@@ -160,10 +160,7 @@ bool readElevationRows(asciiGridStream& stream, elevationGrid& elevation, int nr
     while (!stream.atEnd() && elevation.rows() < nrows) {
         // The status stays bad once a value fails, so no later row could be
         // stored: the rest of the file is not read.
-        for (float& value : row)
-            if (!stream.readFloat(value))
-                break;
-        if (stream.status() != asciiGridStream::ok)
+        if (stream.readFloats(row.data(), ncols) < ncols || stream.status() != asciiGridStream::ok)
             break;
         elevation.appendRow(row.data());
         if (progress && stream.pos() - reportedAt >= progressStepBytes) {

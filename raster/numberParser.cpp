@@ -209,9 +209,26 @@ bool plainDecimalToDouble(const char* p, const char* end, double& value)
 
 realTokenScan scanRealToken(const char* begin, const char* end)
 {
-    realTokenScan scan;
+    // Most tokens are a sign, digits, a point and digits: those transitions
+    // are taken without the table, whose lookups chain one into the next.
     unsigned char state = Init;
-    for (const char* p = begin; p < end; ++p) {
+    const char* p = begin;
+    const char* const prefixEnd = end - begin > maxRealTokenLength ? begin + maxRealTokenLength : end;
+    if (p < prefixEnd && (*p == '+' || *p == '-')) {
+        state = Sign;
+        ++p;
+    }
+    for (; p < prefixEnd && isDigit(*p); ++p)
+        state = Mantissa;
+    if (p < prefixEnd && *p == '.') {
+        state = Dot;
+        for (++p; p < prefixEnd && isDigit(*p); ++p)
+            state = Abscissa;
+    }
+
+    realTokenScan scan;
+    scan.length = static_cast<int>(p - begin);
+    for (; p < end; ++p) {
         state = transitions[state][inputClass.input[static_cast<unsigned char>(*p)]];
         if (state == Init || state == Done || scan.length >= maxRealTokenLength) {
             scan.truncated = scan.length >= maxRealTokenLength;
@@ -220,6 +237,51 @@ realTokenScan scanRealToken(const char* begin, const char* end)
         ++scan.length;
     }
     return scan;
+}
+
+int readPlainNumber(const char* begin, const char* end, double& value)
+{
+#if FLT_EVAL_METHOD == 0
+    const char* p = begin;
+    const bool negative = p < end && *p == '-';
+    if (p < end && (*p == '-' || *p == '+'))
+        ++p;
+    // Leading zeros count as digits here; 19 digits always fit the mantissa.
+    uint64_t mantissa = 0;
+    auto takeDigits = [&]() {
+        const char* const first = p;
+        for (; p < end && isDigit(*p); ++p)
+            mantissa = mantissa * 10 + static_cast<unsigned>(*p - '0');
+        return static_cast<int>(p - first);
+    };
+    int digits = takeDigits();
+    int fractionDigits = 0;
+    if (p < end && *p == '.') {
+        ++p;
+        fractionDigits = takeDigits();
+        digits += fractionDigits;
+    }
+    if (digits == 0 || digits > 19)
+        return 0;
+    if (p < end && !(*p == ' ' || (*p >= '\t' && *p <= '\r')))
+        return 0;
+    if (mantissa == 0) {
+        value = negative ? -0.0 : 0.0;
+        return static_cast<int>(p - begin);
+    }
+    if (mantissa > (uint64_t(1) << 53) || fractionDigits > 22)
+        return 0;
+    // Clinger's fast path, as in plainDecimalToDouble.
+    const double exact = static_cast<double>(mantissa);
+    const double magnitude = fractionDigits == 0 ? exact : exact / exactPowersOfTen[fractionDigits];
+    value = negative ? -magnitude : magnitude;
+    return static_cast<int>(p - begin);
+#else
+    (void)begin;
+    (void)end;
+    (void)value;
+    return 0;
+#endif
 }
 
 bool realTokenToDouble(const char* token, int length, double& value)

@@ -26,3 +26,9 @@ realTokenScan scanRealToken(const char* begin, const char* end);
 // sign in any case, otherwise the C locale's correctly rounded conversion,
 // which fails on overflow and when a non-zero number underflows to 0.
 bool realTokenToDouble(const char* token, int length, double& value);
+
+// The common token in one pass: [+-]digits[.digits] with at most 19
+// significant digits, ended by ASCII white space or the end of the text, and
+// exactly convertible. Returns its length and value, or 0 when the token
+// must take scanRealToken and realTokenToDouble. `end` as for scanRealToken.
+int readPlainNumber(const char* begin, const char* end, double& value);
