@@ -88,7 +88,8 @@ int main(int argc, char** argv)
     rasterHeader header;
     elevationGrid elevation;
     timer.restart();
-    if (!readGridHeader(path, header, stream, sink) || !readElevationRows(stream, elevation, header.nrows, header.ncols))
+    if (!readGridHeader(path, header, stream, sink)
+        || !readElevationRows(stream, elevation, header.nrows, header.ncols))
         return 1;
     const double readerSeconds = timer.nsecsElapsed() / 1e9;
     std::printf("grid reader:          %7.2f s  %7.1f MB/s  (%d rows)\n", readerSeconds, megabytes / readerSeconds,

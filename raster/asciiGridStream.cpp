@@ -161,7 +161,9 @@ void asciiGridStream::fill(qsizetype wanted)
         tail_ -= head_;
         head_ = 0;
     }
-    const qsizetype capacity = std::max(chunkSize_, wanted);
+    // A small file gets a buffer of its own size, not a whole chunk.
+    const qsizetype capacity =
+        std::max(wanted, static_cast<qsizetype>(std::min<qint64>(chunkSize_, contentEnd_ - bufferStart_)));
     if (static_cast<qsizetype>(buffer_.size()) < capacity)
         buffer_.resize(static_cast<size_t>(capacity));
     const auto bufferSize = static_cast<qsizetype>(buffer_.size());

@@ -33,23 +33,34 @@ enum parserState : unsigned char {
     Done
 };
 
-enum inputToken : unsigned char { None, InputSign, InputDigit, InputDot, InputExp, InputI, InputN, InputF, InputA, InputT };
+enum inputToken : unsigned char {
+    None,
+    InputSign,
+    InputDigit,
+    InputDot,
+    InputExp,
+    InputI,
+    InputN,
+    InputF,
+    InputA,
+    InputT
+};
 
 constexpr unsigned char transitions[13][10] = {
-    // None InputSign InputDigit InputDot InputExp InputI InputN  InputF  InputA InputT
-    {Init, Sign, Mantissa, Dot, Init, Inf1, Nan1, Init, Init, Init},                    // Init
-    {Init, Init, Mantissa, Dot, Init, Inf1, Nan1, Init, Init, Init},                    // Sign
-    {Done, Done, Mantissa, Dot, ExpMark, Init, Init, Init, Init, Init},                 // Mantissa
-    {Init, Init, Abscissa, Init, Init, Init, Init, Init, Init, Init},                   // Dot
-    {Done, Done, Abscissa, Done, ExpMark, Init, Init, Init, Init, Init},                // Abscissa
-    {Init, ExpSign, Exponent, Init, Init, Init, Init, Init, Init, Init},                // ExpMark
-    {Init, Init, Exponent, Init, Init, Init, Init, Init, Init, Init},                    // ExpSign
-    {Done, Done, Exponent, Done, Done, Init, Init, Init, Init, Init},                    // Exponent
-    {Init, Init, Init, Init, Init, Init, Init, Init, Nan2, Init},                       // Nan1
-    {Init, Init, Init, Init, Init, Init, NanInf, Init, Init, Init},                     // Nan2
-    {Init, Init, Init, Init, Init, Init, Inf2, Init, Init, Init},                       // Inf1
-    {Init, Init, Init, Init, Init, Init, Init, NanInf, Init, Init},                     // Inf2
-    {Done, Init, Init, Init, Init, Init, Init, Init, Init, Init},                       // NanInf
+    // None  InputSign  InputDigit  InputDot  InputExp  InputI  InputN  InputF  InputA  InputT
+    {Init, Sign,      Mantissa,   Dot,      Init,     Inf1,   Nan1,   Init,   Init,   Init}, // Init
+    {Init, Init,      Mantissa,   Dot,      Init,     Inf1,   Nan1,   Init,   Init,   Init}, // Sign
+    {Done, Done,      Mantissa,   Dot,      ExpMark,  Init,   Init,   Init,   Init,   Init}, // Mantissa
+    {Init, Init,      Abscissa,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // Dot
+    {Done, Done,      Abscissa,   Done,     ExpMark,  Init,   Init,   Init,   Init,   Init}, // Abscissa
+    {Init, ExpSign,   Exponent,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // ExpMark
+    {Init, Init,      Exponent,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // ExpSign
+    {Done, Done,      Exponent,   Done,     Done,     Init,   Init,   Init,   Init,   Init}, // Exponent
+    {Init, Init,      Init,       Init,     Init,     Init,   Init,   Init,   Nan2,   Init}, // Nan1
+    {Init, Init,      Init,       Init,     Init,     Init,   NanInf, Init,   Init,   Init}, // Nan2
+    {Init, Init,      Init,       Init,     Init,     Init,   Inf2,   Init,   Init,   Init}, // Inf1
+    {Init, Init,      Init,       Init,     Init,     Init,   Init,   NanInf, Init,   Init}, // Inf2
+    {Done, Init,      Init,       Init,     Init,     Init,   Init,   Init,   Init,   Init}, // NanInf
 };
 
 // Every byte of a multi-byte UTF-8 character is None: no character beyond
@@ -181,7 +192,8 @@ bool plainDecimalToDouble(const char* p, const char* end, double& value)
     // the one rounding of the product or quotient is the correct rounding.
     if (mantissa <= (uint64_t(1) << 53) && exponent >= -22 && exponent <= 22) {
         const double exact = static_cast<double>(mantissa);
-        const double magnitude = exponent < 0 ? exact / exactPowersOfTen[-exponent] : exact * exactPowersOfTen[exponent];
+        const double magnitude =
+            exponent < 0 ? exact / exactPowersOfTen[-exponent] : exact * exactPowersOfTen[exponent];
         value = negative ? -magnitude : magnitude;
         return true;
     }

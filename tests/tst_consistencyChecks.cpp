@@ -83,7 +83,8 @@ private slots:
         undefinedDem.spatialReference = rasterHeader::undefined;
         QTest::newRow("both undefined: warning, DEM becomes corner")
             << undefinedDem << other << true
-            << QStringList{"warning: Undefined or unknown spatial reference in file dem.asc! Using 'corner' as default."}
+            << QStringList{"warning: Undefined or unknown spatial reference in file dem.asc! "
+                           "Using 'corner' as default."}
             << corner;
         rasterHeader centerDem = dem;
         centerDem.spatialReference = rasterHeader::center;

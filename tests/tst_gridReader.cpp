@@ -81,7 +81,8 @@ QByteArray awkwardTokens()
         "0.1", "0.30000000000000004", "1234.567", "-9999", "-9999.0", "1234.5670166015625", "123456789012345678901",
         "9007199254740993", "9007199254740992.5", "1e22", "1e23", "8.589973e9", "0e999999", "-0e5", "0000.0000",
         "1e0000000000000000000005", "18446744073709551617", "1844674407370955.1617", "-00000000000000000001",
-        "0.0000000000000000000000001", "9007199254740993.0", "1e99999999999999999999", "00012", "1e05", "e5", "E", "1ee5", "1e5e5", "1.5e3.2",
+        "0.0000000000000000000000001", "9007199254740993.0",
+        "1e99999999999999999999", "00012", "1e05", "e5", "E", "1ee5", "1e5e5", "1.5e3.2",
         "tan", "fa", "a", "t", "5nan", "5inf", "inf5", "-5.-5", "3..4", "..3", "1,5", "1_000", "٣", "１"};
     QByteArray text;
     for (const QByteArray& token : tokens)
@@ -118,7 +119,8 @@ QByteArray randomDecimal(std::mt19937_64& random, bool garbage = true)
     }
     case 2: {  // realistic elevations
         char printed[64];
-        std::snprintf(printed, sizeof printed, "%.*f", pick(5), (static_cast<double>(pick(5000000)) - 100000.0) / 1000.0);
+        const double elevation = (static_cast<double>(pick(5000000)) - 100000.0) / 1000.0;
+        std::snprintf(printed, sizeof printed, "%.*f", pick(5), elevation);
         token = printed;
         break;
     }
@@ -154,7 +156,8 @@ QByteArray randomDecimal(std::mt19937_64& random, bool garbage = true)
 QByteArray randomSeparator(std::mt19937_64& random)
 {
     const QList<QByteArray> separators = {" ", " ", " ", "\n", "\r\n", "\t", "  ", "\v\f", "\xC2\xA0", "\xE2\x80\x83",
-                                          "\xE3\x80\x80", "\xC2\x85", "\r", "", "\xEF\xBB\xBF", "\xFF", "\xE2\x80", "\x1C", "\x1F"};
+                                          "\xE3\x80\x80", "\xC2\x85", "\r", "", "\xEF\xBB\xBF", "\xFF", "\xE2\x80",
+                                          "\x1C", "\x1F"};
     return separators.at(static_cast<int>(random() % static_cast<unsigned>(separators.size())));
 }
 
@@ -193,7 +196,8 @@ private slots:
         QTest::newRow("lower case corner") << QByteArray(sixLineHeader) + "1 2 3\n4 5 6\n" << 3 << 2 << 100.5f << 2.0f
                                            << -9999.0f << int(rasterHeader::corner) << 1.0f;
         QTest::newRow("capitals, center")
-            << QByteArray("NCOLS 4\nNROWS 5\nXLLCENTER 1.25\nYLLCENTER 2\nCELLSIZE 10\nNODATA_VALUE -1\n7 8\n") << 4 << 5
+            << QByteArray("NCOLS 4\nNROWS 5\nXLLCENTER 1.25\nYLLCENTER 2\nCELLSIZE 10\nNODATA_VALUE -1\n7 8\n")
+            << 4 << 5
             << 1.25f << 10.0f << -1.0f << int(rasterHeader::center) << 7.0f;
         QTest::newRow("xll alone is undefined")
             << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnodata_value 0\n9\n") << 1 << 1 << 3.0f << 1.0f
@@ -477,8 +481,8 @@ private slots:
             QTest::addRow("ends with bytes %s", QByteArray(tail).toHex().constData()) << "5 " + QByteArray(tail) << 1
                                                                                       << 3;
         QTest::newRow("UTF-16 big endian")
-            << QByteArray(
-                   QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom)(QStringLiteral("1.5\u3000-2 x")))
+            << QByteArray(QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom)(
+                   QStringLiteral("1.5\u3000-2 x")))
             << 7 << 4;
 
         std::mt19937_64 random(20240611);
@@ -525,7 +529,7 @@ private slots:
             tokens << randomDecimal(random);
         for (int t = 0; t < 100000; ++t) {
             // Mantissas near the exact-double limit with exponents around the exact powers of ten.
-            const uint64_t mantissa = random() % (uint64_t(1) << (40 + pick(25)));
+            const uint64_t mantissa = random() % (uint64_t(1) << (40 + pick(24)));
             tokens << QByteArray::number(static_cast<qulonglong>(mantissa)) + 'e' + QByteArray::number(pick(61) - 30);
         }
         for (const QByteArray& token : tokens) {
@@ -546,7 +550,8 @@ private slots:
                 expected = QLocale::c().toDouble(QString::fromLatin1(text), &expectedOk);
             QVERIFY2(actualOk == expectedOk, text.constData());
             if (expectedOk)
-                QVERIFY2((std::isnan(actual) && std::isnan(expected)) || std::memcmp(&actual, &expected, sizeof actual) == 0,
+                QVERIFY2((std::isnan(actual) && std::isnan(expected))
+                             || std::memcmp(&actual, &expected, sizeof actual) == 0,
                          text.constData());
         }
     }
