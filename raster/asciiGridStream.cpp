@@ -115,6 +115,7 @@ void asciiGridStream::close()
 void asciiGridStream::attach(std::unique_ptr<QIODevice> device, qsizetype chunkSize)
 {
     device_ = std::move(device);
+    device_->seek(0);
     chunkSize_ = std::max<qsizetype>(chunkSize, 1);
     status_ = ok;
 
