@@ -32,7 +32,11 @@ double randomGenerator::draw()
         first = step(current);
         second = step(first);
     } while (!state_.compare_exchange_weak(current, second, std::memory_order_relaxed));
+    return canonical(first, second) * (b_ - a_) + a_;
+}
 
+double randomGenerator::canonical(uint32_t first, uint32_t second)
+{
     // 53 bits from two 31-bit values: the low value first, the high one
     // scaled by the range. Each product of two values below 2^31 is rounded
     // once to double, as an extended-precision product stored back would be.
@@ -46,5 +50,5 @@ double randomGenerator::draw()
     double u = sum / factor;
     if (u >= 1.0)
         u = largestBelowOne;
-    return u * (b_ - a_) + a_;
+    return u;
 }
