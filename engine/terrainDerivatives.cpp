@@ -107,7 +107,8 @@ bool computeHillshadeGrid(const elevationGrid& elevation, int nrows, int ncols, 
     std::vector<double> row(static_cast<std::size_t>(ncols));
     for (int r = 0; r < nrows; ++r) {
         for (int c = 0; c < ncols; ++c)
-            row[static_cast<std::size_t>(c)] = shadedRelief(windowClampedToCentre(elevation, nrows, ncols, r, c), cellSize);
+            row[static_cast<std::size_t>(c)] =
+                shadedRelief(windowClampedToCentre(elevation, nrows, ncols, r, c), cellSize);
         output.appendRow(row.data());
     }
     return true;

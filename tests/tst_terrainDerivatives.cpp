@@ -7,12 +7,10 @@
 #include "engine/terrainDerivatives.h"
 #include "engineFixtures.h"
 
-Q_DECLARE_METATYPE(std::function<float(int, int)>)
-
 namespace {
 const double pi = 3.141592653589793;
+using surface = std::function<float(int, int)>;
 
-// Shaded relief from the gradient, written out from its definition.
 double expectedShade(double gx, double gy)
 {
     const double k = 0.7071067811865476;
@@ -26,80 +24,60 @@ class tst_terrainDerivatives : public QObject
     Q_OBJECT
 
 private slots:
-    void planesPointDownslope_data();
-    void planesPointDownslope();
-    void borderCellsHaveAspectZero();
+    void planesPointDownslopeInsideAndNorthOnTheBorder_data();
+    void planesPointDownslopeInsideAndNorthOnTheBorder();
     void nodataNeighboursDropOutOfTheEdgeSums();
     void levelGroundHasNoDirectionAndMidGreyShade();
     void shadeOfAPlaneAndItsBorder();
     void shortGridsRaiseOutOfRange();
 };
 
-void tst_terrainDerivatives::planesPointDownslope_data()
+void tst_terrainDerivatives::planesPointDownslopeInsideAndNorthOnTheBorder_data()
 {
-    QTest::addColumn<std::function<float(int, int)>>("elevationAt");
+    QTest::addColumn<surface>("elevationAt");
     QTest::addColumn<double>("aspect");
-    using surface = std::function<float(int, int)>;
     QTest::newRow("rising east") << surface([](int, int c) { return 5.0f * c; }) << 3 * pi / 2;
     QTest::newRow("rising south") << surface([](int r, int) { return 5.0f * r; }) << 0.0;
     QTest::newRow("rising west") << surface([](int, int c) { return 100.0f - 5.0f * c; }) << pi / 2;
     QTest::newRow("rising north") << surface([](int r, int) { return 100.0f - 5.0f * r; }) << pi;
     QTest::newRow("rising south-east") << surface([](int r, int c) { return 3.0f * (r + c); }) << 7 * pi / 4;
     QTest::newRow("rising north-east") << surface([](int r, int c) { return 3.0f * (c - r); }) << 5 * pi / 4;
-    QTest::newRow("rising south-west") << surface([](int r, int c) { return 3.0f * (r - c); }) << pi / 4;
-    QTest::newRow("rising north-west") << surface([](int r, int c) { return -3.0f * (r + c); }) << 3 * pi / 4;
 }
 
-void tst_terrainDerivatives::planesPointDownslope()
+void tst_terrainDerivatives::planesPointDownslopeInsideAndNorthOnTheBorder()
 {
-    QFETCH(std::function<float(int, int)>, elevationAt);
+    QFETCH(surface, elevationAt);
     QFETCH(double, aspect);
-    const elevationGrid elevation = surfaceGrid(5, 6, elevationAt);
     grid<double> aspects;
-    QVERIFY(computeAspectGrid(elevation, 5, 6, 10.0f, testNodata, aspects));
+    QVERIFY(computeAspectGrid(surfaceGrid(5, 6, elevationAt), 5, 6, 10.0f, testNodata, aspects));
     QCOMPARE(aspects.rows(), 5);
     QCOMPARE(aspects.cols(), 6);
-    for (int r = 1; r < 4; ++r)
-        for (int c = 1; c < 5; ++c)
-            QVERIFY2(std::abs(aspects(r, c) - aspect) < 1e-12, qPrintable(QString("cell %1,%2: %3").arg(r).arg(c).arg(aspects(r, c))));
+    for (int r = 0; r < 5; ++r) {
+        for (int c = 0; c < 6; ++c) {
+            const bool border = r == 0 || r == 4 || c == 0 || c == 5;
+            QVERIFY(std::abs(aspects(r, c) - (border ? 0.0 : aspect)) < 1e-12);
+        }
+    }
 }
 
-void tst_terrainDerivatives::borderCellsHaveAspectZero()
-{
-    const elevationGrid elevation = surfaceGrid(4, 5, [](int r, int c) { return 7.0f * r - 2.0f * c * c; });
-    grid<double> aspects;
-    QVERIFY(computeAspectGrid(elevation, 4, 5, 10.0f, testNodata, aspects));
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 5; ++c)
-            if (r == 0 || r == 3 || c == 0 || c == 4)
-                QCOMPARE(aspects(r, c), 0.0);
-            else
-                QVERIFY(aspects(r, c) != 0.0);
-}
-
-// With the eastern column missing, the east sum counts as 0 (its weight is
-// raised to 1), so the window seems to fall to the east; the southern and
-// northern sums keep their two remaining neighbours, rescaled alike, and
-// cancel. The centre's own NODATA does not matter.
+// With the eastern column missing the east sum counts as 0 (its weight
+// raised to 1), so the window seems to fall to the east; the north and south
+// sums each lose one neighbour, are rescaled alike and cancel. The centre's
+// own value never enters. On level ground a missing corner changes nothing.
 void tst_terrainDerivatives::nodataNeighboursDropOutOfTheEdgeSums()
 {
-    elevationGrid elevation = surfaceGrid(3, 3, [](int, int c) { return c == 0 ? 10.0f : 20.0f; });
-    for (int r = 0; r < 3; ++r)
-        elevation(r, 2) = testNodata;
+    elevationGrid elevation = surfaceGrid(3, 3, [](int, int c) { return c == 0 ? 10.0f : c == 1 ? 20.0f : testNodata; });
     grid<double> aspects;
     QVERIFY(computeAspectGrid(elevation, 3, 3, 10.0f, testNodata, aspects));
     QCOMPARE(aspects(1, 1), pi / 2);
-
     elevation(1, 1) = testNodata;
     QVERIFY(computeAspectGrid(elevation, 3, 3, 10.0f, testNodata, aspects));
     QCOMPARE(aspects(1, 1), pi / 2);
 
-    // Level ground with one missing corner: the two sums that lose it are
-    // rescaled to full weight, so the window stays level.
     elevationGrid level = surfaceGrid(3, 3, [](int, int) { return 30.0f; });
     level(0, 2) = testNodata;
     QVERIFY(computeAspectGrid(level, 3, 3, 10.0f, testNodata, aspects));
-    QCOMPARE(aspects(1, 1), static_cast<double>(testNodata));
+    QCOMPARE(aspects(1, 1), double(testNodata));
 }
 
 void tst_terrainDerivatives::levelGroundHasNoDirectionAndMidGreyShade()
@@ -112,7 +90,7 @@ void tst_terrainDerivatives::levelGroundHasNoDirectionAndMidGreyShade()
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
             const bool border = r == 0 || r == 3 || c == 0 || c == 3;
-            QCOMPARE(aspects(r, c), border ? 0.0 : static_cast<double>(testNodata));
+            QCOMPARE(aspects(r, c), border ? 0.0 : double(testNodata));
             QCOMPARE(shade(r, c), 0.5);
         }
     }
@@ -120,13 +98,12 @@ void tst_terrainDerivatives::levelGroundHasNoDirectionAndMidGreyShade()
 
 // A plane rising 10 m per 10 m cell to the east: gx = -1 inside. Missing
 // neighbours repeat the centre: on the western and eastern borders that
-// halves gx, on the northern border it gives gx = -0.75 and leaves gy 0,
-// and in the south-eastern corner both change.
+// halves gx, on the northern border it gives -0.75, and in the south-eastern
+// corner both gradients change.
 void tst_terrainDerivatives::shadeOfAPlaneAndItsBorder()
 {
-    const elevationGrid elevation = surfaceGrid(3, 4, [](int, int c) { return 10.0f * c; });
     grid<double> shade;
-    QVERIFY(computeHillshadeGrid(elevation, 3, 4, 10.0f, shade));
+    QVERIFY(computeHillshadeGrid(surfaceGrid(3, 4, [](int, int c) { return 10.0f * c; }), 3, 4, 10.0f, shade));
     QCOMPARE(shade.rows(), 3);
     QCOMPARE(shade.cols(), 4);
     QVERIFY(std::abs(shade(1, 1) - expectedShade(-1.0, 0.0)) < 1e-15);
@@ -134,7 +111,6 @@ void tst_terrainDerivatives::shadeOfAPlaneAndItsBorder()
     QVERIFY(std::abs(shade(1, 0) - expectedShade(-0.5, 0.0)) < 1e-15);
     QVERIFY(std::abs(shade(1, 3) - expectedShade(-0.5, 0.0)) < 1e-15);
     QVERIFY(std::abs(shade(2, 3) - expectedShade(-0.375, -0.125)) < 1e-15);
-    QVERIFY(shade(1, 1) > 0.2 && shade(1, 1) < 0.8);
 }
 
 void tst_terrainDerivatives::shortGridsRaiseOutOfRange()
