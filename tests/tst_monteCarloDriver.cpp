@@ -149,6 +149,7 @@ private slots:
     void oneThreadFollowsTheDocumentedOrder();
     void severalThreadsCountEveryTrajectoryOnce();
     void abortStopsEarly();
+    void failuresInsideTheParallelWorkStopIt();
     void gridsOfAnotherShapeAreRefused();
 };
 
@@ -275,6 +276,36 @@ void tst_monteCarloDriver::abortStopsEarly()
     const propagationOutput none = slope.run(1);
     QCOMPARE(none.progressCount, uint64_t(0));
     QCOMPARE(gridSum(none.passageCounts), int64_t(0));
+}
+
+// Running out of memory is reported through outOfMemory; any other failure
+// is raised again once the threads have stopped.
+void tst_monteCarloDriver::failuresInsideTheParallelWorkStopIt()
+{
+    propagationCase slope = slopeCase();
+    slope.startCells = {{2, 5}, {2, 12}};
+    slope.settings.numberOfSimulations = 100;
+    const propagationInput input = slope.input();
+    for (const bool memory : {true, false}) {
+        omp_set_num_threads(2);
+        propagationOutput output;
+        output.passageCounts.assign(slope.dem.nrows, slope.dem.ncols, 0);
+        output.reachingStartCells.assign(slope.dem.nrows, slope.dem.ncols, 0);
+        randomGenerator generator;
+        auto failAtTen = [memory](uint64_t count) {
+            if (count == 10 && memory)
+                throw std::bad_alloc();
+            if (count == 10)
+                throw std::runtime_error("failed");
+        };
+        if (memory) {
+            runPropagation(input, generator, output, failAtTen);
+            QVERIFY(output.outOfMemory);
+        } else {
+            QVERIFY_THROWS_EXCEPTION(std::runtime_error, runPropagation(input, generator, output, failAtTen));
+        }
+        QVERIFY(output.progressCount < slope.total());
+    }
 }
 
 void tst_monteCarloDriver::gridsOfAnotherShapeAreRefused()
