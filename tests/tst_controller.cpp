@@ -32,9 +32,9 @@ void tst_controller::initTestCase()
     QVERIFY(dir_.isValid());
     demPath_ = dir_.filePath(QStringLiteral("dem.asc"));
     startPath_ = dir_.filePath(QStringLiteral("start.asc"));
-    QVERIFY(writeTextFile(demPath_, "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n"
+    QVERIFY(writeTextFile(demPath_, "ncols 3\nnrows 3\nxll 0\nyll 0\ncellsize 1\nNODATA_value -9999\n"
                                     "1 1 1\n1 1 1\n1 1 1"));
-    QVERIFY(writeTextFile(startPath_, "ncols 3\nnrows 3\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n"
+    QVERIFY(writeTextFile(startPath_, "ncols 3\nnrows 3\nxll 0\nyll 0\ncellsize 1\nNODATA_value -9999\n"
                                       "0 0 0\n0 0 0\n0 0 0"));
     QVERIFY(writeTextFile(dir_.filePath(QStringLiteral("dem.tif")), "II*"));
     QVERIFY(writeTextFile(dir_.filePath(QStringLiteral("dem.png")), "png"));
