@@ -1,18 +1,9 @@
 #include <QTest>
 
+#include "tests/recordingSink.h"
 #include "raster/consistencyChecks.h"
 
 namespace {
-
-class recordingSink final : public messageSink
-{
-public:
-    void error(const QString& text) override { log << QStringLiteral("error: ") + text; }
-    void warning(const QString& text) override { log << QStringLiteral("warning: ") + text; }
-    void message(const QString& text) override { log << QStringLiteral("message: ") + text; }
-    void warningBox(const QString& text) override { log << QStringLiteral("box: ") + text; }
-    QStringList log;
-};
 
 rasterHeader demHeader()
 {

@@ -11,20 +11,11 @@
 #include <QTest>
 #include <QTextStream>
 
+#include "tests/recordingSink.h"
 #include "raster/gridReader.h"
 #include "raster/numberParser.h"
 
 namespace {
-
-class recordingSink final : public messageSink
-{
-public:
-    void error(const QString& text) override { log << QStringLiteral("error: ") + text; }
-    void warning(const QString& text) override { log << QStringLiteral("warning: ") + text; }
-    void message(const QString& text) override { log << QStringLiteral("message: ") + text; }
-    void warningBox(const QString& text) override { log << QStringLiteral("box: ") + text; }
-    QStringList log;
-};
 
 bool sameFloat(float a, float b)
 {
