@@ -34,6 +34,7 @@ private slots:
     void inconsistentRastersEndWithCodeOne();
     void unopenableOutputIsSkippedWithAWarningBox();
     void secondRunReplacesTheFirstRunsResults();
+    void unknownProbabilityClassWithoutEarlierStrategyFails();
 
 private:
     void prepare(tumbraController& controller, const QByteArray& start = oneStartCell);
@@ -180,6 +181,27 @@ void tst_runPipeline::secondRunReplacesTheFirstRunsResults()
     QCOMPARE(done.count(), 1);
     QCOMPARE(done.first().first().toInt(), 0);
     QVERIFY(readTextFile(QStringLiteral("N.asc")).endsWith("\n0 0 0 0 0\n0 0 3 0 0\n0 0 0 0 0\n0 0 0 0 0"));
+}
+
+void tst_runPipeline::unknownProbabilityClassWithoutEarlierStrategyFails()
+{
+    tumbraController controller;
+    prepare(controller);
+    controller.setRiskIntensity(7);
+    controllerRecorder recorder(controller);
+
+    controller.runProcess();
+
+    QCOMPARE(recorder.events, (QStringList{"error:Unknown propagation probability class 7.", "reset", "done:1",
+                                           "message:Done with errors."}));
+
+    // once a class was chosen, an unknown one keeps the earlier strategy
+    controller.setRiskIntensity(2);
+    controller.runProcess();
+    controller.setRiskIntensity(-1);
+    QSignalSpy done(&controller, &tumbraController::done);
+    controller.runProcess();
+    QCOMPARE(done.first().first().toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_runPipeline)
