@@ -17,6 +17,10 @@ public:
 
     static uint32_t step(uint32_t state);
 
+    // The value in [0, 1) that a draw forms from two successive engine
+    // outputs; 1.0 after rounding becomes the largest double below it.
+    static double canonical(uint32_t first, uint32_t second);
+
 private:
     std::atomic<uint32_t> state_{1};
     double a_ = 0.0;

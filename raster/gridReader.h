@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include <QString>
@@ -12,10 +13,14 @@
 // the first six by position; leaves the stream at the first data line.
 bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStream& stream, messageSink& sink);
 
+// Told now and then how far reading has come, in bytes of the file.
+using readProgress = std::function<void(qint64 bytesDone, qint64 bytesTotal)>;
+
 // Appends complete rows of ncols values, at most nrows; the first row holding
 // an unreadable value, and every row after it, is dropped. True if at least
 // one row was stored.
-bool readElevationRows(asciiGridStream& stream, elevationGrid& elevation, int nrows, int ncols);
+bool readElevationRows(asciiGridStream& stream, elevationGrid& elevation, int nrows, int ncols,
+                       const readProgress& progress = {});
 
 // Appends the cells holding a value greater than 0, in file order.
 bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int nrows, int ncols, messageSink& sink);

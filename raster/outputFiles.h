@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QDateTime>
 #include <QString>
 
@@ -33,9 +35,15 @@ struct logReport
     QString resultsFolder;  // absolute path
 };
 
+// Told after every written row of a grid.
+using rowProgress = std::function<void(int rowsDone, int rowsTotal)>;
+
+// An ESRI ASCII grid with the given header; counts as plain integers,
+// probabilities (percent) with one decimal.
 writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
-                            messageSink& sink);
+                            messageSink& sink, const rowProgress& progress = {});
 writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
-                                  const grid<double>& probability, messageSink& sink);
+                                  const grid<double>& probability, messageSink& sink,
+                                  const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink);
 writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink);

@@ -1,0 +1,115 @@
+// Reading speed of the grid reader on a synthetic DEM, against a plain
+// QTextStream >> float loop over the same file.
+//
+//   bench_gridReader [rows [cols [file]]]     (default 5000 x 5000 in a temporary folder)
+//
+// The file is written first, so both readers see it in the page cache.
+
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include "raster/gridReader.h"
+
+namespace {
+
+class printingSink final : public messageSink
+{
+public:
+    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
+    void warning(const QString& text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
+    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    void warningBox(const QString& text) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
+};
+
+// Elevations with three decimals on a smooth slope plus noise; one cell in
+// fifty is NODATA.
+bool writeSyntheticGrid(const QString& path, int rows, int cols)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray text = QStringLiteral("ncols %1\nnrows %2\nxllcorner 600000.0\nyllcorner 5100000.0\ncellsize 2\n"
+                                     "NODATA_value -9999\n")
+                          .arg(cols)
+                          .arg(rows)
+                          .toLatin1();
+    std::mt19937 random(12345);
+    std::uniform_int_distribution<int> noise(0, 99999);
+    char value[32];
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const int n = noise(random);
+            if (n % 50 == 0) {
+                text += "-9999";
+            } else {
+                const double elevation = 500.0 + 0.3 * r + 0.2 * c + n / 1000.0;
+                text.append(value, std::snprintf(value, sizeof value, "%.3f", elevation));
+            }
+            text += c + 1 < cols ? ' ' : '\n';
+        }
+        if (text.size() > (8 << 20)) {
+            if (file.write(text) != text.size())
+                return false;
+            text.clear();
+        }
+    }
+    return file.write(text) == text.size();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int rows = argc > 1 ? std::atoi(argv[1]) : 5000;
+    const int cols = argc > 2 ? std::atoi(argv[2]) : rows;
+    QTemporaryDir dir;
+    const QString path = argc > 3 ? QString::fromLocal8Bit(argv[3]) : dir.filePath(QStringLiteral("dem.asc"));
+
+    QElapsedTimer timer;
+    timer.start();
+    if (!writeSyntheticGrid(path, rows, cols)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+    const double megabytes = static_cast<double>(QFileInfo(path).size()) / (1024.0 * 1024.0);
+    std::printf("grid %d x %d, %.1f MB, written in %.2f s\n", rows, cols, megabytes, timer.elapsed() / 1000.0);
+
+    printingSink sink;
+    asciiGridStream stream;
+    rasterHeader header;
+    elevationGrid elevation;
+    timer.restart();
+    if (!readGridHeader(path, header, stream, sink)
+        || !readElevationRows(stream, elevation, header.nrows, header.ncols))
+        return 1;
+    const double readerSeconds = timer.nsecsElapsed() / 1e9;
+    std::printf("grid reader:          %7.2f s  %7.1f MB/s  (%d rows)\n", readerSeconds, megabytes / readerSeconds,
+                elevation.rows());
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 1;
+    timer.restart();
+    QTextStream text(&file);
+    for (int line = 0; line < 6; ++line)
+        text.readLine();
+    std::vector<float> values(static_cast<size_t>(rows) * static_cast<size_t>(cols));
+    for (float& value : values)
+        text >> value;
+    const double streamSeconds = timer.nsecsElapsed() / 1e9;
+    std::printf("QTextStream >> float: %7.2f s  %7.1f MB/s\n", streamSeconds, megabytes / streamSeconds);
+
+    const bool same = elevation.size() == values.size()
+                      && std::memcmp(elevation.data(), values.data(), values.size() * sizeof(float)) == 0;
+    std::printf("values identical: %s\n", same ? "yes" : "NO");
+    return same ? 0 : 1;
+}

@@ -1,0 +1,218 @@
+#include "engine/monteCarloDriver.h"
+
+#include <exception>
+#include <mutex>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "engine/randomGenerator.h"
+#include "engine/startCellReach.h"
+#include "engine/stopCriterion.h"
+#include "engine/trajectory.h"
+
+namespace {
+void requireGridShape(int rows, int cols, const rasterHeader& dem, const char* what)
+{
+    if (rows != dem.nrows || cols != dem.ncols)
+        throw std::invalid_argument(std::string(what) + " does not have the DEM's nrows x ncols cells");
+}
+
+// The trajectories index the grids without range checks: every grid must
+// have exactly the header's shape.
+void requireMatchingGrids(const propagationInput& input, const propagationOutput& output)
+{
+    requireGridShape(input.elevation.rows(), input.elevation.cols(), input.dem, "the elevation grid");
+    requireGridShape(input.aspect.rows(), input.aspect.cols(), input.dem, "the aspect grid");
+    requireGridShape(output.passageCounts.rows(), output.passageCounts.cols(), input.dem, "passageCounts");
+    requireGridShape(output.reachingStartCells.rows(), output.reachingStartCells.cols(), input.dem,
+                     "reachingStartCells");
+}
+
+bool insideGrid(const startCell& cell, const rasterHeader& dem)
+{
+    return cell.row >= 0 && cell.row < dem.nrows && cell.col >= 0 && cell.col < dem.ncols;
+}
+
+// A random point inside the start cell: the first draw places it east of the
+// cell's west edge, the second south of its north edge.
+gridPosition randomStartPosition(const startCell& cell, float cellSize, randomGenerator& generator)
+{
+    gridPosition start = positionAtCell(static_cast<uint32_t>(cell.row), static_cast<uint32_t>(cell.col), cellSize);
+    start.colOffset = static_cast<float>(cellSize * generator.draw());
+    start.rowOffset = static_cast<float>(cellSize * generator.draw());
+    return start;
+}
+
+// The shared results of a propagation and the locks that guard them. Each
+// lock is held for one short update and never together with another.
+class propagationMerge
+{
+public:
+    propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress)
+        : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress)
+    {
+    }
+
+    // Adds one finished trajectory of the given start cell to every result.
+    void addTrajectory(std::size_t startCellIndex, trajectoryResult& trajectory, bool saveTrajectory)
+    {
+        if (saveTrajectory) {
+            std::lock_guard<std::mutex> guard(trajectoryAppend_);
+            output_.trajectories.push_back(std::move(trajectory.points));
+        }
+        {
+            std::lock_guard<std::mutex> guard(countUpdate_);
+            int32_t* counts = output_.passageCounts.data();
+            for (const std::size_t cell : trajectory.reachedCells)
+                ++counts[cell];
+        }
+        std::vector<std::size_t> startCellUnion;
+        if (startCells_.addTrajectory(startCellIndex, trajectory.reachedCells, startCellUnion))
+            addStartCell(startCellUnion);
+        {
+            std::lock_guard<std::mutex> guard(progressUpdate_);
+            ++output_.progressCount;
+            if (onProgress_)
+                onProgress_(output_.progressCount);
+        }
+    }
+
+    // Start cells whose simulations were cut short still count for the
+    // cells their finished trajectories reached.
+    void addIncompleteStartCells()
+    {
+        for (const std::vector<std::size_t>& cells : startCells_.takeIncomplete())
+            addStartCell(cells);
+    }
+
+private:
+    void addStartCell(const std::vector<std::size_t>& cells)
+    {
+        std::lock_guard<std::mutex> guard(reachUpdate_);
+        int32_t* reaching = output_.reachingStartCells.data();
+        for (const std::size_t cell : cells)
+            ++reaching[cell];
+    }
+
+    propagationOutput& output_;
+    startCellReach startCells_;
+    const progressCallback& onProgress_;
+    std::mutex trajectoryAppend_;
+    std::mutex countUpdate_;
+    std::mutex reachUpdate_;
+    std::mutex progressUpdate_;
+};
+
+// Hands out (start cell, simulation) pairs in their documented order, one at
+// a time, to whichever thread asks: a single thread works through them start
+// cell by start cell, simulation by simulation, while several threads share
+// even one start cell's simulations.
+class workQueue
+{
+public:
+    explicit workQueue(uint64_t total) : total_(total) {}
+
+    bool next(uint64_t& item)
+    {
+        if (stopped_.load(std::memory_order_relaxed))
+            return false;
+        item = next_.fetch_add(1, std::memory_order_relaxed);
+        return item < total_;
+    }
+
+    void stop() { stopped_.store(true, std::memory_order_relaxed); }
+
+private:
+    const uint64_t total_;
+    std::atomic<uint64_t> next_{0};
+    std::atomic<bool> stopped_{false};
+};
+
+// What ends the parallel work early other than an abort. Exceptions never
+// leave the parallel region: they are kept here and raised after it.
+class workFailure
+{
+public:
+    void outOfMemory() { outOfMemory_.store(true); }
+    void keep(std::exception_ptr failure)
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!failure_)
+            failure_ = failure;
+    }
+    bool ranOutOfMemory() const { return outOfMemory_.load(); }
+    void rethrow() const
+    {
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+
+private:
+    std::atomic<bool> outOfMemory_{false};
+    std::mutex lock_;
+    std::exception_ptr failure_;
+};
+
+void simulate(const propagationInput& input, const trajectoryContext& context, randomGenerator& generator,
+              workQueue& work, propagationMerge& merge)
+{
+    const uint64_t simulations = static_cast<uint64_t>(input.settings.numberOfSimulations);
+    trajectoryResult trajectory;
+    uint64_t item = 0;
+    while (!input.abortRequested.load(std::memory_order_relaxed) && work.next(item)) {
+        const std::size_t startCellIndex = static_cast<std::size_t>(item / simulations);
+        const startCell& cell = input.startCells[startCellIndex];
+        if (insideGrid(cell, input.dem)) {
+            runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator, trajectory);
+            if (trajectory.end == trajectoryEnd::aborted)
+                return;
+        } else {
+            // Cannot come from a checked start-cells raster; such a cell
+            // reaches nothing rather than reading outside the grids.
+            trajectory.reachedCells.clear();
+            trajectory.points.clear();
+        }
+        merge.addTrajectory(startCellIndex, trajectory, input.settings.saveTrajectories);
+    }
+}
+}
+
+void runPropagation(const propagationInput& input, randomGenerator& generator, propagationOutput& output,
+                    const progressCallback& onProgress)
+{
+    requireMatchingGrids(input, output);
+    const int simulations = input.settings.numberOfSimulations;
+    if (simulations <= 0 || input.startCells.empty())
+        return;
+
+    const trajectoryContext context{terrainSurface{input.elevation, input.dem}, input.aspect, input.settings,
+                                    input.stopCriterion, input.abortRequested};
+    workQueue work(static_cast<uint64_t>(simulations) * static_cast<uint64_t>(input.startCells.size()));
+    propagationMerge merge(output, simulations, onProgress);
+    workFailure failure;
+
+#pragma omp parallel
+    {
+        try {
+            simulate(input, context, generator, work, merge);
+        } catch (const std::bad_alloc&) {
+            failure.outOfMemory();
+            work.stop();
+        } catch (const std::length_error&) {
+            failure.outOfMemory();
+            work.stop();
+        } catch (...) {
+            failure.keep(std::current_exception());
+            work.stop();
+        }
+    }
+
+    failure.rethrow();
+    try {
+        merge.addIncompleteStartCells();
+    } catch (const std::bad_alloc&) {
+        failure.outOfMemory();
+    }
+    output.outOfMemory = failure.ranOutOfMemory();
+}

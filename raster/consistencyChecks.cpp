@@ -1,0 +1,65 @@
+#include "raster/consistencyChecks.h"
+
+#include <cmath>
+
+namespace {
+
+// Both differing dimensions are reported, columns first.
+bool sameDimensions(const rasterHeader& dem, const rasterHeader& startCells, messageSink& sink)
+{
+    bool same = true;
+    if (dem.ncols != startCells.ncols) {
+        sink.error(QStringLiteral("Inconsistent number of columns in data!"));
+        same = false;
+    }
+    if (dem.nrows != startCells.nrows) {
+        sink.error(QStringLiteral("Inconsistent number of rows in data!"));
+        same = false;
+    }
+    return same;
+}
+
+// Two rasters that both leave the reference open are taken as `corner`; the
+// DEM header is changed so that the engine and the outputs agree on it.
+bool sameSpatialReference(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
+                          messageSink& sink)
+{
+    if (dem.spatialReference != startCells.spatialReference) {
+        sink.error(QStringLiteral("Digital models don't use the same spatial reference!"));
+        return false;
+    }
+    if (dem.spatialReference == rasterHeader::undefined) {
+        sink.warning(QStringLiteral("Undefined or unknown spatial reference in file %1! Using 'corner' as default.")
+                         .arg(demFileName));
+        dem.spatialReference = rasterHeader::corner;
+    }
+    return true;
+}
+
+// Compared after rounding to whole map units, halves away from zero, in
+// float: lower-left points less than half a unit apart pass.
+bool sameCoordinates(const rasterHeader& dem, const rasterHeader& startCells, messageSink& sink)
+{
+    const bool same = std::round(dem.xll) == std::round(startCells.xll)
+                      && std::round(dem.yll) == std::round(startCells.yll);
+    if (!same)
+        sink.error(QStringLiteral("Digital models don't use the same coordinates!"));
+    return same;
+}
+
+bool sameCellsize(const rasterHeader& dem, const rasterHeader& startCells, messageSink& sink)
+{
+    const bool same = dem.cellsize == startCells.cellsize;
+    if (!same)
+        sink.error(QStringLiteral("Digital models don't use the same cellsize!"));
+    return same;
+}
+
+} // namespace
+
+bool checkRasterConsistency(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
+                            messageSink& sink)
+{
+    return sameDimensions(dem, startCells, sink) && sameSpatialReference(dem, startCells, demFileName, sink)
+           && sameCoordinates(dem, startCells, sink) && sameCellsize(dem, startCells, sink);
+}

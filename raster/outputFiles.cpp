@@ -1,0 +1,261 @@
+#include "raster/outputFiles.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include <QByteArrayView>
+#include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "raster/fixedNotation.h"
+
+namespace {
+
+constexpr int gridHeaderDecimals = 6;
+constexpr int valueDecimals = 1;
+constexpr int versionMajor = 1;
+constexpr int versionMinor = 0;
+
+// Collects output text into blocks of about a megabyte before it goes to the
+// file: a grid of a hundred million cells then costs a hundred large writes
+// instead of one call per value. After a failed write everything further is
+// dropped, so the writers can stop early and report.
+class blockWriter
+{
+public:
+    static constexpr std::size_t blockSize = std::size_t{1} << 20;
+    // Room always free at cursor(): one trajectory point line, the longest text the writers put there at once.
+    static constexpr std::size_t slack = 4096;
+    static_assert(slack >= 1 + integerTextCapacity + 3 * (1 + fixedTextCapacity), "a point line must fit");
+
+    explicit blockWriter(QSaveFile& file) : file_(file), bytes_(blockSize + slack) {}
+
+    char* cursor() { return bytes_.data() + used_; }
+
+    void advanceTo(const char* end)
+    {
+        used_ = static_cast<std::size_t>(end - bytes_.data());
+        if (used_ >= blockSize)
+            flush();
+    }
+
+    void append(QByteArrayView text)
+    {
+        const char* data = text.data();
+        std::size_t left = static_cast<std::size_t>(text.size());
+        while (left > 0) {
+            const std::size_t chunk = std::min(left, blockSize - used_);
+            std::memcpy(cursor(), data, chunk);
+            data += chunk;
+            left -= chunk;
+            advanceTo(cursor() + chunk);
+        }
+    }
+
+    bool flush()
+    {
+        // A short write is not an error yet (the file takes what fits);
+        // asking for the rest brings out the reason, a full disk for one.
+        const char* data = bytes_.data();
+        qint64 left = static_cast<qint64>(used_);
+        while (!failed() && left > 0) {
+            const qint64 written = file_.write(data, left);
+            if (written <= 0)
+                writeError_ = file_.errorString();
+            else {
+                data += written;
+                left -= written;
+            }
+        }
+        used_ = 0;
+        return !failed();
+    }
+
+    bool failed() const { return !writeError_.isNull(); }
+    const QString& writeError() const { return writeError_; }
+
+private:
+    QSaveFile& file_;
+    std::vector<char> bytes_;
+    std::size_t used_ = 0;
+    QString writeError_;
+};
+
+// Every file goes through a temporary file that replaces the target only
+// once it is complete, so a failed write leaves an earlier file untouched.
+// Opening otherwise behaves as a plain open for writing: a missing folder is
+// made with its parents (the file is skipped silently when that fails), and
+// a file that cannot be opened is skipped after the permission warning.
+// QSaveFile refuses an existing file that is not writable, as a plain open
+// does, although its rename could replace it; it also refuses a folder it
+// cannot create the temporary file in, even when the file itself is writable.
+bool openOutputFile(QSaveFile& file, const QString& fileName, messageSink& sink)
+{
+    const QString folder = QFileInfo(fileName).absolutePath();
+    if (!QDir(folder).exists() && !QDir().mkpath(folder))
+        return false;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        sink.warningBox(permissionWarningText(false, fileName));
+        return false;
+    }
+    return true;
+}
+
+// Replaces the target with the complete temporary file; after a failed
+// write the temporary file is dropped and the target stays as it was.
+writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const QString& fileName, messageSink& sink)
+{
+    QString reason;
+    if (!writer.flush()) {
+        reason = writer.writeError();
+        file.cancelWriting();
+    } else if (!file.commit()) {
+        reason = file.errorString();
+    } else {
+        return writeOutcome::written;
+    }
+    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(fileName, reason));
+    return writeOutcome::failed;
+}
+
+QByteArray integerText(std::int64_t value)
+{
+    char text[integerTextCapacity];
+    const char* const end = writeInteger(text, value);
+    return QByteArray(text, end - text);
+}
+
+QString valueText(double value)
+{
+    return QString::fromLatin1(fixedText(value, valueDecimals));
+}
+
+// The six header lines of an ESRI ASCII grid, without a line break after
+// the last; the keywords of the lower-left corner carry the spatial
+// reference's name ("xllcenter", "yllcorner", "xllundefined").
+QByteArray gridHeaderText(const rasterHeader& header)
+{
+    const QByteArray reference(spatialReferenceName(header.spatialReference));
+    QByteArray text;
+    text += "ncols " + integerText(header.ncols);
+    text += "\nnrows " + integerText(header.nrows);
+    text += "\nxll" + reference + ' ' + fixedText(header.xll, gridHeaderDecimals);
+    text += "\nyll" + reference + ' ' + fixedText(header.yll, gridHeaderDecimals);
+    text += "\ncellsize " + fixedText(header.cellsize, gridHeaderDecimals);
+    text += "\nNODATA_value " + fixedText(header.nodataValue, gridHeaderDecimals);
+    return text;
+}
+
+// Each row starts with a line break and holds its values separated by one
+// blank; the file ends after the last value.
+template <typename T, typename WriteValue>
+writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, const grid<T>& values,
+                       WriteValue writeValue, messageSink& sink, const rowProgress& progress)
+{
+    QSaveFile file(fileName);
+    if (!openOutputFile(file, fileName, sink))
+        return writeOutcome::notOpened;
+    blockWriter writer(file);
+    writer.append(gridHeaderText(header));
+    const int rows = values.rows();
+    const int cols = values.cols();
+    for (int r = 0; r < rows && !writer.failed(); ++r) {
+        const T* row = values.row(r);
+        char* out = writer.cursor();
+        *out++ = '\n';
+        for (int c = 0; c < cols; ++c) {
+            if (c > 0)
+                *out++ = ' ';
+            out = writeValue(out, row[c]);
+            writer.advanceTo(out);
+            out = writer.cursor();
+        }
+        writer.advanceTo(out);
+        if (progress)
+            progress(r + 1, rows);
+    }
+    return commitOutputFile(file, writer, fileName, sink);
+}
+
+QString logText(const logReport& report)
+{
+    const bool center = report.dem.spatialReference == rasterHeader::center;
+    QString text;
+    text += QStringLiteral("Tumbra %1.%2").arg(versionMajor).arg(versionMinor);
+    text += QStringLiteral(" - Analysis completed on ") + report.endTime.toString();
+    text += QStringLiteral("\n(started ") + report.startTime.toString() + QStringLiteral(")\n");
+    text += QStringLiteral("\nDigital Elevation Model: ") + report.demFile;
+    text += QStringLiteral("\nStart cells file: ") + report.startCellsFile;
+    text += QStringLiteral("\n(nrows: ") + QString::number(report.dem.nrows);
+    text += QStringLiteral("; ncols: ") + QString::number(report.dem.ncols);
+    text += (center ? QStringLiteral("; xllcenter: ") : QStringLiteral("; xllcorner: ")) + valueText(report.dem.xll);
+    text += (center ? QStringLiteral("; yllcenter: ") : QStringLiteral("; yllcorner: ")) + valueText(report.dem.yll);
+    text += QStringLiteral("; cellsize: ") + valueText(report.dem.cellsize) + QStringLiteral(")\n");
+    text += QStringLiteral("\nSimulation settings:\n");
+    text += QStringLiteral("\tNumber of simulations: ") + QString::number(report.numberOfSimulations) + u'\n';
+    text += QStringLiteral("\tSegment length (m): ") + valueText(report.straightDistance) + u'\n';
+    text += QStringLiteral("\tProfile step (m): ") + valueText(report.profileStep) + u'\n';
+    text += QStringLiteral("\tMax deviation angle (") + QChar(0x00B0) + QStringLiteral("): ")
+            + QString::number(report.maxDeviationAngle) + u'\n';
+    text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
+    text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
+    text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
+    return text;
+}
+
+}  // namespace
+
+writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
+                            messageSink& sink, const rowProgress& progress)
+{
+    const auto writeCount = [](char* out, int32_t count) { return writeInteger(out, count); };
+    return writeGrid(fileName, header, counts, writeCount, sink, progress);
+}
+
+writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
+                                  const grid<double>& probability, messageSink& sink, const rowProgress& progress)
+{
+    const auto writePercent = [](char* out, double percent) { return writeFixed(out, percent, valueDecimals); };
+    return writeGrid(fileName, header, probability, writePercent, sink, progress);
+}
+
+writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink)
+{
+    QSaveFile file(fileName);
+    if (!openOutputFile(file, fileName, sink))
+        return writeOutcome::notOpened;
+    blockWriter writer(file);
+    writer.append("All trajectories\n#\tx\ty\tz");
+    // Every trajectory takes a number, an empty one too, so numbers match list positions.
+    std::int64_t number = 0;
+    for (const auto& trajectory : trajectories) {
+        ++number;
+        for (const trajectoryPoint& point : trajectory) {
+            char* out = writer.cursor();
+            *out++ = '\n';
+            out = writeInteger(out, number);
+            *out++ = '\t';
+            out = writeFixed(out, point.x, valueDecimals);
+            *out++ = '\t';
+            out = writeFixed(out, point.y, valueDecimals);
+            *out++ = '\t';
+            out = writeFixed(out, point.z, valueDecimals);
+            writer.advanceTo(out);
+        }
+        if (writer.failed())
+            break;
+    }
+    return commitOutputFile(file, writer, fileName, sink);
+}
+
+writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink)
+{
+    QSaveFile file(fileName);
+    if (!openOutputFile(file, fileName, sink))
+        return writeOutcome::notOpened;
+    blockWriter writer(file);
+    writer.append(logText(report).toUtf8());
+    return commitOutputFile(file, writer, fileName, sink);
+}
