@@ -15,8 +15,11 @@
 #include <QProgressBar>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QThread>
 
 #include "controller/propagationProbability.h"
@@ -51,6 +54,22 @@ int showQuestionBox(const QString& questionText, const QString& informativeText)
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     return box.exec();
+}
+
+// Appends a paragraph as QTextEdit::append does, but always as plain text:
+// append would take a message that happens to hold a tag, such as a file
+// name with angle brackets, for markup.
+void appendLogParagraph(QTextEdit& log, const QString& text)
+{
+    QScrollBar* scrollBar = log.verticalScrollBar();
+    const bool followsTheEnd = scrollBar->value() >= scrollBar->maximum();
+    QTextCursor cursor(log.document());
+    cursor.movePosition(QTextCursor::End);
+    if (!log.document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text);
+    if (followsTheEnd)
+        scrollBar->setValue(scrollBar->maximum());
 }
 
 const QString asciiGridFilter = QStringLiteral("Ascii files (*.asc *.txt);;All files (*)");
@@ -384,11 +403,7 @@ void tumbraMainDialog::restoreProgressBarGeometry()
     ui->progressBar->hide();
 }
 
-// Texts are plain: a file name with angle brackets must not turn into markup.
-void tumbraMainDialog::onDisplayMessage(QString text)
-{
-    ui->logWindow->append(Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal));
-}
+void tumbraMainDialog::onDisplayMessage(QString text) { appendLogParagraph(*ui->logWindow, text); }
 
 void tumbraMainDialog::onDisplayWarning(QString warningText)
 {
