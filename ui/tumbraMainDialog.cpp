@@ -197,12 +197,9 @@ void tumbraMainDialog::updateButtons()
     ui->stopProcess->setVisible(running);
 }
 
-bool tumbraMainDialog::browseForFile(QLineEdit* lineEdit, const QString& caption, const QString& filter)
+bool tumbraMainDialog::browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter)
 {
-    const auto* pathEdit = qobject_cast<updatableLineEdit*>(lineEdit);
-    QString startFolder = lineEdit->text();
-    if (startFolder.isEmpty() && pathEdit)
-        startFolder = pathEdit->baseDir();
+    const QString startFolder = lineEdit->text().isEmpty() ? lineEdit->baseDir() : lineEdit->text();
     const QString path =
         QFileDialog::getOpenFileName(this, caption, startFolder, filter, nullptr, QFileDialog::DontResolveSymlinks);
     if (path.isEmpty())

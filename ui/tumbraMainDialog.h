@@ -73,7 +73,7 @@ private:
     void connectSignals();
     void initProgressBarAnimation();
     void fillComboBoxes();
-    bool browseForFile(QLineEdit* lineEdit, const QString& caption, const QString& filter);
+    bool browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter);
     bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
     bool prepareRunFolder();
     bool handOverRun();
