@@ -443,24 +443,6 @@ private slots:
         QCOMPARE(bar->geometry(), fullSize);
     }
 
-    void aboutBoxNamesTheVersion()
-    {
-        tumbraMainDialog dialog;
-        dialog.show();
-        QString title;
-        QString text;
-        QTimer::singleShot(0, this, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            QVERIFY(box);
-            title = box->windowTitle();
-            text = box->text();
-            box->accept();
-        });
-        child<QPushButton>(dialog, "aboutButton")->click();
-        QCOMPARE(title, QStringLiteral("About Tumbra"));
-        QVERIFY2(text.startsWith("Tumbra v1.0<br><br>") && text.endsWith("<br><br>"), qPrintable(text));
-    }
-
     void fileChooserStartsInTheOutputDirectory_data()
     {
         QTest::addColumn<bool>("accept");
