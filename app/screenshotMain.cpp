@@ -1,0 +1,93 @@
+// Runs the window on the bundled example and saves a picture of it once the
+// run has finished and the map is shown. Used to make the README's screenshot:
+//   QT_QPA_PLATFORM=offscreen tumbra-screenshot docs/screenshot.png
+// The user's settings store is left alone: a temporary one is used instead.
+
+#include <cstdio>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTextBrowser>
+#include <QTimer>
+
+#include "ui/tumbraMainDialog.h"
+
+namespace {
+
+void setPath(tumbraMainDialog& dialog, const char* field, const QString& path)
+{
+    dialog.findChild<QComboBox*>(QString::fromLatin1(field))->lineEdit()->setText(path);
+}
+
+bool runHasEnded(const tumbraMainDialog& dialog)
+{
+    const QString log = dialog.findChild<QTextBrowser*>(QStringLiteral("logWindow"))->toPlainText();
+    return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."));
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    const QString target = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("screenshot.png");
+    const QString targetPath = QDir::current().absoluteFilePath(target);
+
+    QTemporaryDir scratch;
+    if (!scratch.isValid())
+        return 1;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("settings")));
+    const QString outputDir = scratch.filePath(QStringLiteral("output"));
+    QDir().mkpath(outputDir);
+
+    tumbraMainDialog dialog(nullptr);
+    dialog.setQuestionBox([](const QString&, const QString&) { return int(QMessageBox::Yes); });
+    dialog.setErrorBox([](const QString& text) { std::fprintf(stderr, "Error: %s\n", qUtf8Printable(text)); });
+    dialog.setWarningBox([](const QString& text) { std::fprintf(stderr, "Warning: %s\n", qUtf8Printable(text)); });
+    setPath(dialog, "workingDirectory", outputDir);
+    setPath(dialog, "digitalElevationModel", QStringLiteral(EXAMPLES_DIR "/dem.asc"));
+    setPath(dialog, "startRaster", QStringLiteral(EXAMPLES_DIR "/start_cells.asc"));
+    dialog.findChild<QComboBox*>(QStringLiteral("numberOfSimulations"))->setCurrentText(QStringLiteral("100"));
+    dialog.resize(1200, 720);
+    dialog.show();
+
+    int exitCode = 1;
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    QTimer poll;
+    poll.setInterval(100);
+    QObject::connect(&poll, &QTimer::timeout, &app, [&] {
+        if (sinceStart.elapsed() > 600000) {
+            std::fprintf(stderr, "The run did not end within ten minutes.\n");
+            app.quit();
+        }
+        if (!runHasEnded(dialog))
+            return;
+        poll.stop();
+        // The progress bar leaves 1.5 s after the run; picture the window without it.
+        QTimer::singleShot(2000, &app, [&] {
+            if (dialog.grab().save(targetPath, "PNG")) {
+                std::printf("Screenshot written to %s\n", qUtf8Printable(targetPath));
+                exitCode = 0;
+            } else {
+                std::fprintf(stderr, "Could not write %s\n", qUtf8Printable(targetPath));
+            }
+            app.quit();
+        });
+    });
+    QTimer::singleShot(0, &app, [&] {
+        dialog.findChild<QPushButton*>(QStringLiteral("runProcess"))->click();
+        poll.start();
+    });
+    app.exec();
+    return exitCode;
+}

@@ -1,0 +1,110 @@
+#include "ui/dialogSettings.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QGuiApplication>
+#include <QPoint>
+#include <QScreen>
+#include <QSettings>
+#include <QSize>
+#include <QWidget>
+
+#include "ui/tumbraMainDialogForm.h"
+#include "widgets/mruComboBox.h"
+
+namespace {
+
+const QString versionGroup = QStringLiteral("1.0");
+const QString windowGroup = QStringLiteral("MainWindow");
+const QString parametersGroup = QStringLiteral("Parameters");
+
+QSettings openStore() { return QSettings(QStringLiteral("velmora"), QStringLiteral("tumbra")); }
+
+// A position saved on a monitor that has since gone would open the window
+// out of sight; the window system places it instead. Edge points count.
+void moveIfOnScreen(QWidget& dialog, const QPoint& position)
+{
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        if (screen->geometry().contains(position)) {
+            dialog.move(position);
+            return;
+        }
+    }
+}
+
+void readWindowGeometry(QSettings& store, QWidget& dialog)
+{
+    store.beginGroup(windowGroup);
+    dialog.resize(store.value(QStringLiteral("size"), QSize(900, 650)).toSize());
+    moveIfOnScreen(dialog, store.value(QStringLiteral("pos"), QPoint(200, 200)).toPoint());
+    store.endGroup();
+}
+
+// The choice lists hold three classes; an index from elsewhere would leave
+// the list without a selection, so it keeps the one it has.
+void selectRiskIntensity(QComboBox& riskIntensity, int index)
+{
+    if (index >= 0 && index < riskIntensity.count())
+        riskIntensity.setCurrentIndex(index);
+}
+
+void readParameters(QSettings& store, tumbraMainDialogForm& form)
+{
+    store.beginGroup(parametersGroup);
+    // The output directory comes first so the two file lists are judged
+    // against the restored directory.
+    form.workingDirectory->setStringList(
+        store.value(QStringLiteral("workingDirMRU"), QStringList{QDir::homePath()}).toStringList());
+    form.digitalElevationModel->setStringList(store.value(QStringLiteral("demFileMRU")).toStringList());
+    form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
+
+    form.straightDistance->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
+    form.numberOfSimulations->setCurrentText(
+        store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
+    form.maxAngle->setCurrentText(store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
+    form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
+    selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
+    form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
+    form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
+    store.endGroup();
+}
+
+}  // namespace
+
+void readDialogSettings(QWidget& dialog, tumbraMainDialogForm& form)
+{
+    QSettings store = openStore();
+    store.beginGroup(versionGroup);
+    readWindowGeometry(store, dialog);
+    readParameters(store, form);
+    store.endGroup();
+}
+
+void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form)
+{
+    QSettings store = openStore();
+    store.beginGroup(versionGroup);
+
+    store.beginGroup(windowGroup);
+    store.setValue(QStringLiteral("size"), dialog.size());
+    store.setValue(QStringLiteral("pos"), dialog.pos());
+    store.endGroup();
+
+    store.beginGroup(parametersGroup);
+    store.setValue(QStringLiteral("workingDirMRU"), form.workingDirectory->stringList());
+    store.setValue(QStringLiteral("demFileMRU"), form.digitalElevationModel->stringList());
+    store.setValue(QStringLiteral("startRasterMRU"), form.startRaster->stringList());
+    store.setValue(QStringLiteral("straightDistance"), form.straightDistance->value());
+    store.setValue(QStringLiteral("numberOfSimulations"), form.numberOfSimulations->currentText());
+    store.setValue(QStringLiteral("maxDeviationAngle"), form.maxAngle->currentText());
+    store.setValue(QStringLiteral("profileStep"), form.profileStep->value());
+    store.setValue(QStringLiteral("riskIntensity"), form.riskIntensity->currentIndex());
+    store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
+    store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
+    store.endGroup();
+
+    store.endGroup();
+    store.sync();
+}

@@ -1,0 +1,454 @@
+#include "ui/tumbraMainDialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QProgressBar>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStackedWidget>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QThread>
+
+#include "controller/propagationProbability.h"
+#include "controller/resultMap.h"
+#include "ui/dialogSettings.h"
+#include "ui/runFolderName.h"
+#include "ui/tumbraMainDialogForm.h"
+#include "widgets/QVisibleHandleSplitter.h"
+#include "widgets/clearableTextBrowser.h"
+#include "widgets/mruComboBox.h"
+#include "widgets/rasterView.h"
+#include "widgets/updatableLineEdit.h"
+
+namespace {
+
+// The boxes have no parent window: they are modal to the whole application
+// and stay usable while the main window is hidden or minimised.
+void showErrorBox(const QString& text)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(text);
+    box.exec();
+}
+
+int showQuestionBox(const QString& questionText, const QString& informativeText)
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Question);
+    box.setText(questionText);
+    box.setInformativeText(informativeText);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    return box.exec();
+}
+
+// Appends a paragraph as QTextEdit::append does, but always as plain text:
+// append would take a message that happens to hold a tag, such as a file
+// name with angle brackets, for markup.
+void appendLogParagraph(QTextEdit& log, const QString& text)
+{
+    QScrollBar* scrollBar = log.verticalScrollBar();
+    const bool followsTheEnd = scrollBar->value() >= scrollBar->maximum();
+    QTextCursor cursor(log.document());
+    cursor.movePosition(QTextCursor::End);
+    if (!log.document()->isEmpty())
+        cursor.insertBlock();
+    cursor.insertText(text);
+    if (followsTheEnd)
+        scrollBar->setValue(scrollBar->maximum());
+}
+
+const QString asciiGridFilter = QStringLiteral("Ascii files (*.asc *.txt);;All files (*)");
+
+const QStringList& outputFileNames()
+{
+    static const QStringList names{QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc"),
+                                   QStringLiteral("trajectory_points.txt"), QStringLiteral("log.txt")};
+    return names;
+}
+
+}  // namespace
+
+tumbraMainDialog::tumbraMainDialog(QWidget* parent)
+    : QDialog(parent, Qt::WindowFlags()),
+      ui(std::make_unique<tumbraMainDialogForm>()),
+      workerThread(new QThread(this)),
+      questionBox_(showQuestionBox),
+      errorBox_(showErrorBox),
+      warningBox_(showErrorBox)
+{
+    controller.moveToThread(workerThread);
+    workerThread->start(QThread::InheritPriority);
+
+    ui->setupUi(this);
+    ui->splitter->collapseSecondWidget();
+    ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
+    installPathEdits();
+    fillComboBoxes();
+    setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint
+                   | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    connectSignals();
+    initProgressBarAnimation();
+    readSettings();
+    updateButtons();
+}
+
+// The thread is never destroyed while it runs: a run still going on (the
+// window was closed during it and the close asked it to stop) is waited for.
+tumbraMainDialog::~tumbraMainDialog()
+{
+    workerThread->quit();
+    if (!workerThread->wait(QDeadlineTimer(1000, Qt::CoarseTimer)))
+        workerThread->wait();
+    delete workerThread;
+    workerThread = nullptr;
+    ui.reset();
+}
+
+void tumbraMainDialog::installPathEdits()
+{
+    auto* outputDirectoryEdit = new updatableLineEdit();
+    outputDirectoryEdit->setMustBeDirectory(true);
+    ui->workingDirectory->setPathEdit(outputDirectoryEdit);
+    ui->startRaster->setPathEdit(new updatableLineEdit());
+    ui->digitalElevationModel->setPathEdit(new updatableLineEdit());
+}
+
+void tumbraMainDialog::fillComboBoxes()
+{
+    ui->numberOfSimulations->clear();
+    ui->numberOfSimulations->addItems({QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("50"),
+                                       QStringLiteral("100"), QStringLiteral("1000")});
+    ui->maxAngle->clear();
+    for (int degrees = 5; degrees <= 45; degrees += 5)
+        ui->maxAngle->addItem(QString::number(degrees));
+    ui->riskIntensity->clear();
+    ui->riskIntensity->addItems(propagationProbabilityLabels());
+}
+
+void tumbraMainDialog::connectSignals()
+{
+    connect(ui->browseDigitalElevationModel, &QPushButton::clicked, this,
+            &tumbraMainDialog::browseDigitalElevationModel);
+    connect(ui->browseWorkingDir, &QPushButton::clicked, this, &tumbraMainDialog::browseWorkingDir);
+    connect(ui->browseStartRaster, &QPushButton::clicked, this, &tumbraMainDialog::browseStartRaster);
+    connect(ui->workingDirectory, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateAllFields);
+    connect(ui->digitalElevationModel, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->runProcess, &QPushButton::clicked, this, &tumbraMainDialog::runProcess);
+    connect(ui->stopProcess, &QPushButton::clicked, this, &tumbraMainDialog::onAbortRequested);
+    connect(ui->aboutButton, &QPushButton::clicked, this, &tumbraMainDialog::onAbout);
+
+    // The controller lives on the worker thread: these connections queue.
+    connect(&controller, &tumbraController::initProgressBar, this, &tumbraMainDialog::onInitProgressBar);
+    connect(&controller, &tumbraController::setProgressBar, this, &tumbraMainDialog::onSetProgressBar);
+    connect(&controller, &tumbraController::resetProgressBar, this, &tumbraMainDialog::onResetProgressBar);
+    connect(this, &tumbraMainDialog::startProcessing, &controller, &tumbraController::runProcess);
+    connect(&controller, &tumbraController::displayMessage, this, &tumbraMainDialog::onDisplayMessage);
+    connect(&controller, &tumbraController::displayError, this, &tumbraMainDialog::onDisplayError);
+    connect(&controller, &tumbraController::displayWarning, this, &tumbraMainDialog::onDisplayWarning);
+    // Buttons first, so the controls are idle again before the result shows.
+    connect(&controller, &tumbraController::done, this, &tumbraMainDialog::updateButtons);
+    connect(&controller, &tumbraController::done, this, &tumbraMainDialog::onDoneProcessing);
+    connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
+}
+
+updatableLineEdit* tumbraMainDialog::workingDirectoryEdit() const { return ui->workingDirectory->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::demEdit() const { return ui->digitalElevationModel->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::startRasterEdit() const { return ui->startRaster->pathEdit(); }
+
+// The two input paths may be typed relative to the output directory.
+void tumbraMainDialog::updateAllFields()
+{
+    workingDir = workingDirectoryEdit()->text();
+    demEdit()->setBaseDir(workingDir);
+    startRasterEdit()->setBaseDir(workingDir);
+    updateButtons();
+}
+
+void tumbraMainDialog::updateButtons()
+{
+    const bool running = controller.isRunning();
+    const bool pathsValid = workingDirectoryEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
+    ui->runProcess->setEnabled(!running && pathsValid);
+    QWidget* const settingsControls[] = {
+        ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
+        ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
+        ui->maxAngle,         ui->profileStep,        ui->riskIntensity,         ui->initialHeight,
+        ui->saveTrajectories};
+    for (QWidget* control : settingsControls)
+        control->setEnabled(!running);
+    ui->stopProcess->setEnabled(running);
+    ui->runProcess->setVisible(!running);
+    ui->stopProcess->setVisible(running);
+}
+
+bool tumbraMainDialog::browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter)
+{
+    const QString startFolder = lineEdit->text().isEmpty() ? lineEdit->baseDir() : lineEdit->text();
+    const QString path =
+        QFileDialog::getOpenFileName(this, caption, startFolder, filter, nullptr, QFileDialog::DontResolveSymlinks);
+    if (path.isEmpty())
+        return false;
+    lineEdit->setText(path);
+    return true;
+}
+
+bool tumbraMainDialog::browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption)
+{
+    const QString startFolder = lineEdit->text().isEmpty() ? defaultDir : lineEdit->text();
+    const QString path = QFileDialog::getExistingDirectory(
+        this, caption, startFolder, QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (path.isEmpty())
+        return false;
+    lineEdit->setText(path);
+    return true;
+}
+
+void tumbraMainDialog::browseDigitalElevationModel()
+{
+    browseForFile(demEdit(), tr("Choose a digital elevation model"), asciiGridFilter);
+}
+
+void tumbraMainDialog::browseStartRaster()
+{
+    browseForFile(startRasterEdit(), tr("Choose a digital model for start cells"), asciiGridFilter);
+}
+
+void tumbraMainDialog::browseWorkingDir()
+{
+    if (browseForDirectory(workingDirectoryEdit(), workingDir, tr("Choose the output directory for generated files")))
+        workingDir = workingDirectoryEdit()->text();
+}
+
+void tumbraMainDialog::onAbout()
+{
+    const QString credits =
+        tr("Monte Carlo simulation of rockfall runout and reach probability over a digital elevation model.<br>"
+           "Made by Velmora with Qt and OpenMP.");
+    QMessageBox::about(this, tr("About Tumbra"),
+                       tr("Tumbra v%1.%2").arg(1).arg(0) + QStringLiteral("<br><br>") + credits
+                           + QStringLiteral("<br><br>"));
+}
+
+void tumbraMainDialog::runProcess()
+{
+    // The run button stays enabled until the controller announces the run's
+    // size; a second click in that time must not prepare a second run.
+    if (runStarted_ || controller.isRunning())
+        return;
+    ui->logWindow->clear();
+    ui->splitter->collapseSecondWidget();
+    ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
+    if (!prepareRunFolder())
+        return;
+    onDisplayMessage(tr("Starting processing..."));
+    ui->logWindow->repaint();
+    // A refused run leaves the output directory current, as a finished one does.
+    if (!handOverRun() || !checkExistingOutputFiles()) {
+        QDir::setCurrent(workingDir);
+        return;
+    }
+    runStarted_ = true;
+    emit startProcessing();
+}
+
+// Creates the run's own sub-folder and makes it current, so the run writes
+// plain file names into it.
+bool tumbraMainDialog::prepareRunFolder()
+{
+    const QDir outputDir(workingDirectoryEdit()->text());
+    const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
+                                       ui->straightDistance->value(), QDateTime::currentDateTime());
+    const QDir runDir(QStringLiteral("%1/%2").arg(outputDir.absolutePath(), name));
+    outputDir.mkdir(name);
+    const bool ready = runDir.exists() && QDir::setCurrent(runDir.absolutePath());
+    workingDir = outputDir.absolutePath();
+    if (!ready)
+        onDisplayMessage(tr("Failed to create output folder (%1)!").arg(runDir.absolutePath()));
+    return ready;
+}
+
+bool tumbraMainDialog::handOverRun()
+{
+    if (!controller.setDigitalElevationModel(demEdit()->absoluteFilePath())) {
+        onDisplayError(tr("Failed to load model. Please check that the file exists and is readable."));
+        return false;
+    }
+    controller.setStraightDistance(ui->straightDistance->value());
+    controller.setNumberOfSimulations(ui->numberOfSimulations->currentText().toInt());
+    controller.setMaxDeviationAngle(ui->maxAngle->currentText().toInt());
+    controller.setProfileStep(ui->profileStep->value());
+    controller.setRiskIntensity(ui->riskIntensity->currentIndex());
+    controller.setInitialFallHeight(ui->initialHeight->value());
+    controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
+    if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
+        onDisplayError(
+            tr("Failed to load start cells raster. Please check that the file exists and is readable."));
+        return false;
+    }
+    return true;
+}
+
+// An old trajectory file counts even when this run will not write one: it
+// would otherwise sit beside results it does not belong to.
+bool tumbraMainDialog::checkExistingOutputFiles()
+{
+    QString existingList;
+    int existing = 0;
+    for (const QString& name : outputFileNames()) {
+        if (QFileInfo::exists(name)) {
+            existingList += QStringLiteral("\n - ") + name;
+            ++existing;
+        }
+    }
+    if (existing == 0)
+        return true;
+    const QString question = existing == outputFileNames().size()
+                                 ? tr("Output files already exist.")
+                                 : tr("The following files already exist:%1.").arg(existingList);
+    if (onDisplayQuestion(question, tr("Do you wish to overwrite them?")) == QMessageBox::Yes) {
+        onDisplayMessage(tr("Existing output files will be overwritten"));
+        return true;
+    }
+    onDisplayMessage(tr("Output files already existed - Process aborted by user"));
+    return false;
+}
+
+void tumbraMainDialog::onDoneProcessing(int returnValueFromProcessing)
+{
+    runStarted_ = false;
+    if (returnValueFromProcessing != 0) {
+        QDir::setCurrent(workingDir);
+        return;
+    }
+    onDisplayMessage(tr("Results written to folder %1").arg(QDir::currentPath()));
+    ui->workingDirectory->promoteCurrentText();
+    ui->digitalElevationModel->promoteCurrentText();
+    ui->startRaster->promoteCurrentText();
+    ui->splitter->expandSecondWidget();
+    ui->stackedWidget->setCurrentWidget(ui->verticalLayoutWidget);
+    showResultMap();
+    QDir::setCurrent(workingDir);
+}
+
+void tumbraMainDialog::showResultMap()
+{
+    const resultViewData view = controller.resultView();
+    ui->raster->setPixmap(QPixmap::fromImage(resultMapImage(view.displayGrid)));
+}
+
+void tumbraMainDialog::initProgressBarAnimation()
+{
+    ui->progressBar->hide();
+    progressBarAnimation = new QPropertyAnimation(ui->progressBar, "geometry", this);
+    progressBarAnimation->setDuration(500);
+    connect(progressBarAnimation, &QPropertyAnimation::finished, this,
+            &tumbraMainDialog::restoreProgressBarGeometry);
+    progressBarHideTimer.setSingleShot(true);
+    progressBarHideTimer.setInterval(1000);
+    connect(&progressBarHideTimer, &QTimer::timeout, this, &tumbraMainDialog::hideProgressBar);
+}
+
+void tumbraMainDialog::onInitProgressBar(int nRows)
+{
+    // A run started soon after the previous one ended must not lose its bar
+    // to the previous run's delayed hide.
+    progressBarHideTimer.stop();
+    if (progressBarAnimation->state() != QAbstractAnimation::Stopped) {
+        progressBarAnimation->stop();
+        ui->progressBar->setGeometry(progressBarGeometry);
+    }
+    updateButtons();
+    ui->progressBar->setMaximum(nRows);
+    ui->progressBar->setValue(0);
+    ui->progressBar->show();
+}
+
+void tumbraMainDialog::onSetProgressBar(int progress) { ui->progressBar->setValue(progress); }
+
+void tumbraMainDialog::onResetProgressBar() { progressBarHideTimer.start(); }
+
+void tumbraMainDialog::hideProgressBar()
+{
+    progressBarGeometry = ui->progressBar->geometry();
+    QRect collapsed = progressBarGeometry;
+    collapsed.setLeft((progressBarGeometry.left() + progressBarGeometry.right()) / 2);
+    collapsed.setRight(progressBarGeometry.left() - 1);
+    progressBarAnimation->setStartValue(progressBarGeometry);
+    progressBarAnimation->setEndValue(collapsed);
+    progressBarAnimation->start(QAbstractAnimation::KeepWhenStopped);
+}
+
+void tumbraMainDialog::restoreProgressBarGeometry()
+{
+    ui->progressBar->setGeometry(progressBarGeometry);
+    ui->progressBar->hide();
+}
+
+void tumbraMainDialog::onDisplayMessage(QString text) { appendLogParagraph(*ui->logWindow, text); }
+
+void tumbraMainDialog::onDisplayWarning(QString warningText)
+{
+    onDisplayMessage(tr("Warning: %1").arg(warningText));
+}
+
+void tumbraMainDialog::onDisplayError(QString errorText)
+{
+    onDisplayMessage(tr("Error: %1").arg(errorText));
+    errorBox_(errorText);
+}
+
+void tumbraMainDialog::onWarningBoxRequested(QString text) { warningBox_(text); }
+
+int tumbraMainDialog::onDisplayQuestion(QString questionText, QString yesNoQuestion)
+{
+    return questionBox_(questionText, yesNoQuestion);
+}
+
+bool tumbraMainDialog::onAbortRequested()
+{
+    if (onDisplayQuestion(tr("Do you really want to abort the process?"), tr("No files will be saved!"))
+        != QMessageBox::Yes)
+        return false;
+    controller.requestAbort();
+    return true;
+}
+
+void tumbraMainDialog::closeEvent(QCloseEvent* event)
+{
+    if (controller.isRunning() && !onAbortRequested()) {
+        event->ignore();
+        return;
+    }
+    hide();
+    writeSettings();
+    event->accept();
+}
+
+// Escape would close a dialog; this window closes only through its close
+// button, where a run in progress is asked about.
+void tumbraMainDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape)
+        return;
+    QDialog::keyPressEvent(event);
+}
+
+void tumbraMainDialog::readSettings() { readDialogSettings(*this, *ui); }
+
+void tumbraMainDialog::writeSettings() { writeDialogSettings(*this, *ui); }

@@ -1,0 +1,104 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include <QDialog>
+#include <QRect>
+#include <QString>
+#include <QTimer>
+
+#include "controller/tumbraController.h"
+
+class QCloseEvent;
+class QKeyEvent;
+class QLineEdit;
+class QPropertyAnimation;
+class QThread;
+class tumbraMainDialogForm;
+class updatableLineEdit;
+
+// The program's window: input paths, simulation settings, run control with
+// progress and log, and the reach-probability map of the last completed run.
+// Owns the run controller and the worker thread the controller lives on; the
+// two talk through queued signals only.
+class tumbraMainDialog : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit tumbraMainDialog(QWidget* parent = nullptr);
+    ~tumbraMainDialog() override;
+
+    // The three kinds of modal box the window shows. Each is a replaceable
+    // function so the window can be driven without a person at the screen;
+    // the defaults are parentless, application-modal message boxes.
+    // A question box returns the QMessageBox::StandardButton that was pressed.
+    using questionBoxFunction = std::function<int(const QString& questionText, const QString& informativeText)>;
+    using noticeBoxFunction = std::function<void(const QString& text)>;
+    void setQuestionBox(questionBoxFunction box) { questionBox_ = std::move(box); }
+    void setErrorBox(noticeBoxFunction box) { errorBox_ = std::move(box); }
+    void setWarningBox(noticeBoxFunction box) { warningBox_ = std::move(box); }
+
+signals:
+    void startProcessing();
+
+public slots:
+    void onInitProgressBar(int nRows);
+    void onSetProgressBar(int progress);
+    void onResetProgressBar();
+    void restoreProgressBarGeometry();
+    void hideProgressBar();
+    void updateAllFields();
+    void updateButtons();
+    void browseDigitalElevationModel();
+    void browseWorkingDir();
+    void browseStartRaster();
+    void runProcess();
+    bool onAbortRequested();
+    void onAbout();
+    void onDoneProcessing(int returnValueFromProcessing);
+    void onDisplayError(QString errorText);
+    void onDisplayWarning(QString warningText);
+    void onDisplayMessage(QString text);
+    int onDisplayQuestion(QString questionText, QString yesNoQuestion);
+    void onWarningBoxRequested(QString text);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void installPathEdits();
+    void connectSignals();
+    void initProgressBarAnimation();
+    void fillComboBoxes();
+    bool browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter);
+    bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
+    bool prepareRunFolder();
+    bool handOverRun();
+    bool checkExistingOutputFiles();
+    void showResultMap();
+    void readSettings();
+    void writeSettings();
+
+    updatableLineEdit* workingDirectoryEdit() const;
+    updatableLineEdit* demEdit() const;
+    updatableLineEdit* startRasterEdit() const;
+
+    std::unique_ptr<tumbraMainDialogForm> ui;
+    QString workingDir;
+    QPropertyAnimation* progressBarAnimation = nullptr;
+    tumbraController controller;
+    QRect progressBarGeometry;
+    QThread* workerThread = nullptr;
+    // Single-shot, so a new run can cancel the previous run's pending hide.
+    QTimer progressBarHideTimer;
+    // From the start request to the end of the run; guards the run button in
+    // the time before the controller reports the run.
+    bool runStarted_ = false;
+
+    questionBoxFunction questionBox_;
+    noticeBoxFunction errorBox_;
+    noticeBoxFunction warningBox_;
+};
