@@ -272,8 +272,8 @@ void headlessRun::drawProgress(int progress, bool final)
     const double seconds = elapsedMs / 1000.0;
     const double rate = seconds > 0.0 ? progress / seconds : 0.0;
     const QString left = rate > 0.0 ? clockText((progressTotal_ - progress) / rate) : QStringLiteral("-:--:--");
-    std::fprintf(stderr, "\r[%s] %3d%%  %.0f trajectories/s  %s left ", qUtf8Printable(progressBar(fraction)),
-                 static_cast<int>(fraction * 100.0), rate, qUtf8Printable(left));
+    std::fprintf(stderr, "\r[%s] %3d%%  %s  %.0f trajectories/s  %s left ", qUtf8Printable(progressBar(fraction)),
+                 static_cast<int>(fraction * 100.0), runPhases::simulating, rate, qUtf8Printable(left));
     std::fflush(stderr);
     lineOpen_ = true;
 }

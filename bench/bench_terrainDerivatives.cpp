@@ -13,7 +13,8 @@
 #include "engine/terrainDerivatives.h"
 
 namespace {
-double secondsOf(const auto& work)
+template <typename Work>
+double secondsOf(const Work& work)
 {
     const auto start = std::chrono::steady_clock::now();
     work();
