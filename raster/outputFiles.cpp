@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <memory>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -153,26 +155,28 @@ QByteArray gridHeaderText(const rasterHeader& header)
     return text;
 }
 
-// Text of whole grid rows, grown as needed; each row is given room for its
-// longest possible text before it is formatted, so values are written
-// straight into place.
+// Text of whole grid rows, grown as needed: room for the longest possible
+// value is made before each value, so values are written straight into place.
 class rowText
 {
 public:
     void clear() { used_ = 0; }
 
+    // Room for at least `bytes` more at the returned position.
     char* reserve(std::size_t bytes)
     {
         if (capacity_ - used_ < bytes) {
             const std::size_t capacity = std::max(2 * capacity_, used_ + bytes);
             auto grown = std::make_unique<char[]>(capacity);
-            std::memcpy(grown.get(), bytes_.get(), used_);
+            if (used_ > 0)
+                std::memcpy(grown.get(), bytes_.get(), used_);
             bytes_ = std::move(grown);
             capacity_ = capacity;
         }
         return bytes_.get() + used_;
     }
 
+    const char* capacityEnd() const { return bytes_.get() + capacity_; }
     void advanceTo(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
     QByteArrayView view() const { return QByteArrayView(bytes_.get(), static_cast<qsizetype>(used_)); }
 
@@ -189,20 +193,29 @@ template <typename T, typename RowAt, typename WriteValue>
 void formatRows(int first, int last, int cols, std::size_t longestValue, const RowAt& rowAt,
                 const WriteValue& writeValue, std::vector<T>& scratch, rowText& text)
 {
+    constexpr std::size_t growth = std::size_t{1} << 20;
+    const std::size_t room = longestValue + 1;  // a separator and a value
     text.clear();
     scratch.resize(static_cast<std::size_t>(cols));
-    const std::size_t longestRow = 1 + static_cast<std::size_t>(cols) * (longestValue + 1);
+    char* out = text.reserve(growth);
     for (int r = first; r < last; ++r) {
         const T* values = rowAt(r, scratch.data());
-        char* out = text.reserve(longestRow);
-        *out++ = '\n';
+        if (cols == 0) {
+            // A row without values is still a line.
+            text.advanceTo(out);
+            out = text.reserve(1);
+            *out++ = '\n';
+        }
         for (int c = 0; c < cols; ++c) {
-            if (c > 0)
-                *out++ = ' ';
+            if (static_cast<std::size_t>(text.capacityEnd() - out) < room) {
+                text.advanceTo(out);
+                out = text.reserve(growth);
+            }
+            *out++ = c == 0 ? '\n' : ' ';
             out = writeValue(out, values[c]);
         }
-        text.advanceTo(out);
     }
+    text.advanceTo(out);
 }
 
 // About this much text is formatted at a time by each thread.
@@ -210,21 +223,18 @@ constexpr std::size_t formattingBlockBytes = std::size_t{2} << 20;
 // Below this many cells a second thread is not worth starting.
 constexpr std::int64_t parallelFormattingCells = std::int64_t{1} << 20;
 
-// Runs `work` on a thread of its own; the thread is joined however the
-// caller leaves, and an exception thrown by the work is raised by join().
+// Runs `work` on a thread of its own, or at join() when no thread can be
+// had; the thread is joined however the caller leaves, and an exception
+// thrown by the work is raised by join().
 class helperThread
 {
 public:
-    template <typename Work>
-    explicit helperThread(Work work)
-        : thread_([this, work]() {
-              try {
-                  work();
-              } catch (...) {
-                  failure_ = std::current_exception();
-              }
-          })
+    explicit helperThread(std::function<void()> work) : work_(std::move(work))
     {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
     }
     ~helperThread()
     {
@@ -236,12 +246,25 @@ public:
 
     void join()
     {
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
+        else
+            run();
         if (failure_)
             std::rethrow_exception(failure_);
     }
 
 private:
+    void run()
+    {
+        try {
+            work_();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    }
+
+    std::function<void()> work_;
     std::exception_ptr failure_;
     std::thread thread_;
 };
