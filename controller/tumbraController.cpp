@@ -234,6 +234,7 @@ bool tumbraController::runPipeline()
         static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
         * static_cast<uint64_t>(startCells.size());
     emit initProgressBar(progressValue(progressTotal, progressTotal));
+    reportPhase(runPhases::simulating, 0, 1);
 
     randomGenerator generator;
     propagationOutput result;
@@ -242,7 +243,6 @@ bool tumbraController::runPipeline()
     // Filled by the aggregation; until then the previous map need not be held.
     displayGrid.clear();
 
-    reportPhase(runPhases::simulating, 0, 1);
     QElapsedTimer loopTimer;
     loopTimer.start();
     int lastProgress = -1;

@@ -304,10 +304,14 @@ writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int 
             writer.append(text[0].view());
         }
         first = last;
-        if (progress)
+        if (progress && last < rows)
             progress(last, rows);
     }
-    return commitOutputFile(file, writer, fileName, sink);
+    // The last rows count as written once the file is complete on disk.
+    const writeOutcome outcome = commitOutputFile(file, writer, fileName, sink);
+    if (progress && outcome == writeOutcome::written)
+        progress(rows, rows);
+    return outcome;
 }
 
 QString logText(const logReport& report)

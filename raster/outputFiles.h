@@ -36,7 +36,7 @@ struct logReport
 };
 
 // Told as the rows of a grid are written, in increasing order, on the
-// calling thread.
+// calling thread; all rows are reported once the file is complete.
 using rowProgress = std::function<void(int rowsDone, int rowsTotal)>;
 
 // Fills the `values` of one grid row. Called for different rows from two
