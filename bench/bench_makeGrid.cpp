@@ -3,9 +3,10 @@
 //
 //   bench_makeGrid ROWS COLS DEM.asc START.asc START_CELLS
 //
-// The terrain is a mountainside of 1 m cells: a valley slope falling gently
-// to the south with rolling relief, cut by cliff bands of 40 to 60 m whose
-// foot wanders across the slope, and half a metre of surface roughness.
+// The terrain is a mountainside of 1 m cells: a slope falling gently to the
+// south with rolling relief, cut by cliff bands of 40 to 60 m whose line
+// wanders across the slope, each with a talus cone of about 30 degrees at
+// its foot, and half a metre of surface roughness.
 // Elevations are written with two decimals (1234.57), as lidar products
 // usually are; a patch in the north-west corner has no data. The start cells
 // lie along the tops of the cliff bands, spread evenly over them.
@@ -23,6 +24,8 @@ namespace {
 constexpr double cellSize = 1.0;
 constexpr int cliffSpacing = 700;      // rows between cliff bands
 constexpr int cliffWidth = 25;         // rows a cliff face spans
+constexpr double talusDrop = 60.0;     // metres the talus below a cliff falls
+constexpr int talusLength = 110;       // rows it spans
 constexpr int firstCliffRow = 350;
 constexpr int nodataValue = -9999;
 
@@ -76,8 +79,10 @@ public:
         const std::size_t first = static_cast<std::size_t>(c) * static_cast<std::size_t>(bands_);
         for (int band = 0; band < bands_; ++band) {
             const double top = cliffTop_[first + band];
-            if (r > top)
+            if (r > top) {
                 z -= cliffHeight_[first + band] * smoothStep((r - top) / cliffWidth);
+                z -= talusDrop * smoothStep((r - top - cliffWidth) / talusLength);
+            }
         }
         return z + 0.5 * roughness(r, c);
     }
