@@ -1,5 +1,6 @@
 #include "app/headlessRun.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <cstdio>
@@ -18,6 +19,7 @@
 #include <omp.h>
 
 #include "controller/resultMap.h"
+#include "controller/runPhases.h"
 
 namespace {
 
@@ -69,6 +71,8 @@ headlessRun::headlessRun(const runnerOptions& options) : options_(options)
     connect(&controller_, &tumbraController::displayError, this, &headlessRun::onDisplayError,
             Qt::DirectConnection);
     connect(&controller_, &tumbraController::done, this, &headlessRun::onDone, Qt::DirectConnection);
+    connect(&controller_, &tumbraController::phaseProgress, this, &headlessRun::onPhaseProgress,
+            Qt::DirectConnection);
 }
 
 headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
@@ -83,9 +87,13 @@ int headlessRun::exec()
 
     interruptTarget.store(&controller_);
     std::signal(SIGINT, onInterrupt);
+    runTimer_.start();
     controller_.runProcess();
     std::signal(SIGINT, SIG_DFL);
     interruptTarget.store(nullptr);
+    endPhase();
+    if (options_.timings)
+        printTimings();
 
     if (resultCode_ == 0) {
         onDisplayMessage(QStringLiteral("Results written to folder %1").arg(QDir::currentPath()));
@@ -173,6 +181,7 @@ bool headlessRun::writeMap()
 
 void headlessRun::onInitProgressBar(int total)
 {
+    endPhase();
     progressTotal_ = total;
     lastProgress_ = 0;
     lastDrawMs_ = -1;
@@ -186,10 +195,69 @@ void headlessRun::onSetProgressBar(int progress)
     drawProgress(progress, false);
 }
 
-void headlessRun::onResetProgressBar()
+void headlessRun::onResetProgressBar() { endPhase(); }
+
+void headlessRun::onPhaseProgress(const QString& phase, int percent)
 {
-    if (progressTimer_.isValid())
+    if (phase != phase_) {
+        endPhase();
+        phase_ = phase;
+        phaseCompleted_ = false;
+        lastPhaseDrawMs_ = -1;
+        phaseTimer_.start();
+    }
+    if (percent >= 100 && !phaseCompleted_) {
+        phaseCompleted_ = true;
+        timings_.append({phase_, phaseTimer_.nsecsElapsed() / 1e9});
+    }
+    // The simulation has its own line, drawn from the trajectory counts.
+    if (phase_ != QLatin1String(runPhases::simulating))
+        drawPhase(percent);
+}
+
+// A phase ends when the next begins or the run ends; one cut short (by an
+// abort or a failure) is timed up to there.
+void headlessRun::endPhase()
+{
+    if (phase_.isEmpty())
+        return;
+    if (!phaseCompleted_)
+        timings_.append({phase_, phaseTimer_.nsecsElapsed() / 1e9});
+    if (phase_ == QLatin1String(runPhases::simulating) && progressTimer_.isValid())
         drawProgress(lastProgress_, true);
+    endProgressLine();
+    phase_.clear();
+    phaseCompleted_ = true;
+}
+
+void headlessRun::endProgressLine()
+{
+    if (!lineOpen_)
+        return;
+    std::fputc('\n', stderr);
+    std::fflush(stderr);
+    lineOpen_ = false;
+}
+
+QString headlessRun::progressBar(double fraction)
+{
+    const int width = 30;
+    const int filled = std::clamp(static_cast<int>(fraction * width), 0, width);
+    return QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'));
+}
+
+void headlessRun::drawPhase(int percent)
+{
+    if (!progressOnTerminal_)
+        return;
+    const qint64 elapsedMs = phaseTimer_.elapsed();
+    if (percent < 100 && lastPhaseDrawMs_ >= 0 && elapsedMs - lastPhaseDrawMs_ < 100)
+        return;
+    lastPhaseDrawMs_ = elapsedMs;
+    std::fprintf(stderr, "\r[%s] %3d%%  %s ", qUtf8Printable(progressBar(percent / 100.0)), percent,
+                 qUtf8Printable(phase_));
+    std::fflush(stderr);
+    lineOpen_ = true;
 }
 
 void headlessRun::drawProgress(int progress, bool final)
@@ -204,24 +272,44 @@ void headlessRun::drawProgress(int progress, bool final)
     const double seconds = elapsedMs / 1000.0;
     const double rate = seconds > 0.0 ? progress / seconds : 0.0;
     const QString left = rate > 0.0 ? clockText((progressTotal_ - progress) / rate) : QStringLiteral("-:--:--");
-    const int width = 30;
-    const int filled = static_cast<int>(fraction * width);
-    const QString bar = QString(filled, QLatin1Char('#')) + QString(width - filled, QLatin1Char('-'));
-    std::fprintf(stderr, "\r[%s] %3d%%  %.0f trajectories/s  %s left ", qUtf8Printable(bar),
-                 static_cast<int>(fraction * 100.0), rate, qUtf8Printable(left));
-    if (final)
-        std::fputc('\n', stderr);
+    std::fprintf(stderr, "\r[%s] %3d%%  %s  %.0f trajectories/s  %s left ", qUtf8Printable(progressBar(fraction)),
+                 static_cast<int>(fraction * 100.0), runPhases::simulating, rate, qUtf8Printable(left));
     std::fflush(stderr);
+    lineOpen_ = true;
+}
+
+void headlessRun::printTimings() const
+{
+    std::printf("Phase timings:\n");
+    double phases = 0.0;
+    for (const phaseTiming& timing : timings_) {
+        std::printf("  %-40s %9.2f s\n", qUtf8Printable(timing.phase), timing.seconds);
+        phases += timing.seconds;
+    }
+    const double whole = runTimer_.nsecsElapsed() / 1e9;
+    std::printf("  %-40s %9.2f s\n", "Other (opening, checks, allocation)", std::max(whole - phases, 0.0));
+    std::printf("  %-40s %9.2f s\n", "Whole run", whole);
+    std::fflush(stdout);
 }
 
 void headlessRun::onDisplayMessage(const QString& text)
 {
-    if (!options_.quiet)
-        printLine(stdout, text);
+    if (options_.quiet)
+        return;
+    endProgressLine();
+    printLine(stdout, text);
 }
 
-void headlessRun::onDisplayWarning(const QString& text) { printLine(stderr, QStringLiteral("Warning: ") + text); }
+void headlessRun::onDisplayWarning(const QString& text)
+{
+    endProgressLine();
+    printLine(stderr, QStringLiteral("Warning: ") + text);
+}
 
-void headlessRun::onDisplayError(const QString& text) { printLine(stderr, QStringLiteral("Error: ") + text); }
+void headlessRun::onDisplayError(const QString& text)
+{
+    endProgressLine();
+    printLine(stderr, QStringLiteral("Error: ") + text);
+}
 
 void headlessRun::onDone(int code) { resultCode_ = code; }

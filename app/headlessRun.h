@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QElapsedTimer>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -30,6 +31,7 @@ private slots:
     void onDisplayWarning(const QString& text);
     void onDisplayError(const QString& text);
     void onDone(int code);
+    void onPhaseProgress(const QString& phase, int percent);
 
 private:
     bool prepareOutputFolder();
@@ -37,6 +39,11 @@ private:
     bool handOverSettings();
     bool writeMap();
     void drawProgress(int progress, bool final);
+    void drawPhase(int percent);
+    void endPhase();
+    void endProgressLine();
+    void printTimings() const;
+    static QString progressBar(double fraction);
 
     runnerOptions options_;
     tumbraController controller_;
@@ -46,4 +53,19 @@ private:
     qint64 lastDrawMs_ = -1;
     QElapsedTimer progressTimer_;
     int resultCode_ = 1;
+
+    // The phase under way, how long it has run, and the phases done.
+    struct phaseTiming
+    {
+        QString phase;
+        double seconds = 0.0;
+    };
+    QString phase_;
+    bool phaseCompleted_ = false;
+    int phasePercent_ = 0;
+    qint64 lastPhaseDrawMs_ = -1;
+    QElapsedTimer phaseTimer_;
+    QList<phaseTiming> timings_;
+    QElapsedTimer runTimer_;
+    bool lineOpen_ = false;  // a progress line waits for its line break
 };

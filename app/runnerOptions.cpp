@@ -107,6 +107,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("map"), QStringLiteral("Also write the result map as a PNG image."),
          QStringLiteral("FILE.png")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
+        {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
     });
 
     if (!parser.parse(arguments)) {
@@ -140,6 +141,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     options.saveTrajectories = parser.isSet(QStringLiteral("save-trajectories"));
     options.overwrite = parser.isSet(QStringLiteral("overwrite"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
+    options.timings = parser.isSet(QStringLiteral("timings"));
     const bool numbersRead = readInt(parser, QStringLiteral("simulations"), options.simulations)
                              && readDouble(parser, QStringLiteral("segment-length"), options.segmentLength)
                              && readDouble(parser, QStringLiteral("profile-step"), options.profileStep)

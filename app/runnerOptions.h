@@ -20,6 +20,7 @@ struct runnerOptions
     int threads = 0;  // 0: the OpenMP runtime's default
     bool overwrite = false;
     bool quiet = false;
+    bool timings = false;  // print how long each phase took
 };
 
 enum class parseOutcome { run, exitSuccess, exitFailure };

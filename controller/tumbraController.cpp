@@ -1,5 +1,6 @@
 #include "controller/tumbraController.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
+#include "controller/runPhases.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -94,6 +96,8 @@ void tumbraController::finishProcessing(int code)
 void tumbraController::runProcess()
 {
     running.store(true);
+    reportedPhase_ = nullptr;
+    reportedPercent_ = -1;
     abortRequested.store(false);
     startTime = QDateTime::currentDateTime();
     int code = failed;
@@ -177,10 +181,15 @@ bool tumbraController::runPipeline()
     }
 
     elevationGrid_.clear();
-    if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols)) {
+    reportPhase(runPhases::readingElevations, 0, 1);
+    const auto readingProgress = [this](qint64 done, qint64 total) {
+        reportPhase(runPhases::readingElevations, done, total);
+    };
+    if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols, readingProgress)) {
         emit displayError(QStringLiteral("No complete data row could be read from file %1.").arg(demFile));
         return false;
     }
+    closeStream(demStream);
     if (elevationGrid_.rows() < demHeader.nrows) {
         emit displayError(QStringLiteral("File %1 holds %2 complete data rows, but its header announces %3.")
                               .arg(demFile)
@@ -188,13 +197,19 @@ bool tumbraController::runPipeline()
                               .arg(demHeader.nrows));
         return false;
     }
+    reportPhase(runPhases::readingElevations, 1, 1);
 
-    grid<double> hillshadeGrid;
+    // The relief is computed first, then the slope directions: half the phase each.
+    reportPhase(runPhases::derivingTerrain, 0, 1);
+    grid<uint8_t> reliefGreys;
     grid<double> aspectGrid;
-    if (!computeHillshadeGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, hillshadeGrid))
+    const int64_t nrows = demHeader.nrows;
+    if (!computeReliefGreyGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, reliefGreys,
+                               [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); }))
         return false;
     if (!computeAspectGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
-                           demHeader.nodataValue, aspectGrid))
+                           demHeader.nodataValue, aspectGrid,
+                           [&](int done, int) { reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows); }))
         return false;
 
     closeStream(startCellsStream);
@@ -202,9 +217,12 @@ bool tumbraController::runPipeline()
         return false;
     if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
         return false;
+    reportPhase(runPhases::readingStartCells, 0, 1);
     std::vector<startCell> startCells;
     if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))
         return false;
+    closeStream(startCellsStream);
+    reportPhase(runPhases::readingStartCells, 1, 1);
     if (startCells.empty()) {
         emit displayError(QStringLiteral("No start cells found. Aborting."));
         return false;
@@ -216,12 +234,14 @@ bool tumbraController::runPipeline()
         static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
         * static_cast<uint64_t>(startCells.size());
     emit initProgressBar(progressValue(progressTotal, progressTotal));
+    reportPhase(runPhases::simulating, 0, 1);
 
     randomGenerator generator;
     propagationOutput result;
     result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
     result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
-    displayGrid.assign(demHeader.nrows, demHeader.ncols, 0);
+    // Filled by the aggregation; until then the previous map need not be held.
+    displayGrid.clear();
 
     QElapsedTimer loopTimer;
     loopTimer.start();
@@ -234,30 +254,61 @@ bool tumbraController::runPipeline()
             lastProgress = value;
             emit setProgressBar(value);
         }
+        reportPhase(runPhases::simulating, static_cast<int64_t>(finished), static_cast<int64_t>(progressTotal));
     });
     if (result.outOfMemory)
         throw std::bad_alloc();
     qDebug() << "loopTime" << loopTimer.elapsed();
+    aspectGrid.clear();
 
-    grid<double> reachProbability;
-    aggregateResults(result.passageCounts, result.reachingStartCells, hillshadeGrid, progressTotal,
-                     settings_.numberOfSimulations, reachProbability, displayGrid);
+    reportPhase(runPhases::aggregating, 0, 1);
+    aggregateDisplayGrid(result.passageCounts, reliefGreys, progressTotal, displayGrid);
+    reliefGreys.clear();
+    reportPhase(runPhases::aggregating, 1, 1);
     endTime = QDateTime::currentDateTime();
 
     if (abortRequested.load()) {
         emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
         return true;
     }
+    return writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
+}
 
+void tumbraController::reportPhase(const char* phase, int64_t done, int64_t total)
+{
+    const int percent = total > 0 ? static_cast<int>(std::clamp<int64_t>(done, 0, total) * 100 / total) : 100;
+    if (phase == reportedPhase_ && percent == reportedPercent_)
+        return;
+    reportedPhase_ = phase;
+    reportedPercent_ = percent;
+    emit phaseProgress(QString::fromLatin1(phase), percent);
+}
+
+bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
+                                    const trajectoryList& trajectories)
+{
     bool allWritten = true;
     auto keep = [&allWritten](writeOutcome outcome) {
         if (outcome == writeOutcome::failed)
             allWritten = false;
     };
-    keep(writeCountGrid(QStringLiteral("N.asc"), demHeader, result.passageCounts, *sink_));
-    keep(writeProbabilityGrid(QStringLiteral("Reach_prob.asc"), demHeader, reachProbability, *sink_));
-    if (settings_.saveTrajectories)
-        keep(writeTrajectoryPoints(QStringLiteral("trajectory_points.txt"), result.trajectories, *sink_));
+    auto rowsWritten = [this](const char* phase) {
+        reportPhase(phase, 0, 1);
+        return [this, phase](int done, int total) { reportPhase(phase, done, total); };
+    };
+    keep(writeCountGrid(QStringLiteral("N.asc"), demHeader, passageCounts, *sink_,
+                        rowsWritten(runPhases::writingCounts)));
+    const int simulations = settings_.numberOfSimulations;
+    const auto probabilityRow = [&](int row, double* values) {
+        reachProbabilityRow(passageCounts, reachingStartCells, simulations, row, values);
+    };
+    keep(writeProbabilityGrid(QStringLiteral("Reach_prob.asc"), demHeader, passageCounts.rows(), passageCounts.cols(),
+                              probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
+    if (settings_.saveTrajectories) {
+        reportPhase(runPhases::writingTrajectories, 0, 1);
+        keep(writeTrajectoryPoints(QStringLiteral("trajectory_points.txt"), trajectories, *sink_));
+        reportPhase(runPhases::writingTrajectories, 1, 1);
+    }
 
     logReport report;
     report.startTime = startTime;
@@ -275,6 +326,8 @@ bool tumbraController::runPipeline()
                            ? labels.at(settings_.riskIntensity)
                            : QString();
     report.resultsFolder = QDir::currentPath();
+    reportPhase(runPhases::writingLog, 0, 1);
     keep(writeLogFile(QStringLiteral("log.txt"), report, *sink_));
+    reportPhase(runPhases::writingLog, 1, 1);
     return allWritten;
 }

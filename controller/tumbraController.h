@@ -80,6 +80,10 @@ signals:
     void displayMessage(QString text);
     // A modal warning box for the user; the front end shows it.
     void requestWarningBox(QString text);
+    // How far the current long phase of a run has come (names in
+    // runPhases.h): every phase starts with 0 and a phase that completes
+    // ends with 100; the percentage changes at most a hundred times.
+    void phaseProgress(QString phase, int percent);
 
 public slots:
     void runProcess();
@@ -93,9 +97,11 @@ private:
     bool checkSettings();
     bool selectStopCriterion();
     bool runPipeline();
-    bool writeOutputs();
     void finishProcessing(int code);
     static void closeStream(asciiGridStream& stream);
+    void reportPhase(const char* phase, int64_t done, int64_t total);
+    bool writeOutputs(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
+                      const trajectoryList& trajectories);
 
     QString demFile;
     asciiGridStream demStream;
@@ -113,4 +119,6 @@ private:
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
+    const char* reportedPhase_ = nullptr;
+    int reportedPercent_ = -1;
 };

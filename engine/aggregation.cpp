@@ -2,17 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
+
+#include "engine/terrainDerivatives.h"
 
 namespace {
-// Grey level of the shaded relief under an unreached cell, truncated.
-int32_t reliefGrey(double hillshade)
-{
-    const double grey = hillshade * 255.0;
-    if (!(grey > 0.0))
-        return 0;
-    return static_cast<int32_t>(std::min(grey, 255.0));
-}
-
 // -1 for the rarest reached cells down to -255 for cells every trajectory
 // reached; rounded up so that a single passage still shows.
 int32_t reachedShade(int32_t passages, uint64_t progressTotal)
@@ -21,6 +15,52 @@ int32_t reachedShade(int32_t passages, uint64_t progressTotal)
         progressTotal > 0 ? static_cast<double>(passages) * 255.0 / static_cast<double>(progressTotal) : 255.0;
     return -static_cast<int32_t>(std::ceil(std::min(share, 255.0)));
 }
+
+// Grey levels of the relief under unreached cells, from the relief value.
+grid<uint8_t> greysOf(const grid<double>& hillshade, int nrows, int ncols)
+{
+    grid<uint8_t> greys(nrows, ncols, 0);
+    for (int r = 0; r < nrows; ++r)
+        for (int c = 0; c < ncols; ++c)
+            greys(r, c) = reliefGrey(hillshade.at(r, c));
+    return greys;
+}
+}
+
+void aggregateDisplayGrid(const grid<int32_t>& passageCounts, const grid<uint8_t>& reliefGreys,
+                          uint64_t progressTotal, grid<int32_t>& displayGrid)
+{
+    const int nrows = passageCounts.rows();
+    const int ncols = passageCounts.cols();
+    if (reliefGreys.rows() < nrows || reliefGreys.cols() < ncols)
+        throw std::out_of_range("the relief grid has fewer cells than the counts");
+    displayGrid.assign(nrows, ncols, 0);
+    for (int r = 0; r < nrows; ++r) {
+        const int32_t* passages = passageCounts.row(r);
+        const uint8_t* greys = reliefGreys.row(r);
+        int32_t* shown = displayGrid.row(r);
+        for (int c = 0; c < ncols; ++c)
+            shown[c] = passages[c] == 0 ? greys[c] : reachedShade(passages[c], progressTotal);
+    }
+}
+
+void reachProbabilityRow(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
+                         int numberOfSimulations, int row, double* probabilities)
+{
+    const int ncols = passageCounts.cols();
+    if (ncols <= 0)
+        return;
+    if (!passageCounts.contains(row, 0) || !reachingStartCells.contains(row, ncols - 1))
+        throw std::out_of_range("reach probability row outside the count grids");
+    const int32_t* passages = passageCounts.row(row);
+    const int32_t* reachingRow = reachingStartCells.row(row);
+    for (int c = 0; c < ncols; ++c) {
+        // Share of the trajectories from the start cells able to reach the
+        // cell that did reach it, in percent.
+        const int32_t reaching = reachingRow[c];
+        probabilities[c] =
+            reaching != 0 ? static_cast<double>(passages[c]) / reaching / numberOfSimulations * 100.0 : 0.0;
+    }
 }
 
 void aggregateResults(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
@@ -29,17 +69,8 @@ void aggregateResults(const grid<int32_t>& passageCounts, const grid<int32_t>& r
 {
     const int nrows = passageCounts.rows();
     const int ncols = passageCounts.cols();
+    aggregateDisplayGrid(passageCounts, greysOf(hillshade, nrows, ncols), progressTotal, displayGrid);
     reachProbability.assign(nrows, ncols, 0.0);
-    displayGrid.assign(nrows, ncols, 0);
-    for (int r = 0; r < nrows; ++r) {
-        for (int c = 0; c < ncols; ++c) {
-            const int32_t passages = passageCounts(r, c);
-            displayGrid(r, c) = passages == 0 ? reliefGrey(hillshade.at(r, c)) : reachedShade(passages, progressTotal);
-            // Share of the trajectories from the start cells able to reach
-            // the cell that did reach it, in percent.
-            const int32_t reaching = reachingStartCells.at(r, c);
-            if (reaching != 0)
-                reachProbability(r, c) = static_cast<double>(passages) / reaching / numberOfSimulations * 100.0;
-        }
-    }
+    for (int r = 0; r < nrows; ++r)
+        reachProbabilityRow(passageCounts, reachingStartCells, numberOfSimulations, r, reachProbability.row(r));
 }

@@ -1,8 +1,11 @@
 #include "engine/terrainDerivatives.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
-#include <vector>
+#include <stdexcept>
+
+#include <omp.h>
 
 #include "engine/angles.h"
 
@@ -15,15 +18,30 @@ struct window
     double sw, s, se;
 };
 
+// The three rows around an interior row, read without range checks: the
+// callers have made sure the grid covers nrows x ncols.
+struct rowTriple
+{
+    const float* north;
+    const float* middle;
+    const float* south;
+
+    window at(int c) const
+    {
+        return window{north[c - 1],  north[c],  north[c + 1], middle[c - 1], middle[c],
+                      middle[c + 1], south[c - 1], south[c], south[c + 1]};
+    }
+};
+
 // Neighbours outside the grid take the centre's elevation, so the border
 // cells are shaded as if the terrain went on level.
 window windowClampedToCentre(const elevationGrid& elevation, int nrows, int ncols, int r, int c)
 {
-    const double centre = elevation.at(r, c);
+    const double centre = elevation(r, c);
     auto value = [&](int row, int col) {
         if (row < 0 || row >= nrows || col < 0 || col >= ncols)
             return centre;
-        return static_cast<double>(elevation.at(row, col));
+        return static_cast<double>(elevation(row, col));
     };
     return window{value(r - 1, c - 1), value(r - 1, c), value(r - 1, c + 1),
                   value(r, c - 1),     centre,          value(r, c + 1),
@@ -87,47 +105,103 @@ double downslopeDirection(double dzdx, double dzdy, double nodata)
     return theta <= pi / 2.0 ? pi / 2.0 - theta : 5.0 * pi / 2.0 - theta;
 }
 
-double interiorAspect(const elevationGrid& elevation, int r, int c, float cellSize, double nodata)
+double interiorAspect(const window& z, float cellSize, double nodata)
 {
-    auto z = [&](int row, int col) { return static_cast<double>(elevation.at(row, col)); };
-    const double east = sideSum(nodata, z(r - 1, c + 1), z(r, c + 1), z(r + 1, c + 1));
-    const double west = sideSum(nodata, z(r + 1, c - 1), z(r, c - 1), z(r - 1, c - 1));
-    const double south = sideSum(nodata, z(r + 1, c + 1), z(r + 1, c), z(r + 1, c - 1));
-    const double north = sideSum(nodata, z(r - 1, c + 1), z(r - 1, c), z(r - 1, c - 1));
+    const double east = sideSum(nodata, z.ne, z.e, z.se);
+    const double west = sideSum(nodata, z.sw, z.w, z.nw);
+    const double south = sideSum(nodata, z.se, z.s, z.sw);
+    const double north = sideSum(nodata, z.ne, z.n, z.nw);
     const double g = 8.0f * cellSize;  // formed in single precision
     return downslopeDirection((east - west) / g, (south - north) / g, nodata);
 }
+
+void requireElevations(const elevationGrid& elevation, int nrows, int ncols)
+{
+    if (nrows > 0 && ncols > 0 && (elevation.rows() < nrows || elevation.cols() < ncols))
+        throw std::out_of_range("the elevation grid has fewer cells than nrows x ncols");
+}
+
+// Computes every row of `output` with rowValues(r, outputRow), the rows
+// shared out over the OpenMP team. Only the thread that called reports
+// progress, so a front end hears from the thread it expects.
+template <typename T, typename RowValues>
+void computeRows(int nrows, int ncols, grid<T>& output, const terrainProgress& progress, RowValues rowValues)
+{
+    nrows = std::max(nrows, 0);
+    ncols = std::max(ncols, 0);
+    output.assign(nrows, ncols, T{});
+    if (nrows == 0 || ncols == 0)
+        return;
+    const int reportEvery = std::max(1, nrows / 100);
+    std::atomic<int> rowsDone{0};
+    int nextReport = reportEvery;  // touched by the calling thread only
+#pragma omp parallel for schedule(dynamic, 16)
+    for (int r = 0; r < nrows; ++r) {
+        rowValues(r, output.row(r));
+        const int done = rowsDone.fetch_add(1, std::memory_order_relaxed) + 1;
+        if (progress && omp_get_thread_num() == 0 && done >= nextReport) {
+            nextReport = done + reportEvery;
+            progress(done, nrows);
+        }
+    }
+    if (progress)
+        progress(nrows, nrows);
+}
+
+template <typename Store>
+void shadedReliefRow(const elevationGrid& elevation, int nrows, int ncols, float cellSize, int r, Store store)
+{
+    const bool interiorRow = r > 0 && r < nrows - 1;
+    const rowTriple rows{interiorRow ? elevation.row(r - 1) : nullptr, elevation.row(r),
+                         interiorRow ? elevation.row(r + 1) : nullptr};
+    for (int c = 0; c < ncols; ++c) {
+        const bool interior = interiorRow && c > 0 && c < ncols - 1;
+        store(c, shadedRelief(interior ? rows.at(c) : windowClampedToCentre(elevation, nrows, ncols, r, c),
+                              cellSize));
+    }
+}
+}
+
+uint8_t reliefGrey(double hillshade)
+{
+    const double grey = hillshade * 255.0;
+    if (!(grey > 0.0))
+        return 0;
+    return static_cast<uint8_t>(std::min(grey, 255.0));
 }
 
 bool computeHillshadeGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<double>& output)
 {
-    nrows = std::max(nrows, 0);
-    ncols = std::max(ncols, 0);
-    output.startRows(ncols, static_cast<std::size_t>(nrows));
-    std::vector<double> row(static_cast<std::size_t>(ncols));
-    for (int r = 0; r < nrows; ++r) {
-        for (int c = 0; c < ncols; ++c)
-            row[static_cast<std::size_t>(c)] =
-                shadedRelief(windowClampedToCentre(elevation, nrows, ncols, r, c), cellSize);
-        output.appendRow(row.data());
-    }
+    requireElevations(elevation, nrows, ncols);
+    computeRows(nrows, ncols, output, {}, [&](int r, double* values) {
+        shadedReliefRow(elevation, nrows, ncols, cellSize, r, [values](int c, double shade) { values[c] = shade; });
+    });
+    return true;
+}
+
+bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize,
+                           grid<uint8_t>& output, const terrainProgress& progress)
+{
+    requireElevations(elevation, nrows, ncols);
+    computeRows(nrows, ncols, output, progress, [&](int r, uint8_t* greys) {
+        shadedReliefRow(elevation, nrows, ncols, cellSize, r,
+                        [greys](int c, double shade) { greys[c] = reliefGrey(shade); });
+    });
     return true;
 }
 
 bool computeAspectGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, float nodataValue,
-                       grid<double>& output)
+                       grid<double>& output, const terrainProgress& progress)
 {
-    nrows = std::max(nrows, 0);
-    ncols = std::max(ncols, 0);
+    requireElevations(elevation, nrows, ncols);
     const double nodata = nodataValue;
-    output.startRows(ncols, static_cast<std::size_t>(nrows));
-    std::vector<double> row(static_cast<std::size_t>(ncols));
-    for (int r = 0; r < nrows; ++r) {
-        for (int c = 0; c < ncols; ++c) {
-            const bool border = r == 0 || r == nrows - 1 || c == 0 || c == ncols - 1;
-            row[static_cast<std::size_t>(c)] = border ? 0.0 : interiorAspect(elevation, r, c, cellSize, nodata);
-        }
-        output.appendRow(row.data());
-    }
+    computeRows(nrows, ncols, output, progress, [&](int r, double* aspects) {
+        // Border cells keep the 0.0 the row starts with.
+        if (r == 0 || r == nrows - 1)
+            return;
+        const rowTriple rows{elevation.row(r - 1), elevation.row(r), elevation.row(r + 1)};
+        for (int c = 1; c < ncols - 1; ++c)
+            aspects[c] = interiorAspect(rows.at(c), cellSize, nodata);
+    });
     return true;
 }

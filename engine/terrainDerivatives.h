@@ -1,9 +1,24 @@
 #pragma once
 
+#include <cstdint>
+#include <functional>
+
 #include "raster/rasterTypes.h"
 
-// Both read the elevations with range-checked access: an elevation grid with
-// fewer than nrows x ncols cells raises std::out_of_range. Both return true.
+// Told now and then how many rows of a terrain grid are done; called on the
+// thread that started the computation.
+using terrainProgress = std::function<void(int rowsDone, int rowsTotal)>;
+
+// All of them need an elevation grid of at least nrows x ncols cells and
+// raise std::out_of_range for a smaller one. Rows are computed in parallel;
+// every cell comes out as the one-cell-at-a-time computation gives it. All
+// return true.
 bool computeHillshadeGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<double>& output);
 bool computeAspectGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, float nodataValue,
-                       grid<double>& output);
+                       grid<double>& output, const terrainProgress& progress = {});
+
+// The shaded relief is only ever shown as a grey level, so the run keeps
+// that level (one byte a cell) instead of the value (eight bytes a cell).
+uint8_t reliefGrey(double hillshade);
+bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize,
+                           grid<uint8_t>& output, const terrainProgress& progress = {});

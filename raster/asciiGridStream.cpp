@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
 #include <QBuffer>
 #include <QChar>
@@ -76,6 +78,50 @@ QString decodeText(const char* bytes, qsizetype length)
     return decoder.decode(QByteArrayView(bytes, length));
 }
 
+bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// Text blocks of the parallel route: large enough that starting a thread is
+// cheap beside parsing half of one.
+constexpr qsizetype minimumParallelBlock = qsizetype(256) << 10;
+constexpr qsizetype maximumParallelBlock = qsizetype(16) << 20;
+constexpr qsizetype minimumOneByOneStretch = 1024;
+constexpr qsizetype maximumOneByOneStretch = qsizetype(1) << 24;
+
+struct plainNumbers
+{
+    qsizetype values = 0;
+    const char* stop = nullptr;       // where the run stopped: at the end, or at what it could not take
+    const char* lastValueEnd = nullptr;  // just after the last value taken
+    bool reachedEnd = false;          // everything up to the end was taken
+};
+
+// Plain numbers separated by ASCII white space, at most `limit` of them.
+// `end` follows ASCII white space or is the end of the text, so a number
+// that reaches it is complete.
+plainNumbers readPlainNumbers(const char* begin, const char* end, float* values, qsizetype limit)
+{
+    plainNumbers run;
+    const char* p = begin;
+    run.lastValueEnd = begin;
+    while (run.values < limit) {
+        while (p < end && isAsciiSpace(*p))
+            ++p;
+        if (p == end) {
+            run.reachedEnd = true;
+            break;
+        }
+        double number = 0.0;
+        const int length = readPlainNumber(p, end, number);
+        if (length == 0)
+            break;
+        values[run.values++] = static_cast<float>(number);
+        p += length;
+        run.lastValueEnd = p;
+    }
+    run.stop = p;
+    return run;
+}
+
 } // namespace
 
 asciiGridStream::asciiGridStream() = default;
@@ -118,6 +164,8 @@ void asciiGridStream::attach(std::unique_ptr<QIODevice> device, qsizetype chunkS
     device_->seek(0);
     chunkSize_ = std::max<qsizetype>(chunkSize, 1);
     status_ = ok;
+    oneByOneStretch_ = minimumOneByOneStretch;
+    bytesPerValue_ = 0.0;
 
     // The encoding is taken from a byte order mark, as the text stream does.
     const auto encoding = QStringConverter::encodingForData(device_->peek(maxUtf8Length));
@@ -330,6 +378,30 @@ bool asciiGridStream::readFloat(float& value)
 
 qsizetype asciiGridStream::readFloats(float* values, qsizetype count)
 {
+    qsizetype done = 0;
+    while (done < count) {
+        if (count - done >= parallelReadMinimum && status_ == ok) {
+            const parallelRead block = readPlainNumbersInParallel(values + done, count - done);
+            done += block.values;
+            if (block.wholeBlock) {
+                oneByOneStretch_ = minimumOneByOneStretch;
+                continue;
+            }
+            if (done == count)
+                break;
+            oneByOneStretch_ = std::min(2 * oneByOneStretch_, maximumOneByOneStretch);
+        }
+        const qsizetype stretch = status_ == ok ? std::min(count - done, oneByOneStretch_) : count - done;
+        const qsizetype read = readFloatsOneByOne(values + done, stretch);
+        done += read;
+        if (read < stretch)
+            break;
+    }
+    return done;
+}
+
+qsizetype asciiGridStream::readFloatsOneByOne(float* values, qsizetype count)
+{
     for (qsizetype i = 0; i < count; ++i) {
         // Where the buffer holds enough bytes for any token, ASCII white space
         // and plain numbers are taken right here; everything else, and the
@@ -338,7 +410,7 @@ qsizetype asciiGridStream::readFloats(float* values, qsizetype count)
             const char* const data = buffer_.data();
             const char* const safeEnd = data + tail_ - realTokenLookahead;
             const char* p = data + head_;
-            while (p < safeEnd && (*p == ' ' || (*p >= '\t' && *p <= '\r')))
+            while (p < safeEnd && isAsciiSpace(*p))
                 ++p;
             head_ = p - data;
             double number = 0.0;
@@ -354,4 +426,74 @@ qsizetype asciiGridStream::readFloats(float* values, qsizetype count)
             return i;
     }
     return count;
+}
+
+// A block of the text, cut after its last ASCII white space so that no
+// number is split, is parsed in two halves at once, the second half split
+// off at white space too. Only plain numbers between ASCII white space are
+// taken: they read the same wherever the text is cut. A half stops at
+// anything else, which readFloat then reads as it always does.
+asciiGridStream::parallelRead asciiGridStream::readPlainNumbersInParallel(float* values, qsizetype count)
+{
+    const double expectedBytes = (bytesPerValue_ > 0.0 ? bytesPerValue_ : 8.0) * 1.05 * static_cast<double>(count);
+    fill(static_cast<qsizetype>(std::clamp(expectedBytes, double(minimumParallelBlock), double(maximumParallelBlock))));
+    const char* const data = buffer_.data();
+    const char* const begin = data + head_;
+    const char* end = data + tail_;
+    if (deviceRead_ < contentEnd_) {
+        while (end > begin && !isAsciiSpace(end[-1]))
+            --end;
+    }
+    if (end - begin < minimumParallelBlock / 2)
+        return {};
+    const char* middle = begin + (end - begin) / 2;
+    while (middle < end && !isAsciiSpace(*middle))
+        ++middle;
+
+    const qsizetype secondCapacity = std::min<qsizetype>(count, (end - middle) / 2 + 1);
+    if (static_cast<qsizetype>(secondHalf_.size()) < secondCapacity)
+        secondHalf_.resize(static_cast<std::size_t>(secondCapacity));
+    plainNumbers second;
+    float* const secondValues = secondHalf_.data();
+    const auto readSecondHalf = [&second, middle, end, secondValues, secondCapacity] {
+        second = readPlainNumbers(middle, end, secondValues, secondCapacity);
+    };
+    std::thread secondReader;
+    if (middle < end) {
+        try {
+            secondReader = std::thread(readSecondHalf);
+        } catch (const std::system_error&) {
+            // No thread to be had: both halves are read here.
+        }
+    }
+    const plainNumbers first = readPlainNumbers(begin, middle, values, count);
+    if (secondReader.joinable())
+        secondReader.join();
+    else if (middle < end)
+        readSecondHalf();
+
+    parallelRead result;
+    const char* stop = first.stop;
+    result.values = first.values;
+    if (first.reachedEnd && middle < end) {
+        const qsizetype taken = std::min(second.values, count - first.values);
+        std::memcpy(values + first.values, secondHalf_.data(), static_cast<std::size_t>(taken) * sizeof(float));
+        result.values += taken;
+        stop = second.stop;
+        if (taken < second.values) {
+            // The count ends inside the second half: find where its last value ends.
+            stop = readPlainNumbers(middle, end, values + first.values, taken).lastValueEnd;
+        } else if (first.values + taken == count) {
+            // A one-by-one read of the last value leaves the white space after it.
+            stop = second.lastValueEnd;
+        }
+        result.wholeBlock = second.reachedEnd && taken == second.values;
+    } else {
+        result.wholeBlock = first.reachedEnd;
+    }
+    const qsizetype consumed = stop - begin;
+    head_ += consumed;
+    if (result.values > 0)
+        bytesPerValue_ = static_cast<double>(consumed) / static_cast<double>(result.values);
+    return result;
 }

@@ -52,8 +52,13 @@ public:
     bool readFloat(float& value);
     readStatus status() const { return status_; }
     // readFloat `count` times; returns how many values were read before the
-    // first failure.
+    // first failure. Large counts are read on two threads where the text
+    // allows (see readPlainNumbersInParallel), with the same values, status
+    // and position as one value at a time.
     qsizetype readFloats(float* values, qsizetype count);
+
+    // Fewer values than this are read on the calling thread alone.
+    static constexpr qsizetype parallelReadMinimum = 1 << 16;
 
 private:
     void attach(std::unique_ptr<QIODevice> device, qsizetype chunkSize);
@@ -63,6 +68,13 @@ private:
     void skipSpaces();
     void skipDigits();
     void setFailed();
+    qsizetype readFloatsOneByOne(float* values, qsizetype count);
+    struct parallelRead
+    {
+        qsizetype values = 0;
+        bool wholeBlock = false;  // false: stopped at a value it leaves to readFloat
+    };
+    parallelRead readPlainNumbersInParallel(float* values, qsizetype count);
 
     std::unique_ptr<QIODevice> device_;
     std::vector<char> buffer_;
@@ -73,4 +85,10 @@ private:
     qint64 deviceRead_ = 0;     // text offset up to which the device was read
     qint64 contentEnd_ = 0;     // text offset where reading ends
     readStatus status_ = ok;
+    // For the parallel route: values that follow a text it could not take
+    // are read one by one for this long (it doubles while the text stays
+    // unusual); and how many bytes a value takes, to size the blocks.
+    qsizetype oneByOneStretch_ = 0;
+    double bytesPerValue_ = 0.0;
+    std::vector<float> secondHalf_;
 };

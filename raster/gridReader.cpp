@@ -22,6 +22,9 @@ constexpr float defaultNodataValue = -9999.0f;
 // Reports reading progress about this often on large files.
 constexpr qint64 progressStepBytes = qint64(16) << 20;
 
+// Values read into one batch of rows: enough for several parallel blocks.
+constexpr qint64 batchValues = qint64(4) << 20;
+
 // Case-insensitive with Unicode case folding, as the pattern always was: a
 // line starting with U+017F or the Kelvin sign counts as letter-led too.
 bool isHeaderLine(const QString& lineStart)
@@ -155,14 +158,23 @@ bool readElevationRows(asciiGridStream& stream, elevationGrid& elevation, int nr
     const qint64 possibleRows = remainingBytes / ncols;
     elevation.startRows(ncols, static_cast<std::size_t>(std::min<qint64>(nrows, possibleRows)));
 
-    std::vector<float> row(static_cast<std::size_t>(ncols));
+    // Rows are read a batch at a time, so that large grids are parsed in
+    // blocks big enough for two threads. The values after a failure are
+    // never used: the status stays bad once a value fails, so no later row
+    // could be stored.
+    const int batchRows = static_cast<int>(std::clamp<qint64>(batchValues / ncols, 1, nrows));
+    std::vector<float> batch(static_cast<std::size_t>(batchRows) * static_cast<std::size_t>(ncols));
     qint64 reportedAt = stream.pos();
     while (!stream.atEnd() && elevation.rows() < nrows) {
-        // The status stays bad once a value fails, so no later row could be
-        // stored: the rest of the file is not read.
-        if (stream.readFloats(row.data(), ncols) < ncols || stream.status() != asciiGridStream::ok)
+        const int wantedRows = std::min(batchRows, nrows - elevation.rows());
+        const qsizetype wanted = qsizetype(wantedRows) * ncols;
+        const qsizetype read = stream.readFloats(batch.data(), wanted);
+        const bool allRead = read == wanted && stream.status() == asciiGridStream::ok;
+        const int completeRows = allRead ? wantedRows : static_cast<int>(read / ncols);
+        for (int r = 0; r < completeRows; ++r)
+            elevation.appendRow(batch.data() + std::size_t(r) * std::size_t(ncols));
+        if (!allRead)
             break;
-        elevation.appendRow(row.data());
         if (progress && stream.pos() - reportedAt >= progressStepBytes) {
             reportedAt = stream.pos();
             progress(reportedAt, stream.size());
@@ -177,17 +189,17 @@ bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int 
 {
     if (stream.atEnd() || ncols <= 0)
         return true;
+    std::vector<float> row(static_cast<std::size_t>(ncols));
     for (int r = 0; r < nrows; ++r) {
-        for (int c = 0; c < ncols; ++c) {
-            float value = 0.0f;
-            if (!stream.readFloat(value)) {
-                // Six header lines and one line per row, counted from 1.
-                sink.error(QStringLiteral("Failed to parse start cells file. Syntax error on line %1.")
-                               .arg(qint64(r) + 7));
-                return false;
-            }
-            if (value > 0.0f)
-                cells.push_back(startCell{r, c});
+        const qsizetype read = stream.readFloats(row.data(), ncols);
+        for (qsizetype c = 0; c < read; ++c) {
+            if (row[std::size_t(c)] > 0.0f)
+                cells.push_back(startCell{r, static_cast<int32_t>(c)});
+        }
+        if (read < ncols) {
+            // Six header lines and one line per row, counted from 1.
+            sink.error(QStringLiteral("Failed to parse start cells file. Syntax error on line %1.").arg(qint64(r) + 7));
+            return false;
         }
         if (stream.atEnd())
             return true;

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include <QByteArrayView>
@@ -127,6 +132,8 @@ QByteArray integerText(std::int64_t value)
     return QByteArray(text, end - text);
 }
 
+char* writePercent(char* out, double percent) { return writeFixed(out, percent, valueDecimals); }
+
 QString valueText(double value)
 {
     return QString::fromLatin1(fixedText(value, valueDecimals));
@@ -148,35 +155,163 @@ QByteArray gridHeaderText(const rasterHeader& header)
     return text;
 }
 
-// Each row starts with a line break and holds its values separated by one
-// blank; the file ends after the last value.
-template <typename T, typename WriteValue>
-writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, const grid<T>& values,
-                       WriteValue writeValue, messageSink& sink, const rowProgress& progress)
+// Text of whole grid rows, grown as needed: room for the longest possible
+// value is made before each value, so values are written straight into place.
+class rowText
+{
+public:
+    void clear() { used_ = 0; }
+
+    // Room for at least `bytes` more at the returned position.
+    char* reserve(std::size_t bytes)
+    {
+        if (capacity_ - used_ < bytes) {
+            const std::size_t capacity = std::max(2 * capacity_, used_ + bytes);
+            auto grown = std::make_unique<char[]>(capacity);
+            if (used_ > 0)
+                std::memcpy(grown.get(), bytes_.get(), used_);
+            bytes_ = std::move(grown);
+            capacity_ = capacity;
+        }
+        return bytes_.get() + used_;
+    }
+
+    const char* capacityEnd() const { return bytes_.get() + capacity_; }
+    void advanceTo(const char* end) { used_ = static_cast<std::size_t>(end - bytes_.get()); }
+    QByteArrayView view() const { return QByteArrayView(bytes_.get(), static_cast<qsizetype>(used_)); }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t capacity_ = 0;
+    std::size_t used_ = 0;
+};
+
+// Formats rows [first, last) into `text`: each row starts with a line break
+// and holds its values separated by one blank. rowAt(r, scratch) gives the
+// values of row r, in `scratch` or elsewhere.
+template <typename T, typename RowAt, typename WriteValue>
+void formatRows(int first, int last, int cols, std::size_t longestValue, const RowAt& rowAt,
+                const WriteValue& writeValue, std::vector<T>& scratch, rowText& text)
+{
+    constexpr std::size_t growth = std::size_t{1} << 20;
+    const std::size_t room = longestValue + 1;  // a separator and a value
+    text.clear();
+    scratch.resize(static_cast<std::size_t>(cols));
+    char* out = text.reserve(growth);
+    for (int r = first; r < last; ++r) {
+        const T* values = rowAt(r, scratch.data());
+        if (cols == 0) {
+            // A row without values is still a line.
+            text.advanceTo(out);
+            out = text.reserve(1);
+            *out++ = '\n';
+        }
+        for (int c = 0; c < cols; ++c) {
+            if (static_cast<std::size_t>(text.capacityEnd() - out) < room) {
+                text.advanceTo(out);
+                out = text.reserve(growth);
+            }
+            *out++ = c == 0 ? '\n' : ' ';
+            out = writeValue(out, values[c]);
+        }
+    }
+    text.advanceTo(out);
+}
+
+// About this much text is formatted at a time by each thread.
+constexpr std::size_t formattingBlockBytes = std::size_t{2} << 20;
+// Below this many cells a second thread is not worth starting.
+constexpr std::int64_t parallelFormattingCells = std::int64_t{1} << 20;
+
+// Runs `work` on a thread of its own, or at join() when no thread can be
+// had; the thread is joined however the caller leaves, and an exception
+// thrown by the work is raised by join().
+class helperThread
+{
+public:
+    explicit helperThread(std::function<void()> work) : work_(std::move(work))
+    {
+        try {
+            thread_ = std::thread([this] { run(); });
+        } catch (const std::system_error&) {
+        }
+    }
+    ~helperThread()
+    {
+        if (thread_.joinable())
+            thread_.join();
+    }
+    helperThread(const helperThread&) = delete;
+    helperThread& operator=(const helperThread&) = delete;
+
+    void join()
+    {
+        if (thread_.joinable())
+            thread_.join();
+        else
+            run();
+        if (failure_)
+            std::rethrow_exception(failure_);
+    }
+
+private:
+    void run()
+    {
+        try {
+            work_();
+        } catch (...) {
+            failure_ = std::current_exception();
+        }
+    }
+
+    std::function<void()> work_;
+    std::exception_ptr failure_;
+    std::thread thread_;
+};
+
+// The grid is formatted in blocks of rows: on large grids two blocks at a
+// time, one by a helper thread, then both are written in order. The file
+// ends after the last value.
+template <typename T, typename RowAt, typename WriteValue>
+writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int rows, int cols, const RowAt& rowAt,
+                       std::size_t longestValue, const WriteValue& writeValue, messageSink& sink,
+                       const rowProgress& progress)
 {
     QSaveFile file(fileName);
     if (!openOutputFile(file, fileName, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(gridHeaderText(header));
-    const int rows = values.rows();
-    const int cols = values.cols();
-    for (int r = 0; r < rows && !writer.failed(); ++r) {
-        const T* row = values.row(r);
-        char* out = writer.cursor();
-        *out++ = '\n';
-        for (int c = 0; c < cols; ++c) {
-            if (c > 0)
-                *out++ = ' ';
-            out = writeValue(out, row[c]);
-            writer.advanceTo(out);
-            out = writer.cursor();
+    rows = std::max(rows, 0);
+    cols = std::max(cols, 0);
+    const int blockRows = static_cast<int>(
+        std::clamp<std::size_t>(formattingBlockBytes / (static_cast<std::size_t>(cols) * 4 + 1), 1, 1 << 20));
+    const bool twoThreads = std::int64_t{rows} * cols >= parallelFormattingCells;
+    std::vector<T> scratch[2];
+    rowText text[2];
+    for (int first = 0; first < rows && !writer.failed();) {
+        const int middle = std::min(rows, first + blockRows);
+        const int last = twoThreads ? std::min(rows, middle + blockRows) : middle;
+        if (middle < last) {
+            helperThread helper(
+                [&] { formatRows(middle, last, cols, longestValue, rowAt, writeValue, scratch[1], text[1]); });
+            formatRows(first, middle, cols, longestValue, rowAt, writeValue, scratch[0], text[0]);
+            helper.join();
+            writer.append(text[0].view());
+            writer.append(text[1].view());
+        } else {
+            formatRows(first, middle, cols, longestValue, rowAt, writeValue, scratch[0], text[0]);
+            writer.append(text[0].view());
         }
-        writer.advanceTo(out);
-        if (progress)
-            progress(r + 1, rows);
+        first = last;
+        if (progress && last < rows)
+            progress(last, rows);
     }
-    return commitOutputFile(file, writer, fileName, sink);
+    // The last rows count as written once the file is complete on disk.
+    const writeOutcome outcome = commitOutputFile(file, writer, fileName, sink);
+    if (progress && outcome == writeOutcome::written)
+        progress(rows, rows);
+    return outcome;
 }
 
 QString logText(const logReport& report)
@@ -211,14 +346,28 @@ writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header,
                             messageSink& sink, const rowProgress& progress)
 {
     const auto writeCount = [](char* out, int32_t count) { return writeInteger(out, count); };
-    return writeGrid(fileName, header, counts, writeCount, sink, progress);
+    const auto rowAt = [&counts](int r, int32_t*) { return counts.row(r); };
+    return writeGrid<int32_t>(fileName, header, counts.rows(), counts.cols(), rowAt, integerTextCapacity, writeCount,
+                              sink, progress);
 }
 
 writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
                                   const grid<double>& probability, messageSink& sink, const rowProgress& progress)
 {
-    const auto writePercent = [](char* out, double percent) { return writeFixed(out, percent, valueDecimals); };
-    return writeGrid(fileName, header, probability, writePercent, sink, progress);
+    const auto rowAt = [&probability](int r, double*) { return probability.row(r); };
+    return writeGrid<double>(fileName, header, probability.rows(), probability.cols(), rowAt, fixedTextCapacity,
+                             writePercent, sink, progress);
+}
+
+writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header, int rows, int cols,
+                                  const probabilityRowSource& rowValues, messageSink& sink,
+                                  const rowProgress& progress)
+{
+    const auto rowAt = [&rowValues](int r, double* scratch) {
+        rowValues(r, scratch);
+        return static_cast<const double*>(scratch);
+    };
+    return writeGrid<double>(fileName, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
 }
 
 writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink)

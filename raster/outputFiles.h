@@ -35,8 +35,13 @@ struct logReport
     QString resultsFolder;  // absolute path
 };
 
-// Told after every written row of a grid.
+// Told as the rows of a grid are written, in increasing order, on the
+// calling thread; all rows are reported once the file is complete.
 using rowProgress = std::function<void(int rowsDone, int rowsTotal)>;
+
+// Fills the `values` of one grid row. Called for different rows from two
+// threads at once.
+using probabilityRowSource = std::function<void(int row, double* values)>;
 
 // An ESRI ASCII grid with the given header; counts as plain integers,
 // probabilities (percent) with one decimal.
@@ -44,6 +49,11 @@ writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header,
                             messageSink& sink, const rowProgress& progress = {});
 writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
                                   const grid<double>& probability, messageSink& sink,
+                                  const rowProgress& progress = {});
+// The same file from rows formed while it is written, so that the grid of
+// probabilities never has to be held whole.
+writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header, int rows, int cols,
+                                  const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink);
 writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink);

@@ -28,6 +28,8 @@ void tst_aggregation::cellRules_data()
     QTest::newRow("3 of 10 and 10 of 10") << 13 << 2 << 0.3 << 20ull << 10 << 65.0 << -166;
     QTest::newRow("unreached over mid grey") << 0 << 0 << 0.5 << 20ull << 10 << 0.0 << 127;
     QTest::newRow("unreached over dark relief") << 0 << 0 << 0.2071 << 20ull << 10 << 0.0 << 52;
+    QTest::newRow("relief without a value is black") << 0 << 0 << qQNaN() << 20ull << 10 << 0.0 << 0;
+    QTest::newRow("relief beyond white is white") << 0 << 0 << 1.5 << 20ull << 10 << 0.0 << 255;
     // A total beyond 32 bits is taken whole, not cut to its low bits.
     QTest::newRow("64-bit total") << 2000000000 << 1 << 0.5 << 8000000000ull << 2000000000 << 100.0 << -64;
 }

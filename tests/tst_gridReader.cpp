@@ -152,6 +152,64 @@ QByteArray randomSeparator(std::mt19937_64& random)
     return separators.at(static_cast<int>(random() % static_cast<unsigned>(separators.size())));
 }
 
+
+// A grid's data section of `values` elevations such as 1234.57 on rows of
+// 1000 with the given line break; tokens from `inserts` replace values at
+// the given positions (the text may then hold more or fewer values).
+QByteArray elevationText(int values, const QByteArray& lineBreak, const QList<QPair<int, QByteArray>>& inserts,
+                         bool finalLineBreak = true)
+{
+    std::mt19937 random(99);
+    QByteArray text;
+    text.reserve(values * 9);
+    int nextInsert = 0;
+    char number[32];
+    for (int i = 0; i < values; ++i) {
+        if (nextInsert < inserts.size() && inserts.at(nextInsert).first == i) {
+            text += inserts.at(nextInsert++).second;
+        } else {
+            const int hundredths = static_cast<int>(random() % 400000) - 20000;
+            text.append(number, std::snprintf(number, sizeof number, "%.2f", hundredths / 100.0));
+        }
+        if (i + 1 < values || finalLineBreak)
+            text += (i + 1) % 1000 == 0 ? lineBreak : QByteArray(" ");
+    }
+    return text;
+}
+
+// Reads `count` values of `text` in one bulk read and one value at a time
+// on a second stream, which is the reading every grid file always had, and
+// demands the same values, count, status, position and unread rest.
+void compareBulkWithOneByOne(const QByteArray& text, qsizetype count, qsizetype chunkSize)
+{
+    auto bulkDevice = std::make_unique<QBuffer>();
+    bulkDevice->setData(text);
+    asciiGridStream bulk;
+    QVERIFY(bulk.open(std::move(bulkDevice), chunkSize));
+    auto referenceDevice = std::make_unique<QBuffer>();
+    referenceDevice->setData(text);
+    asciiGridStream reference;
+    QVERIFY(reference.open(std::move(referenceDevice), chunkSize));
+
+    std::vector<float> values(static_cast<std::size_t>(count), -1.0f);
+    const qsizetype read = bulk.readFloats(values.data(), count);
+    qsizetype expectedRead = 0;
+    for (; expectedRead < count; ++expectedRead) {
+        float expected = -1.0f;
+        if (!reference.readFloat(expected))
+            break;
+        QVERIFY2(sameFloat(values[std::size_t(expectedRead)], expected),
+                 qPrintable(QStringLiteral("value %1: %2 != %3")
+                                .arg(expectedRead)
+                                .arg(double(values[std::size_t(expectedRead)]))
+                                .arg(double(expected))));
+    }
+    QCOMPARE(read, expectedRead);
+    QCOMPARE(int(bulk.status()), int(reference.status()));
+    QCOMPARE(bulk.pos(), reference.pos());
+    QCOMPARE(bulk.atEnd(), reference.atEnd());
+    QCOMPARE(bulk.readAll(), reference.readAll());
+}
 } // namespace
 
 class tst_gridReader : public QObject
@@ -544,6 +602,98 @@ private slots:
                 QVERIFY2((std::isnan(actual) && std::isnan(expected))
                              || std::memcmp(&actual, &expected, sizeof actual) == 0,
                          text.constData());
+        }
+    }
+
+    // Large counts take the two-thread route; everything it cannot take,
+    // and every place where the text is cut, must read as before.
+    void readsLargeCountsAsOneByOne_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("chunkSize");
+
+        const int n = 140000;
+        const int chunk = int(asciiGridStream::defaultChunkSize);
+        QTest::newRow("plain, LF") << elevationText(n, "\n", {}) << n << chunk;
+        QTest::newRow("plain, CRLF, no final line break") << elevationText(n, "\r\n", {}, false) << n << chunk;
+        QTest::newRow("plain, small chunks") << elevationText(n, "\n", {}) << n << 4096;
+        QTest::newRow("count ends mid-text") << elevationText(n, "\n", {}) << n - 77777 << chunk;
+        QTest::newRow("count a little larger than the route's minimum")
+            << elevationText(n, "\n", {}) << int(asciiGridStream::parallelReadMinimum) + 3 << chunk;
+        QTest::newRow("text shorter than count") << elevationText(n, "\r\n", {}, false) << n + 5 << chunk;
+        QTest::newRow("trailing white space, text shorter than count")
+            << elevationText(n, "\n", {}) + " \t\r\n " << n + 1 << chunk;
+
+        const QList<QPair<int, QByteArray>> readable = {
+            {10, "1e5"},     {20000, "-2.5E-3"}, {60000, "+7"},  {70000, ".5"},
+            {80000, "5."},   {90000, "nan"},     {90001, "-inf"}, {90002, "1e39"},
+            {100000, "-0"},  {110000, "0012345678901234567890123"},
+            {120000, "12\xC2\xA0" "13"}, {125000, "7\xE3\x80\x80-8"}, {130000, "1\x1C" "2"},
+            {135000, "3\v4\f5"}, {139999, "9.99e2"}};
+        QTest::newRow("exponents, signs, specials, other white space")
+            << elevationText(n, "\r\n", readable) << n + 5 << chunk;
+        QTest::newRow("the same in small chunks") << elevationText(n, "\n", readable) << n + 5 << 1000;
+        // A long stretch of unusual text: the one-by-one reading takes it.
+        QList<QPair<int, QByteArray>> manyExponents;
+        for (int i = 50000; i < 90000; ++i)
+            manyExponents.append({i, "1.5e1"});
+        QTest::newRow("long stretch of exponents") << elevationText(n, "\n", manyExponents) << n << chunk;
+
+        for (const int at : {0, 1, 65535, 65536, 100000, 139999}) {
+            QTest::addRow("unreadable value at %d", at) << elevationText(n, "\n", {{at, "12x"}}) << n << chunk;
+            QTest::addRow("overflow at %d", at) << elevationText(n, "\n", {{at, "-1e400"}}) << n << chunk;
+        }
+        QTest::newRow("invalid UTF-8 byte") << elevationText(n, "\n", {{110000, "5\xFF"}}) << n << chunk;
+        QTest::newRow("text ends inside a character") << elevationText(n, "\n", {}, false) + " \xE2\x80" << n + 1
+                                                      << chunk;
+    }
+
+    void readsLargeCountsAsOneByOne()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(int, count);
+        QFETCH(int, chunkSize);
+        compareBulkWithOneByOne(text, count, chunkSize);
+    }
+
+    // Rows read in batches: the first row with an unreadable value and all
+    // after it are dropped, whichever batch they fall in.
+    void readsLargeGridsRowByRow_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("rows");
+
+        const int cols = 500;
+        const int values = 2000 * cols;
+        QTest::newRow("complete") << elevationText(values, "\r\n", {}, false) << 2000;
+        QTest::newRow("unreadable in row 1234") << elevationText(values, "\n", {{1234 * cols + 17, "1,2"}}) << 1234;
+        QTest::newRow("cut short in row 1500") << elevationText(1500 * cols + 10, "\n", {}) << 1500;
+    }
+
+    void readsLargeGridsRowByRow()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(int, rows);
+
+        const QByteArray header = "ncols 500\nnrows 2000\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
+        const QString path = writeFile(QStringLiteral("large.asc"), header + data);
+        recordingSink sink;
+        asciiGridStream stream;
+        rasterHeader parsed;
+        QVERIFY(readGridHeader(path, parsed, stream, sink));
+        elevationGrid elevation;
+        QVERIFY(readElevationRows(stream, elevation, parsed.nrows, parsed.ncols));
+        QCOMPARE(elevation.rows(), rows);
+
+        auto device = std::make_unique<QBuffer>();
+        device->setData(data);
+        asciiGridStream reference;
+        QVERIFY(reference.open(std::move(device)));
+        for (std::size_t i = 0; i < elevation.size(); ++i) {
+            float expected = 0.0f;
+            QVERIFY(reference.readFloat(expected));
+            QVERIFY2(sameFloat(elevation.data()[i], expected), qPrintable(QString::number(i)));
         }
     }
 

@@ -1,4 +1,5 @@
 #include <memory>
+#include <random>
 
 #include <QDir>
 #include <QFile>
@@ -6,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include "raster/fixedNotation.h"
 #include "raster/outputFiles.h"
 
 #ifdef Q_OS_UNIX
@@ -23,6 +25,8 @@ private slots:
 
     void writesCountGridExactly();
     void writesProbabilitiesWithOneDecimal();
+    void writesLargeGridsAsValueByValue_data();
+    void writesLargeGridsAsValueByValue();
     void namesTheSpatialReference_data();
     void namesTheSpatialReference();
     void numbersTrajectoriesInListOrder();
@@ -181,6 +185,73 @@ void outputFilesTest::writesProbabilitiesWithOneDecimal()
                                                           "NODATA_value -9999.000000\n"
                                                           "0.0 0.3 100.0\n"
                                                           "65.0 12.3 0.8"));
+}
+
+// Grids large enough to be formatted on two threads come out as the values
+// written one after the other; the rows of probabilities may also be formed
+// while they are written. Values include exact ties, negative zero and the
+// extremes.
+void outputFilesTest::writesLargeGridsAsValueByValue_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("cols");
+    QTest::newRow("two threads, rows of 1000") << 1100 << 1000;
+    QTest::newRow("two threads, one long row") << 1 << 1100000;
+    QTest::newRow("two threads, rows of 1") << 1100000 << 1;
+    QTest::newRow("one thread") << 30 << 40;
+}
+
+void outputFilesTest::writesLargeGridsAsValueByValue()
+{
+    QFETCH(int, rows);
+    QFETCH(int, cols);
+    std::mt19937 random(5);
+    const double special[] = {0.0, -0.0, 100.0, 0.05, 0.25, -0.25, 12.25, 99.95, 1.0 / 3.0, 1e300, -1e-9};
+    grid<int32_t> counts(rows, cols, 0);
+    grid<double> probability(rows, cols, 0.0);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const uint32_t draw = random();
+            counts(r, c) = draw % 7 == 0 ? INT32_MIN + int32_t(draw % 3) : int32_t(draw % 2001) - 1000;
+            probability(r, c) = draw % 5 == 0 ? special[draw % std::size(special)] : (draw % 100001) / 1000.0;
+        }
+    }
+    const rasterHeader header = sampleHeader(rows, cols);
+    QByteArray expectedCounts = "ncols " + QByteArray::number(cols) + "\nnrows " + QByteArray::number(rows)
+                                + "\nxllcorner 600000.000000\nyllcorner 150000.000000\ncellsize 2.000000"
+                                  "\nNODATA_value -9999.000000";
+    QByteArray expectedProbabilities = expectedCounts;
+    char text[fixedTextCapacity];
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const char separator = c == 0 ? '\n' : ' ';
+            expectedCounts += separator;
+            expectedCounts.append(text, writeInteger(text, counts(r, c)) - text);
+            expectedProbabilities += separator + fixedText(probability(r, c), 1);
+        }
+    }
+
+    recordingSink sink;
+    QList<int> progress;
+    const auto record = [&progress, rows](int done, int total) {
+        QCOMPARE(total, rows);
+        progress << done;
+    };
+    QCOMPARE(writeCountGrid(path("N.asc"), header, counts, sink, record), writeOutcome::written);
+    QVERIFY(contents(path("N.asc")) == expectedCounts);
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.last(), rows);
+    QVERIFY(std::is_sorted(progress.begin(), progress.end()));
+
+    QCOMPARE(writeProbabilityGrid(path("Reach_prob.asc"), header, probability, sink), writeOutcome::written);
+    QVERIFY(contents(path("Reach_prob.asc")) == expectedProbabilities);
+
+    const auto rowOf = [&probability](int r, double* values) {
+        std::copy(probability.row(r), probability.row(r) + probability.cols(), values);
+    };
+    QCOMPARE(writeProbabilityGrid(path("formed.asc"), header, rows, cols, rowOf, sink), writeOutcome::written);
+    QVERIFY(contents(path("formed.asc")) == expectedProbabilities);
+    QVERIFY(sink.errors.isEmpty() && sink.boxes.isEmpty());
 }
 
 void outputFilesTest::namesTheSpatialReference_data()

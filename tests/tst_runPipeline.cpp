@@ -35,6 +35,8 @@ private slots:
     void unopenableOutputIsSkippedWithAWarningBox();
     void secondRunReplacesTheFirstRunsResults();
     void unknownProbabilityClassWithoutEarlierStrategyFails();
+    void everyLongPhaseReportsItsProgress();
+    void abortedRunReportsNoWriting();
 
 private:
     void prepare(tumbraController& controller, const QByteArray& start = oneStartCell);
@@ -202,6 +204,61 @@ void tst_runPipeline::unknownProbabilityClassWithoutEarlierStrategyFails()
     QSignalSpy done(&controller, &tumbraController::done);
     controller.runProcess();
     QCOMPARE(done.first().first().toInt(), 0);
+}
+
+// Phases come in a run's order; each starts at 0, rises and ends at 100.
+// The seven signals of the window are unchanged beside them.
+void tst_runPipeline::everyLongPhaseReportsItsProgress()
+{
+    tumbraController controller;
+    prepare(controller);
+    controller.setSaveTrajectories(true);
+    controllerRecorder recorder(controller);
+    QList<QPair<QString, int>> reports;
+    connect(&controller, &tumbraController::phaseProgress, &controller,
+            [&reports](const QString& phase, int percent) { reports.append({phase, percent}); }, Qt::DirectConnection);
+
+    controller.runProcess();
+
+    QCOMPARE(recorder.events, (QStringList{"init:10", "reset", "done:0", "message:Done."}));
+    QStringList phases;
+    for (const auto& report : reports) {
+        if (phases.isEmpty() || phases.last() != report.first) {
+            QVERIFY2(!phases.contains(report.first), qPrintable(report.first));
+            QCOMPARE(report.second, 0);
+            phases << report.first;
+        }
+    }
+    QCOMPARE(phases, (QStringList{"Reading the elevation model", "Deriving slope directions and relief",
+                                  "Reading start cells", "Simulating", "Aggregating results", "Writing N.asc",
+                                  "Writing Reach_prob.asc", "Writing trajectory_points.txt", "Writing log.txt"}));
+    for (int i = 1; i < reports.size(); ++i) {
+        if (reports.at(i).first == reports.at(i - 1).first)
+            QVERIFY(reports.at(i).second > reports.at(i - 1).second);
+        else
+            QCOMPARE(reports.at(i - 1).second, 100);
+    }
+    QCOMPARE(reports.last().second, 100);
+}
+
+void tst_runPipeline::abortedRunReportsNoWriting()
+{
+    tumbraController controller;
+    prepare(controller);
+    QStringList phases;
+    connect(&controller, &tumbraController::phaseProgress, &controller,
+            [&phases](const QString& phase, int) {
+                if (phases.isEmpty() || phases.last() != phase)
+                    phases << phase;
+            },
+            Qt::DirectConnection);
+    connect(&controller, &tumbraController::setProgressBar, &controller, [&controller] { controller.requestAbort(); },
+            Qt::DirectConnection);
+
+    controller.runProcess();
+
+    QCOMPARE(phases.last(), QStringLiteral("Aggregating results"));
+    QVERIFY(!phases.join(QLatin1Char(' ')).contains(QStringLiteral("Writing")));
 }
 
 QTEST_GUILESS_MAIN(tst_runPipeline)

@@ -2,6 +2,10 @@
 
 #include <cmath>
 #include <functional>
+#include <random>
+#include <cstring>
+
+#include <omp.h>
 #include <stdexcept>
 
 #include "engine/terrainDerivatives.h"
@@ -17,6 +21,60 @@ double expectedShade(double gx, double gy)
     const double v = (gx - gy) * k;
     return 0.5 * v / (v * v + k) + 0.5;
 }
+
+// The rules for one cell, written out plainly with range-checked reads.
+double referenceShade(const elevationGrid& z, int r, int c, float cellSize)
+{
+    auto at = [&](int row, int col) {
+        if (row < 0 || row >= z.rows() || col < 0 || col >= z.cols())
+            return double(z.at(r, c));
+        return double(z.at(row, col));
+    };
+    const double g = 8.0f * cellSize;
+    const double gx = ((at(r - 1, c - 1) + 2 * at(r, c - 1) + at(r + 1, c - 1))
+                       - (at(r - 1, c + 1) + 2 * at(r, c + 1) + at(r + 1, c + 1)))
+                      / g;
+    const double gy = ((at(r - 1, c - 1) + 2 * at(r - 1, c) + at(r - 1, c + 1))
+                       - (at(r + 1, c - 1) + 2 * at(r + 1, c) + at(r + 1, c + 1)))
+                      / g;
+    return expectedShade(gx, gy);
+}
+
+double referenceAspect(const elevationGrid& z, int r, int c, float cellSize, double nodata)
+{
+    if (r == 0 || c == 0 || r == z.rows() - 1 || c == z.cols() - 1)
+        return 0.0;
+    auto side = [&](int r1, int c1, int r2, int c2, int r3, int c3) {
+        double sum = 0.0;
+        double weight = 0.0;
+        const double values[] = {z.at(r1, c1), z.at(r2, c2), z.at(r3, c3)};
+        const double weights[] = {1.0, 2.0, 1.0};
+        for (int i = 0; i < 3; ++i) {
+            if (values[i] != nodata) {
+                sum += weights[i] * values[i];
+                weight += weights[i];
+            }
+        }
+        return sum * 4.0 / (weight < 1.0 ? 1.0 : weight);
+    };
+    const double east = side(r - 1, c + 1, r, c + 1, r + 1, c + 1);
+    const double west = side(r + 1, c - 1, r, c - 1, r - 1, c - 1);
+    const double south = side(r + 1, c + 1, r + 1, c, r + 1, c - 1);
+    const double north = side(r - 1, c + 1, r - 1, c, r - 1, c - 1);
+    const double g = 8.0f * cellSize;
+    const double dzdx = (east - west) / g;
+    const double dzdy = (south - north) / g;
+    if (dzdx == 0.0 && dzdy == 0.0)
+        return nodata;
+    if (dzdx == 0.0)
+        return dzdy > 0.0 ? 0.0 : pi;
+    if (dzdy == 0.0)
+        return dzdx < 0.0 ? pi / 2.0 : 3.0 * pi / 2.0;
+    const double theta = std::atan2(dzdy, -dzdx);
+    return theta < 0.0 || theta <= pi / 2.0 ? pi / 2.0 - theta : 5.0 * pi / 2.0 - theta;
+}
+
+bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 }
 
 class tst_terrainDerivatives : public QObject
@@ -30,6 +88,8 @@ private slots:
     void levelGroundHasNoDirectionAndMidGreyShade();
     void shadeOfAPlaneAndItsBorder();
     void shortGridsRaiseOutOfRange();
+    void roughTerrainMatchesTheCellByCellRules_data();
+    void roughTerrainMatchesTheCellByCellRules();
 };
 
 void tst_terrainDerivatives::planesPointDownslopeInsideAndNorthOnTheBorder_data()
@@ -119,6 +179,60 @@ void tst_terrainDerivatives::shortGridsRaiseOutOfRange()
     grid<double> output;
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, computeHillshadeGrid(twoRows, 3, 4, 10.0f, output));
     QVERIFY_THROWS_EXCEPTION(std::out_of_range, computeAspectGrid(twoRows, 3, 4, 10.0f, testNodata, output));
+}
+
+// Rows are computed on several threads from unchecked reads: every cell must
+// still come out bit for bit as the rules for one cell give it, NODATA
+// patches, level stretches and borders included.
+void tst_terrainDerivatives::roughTerrainMatchesTheCellByCellRules_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("cols");
+    QTest::addColumn<int>("threads");
+    QTest::newRow("one thread") << 97 << 83 << 1;
+    QTest::newRow("two threads") << 301 << 257 << 2;
+    QTest::newRow("one row") << 1 << 50 << 2;
+    QTest::newRow("two columns") << 60 << 2 << 2;
+}
+
+void tst_terrainDerivatives::roughTerrainMatchesTheCellByCellRules()
+{
+    QFETCH(int, rows);
+    QFETCH(int, cols);
+    QFETCH(int, threads);
+    std::mt19937 random(11);
+    elevationGrid z(rows, cols, 0.0f);
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const uint32_t draw = random();
+            if (draw % 23 == 0)
+                z(r, c) = testNodata;
+            else if (r % 10 < 3)
+                z(r, c) = 500.0f;  // level ground: no direction
+            else
+                z(r, c) = 1234.57f - 0.8f * r + float(draw % 1000) / 100.0f;
+        }
+    }
+    const float cellSize = 1.5f;
+    const int defaultThreads = omp_get_max_threads();
+    omp_set_num_threads(threads);
+    grid<double> shade;
+    grid<uint8_t> greys;
+    grid<double> aspects;
+    QVERIFY(computeHillshadeGrid(z, rows, cols, cellSize, shade));
+    QVERIFY(computeReliefGreyGrid(z, rows, cols, cellSize, greys));
+    QVERIFY(computeAspectGrid(z, rows, cols, cellSize, testNodata, aspects));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < cols; ++c) {
+            const double expected = referenceShade(z, r, c, cellSize);
+            QVERIFY2(sameBits(shade(r, c), expected), qPrintable(QStringLiteral("shade %1 %2").arg(r).arg(c)));
+            const double grey = expected * 255.0;
+            QCOMPARE(int(greys(r, c)), grey > 0.0 ? int(std::min(grey, 255.0)) : 0);
+            QVERIFY2(sameBits(aspects(r, c), referenceAspect(z, r, c, cellSize, testNodata)),
+                     qPrintable(QStringLiteral("aspect %1 %2").arg(r).arg(c)));
+        }
+    }
+    omp_set_num_threads(defaultThreads);
 }
 
 QTEST_APPLESS_MAIN(tst_terrainDerivatives)

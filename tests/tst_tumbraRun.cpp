@@ -2,6 +2,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +36,7 @@ private slots:
     void refusesInvalidOptions();
     void runsAndWritesFilesAndMap();
     void refusesToOverwriteWithoutPermission();
+    void timingsNameEveryPhase();
     void interruptAbortsWithoutFiles();
 
 private:
@@ -113,6 +115,23 @@ void tst_tumbraRun::runsAndWritesFilesAndMap()
     const QImage image(map);
     QCOMPARE(image.size(), QSize(5, 4));
     QCOMPARE(image.pixel(1, 1), qRgb(255, 0, 0));
+}
+
+void tst_tumbraRun::timingsNameEveryPhase()
+{
+    const QString out = dir_.filePath(QStringLiteral("timed"));
+    const runResult result = run(inputs() + QStringList{"--output", out, "--simulations", "5", "--quiet", "--timings"});
+    QCOMPARE(result.exitCode, 0);
+    // Not a terminal: no progress line, and --quiet keeps the messages back.
+    QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+    QVERIFY(!result.out.contains(QStringLiteral("Done.")));
+    QVERIFY(result.out.startsWith(QStringLiteral("Phase timings:\n")));
+    for (const char* phase : {"Reading the elevation model", "Deriving slope directions and relief",
+                              "Reading start cells", "Simulating", "Aggregating results", "Writing N.asc",
+                              "Writing Reach_prob.asc", "Writing log.txt", "Whole run"}) {
+        const QRegularExpression line(QStringLiteral("\n  %1 +\\d+\\.\\d\\d s\n").arg(QLatin1String(phase)));
+        QVERIFY2(line.match(result.out).hasMatch(), phase);
+    }
 }
 
 void tst_tumbraRun::refusesToOverwriteWithoutPermission()
