@@ -1,6 +1,7 @@
 #include "controller/tumbraController.h"
 
 #include <climits>
+#include <cmath>
 #include <new>
 
 #include <QDebug>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
+#include "controller/runMemory.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -93,9 +95,12 @@ void tumbraController::finishProcessing(int code)
 
 void tumbraController::runProcess()
 {
-    running.store(true);
+    // The flag is cleared before the run shows as running, so an abort
+    // requested as soon as it does is never lost.
     abortRequested.store(false);
+    running.store(true);
     startTime = QDateTime::currentDateTime();
+    outputFolder_ = QDir::currentPath();
     int code = failed;
     try {
         code = runPipeline() ? (abortRequested.load() ? stoppedByUser : completed) : failed;
@@ -158,9 +163,76 @@ bool tumbraController::selectStopCriterion()
     return true;
 }
 
-static bool hasValidDimensions(const rasterHeader& header)
+// A header whose sizes make no grid ends the run before anything is read
+// for it. An infinite cell size would turn every distance into NaN.
+bool tumbraController::headerIsUsable(const rasterHeader& header, const QString& fileName)
 {
-    return header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f;
+    if (!(header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f)) {
+        emit displayError(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
+                                         "greater than 0.")
+                              .arg(fileName));
+        return false;
+    }
+    if (!std::isfinite(header.cellsize)) {
+        emit displayError(QStringLiteral("The header of file %1 is invalid: cellsize must be a finite number.")
+                              .arg(fileName));
+        return false;
+    }
+    return true;
+}
+
+// Refused before anything is allocated: a grid larger than the machine's
+// memory would otherwise end in swapping for hours or in the system killing
+// the process, with nothing said.
+bool tumbraController::runFitsInMemory()
+{
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols);
+    const std::uint64_t physical = physicalMemoryBytes();
+    if (fitsInMemory(needed, physical))
+        return true;
+    constexpr double megabyte = 1024.0 * 1024.0;
+    emit displayError(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
+                                     "memory, more than the %5 MB this machine has. Aborting.")
+                          .arg(demFile)
+                          .arg(demHeader.nrows)
+                          .arg(demHeader.ncols)
+                          .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
+                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0));
+    return false;
+}
+
+// Polled between the phases of a run, so that an abort requested while the
+// inputs are read or the terrain is derived ends the run as soon as that
+// phase is over, not only after the simulation.
+bool tumbraController::abortedBetweenPhases()
+{
+    if (!abortRequested.load())
+        return false;
+    emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+    return true;
+}
+
+// The outputs go into the current directory, made the run's folder before
+// the run began. If that folder was removed in the meantime, it is made
+// again at the same place, so that hours of simulation are not lost.
+bool tumbraController::outputFolderReady()
+{
+    const QString current = QDir::currentPath();
+    if (!current.isEmpty() && QFileInfo(current).isDir())
+        return true;
+    if (outputFolder_.isEmpty()) {
+        emit displayError(QStringLiteral("The output folder no longer exists. No files saved."));
+        return false;
+    }
+    if (!QDir().mkpath(outputFolder_) || !QDir::setCurrent(outputFolder_)) {
+        emit displayError(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
+                                         "No files saved.")
+                              .arg(outputFolder_));
+        return false;
+    }
+    emit displayWarning(
+        QStringLiteral("The output folder %1 was removed during the run and has been created again.").arg(outputFolder_));
+    return true;
 }
 
 bool tumbraController::runPipeline()
@@ -169,12 +241,8 @@ bool tumbraController::runPipeline()
         return false;
     if (!openDigitalElevationModel())
         return false;
-    if (!hasValidDimensions(demHeader)) {
-        emit displayError(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
-                                         "greater than 0.")
-                              .arg(demFile));
+    if (!headerIsUsable(demHeader, demFile) || !runFitsInMemory())
         return false;
-    }
 
     elevationGrid_.clear();
     if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols)) {
@@ -188,6 +256,8 @@ bool tumbraController::runPipeline()
                               .arg(demHeader.nrows));
         return false;
     }
+    if (abortedBetweenPhases())
+        return true;
 
     grid<double> hillshadeGrid;
     grid<double> aspectGrid;
@@ -196,15 +266,21 @@ bool tumbraController::runPipeline()
     if (!computeAspectGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
                            demHeader.nodataValue, aspectGrid))
         return false;
+    if (abortedBetweenPhases())
+        return true;
 
     closeStream(startCellsStream);
     if (!openStartCells())
+        return false;
+    if (!headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
     if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
         return false;
     std::vector<startCell> startCells;
     if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))
         return false;
+    if (abortedBetweenPhases())
+        return true;
     if (startCells.empty()) {
         emit displayError(QStringLiteral("No start cells found. Aborting."));
         return false;
@@ -244,10 +320,10 @@ bool tumbraController::runPipeline()
                      settings_.numberOfSimulations, reachProbability, displayGrid);
     endTime = QDateTime::currentDateTime();
 
-    if (abortRequested.load()) {
-        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+    if (abortedBetweenPhases())
         return true;
-    }
+    if (!outputFolderReady())
+        return false;
 
     bool allWritten = true;
     auto keep = [&allWritten](writeOutcome outcome) {

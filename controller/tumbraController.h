@@ -91,6 +91,10 @@ private:
     bool openDigitalElevationModel();
     bool openStartCells();
     bool checkSettings();
+    bool headerIsUsable(const rasterHeader& header, const QString& fileName);
+    bool runFitsInMemory();
+    bool abortedBetweenPhases();
+    bool outputFolderReady();
     bool selectStopCriterion();
     bool runPipeline();
     bool writeOutputs();
@@ -109,6 +113,7 @@ private:
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
+    QString outputFolder_;  // the current directory when the run began
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
