@@ -135,6 +135,9 @@ void tst_hostileInputs::brokenInputEndsWithAnErrorAndNoFiles_data()
     QTest::newRow("DEM with fewer rows than its header")
         << header + "100 100 100 100 100\n100 100 100 100 100\n100 100 100\n" << goodStart
         << QStringList{"error:File %dem holds 2 complete data rows, but its header announces 4."};
+    QTest::newRow("header far larger than its file")
+        << gridHeader("5", "2000000") + demRows << gridHeader("5", "2000000") + startRows
+        << QStringList{"error:File %dem holds 4 complete data rows, but its header announces 2000000."};
     QTest::newRow("DEM with an unreadable value")
         << header + "100 100 100 100 100\n100 100 x 100 100\n" << goodStart
         << QStringList{"error:File %dem holds 1 complete data rows, but its header announces 4."};
@@ -156,7 +159,7 @@ void tst_hostileInputs::brokenInputEndsWithAnErrorAndNoFiles_data()
         << goodDem << header + "0 0 0 0 0\n" + noiseBytes()
         << QStringList{"error:Failed to parse start cells file. Syntax error on line 8."};
     QTest::newRow("NUL bytes in start cells data")
-        << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 22)
+        << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21)
         << QStringList{"error:Failed to parse start cells file. Syntax error on line 8."};
 }
 

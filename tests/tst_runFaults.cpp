@@ -31,8 +31,8 @@
 
 namespace {
 
-// A grid of nrows x ncols cells of 2 m whose elevation falls by `drop` per
-// row southwards (0: flat), with one start cell in the second row's middle.
+// The spatial reference keywords are "xll" + corner, so an empty corner
+// leaves it undefined.
 QByteArray gridHeader(int nrows, int ncols, const char* corner = "corner")
 {
     return QStringLiteral("ncols %1\nnrows %2\nxll%3 600000\nyll%3 150000\ncellsize 2\nNODATA_value -9999\n")
@@ -42,6 +42,8 @@ QByteArray gridHeader(int nrows, int ncols, const char* corner = "corner")
         .toLatin1();
 }
 
+// A DEM of 2 m cells whose elevation falls by `drop` per row southwards
+// (0: flat), and a start-cells raster with one cell in the second row's middle.
 QByteArray slopeDem(int nrows, int ncols, int drop, const char* corner = "corner")
 {
     QByteArray text = gridHeader(nrows, ncols, corner);
