@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <new>
 
 #include <QDebug>
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
+#include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
@@ -95,11 +97,14 @@ void tumbraController::finishProcessing(int code)
 
 void tumbraController::runProcess()
 {
+    // The flag is cleared before the run shows as running, so an abort
+    // requested as soon as it does is never lost.
+    abortRequested.store(false);
     running.store(true);
     reportedPhase_ = nullptr;
     reportedPercent_ = -1;
-    abortRequested.store(false);
     startTime = QDateTime::currentDateTime();
+    outputFolder_ = QDir::currentPath();
     int code = failed;
     try {
         code = runPipeline() ? (abortRequested.load() ? stoppedByUser : completed) : failed;
@@ -162,24 +167,129 @@ bool tumbraController::selectStopCriterion()
     return true;
 }
 
-static bool hasValidDimensions(const rasterHeader& header)
+// A header whose sizes make no grid ends the run before anything is read
+// for it. An infinite cell size would turn every distance into NaN.
+bool tumbraController::headerIsUsable(const rasterHeader& header, const QString& fileName)
 {
-    return header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f;
+    if (!(header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f)) {
+        emit displayError(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
+                                         "greater than 0.")
+                              .arg(fileName));
+        return false;
+    }
+    if (!std::isfinite(header.cellsize)) {
+        emit displayError(QStringLiteral("The header of file %1 is invalid: cellsize must be a finite number.")
+                              .arg(fileName));
+        return false;
+    }
+    return true;
+}
+
+// Refused before anything is allocated: a grid larger than the machine's
+// memory would otherwise end in swapping for hours or in the system killing
+// the process, with nothing said.
+bool tumbraController::runFitsInMemory()
+{
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols);
+    const std::uint64_t physical = physicalMemoryBytes();
+    if (fitsInMemory(needed, physical))
+        return true;
+    constexpr double megabyte = 1024.0 * 1024.0;
+    emit displayError(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
+                                     "memory, more than the %5 MB this machine has. Aborting.")
+                          .arg(demFile)
+                          .arg(demHeader.nrows)
+                          .arg(demHeader.ncols)
+                          .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
+                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0));
+    return false;
+}
+
+// Polled between the phases of a run, so that an abort requested while the
+// inputs are read or the terrain is derived ends the run as soon as that
+// phase is over, not only after the simulation.
+bool tumbraController::abortedBetweenPhases()
+{
+    if (!abortRequested.load())
+        return false;
+    emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+    return true;
+}
+
+// The outputs go into the current directory, made the run's folder before
+// the run began. If that folder was removed in the meantime, it is made
+// again at the same place, so that hours of simulation are not lost.
+bool tumbraController::outputFolderReady()
+{
+    const QString current = QDir::currentPath();
+    if (!current.isEmpty() && QFileInfo(current).isDir())
+        return true;
+    if (outputFolder_.isEmpty()) {
+        emit displayError(QStringLiteral("The output folder no longer exists. No files saved."));
+        return false;
+    }
+    if (!QDir().mkpath(outputFolder_) || !QDir::setCurrent(outputFolder_)) {
+        emit displayError(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
+                                         "No files saved.")
+                              .arg(outputFolder_));
+        return false;
+    }
+    emit displayWarning(
+        QStringLiteral("The output folder %1 was removed during the run and has been created again.").arg(outputFolder_));
+    return true;
 }
 
 bool tumbraController::runPipeline()
 {
-    if (!checkSettings())
+    if (!checkSettings() || !openDigitalElevationModel())
         return false;
-    if (!openDigitalElevationModel())
+    if (!headerIsUsable(demHeader, demFile) || !runFitsInMemory())
         return false;
-    if (!hasValidDimensions(demHeader)) {
-        emit displayError(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
-                                         "greater than 0.")
-                              .arg(demFile));
+    if (!readElevations())
+        return false;
+    if (abortedBetweenPhases())
+        return true;
+
+    terrainGrids terrain;
+    if (!deriveTerrain(terrain))
+        return false;
+    if (abortedBetweenPhases())
+        return true;
+
+    std::vector<startCell> startCells;
+    if (!readStartCellList(startCells))
+        return false;
+    if (abortedBetweenPhases())
+        return true;
+    if (startCells.empty()) {
+        emit displayError(QStringLiteral("No start cells found. Aborting."));
         return false;
     }
+    if (!selectStopCriterion())
+        return false;
 
+    const uint64_t progressTotal =
+        static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
+        * static_cast<uint64_t>(startCells.size());
+    propagationOutput result;
+    simulate(terrain.aspect, startCells, progressTotal, result);
+    terrain.aspect.clear();
+
+    reportPhase(runPhases::aggregating, 0, 1);
+    aggregateDisplayGrid(result.passageCounts, terrain.reliefGreys, progressTotal, displayGrid);
+    terrain.reliefGreys.clear();
+    reportPhase(runPhases::aggregating, 1, 1);
+    endTime = QDateTime::currentDateTime();
+
+    if (abortedBetweenPhases())
+        return true;
+    if (!outputFolderReady())
+        return false;
+    return writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
+}
+
+bool tumbraController::readElevations()
+{
     elevationGrid_.clear();
     reportPhase(runPhases::readingElevations, 0, 1);
     const auto readingProgress = [this](qint64 done, qint64 total) {
@@ -198,46 +308,44 @@ bool tumbraController::runPipeline()
         return false;
     }
     reportPhase(runPhases::readingElevations, 1, 1);
+    return true;
+}
 
+bool tumbraController::deriveTerrain(terrainGrids& terrain)
+{
     // The relief is computed first, then the slope directions: half the phase each.
     reportPhase(runPhases::derivingTerrain, 0, 1);
-    grid<uint8_t> reliefGreys;
-    grid<double> aspectGrid;
     const int64_t nrows = demHeader.nrows;
-    if (!computeReliefGreyGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, reliefGreys,
-                               [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); }))
-        return false;
-    if (!computeAspectGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
-                           demHeader.nodataValue, aspectGrid,
-                           [&](int done, int) { reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows); }))
-        return false;
+    return computeReliefGreyGrid(
+               elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, terrain.reliefGreys,
+               [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); })
+           && computeAspectGrid(
+               elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, demHeader.nodataValue,
+               terrain.aspect, [&](int done, int) { reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows); });
+}
 
+bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
+{
     closeStream(startCellsStream);
-    if (!openStartCells())
+    if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
     if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
-    std::vector<startCell> startCells;
     if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))
         return false;
     closeStream(startCellsStream);
     reportPhase(runPhases::readingStartCells, 1, 1);
-    if (startCells.empty()) {
-        emit displayError(QStringLiteral("No start cells found. Aborting."));
-        return false;
-    }
-    if (!selectStopCriterion())
-        return false;
+    return true;
+}
 
-    const uint64_t progressTotal =
-        static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
-        * static_cast<uint64_t>(startCells.size());
+void tumbraController::simulate(const grid<double>& aspect, const std::vector<startCell>& startCells,
+                                uint64_t progressTotal, propagationOutput& result)
+{
     emit initProgressBar(progressValue(progressTotal, progressTotal));
     reportPhase(runPhases::simulating, 0, 1);
 
     randomGenerator generator;
-    propagationOutput result;
     result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
     result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
     // Filled by the aggregation; until then the previous map need not be held.
@@ -246,7 +354,7 @@ bool tumbraController::runPipeline()
     QElapsedTimer loopTimer;
     loopTimer.start();
     int lastProgress = -1;
-    const propagationInput input{elevationGrid_, demHeader,      aspectGrid,    startCells,
+    const propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
                                  settings_,      *stopCriterion, abortRequested};
     runPropagation(input, generator, result, [&](uint64_t finished) {
         const int value = progressValue(finished, progressTotal);
@@ -259,19 +367,6 @@ bool tumbraController::runPipeline()
     if (result.outOfMemory)
         throw std::bad_alloc();
     qDebug() << "loopTime" << loopTimer.elapsed();
-    aspectGrid.clear();
-
-    reportPhase(runPhases::aggregating, 0, 1);
-    aggregateDisplayGrid(result.passageCounts, reliefGreys, progressTotal, displayGrid);
-    reliefGreys.clear();
-    reportPhase(runPhases::aggregating, 1, 1);
-    endTime = QDateTime::currentDateTime();
-
-    if (abortRequested.load()) {
-        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
-        return true;
-    }
-    return writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
 }
 
 void tumbraController::reportPhase(const char* phase, int64_t done, int64_t total)

@@ -14,6 +14,7 @@
 #include "raster/rasterTypes.h"
 
 class iStopCriterionStrategy;
+struct propagationOutput;
 
 // What the window needs to draw the result map after a run.
 struct resultViewData
@@ -95,8 +96,24 @@ private:
     bool openDigitalElevationModel();
     bool openStartCells();
     bool checkSettings();
+    bool headerIsUsable(const rasterHeader& header, const QString& fileName);
+    bool runFitsInMemory();
+    bool abortedBetweenPhases();
+    bool outputFolderReady();
     bool selectStopCriterion();
     bool runPipeline();
+
+    // The grids derived from the DEM that a run needs until its end.
+    struct terrainGrids
+    {
+        grid<uint8_t> reliefGreys;
+        grid<double> aspect;
+    };
+    bool readElevations();
+    bool deriveTerrain(terrainGrids& terrain);
+    bool readStartCellList(std::vector<startCell>& startCells);
+    void simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
+                  propagationOutput& result);
     void finishProcessing(int code);
     static void closeStream(asciiGridStream& stream);
     void reportPhase(const char* phase, int64_t done, int64_t total);
@@ -115,6 +132,7 @@ private:
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
+    QString outputFolder_;  // the current directory when the run began
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
