@@ -9,6 +9,7 @@
 
 #include "raster/fixedNotation.h"
 #include "raster/outputFiles.h"
+#include "tests/testPlatform.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -128,15 +129,6 @@ const std::pair<writerKind, const char*> sampleWriters[] = {{writerKind::counts,
                                                            {writerKind::probabilities, "probability grid"},
                                                            {writerKind::trajectories, "trajectory points"},
                                                            {writerKind::log, "log"}};
-
-bool runningAsRoot()
-{
-#ifdef Q_OS_UNIX
-    return geteuid() == 0;
-#else
-    return false;
-#endif
-}
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 
 #include "controller/tumbraController.h"
 #include "tests/controllerRecorder.h"
+#include "tests/testPlatform.h"
 
 #ifdef Q_OS_UNIX
 #include <csignal>
@@ -71,15 +72,6 @@ const QByteArray expectedProbabilities =
 QStringList folderEntries(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-}
-
-bool runningAsRoot()
-{
-#ifdef Q_OS_UNIX
-    return geteuid() == 0;
-#else
-    return false;
-#endif
 }
 
 // A small memory-backed volume mounted over a folder for one test, so that
