@@ -9,6 +9,7 @@
 
 #include "raster/fixedNotation.h"
 #include "raster/outputFiles.h"
+#include "tests/recordingSink.h"
 #include "tests/testPlatform.h"
 
 #ifdef Q_OS_UNIX
@@ -28,14 +29,10 @@ private slots:
     void writesProbabilitiesWithOneDecimal();
     void writesLargeGridsAsValueByValue_data();
     void writesLargeGridsAsValueByValue();
-    void namesTheSpatialReference_data();
-    void namesTheSpatialReference();
     void numbersTrajectoriesInListOrder();
     void writesLogExactly_data();
-    void writesLogExactly();
-    void replacesAnEarlierFile();
-    void createsMissingFolders();
-    void skipsSilentlyWhenFolderCannotBeMade();
+    void writesLogExactly();  // and the grids' names of the spatial reference
+    void placesTheFile();
     void skipsUnwritableTarget_data();
     void skipsUnwritableTarget();
     void keepsEarlierFileWhenWritingFails_data();
@@ -47,15 +44,6 @@ private:
 };
 
 namespace {
-
-struct recordingSink : messageSink
-{
-    QStringList errors, warnings, messages, boxes;
-    void error(const QString& text) override { errors << text; }
-    void warning(const QString& text) override { warnings << text; }
-    void message(const QString& text) override { messages << text; }
-    void warningBox(const QString& text) override { boxes << text; }
-};
 
 QByteArray contents(const QString& fileName)
 {
@@ -153,7 +141,7 @@ void outputFilesTest::writesCountGridExactly()
                                                  "NODATA_value -9999.000000\n"
                                                  "0 1 2\n"
                                                  "3 4 5"));
-    QVERIFY(sink.errors.isEmpty() && sink.boxes.isEmpty());
+    QCOMPARE(sink.log, QStringList());
 }
 
 void outputFilesTest::writesProbabilitiesWithOneDecimal()
@@ -243,30 +231,7 @@ void outputFilesTest::writesLargeGridsAsValueByValue()
     };
     QCOMPARE(writeProbabilityGrid(path("formed.asc"), header, rows, cols, rowOf, sink), writeOutcome::written);
     QVERIFY(contents(path("formed.asc")) == expectedProbabilities);
-    QVERIFY(sink.errors.isEmpty() && sink.boxes.isEmpty());
-}
-
-void outputFilesTest::namesTheSpatialReference_data()
-{
-    QTest::addColumn<int>("spatialReference");
-    QTest::addColumn<QByteArray>("keywords");
-    QTest::newRow("corner") << int(rasterHeader::corner) << QByteArray("\nxllcorner 600000.000000\nyllcorner ");
-    QTest::newRow("center") << int(rasterHeader::center) << QByteArray("\nxllcenter 600000.000000\nyllcenter ");
-    QTest::newRow("undefined") << int(rasterHeader::undefined)
-                               << QByteArray("\nxllundefined 600000.000000\nyllundefined ");
-}
-
-void outputFilesTest::namesTheSpatialReference()
-{
-    QFETCH(int, spatialReference);
-    QFETCH(QByteArray, keywords);
-    const rasterHeader header = sampleHeader(1, 1, spatialReference);
-    recordingSink sink;
-    QCOMPARE(writeCountGrid(path("N.asc"), header, grid<int32_t>(1, 1, 0), sink), writeOutcome::written);
-    QCOMPARE(writeProbabilityGrid(path("Reach_prob.asc"), header, grid<double>(1, 1, 0.0), sink),
-             writeOutcome::written);
-    QVERIFY(contents(path("N.asc")).contains(keywords));
-    QVERIFY(contents(path("Reach_prob.asc")).contains(keywords));
+    QCOMPARE(sink.log, QStringList());
 }
 
 void outputFilesTest::numbersTrajectoriesInListOrder()
@@ -287,16 +252,27 @@ void outputFilesTest::writesLogExactly_data()
 {
     QTest::addColumn<int>("spatialReference");
     QTest::addColumn<QByteArray>("corner");
-    QTest::newRow("corner") << int(rasterHeader::corner) << QByteArray("corner");
-    QTest::newRow("undefined is written as corner") << int(rasterHeader::undefined) << QByteArray("corner");
-    QTest::newRow("center") << int(rasterHeader::center) << QByteArray("center");
+    QTest::addColumn<QByteArray>("gridKeyword");
+    QTest::newRow("corner") << int(rasterHeader::corner) << QByteArray("corner") << QByteArray("corner");
+    QTest::newRow("undefined: corner in the log only")
+        << int(rasterHeader::undefined) << QByteArray("corner") << QByteArray("undefined");
+    QTest::newRow("center") << int(rasterHeader::center) << QByteArray("center") << QByteArray("center");
 }
 
 void outputFilesTest::writesLogExactly()
 {
     QFETCH(int, spatialReference);
     QFETCH(QByteArray, corner);
+    QFETCH(QByteArray, gridKeyword);
     recordingSink sink;
+    const rasterHeader header = sampleHeader(1, 1, spatialReference);
+    const QByteArray keywords = "\nxll" + gridKeyword + " 600000.000000\nyll" + gridKeyword + ' ';
+    QCOMPARE(writeCountGrid(path("N.asc"), header, grid<int32_t>(1, 1, 0), sink), writeOutcome::written);
+    QCOMPARE(writeProbabilityGrid(path("Reach_prob.asc"), header, grid<double>(1, 1, 0.0), sink),
+             writeOutcome::written);
+    QVERIFY(contents(path("N.asc")).contains(keywords));
+    QVERIFY(contents(path("Reach_prob.asc")).contains(keywords));
+
     QCOMPARE(writeLogFile(path("log.txt"), sampleReport(spatialReference), sink), writeOutcome::written);
     const QByteArray expected = "Tumbra 1.0 - Analysis completed on Sat Dec 5 05:24:22 2026\n"
                                 "(started Sat Dec 5 05:20:02 2026)\n"
@@ -318,30 +294,22 @@ void outputFilesTest::writesLogExactly()
     QCOMPARE(contents(path("log.txt")), expected);
 }
 
-void outputFilesTest::replacesAnEarlierFile()
+// An earlier file is replaced, missing folders are made, and a folder that
+// cannot be made skips the file without a word.
+void outputFilesTest::placesTheFile()
 {
     store(path("N.asc"), QByteArray(10000, 'x'));
     recordingSink sink;
     QCOMPARE(writeCountGrid(path("N.asc"), sampleHeader(1, 1), grid<int32_t>(1, 1, 7), sink), writeOutcome::written);
     QVERIFY(contents(path("N.asc")).endsWith("NODATA_value -9999.000000\n7"));
-    QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), QStringList({"N.asc"}));
-}
 
-void outputFilesTest::createsMissingFolders()
-{
-    recordingSink sink;
-    const QString fileName = path("run/sub/log.txt");
-    QCOMPARE(writeLogFile(fileName, sampleReport(rasterHeader::corner), sink), writeOutcome::written);
-    QVERIFY(QFileInfo(fileName).isFile());
-}
+    QCOMPARE(writeLogFile(path("run/sub/log.txt"), sampleReport(rasterHeader::corner), sink), writeOutcome::written);
+    QVERIFY(QFileInfo(path("run/sub/log.txt")).isFile());
 
-void outputFilesTest::skipsSilentlyWhenFolderCannotBeMade()
-{
-    store(path("blocker"), "a file where a folder should be");
-    recordingSink sink;
-    QCOMPARE(writeLogFile(path("blocker/run/log.txt"), sampleReport(rasterHeader::corner), sink),
+    QCOMPARE(writeLogFile(path("N.asc/run/log.txt"), sampleReport(rasterHeader::corner), sink),
              writeOutcome::notOpened);
-    QVERIFY(sink.boxes.isEmpty() && sink.errors.isEmpty());
+    QCOMPARE(sink.log, QStringList());
+    QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), QStringList({"N.asc"}));
 }
 
 void outputFilesTest::skipsUnwritableTarget_data()
@@ -385,8 +353,7 @@ void outputFilesTest::skipsUnwritableTarget()
     const writeOutcome outcome = writeSample(kind, fileName, 3, sink);
     QFile::setPermissions(path("out"), writable);
     QCOMPARE(outcome, writeOutcome::notOpened);
-    QCOMPARE(sink.boxes, QStringList{permissionWarningText(false, fileName)});
-    QVERIFY(sink.errors.isEmpty());
+    QCOMPARE(sink.log, QStringList{"box: " + permissionWarningText(false, fileName)});
     if (obstacle == QLatin1String("folder"))
         QVERIFY(QFileInfo(fileName).isDir());
     else
@@ -423,10 +390,9 @@ void outputFilesTest::keepsEarlierFileWhenWritingFails()
     std::signal(SIGXFSZ, previousHandler);
 
     QCOMPARE(outcome, writeOutcome::failed);
-    QCOMPARE(sink.errors.size(), 1);
-    QVERIFY2(sink.errors.first().startsWith(QStringLiteral("Failed to write file %1: ").arg(fileName)),
-             qPrintable(sink.errors.first()));
-    QVERIFY(sink.boxes.isEmpty());
+    QCOMPARE(sink.log.size(), 1);
+    QVERIFY2(sink.log.first().startsWith(QStringLiteral("error: Failed to write file %1: ").arg(fileName)),
+             qPrintable(sink.log.first()));
     QCOMPARE(contents(fileName), earlier);
     QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), QStringList{"result.txt"});
 #else
