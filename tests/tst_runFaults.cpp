@@ -10,7 +10,7 @@
 #include <QThread>
 
 #include "controller/tumbraController.h"
-#include "tests/controllerRecorder.h"
+#include "tests/runScratch.h"
 #include "tests/testPlatform.h"
 
 #ifdef Q_OS_UNIX
@@ -140,293 +140,264 @@ class tst_runFaults : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void init();
-    void cleanup();
-    void removedOutputFolderIsMadeAgain();
-    void outputFolderThatCannotBeMadeAgainIsAnError();
-    void readOnlyOutputFolderGivesOneBoxPerFile();
-    void fullDiskKeepsEarlierFilesAndIsAnError();
-    void abortInAnyPhaseWritesNothingAndNextRunWorks_data();
-    void abortInAnyPhaseWritesNothingAndNextRunWorks();
-    void abortWhileReadingEndsBeforeTheSimulation();
-    void fiftyRunsKeepMemoryFlat();
+    runScratch scratch_;
 
-private:
-    void prepare(tumbraController& controller, const QByteArray& dem, const QByteArray& start);
+    void prepare(tumbraController& controller, const QByteArray& dem, const QByteArray& start)
+    {
+        QVERIFY(scratch_.prepare(controller, dem, start));
+    }
     void prepareSmall(tumbraController& controller, const char* corner = "corner")
     {
         prepare(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner));
     }
-    QString outPath() const { return dir_->filePath(QStringLiteral("out")); }
+    QString outPath() const { return scratch_.outPath(); }
 
-    QTemporaryDir* dir_ = nullptr;
-    QString startDir_;
-};
+private slots:
+    void init() { QVERIFY(scratch_.open()); }
+    void cleanup() { scratch_.close(); }
 
-void tst_runFaults::init()
-{
-    startDir_ = QDir::currentPath();
-    dir_ = new QTemporaryDir;
-    QVERIFY(dir_->isValid());
-    QVERIFY(QDir(dir_->path()).mkdir(QStringLiteral("out")));
-    QVERIFY(QDir::setCurrent(outPath()));
-}
-
-void tst_runFaults::cleanup()
-{
-    QDir::setCurrent(startDir_);
-    delete dir_;
-    dir_ = nullptr;
-}
-
-void tst_runFaults::prepare(tumbraController& controller, const QByteArray& dem, const QByteArray& start)
-{
-    const QString demPath = dir_->filePath(QStringLiteral("dem.asc"));
-    const QString startPath = dir_->filePath(QStringLiteral("start.asc"));
-    QVERIFY(writeTextFile(demPath, dem));
-    QVERIFY(writeTextFile(startPath, start));
-    QVERIFY(controller.setDigitalElevationModel(demPath));
-    QVERIFY(controller.setStartCellsFile(startPath));
-    controller.setNumberOfSimulations(10);
-}
-
-// Removed while the simulation ran (the user cleaned up, a share was
-// remounted): the folder is made again and the results land in it.
-void tst_runFaults::removedOutputFolderIsMadeAgain()
-{
-    tumbraController controller;
-    prepareSmall(controller);
-    controllerRecorder recorder(controller);
-    connect(&controller, &tumbraController::initProgressBar, &controller,
-            [this] { QVERIFY(QDir(outPath()).removeRecursively()); }, Qt::DirectConnection);
-
-    controller.runProcess();
-
-    const QString warning =
-        QStringLiteral("warning:The output folder %1 was removed during the run and has been created again.")
-            .arg(outPath());
-    QCOMPARE(recorder.events, (QStringList{"init:10", warning, "reset", "done:0", "message:Done."}));
-    QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
-    QVERIFY(readTextFile(QDir(outPath()).filePath(QStringLiteral("N.asc"))).endsWith(expectedCounts));
-    QVERIFY(readTextFile(QDir(outPath()).filePath(QStringLiteral("log.txt")))
-                .endsWith(("Results written to folder " + outPath()).toUtf8()));
-}
-
-void tst_runFaults::outputFolderThatCannotBeMadeAgainIsAnError()
-{
-    tumbraController controller;
-    prepareSmall(controller);
-    controllerRecorder recorder(controller);
-    connect(&controller, &tumbraController::initProgressBar, &controller, [this] {
-        QVERIFY(QDir(outPath()).removeRecursively());
-        QVERIFY(writeTextFile(outPath(), "a file where the folder was"));
-    }, Qt::DirectConnection);
-
-    controller.runProcess();
-
-    const QString error =
-        QStringLiteral("error:The output folder %1 no longer exists and cannot be created again. No files saved.")
-            .arg(outPath());
-    QCOMPARE(recorder.events, (QStringList{"init:10", error, "reset", "done:1", "message:Done with errors."}));
-    QCOMPARE(readTextFile(outPath()), QByteArray("a file where the folder was"));
-}
-
-// The run goes on and reports every file it could not write; the files are
-// skipped, and the run counts as completed, as when the folder was never
-// writable.
-void tst_runFaults::readOnlyOutputFolderGivesOneBoxPerFile()
-{
-    scratchVolume volume(outPath());
-    const bool onVolume = volume.mount(1024);
-    if (!onVolume && runningAsRoot())
-        QSKIP("the superuser ignores permissions, and no volume could be mounted");
-#ifdef Q_OS_WIN
-    QSKIP("Windows ignores the read-only mark of a folder");
-#endif
-    QVERIFY(QDir::setCurrent(outPath()));
-    tumbraController controller;
-    prepareSmall(controller);
-    controller.setSaveTrajectories(true);
-    controllerRecorder recorder(controller);
-    bool madeReadOnly = false;
-    connect(&controller, &tumbraController::initProgressBar, &controller, [&] {
-        madeReadOnly = onVolume ? volume.makeReadOnly()
-                                : QFile::setPermissions(outPath(), QFile::ReadOwner | QFile::ExeOwner);
-    }, Qt::DirectConnection);
-
-    controller.runProcess();
-    QFile::setPermissions(outPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
-    QVERIFY(madeReadOnly);
-    QStringList expected = {"init:10"};
-    for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "log.txt"})
-        expected << "box:" + permissionWarningText(false, QString::fromLatin1(name));
-    expected << QStringList{"reset", "done:0", "message:Done."};
-    QCOMPARE(recorder.events, expected);
-    QVERIFY(folderEntries(outPath()).isEmpty());
-}
-
-// A real full volume where one can be mounted, otherwise a file size limit,
-// which fails writes the same way.
-void tst_runFaults::fullDiskKeepsEarlierFilesAndIsAnError()
-{
-#ifdef Q_OS_UNIX
-    scratchVolume volume(outPath());
-    const bool onVolume = volume.mount(16);
-    QVERIFY(QDir::setCurrent(outPath()));
-    const QByteArray earlier = "earlier results";
-    QVERIFY(writeTextFile(QStringLiteral("N.asc"), earlier));
-    QVERIFY(writeTextFile(QStringLiteral("Reach_prob.asc"), earlier));
-
-    tumbraController controller;
-    prepare(controller, slopeDem(100, 100, 0), oneStartCell(100, 100));
-    controllerRecorder recorder(controller);
-    rlimit original{};
-    QVERIFY(getrlimit(RLIMIT_FSIZE, &original) == 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    if (!onVolume) {
-        rlimit tight = original;
-        tight.rlim_cur = 8192;
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+    void removedOutputFolder_data()
+    {
+        QTest::addColumn<bool>("blocked");
+        QTest::addColumn<QStringList>("events");
+        QTest::newRow("made again") << false
+                                    << QStringList{"init:10",
+                                                   "warning:The output folder %1 was removed during the run and has "
+                                                   "been created again.",
+                                                   "reset", "done:0", "message:Done."};
+        QTest::newRow("a file in its place") << true
+                                             << QStringList{"init:10",
+                                                            "error:The output folder %1 no longer exists and cannot "
+                                                            "be created again. No files saved.",
+                                                            "reset", "done:1", "message:Done with errors."};
     }
-    controller.runProcess();
-    setrlimit(RLIMIT_FSIZE, &original);
-    std::signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(recorder.events.size(), 6);
-    QCOMPARE(recorder.events.first(), QStringLiteral("init:10"));
-    QVERIFY2(recorder.events.at(1).startsWith(QStringLiteral("error:Failed to write file N.asc: ")),
-             qPrintable(recorder.events.at(1)));
-    QVERIFY2(recorder.events.at(2).startsWith(QStringLiteral("error:Failed to write file Reach_prob.asc: ")),
-             qPrintable(recorder.events.at(2)));
-    QCOMPARE(recorder.events.mid(3), (QStringList{"reset", "done:1", "message:Done with errors."}));
-    QCOMPARE(readTextFile(QStringLiteral("N.asc")), earlier);
-    QCOMPARE(readTextFile(QStringLiteral("Reach_prob.asc")), earlier);
-    QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
-    QVERIFY(readTextFile(QStringLiteral("log.txt")).startsWith("Tumbra 1.0 - Analysis completed on "));
-#else
-    QSKIP("needs a file size limit to play a full disk");
-#endif
-}
+    // Removed while the simulation ran (the user cleaned up, a share was
+    // remounted): the folder is made again and the results land in it,
+    // unless a file now stands in its place.
+    void removedOutputFolder()
+    {
+        QFETCH(bool, blocked);
+        QFETCH(QStringList, events);
+        tumbraController controller;
+        prepareSmall(controller);
+        controllerRecorder recorder(controller);
+        connect(&controller, &tumbraController::initProgressBar, &controller, [&] {
+            QVERIFY(QDir(outPath()).removeRecursively());
+            if (blocked)
+                QVERIFY(writeTextFile(outPath(), "a file where the folder was"));
+        }, Qt::DirectConnection);
 
-void tst_runFaults::abortInAnyPhaseWritesNothingAndNextRunWorks_data()
-{
-    QTest::addColumn<QString>("phase");
-    QTest::addColumn<QStringList>("events");
+        controller.runProcess();
 
-    const QStringList abortedEnd = {"message:Process aborted by user. No files saved.", "reset", "done:2",
-                                    "message:Done."};
-    // Both rasters leave their spatial reference undefined, so the checks
-    // warn: the abort is requested there.
-    QTest::newRow("checks") << "checks" << QStringList{"warning:%undefined"} + abortedEnd;
-    QTest::newRow("simulation") << "simulation" << QStringList{"init:10"} + abortedEnd;
-    // Writing, once begun, finishes: the files are complete.
-    QTest::newRow("writing") << "writing"
-                             << QStringList{"init:10", "box:" + permissionWarningText(false, QStringLiteral("N.asc")),
-                                            "reset", "done:2", "message:Done."};
-}
-
-void tst_runFaults::abortInAnyPhaseWritesNothingAndNextRunWorks()
-{
-    QFETCH(QString, phase);
-    QFETCH(QStringList, events);
-
-    tumbraController controller;
-    prepareSmall(controller, phase == QLatin1String("checks") ? "" : "corner");
-    if (phase == QLatin1String("writing"))
-        QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
-    bool armed = true;
-    auto abort = [&] {
-        if (armed)
-            controller.requestAbort();
-    };
-    if (phase == QLatin1String("checks"))
-        connect(&controller, &tumbraController::displayWarning, &controller, abort, Qt::DirectConnection);
-    else if (phase == QLatin1String("simulation"))
-        connect(&controller, &tumbraController::setProgressBar, &controller, abort, Qt::DirectConnection);
-    else
-        connect(&controller, &tumbraController::requestWarningBox, &controller, abort, Qt::DirectConnection);
-
-    controllerRecorder recorder(controller);
-    controller.runProcess();
-    const QString undefinedWarning =
-        QStringLiteral("Undefined or unknown spatial reference in file %1! Using 'corner' as default.")
-            .arg(controller.digitalElevationModel());
-    QCOMPARE(recorder.events, events.replaceInStrings(QStringLiteral("%undefined"), undefinedWarning));
-    if (phase == QLatin1String("writing")) {
+        QCOMPARE(recorder.events, events.replaceInStrings(QStringLiteral("%1"), outPath()));
+        if (blocked) {
+            QCOMPARE(readTextFile(outPath()), QByteArray("a file where the folder was"));
+            return;
+        }
         QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
-        QVERIFY(readTextFile(QStringLiteral("Reach_prob.asc")).endsWith(expectedProbabilities));
-        QVERIFY(QDir(outPath()).rmdir(QStringLiteral("N.asc")));
-    } else {
+        QVERIFY(readTextFile(QDir(outPath()).filePath(QStringLiteral("N.asc"))).endsWith(expectedCounts));
+        QVERIFY(readTextFile(QDir(outPath()).filePath(QStringLiteral("log.txt")))
+                    .endsWith(("Results written to folder " + outPath()).toUtf8()));
+    }
+
+    // The run goes on and reports every file it could not write; the files are
+    // skipped, and the run counts as completed, as when the folder was never
+    // writable.
+    void readOnlyOutputFolderGivesOneBoxPerFile()
+    {
+        scratchVolume volume(outPath());
+        const bool onVolume = volume.mount(1024);
+        if (!onVolume && runningAsRoot())
+            QSKIP("the superuser ignores permissions, and no volume could be mounted");
+    #ifdef Q_OS_WIN
+        QSKIP("Windows ignores the read-only mark of a folder");
+    #endif
+        QVERIFY(QDir::setCurrent(outPath()));
+        tumbraController controller;
+        prepareSmall(controller);
+        controller.setSaveTrajectories(true);
+        controllerRecorder recorder(controller);
+        bool madeReadOnly = false;
+        connect(&controller, &tumbraController::initProgressBar, &controller, [&] {
+            madeReadOnly = onVolume ? volume.makeReadOnly()
+                                    : QFile::setPermissions(outPath(), QFile::ReadOwner | QFile::ExeOwner);
+        }, Qt::DirectConnection);
+
+        controller.runProcess();
+        QFile::setPermissions(outPath(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        QVERIFY(madeReadOnly);
+        QStringList expected = {"init:10"};
+        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "log.txt"})
+            expected << "box:" + permissionWarningText(false, QString::fromLatin1(name));
+        expected << QStringList{"reset", "done:0", "message:Done."};
+        QCOMPARE(recorder.events, expected);
         QVERIFY(folderEntries(outPath()).isEmpty());
     }
-    QVERIFY(!controller.isRunning());
 
-    armed = false;
-    recorder.events.clear();
-    controller.runProcess();
-    QCOMPARE(recorder.events.filter(QStringLiteral("done:")), QStringList{"done:0"});
-    QVERIFY(readTextFile(QStringLiteral("N.asc")).endsWith(expectedCounts));
-    QVERIFY(readTextFile(QStringLiteral("Reach_prob.asc")).endsWith(expectedProbabilities));
-}
+    // A real full volume where one can be mounted, otherwise a file size limit,
+    // which fails writes the same way.
+    void fullDiskKeepsEarlierFilesAndIsAnError()
+    {
+    #ifdef Q_OS_UNIX
+        scratchVolume volume(outPath());
+        const bool onVolume = volume.mount(16);
+        QVERIFY(QDir::setCurrent(outPath()));
+        const QByteArray earlier = "earlier results";
+        QVERIFY(writeTextFile(QStringLiteral("N.asc"), earlier));
+        QVERIFY(writeTextFile(QStringLiteral("Reach_prob.asc"), earlier));
 
-// Requested from another thread as soon as the run shows as running, the
-// abort arrives while a large DEM is being read; the run ends without
-// simulating, and the next run on the same controller completes.
-void tst_runFaults::abortWhileReadingEndsBeforeTheSimulation()
-{
-    const int size = 1000;
-    tumbraController controller;
-    prepare(controller, slopeDem(size, size, 0), oneStartCell(size, size));
-    controllerRecorder recorder(controller);
-
-    std::unique_ptr<QThread> worker(QThread::create([&controller] { controller.runProcess(); }));
-    worker->start();
-    while (!controller.isRunning() && !worker->isFinished())
-        QThread::yieldCurrentThread();
-    controller.requestAbort();
-    QVERIFY(worker->wait(120000));
-
-    QCOMPARE(recorder.events,
-             (QStringList{"message:Process aborted by user. No files saved.", "reset", "done:2", "message:Done."}));
-    QVERIFY(folderEntries(outPath()).isEmpty());
-
-    recorder.events.clear();
-    controller.setNumberOfSimulations(1);
-    controller.runProcess();
-    QCOMPARE(recorder.events, (QStringList{"init:1", "reset", "done:0", "message:Done."}));
-}
-
-// One controller, fifty runs over a slope with trajectories saved: the
-// memory in use after the last run is what it was after the first few.
-void tst_runFaults::fiftyRunsKeepMemoryFlat()
-{
-    tumbraController controller;
-    prepare(controller, slopeDem(150, 150, 2), oneStartCell(150, 150));
-    controller.setSaveTrajectories(true);
-    QSignalSpy done(&controller, &tumbraController::done);
-
-    qint64 settled = -1;
-    for (int run = 1; run <= 50; ++run) {
+        tumbraController controller;
+        prepare(controller, slopeDem(100, 100, 0), oneStartCell(100, 100));
+        controllerRecorder recorder(controller);
+        rlimit original{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &original) == 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (!onVolume) {
+            rlimit tight = original;
+            tight.rlim_cur = 8192;
+            QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        }
         controller.runProcess();
-        if (run == 5)
-            settled = residentBytes();
-    }
-    const qint64 last = residentBytes();
+        setrlimit(RLIMIT_FSIZE, &original);
+        std::signal(SIGXFSZ, previousHandler);
 
-    QCOMPARE(done.count(), 50);
-    for (const QList<QVariant>& arguments : done)
-        QCOMPARE(arguments.first().toInt(), 0);
-#ifdef TUMBRA_ADDRESS_SANITIZER
-    QSKIP("AddressSanitizer holds freed memory back; its leak check covers this build");
-#endif
-    if (settled < 0)
-        QSKIP("resident memory is read from /proc on Linux only");
-    const qint64 tolerance = qint64(4) << 20;
-    QVERIFY2(last - settled <= tolerance,
-             qPrintable(QStringLiteral("resident memory grew from %1 to %2 bytes").arg(settled).arg(last)));
-}
+        QCOMPARE(recorder.events.size(), 6);
+        QCOMPARE(recorder.events.first(), QStringLiteral("init:10"));
+        QVERIFY2(recorder.events.at(1).startsWith(QStringLiteral("error:Failed to write file N.asc: ")),
+                 qPrintable(recorder.events.at(1)));
+        QVERIFY2(recorder.events.at(2).startsWith(QStringLiteral("error:Failed to write file Reach_prob.asc: ")),
+                 qPrintable(recorder.events.at(2)));
+        QCOMPARE(recorder.events.mid(3), (QStringList{"reset", "done:1", "message:Done with errors."}));
+        QCOMPARE(readTextFile(QStringLiteral("N.asc")), earlier);
+        QCOMPARE(readTextFile(QStringLiteral("Reach_prob.asc")), earlier);
+        QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
+        QVERIFY(readTextFile(QStringLiteral("log.txt")).startsWith("Tumbra 1.0 - Analysis completed on "));
+    #else
+        QSKIP("needs a file size limit to play a full disk");
+    #endif
+    }
+
+    void abortInAnyPhaseWritesNothingAndNextRunWorks_data()
+    {
+        QTest::addColumn<QString>("phase");
+        QTest::addColumn<QStringList>("events");
+
+        const QStringList abortedEnd = {"message:Process aborted by user. No files saved.", "reset", "done:2",
+                                        "message:Done."};
+        // Both rasters leave their spatial reference undefined, so the checks
+        // warn: the abort is requested there.
+        QTest::newRow("checks") << "checks" << QStringList{"warning:%undefined"} + abortedEnd;
+        QTest::newRow("simulation") << "simulation" << QStringList{"init:10"} + abortedEnd;
+        // Writing, once begun, finishes: the files are complete.
+        QTest::newRow("writing") << "writing"
+                                 << QStringList{"init:10",
+                                                "box:" + permissionWarningText(false, QStringLiteral("N.asc")),
+                                                "reset", "done:2", "message:Done."};
+    }
+
+    void abortInAnyPhaseWritesNothingAndNextRunWorks()
+    {
+        QFETCH(QString, phase);
+        QFETCH(QStringList, events);
+
+        tumbraController controller;
+        prepareSmall(controller, phase == QLatin1String("checks") ? "" : "corner");
+        if (phase == QLatin1String("writing"))
+            QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
+        bool armed = true;
+        auto abort = [&] {
+            if (armed)
+                controller.requestAbort();
+        };
+        if (phase == QLatin1String("checks"))
+            connect(&controller, &tumbraController::displayWarning, &controller, abort, Qt::DirectConnection);
+        else if (phase == QLatin1String("simulation"))
+            connect(&controller, &tumbraController::setProgressBar, &controller, abort, Qt::DirectConnection);
+        else
+            connect(&controller, &tumbraController::requestWarningBox, &controller, abort, Qt::DirectConnection);
+
+        controllerRecorder recorder(controller);
+        controller.runProcess();
+        const QString undefinedWarning =
+            QStringLiteral("Undefined or unknown spatial reference in file %1! Using 'corner' as default.")
+                .arg(controller.digitalElevationModel());
+        QCOMPARE(recorder.events, events.replaceInStrings(QStringLiteral("%undefined"), undefinedWarning));
+        if (phase == QLatin1String("writing")) {
+            QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
+            QVERIFY(readTextFile(QStringLiteral("Reach_prob.asc")).endsWith(expectedProbabilities));
+            QVERIFY(QDir(outPath()).rmdir(QStringLiteral("N.asc")));
+        } else {
+            QVERIFY(folderEntries(outPath()).isEmpty());
+        }
+        QVERIFY(!controller.isRunning());
+
+        armed = false;
+        recorder.events.clear();
+        controller.runProcess();
+        QCOMPARE(recorder.events.filter(QStringLiteral("done:")), QStringList{"done:0"});
+        QVERIFY(readTextFile(QStringLiteral("N.asc")).endsWith(expectedCounts));
+        QVERIFY(readTextFile(QStringLiteral("Reach_prob.asc")).endsWith(expectedProbabilities));
+    }
+
+    // Requested from another thread as soon as the run shows as running, the
+    // abort arrives while a large DEM is being read; the run ends without
+    // simulating, and the next run on the same controller completes.
+    void abortWhileReadingEndsBeforeTheSimulation()
+    {
+        const int size = 1000;
+        tumbraController controller;
+        prepare(controller, slopeDem(size, size, 0), oneStartCell(size, size));
+        controllerRecorder recorder(controller);
+
+        std::unique_ptr<QThread> worker(QThread::create([&controller] { controller.runProcess(); }));
+        worker->start();
+        while (!controller.isRunning() && !worker->isFinished())
+            QThread::yieldCurrentThread();
+        controller.requestAbort();
+        QVERIFY(worker->wait(120000));
+
+        QCOMPARE(recorder.events,
+                 (QStringList{"message:Process aborted by user. No files saved.", "reset", "done:2", "message:Done."}));
+        QVERIFY(folderEntries(outPath()).isEmpty());
+
+        recorder.events.clear();
+        controller.setNumberOfSimulations(1);
+        controller.runProcess();
+        QCOMPARE(recorder.events, (QStringList{"init:1", "reset", "done:0", "message:Done."}));
+    }
+
+    // One controller, fifty runs over a slope with trajectories saved: the
+    // memory in use after the last run is what it was after the first few.
+    void fiftyRunsKeepMemoryFlat()
+    {
+        tumbraController controller;
+        prepare(controller, slopeDem(150, 150, 2), oneStartCell(150, 150));
+        controller.setSaveTrajectories(true);
+        QSignalSpy done(&controller, &tumbraController::done);
+
+        qint64 settled = -1;
+        for (int run = 1; run <= 50; ++run) {
+            controller.runProcess();
+            if (run == 5)
+                settled = residentBytes();
+        }
+        const qint64 last = residentBytes();
+
+        QCOMPARE(done.count(), 50);
+        for (const QList<QVariant>& arguments : done)
+            QCOMPARE(arguments.first().toInt(), 0);
+    #ifdef TUMBRA_ADDRESS_SANITIZER
+        QSKIP("AddressSanitizer holds freed memory back; its leak check covers this build");
+    #endif
+        if (settled < 0)
+            QSKIP("resident memory is read from /proc on Linux only");
+        const qint64 tolerance = qint64(4) << 20;
+        QVERIFY2(last - settled <= tolerance,
+                 qPrintable(QStringLiteral("resident memory grew from %1 to %2 bytes").arg(settled).arg(last)));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_runFaults)
 #include "tst_runFaults.moc"
