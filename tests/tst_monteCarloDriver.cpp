@@ -26,6 +26,14 @@ float cliffTalusValley(int r, int c)
     return static_cast<float>(base + 6.0 * std::sin(c * 0.7) + 3.0 * std::cos(r * 1.3 + c * 0.4));
 }
 
+propagationOutput emptyOutput(const rasterHeader& dem)
+{
+    propagationOutput output;
+    output.passageCounts.assign(dem.nrows, dem.ncols, 0);
+    output.reachingStartCells.assign(dem.nrows, dem.ncols, 0);
+    return output;
+}
+
 struct propagationCase
 {
     propagationCase(int nrows, int ncols, const std::function<float(int, int)>& elevationAt)
@@ -41,9 +49,7 @@ struct propagationCase
     propagationOutput run(int threads)
     {
         omp_set_num_threads(threads);
-        propagationOutput output;
-        output.passageCounts.assign(dem.nrows, dem.ncols, 0);
-        output.reachingStartCells.assign(dem.nrows, dem.ncols, 0);
+        propagationOutput output = emptyOutput(dem);
         randomGenerator generator;
         progressSeen.clear();
         runPropagation(input(), generator, output, [this](uint64_t count) {
@@ -77,9 +83,7 @@ struct propagationCase
 // trajectory.
 propagationOutput serialReference(const propagationCase& run)
 {
-    propagationOutput expected;
-    expected.passageCounts.assign(run.dem.nrows, run.dem.ncols, 0);
-    expected.reachingStartCells.assign(run.dem.nrows, run.dem.ncols, 0);
+    propagationOutput expected = emptyOutput(run.dem);
     randomGenerator generator;
     const propagationInput input = run.input();
     const trajectoryContext context{terrainSurface{input.elevation, input.dem}, input.aspect, input.settings,
@@ -143,184 +147,172 @@ class tst_monteCarloDriver : public QObject
     Q_OBJECT
 
 private slots:
-    void startCellThatCannotMoveCountsEverySimulation();
-    void startCellsReachingOneCellCountOnceEach_data();
-    void startCellsReachingOneCellCountOnceEach();
-    void oneThreadFollowsTheDocumentedOrder();
-    void severalThreadsCountEveryTrajectoryOnce();
-    void abortStopsEarly();
-    void failuresInsideTheParallelWorkStopIt();
-    void gridsOfAnotherShapeAreRefused();
-};
+    void startCellThatCannotMoveCountsEverySimulation()
+    {
+        propagationCase flat(5, 5, [](int, int) { return 80.0f; });
+        flat.startCells = {{2, 2}};
+        flat.settings.numberOfSimulations = 25;
+        const propagationOutput output = flat.run(2);
+        QCOMPARE(output.progressCount, uint64_t(25));
+        QCOMPARE(output.passageCounts(2, 2), 25);
+        QCOMPARE(output.reachingStartCells(2, 2), 1);
+        QCOMPARE(gridSum(output.passageCounts), int64_t(25));
+        QCOMPARE(gridSum(output.reachingStartCells), int64_t(1));
+        QVERIFY(!output.outOfMemory);
 
-void tst_monteCarloDriver::startCellThatCannotMoveCountsEverySimulation()
-{
-    propagationCase flat(5, 5, [](int, int) { return 80.0f; });
-    flat.startCells = {{2, 2}};
-    flat.settings.numberOfSimulations = 25;
-    const propagationOutput output = flat.run(2);
-    QCOMPARE(output.progressCount, uint64_t(25));
-    QCOMPARE(output.passageCounts(2, 2), 25);
-    QCOMPARE(output.reachingStartCells(2, 2), 1);
-    QCOMPARE(gridSum(output.passageCounts), int64_t(25));
-    QCOMPARE(gridSum(output.reachingStartCells), int64_t(1));
-    QVERIFY(!output.outOfMemory);
+        flat.settings.numberOfSimulations = 0;
+        QCOMPARE(flat.run(2).progressCount, uint64_t(0));
+        QVERIFY(flat.progressSeen.empty());
+    }
 
-    flat.settings.numberOfSimulations = 0;
-    QCOMPARE(flat.run(2).progressCount, uint64_t(0));
-    QVERIFY(flat.progressSeen.empty());
-}
+    void startCellsReachingOneCellCountOnceEach_data()
+    {
+        QTest::addColumn<int>("threads");
+        QTest::addColumn<int>("simulations");
+        QTest::newRow("one thread") << 1 << 7;
+        QTest::newRow("two threads") << 2 << 7;
+        QTest::newRow("two threads sharing each start cell") << 2 << 600;
+    }
 
-void tst_monteCarloDriver::startCellsReachingOneCellCountOnceEach_data()
-{
-    QTest::addColumn<int>("threads");
-    QTest::addColumn<int>("simulations");
-    QTest::newRow("one thread") << 1 << 7;
-    QTest::newRow("two threads") << 2 << 7;
-    QTest::newRow("two threads sharing each start cell") << 2 << 600;
-}
-
-// On a plane falling to the east with no deviation every trajectory runs
-// along its row to the edge, whatever its start point: both start cells
-// reach the columns east of the second one.
-void tst_monteCarloDriver::startCellsReachingOneCellCountOnceEach()
-{
-    QFETCH(int, threads);
-    QFETCH(int, simulations);
-    propagationCase plane(5, 8, [](int, int c) { return 500.0f - 10.0f * c; });
-    plane.stopCriterion = std::make_shared<neverStop>();
-    plane.settings.maxDeviationAngle = 0;
-    plane.settings.numberOfSimulations = simulations;
-    plane.startCells = {{2, 1}, {2, 3}};
-    const propagationOutput output = plane.run(threads);
-    QCOMPARE(output.progressCount, uint64_t(2 * simulations));
-    for (int r = 0; r < 5; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            const int startCellsReaching = r != 2 || c < 1 ? 0 : c < 3 ? 1 : 2;
-            QCOMPARE(output.reachingStartCells(r, c), startCellsReaching);
-            QCOMPARE(output.passageCounts(r, c), startCellsReaching * simulations);
+    // On a plane falling to the east with no deviation every trajectory runs
+    // along its row to the edge, whatever its start point: both start cells
+    // reach the columns east of the second one.
+    void startCellsReachingOneCellCountOnceEach()
+    {
+        QFETCH(int, threads);
+        QFETCH(int, simulations);
+        propagationCase plane(5, 8, [](int, int c) { return 500.0f - 10.0f * c; });
+        plane.stopCriterion = std::make_shared<neverStop>();
+        plane.settings.maxDeviationAngle = 0;
+        plane.settings.numberOfSimulations = simulations;
+        plane.startCells = {{2, 1}, {2, 3}};
+        const propagationOutput output = plane.run(threads);
+        QCOMPARE(output.progressCount, uint64_t(2 * simulations));
+        for (int r = 0; r < 5; ++r) {
+            for (int c = 0; c < 8; ++c) {
+                const int startCellsReaching = r != 2 || c < 1 ? 0 : c < 3 ? 1 : 2;
+                QCOMPARE(output.reachingStartCells(r, c), startCellsReaching);
+                QCOMPARE(output.passageCounts(r, c), startCellsReaching * simulations);
+            }
         }
     }
-}
 
-// One thread repeats itself exactly and equals the serial reference; the
-// repeated start cell counts twice where it reaches.
-void tst_monteCarloDriver::oneThreadFollowsTheDocumentedOrder()
-{
-    propagationCase slope = slopeCase();
-    slope.startCells = {{2, 5}, {2, 12}, {3, 20}, {5, 8}, {2, 12}};
-    slope.settings.saveTrajectories = true;
-    slope.settings.initialFallHeight = 5.0;
-    const propagationOutput output = slope.run(1);
-    const propagationOutput again = slope.run(1);
-    const propagationOutput expected = serialReference(slope);
-    QCOMPARE(output.progressCount, slope.total());
-    QVERIFY(sameGrid(output.passageCounts, expected.passageCounts));
-    QVERIFY(sameGrid(output.reachingStartCells, expected.reachingStartCells));
-    QVERIFY(samePoints(output.trajectories, expected.trajectories));
-    QVERIFY(sameGrid(again.passageCounts, output.passageCounts));
-    QVERIFY(samePoints(again.trajectories, output.trajectories));
-    QVERIFY(gridSum(output.passageCounts) > 3 * int64_t(slope.total()));
-    QCOMPARE(output.reachingStartCells(2, 12), 2);
-}
-
-void tst_monteCarloDriver::severalThreadsCountEveryTrajectoryOnce()
-{
-    propagationCase slope = slopeCase();
-    slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
-    slope.settings.numberOfSimulations = 150;
-    slope.settings.saveTrajectories = true;
-    const propagationOutput output = slope.run(2);
-    const uint64_t total = slope.total();
-    QCOMPARE(output.progressCount, total);
-    QCOMPARE(static_cast<uint64_t>(output.trajectories.size()), total);
-    QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), total);
-    for (std::size_t i = 0; i < slope.progressSeen.size(); ++i)
-        QCOMPARE(slope.progressSeen[i], static_cast<uint64_t>(i + 1));
-    for (const startCell& cell : slope.startCells) {
-        QCOMPARE(output.passageCounts(cell.row, cell.col), 150);
-        QCOMPARE(output.reachingStartCells(cell.row, cell.col), 1);
+    // One thread repeats itself exactly and equals the serial reference; the
+    // repeated start cell counts twice where it reaches.
+    void oneThreadFollowsTheDocumentedOrder()
+    {
+        propagationCase slope = slopeCase();
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}, {5, 8}, {2, 12}};
+        slope.settings.saveTrajectories = true;
+        slope.settings.initialFallHeight = 5.0;
+        const propagationOutput output = slope.run(1);
+        const propagationOutput again = slope.run(1);
+        const propagationOutput expected = serialReference(slope);
+        QCOMPARE(output.progressCount, slope.total());
+        QVERIFY(sameGrid(output.passageCounts, expected.passageCounts));
+        QVERIFY(sameGrid(output.reachingStartCells, expected.reachingStartCells));
+        QVERIFY(samePoints(output.trajectories, expected.trajectories));
+        QVERIFY(sameGrid(again.passageCounts, output.passageCounts));
+        QVERIFY(samePoints(again.trajectories, output.trajectories));
+        QVERIFY(gridSum(output.passageCounts) > 3 * int64_t(slope.total()));
+        QCOMPARE(output.reachingStartCells(2, 12), 2);
     }
-    for (int r = 0; r < slope.dem.nrows; ++r) {
-        for (int c = 0; c < slope.dem.ncols; ++c) {
-            const int reaching = output.reachingStartCells(r, c);
-            QVERIFY(reaching >= 0 && reaching <= 3);
-            QCOMPARE(reaching > 0, output.passageCounts(r, c) > 0);
-            QVERIFY(output.passageCounts(r, c) <= reaching * 150);
+
+    void severalThreadsCountEveryTrajectoryOnce()
+    {
+        propagationCase slope = slopeCase();
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
+        slope.settings.numberOfSimulations = 150;
+        slope.settings.saveTrajectories = true;
+        const propagationOutput output = slope.run(2);
+        const uint64_t total = slope.total();
+        QCOMPARE(output.progressCount, total);
+        QCOMPARE(static_cast<uint64_t>(output.trajectories.size()), total);
+        QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), total);
+        for (std::size_t i = 0; i < slope.progressSeen.size(); ++i)
+            QCOMPARE(slope.progressSeen[i], static_cast<uint64_t>(i + 1));
+        for (const startCell& cell : slope.startCells) {
+            QCOMPARE(output.passageCounts(cell.row, cell.col), 150);
+            QCOMPARE(output.reachingStartCells(cell.row, cell.col), 1);
         }
+        for (int r = 0; r < slope.dem.nrows; ++r) {
+            for (int c = 0; c < slope.dem.ncols; ++c) {
+                const int reaching = output.reachingStartCells(r, c);
+                QVERIFY(reaching >= 0 && reaching <= 3);
+                QCOMPARE(reaching > 0, output.passageCounts(r, c) > 0);
+                QVERIFY(output.passageCounts(r, c) <= reaching * 150);
+            }
+        }
+        std::size_t points = 0;
+        for (const auto& trajectory : output.trajectories)
+            points += trajectory.size();
+        QVERIFY(static_cast<int64_t>(points) >= gridSum(output.passageCounts));
     }
-    std::size_t points = 0;
-    for (const auto& trajectory : output.trajectories)
-        points += trajectory.size();
-    QVERIFY(static_cast<int64_t>(points) >= gridSum(output.passageCounts));
-}
 
-void tst_monteCarloDriver::abortStopsEarly()
-{
-    propagationCase slope = slopeCase();
-    slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
-    slope.settings.numberOfSimulations = 200;
-    slope.abortAfter = 25;
-    const propagationOutput output = slope.run(2);
-    QVERIFY(output.progressCount >= 25);
-    QVERIFY(output.progressCount < slope.total());
-    QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), output.progressCount);
-    // The start cells cut short still count for what their finished
-    // trajectories reached.
-    for (int r = 0; r < slope.dem.nrows; ++r)
-        for (int c = 0; c < slope.dem.ncols; ++c)
-            QCOMPARE(output.reachingStartCells(r, c) > 0, output.passageCounts(r, c) > 0);
-
-    slope.abortAfter = 0;
-    slope.abortRequested = true;
-    const propagationOutput none = slope.run(1);
-    QCOMPARE(none.progressCount, uint64_t(0));
-    QCOMPARE(gridSum(none.passageCounts), int64_t(0));
-}
-
-// Running out of memory is reported through outOfMemory; any other failure
-// is raised again once the threads have stopped.
-void tst_monteCarloDriver::failuresInsideTheParallelWorkStopIt()
-{
-    propagationCase slope = slopeCase();
-    slope.startCells = {{2, 5}, {2, 12}};
-    slope.settings.numberOfSimulations = 100;
-    const propagationInput input = slope.input();
-    for (const bool memory : {true, false}) {
-        omp_set_num_threads(2);
-        propagationOutput output;
-        output.passageCounts.assign(slope.dem.nrows, slope.dem.ncols, 0);
-        output.reachingStartCells.assign(slope.dem.nrows, slope.dem.ncols, 0);
-        randomGenerator generator;
-        auto failAtTen = [memory](uint64_t count) {
-            if (count == 10 && memory)
-                throw std::bad_alloc();
-            if (count == 10)
-                throw std::runtime_error("failed");
-        };
-        if (memory) {
-            runPropagation(input, generator, output, failAtTen);
-            QVERIFY(output.outOfMemory);
-        } else {
-            QVERIFY_THROWS_EXCEPTION(std::runtime_error, runPropagation(input, generator, output, failAtTen));
-        }
+    void abortStopsEarly()
+    {
+        propagationCase slope = slopeCase();
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
+        slope.settings.numberOfSimulations = 200;
+        slope.abortAfter = 25;
+        const propagationOutput output = slope.run(2);
+        QVERIFY(output.progressCount >= 25);
         QVERIFY(output.progressCount < slope.total());
-    }
-}
+        QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), output.progressCount);
+        // The start cells cut short still count for what their finished
+        // trajectories reached.
+        for (int r = 0; r < slope.dem.nrows; ++r)
+            for (int c = 0; c < slope.dem.ncols; ++c)
+                QCOMPARE(output.reachingStartCells(r, c) > 0, output.passageCounts(r, c) > 0);
 
-void tst_monteCarloDriver::gridsOfAnotherShapeAreRefused()
-{
-    propagationCase slope = slopeCase();
-    slope.startCells = {{2, 5}};
-    propagationOutput output;
-    output.passageCounts.assign(slope.dem.nrows - 1, slope.dem.ncols, 0);
-    output.reachingStartCells.assign(slope.dem.nrows, slope.dem.ncols, 0);
-    randomGenerator generator;
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
-    output.passageCounts.assign(slope.dem.nrows, slope.dem.ncols, 0);
-    slope.aspect.assign(slope.dem.nrows, slope.dem.ncols + 1, 0.0);
-    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
-}
+        slope.abortAfter = 0;
+        slope.abortRequested = true;
+        const propagationOutput none = slope.run(1);
+        QCOMPARE(none.progressCount, uint64_t(0));
+        QCOMPARE(gridSum(none.passageCounts), int64_t(0));
+    }
+
+    // Running out of memory is reported through outOfMemory; any other failure
+    // is raised again once the threads have stopped.
+    void failuresInsideTheParallelWorkStopIt()
+    {
+        propagationCase slope = slopeCase();
+        slope.startCells = {{2, 5}, {2, 12}};
+        slope.settings.numberOfSimulations = 100;
+        const propagationInput input = slope.input();
+        for (const bool memory : {true, false}) {
+            omp_set_num_threads(2);
+            propagationOutput output = emptyOutput(slope.dem);
+            randomGenerator generator;
+            auto failAtTen = [memory](uint64_t count) {
+                if (count == 10 && memory)
+                    throw std::bad_alloc();
+                if (count == 10)
+                    throw std::runtime_error("failed");
+            };
+            if (memory) {
+                runPropagation(input, generator, output, failAtTen);
+                QVERIFY(output.outOfMemory);
+            } else {
+                QVERIFY_THROWS_EXCEPTION(std::runtime_error, runPropagation(input, generator, output, failAtTen));
+            }
+            QVERIFY(output.progressCount < slope.total());
+        }
+    }
+
+    void gridsOfAnotherShapeAreRefused()
+    {
+        propagationCase slope = slopeCase();
+        slope.startCells = {{2, 5}};
+        propagationOutput output = emptyOutput(slope.dem);
+        output.passageCounts.assign(slope.dem.nrows - 1, slope.dem.ncols, 0);
+        randomGenerator generator;
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
+        output.passageCounts.assign(slope.dem.nrows, slope.dem.ncols, 0);
+        slope.aspect.assign(slope.dem.nrows, slope.dem.ncols + 1, 0.0);
+        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
+    }
+};
 
 QTEST_APPLESS_MAIN(tst_monteCarloDriver)
 #include "tst_monteCarloDriver.moc"
