@@ -10,19 +10,6 @@
 
 #include "raster/fixedNotation.h"
 
-// The formatter must give the bytes a QTextStream in FixedNotation gives, so
-// most cases here compare the two over many values.
-class fixedNotationTest : public QObject
-{
-    Q_OBJECT
-
-private slots:
-    void writesTheTextStreamsRounding_data();
-    void writesTheTextStreamsRounding();
-    void agreesWithTextStream_data();
-    void agreesWithTextStream();
-};
-
 using valueList = std::vector<double>;
 
 namespace {
@@ -148,70 +135,75 @@ QStringList textStreamTexts(const valueList& values, int decimals)
 
 }  // namespace
 
-void fixedNotationTest::writesTheTextStreamsRounding_data()
+// The formatter must give the bytes a QTextStream in FixedNotation gives, so
+// most cases here compare the two over many values.
+class fixedNotationTest : public QObject
 {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<int>("decimals");
-    QTest::addColumn<QByteArray>("expected");
+    Q_OBJECT
 
-    QTest::newRow("a tie rounds up") << 0.25 << 1 << QByteArray("0.3");
-    QTest::newRow("a negative tie rounds down") << -0.25 << 1 << QByteArray("-0.3");
-    QTest::newRow("a coordinate tie") << static_cast<double>(600012.25f) << 1 << QByteArray("600012.3");
-    QTest::newRow("a tie at six decimals") << 0.0078125 << 6 << QByteArray("0.007813");
-    QTest::newRow("a third of a percent") << 1.0 / 300.0 * 100.0 << 1 << QByteArray("0.3");
-    QTest::newRow("all of it") << 100.0 << 1 << QByteArray("100.0");
-    QTest::newRow("a carry into a new digit") << 99.95 << 1 << QByteArray("100.0");
-    QTest::newRow("below zero keeps the sign") << -0.04 << 1 << QByteArray("-0.0");
-    QTest::newRow("negative zero has no sign") << -0.0 << 1 << QByteArray("0.0");
-    QTest::newRow("header coordinate") << 600000.0 << 6 << QByteArray("600000.000000");
-    QTest::newRow("no point without decimals") << 2.5 << 0 << QByteArray("3");
-    QTest::newRow("not a number") << -std::numeric_limits<double>::quiet_NaN() << 1 << QByteArray("nan");
-    QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << 1 << QByteArray("-inf");
-}
+private slots:
+    void writesTheTextStreamsRounding_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<QByteArray>("expected");
 
-void fixedNotationTest::writesTheTextStreamsRounding()
-{
-    QFETCH(double, value);
-    QFETCH(int, decimals);
-    QFETCH(QByteArray, expected);
-    QCOMPARE(fixedText(value, decimals), expected);
-}
-
-void fixedNotationTest::agreesWithTextStream_data()
-{
-    QTest::addColumn<valueList>("values");
-    QTest::addColumn<int>("decimals");
-
-    const std::pair<const char*, valueList> families[] = {
-        {"decimal ties", decimalTies()},          {"reach probabilities", reachProbabilities()},
-        {"random doubles", randomDoubles()},      {"widened floats", widenedFloats()},
-        {"next to halfway points", nearHalfway()}, {"special values", specialValues()}};
-    for (const auto& [name, values] : families)
-        for (int decimals : {0, 1, 6, maxFixedDecimals})
-            QTest::addRow("%s, %d decimals", name, decimals) << values << decimals;
-}
-
-void fixedNotationTest::agreesWithTextStream()
-{
-    QFETCH(valueList, values);
-    QFETCH(int, decimals);
-
-    const QStringList expected = textStreamTexts(values, decimals);
-    QCOMPARE(static_cast<std::size_t>(expected.size()), values.size());
-    int mismatches = 0;
-    QString firstMismatch;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const QByteArray text = fixedText(values[i], decimals);
-        if (text != expected[static_cast<qsizetype>(i)].toLatin1() && mismatches++ == 0)
-            firstMismatch = QStringLiteral("%1 gives %2, the stream %3")
-                                .arg(values[i], 0, 'g', 17)
-                                .arg(QString::fromLatin1(text), expected[static_cast<qsizetype>(i)]);
+        QTest::newRow("a tie rounds up") << 0.25 << 1 << QByteArray("0.3");
+        QTest::newRow("a negative tie rounds down") << -0.25 << 1 << QByteArray("-0.3");
+        QTest::newRow("a tie at six decimals") << 0.0078125 << 6 << QByteArray("0.007813");
+        QTest::newRow("a carry into a new digit") << 99.95 << 1 << QByteArray("100.0");
+        QTest::newRow("below zero keeps the sign") << -0.04 << 1 << QByteArray("-0.0");
+        QTest::newRow("negative zero has no sign") << -0.0 << 1 << QByteArray("0.0");
+        QTest::newRow("header coordinate") << 600000.0 << 6 << QByteArray("600000.000000");
+        QTest::newRow("no point without decimals") << 2.5 << 0 << QByteArray("3");
+        QTest::newRow("not a number") << -std::numeric_limits<double>::quiet_NaN() << 1 << QByteArray("nan");
+        QTest::newRow("negative infinity") << -std::numeric_limits<double>::infinity() << 1 << QByteArray("-inf");
     }
-    QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 of %2 differ; %3")
-                                             .arg(mismatches)
-                                             .arg(values.size())
-                                             .arg(firstMismatch)));
-}
+
+    void writesTheTextStreamsRounding()
+    {
+        QFETCH(double, value);
+        QFETCH(int, decimals);
+        QFETCH(QByteArray, expected);
+        QCOMPARE(fixedText(value, decimals), expected);
+    }
+
+    void agreesWithTextStream_data()
+    {
+        QTest::addColumn<valueList>("values");
+        QTest::addColumn<int>("decimals");
+
+        const std::pair<const char*, valueList> families[] = {
+            {"decimal ties", decimalTies()},          {"reach probabilities", reachProbabilities()},
+            {"random doubles", randomDoubles()},      {"widened floats", widenedFloats()},
+            {"next to halfway points", nearHalfway()}, {"special values", specialValues()}};
+        for (const auto& [name, values] : families)
+            for (int decimals : {0, 1, 6, maxFixedDecimals})
+                QTest::addRow("%s, %d decimals", name, decimals) << values << decimals;
+    }
+
+    void agreesWithTextStream()
+    {
+        QFETCH(valueList, values);
+        QFETCH(int, decimals);
+
+        const QStringList expected = textStreamTexts(values, decimals);
+        QCOMPARE(static_cast<std::size_t>(expected.size()), values.size());
+        int mismatches = 0;
+        QString firstMismatch;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            const QByteArray text = fixedText(values[i], decimals);
+            if (text != expected[static_cast<qsizetype>(i)].toLatin1() && mismatches++ == 0)
+                firstMismatch = QStringLiteral("%1 gives %2, the stream %3")
+                                    .arg(values[i], 0, 'g', 17)
+                                    .arg(QString::fromLatin1(text), expected[static_cast<qsizetype>(i)]);
+        }
+        QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 of %2 differ; %3")
+                                                 .arg(mismatches)
+                                                 .arg(values.size())
+                                                 .arg(firstMismatch)));
+    }
+};
 
 QTEST_APPLESS_MAIN(fixedNotationTest)
 #include "tst_fixedNotation.moc"

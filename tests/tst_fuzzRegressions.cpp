@@ -19,40 +19,37 @@ class tst_fuzzRegressions : public QObject
 {
     Q_OBJECT
 
-private slots:
-    void initTestCase();
-    void keptInputsHoldEveryCheck_data();
-    void keptInputsHoldEveryCheck();
-
 private:
     QTemporaryDir dir_;
-};
 
-void tst_fuzzRegressions::initTestCase()
-{
-    QVERIFY(dir_.isValid());
-    QVERIFY2(!QDir(fuzzDir().filePath(QStringLiteral("corpus"))).isEmpty(), "the seed corpus is missing");
-}
-
-void tst_fuzzRegressions::keptInputsHoldEveryCheck_data()
-{
-    QTest::addColumn<QString>("path");
-    for (const char* folder : keptInputFolders) {
-        const QDir inputs(fuzzDir().filePath(QString::fromLatin1(folder)));
-        for (const QFileInfo& file : inputs.entryInfoList(QDir::Files, QDir::Name))
-            if (file.fileName() != QLatin1String("README.md"))
-                QTest::addRow("%s/%s", folder, qPrintable(file.fileName())) << file.filePath();
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        QVERIFY2(!QDir(fuzzDir().filePath(QStringLiteral("corpus"))).isEmpty(), "the seed corpus is missing");
     }
-}
 
-void tst_fuzzRegressions::keptInputsHoldEveryCheck()
-{
-    QFETCH(QString, path);
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString failure = readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
-    QVERIFY2(failure.isEmpty(), qPrintable(failure));
-}
+    void keptInputsHoldEveryCheck_data()
+    {
+        QTest::addColumn<QString>("path");
+        for (const char* folder : keptInputFolders) {
+            const QDir inputs(fuzzDir().filePath(QString::fromLatin1(folder)));
+            for (const QFileInfo& file : inputs.entryInfoList(QDir::Files, QDir::Name))
+                if (file.fileName() != QLatin1String("README.md"))
+                    QTest::addRow("%s/%s", folder, qPrintable(file.fileName())) << file.filePath();
+        }
+    }
+
+    void keptInputsHoldEveryCheck()
+    {
+        QFETCH(QString, path);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QString failure =
+            readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
+        QVERIFY2(failure.isEmpty(), qPrintable(failure));
+    }
+};
 
 QTEST_GUILESS_MAIN(tst_fuzzRegressions)
 #include "tst_fuzzRegressions.moc"

@@ -158,7 +158,6 @@ QByteArray randomSeparator(std::mt19937_64& random)
     return separators.at(static_cast<int>(random() % static_cast<unsigned>(separators.size())));
 }
 
-
 // A grid's data section of `values` elevations such as 1234.57 on rows of
 // 1000 with the given line break; tokens from `inserts` replace values at
 // the given positions (the text may then hold more or fewer values).
@@ -351,12 +350,10 @@ private slots:
         QTest::addColumn<QString>("path");
         QTest::addColumn<QStringList>("log");
         QTest::newRow("no file name") << QString() << QStringList{QStringLiteral("error: No file name provided!")};
+        const QString box = QStringLiteral("box: Error when reading file %1: please check read permissions.");
+        const QString error = QStringLiteral("error: Unable to open file %1 for reading: please check permissions.");
         for (const QString& path : {dir.filePath(QStringLiteral("missing.asc")), dir.path()})
-            QTest::newRow(qPrintable(path))
-                << path
-                << QStringList{QStringLiteral("box: Error when reading file %1: please check read permissions.").arg(path),
-                               QStringLiteral("error: Unable to open file %1 for reading: please check permissions.")
-                                   .arg(path)};
+            QTest::newRow(qPrintable(path)) << path << QStringList{box.arg(path), error.arg(path)};
     }
 
     void reportsUnopenableFile()
