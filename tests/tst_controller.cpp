@@ -44,21 +44,9 @@ private slots:
         QCOMPARE(controller.fileType(), 0);
     }
 
-    void fileSettersAcceptOnlyRegularFiles()
-    {
-        tumbraController controller;
-        QVERIFY(controller.setDigitalElevationModel(demPath_));
-        QVERIFY(!controller.setDigitalElevationModel(dir_.path()));
-        QVERIFY(!controller.setDigitalElevationModel(dir_.filePath(QStringLiteral("missing.asc"))));
-        QCOMPARE(controller.digitalElevationModel(), demPath_);
-        QCOMPARE(controller.fileType(), 1);
-
-        QVERIFY(controller.setStartCellsFile(startPath_));
-        QVERIFY(!controller.setStartCellsFile(dir_.path()));
-        QCOMPARE(controller.startCellsFile(), startPath_);
-    }
-
-    void demFileTypeFollowsTheSuffix_data()
+    // Only regular files are taken, and a refused one keeps the earlier; the
+    // DEM's file type follows its suffix (-1: refused).
+    void fileSettersTakeRegularFiles_data()
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("type");
@@ -68,17 +56,27 @@ private slots:
         QTest::newRow("tif") << "d.tif" << 2;
         QTest::newRow("other") << "e.png" << 0;
         QTest::newRow("none") << "f" << 0;
+        QTest::newRow("folder") << "folder.asc/" << -1;
+        QTest::newRow("missing") << "missing.asc" << -1;
     }
 
-    void demFileTypeFollowsTheSuffix()
+    void fileSettersTakeRegularFiles()
     {
         QFETCH(QString, name);
         QFETCH(int, type);
         const QString path = dir_.filePath(name);
-        QVERIFY(writeTextFile(path, "x"));
+        if (name.endsWith('/'))
+            QVERIFY(QDir().mkpath(path));
+        else if (type >= 0)
+            QVERIFY(writeTextFile(path, "x"));
         tumbraController controller;
-        QVERIFY(controller.setDigitalElevationModel(path));
-        QCOMPARE(controller.fileType(), type);
+        QVERIFY(controller.setDigitalElevationModel(demPath_));
+        QVERIFY(controller.setStartCellsFile(startPath_));
+        QCOMPARE(controller.setDigitalElevationModel(path), type >= 0);
+        QCOMPARE(controller.setStartCellsFile(path), type >= 0);
+        QCOMPARE(controller.digitalElevationModel(), type >= 0 ? path : demPath_);
+        QCOMPARE(controller.startCellsFile(), type >= 0 ? path : startPath_);
+        QCOMPARE(controller.fileType(), type >= 0 ? type : 1);
     }
 
     void failingRunEndsWithResetDoneAndMessage_data()
