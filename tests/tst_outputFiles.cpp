@@ -316,10 +316,10 @@ private slots:
         QFETCH(QString, obstacle);
         if (obstacle != QLatin1String("folder") && runningAsRoot())
             QSKIP("permissions do not stop the superuser");
-    #ifdef Q_OS_WIN
+#ifdef Q_OS_WIN
         if (obstacle == QLatin1String("read-only folder"))
             QSKIP("Windows ignores the read-only mark of a folder");
-    #endif
+#endif
 
         QVERIFY(QDir(folder_->path()).mkdir("out"));
         const QString fileName = path("out/result.txt");
@@ -359,7 +359,7 @@ private slots:
     // would on a full volume, without needing one.
     void keepsEarlierFileWhenWritingFails()
     {
-    #ifdef Q_OS_UNIX
+#ifdef Q_OS_UNIX
         QFETCH(writerKind, kind);
         const QString fileName = path("result.txt");
         const QByteArray earlier = "earlier results";
@@ -382,9 +382,9 @@ private slots:
                  qPrintable(sink.log.first()));
         QCOMPARE(contents(fileName), earlier);
         QCOMPARE(QDir(folder_->path()).entryList(QDir::Files), QStringList{"result.txt"});
-    #else
+#else
         QSKIP("needs a file size limit to play a full disk");
-    #endif
+#endif
     }
 };
 

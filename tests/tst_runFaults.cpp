@@ -210,9 +210,9 @@ private slots:
         const bool onVolume = volume.mount(1024);
         if (!onVolume && runningAsRoot())
             QSKIP("the superuser ignores permissions, and no volume could be mounted");
-    #ifdef Q_OS_WIN
+#ifdef Q_OS_WIN
         QSKIP("Windows ignores the read-only mark of a folder");
-    #endif
+#endif
         QVERIFY(QDir::setCurrent(outPath()));
         tumbraController controller;
         prepareSmall(controller);
@@ -240,7 +240,7 @@ private slots:
     // which fails writes the same way.
     void fullDiskKeepsEarlierFilesAndIsAnError()
     {
-    #ifdef Q_OS_UNIX
+#ifdef Q_OS_UNIX
         scratchVolume volume(outPath());
         const bool onVolume = volume.mount(16);
         QVERIFY(QDir::setCurrent(outPath()));
@@ -274,9 +274,9 @@ private slots:
         QCOMPARE(readTextFile(QStringLiteral("Reach_prob.asc")), earlier);
         QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "Reach_prob.asc", "log.txt"}));
         QVERIFY(readTextFile(QStringLiteral("log.txt")).startsWith("Tumbra 1.0 - Analysis completed on "));
-    #else
+#else
         QSKIP("needs a file size limit to play a full disk");
-    #endif
+#endif
     }
 
     void abortInAnyPhaseWritesNothingAndNextRunWorks_data()
@@ -388,9 +388,9 @@ private slots:
         QCOMPARE(done.count(), 50);
         for (const QList<QVariant>& arguments : done)
             QCOMPARE(arguments.first().toInt(), 0);
-    #ifdef TUMBRA_ADDRESS_SANITIZER
+#ifdef TUMBRA_ADDRESS_SANITIZER
         QSKIP("AddressSanitizer holds freed memory back; its leak check covers this build");
-    #endif
+#endif
         if (settled < 0)
             QSKIP("resident memory is read from /proc on Linux only");
         const qint64 tolerance = qint64(4) << 20;

@@ -142,7 +142,7 @@ private slots:
 
     void interruptAbortsWithoutFiles()
     {
-    #ifdef Q_OS_UNIX
+#ifdef Q_OS_UNIX
         const QString out = dir_.filePath(QStringLiteral("interrupted"));
         QProcess process;
         process.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE),
@@ -158,9 +158,9 @@ private slots:
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
-    #else
+#else
         QSKIP("Sending an interrupt needs a POSIX system");
-    #endif
+#endif
     }
 };
 
