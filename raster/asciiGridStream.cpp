@@ -293,7 +293,9 @@ QString asciiGridStream::readAll()
     return decodeText(rest.constData(), rest.size());
 }
 
-void asciiGridStream::skipSpaces()
+// Passes over characters while `keep` holds for them, decoding UTF-8 as it goes.
+template <typename Predicate>
+void asciiGridStream::skipWhile(Predicate keep)
 {
     for (;;) {
         if (available() < maxUtf8Length)
@@ -301,42 +303,30 @@ void asciiGridStream::skipSpaces()
         if (available() == 0)
             return;
         const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data()) + head_;
-        if (*p < 0x80) {
-            if (!QChar::isSpace(char32_t(*p)))
-                return;
-            ++head_;
-            continue;
-        }
-        char32_t codePoint = 0;
-        const int length = decodeUtf8(p, p + available(), codePoint);
-        if (length == 0 || !QChar::isSpace(codePoint))
+        char32_t codePoint = *p;
+        int length = 1;
+        if (*p >= 0x80)
+            length = decodeUtf8(p, p + available(), codePoint);
+        if (length == 0 || !keep(codePoint))
             return;
         head_ += length;
     }
+}
+
+void asciiGridStream::skipSpaces()
+{
+    skipWhile([](char32_t codePoint) { return QChar::isSpace(codePoint); });
 }
 
 // The digits after an overlong number are dropped; QChar::isDigit decides,
 // one UTF-16 unit at a time, so digits beyond the BMP are not digits here.
 void asciiGridStream::skipDigits()
 {
-    for (;;) {
-        if (available() < maxUtf8Length)
-            fill(maxUtf8Length);
-        if (available() == 0)
-            return;
-        const auto* p = reinterpret_cast<const unsigned char*>(buffer_.data()) + head_;
-        if (*p < 0x80) {
-            if (*p < '0' || *p > '9')
-                return;
-            ++head_;
-            continue;
-        }
-        char32_t codePoint = 0;
-        const int length = decodeUtf8(p, p + available(), codePoint);
-        if (length == 0 || QChar::requiresSurrogates(codePoint) || !QChar::isDigit(codePoint))
-            return;
-        head_ += length;
-    }
+    skipWhile([](char32_t codePoint) {
+        if (codePoint < 0x80)
+            return codePoint >= '0' && codePoint <= '9';
+        return !QChar::requiresSurrogates(codePoint) && QChar::isDigit(codePoint);
+    });
 }
 
 void asciiGridStream::setFailed()

@@ -67,6 +67,8 @@ private:
     qsizetype available() const { return tail_ - head_; }
     void skipSpaces();
     void skipDigits();
+    template <typename Predicate>
+    void skipWhile(Predicate keep);
     void setFailed();
     qsizetype readFloatsOneByOne(float* values, qsizetype count);
     struct parallelRead

@@ -146,6 +146,13 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     verticalLayout_2->addLayout(gridLayout);
 }
 
+// A settings row: its label in column 0, its field in column 1.
+static void addSettingsRow(QGridLayout* layout, int row, QWidget* label, QWidget* field)
+{
+    layout->addWidget(label, row, 0);
+    layout->addWidget(field, row, 1);
+}
+
 void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 {
     horizontalLayout = spacedLayout(new QHBoxLayout(), "horizontalLayout", -1);
@@ -154,33 +161,27 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 
     label_10 = named(new QLabel(groupBox_2), "label_10");
     numberOfSimulations = named(new QComboBox(groupBox_2), "numberOfSimulations");
-    gridLayout_2->addWidget(label_10, 0, 0);
-    gridLayout_2->addWidget(numberOfSimulations, 0, 1);
+    addSettingsRow(gridLayout_2, 0, label_10, numberOfSimulations);
 
     label_4 = named(new QLabel(groupBox_2), "label_4");
     straightDistance = lengthSpinBox(groupBox_2, "straightDistance", 1, 0.1, 100.0, 5.0);
-    gridLayout_2->addWidget(label_4, 1, 0);
-    gridLayout_2->addWidget(straightDistance, 1, 1);
+    addSettingsRow(gridLayout_2, 1, label_4, straightDistance);
 
     label_3 = named(new QLabel(groupBox_2), "label_3");
     profileStep = lengthSpinBox(groupBox_2, "profileStep", 2, 0.0, 99.99, 0.0);
-    gridLayout_2->addWidget(label_3, 2, 0);
-    gridLayout_2->addWidget(profileStep, 2, 1);
+    addSettingsRow(gridLayout_2, 2, label_3, profileStep);
 
     label_2 = named(new QLabel(groupBox_2), "label_2");
     maxAngle = named(new QComboBox(groupBox_2), "maxAngle");
-    gridLayout_2->addWidget(label_2, 3, 0);
-    gridLayout_2->addWidget(maxAngle, 3, 1);
+    addSettingsRow(gridLayout_2, 3, label_2, maxAngle);
 
     label_8 = named(new QLabel(groupBox_2), "label_8");
     initialHeight = lengthSpinBox(groupBox_2, "initialHeight", 2, 0.0, 1000.0, 0.0);
-    gridLayout_2->addWidget(label_8, 4, 0);
-    gridLayout_2->addWidget(initialHeight, 4, 1);
+    addSettingsRow(gridLayout_2, 4, label_8, initialHeight);
 
     label_5 = named(new QLabel(groupBox_2), "label_5");
     riskIntensity = named(new QComboBox(groupBox_2), "riskIntensity");
-    gridLayout_2->addWidget(label_5, 6, 0);
-    gridLayout_2->addWidget(riskIntensity, 6, 1);
+    addSettingsRow(gridLayout_2, 6, label_5, riskIntensity);
     gridLayout_2->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 6, 2);
 
     saveTrajectories = named(new QCheckBox(groupBox_2), "saveTrajectories");
