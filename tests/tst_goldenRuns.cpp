@@ -1,0 +1,104 @@
+#include <omp.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "controller/tumbraController.h"
+#include "tests/controllerRecorder.h"
+
+// Whole one-thread runs over small terrains, compared byte for byte with the
+// outputs frozen in tests/data/golden. Any change to the engine's arithmetic
+// moves a trajectory somewhere in these runs. scripts/golden --update writes
+// the expected files anew (TUMBRA_UPDATE_GOLDEN=1); say why in the commit.
+class tst_goldenRuns : public QObject
+{
+    Q_OBJECT
+
+    static QString goldenDir() { return QStringLiteral(TEST_DATA_DIR "/golden"); }
+
+    // The result map as text: one line per row, as the window receives it.
+    static QByteArray displayGridText(const resultViewData& view)
+    {
+        QByteArray text;
+        for (int r = 0; r < view.nrows; ++r) {
+            for (int c = 0; c < view.ncols; ++c)
+                text += QByteArray::number(view.displayGrid(r, c)) + (c + 1 < view.ncols ? " " : "\n");
+        }
+        return text;
+    }
+
+private slots:
+    void initTestCase() { omp_set_num_threads(1); }
+
+    void runMatchesGolden_data()
+    {
+        QTest::addColumn<QString>("terrain");
+        QTest::addColumn<double>("segment");
+        QTest::addColumn<int>("angle");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<double>("fallHeight");
+        QTest::addColumn<int>("probabilityClass");
+        QTest::addColumn<int>("simulations");
+
+        QTest::newRow("slope-2m-45deg-0.5m-high") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4;
+        QTest::newRow("slope-10m-5deg-1m-fall5-medium") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6;
+        QTest::newRow("slope-2m-5deg-1m-fall2-low") << "slope" << 2.0 << 5 << 1.0 << 2.0 << 2 << 4;
+        QTest::newRow("basin-2m-45deg-0.5m-fall3-low") << "basin" << 2.0 << 45 << 0.5 << 3.0 << 2 << 5;
+        QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10;
+        QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5;
+    }
+
+    void runMatchesGolden()
+    {
+        QFETCH(QString, terrain);
+        QFETCH(double, segment);
+        QFETCH(int, angle);
+        QFETCH(double, step);
+        QFETCH(double, fallHeight);
+        QFETCH(int, probabilityClass);
+        QFETCH(int, simulations);
+
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        const QString startDir = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(out.path()));
+
+        tumbraController controller;
+        QVERIFY(controller.setDigitalElevationModel(goldenDir() + "/" + terrain + "/dem.asc"));
+        QVERIFY(controller.setStartCellsFile(goldenDir() + "/" + terrain + "/start_cells.asc"));
+        controller.setStraightDistance(segment);
+        controller.setMaxDeviationAngle(angle);
+        controller.setProfileStep(step);
+        controller.setInitialFallHeight(fallHeight);
+        controller.setRiskIntensity(probabilityClass);
+        controller.setNumberOfSimulations(simulations);
+        controller.setSaveTrajectories(true);
+        controllerRecorder recorder(controller);
+        controller.runProcess();
+        QDir::setCurrent(startDir);
+        QVERIFY2(recorder.events.contains("done:0"), qPrintable(recorder.events.join('\n')));
+
+        const QString caseDir = goldenDir() + "/" + QTest::currentDataTag();
+        const QMap<QString, QByteArray> outputs{
+            {"N.asc", readTextFile(out.filePath("N.asc"))},
+            {"Reach_prob.asc", readTextFile(out.filePath("Reach_prob.asc"))},
+            {"trajectory_points.txt", readTextFile(out.filePath("trajectory_points.txt"))},
+            {"result_map.txt", displayGridText(controller.resultView())},
+        };
+        if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1) {
+            QVERIFY(QDir().mkpath(caseDir));
+            for (auto file = outputs.cbegin(); file != outputs.cend(); ++file)
+                QVERIFY(writeTextFile(caseDir + "/" + file.key(), file.value()));
+            return;
+        }
+        for (auto file = outputs.cbegin(); file != outputs.cend(); ++file) {
+            const QByteArray expected = readTextFile(caseDir + "/" + file.key());
+            QVERIFY2(!expected.isEmpty(), qPrintable("no golden file " + caseDir + "/" + file.key()));
+            QVERIFY2(file.value() == expected, qPrintable(file.key() + " differs from the golden run"));
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_goldenRuns)
+#include "tst_goldenRuns.moc"
