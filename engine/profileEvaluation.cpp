@@ -1,0 +1,95 @@
+// The terrain profile between a trajectory's release point and its current
+// position: its lowest point, the area under it and the energy-line angle.
+#include "engine/profileEvaluation.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+// Profiles longer than this many samples grow their buffer as they go
+// instead of reserving it all up front.
+constexpr double largestReservedProfile = 16777216.0;
+
+void reserveSamples(std::vector<float>& samples, double length, double profileStep)
+{
+    const double expected = std::ceil(length / profileStep);
+    if (expected <= largestReservedProfile && expected > static_cast<double>(samples.capacity()))
+        samples.reserve(static_cast<std::size_t>(expected));
+}
+
+// Elevations along the line from the start towards the current point at
+// profileStep, 2 x profileStep, ... short of its end. Returns the lowest of
+// them and the start elevation; NaN samples never lower it.
+float sampleProfile(const gridPosition& start, double dRow, double dCol, double length,
+                    const terrainSurface& surface, double profileStep, float zStart, std::vector<float>& samples)
+{
+    samples.clear();
+    float zMin = zStart;
+    if (!(profileStep > 0.0))
+        return zMin;
+    reserveSamples(samples, length, profileStep);
+    const double aStart = distanceFromNorthEdge(start);
+    const double bStart = distanceFromWestEdge(start);
+    const double unitRow = dRow / length;
+    const double unitCol = dCol / length;
+    // The distance is a multiple of the step, never a running sum, so a tiny
+    // step cannot stall it.
+    for (uint64_t k = 1;; ++k) {
+        const double t = static_cast<double>(k) * profileStep;
+        if (!(t < length))
+            break;
+        const gridPosition sample = positionAtLocal(aStart + t * unitRow, bStart + t * unitCol, start.cellSize);
+        const float z = interpolateElevation(sample, surface);
+        samples.push_back(z);
+        if (z < zMin)
+            zMin = z;
+    }
+    return zMin;
+}
+
+// Trapezoids between the profile and the level zMin, scaled by the chord
+// slope; each bracket in float, each sum in double stored back as float.
+float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope)
+{
+    float area = 0.0f;
+    float previous = zStart;
+    for (const float z : samples) {
+        area = static_cast<float>(area + 0.5 * ((previous + z - 2.0f * zMin) * slope));
+        previous = z;
+    }
+    return static_cast<float>(area + 0.5 * ((previous + zEnd - 2.0f * zMin) * slope));
+}
+}
+
+profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition& current,
+                                  const terrainSurface& surface, double initialFallHeight, double profileStep,
+                                  std::vector<float>& samples)
+{
+    const double dRow = distanceFromNorthEdge(current) - distanceFromNorthEdge(start);
+    const double dCol = distanceFromWestEdge(current) - distanceFromWestEdge(start);
+    const double length = std::sqrt(dRow * dRow + dCol * dCol);
+    const float zStart = static_cast<float>(interpolateElevation(start, surface) + initialFallHeight);
+    const float zEnd = interpolateElevation(current, surface);
+    const float drop = zStart - zEnd;
+
+    profileEvaluation result;
+    result.elevation = zEnd;
+    if (length == 0.0) {
+        // Back on the start point: no profile, and the energy line is
+        // vertical (or level when there is no drop) instead of 0/0.
+        samples.clear();
+        result.shapeFactor = 0.0f;
+        result.energyLineAngle = static_cast<float>(std::atan2(static_cast<double>(drop), 0.0));
+        return result;
+    }
+
+    const float slope = static_cast<float>(drop / length);
+    const float zMin = sampleProfile(start, dRow, dCol, length, surface, profileStep, zStart, samples);
+    const float area = profileArea(samples, zStart, zEnd, zMin, slope);
+    const double depth = static_cast<double>(zStart - zMin);
+    const double squaredDepth = depth * depth;
+    result.shapeFactor = static_cast<float>(area / (squaredDepth > 1.0 ? squaredDepth : 1.0));
+    result.energyLineAngle = static_cast<float>(std::atan(drop / length));
+    return result;
+}
