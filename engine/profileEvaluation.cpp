@@ -50,11 +50,16 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
 
 // Trapezoids between the profile and the level zMin, scaled by the chord
 // slope; each bracket in float, each sum in double stored back as float.
+// A sample without elevation (a gap in the DEM the line crosses) adds no
+// trapezoid: the next valid sample joins the last valid one, so one hole
+// cannot turn the whole area, and with it every later stop test, into NaN.
 float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope)
 {
     float area = 0.0f;
     float previous = zStart;
     for (const float z : samples) {
+        if (std::isnan(z))
+            continue;
         area = static_cast<float>(area + 0.5 * ((previous + z - 2.0f * zMin) * slope));
         previous = z;
     }

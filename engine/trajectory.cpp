@@ -125,10 +125,14 @@ public:
             const profileEvaluation profile =
                 evaluateProfile(start_, position, context_.surface, context_.settings.initialFallHeight,
                                 context_.settings.profileStep, result_.profileSamples);
+            // A mass that enters a place without elevation (sea, a lake, a
+            // gap in the data) is lost there: nothing could stop or lift it,
+            // so without this it would fly on in a straight line.
+            if (std::isnan(profile.elevation))
+                return trajectoryEnd::noElevation;
             const bool stop = context_.stopCriterion.shouldStop(profile.shapeFactor, profile.energyLineAngle);
 
-            // Climbing counts only over unbroken non-descending steps; a NaN
-            // elevation neither descends nor exceeds the limit.
+            // Climbing counts only over unbroken non-descending steps.
             const float rise = profile.elevation - previousElevation;
             bool climbExceeded = false;
             if (rise < 0.0f) {

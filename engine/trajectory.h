@@ -28,7 +28,7 @@ struct trajectoryContext
     const std::atomic<bool>& abortRequested;
 };
 
-enum class trajectoryEnd { noDownslope, stopCriterion, climbLimit, gridEdge, stepLimit, aborted };
+enum class trajectoryEnd { noDownslope, noElevation, stopCriterion, climbLimit, gridEdge, stepLimit, aborted };
 
 // One trajectory's outcome. Owned by one thread and reused for its next
 // trajectory, so its buffers keep their capacity.
@@ -41,8 +41,9 @@ struct trajectoryResult
     uint64_t steps = 0;
 };
 
-// Moves one mass from `start` until it stops, climbs too far, reaches the
-// grid edge or the step limit, or the abort flag is seen. Draws one number
+// Moves one mass from `start` until it stops, climbs too far, steps onto a
+// point without elevation, reaches the grid edge or the step limit, or the
+// abort flag is seen. Draws one number
 // per step after the first where the cell has a downslope direction.
 void runTrajectory(const trajectoryContext& context, const gridPosition& start, randomGenerator& generator,
                    trajectoryResult& result);
