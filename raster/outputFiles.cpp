@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <functional>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include <QByteArrayView>
@@ -15,6 +11,7 @@
 #include <QSaveFile>
 
 #include "raster/fixedNotation.h"
+#include "raster/helperThread.h"
 
 namespace {
 
@@ -222,52 +219,6 @@ void formatRows(int first, int last, int cols, std::size_t longestValue, const R
 constexpr std::size_t formattingBlockBytes = std::size_t{2} << 20;
 // Below this many cells a second thread is not worth starting.
 constexpr std::int64_t parallelFormattingCells = std::int64_t{1} << 20;
-
-// Runs `work` on a thread of its own, or at join() when no thread can be
-// had; the thread is joined however the caller leaves, and an exception
-// thrown by the work is raised by join().
-class helperThread
-{
-public:
-    explicit helperThread(std::function<void()> work) : work_(std::move(work))
-    {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-        }
-    }
-    ~helperThread()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    helperThread(const helperThread&) = delete;
-    helperThread& operator=(const helperThread&) = delete;
-
-    void join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-        else
-            run();
-        if (failure_)
-            std::rethrow_exception(failure_);
-    }
-
-private:
-    void run()
-    {
-        try {
-            work_();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-    }
-
-    std::function<void()> work_;
-    std::exception_ptr failure_;
-    std::thread thread_;
-};
 
 // The grid is formatted in blocks of rows: on large grids two blocks at a
 // time, one by a helper thread, then both are written in order. The file
