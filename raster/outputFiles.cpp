@@ -12,13 +12,12 @@
 
 #include "raster/fixedNotation.h"
 #include "raster/helperThread.h"
+#include "tumbraVersion.h"
 
 namespace {
 
 constexpr int gridHeaderDecimals = 6;
 constexpr int valueDecimals = 1;
-constexpr int versionMajor = 1;
-constexpr int versionMinor = 0;
 
 // Collects output text into blocks of about a megabyte before it goes to the
 // file: a grid of a hundred million cells then costs a hundred large writes
@@ -269,7 +268,7 @@ QString logText(const logReport& report)
 {
     const bool center = report.dem.spatialReference == rasterHeader::center;
     QString text;
-    text += QStringLiteral("Tumbra %1.%2").arg(versionMajor).arg(versionMinor);
+    text += QStringLiteral("Tumbra ") + QLatin1String(tumbraVersion);
     text += QStringLiteral(" - Analysis completed on ") + report.endTime.toString();
     text += QStringLiteral("\n(started ") + report.startTime.toString() + QStringLiteral(")\n");
     text += QStringLiteral("\nDigital Elevation Model: ") + report.demFile;
