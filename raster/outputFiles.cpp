@@ -14,6 +14,11 @@
 #include "raster/helperThread.h"
 #include "tumbraVersion.h"
 
+outputTarget::outputTarget(const QString& folder, const QString& fileName)
+    : path(QDir(folder).filePath(fileName)), name(fileName)
+{
+}
+
 namespace {
 
 constexpr int gridHeaderDecimals = 6;
@@ -92,13 +97,13 @@ private:
 // QSaveFile refuses an existing file that is not writable, as a plain open
 // does, although its rename could replace it; it also refuses a folder it
 // cannot create the temporary file in, even when the file itself is writable.
-bool openOutputFile(QSaveFile& file, const QString& fileName, messageSink& sink)
+bool openOutputFile(QSaveFile& file, const outputTarget& target, messageSink& sink)
 {
-    const QString folder = QFileInfo(fileName).absolutePath();
+    const QString folder = QFileInfo(target.path).absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder))
         return false;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        sink.warningBox(permissionWarningText(false, fileName));
+        sink.warningBox(permissionWarningText(false, target.name));
         return false;
     }
     return true;
@@ -106,7 +111,7 @@ bool openOutputFile(QSaveFile& file, const QString& fileName, messageSink& sink)
 
 // Replaces the target with the complete temporary file; after a failed
 // write the temporary file is dropped and the target stays as it was.
-writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const QString& fileName, messageSink& sink)
+writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const outputTarget& target, messageSink& sink)
 {
     QString reason;
     if (!writer.flush()) {
@@ -117,7 +122,7 @@ writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const QStrin
     } else {
         return writeOutcome::written;
     }
-    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(fileName, reason));
+    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(target.name, reason));
     return writeOutcome::failed;
 }
 
@@ -223,12 +228,12 @@ constexpr std::int64_t parallelFormattingCells = std::int64_t{1} << 20;
 // time, one by a helper thread, then both are written in order. The file
 // ends after the last value.
 template <typename T, typename RowAt, typename WriteValue>
-writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int rows, int cols, const RowAt& rowAt,
+writeOutcome writeGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols, const RowAt& rowAt,
                        std::size_t longestValue, const WriteValue& writeValue, messageSink& sink,
                        const rowProgress& progress)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(gridHeaderText(header));
@@ -258,7 +263,7 @@ writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int 
             progress(last, rows);
     }
     // The last rows count as written once the file is complete on disk.
-    const writeOutcome outcome = commitOutputFile(file, writer, fileName, sink);
+    const writeOutcome outcome = commitOutputFile(file, writer, target, sink);
     if (progress && outcome == writeOutcome::written)
         progress(rows, rows);
     return outcome;
@@ -292,24 +297,24 @@ QString logText(const logReport& report)
 
 }  // namespace
 
-writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
+writeOutcome writeCountGrid(const outputTarget& target, const rasterHeader& header, const grid<int32_t>& counts,
                             messageSink& sink, const rowProgress& progress)
 {
     const auto writeCount = [](char* out, int32_t count) { return writeInteger(out, count); };
     const auto rowAt = [&counts](int r, int32_t*) { return counts.row(r); };
-    return writeGrid<int32_t>(fileName, header, counts.rows(), counts.cols(), rowAt, integerTextCapacity, writeCount,
+    return writeGrid<int32_t>(target, header, counts.rows(), counts.cols(), rowAt, integerTextCapacity, writeCount,
                               sink, progress);
 }
 
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header,
                                   const grid<double>& probability, messageSink& sink, const rowProgress& progress)
 {
     const auto rowAt = [&probability](int r, double*) { return probability.row(r); };
-    return writeGrid<double>(fileName, header, probability.rows(), probability.cols(), rowAt, fixedTextCapacity,
+    return writeGrid<double>(target, header, probability.rows(), probability.cols(), rowAt, fixedTextCapacity,
                              writePercent, sink, progress);
 }
 
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header, int rows, int cols,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress)
 {
@@ -317,13 +322,13 @@ writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& h
         rowValues(r, scratch);
         return static_cast<const double*>(scratch);
     };
-    return writeGrid<double>(fileName, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
+    return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
 }
 
-writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink)
+writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append("All trajectories\n#\tx\ty\tz");
@@ -346,15 +351,15 @@ writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList
         if (writer.failed())
             break;
     }
-    return commitOutputFile(file, writer, fileName, sink);
+    return commitOutputFile(file, writer, target, sink);
 }
 
-writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink)
+writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(logText(report).toUtf8());
-    return commitOutputFile(file, writer, fileName, sink);
+    return commitOutputFile(file, writer, target, sink);
 }
