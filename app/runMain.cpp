@@ -2,6 +2,7 @@
 
 #include "app/headlessRun.h"
 #include "app/runnerOptions.h"
+#include "tumbraVersion.h"
 
 namespace {
 // The engine's timing line is for developers; a batch run keeps stderr for
@@ -18,7 +19,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tumbra-run"));
-    QCoreApplication::setApplicationVersion(QStringLiteral("1.0"));
+    QCoreApplication::setApplicationVersion(QString::fromLatin1(tumbraVersion));
     qInstallMessageHandler(dropDebugMessages);
 
     runnerOptions options;

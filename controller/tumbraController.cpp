@@ -216,13 +216,14 @@ bool tumbraController::abortedBetweenPhases()
     return true;
 }
 
-// The outputs go into the current directory, made the run's folder before
-// the run began. If that folder was removed in the meantime, it is made
-// again at the same place, so that hours of simulation are not lost.
+// The outputs go into the folder that was current when the run began (the
+// front end makes the run's folder current before it starts the run), by
+// absolute paths: the current directory may change while the run goes on.
+// If that folder was removed in the meantime, it is made again at the same
+// place and made current again, so that hours of simulation are not lost.
 bool tumbraController::outputFolderReady()
 {
-    const QString current = QDir::currentPath();
-    if (!current.isEmpty() && QFileInfo(current).isDir())
+    if (!outputFolder_.isEmpty() && QFileInfo(outputFolder_).isDir())
         return true;
     if (outputFolder_.isEmpty()) {
         emit displayError(QStringLiteral("The output folder no longer exists. No files saved."));
@@ -387,21 +388,24 @@ bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const gr
         if (outcome == writeOutcome::failed)
             allWritten = false;
     };
+    const auto inRunFolder = [this](const char* name) {
+        return outputTarget(outputFolder_, QString::fromLatin1(name));
+    };
     auto rowsWritten = [this](const char* phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
     };
-    keep(writeCountGrid(QStringLiteral("N.asc"), demHeader, passageCounts, *sink_,
+    keep(writeCountGrid(inRunFolder("N.asc"), demHeader, passageCounts, *sink_,
                         rowsWritten(runPhases::writingCounts)));
     const int simulations = settings_.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
         reachProbabilityRow(passageCounts, reachingStartCells, simulations, row, values);
     };
-    keep(writeProbabilityGrid(QStringLiteral("Reach_prob.asc"), demHeader, passageCounts.rows(), passageCounts.cols(),
+    keep(writeProbabilityGrid(inRunFolder("Reach_prob.asc"), demHeader, passageCounts.rows(), passageCounts.cols(),
                               probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
     if (settings_.saveTrajectories) {
         reportPhase(runPhases::writingTrajectories, 0, 1);
-        keep(writeTrajectoryPoints(QStringLiteral("trajectory_points.txt"), trajectories, *sink_));
+        keep(writeTrajectoryPoints(inRunFolder("trajectory_points.txt"), trajectories, *sink_));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
 
@@ -420,9 +424,9 @@ bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const gr
     report.riskLabel = settings_.riskIntensity >= 0 && settings_.riskIntensity < labels.size()
                            ? labels.at(settings_.riskIntensity)
                            : QString();
-    report.resultsFolder = QDir::currentPath();
+    report.resultsFolder = outputFolder_;
     reportPhase(runPhases::writingLog, 0, 1);
-    keep(writeLogFile(QStringLiteral("log.txt"), report, *sink_));
+    keep(writeLogFile(inRunFolder("log.txt"), report, *sink_));
     reportPhase(runPhases::writingLog, 1, 1);
     return allWritten;
 }

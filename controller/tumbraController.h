@@ -132,7 +132,7 @@ private:
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
-    QString outputFolder_;  // the current directory when the run began
+    QString outputFolder_;  // where the outputs go: the current directory when the run began
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};

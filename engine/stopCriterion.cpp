@@ -5,9 +5,18 @@
 #include "engine/angles.h"
 
 namespace {
-// Empirical energy-line thresholds: a cap angle for flat, concave-free
-// profiles and a threshold falling with the logarithm of the shape factor.
-// The two meet at shape factor 0.07, which keeps the threshold continuous.
+// The empirical energy-line criterion: a mass stops where the energy-line
+// angle falls below a threshold that depends on the shape of the profile
+// travelled. Up to a shape factor of 0.07 (nearly straight, concave-free
+// profiles) the threshold is a fixed cap angle; beyond it the threshold
+// falls with the logarithm of the shape factor,
+//     threshold = slope x ln(shapeFactor) + intercept   (degrees).
+// Each probability class has its own empirical set of the three
+// coefficients; each cap is its logarithmic threshold at 0.07 rounded
+// (60.438, 62.195 and 65.914 degrees), so the threshold is continuous and
+// equals the intercept at shape factor 1.
+constexpr double capShapeFactor = 0.07;
+
 struct energyLineThreshold
 {
     double capDegrees;
@@ -18,7 +27,7 @@ struct energyLineThreshold
 bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor, float energyLineAngle)
 {
     const double angleDegrees = static_cast<double>(energyLineAngle) * 180.0 / pi;
-    if (static_cast<double>(shapeFactor) <= 0.07)
+    if (static_cast<double>(shapeFactor) <= capShapeFactor)
         return threshold.capDegrees > angleDegrees;
     // The logarithm is rounded to float before it is scaled: thresholds near
     // the cap depend on that rounding.
@@ -27,6 +36,9 @@ bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor
     return limit > angleDegrees;
 }
 
+// Cap (degrees), slope and intercept of each class. The low-risk set has the
+// lowest thresholds, hence the longest runouts: it serves the High
+// propagation probability class, and the high-risk set the Low class.
 constexpr energyLineThreshold lowRisk{60.44, -15.63, 18.872};
 constexpr energyLineThreshold mediumRisk{62.2, -16.0, 19.647};
 constexpr energyLineThreshold highRisk{65.91, -16.83, 21.158};

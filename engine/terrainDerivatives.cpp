@@ -10,6 +10,19 @@
 #include "engine/angles.h"
 
 namespace {
+// Both derivatives take the slope from the 3 x 3 window around a cell by
+// Horn's finite differences: the difference between two opposite sides of
+// the window, the neighbours sharing an edge with the centre weighted 2 and
+// the corners 1, divided by 8 cell sizes (a side weighs 4, and the two sides
+// lie 2 cells apart).
+//   Horn, B.K.P. (1981) "Hill shading and the reflectance map",
+//   Proc. IEEE 69(1), 14-47.
+constexpr double hornCornerWeight = 1.0;
+constexpr double hornEdgeWeight = 2.0;
+constexpr double hornSideWeight = hornCornerWeight + hornEdgeWeight + hornCornerWeight;
+// In cell sizes; formed in single precision with the cell size.
+constexpr float hornSpanCells = 8.0f;
+
 // Elevations of the 3 x 3 window around a cell, widened to double.
 struct window
 {
@@ -53,14 +66,14 @@ window windowClampedToCentre(const elevationGrid& elevation, int nrows, int ncol
 double shadedRelief(const window& z, float cellSize)
 {
     constexpr double k = 0.7071067811865476;
-    const double g = 8.0f * cellSize;  // formed in single precision
-    const double gx = ((z.nw + 2 * z.w + z.sw) - (z.ne + 2 * z.e + z.se)) / g;
-    const double gy = ((z.nw + 2 * z.n + z.ne) - (z.sw + 2 * z.s + z.se)) / g;
+    const double g = hornSpanCells * cellSize;  // formed in single precision
+    const double gx = ((z.nw + hornEdgeWeight * z.w + z.sw) - (z.ne + hornEdgeWeight * z.e + z.se)) / g;
+    const double gy = ((z.nw + hornEdgeWeight * z.n + z.ne) - (z.sw + hornEdgeWeight * z.s + z.se)) / g;
     const double v = (gx - gy) * k;
     return 0.5 * v / (v * v + k) + 0.5;
 }
 
-// One side of the window with weights 1, 2, 1, leaving out NODATA
+// One side of the window with Horn's weights 1, 2, 1, leaving out NODATA
 // neighbours and rescaled to the full weight of 4 as if they had data.
 class edgeSum
 {
@@ -73,7 +86,8 @@ public:
         sum_ += weight * elevation;
         weight_ += weight;
     }
-    double rescaled() const { return sum_ * 4.0 / std::max(weight_, 1.0); }
+    // A side without data keeps its sum of 0: its weight counts as 1.
+    double rescaled() const { return sum_ * hornSideWeight / std::max(weight_, 1.0); }
 
 private:
     double nodata_;
@@ -84,9 +98,9 @@ private:
 double sideSum(double nodata, double first, double middle, double last)
 {
     edgeSum side(nodata);
-    side.add(first, 1.0);
-    side.add(middle, 2.0);
-    side.add(last, 1.0);
+    side.add(first, hornCornerWeight);
+    side.add(middle, hornEdgeWeight);
+    side.add(last, hornCornerWeight);
     return side.rescaled();
 }
 
@@ -111,7 +125,7 @@ double interiorAspect(const window& z, float cellSize, double nodata)
     const double west = sideSum(nodata, z.sw, z.w, z.nw);
     const double south = sideSum(nodata, z.se, z.s, z.sw);
     const double north = sideSum(nodata, z.ne, z.n, z.nw);
-    const double g = 8.0f * cellSize;  // formed in single precision
+    const double g = hornSpanCells * cellSize;  // formed in single precision
     return downslopeDirection((east - west) / g, (south - north) / g, nodata);
 }
 

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
-#include <system_error>
-#include <thread>
 
 #include <QBuffer>
 #include <QChar>
 #include <QFile>
 #include <QStringConverter>
 
+#include "raster/numberBlockParser.h"
 #include "raster/numberParser.h"
 
 namespace {
@@ -78,49 +77,12 @@ QString decodeText(const char* bytes, qsizetype length)
     return decoder.decode(QByteArrayView(bytes, length));
 }
 
-bool isAsciiSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
 // Text blocks of the parallel route: large enough that starting a thread is
 // cheap beside parsing half of one.
 constexpr qsizetype minimumParallelBlock = qsizetype(256) << 10;
 constexpr qsizetype maximumParallelBlock = qsizetype(16) << 20;
 constexpr qsizetype minimumOneByOneStretch = 1024;
 constexpr qsizetype maximumOneByOneStretch = qsizetype(1) << 24;
-
-struct plainNumbers
-{
-    qsizetype values = 0;
-    const char* stop = nullptr;       // where the run stopped: at the end, or at what it could not take
-    const char* lastValueEnd = nullptr;  // just after the last value taken
-    bool reachedEnd = false;          // everything up to the end was taken
-};
-
-// Plain numbers separated by ASCII white space, at most `limit` of them.
-// `end` follows ASCII white space or is the end of the text, so a number
-// that reaches it is complete.
-plainNumbers readPlainNumbers(const char* begin, const char* end, float* values, qsizetype limit)
-{
-    plainNumbers run;
-    const char* p = begin;
-    run.lastValueEnd = begin;
-    while (run.values < limit) {
-        while (p < end && isAsciiSpace(*p))
-            ++p;
-        if (p == end) {
-            run.reachedEnd = true;
-            break;
-        }
-        double number = 0.0;
-        const int length = readPlainNumber(p, end, number);
-        if (length == 0)
-            break;
-        values[run.values++] = static_cast<float>(number);
-        p += length;
-        run.lastValueEnd = p;
-    }
-    run.stop = p;
-    return run;
-}
 
 } // namespace
 
@@ -419,10 +381,7 @@ qsizetype asciiGridStream::readFloatsOneByOne(float* values, qsizetype count)
 }
 
 // A block of the text, cut after its last ASCII white space so that no
-// number is split, is parsed in two halves at once, the second half split
-// off at white space too. Only plain numbers between ASCII white space are
-// taken: they read the same wherever the text is cut. A half stops at
-// anything else, which readFloat then reads as it always does.
+// number is split, goes to the two-thread block parser.
 asciiGridStream::parallelRead asciiGridStream::readPlainNumbersInParallel(float* values, qsizetype count)
 {
     const double expectedBytes = (bytesPerValue_ > 0.0 ? bytesPerValue_ : 8.0) * 1.05 * static_cast<double>(count);
@@ -436,54 +395,10 @@ asciiGridStream::parallelRead asciiGridStream::readPlainNumbersInParallel(float*
     }
     if (end - begin < minimumParallelBlock / 2)
         return {};
-    const char* middle = begin + (end - begin) / 2;
-    while (middle < end && !isAsciiSpace(*middle))
-        ++middle;
-
-    const qsizetype secondCapacity = std::min<qsizetype>(count, (end - middle) / 2 + 1);
-    if (static_cast<qsizetype>(secondHalf_.size()) < secondCapacity)
-        secondHalf_.resize(static_cast<std::size_t>(secondCapacity));
-    plainNumbers second;
-    float* const secondValues = secondHalf_.data();
-    const auto readSecondHalf = [&second, middle, end, secondValues, secondCapacity] {
-        second = readPlainNumbers(middle, end, secondValues, secondCapacity);
-    };
-    std::thread secondReader;
-    if (middle < end) {
-        try {
-            secondReader = std::thread(readSecondHalf);
-        } catch (const std::system_error&) {
-            // No thread to be had: both halves are read here.
-        }
-    }
-    const plainNumbers first = readPlainNumbers(begin, middle, values, count);
-    if (secondReader.joinable())
-        secondReader.join();
-    else if (middle < end)
-        readSecondHalf();
-
-    parallelRead result;
-    const char* stop = first.stop;
-    result.values = first.values;
-    if (first.reachedEnd && middle < end) {
-        const qsizetype taken = std::min(second.values, count - first.values);
-        std::memcpy(values + first.values, secondHalf_.data(), static_cast<std::size_t>(taken) * sizeof(float));
-        result.values += taken;
-        stop = second.stop;
-        if (taken < second.values) {
-            // The count ends inside the second half: find where its last value ends.
-            stop = readPlainNumbers(middle, end, values + first.values, taken).lastValueEnd;
-        } else if (first.values + taken == count) {
-            // A one-by-one read of the last value leaves the white space after it.
-            stop = second.lastValueEnd;
-        }
-        result.wholeBlock = second.reachedEnd && taken == second.values;
-    } else {
-        result.wholeBlock = first.reachedEnd;
-    }
-    const qsizetype consumed = stop - begin;
+    const numberBlock block = parseNumberBlock(begin, end, values, count, secondHalf_);
+    const qsizetype consumed = block.stop - begin;
     head_ += consumed;
-    if (result.values > 0)
-        bytesPerValue_ = static_cast<double>(consumed) / static_cast<double>(result.values);
-    return result;
+    if (block.values > 0)
+        bytesPerValue_ = static_cast<double>(consumed) / static_cast<double>(block.values);
+    return {block.values, block.wholeBlock};
 }

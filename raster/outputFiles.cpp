@@ -2,11 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <exception>
-#include <functional>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include <QByteArrayView>
@@ -15,13 +11,18 @@
 #include <QSaveFile>
 
 #include "raster/fixedNotation.h"
+#include "raster/helperThread.h"
+#include "tumbraVersion.h"
+
+outputTarget::outputTarget(const QString& folder, const QString& fileName)
+    : path(QDir(folder).filePath(fileName)), name(fileName)
+{
+}
 
 namespace {
 
 constexpr int gridHeaderDecimals = 6;
 constexpr int valueDecimals = 1;
-constexpr int versionMajor = 1;
-constexpr int versionMinor = 0;
 
 // Collects output text into blocks of about a megabyte before it goes to the
 // file: a grid of a hundred million cells then costs a hundred large writes
@@ -96,13 +97,13 @@ private:
 // QSaveFile refuses an existing file that is not writable, as a plain open
 // does, although its rename could replace it; it also refuses a folder it
 // cannot create the temporary file in, even when the file itself is writable.
-bool openOutputFile(QSaveFile& file, const QString& fileName, messageSink& sink)
+bool openOutputFile(QSaveFile& file, const outputTarget& target, messageSink& sink)
 {
-    const QString folder = QFileInfo(fileName).absolutePath();
+    const QString folder = QFileInfo(target.path).absolutePath();
     if (!QDir(folder).exists() && !QDir().mkpath(folder))
         return false;
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        sink.warningBox(permissionWarningText(false, fileName));
+        sink.warningBox(permissionWarningText(false, target.name));
         return false;
     }
     return true;
@@ -110,7 +111,7 @@ bool openOutputFile(QSaveFile& file, const QString& fileName, messageSink& sink)
 
 // Replaces the target with the complete temporary file; after a failed
 // write the temporary file is dropped and the target stays as it was.
-writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const QString& fileName, messageSink& sink)
+writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const outputTarget& target, messageSink& sink)
 {
     QString reason;
     if (!writer.flush()) {
@@ -121,7 +122,7 @@ writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const QStrin
     } else {
         return writeOutcome::written;
     }
-    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(fileName, reason));
+    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(target.name, reason));
     return writeOutcome::failed;
 }
 
@@ -223,62 +224,16 @@ constexpr std::size_t formattingBlockBytes = std::size_t{2} << 20;
 // Below this many cells a second thread is not worth starting.
 constexpr std::int64_t parallelFormattingCells = std::int64_t{1} << 20;
 
-// Runs `work` on a thread of its own, or at join() when no thread can be
-// had; the thread is joined however the caller leaves, and an exception
-// thrown by the work is raised by join().
-class helperThread
-{
-public:
-    explicit helperThread(std::function<void()> work) : work_(std::move(work))
-    {
-        try {
-            thread_ = std::thread([this] { run(); });
-        } catch (const std::system_error&) {
-        }
-    }
-    ~helperThread()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-    helperThread(const helperThread&) = delete;
-    helperThread& operator=(const helperThread&) = delete;
-
-    void join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-        else
-            run();
-        if (failure_)
-            std::rethrow_exception(failure_);
-    }
-
-private:
-    void run()
-    {
-        try {
-            work_();
-        } catch (...) {
-            failure_ = std::current_exception();
-        }
-    }
-
-    std::function<void()> work_;
-    std::exception_ptr failure_;
-    std::thread thread_;
-};
-
 // The grid is formatted in blocks of rows: on large grids two blocks at a
 // time, one by a helper thread, then both are written in order. The file
 // ends after the last value.
 template <typename T, typename RowAt, typename WriteValue>
-writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int rows, int cols, const RowAt& rowAt,
+writeOutcome writeGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols, const RowAt& rowAt,
                        std::size_t longestValue, const WriteValue& writeValue, messageSink& sink,
                        const rowProgress& progress)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(gridHeaderText(header));
@@ -308,7 +263,7 @@ writeOutcome writeGrid(const QString& fileName, const rasterHeader& header, int 
             progress(last, rows);
     }
     // The last rows count as written once the file is complete on disk.
-    const writeOutcome outcome = commitOutputFile(file, writer, fileName, sink);
+    const writeOutcome outcome = commitOutputFile(file, writer, target, sink);
     if (progress && outcome == writeOutcome::written)
         progress(rows, rows);
     return outcome;
@@ -318,7 +273,7 @@ QString logText(const logReport& report)
 {
     const bool center = report.dem.spatialReference == rasterHeader::center;
     QString text;
-    text += QStringLiteral("Tumbra %1.%2").arg(versionMajor).arg(versionMinor);
+    text += QStringLiteral("Tumbra ") + QLatin1String(tumbraVersion);
     text += QStringLiteral(" - Analysis completed on ") + report.endTime.toString();
     text += QStringLiteral("\n(started ") + report.startTime.toString() + QStringLiteral(")\n");
     text += QStringLiteral("\nDigital Elevation Model: ") + report.demFile;
@@ -342,24 +297,24 @@ QString logText(const logReport& report)
 
 }  // namespace
 
-writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
+writeOutcome writeCountGrid(const outputTarget& target, const rasterHeader& header, const grid<int32_t>& counts,
                             messageSink& sink, const rowProgress& progress)
 {
     const auto writeCount = [](char* out, int32_t count) { return writeInteger(out, count); };
     const auto rowAt = [&counts](int r, int32_t*) { return counts.row(r); };
-    return writeGrid<int32_t>(fileName, header, counts.rows(), counts.cols(), rowAt, integerTextCapacity, writeCount,
+    return writeGrid<int32_t>(target, header, counts.rows(), counts.cols(), rowAt, integerTextCapacity, writeCount,
                               sink, progress);
 }
 
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header,
                                   const grid<double>& probability, messageSink& sink, const rowProgress& progress)
 {
     const auto rowAt = [&probability](int r, double*) { return probability.row(r); };
-    return writeGrid<double>(fileName, header, probability.rows(), probability.cols(), rowAt, fixedTextCapacity,
+    return writeGrid<double>(target, header, probability.rows(), probability.cols(), rowAt, fixedTextCapacity,
                              writePercent, sink, progress);
 }
 
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header, int rows, int cols,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress)
 {
@@ -367,13 +322,13 @@ writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& h
         rowValues(r, scratch);
         return static_cast<const double*>(scratch);
     };
-    return writeGrid<double>(fileName, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
+    return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
 }
 
-writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink)
+writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append("All trajectories\n#\tx\ty\tz");
@@ -396,15 +351,15 @@ writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList
         if (writer.failed())
             break;
     }
-    return commitOutputFile(file, writer, fileName, sink);
+    return commitOutputFile(file, writer, target, sink);
 }
 
-writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink)
+writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink)
 {
-    QSaveFile file(fileName);
-    if (!openOutputFile(file, fileName, sink))
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(logText(report).toUtf8());
-    return commitOutputFile(file, writer, fileName, sink);
+    return commitOutputFile(file, writer, target, sink);
 }

@@ -18,6 +18,18 @@ enum class writeOutcome
     failed      // opened but not completely written: an error naming the file was reported
 };
 
+// Where an output file is written and the name messages give it. A run
+// writes into the folder it captured when it began, never by a name relative
+// to the current directory, and its messages name the file alone, as the
+// folder is stated once in its log; any other path names itself.
+struct outputTarget
+{
+    outputTarget(const QString& path) : path(path), name(path) {}
+    outputTarget(const QString& folder, const QString& fileName);
+    QString path;
+    QString name;
+};
+
 // What log.txt reports about a run.
 struct logReport
 {
@@ -45,15 +57,15 @@ using probabilityRowSource = std::function<void(int row, double* values)>;
 
 // An ESRI ASCII grid with the given header; counts as plain integers,
 // probabilities (percent) with one decimal.
-writeOutcome writeCountGrid(const QString& fileName, const rasterHeader& header, const grid<int32_t>& counts,
+writeOutcome writeCountGrid(const outputTarget& target, const rasterHeader& header, const grid<int32_t>& counts,
                             messageSink& sink, const rowProgress& progress = {});
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header,
                                   const grid<double>& probability, messageSink& sink,
                                   const rowProgress& progress = {});
 // The same file from rows formed while it is written, so that the grid of
 // probabilities never has to be held whole.
-writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& header, int rows, int cols,
+writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress = {});
-writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink);
-writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink);
+writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
+writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);

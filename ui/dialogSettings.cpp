@@ -13,10 +13,11 @@
 
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/mruComboBox.h"
+#include "tumbraVersion.h"
 
 namespace {
 
-const QString versionGroup = QStringLiteral("1.0");
+const QString versionGroup = QString::fromLatin1(tumbraVersion);
 const QString windowGroup = QStringLiteral("MainWindow");
 const QString parametersGroup = QStringLiteral("Parameters");
 

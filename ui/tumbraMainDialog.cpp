@@ -32,6 +32,7 @@
 #include "widgets/mruComboBox.h"
 #include "widgets/rasterView.h"
 #include "widgets/updatableLineEdit.h"
+#include "tumbraVersion.h"
 
 namespace {
 
@@ -241,7 +242,7 @@ void tumbraMainDialog::onAbout()
         tr("Monte Carlo simulation of rockfall runout and reach probability over a digital elevation model.<br>"
            "Made by Velmora with Qt and OpenMP.");
     QMessageBox::about(this, tr("About Tumbra"),
-                       tr("Tumbra v%1.%2").arg(1).arg(0) + QStringLiteral("<br><br>") + credits
+                       tr("Tumbra v%1").arg(QLatin1String(tumbraVersion)) + QStringLiteral("<br><br>") + credits
                            + QStringLiteral("<br><br>"));
 }
 

@@ -8,34 +8,21 @@
 namespace
 {
 
-// Makes the reference directory the process's current directory for the
-// lifetime of the object, so that a relative name is resolved exactly as the
-// operating system resolves it from that folder (symbolic links included),
-// and puts the previous directory back on every way out. An empty or missing
-// reference directory leaves the current directory as it is.
-class referenceDirectoryScope
+// The path a query on `text` must use so that a relative text is resolved
+// from the reference directory as the operating system would resolve it
+// there, without making that directory current (the current directory is
+// shared with the run writing its files on another thread). The reference
+// directory is taken as the system reports it once current, symbolic links
+// resolved, so that ".." leads where it would lead from there. An empty or
+// missing reference directory leaves the text to the current directory; an
+// empty text stays empty, naming nothing.
+QString resolvedAgainst(const QString& referenceDirectory, const QString& text)
 {
-public:
-    explicit referenceDirectoryScope(const QString& referenceDirectory)
-        : previous_(QDir::currentPath())
-    {
-        if (!referenceDirectory.isEmpty())
-            switched_ = QDir::setCurrent(referenceDirectory);
-    }
-
-    ~referenceDirectoryScope()
-    {
-        if (switched_)
-            QDir::setCurrent(previous_);
-    }
-
-    referenceDirectoryScope(const referenceDirectoryScope&) = delete;
-    referenceDirectoryScope& operator=(const referenceDirectoryScope&) = delete;
-
-private:
-    QString previous_;
-    bool switched_ = false;
-};
+    const QFileInfo reference(referenceDirectory);
+    if (referenceDirectory.isEmpty() || text.isEmpty() || !reference.isDir())
+        return text;
+    return QDir(reference.canonicalFilePath()).filePath(text);
+}
 
 } // namespace
 
@@ -54,10 +41,7 @@ void updatableLineEdit::setBaseDir(const QString& directory)
 
 bool updatableLineEdit::textNamesWantedKind() const
 {
-    const referenceDirectoryScope scope(baseDir_);
-    // A relative QFileInfo is resolved at each query, so every query on it
-    // must happen while the reference directory is current.
-    const QFileInfo info(text());
+    const QFileInfo info(resolvedAgainst(baseDir_, text()));
     if (!info.exists())
         return false;
     return mustBeDirectory_ ? info.isDir() : info.isFile();
@@ -78,6 +62,5 @@ void updatableLineEdit::updateColor()
 
 QString updatableLineEdit::absoluteFilePath() const
 {
-    const referenceDirectoryScope scope(baseDir_);
-    return QFileInfo(text()).absoluteFilePath();
+    return QFileInfo(resolvedAgainst(baseDir_, text())).absoluteFilePath();
 }

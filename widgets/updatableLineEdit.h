@@ -5,7 +5,8 @@
 
 // A path field that shows at a glance whether its text names an existing file
 // (or, in directory mode, an existing directory): black when it does, red when
-// it does not. Relative texts are judged against a reference directory.
+// it does not. Relative texts are judged against a reference directory,
+// which never becomes the process's current directory for that.
 class updatableLineEdit : public QLineEdit
 {
     Q_OBJECT
