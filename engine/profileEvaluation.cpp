@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "engine/profileLanes.h"
+
 namespace {
 // Profiles longer than this many samples grow their buffer as they go
 // instead of reserving it all up front.
@@ -20,7 +22,9 @@ void reserveSamples(std::vector<float>& samples, double length, double profileSt
 
 // Elevations along the line from the start towards the current point at
 // profileStep, 2 x profileStep, ... short of its end. Returns the lowest of
-// them and the start elevation; NaN samples never lower it.
+// them and the start elevation; NaN samples never lower it. The vector paths
+// give the loop's samples bit for bit; the loop stays as their reference and
+// for the surfaces they cannot read.
 float sampleProfile(const gridPosition& start, double dRow, double dCol, double length,
                     const terrainSurface& surface, double profileStep, float zStart, std::vector<float>& samples)
 {
@@ -33,6 +37,16 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
     const double bStart = distanceFromWestEdge(start);
     const double unitRow = dRow / length;
     const double unitCol = dCol / length;
+    const simdPath path = activeSimdPath();
+    if (path != simdPath::scalar && profileLanesCanRead(surface)) {
+        sampleLineOnLanes(path, profileLine{aStart, bStart, unitRow, unitCol, length, profileStep, start.cellSize},
+                          surface, samples);
+        for (const float z : samples) {
+            if (z < zMin)
+                zMin = z;
+        }
+        return zMin;
+    }
     // The distance is a multiple of the step, never a running sum, so a tiny
     // step cannot stall it.
     for (uint64_t k = 1;; ++k) {
