@@ -144,33 +144,57 @@ HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& along
 }
 
 // Appends the elevations of the line's samples, as many at a time as there
-// are lanes. The sample distance t = k x step grows with k, so the samples
+// are lanes, and returns the lowest of them and zStart as the scalar loop
+// finds it. The sample distance t = k x step grows with k, so the samples
 // short of the line's end are the leading lanes of the last vector.
-void sampleLine(const profileLine& line, const terrainSurface& surface, std::vector<float>& samples)
+float sampleLine(const profileLine& line, const terrainSurface& surface, float zStart, std::vector<float>& samples)
 {
     const laneDoubles dd;
     const laneFloats df;
     const std::size_t lanes = hn::Lanes(dd);
+    const std::size_t first = samples.size();
     const doubles firstK = hn::Iota(dd, 1.0);
     const doubles step = hn::Set(dd, line.step);
     const doubles length = hn::Set(dd, line.length);
     const doubles cellSize = hn::Set(dd, static_cast<double>(line.cellSize));
     const floats cellSizeFloat = hn::Set(df, line.cellSize);
-    HWY_ALIGN float elevations[hn::MaxLanes(df)];
+    // Each lane keeps the first of its samples below all before it, as the
+    // scalar loop does over all samples; NaN never replaces a value.
+    floats lowest = hn::Set(df, zStart);
     for (double k = 0.0;; k += static_cast<double>(lanes)) {
         const doubles t = hn::Mul(hn::Add(hn::Set(dd, k), firstK), step);
         const std::size_t count = hn::CountTrue(dd, hn::Lt(t, length));
         if (count == 0)
-            return;
+            break;
         const doubles a = hn::Add(hn::Set(dd, line.aStart), hn::Mul(t, hn::Set(dd, line.unitRow)));
         const doubles b = hn::Add(hn::Set(dd, line.bStart), hn::Mul(t, hn::Set(dd, line.unitCol)));
-        const axisLanes alongRows = splitLocal(a, cellSize, cellSizeFloat);
-        const axisLanes alongCols = splitLocal(b, cellSize, cellSizeFloat);
-        hn::StoreU(interpolate(alongRows, alongCols, line.cellSize, surface), df, elevations);
+        const floats z = interpolate(splitLocal(a, cellSize, cellSizeFloat), splitLocal(b, cellSize, cellSizeFloat),
+                                     line.cellSize, surface);
+        lowest = hn::IfThenElse(hn::And(hn::FirstN(df, count), hn::Lt(z, lowest)), z, lowest);
+        HWY_ALIGN float elevations[hn::MaxLanes(df)];
+        hn::Store(z, df, elevations);
         samples.insert(samples.end(), elevations, elevations + count);
         if (count < lanes)
-            return;
+            break;
     }
+
+    HWY_ALIGN float lowestOfLane[hn::MaxLanes(df)];
+    hn::Store(lowest, df, lowestOfLane);
+    float zMin = zStart;
+    for (std::size_t i = 0; i < lanes; ++i) {
+        if (lowestOfLane[i] < zMin)
+            zMin = lowestOfLane[i];
+    }
+    // Equal values have equal bits except the zeros: which zero the scalar
+    // loop meets first only a pass in order can tell.
+    if (zMin == 0.0f) {
+        zMin = zStart;
+        for (std::size_t i = first; i < samples.size(); ++i) {
+            if (samples[i] < zMin)
+                zMin = samples[i];
+        }
+    }
+    return zMin;
 }
 }  // namespace HWY_NAMESPACE
 }  // namespace tumbra

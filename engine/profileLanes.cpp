@@ -21,7 +21,7 @@
 
 #if HWY_ONCE
 namespace {
-using lineSampler = void (*)(const profileLine&, const terrainSurface&, std::vector<float>&);
+using lineSampler = float (*)(const profileLine&, const terrainSurface&, float, std::vector<float>&);
 
 struct lanePath
 {
@@ -65,9 +65,9 @@ bool profileLanesAvailable(simdPath path)
     return lanes.sampler != nullptr && (hwy::SupportedTargets() & lanes.target) != 0;
 }
 
-void sampleLineOnLanes(simdPath path, const profileLine& line, const terrainSurface& surface,
-                       std::vector<float>& samples)
+float sampleLineOnLanes(simdPath path, const profileLine& line, const terrainSurface& surface, float zStart,
+                        std::vector<float>& samples)
 {
-    lanePathOf(path).sampler(line, surface, samples);
+    return lanePathOf(path).sampler(line, surface, zStart, samples);
 }
 #endif

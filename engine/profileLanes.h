@@ -29,7 +29,7 @@ bool profileLanesAvailable(simdPath path);
 
 // Appends the line's sample elevations to `samples`, several samples at once
 // on the given vector path, each exactly as positionAtLocal and
-// interpolateElevation give it. The path must be available and the surface
-// readable.
-void sampleLineOnLanes(simdPath path, const profileLine& line, const terrainSurface& surface,
-                       std::vector<float>& samples);
+// interpolateElevation give it, and returns the lowest of them and zStart,
+// NaN never lowering it. The path must be available and the surface readable.
+float sampleLineOnLanes(simdPath path, const profileLine& line, const terrainSurface& surface, float zStart,
+                        std::vector<float>& samples);
