@@ -90,8 +90,10 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
                               hn::IfThenElseZero(inside, col));
     const floats z = hn::GatherIndex(df, surface.elevation.data(), flat);
     // NODATA compared in float, as exact as comparing the widened values.
-    const auto counted = hn::AndNot(
-        lanes.onCentre, hn::And(hn::RebindMask(df, inside), hn::Ne(z, hn::Set(df, surface.dem.nodataValue))));
+    // Not equal, rather than Ne: on some targets Ne is an ordered compare,
+    // false for NaN, where a NaN elevation must count under a NaN NODATA.
+    const auto isNodata = hn::Eq(z, hn::Set(df, surface.dem.nodataValue));
+    const auto counted = hn::AndNot(lanes.onCentre, hn::AndNot(isNodata, hn::RebindMask(df, inside)));
 
     // Distance to the cell's centre: double differences, squares, sum and
     // root, narrowed to float.
