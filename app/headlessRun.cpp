@@ -20,6 +20,7 @@
 
 #include "controller/resultMap.h"
 #include "controller/runPhases.h"
+#include "engine/simdPath.h"
 
 namespace {
 
@@ -289,6 +290,7 @@ void headlessRun::printTimings() const
     const double whole = runTimer_.nsecsElapsed() / 1e9;
     std::printf("  %-40s %9.2f s\n", "Other (opening, checks, allocation)", std::max(whole - phases, 0.0));
     std::printf("  %-40s %9.2f s\n", "Whole run", whole);
+    std::printf("Profile sampling path: %s\n", simdPathReport().c_str());
     std::fflush(stdout);
 }
 

@@ -1,5 +1,5 @@
 // Measures the propagation engine on a synthetic slope: trajectories and
-// profile samples per second, and the speed-up of two threads over one on a
+// profile samples per second (on every available instruction set), and the speed-up of two threads over one on a
 // single start cell with many simulations and on many start cells.
 
 #include <omp.h>
@@ -13,6 +13,7 @@
 
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
+#include "engine/simdPath.h"
 #include "engine/stopCriterion.h"
 #include "engine/terrainDerivatives.h"
 #include "engine/trajectory.h"
@@ -117,7 +118,13 @@ void reportSpeedUp(const char* label, benchTerrain& terrain, const std::vector<s
                 one.seconds / two.seconds);
 }
 
-void reportProfileSamples(benchTerrain& terrain)
+struct profileTiming
+{
+    double samplesPerSecond;
+    double checksum;
+};
+
+profileTiming timeProfileSamples(benchTerrain& terrain)
 {
     const terrainSurface surface{terrain.elevation, terrain.dem};
     std::vector<float> samples;
@@ -135,9 +142,36 @@ void reportProfileSamples(benchTerrain& terrain)
             }
         }
     }
-    const double seconds = secondsSince(start);
-    std::printf("profile samples per second          %.3g  (%llu samples in %.3f s, checksum %.6g)\n",
-                sampleCount / seconds, static_cast<unsigned long long>(sampleCount), seconds, checksum);
+    return profileTiming{static_cast<double>(sampleCount) / secondsSince(start), checksum};
+}
+
+// Every available path in turn, best of three rounds each, against the
+// scalar path measured in the same rounds.
+void reportProfileSamples(benchTerrain& terrain)
+{
+    const simdPath active = activeSimdPath();
+    const simdPath paths[] = {simdPath::scalar, simdPath::sse4, simdPath::avx2, simdPath::avx512};
+    double best[4] = {0.0, 0.0, 0.0, 0.0};
+    double checksums[4] = {0.0, 0.0, 0.0, 0.0};
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < 4; ++i) {
+            if (!setActiveSimdPath(paths[i]))
+                continue;
+            const profileTiming timing = timeProfileSamples(terrain);
+            best[i] = std::max(best[i], timing.samplesPerSecond);
+            checksums[i] = timing.checksum;
+        }
+    }
+    setActiveSimdPath(active);
+    for (int i = 0; i < 4; ++i) {
+        if (best[i] == 0.0) {
+            std::printf("profile samples per second, %-7s not available on this processor\n", simdPathName(paths[i]));
+            continue;
+        }
+        std::printf("profile samples per second, %-7s %.3g  speed-up %.2f over scalar (checksum %.9g%s)\n",
+                    simdPathName(paths[i]), best[i], best[i] / best[0], checksums[i],
+                    checksums[i] == checksums[0] ? "" : ", DIFFERS FROM SCALAR");
+    }
 }
 }
 

@@ -1,7 +1,7 @@
 // Writes a synthetic lidar-like DEM and a matching start-cells raster as ESRI
 // ASCII grids, for the end-to-end scale benchmark (bench/run-scale).
 //
-//   bench_makeGrid ROWS COLS DEM.asc START.asc START_CELLS
+//   bench_makeGrid ROWS COLS DEM.asc START.asc START_CELLS [CELL_SIZE [RELIEF]]
 //
 // The terrain is a mountainside of 1 m cells: a slope falling gently to the
 // south with rolling relief, cut by cliff bands of 40 to 60 m whose line
@@ -9,7 +9,10 @@
 // its foot, and half a metre of surface roughness.
 // Elevations are written with two decimals (1234.57), as lidar products
 // usually are; a patch in the north-west corner has no data. The start cells
-// lie along the tops of the cliff bands, spread evenly over them.
+// lie along the tops of the cliff bands, spread evenly over them. A cell size
+// of a whole number of metres other than 1 samples the same mountainside every
+// CELL_SIZE metres: a coarser DEM of a larger area, with more bands. RELIEF
+// multiplies every height: steeper terrain where masses run further.
 
 #include <algorithm>
 #include <cmath>
@@ -21,7 +24,8 @@
 
 namespace {
 
-constexpr double cellSize = 1.0;
+int cellSize = 1;                      // metres; the terrain below is laid out in metres
+double relief = 1.0;
 constexpr int cliffSpacing = 700;      // rows between cliff bands
 constexpr int cliffWidth = 25;         // rows a cliff face spans
 constexpr double talusDrop = 60.0;     // metres the talus below a cliff falls
@@ -120,7 +124,7 @@ char* writeHundredths(char* out, int64_t hundredths)
 bool writeHeader(std::FILE* file, int rows, int cols)
 {
     return std::fprintf(file,
-                        "ncols %d\nnrows %d\nxllcorner 2600000.0\nyllcorner 1150000.0\ncellsize %.1f\n"
+                        "ncols %d\nnrows %d\nxllcorner 2600000.0\nyllcorner 1150000.0\ncellsize %d.0\n"
                         "NODATA_value %d\n",
                         cols, rows, cellSize, nodataValue)
            > 0;
@@ -131,7 +135,7 @@ bool writeDem(const char* path, int rows, int cols, int bands)
     std::FILE* file = std::fopen(path, "wb");
     if (!file || !writeHeader(file, rows, cols))
         return false;
-    const terrain surface(rows, cols, bands);
+    const terrain surface(rows * cellSize, cols * cellSize, bands);
     std::vector<char> line(static_cast<std::size_t>(cols) * 24 + 2);
     bool ok = true;
     for (int r = 0; r < rows && ok; ++r) {
@@ -139,11 +143,11 @@ bool writeDem(const char* path, int rows, int cols, int bands)
         for (int c = 0; c < cols; ++c) {
             if (c > 0)
                 *out++ = ' ';
-            if (r + c < 150) {
+            if ((r + c) * cellSize < 150) {
                 out += std::sprintf(out, "%d", nodataValue);
                 continue;
             }
-            out = writeHundredths(out, std::llround(surface.elevation(r, c) * 100.0));
+            out = writeHundredths(out, std::llround(surface.elevation(r * cellSize, c * cellSize) * relief * 100.0));
         }
         *out++ = '\n';
         ok = std::fwrite(line.data(), 1, static_cast<std::size_t>(out - line.data()), file)
@@ -162,7 +166,7 @@ std::vector<std::vector<int>> startColumnsByRow(int rows, int cols, int bands, i
     for (int band = 0; band < bands && placed < wanted; ++band) {
         for (int i = 0; i < perBand && placed < wanted; ++i) {
             const int c = 1 + static_cast<int>((static_cast<int64_t>(i) * (cols - 2) + band * 3) / perBand);
-            const int r = static_cast<int>(std::floor(cliffTopRow(band, c))) - 1;
+            const int r = static_cast<int>(std::floor(cliffTopRow(band, c * cellSize) / cellSize)) - 1;
             if (r < 1 || r >= rows - 1 || c < 1 || c >= cols - 1)
                 continue;
             byRow[static_cast<std::size_t>(r)].push_back(c);
@@ -202,18 +206,22 @@ bool writeStartCells(const char* path, int rows, int cols, int bands, int wanted
 
 int main(int argc, char** argv)
 {
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: %s ROWS COLS DEM.asc START.asc START_CELLS\n", argv[0]);
+    if (argc < 6 || argc > 8) {
+        std::fprintf(stderr, "usage: %s ROWS COLS DEM.asc START.asc START_CELLS [CELL_SIZE [RELIEF]]\n", argv[0]);
         return 2;
     }
+    if (argc > 6)
+        cellSize = std::atoi(argv[6]);
+    if (argc > 7)
+        relief = std::atof(argv[7]);
     const int rows = std::atoi(argv[1]);
     const int cols = std::atoi(argv[2]);
     const int wanted = std::atoi(argv[5]);
-    if (rows < 3 || cols < 3 || wanted < 1) {
-        std::fprintf(stderr, "rows and cols must be at least 3, start cells at least 1\n");
+    if (rows < 3 || cols < 3 || wanted < 1 || cellSize < 1 || !(relief > 0.0)) {
+        std::fprintf(stderr, "rows and cols must be at least 3, start cells and the cell size at least 1, relief positive\n");
         return 2;
     }
-    const int bands = std::max(1, (rows - firstCliffRow) / cliffSpacing + 1);
+    const int bands = std::max(1, (rows * cellSize - firstCliffRow) / cliffSpacing + 1);
     if (!writeDem(argv[3], rows, cols, bands)) {
         std::fprintf(stderr, "cannot write %s\n", argv[3]);
         return 1;

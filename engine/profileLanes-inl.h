@@ -1,0 +1,213 @@
+// The profile sampling of positionAtLocal and interpolateElevation run on
+// several samples at once, one sample per lane. Each lane performs exactly the
+// scalar code's operations in its precision and order: no fused
+// multiply-add, no approximate division or square root, so that every path
+// gives the scalar path's bits. Doubles fill the vectors; the float steps run
+// on vectors of as many lanes.
+
+// Included once per target by foreach_target.h; the guard toggles with it.
+#if defined(TUMBRA_ENGINE_PROFILE_LANES_INL_H_) == defined(HWY_TARGET_TOGGLE)
+#ifdef TUMBRA_ENGINE_PROFILE_LANES_INL_H_
+#undef TUMBRA_ENGINE_PROFILE_LANES_INL_H_
+#else
+#define TUMBRA_ENGINE_PROFILE_LANES_INL_H_
+#endif
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <hwy/highway.h>
+
+#include "engine/profileLanes.h"
+
+HWY_BEFORE_NAMESPACE();
+namespace tumbra {
+namespace HWY_NAMESPACE {
+namespace hn = hwy::HWY_NAMESPACE;
+
+using laneDoubles = hn::ScalableTag<double>;
+using laneFloats = hn::Rebind<float, laneDoubles>;
+using laneInts = hn::Rebind<int32_t, laneDoubles>;
+using doubles = hn::Vec<laneDoubles>;
+using floats = hn::Vec<laneFloats>;
+using ints = hn::Vec<laneInts>;
+
+// One axis of positionAtLocal: whole cells (as a double, 0 west or north of
+// the grid) and the offset inside the cell.
+struct axisLanes
+{
+    doubles cells;
+    floats offset;
+};
+
+HWY_INLINE axisLanes splitLocal(doubles distance, doubles cellSize, floats cellSizeFloat)
+{
+    const laneDoubles dd;
+    const laneFloats df;
+    const doubles quotient = hn::Floor(hn::Div(distance, cellSize));
+    const auto inside = hn::Ge(quotient, hn::Zero(dd));
+    // Abs turns a quotient of -0 into the +0 the unsigned index would give.
+    const doubles cells = hn::IfThenElseZero(inside, hn::Abs(hn::Min(quotient, hn::Set(dd, 4294967295.0))));
+    // The cell's start: index x cellSize in single precision.
+    const floats cellStart = hn::Mul(hn::DemoteTo(df, cells), cellSizeFloat);
+    const doubles offset = hn::IfThenElse(inside, hn::Sub(distance, hn::PromoteTo(dd, cellStart)), distance);
+    return axisLanes{cells, hn::DemoteTo(df, offset)};
+}
+
+// The cell index for the bounds test. An index past the grid is held at one
+// past its end plus one, which keeps it outside after the block's shift of -1
+// and within an int.
+HWY_INLINE ints boundedIndex(doubles cells, int32_t count)
+{
+    return hn::DemoteTo(laneInts(), hn::Min(cells, hn::Set(laneDoubles(), static_cast<double>(count) + 1.0)));
+}
+
+// The running state of interpolateElevation in every lane.
+struct interpolationLanes
+{
+    floats sumZ;
+    floats sumW;
+    floats centreZ;                // the elevation of a cell whose centre the point lies on
+    hn::Mask<laneFloats> onCentre;  // such a cell was met: later cells no longer count
+};
+
+// One cell of the 2 x 2 block, as the body of interpolateElevation's loop:
+// `row` and `col` are its indices, `rowShift` and `colShift` r - row and
+// c - col (-1, 0 or 1), the offsets those of the point.
+HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, const axisLanes& alongRows,
+                        const axisLanes& alongCols, doubles cellSize, const terrainSurface& surface,
+                        interpolationLanes& lanes)
+{
+    const laneDoubles dd;
+    const laneFloats df;
+    const laneInts di;
+    const auto insideRows = hn::And(hn::Gt(row, hn::Set(di, -1)), hn::Lt(row, hn::Set(di, surface.dem.nrows)));
+    const auto insideCols = hn::And(hn::Gt(col, hn::Set(di, -1)), hn::Lt(col, hn::Set(di, surface.dem.ncols)));
+    const auto inside = hn::And(insideRows, insideCols);
+    // Lanes outside the grid read its first cell and are dropped below.
+    const ints flat = hn::Add(hn::Mul(hn::IfThenElseZero(inside, row), hn::Set(di, surface.dem.ncols)),
+                              hn::IfThenElseZero(inside, col));
+    // Plain loads into a lane buffer: measured a little faster than the
+    // gather instruction on AVX2 and AVX-512.
+    HWY_ALIGN int32_t cells[hn::MaxLanes(di)];
+    HWY_ALIGN float read[hn::MaxLanes(df)];
+    hn::Store(flat, di, cells);
+    const float* elevations = surface.elevation.data();
+    for (std::size_t i = 0; i < hn::Lanes(di); ++i)
+        read[i] = elevations[cells[i]];
+    const floats z = hn::Load(df, read);
+    // NODATA compared in float, as exact as comparing the widened values.
+    // Not equal, rather than Ne: on some targets Ne is an ordered compare,
+    // false for NaN, where a NaN elevation must count under a NaN NODATA.
+    const auto isNodata = hn::Eq(z, hn::Set(df, surface.dem.nodataValue));
+    const auto counted = hn::AndNot(lanes.onCentre, hn::AndNot(isNodata, hn::RebindMask(df, inside)));
+
+    // Distance to the cell's centre: double differences, squares, sum and
+    // root, narrowed to float.
+    const doubles half = hn::Div(cellSize, hn::Set(dd, 2.0));
+    const doubles dr = hn::Sub(hn::Add(hn::Mul(hn::PromoteTo(dd, rowShift), cellSize), half),
+                               hn::PromoteTo(dd, alongRows.offset));
+    const doubles dc = hn::Sub(hn::Add(hn::Mul(hn::PromoteTo(dd, colShift), cellSize), half),
+                               hn::PromoteTo(dd, alongCols.offset));
+    const floats d = hn::DemoteTo(df, hn::Sqrt(hn::Add(hn::Mul(dr, dr), hn::Mul(dc, dc))));
+
+    const auto centre = hn::And(counted, hn::Eq(d, hn::Zero(df)));
+    lanes.centreZ = hn::IfThenElse(centre, z, lanes.centreZ);
+    lanes.onCentre = hn::Or(lanes.onCentre, centre);
+    const auto weighted = hn::AndNot(centre, counted);
+    lanes.sumZ = hn::IfThenElse(weighted, hn::Add(lanes.sumZ, hn::Div(z, d)), lanes.sumZ);
+    lanes.sumW = hn::IfThenElse(weighted, hn::Add(lanes.sumW, hn::Div(hn::Set(df, 1.0f), d)), lanes.sumW);
+}
+
+// interpolateElevation at the positions of the lanes.
+HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& alongCols, float cellSizeFloat,
+                              const terrainSurface& surface)
+{
+    const laneDoubles dd;
+    const laneFloats df;
+    const laneInts di;
+    const floats half = hn::Set(df, cellSizeFloat / 2.0f);
+    const auto north = hn::Lt(alongRows.offset, half);
+    const auto west = hn::Lt(alongCols.offset, half);
+    // The block's first row and column: one back in the northern or western
+    // half of the cell.
+    const floats rowShift = hn::IfThenElseZero(north, hn::Set(df, -1.0f));
+    const floats colShift = hn::IfThenElseZero(west, hn::Set(df, -1.0f));
+    const ints r0 = hn::Sub(boundedIndex(alongRows.cells, surface.dem.nrows),
+                            hn::IfThenElseZero(hn::RebindMask(di, north), hn::Set(di, 1)));
+    const ints c0 = hn::Sub(boundedIndex(alongCols.cells, surface.dem.ncols),
+                            hn::IfThenElseZero(hn::RebindMask(di, west), hn::Set(di, 1)));
+    const ints r1 = hn::Add(r0, hn::Set(di, 1));
+    const ints c1 = hn::Add(c0, hn::Set(di, 1));
+    const floats rowShift1 = hn::Add(rowShift, hn::Set(df, 1.0f));
+    const floats colShift1 = hn::Add(colShift, hn::Set(df, 1.0f));
+
+    const doubles cellSize = hn::Set(dd, static_cast<double>(cellSizeFloat));
+    interpolationLanes lanes{hn::Zero(df), hn::Zero(df), hn::Zero(df), hn::FirstN(df, 0)};
+    // The block's visiting order: (r0, c0), (r0, c0+1), (r0+1, c0+1), (r0+1, c0).
+    addCell(r0, c0, rowShift, colShift, alongRows, alongCols, cellSize, surface, lanes);
+    addCell(r0, c1, rowShift, colShift1, alongRows, alongCols, cellSize, surface, lanes);
+    addCell(r1, c1, rowShift1, colShift1, alongRows, alongCols, cellSize, surface, lanes);
+    addCell(r1, c0, rowShift1, colShift, alongRows, alongCols, cellSize, surface, lanes);
+    return hn::IfThenElse(lanes.onCentre, lanes.centreZ, hn::Div(lanes.sumZ, lanes.sumW));
+}
+
+// Appends the elevations of the line's samples, as many at a time as there
+// are lanes, and returns the lowest of them and zStart as the scalar loop
+// finds it. The sample distance t = k x step grows with k, so the samples
+// short of the line's end are the leading lanes of the last vector.
+float sampleLine(const profileLine& line, const terrainSurface& surface, float zStart, std::vector<float>& samples)
+{
+    const laneDoubles dd;
+    const laneFloats df;
+    const std::size_t lanes = hn::Lanes(dd);
+    const std::size_t first = samples.size();
+    const doubles firstK = hn::Iota(dd, 1.0);
+    const doubles step = hn::Set(dd, line.step);
+    const doubles length = hn::Set(dd, line.length);
+    const doubles cellSize = hn::Set(dd, static_cast<double>(line.cellSize));
+    const floats cellSizeFloat = hn::Set(df, line.cellSize);
+    // Each lane keeps the first of its samples below all before it, as the
+    // scalar loop does over all samples; NaN never replaces a value.
+    floats lowest = hn::Set(df, zStart);
+    for (double k = 0.0;; k += static_cast<double>(lanes)) {
+        const doubles t = hn::Mul(hn::Add(hn::Set(dd, k), firstK), step);
+        const std::size_t count = hn::CountTrue(dd, hn::Lt(t, length));
+        if (count == 0)
+            break;
+        const doubles a = hn::Add(hn::Set(dd, line.aStart), hn::Mul(t, hn::Set(dd, line.unitRow)));
+        const doubles b = hn::Add(hn::Set(dd, line.bStart), hn::Mul(t, hn::Set(dd, line.unitCol)));
+        const floats z = interpolate(splitLocal(a, cellSize, cellSizeFloat), splitLocal(b, cellSize, cellSizeFloat),
+                                     line.cellSize, surface);
+        lowest = hn::IfThenElse(hn::And(hn::FirstN(df, count), hn::Lt(z, lowest)), z, lowest);
+        HWY_ALIGN float elevations[hn::MaxLanes(df)];
+        hn::Store(z, df, elevations);
+        samples.insert(samples.end(), elevations, elevations + count);
+        if (count < lanes)
+            break;
+    }
+
+    HWY_ALIGN float lowestOfLane[hn::MaxLanes(df)];
+    hn::Store(lowest, df, lowestOfLane);
+    float zMin = zStart;
+    for (std::size_t i = 0; i < lanes; ++i) {
+        if (lowestOfLane[i] < zMin)
+            zMin = lowestOfLane[i];
+    }
+    // Equal values have equal bits except the zeros: which zero the scalar
+    // loop meets first only a pass in order can tell.
+    if (zMin == 0.0f) {
+        zMin = zStart;
+        for (std::size_t i = first; i < samples.size(); ++i) {
+            if (samples[i] < zMin)
+                zMin = samples[i];
+        }
+    }
+    return zMin;
+}
+}  // namespace HWY_NAMESPACE
+}  // namespace tumbra
+HWY_AFTER_NAMESPACE();
+
+#endif
