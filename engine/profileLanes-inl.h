@@ -2,8 +2,8 @@
 // several samples at once, one sample per lane. Each lane performs exactly the
 // scalar code's operations in its precision and order: no fused
 // multiply-add, no approximate division or square root, so that every path
-// gives the scalar path's bits. Doubles fill the vectors; the float steps run
-// on vectors of as many lanes.
+// gives the scalar path's bits. A block of samples fills one float vector;
+// its double steps run on two vectors, the block's lower and upper half.
 
 // Included once per target by foreach_target.h; the guard toggles with it.
 #if defined(TUMBRA_ENGINE_PROFILE_LANES_INL_H_) == defined(HWY_TARGET_TOGGLE)
@@ -26,41 +26,83 @@ namespace tumbra {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
+// The one-lane and emulated targets stay out of the table (see
+// profileLanes.cpp): nothing is built for them.
+#if HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
 using laneDoubles = hn::ScalableTag<double>;
-using laneFloats = hn::Rebind<float, laneDoubles>;
-using laneInts = hn::Rebind<int32_t, laneDoubles>;
+using laneFloats = hn::ScalableTag<float>;  // twice as many lanes
+using halfFloats = hn::Rebind<float, laneDoubles>;
+using laneInts = hn::Rebind<int32_t, laneFloats>;
+using halfInts = hn::Rebind<int32_t, laneDoubles>;
 using doubles = hn::Vec<laneDoubles>;
 using floats = hn::Vec<laneFloats>;
 using ints = hn::Vec<laneInts>;
+
+// A block's doubles: its lower and upper half.
+struct doublePair
+{
+    doubles lower;
+    doubles upper;
+};
+
+HWY_INLINE doublePair widen(floats v)
+{
+    const laneDoubles dd;
+    const halfFloats hf;
+    return doublePair{hn::PromoteTo(dd, hn::LowerHalf(hf, v)), hn::PromoteTo(dd, hn::UpperHalf(hf, v))};
+}
+
+HWY_INLINE floats narrow(doublePair v)
+{
+    const halfFloats hf;
+    return hn::Combine(laneFloats(), hn::DemoteTo(hf, v.upper), hn::DemoteTo(hf, v.lower));
+}
 
 // One axis of positionAtLocal: whole cells (as a double, 0 west or north of
 // the grid) and the offset inside the cell.
 struct axisLanes
 {
-    doubles cells;
+    doublePair cells;
     floats offset;
 };
 
-HWY_INLINE axisLanes splitLocal(doubles distance, doubles cellSize, floats cellSizeFloat)
+struct axisHalf
+{
+    doubles cells;
+    doubles offset;  // holds a float
+};
+
+HWY_INLINE axisHalf splitHalf(doubles distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat)
 {
     const laneDoubles dd;
-    const laneFloats df;
+    const halfFloats hf;
     const doubles quotient = hn::Floor(hn::Div(distance, cellSize));
     const auto inside = hn::Ge(quotient, hn::Zero(dd));
     // Abs turns a quotient of -0 into the +0 the unsigned index would give.
     const doubles cells = hn::IfThenElseZero(inside, hn::Abs(hn::Min(quotient, hn::Set(dd, 4294967295.0))));
     // The cell's start: index x cellSize in single precision.
-    const floats cellStart = hn::Mul(hn::DemoteTo(df, cells), cellSizeFloat);
+    const auto cellStart = hn::Mul(hn::DemoteTo(hf, cells), cellSizeFloat);
     const doubles offset = hn::IfThenElse(inside, hn::Sub(distance, hn::PromoteTo(dd, cellStart)), distance);
-    return axisLanes{cells, hn::DemoteTo(df, offset)};
+    return axisHalf{cells, offset};
+}
+
+HWY_INLINE axisLanes splitLocal(doublePair distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat)
+{
+    const axisHalf lower = splitHalf(distance.lower, cellSize, cellSizeFloat);
+    const axisHalf upper = splitHalf(distance.upper, cellSize, cellSizeFloat);
+    return axisLanes{doublePair{lower.cells, upper.cells}, narrow(doublePair{lower.offset, upper.offset})};
 }
 
 // The cell index for the bounds test. An index past the grid is held at one
 // past its end plus one, which keeps it outside after the block's shift of -1
 // and within an int.
-HWY_INLINE ints boundedIndex(doubles cells, int32_t count)
+HWY_INLINE ints boundedIndex(doublePair cells, int32_t count)
 {
-    return hn::DemoteTo(laneInts(), hn::Min(cells, hn::Set(laneDoubles(), static_cast<double>(count) + 1.0)));
+    const laneDoubles dd;
+    const halfInts hi;
+    const doubles last = hn::Set(dd, static_cast<double>(count) + 1.0);
+    return hn::Combine(laneInts(), hn::DemoteTo(hi, hn::Min(cells.upper, last)),
+                       hn::DemoteTo(hi, hn::Min(cells.lower, last)));
 }
 
 // The running state of interpolateElevation in every lane.
@@ -72,6 +114,16 @@ struct interpolationLanes
     hn::Mask<laneFloats> onCentre;  // such a cell was met: later cells no longer count
 };
 
+// Distance to a cell's centre: double differences, squares, sum and root.
+HWY_INLINE doubles centreDistance(doubles rowShift, doubles colShift, doubles rowOffset, doubles colOffset,
+                                  doubles cellSize)
+{
+    const doubles half = hn::Div(cellSize, hn::Set(laneDoubles(), 2.0));
+    const doubles dr = hn::Sub(hn::Add(hn::Mul(rowShift, cellSize), half), rowOffset);
+    const doubles dc = hn::Sub(hn::Add(hn::Mul(colShift, cellSize), half), colOffset);
+    return hn::Sqrt(hn::Add(hn::Mul(dr, dr), hn::Mul(dc, dc)));
+}
+
 // One cell of the 2 x 2 block, as the body of interpolateElevation's loop:
 // `row` and `col` are its indices, `rowShift` and `colShift` r - row and
 // c - col (-1, 0 or 1), the offsets those of the point.
@@ -79,7 +131,6 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
                         const axisLanes& alongCols, doubles cellSize, const terrainSurface& surface,
                         interpolationLanes& lanes)
 {
-    const laneDoubles dd;
     const laneFloats df;
     const laneInts di;
     const auto insideRows = hn::And(hn::Gt(row, hn::Set(di, -1)), hn::Lt(row, hn::Set(di, surface.dem.nrows)));
@@ -103,14 +154,14 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
     const auto isNodata = hn::Eq(z, hn::Set(df, surface.dem.nodataValue));
     const auto counted = hn::AndNot(lanes.onCentre, hn::AndNot(isNodata, hn::RebindMask(df, inside)));
 
-    // Distance to the cell's centre: double differences, squares, sum and
-    // root, narrowed to float.
-    const doubles half = hn::Div(cellSize, hn::Set(dd, 2.0));
-    const doubles dr = hn::Sub(hn::Add(hn::Mul(hn::PromoteTo(dd, rowShift), cellSize), half),
-                               hn::PromoteTo(dd, alongRows.offset));
-    const doubles dc = hn::Sub(hn::Add(hn::Mul(hn::PromoteTo(dd, colShift), cellSize), half),
-                               hn::PromoteTo(dd, alongCols.offset));
-    const floats d = hn::DemoteTo(df, hn::Sqrt(hn::Add(hn::Mul(dr, dr), hn::Mul(dc, dc))));
+    // The distance narrowed to float.
+    const doublePair rowShifts = widen(rowShift);
+    const doublePair colShifts = widen(colShift);
+    const doublePair rowOffsets = widen(alongRows.offset);
+    const doublePair colOffsets = widen(alongCols.offset);
+    const floats d = narrow(doublePair{
+        centreDistance(rowShifts.lower, colShifts.lower, rowOffsets.lower, colOffsets.lower, cellSize),
+        centreDistance(rowShifts.upper, colShifts.upper, rowOffsets.upper, colOffsets.upper, cellSize)});
 
     const auto centre = hn::And(counted, hn::Eq(d, hn::Zero(df)));
     lanes.centreZ = hn::IfThenElse(centre, z, lanes.centreZ);
@@ -124,7 +175,6 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
 HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& alongCols, float cellSizeFloat,
                               const terrainSurface& surface)
 {
-    const laneDoubles dd;
     const laneFloats df;
     const laneInts di;
     const floats half = hn::Set(df, cellSizeFloat / 2.0f);
@@ -143,7 +193,7 @@ HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& along
     const floats rowShift1 = hn::Add(rowShift, hn::Set(df, 1.0f));
     const floats colShift1 = hn::Add(colShift, hn::Set(df, 1.0f));
 
-    const doubles cellSize = hn::Set(dd, static_cast<double>(cellSizeFloat));
+    const doubles cellSize = hn::Set(laneDoubles(), static_cast<double>(cellSizeFloat));
     interpolationLanes lanes{hn::Zero(df), hn::Zero(df), hn::Zero(df), hn::FirstN(df, 0)};
     // The block's visiting order: (r0, c0), (r0, c0+1), (r0+1, c0+1), (r0+1, c0).
     addCell(r0, c0, rowShift, colShift, alongRows, alongCols, cellSize, surface, lanes);
@@ -153,45 +203,50 @@ HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& along
     return hn::IfThenElse(lanes.onCentre, lanes.centreZ, hn::Div(lanes.sumZ, lanes.sumW));
 }
 
-// Appends the elevations of the line's samples, as many at a time as there
-// are lanes, and returns the lowest of them and zStart as the scalar loop
-// finds it. The sample distance t = k x step grows with k, so the samples
-// short of the line's end are the leading lanes of the last vector.
+// Appends the elevations of the line's samples, a float vector of them at a
+// time, and returns the lowest of them and zStart as the scalar loop finds it.
+// The sample distance t = k x step grows with k, so the samples short of the
+// line's end are the leading lanes of the last block.
 float sampleLine(const profileLine& line, const terrainSurface& surface, float zStart, std::vector<float>& samples)
 {
     const laneDoubles dd;
     const laneFloats df;
-    const std::size_t lanes = hn::Lanes(dd);
+    const std::size_t half = hn::Lanes(dd);
     const std::size_t first = samples.size();
     const doubles firstK = hn::Iota(dd, 1.0);
     const doubles step = hn::Set(dd, line.step);
     const doubles length = hn::Set(dd, line.length);
     const doubles cellSize = hn::Set(dd, static_cast<double>(line.cellSize));
-    const floats cellSizeFloat = hn::Set(df, line.cellSize);
+    const auto cellSizeFloat = hn::Set(halfFloats(), line.cellSize);
+    const auto along = [&](doubles t, double start, double unit) {
+        return hn::Add(hn::Set(dd, start), hn::Mul(t, hn::Set(dd, unit)));
+    };
     // Each lane keeps the first of its samples below all before it, as the
     // scalar loop does over all samples; NaN never replaces a value.
     floats lowest = hn::Set(df, zStart);
-    for (double k = 0.0;; k += static_cast<double>(lanes)) {
-        const doubles t = hn::Mul(hn::Add(hn::Set(dd, k), firstK), step);
-        const std::size_t count = hn::CountTrue(dd, hn::Lt(t, length));
+    for (double k = 0.0;; k += static_cast<double>(2 * half)) {
+        const doubles lowerT = hn::Mul(hn::Add(hn::Set(dd, k), firstK), step);
+        const doubles upperT = hn::Mul(hn::Add(hn::Set(dd, k + static_cast<double>(half)), firstK), step);
+        const std::size_t count =
+            hn::CountTrue(dd, hn::Lt(lowerT, length)) + hn::CountTrue(dd, hn::Lt(upperT, length));
         if (count == 0)
             break;
-        const doubles a = hn::Add(hn::Set(dd, line.aStart), hn::Mul(t, hn::Set(dd, line.unitRow)));
-        const doubles b = hn::Add(hn::Set(dd, line.bStart), hn::Mul(t, hn::Set(dd, line.unitCol)));
+        const doublePair a{along(lowerT, line.aStart, line.unitRow), along(upperT, line.aStart, line.unitRow)};
+        const doublePair b{along(lowerT, line.bStart, line.unitCol), along(upperT, line.bStart, line.unitCol)};
         const floats z = interpolate(splitLocal(a, cellSize, cellSizeFloat), splitLocal(b, cellSize, cellSizeFloat),
                                      line.cellSize, surface);
         lowest = hn::IfThenElse(hn::And(hn::FirstN(df, count), hn::Lt(z, lowest)), z, lowest);
         HWY_ALIGN float elevations[hn::MaxLanes(df)];
         hn::Store(z, df, elevations);
         samples.insert(samples.end(), elevations, elevations + count);
-        if (count < lanes)
+        if (count < 2 * half)
             break;
     }
 
     HWY_ALIGN float lowestOfLane[hn::MaxLanes(df)];
     hn::Store(lowest, df, lowestOfLane);
     float zMin = zStart;
-    for (std::size_t i = 0; i < lanes; ++i) {
+    for (std::size_t i = 0; i < 2 * half; ++i) {
         if (lowestOfLane[i] < zMin)
             zMin = lowestOfLane[i];
     }
@@ -206,6 +261,7 @@ float sampleLine(const profileLine& line, const terrainSurface& surface, float z
     }
     return zMin;
 }
+#endif
 }  // namespace HWY_NAMESPACE
 }  // namespace tumbra
 HWY_AFTER_NAMESPACE();
