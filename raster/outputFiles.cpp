@@ -337,6 +337,8 @@ QString logText(const logReport& report)
     text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
     text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
+    if (!report.coordinateSystemLine.isEmpty())
+        text += u'\n' + report.coordinateSystemLine;
     return text;
 }
 
@@ -406,5 +408,15 @@ writeOutcome writeLogFile(const QString& fileName, const logReport& report, mess
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(logText(report).toUtf8());
+    return commitOutputFile(file, writer, fileName, sink);
+}
+
+writeOutcome writeProjectionFile(const QString& fileName, const QByteArray& projectionText, messageSink& sink)
+{
+    QSaveFile file(fileName);
+    if (!openOutputFile(file, fileName, sink))
+        return writeOutcome::notOpened;
+    blockWriter writer(file);
+    writer.append(projectionText);
     return commitOutputFile(file, writer, fileName, sink);
 }

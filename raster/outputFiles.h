@@ -33,6 +33,7 @@ struct logReport
     double initialFallHeight = 0.0;
     QString riskLabel;
     QString resultsFolder;  // absolute path
+    QString coordinateSystemLine;  // appended as the last line when not empty
 };
 
 // Told as the rows of a grid are written, in increasing order, on the
@@ -57,3 +58,5 @@ writeOutcome writeProbabilityGrid(const QString& fileName, const rasterHeader& h
                                   const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const QString& fileName, const trajectoryList& trajectories, messageSink& sink);
 writeOutcome writeLogFile(const QString& fileName, const logReport& report, messageSink& sink);
+// A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.
+writeOutcome writeProjectionFile(const QString& fileName, const QByteArray& projectionText, messageSink& sink);
