@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
@@ -453,9 +454,12 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                                   probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
         // Named as GDAL's ESRI ASCII grid driver looks for them: N.prj beside N.asc.
         const QByteArray projection = esriProjectionText(demSystem_);
-        if (!projection.isEmpty()) {
-            keep(writeProjectionFile(QStringLiteral("N.prj"), projection, *sink_));
-            keep(writeProjectionFile(QStringLiteral("Reach_prob.prj"), projection, *sink_));
+        // Without a system, a .prj left by an earlier run would place the new grids wrongly.
+        for (const QString& prjName : {QStringLiteral("N.prj"), QStringLiteral("Reach_prob.prj")}) {
+            if (!projection.isEmpty())
+                keep(writeProjectionFile(prjName, projection, *sink_));
+            else if (QFileInfo::exists(prjName))
+                QFile::remove(prjName);
         }
     }
     if (settings_.saveTrajectories) {

@@ -13,24 +13,24 @@
 
 namespace {
 
-QString identifiedName(const OGRSpatialReference& reference)
+QString epsgName(const OGRSpatialReference& reference)
 {
     const char* authority = reference.GetAuthorityName(nullptr);
     const char* code = reference.GetAuthorityCode(nullptr);
     if (authority && code && EQUAL(authority, "EPSG"))
         return QStringLiteral("EPSG:%1").arg(QString::fromLatin1(code));
-    // A .prj in ESRI's form names no authority; GDAL looks the system up.
-    if (OGRSpatialReference* match = reference.FindBestMatch(90, "EPSG")) {
-        const char* matchAuthority = match->GetAuthorityName(nullptr);
-        const char* matchCode = match->GetAuthorityCode(nullptr);
-        QString name;
-        if (matchAuthority && matchCode && EQUAL(matchAuthority, "EPSG"))
-            name = QStringLiteral("EPSG:%1").arg(QString::fromLatin1(matchCode));
-        match->Release();
-        if (!name.isEmpty())
-            return name;
-    }
-    return QString::fromUtf8(reference.GetName() ? reference.GetName() : "unnamed");
+    return QString();
+}
+
+QByteArray wktOf(const OGRSpatialReference& reference)
+{
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT2_2018", nullptr};
+    QByteArray text;
+    if (reference.exportToWkt(&wkt, options) == OGRERR_NONE && wkt)
+        text = QByteArray(wkt);
+    CPLFree(wkt);
+    return text;
 }
 
 }  // namespace
@@ -41,15 +41,23 @@ coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference)
     if (!reference || reference->IsEmpty())
         return system;
     gdalErrorCapture quiet;
-    char* wkt = nullptr;
-    const char* const options[] = {"FORMAT=WKT2_2018", nullptr};
-    if (reference->exportToWkt(&wkt, options) != OGRERR_NONE || !wkt) {
-        CPLFree(wkt);
+    system.wkt = wktOf(*reference);
+    if (system.wkt.isEmpty())
         return system;
+    system.name = epsgName(*reference);
+    // A .prj in ESRI's form names no authority: GDAL looks the system up, and
+    // an equivalent EPSG system is carried on, so the outputs name their code.
+    if (system.name.isEmpty()) {
+        if (OGRSpatialReference* match = reference->FindBestMatch(90, "EPSG")) {
+            const QByteArray matchWkt = wktOf(*match);
+            system.name = epsgName(*match);
+            if (!system.name.isEmpty() && !matchWkt.isEmpty())
+                system.wkt = matchWkt;
+            match->Release();
+        }
     }
-    system.wkt = QByteArray(wkt);
-    CPLFree(wkt);
-    system.name = identifiedName(*reference);
+    if (system.name.isEmpty())
+        system.name = QString::fromUtf8(reference->GetName() ? reference->GetName() : "unnamed");
     system.geographic = reference->IsGeographic() != 0;
     if (reference->IsProjected()) {
         const char* unit = nullptr;
