@@ -63,11 +63,11 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
 
     gdalErrorCapture errors;
     const char* const drivers[] = {"GTiff", nullptr};
-    // Compressed files are decoded on all cores.
-    const char* const options[] = {"NUM_THREADS=ALL_CPUS", nullptr};
+    // Decoding stays on this thread (no NUM_THREADS): errors raised on
+    // GDAL's worker threads would escape the capture, and with them the reason.
     auto opened = std::make_unique<dataset>();
-    opened->handle = GDALDatasetUniquePtr(
-        GDALDataset::Open(fileName.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, options));
+    opened->handle = GDALDatasetUniquePtr(GDALDataset::Open(
+        fileName.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, drivers, nullptr));
     if (!opened->handle) {
         sink.error(QStringLiteral("File %1 cannot be read as a GeoTIFF%2. Check that it is a complete GeoTIFF file.")
                        .arg(fileName, errors.reason()));
