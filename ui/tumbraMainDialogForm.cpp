@@ -188,9 +188,13 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     saveTrajectories->setChecked(false);
     gridLayout_2->addWidget(saveTrajectories, 7, 0);
 
+    // Beside the check box, so that the window keeps its height.
+    auto* outputFormatRow = new QHBoxLayout();
     outputFormatLabel = named(new QLabel(groupBox_2), "outputFormatLabel");
     outputFormat = named(new QComboBox(groupBox_2), "outputFormat");
-    addSettingsRow(gridLayout_2, 8, outputFormatLabel, outputFormat);
+    outputFormatRow->addWidget(outputFormatLabel);
+    outputFormatRow->addWidget(outputFormat, 1);
+    gridLayout_2->addLayout(outputFormatRow, 7, 1);
 
     horizontalLayout->addWidget(groupBox_2);
     verticalLayout_2->addLayout(horizontalLayout);
