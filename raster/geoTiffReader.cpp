@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <cpl_conv.h>
 #include <gdal_priv.h>
 
 #include "raster/gdalSession.h"
@@ -149,8 +150,14 @@ bool geoTiffInput::readRows(int first, int count, float* values, messageSink& si
 {
     gdalErrorCapture errors;
     const int fileRow = southUp_ ? rows_ - first - count : first;
+    // Uncompressed files go straight from the file into the grid; other
+    // blocks pass GDAL's block cache, which is emptied after every block of
+    // rows so that it never holds a second copy of the grid.
+    CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", "YES");
     const CPLErr result = dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count,
                                                    GDT_Float32, 0, 0, nullptr);
+    CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", nullptr);
+    dataset_->band->FlushCache();
     if (result != CE_None) {
         sink.error(QStringLiteral("Failed to read rows %1 to %2 of file %3%4. The file may be truncated or damaged.")
                        .arg(fileRow + 1)
@@ -175,10 +182,10 @@ bool geoTiffInput::readElevations(elevationGrid& elevation, messageSink& sink, c
 {
     if (!dataset_)
         return false;
-    elevation.assign(rows_, cols_, 0.0f);
+    elevation.startRows(cols_, static_cast<std::size_t>(rows_));
     for (int first = 0; first < rows_; first += chunkRows_) {
         const int count = std::min(chunkRows_, rows_ - first);
-        if (!readRows(first, count, elevation.row(first), sink)) {
+        if (!readRows(first, count, elevation.appendRows(count), sink)) {
             elevation.clear();
             return false;
         }
