@@ -143,7 +143,8 @@ int main(int argc, char** argv)
     const char* const plain[] = {nullptr};
     const char* const deflate[] = {"TILED=YES", "COMPRESS=DEFLATE", "PREDICTOR=3", nullptr};
     if (!writeAsciiGrid(contenders[0].path, rows, cols) || !readAscii(contenders[0].path, reference)
-        || !writeGeoTiff(contenders[1].path, reference, plain) || !writeGeoTiff(contenders[2].path, reference, deflate)) {
+        || !writeGeoTiff(contenders[1].path, reference, plain)
+        || !writeGeoTiff(contenders[2].path, reference, deflate)) {
         std::fprintf(stderr, "cannot write the grids into %s\n", qPrintable(folder));
         return 1;
     }

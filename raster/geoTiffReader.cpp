@@ -83,7 +83,8 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
     rows_ = file.GetRasterYSize();
     cols_ = file.GetRasterXSize();
     if (rows_ <= 0 || cols_ <= 0) {
-        sink.error(QStringLiteral("File %1 holds an empty raster of %2 x %3 cells.").arg(fileName).arg(cols_).arg(rows_));
+        sink.error(
+            QStringLiteral("File %1 holds an empty raster of %2 x %3 cells.").arg(fileName).arg(cols_).arg(rows_));
         return false;
     }
 
