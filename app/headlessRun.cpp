@@ -125,6 +125,7 @@ bool headlessRun::handOverSettings()
     controller_.setRiskIntensity(options_.probabilityClass);
     controller_.setInitialFallHeight(options_.fallHeight);
     controller_.setSaveTrajectories(options_.saveTrajectories);
+    controller_.setOutputFormat(options_.format);
     if (!options_.mapFile.isEmpty())
         options_.mapFile = QFileInfo(options_.mapFile).absoluteFilePath();
     return true;
@@ -132,9 +133,11 @@ bool headlessRun::handOverSettings()
 
 QStringList headlessRun::filesToBeWritten() const
 {
-    QStringList names = {QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc")};
+    QStringList names = {countGridName(options_.format), probabilityGridName(options_.format)};
     if (options_.saveTrajectories)
         names << QStringLiteral("trajectory_points.txt");
+    if (options_.saveTrajectories && options_.format == outputFormat::geoTiff)
+        names << QStringLiteral("trajectories.gpkg");
     names << QStringLiteral("log.txt");
     return names;
 }

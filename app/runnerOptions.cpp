@@ -52,6 +52,23 @@ bool readProbabilityClass(const QCommandLineParser& parser, int& value)
     return true;
 }
 
+bool readOutputFormat(const QCommandLineParser& parser, outputFormat& value)
+{
+    if (!parser.isSet(QStringLiteral("format")))
+        return true;
+    const QString name = parser.value(QStringLiteral("format")).toLower();
+    if (name == QLatin1String("asc"))
+        value = outputFormat::esriAscii;
+    else if (name == QLatin1String("gtiff"))
+        value = outputFormat::geoTiff;
+    else {
+        printError(QStringLiteral("--format takes asc or gtiff, not \"%1\".")
+                       .arg(parser.value(QStringLiteral("format"))));
+        return false;
+    }
+    return true;
+}
+
 // Refuses values that would make a run meaningless or endless.
 bool checkRanges(const runnerOptions& options)
 {
@@ -77,11 +94,13 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Simulates rockfall trajectories over a DEM from the cells of a start-cells raster and writes N.asc, "
-        "Reach_prob.asc, log.txt and optionally trajectory_points.txt into the output folder."));
+        "Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the output "
+        "folder."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOptions({
-        {QStringLiteral("dem"), QStringLiteral("Digital elevation model (ESRI ASCII grid, .asc or .txt)."),
+        {QStringLiteral("dem"),
+         QStringLiteral("Digital elevation model (ESRI ASCII grid, .asc or .txt, or GeoTIFF, .tif or .tiff)."),
          QStringLiteral("FILE")},
         {QStringLiteral("start"), QStringLiteral("Start-cells raster on the DEM's grid; cells > 0 are sources."),
          QStringLiteral("FILE")},
@@ -100,7 +119,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("probability"),
          QStringLiteral("Propagation probability class: high, medium or low (default high)."),
          QStringLiteral("CLASS")},
-        {QStringLiteral("save-trajectories"), QStringLiteral("Also write trajectory_points.txt.")},
+        {QStringLiteral("save-trajectories"),
+         QStringLiteral("Also write trajectory_points.txt (and trajectories.gpkg with --format gtiff).")},
+        {QStringLiteral("format"),
+         QStringLiteral("Format of the result grids: asc (ESRI ASCII grid, default) or gtiff (GeoTIFF)."),
+         QStringLiteral("FORMAT")},
         {QStringLiteral("threads"), QStringLiteral("Number of simulation threads (default: all cores)."),
          QStringLiteral("N")},
         {QStringLiteral("overwrite"), QStringLiteral("Replace output files that already exist.")},
@@ -148,7 +171,8 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                              && readInt(parser, QStringLiteral("max-angle"), options.maxAngle)
                              && readDouble(parser, QStringLiteral("fall-height"), options.fallHeight)
                              && readInt(parser, QStringLiteral("threads"), options.threads)
-                             && readProbabilityClass(parser, options.probabilityClass);
+                             && readProbabilityClass(parser, options.probabilityClass)
+                             && readOutputFormat(parser, options.format);
     if (!numbersRead || !checkRanges(options))
         return parseOutcome::exitFailure;
     if (parser.isSet(QStringLiteral("threads")) && options.threads <= 0) {

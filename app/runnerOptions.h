@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "raster/outputFormat.h"
+
 // What a headless run was asked to do.
 struct runnerOptions
 {
@@ -17,6 +19,7 @@ struct runnerOptions
     double fallHeight = 0.0;
     int probabilityClass = 0;  // high 0, medium 1, low 2
     bool saveTrajectories = false;
+    outputFormat format = outputFormat::esriAscii;
     int threads = 0;  // 0: the OpenMP runtime's default
     bool overwrite = false;
     bool quiet = false;

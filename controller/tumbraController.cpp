@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
@@ -19,8 +20,10 @@
 #include "engine/stopCriterion.h"
 #include "engine/terrainDerivatives.h"
 #include "raster/consistencyChecks.h"
+#include "raster/geoTiffWriter.h"
 #include "raster/gridReader.h"
 #include "raster/outputFiles.h"
+#include "raster/trajectoryGeoPackage.h"
 
 namespace {
 enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
@@ -83,10 +86,17 @@ int tumbraController::progressValue(uint64_t count, uint64_t total)
 
 void tumbraController::closeStream(asciiGridStream& stream) { stream.close(); }
 
-void tumbraController::finishProcessing(int code)
+void tumbraController::closeInputs()
 {
     closeStream(demStream);
     closeStream(startCellsStream);
+    demGeoTiff_.close();
+    startCellsGeoTiff_.close();
+}
+
+void tumbraController::finishProcessing(int code)
+{
+    closeInputs();
     abortRequested.store(false);
     running.store(false);
     emit resetProgressBar();
@@ -118,28 +128,47 @@ void tumbraController::runProcess()
     finishProcessing(code);
 }
 
+// Each input is read by the reader its own suffix names.
+static QString unsupportedTypeText(const QString& what, const QString& fileName)
+{
+    return QStringLiteral("The file type of %1 %2 is not supported. Supported are ESRI ASCII grids with the suffix "
+                          ".asc or .txt and GeoTIFF files with the suffix .tif or .tiff.")
+        .arg(what, fileName);
+}
+
 bool tumbraController::openDigitalElevationModel()
 {
-    closeStream(demStream);
+    closeInputs();
+    demSystem_ = coordinateSystem();
     if (demFile.isEmpty()) {
         emit displayError(QStringLiteral("No file name provided!"));
         return false;
     }
-    if (inputFileType != esriAsciiGrid) {
+    if (inputFileType == esriAsciiGrid) {
+        if (!readGridHeader(demFile, demHeader, demStream, *sink_))
+            return false;
+        demSystem_ = coordinateSystemBesideGrid(demFile, *sink_);
+    } else if (inputFileType == geoTiff) {
+        if (!demGeoTiff_.open(demFile, demHeader, *sink_))
+            return false;
+        demSystem_ = demGeoTiff_.system();
+    } else {
         // Without a word here the run would fail in silence.
-        emit displayError(QStringLiteral("The file type of DEM %1 is not supported. "
-                                         "Supported are ESRI ASCII grids with the suffix .asc or .txt.")
-                              .arg(demFile));
+        emit displayError(unsupportedTypeText(QStringLiteral("DEM"), demFile));
         return false;
     }
-    return readGridHeader(demFile, demHeader, demStream, *sink_);
+    return checkElevationCoordinateSystem(demSystem_, demFile, *sink_);
 }
 
 bool tumbraController::openStartCells()
 {
-    if (inputFileType != esriAsciiGrid)
-        return false;
-    return readGridHeader(startCellsFile_, startCellsHeader, startCellsStream, *sink_);
+    const int32_t type = inputFileTypeFromName(startCellsFile_);
+    if (type == geoTiff)
+        return startCellsGeoTiff_.open(startCellsFile_, startCellsHeader, *sink_);
+    if (type == esriAsciiGrid || startCellsFile_.isEmpty())
+        return readGridHeader(startCellsFile_, startCellsHeader, startCellsStream, *sink_);
+    emit displayError(unsupportedTypeText(QStringLiteral("start cells file"), startCellsFile_));
+    return false;
 }
 
 // A zero step would make the profile sampling or the trajectory endless.
@@ -286,7 +315,7 @@ bool tumbraController::runPipeline()
         return true;
     if (!outputFolderReady())
         return false;
-    return writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
+    return writeOutputs(result, startCells);
 }
 
 bool tumbraController::readElevations()
@@ -296,7 +325,12 @@ bool tumbraController::readElevations()
     const auto readingProgress = [this](qint64 done, qint64 total) {
         reportPhase(runPhases::readingElevations, done, total);
     };
-    if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols, readingProgress)) {
+    if (inputFileType == geoTiff) {
+        const bool read = demGeoTiff_.readElevations(elevationGrid_, *sink_, readingProgress);
+        demGeoTiff_.close();
+        if (!read)
+            return false;
+    } else if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols, readingProgress)) {
         emit displayError(QStringLiteral("No complete data row could be read from file %1.").arg(demFile));
         return false;
     }
@@ -330,12 +364,17 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     closeStream(startCellsStream);
     if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
-    if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
+    if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_, startCellsFile_))
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
-    if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))
+    const bool read =
+        startCellsGeoTiff_.isOpen()
+            ? startCellsGeoTiff_.readStartCells(startCells, *sink_)
+            : readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_);
+    if (!read)
         return false;
     closeStream(startCellsStream);
+    startCellsGeoTiff_.close();
     reportPhase(runPhases::readingStartCells, 1, 1);
     return true;
 }
@@ -380,32 +419,59 @@ void tumbraController::reportPhase(const char* phase, int64_t done, int64_t tota
     emit phaseProgress(QString::fromLatin1(phase), percent);
 }
 
-bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
-                                    const trajectoryList& trajectories)
+bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells)
 {
+    const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
     auto keep = [&allWritten](writeOutcome outcome) {
         if (outcome == writeOutcome::failed)
             allWritten = false;
     };
-    const auto inRunFolder = [this](const char* name) {
-        return outputTarget(outputFolder_, QString::fromLatin1(name));
-    };
+    const auto inRunFolder = [this](const QString& name) { return outputTarget(outputFolder_, name); };
     auto rowsWritten = [this](const char* phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
     };
-    keep(writeCountGrid(inRunFolder("N.asc"), demHeader, passageCounts, *sink_,
-                        rowsWritten(runPhases::writingCounts)));
     const int simulations = settings_.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
-        reachProbabilityRow(passageCounts, reachingStartCells, simulations, row, values);
+        reachProbabilityRow(passageCounts, result.reachingStartCells, simulations, row, values);
     };
-    keep(writeProbabilityGrid(inRunFolder("Reach_prob.asc"), demHeader, passageCounts.rows(), passageCounts.cols(),
-                              probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
+    const QString countName = countGridName(outputFormat_);
+    const QString probabilityName = probabilityGridName(outputFormat_);
+    if (outputFormat_ == outputFormat::geoTiff) {
+        // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
+        outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
+        if (inputFileType == geoTiff)
+            std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
+        reportPhase(runPhases::writingCounts, 0, 1);
+        keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
+        reportPhase(runPhases::writingCounts, 1, 1);
+        reportPhase(runPhases::writingProbabilities, 0, 1);
+        keep(writeProbabilityGeoTiff(inRunFolder(probabilityName), demHeader, georeference, passageCounts.rows(),
+                                     passageCounts.cols(), probabilityRow, *sink_));
+        reportPhase(runPhases::writingProbabilities, 1, 1);
+    } else {
+        keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_, rowsWritten(runPhases::writingCounts)));
+        keep(writeProbabilityGrid(inRunFolder(probabilityName), demHeader, passageCounts.rows(), passageCounts.cols(),
+                                  probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
+        // Named as GDAL's ESRI ASCII grid driver looks for them: N.prj beside N.asc.
+        const QByteArray projection = esriProjectionText(demSystem_);
+        // Without a system, a .prj left by an earlier run would place the new grids wrongly.
+        for (const QString& prjName : {QStringLiteral("N.prj"), QStringLiteral("Reach_prob.prj")}) {
+            const outputTarget prj = inRunFolder(prjName);
+            if (!projection.isEmpty())
+                keep(writeProjectionFile(prj, projection, *sink_));
+            else if (QFileInfo::exists(prj.path))
+                QFile::remove(prj.path);
+        }
+    }
     if (settings_.saveTrajectories) {
         reportPhase(runPhases::writingTrajectories, 0, 1);
-        keep(writeTrajectoryPoints(inRunFolder("trajectory_points.txt"), trajectories, *sink_));
+        keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));
+        if (outputFormat_ == outputFormat::geoTiff)
+            keep(writeTrajectoryGeoPackage(inRunFolder(QStringLiteral("trajectories.gpkg")), result.trajectories,
+                                           trajectoryOriginsOf(result.trajectoryOrigins, startCells, simulations),
+                                           demSystem_, *sink_));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
 
@@ -425,8 +491,9 @@ bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const gr
                            ? labels.at(settings_.riskIntensity)
                            : QString();
     report.resultsFolder = outputFolder_;
+    report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
     reportPhase(runPhases::writingLog, 0, 1);
-    keep(writeLogFile(inRunFolder("log.txt"), report, *sink_));
+    keep(writeLogFile(inRunFolder(QStringLiteral("log.txt")), report, *sink_));
     reportPhase(runPhases::writingLog, 1, 1);
     return allWritten;
 }

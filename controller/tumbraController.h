@@ -10,6 +10,9 @@
 
 #include "engine/simulationSettings.h"
 #include "raster/asciiGridStream.h"
+#include "raster/coordinateSystem.h"
+#include "raster/geoTiffReader.h"
+#include "raster/outputFormat.h"
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
 
@@ -51,6 +54,8 @@ public:
     void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
     bool saveTrajectories() const { return settings_.saveTrajectories; }
     const simulationSettings& settings() const { return settings_; }
+    void setOutputFormat(outputFormat format) { outputFormat_ = format; }
+    outputFormat resultFormat() const { return outputFormat_; }
 
     // Accept only names of existing regular files.
     bool setDigitalElevationModel(const QString& fileName);
@@ -117,8 +122,8 @@ private:
     void finishProcessing(int code);
     static void closeStream(asciiGridStream& stream);
     void reportPhase(const char* phase, int64_t done, int64_t total);
-    bool writeOutputs(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
-                      const trajectoryList& trajectories);
+    bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells);
+    void closeInputs();
 
     QString demFile;
     asciiGridStream demStream;
@@ -133,6 +138,10 @@ private:
     QDateTime startTime;
     QDateTime endTime;
     QString outputFolder_;  // where the outputs go: the current directory when the run began
+    geoTiffInput demGeoTiff_;
+    geoTiffInput startCellsGeoTiff_;
+    coordinateSystem demSystem_;
+    outputFormat outputFormat_ = outputFormat::esriAscii;
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};

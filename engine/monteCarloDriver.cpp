@@ -55,11 +55,18 @@ public:
     }
 
     // Adds one finished trajectory of the given start cell to every result.
-    void addTrajectory(std::size_t startCellIndex, trajectoryResult& trajectory, bool saveTrajectory)
+    void addTrajectory(uint64_t item, std::size_t startCellIndex, trajectoryResult& trajectory, bool saveTrajectory)
     {
         if (saveTrajectory) {
             std::lock_guard<std::mutex> guard(trajectoryAppend_);
-            output_.trajectories.push_back(std::move(trajectory.points));
+            // The two lists stay of one length even when memory runs out.
+            output_.trajectoryOrigins.push_back(item);
+            try {
+                output_.trajectories.push_back(std::move(trajectory.points));
+            } catch (...) {
+                output_.trajectoryOrigins.pop_back();
+                throw;
+            }
         }
         {
             std::lock_guard<std::mutex> guard(countUpdate_);
@@ -173,7 +180,7 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
             trajectory.reachedCells.clear();
             trajectory.points.clear();
         }
-        merge.addTrajectory(startCellIndex, trajectory, input.settings.saveTrajectories);
+        merge.addTrajectory(item, startCellIndex, trajectory, input.settings.saveTrajectories);
     }
 }
 }

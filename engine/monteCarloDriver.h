@@ -30,6 +30,9 @@ struct propagationOutput
     grid<int32_t> passageCounts;
     grid<int32_t> reachingStartCells;
     trajectoryList trajectories;
+    // Beside each saved trajectory: its start cell's index in the list times
+    // the simulations per cell, plus its simulation's index (from 0).
+    std::vector<uint64_t> trajectoryOrigins;
     uint64_t progressCount = 0;  // trajectories finished and merged
     bool outOfMemory = false;    // memory ran out inside the parallel work
 };

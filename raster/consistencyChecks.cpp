@@ -22,10 +22,15 @@ bool sameDimensions(const rasterHeader& dem, const rasterHeader& startCells, mes
 // Two rasters that both leave the reference open are taken as `corner`; the
 // DEM header is changed so that the engine and the outputs agree on it.
 bool sameSpatialReference(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
-                          messageSink& sink)
+                          const QString& startCellsFileName, messageSink& sink)
 {
     if (dem.spatialReference != startCells.spatialReference) {
-        sink.error(QStringLiteral("Digital models don't use the same spatial reference!"));
+        QString text = QStringLiteral("Digital models don't use the same spatial reference!");
+        if (!startCellsFileName.isEmpty())
+            text += QStringLiteral(" %1 gives '%2', %3 gives '%4'.")
+                        .arg(demFileName, QLatin1String(spatialReferenceName(dem.spatialReference)),
+                             startCellsFileName, QLatin1String(spatialReferenceName(startCells.spatialReference)));
+        sink.error(text);
         return false;
     }
     if (dem.spatialReference == rasterHeader::undefined) {
@@ -58,8 +63,9 @@ bool sameCellsize(const rasterHeader& dem, const rasterHeader& startCells, messa
 } // namespace
 
 bool checkRasterConsistency(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
-                            messageSink& sink)
+                            messageSink& sink, const QString& startCellsFileName)
 {
-    return sameDimensions(dem, startCells, sink) && sameSpatialReference(dem, startCells, demFileName, sink)
+    return sameDimensions(dem, startCells, sink)
+           && sameSpatialReference(dem, startCells, demFileName, startCellsFileName, sink)
            && sameCoordinates(dem, startCells, sink) && sameCellsize(dem, startCells, sink);
 }

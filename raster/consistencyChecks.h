@@ -7,5 +7,7 @@
 
 // True when the start-cells raster lies on the DEM's grid. When both rasters
 // leave their spatial reference undefined, the DEM header becomes `corner`.
+// Given the start-cells file name, a difference in the spatial reference
+// names which file says which (a GeoTIFF always says `corner`).
 bool checkRasterConsistency(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
-                            messageSink& sink);
+                            messageSink& sink, const QString& startCellsFileName = QString());

@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <stdexcept>
 #include <vector>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
 
 // A raster of values in one flat, row-major array: row 0 is the northernmost
 // row, column 0 the westernmost. Rows can be appended one at a time, which is
@@ -36,6 +41,17 @@ public:
         clear();
         colCount_ = cols;
         values_.reserve(expectedRows * static_cast<std::size_t>(cols));
+        adviseHugePages();
+    }
+
+    // Appends `count` rows of zeros and returns the first, so that a reader
+    // can fill them in place.
+    T* appendRows(int count)
+    {
+        const std::size_t start = values_.size();
+        values_.resize(start + static_cast<std::size_t>(count) * static_cast<std::size_t>(colCount_));
+        rowCount_ += count;
+        return values_.data() + start;
     }
 
     void appendRow(const T* rowValues)
@@ -80,6 +96,20 @@ public:
     const T* data() const { return values_.data(); }
 
 private:
+    // A grid of a gigabyte is a quarter of a million small pages to fault in
+    // one by one; large pages cut that to hundreds where the system allows.
+    void adviseHugePages()
+    {
+#ifdef __linux__
+        constexpr std::uintptr_t hugePage = std::uintptr_t{2} << 20;
+        const auto begin = reinterpret_cast<std::uintptr_t>(values_.data());
+        const std::uintptr_t end = begin + values_.capacity() * sizeof(T);
+        const std::uintptr_t first = (begin + hugePage - 1) & ~(hugePage - 1);
+        if (end > first + hugePage)
+            madvise(reinterpret_cast<void*>(first), (end - first) & ~(hugePage - 1), MADV_HUGEPAGE);
+#endif
+    }
+
     int rowCount_ = 0;
     int colCount_ = 0;
     std::vector<T> values_;

@@ -87,6 +87,19 @@ int32_t spatialReferenceOf(const QString& xllLine)
     return rasterHeader::undefined;
 }
 
+// GDAL writes a grid of non-square cells with "dx" and "dy" lines where the
+// cell size goes; taken by position, dy would become the NODATA value.
+bool hasCellWidthAndHeight(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        const QString keyword = splitHeaderLine(line).keyword;
+        if (keyword.compare(QLatin1String("dx"), Qt::CaseInsensitive) == 0
+            || keyword.compare(QLatin1String("dy"), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
 rasterHeader parseHeader(const QStringList& lines)
 {
     rasterHeader header;
@@ -140,6 +153,12 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
                        .arg(fileName)
                        .arg(requiredHeaderLines)
                        .arg(headerLineCount));
+        return false;
+    }
+    if (hasCellWidthAndHeight(headerLines)) {
+        sink.error(QStringLiteral("File %1 has non-square cells (dx and dy header lines): resample it to square "
+                                  "cells, for example with gdalwarp -tr <size> <size>.")
+                       .arg(fileName));
         return false;
     }
     header = parseHeader(headerLines);

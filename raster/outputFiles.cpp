@@ -292,6 +292,8 @@ QString logText(const logReport& report)
     text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
     text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
+    if (!report.coordinateSystemLine.isEmpty())
+        text += u'\n' + report.coordinateSystemLine;
     return text;
 }
 
@@ -361,5 +363,15 @@ writeOutcome writeLogFile(const outputTarget& target, const logReport& report, m
         return writeOutcome::notOpened;
     blockWriter writer(file);
     writer.append(logText(report).toUtf8());
+    return commitOutputFile(file, writer, target, sink);
+}
+
+writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink)
+{
+    QSaveFile file(target.path);
+    if (!openOutputFile(file, target, sink))
+        return writeOutcome::notOpened;
+    blockWriter writer(file);
+    writer.append(projectionText);
     return commitOutputFile(file, writer, target, sink);
 }

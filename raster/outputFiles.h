@@ -45,6 +45,7 @@ struct logReport
     double initialFallHeight = 0.0;
     QString riskLabel;
     QString resultsFolder;  // absolute path
+    QString coordinateSystemLine;  // appended as the last line when not empty
 };
 
 // Told as the rows of a grid are written, in increasing order, on the
@@ -69,3 +70,5 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
                                   const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
 writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);
+// A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.
+writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink);

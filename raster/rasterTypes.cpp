@@ -16,7 +16,8 @@ int32_t inputFileTypeFromName(const QString& fileName)
     if (suffix.compare(QLatin1String("asc"), Qt::CaseInsensitive) == 0
         || suffix.compare(QLatin1String("txt"), Qt::CaseInsensitive) == 0)
         return esriAsciiGrid;
-    if (suffix.compare(QLatin1String("tif"), Qt::CaseInsensitive) == 0)
+    if (suffix.compare(QLatin1String("tif"), Qt::CaseInsensitive) == 0
+        || suffix.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0)
         return geoTiff;
     return unsupportedFile;
 }

@@ -26,7 +26,7 @@ private slots:
                                         "1 1 1\n1 1 1\n1 1 1"));
         QVERIFY(writeTextFile(startPath_, "ncols 3\nnrows 3\nxll 0\nyll 0\ncellsize 1\nNODATA_value -9999\n"
                                           "0 0 0\n0 0 0\n0 0 0"));
-        QVERIFY(writeTextFile(dir_.filePath(QStringLiteral("dem.tif")), "II*"));
+        QVERIFY(writeTextFile(dir_.filePath(QStringLiteral("dem.png")), "\x89PNG"));
         QVERIFY(writeTextFile(dir_.filePath(QStringLiteral("dem.png")), "png"));
     }
 
@@ -86,15 +86,16 @@ private slots:
         QTest::addColumn<double>("profileStep");
         QTest::addColumn<QStringList>("expected");
 
-        const QString tif = dir_.filePath(QStringLiteral("dem.tif"));
+        const QString png = dir_.filePath(QStringLiteral("dem.png"));
         QTest::newRow("no dem file set")
             << QString() << startPath_ << 1.0
             << QStringList{"error:No file name provided!", "reset", "done:1", "message:Done with errors."};
-        QTest::newRow("tif dem")
-            << tif << startPath_ << 1.0
+        QTest::newRow("png dem")
+            << png << startPath_ << 1.0
             << QStringList{QStringLiteral("error:The file type of DEM %1 is not supported. Supported are ESRI ASCII "
-                                          "grids with the suffix .asc or .txt.")
-                               .arg(tif),
+                                          "grids with the suffix .asc or .txt and GeoTIFF files with the suffix "
+                                          ".tif or .tiff.")
+                               .arg(png),
                            "reset", "done:1", "message:Done with errors."};
         QTest::newRow("zero profile step")
             << demPath_ << startPath_ << 0.0

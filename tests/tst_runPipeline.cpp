@@ -59,7 +59,7 @@ private slots:
         QCOMPARE(log.value(5),
                  QByteArray("(nrows: 4; ncols: 5; xllcorner: 600000.0; yllcorner: 150000.0; cellsize: 2.0)"));
         QCOMPARE(log.value(8), QByteArray("\tNumber of simulations: 10"));
-        QCOMPARE(log.last(), ("Results written to folder " + QDir::currentPath()).toUtf8());
+        QCOMPARE(log.value(log.size() - 2), ("Results written to folder " + QDir::currentPath()).toUtf8());
 
         const resultViewData view = controller.resultView();
         QCOMPARE(view.nrows, 4);

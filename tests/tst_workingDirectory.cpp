@@ -78,7 +78,7 @@ private slots:
         QCOMPARE(QDir(scratchPath("elsewhere")).entryList(QDir::Files), QStringList());
         QCOMPARE(QDir(scratchPath("run")).entryList(QDir::Files, QDir::Name),
                  QStringList({"N.asc", "Reach_prob.asc", "log.txt", "trajectory_points.txt"}));
-        QVERIFY(readTextFile(scratchPath("run/log.txt")).endsWith(("folder " + scratchPath("run")).toUtf8()));
+        QVERIFY(readTextFile(scratchPath("run/log.txt")).contains(("folder " + scratchPath("run")).toUtf8()));
     }
 };
 

@@ -69,6 +69,8 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
     form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
+    const int format = store.value(QStringLiteral("outputFormat"), 0).toInt();
+    form.outputFormat->setCurrentIndex(format >= 0 && format < form.outputFormat->count() ? format : 0);
     store.endGroup();
 }
 
@@ -104,6 +106,7 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("riskIntensity"), form.riskIntensity->currentIndex());
     store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
     store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
+    store.setValue(QStringLiteral("outputFormat"), form.outputFormat->currentIndex());
     store.endGroup();
 
     store.endGroup();

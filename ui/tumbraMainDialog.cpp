@@ -73,13 +73,17 @@ void appendLogParagraph(QTextEdit& log, const QString& text)
         scrollBar->setValue(scrollBar->maximum());
 }
 
-const QString asciiGridFilter = QStringLiteral("Ascii files (*.asc *.txt);;All files (*)");
+const QString asciiGridFilter = QStringLiteral(
+    "Rasters (*.asc *.txt *.tif *.tiff);;Ascii files (*.asc *.txt);;GeoTIFF files (*.tif *.tiff);;All files (*)");
 
-const QStringList& outputFileNames()
+const QStringList& outputFileNames(outputFormat format)
 {
-    static const QStringList names{QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc"),
+    static const QStringList ascii{QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc"),
                                    QStringLiteral("trajectory_points.txt"), QStringLiteral("log.txt")};
-    return names;
+    static const QStringList geoTiff{QStringLiteral("N.tif"), QStringLiteral("Reach_prob.tif"),
+                                     QStringLiteral("trajectory_points.txt"), QStringLiteral("trajectories.gpkg"),
+                                     QStringLiteral("log.txt")};
+    return format == outputFormat::geoTiff ? geoTiff : ascii;
 }
 
 }  // namespace
@@ -139,6 +143,8 @@ void tumbraMainDialog::fillComboBoxes()
         ui->maxAngle->addItem(QString::number(degrees));
     ui->riskIntensity->clear();
     ui->riskIntensity->addItems(propagationProbabilityLabels());
+    ui->outputFormat->clear();
+    ui->outputFormat->addItems({tr("ESRI ASCII grid"), tr("GeoTIFF")});
 }
 
 void tumbraMainDialog::connectSignals()
@@ -190,7 +196,7 @@ void tumbraMainDialog::updateButtons()
         ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
         ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
         ui->maxAngle,         ui->profileStep,        ui->riskIntensity,         ui->initialHeight,
-        ui->saveTrajectories};
+        ui->saveTrajectories, ui->outputFormat};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
     ui->stopProcess->setEnabled(running);
@@ -284,6 +290,12 @@ bool tumbraMainDialog::prepareRunFolder()
     return ready;
 }
 
+outputFormat tumbraMainDialog::selectedOutputFormat() const
+{
+    return ui->outputFormat->currentIndex() == static_cast<int>(outputFormat::geoTiff) ? outputFormat::geoTiff
+                                                                                       : outputFormat::esriAscii;
+}
+
 bool tumbraMainDialog::handOverRun()
 {
     if (!controller.setDigitalElevationModel(demEdit()->absoluteFilePath())) {
@@ -297,6 +309,7 @@ bool tumbraMainDialog::handOverRun()
     controller.setRiskIntensity(ui->riskIntensity->currentIndex());
     controller.setInitialFallHeight(ui->initialHeight->value());
     controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
+    controller.setOutputFormat(selectedOutputFormat());
     if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
         onDisplayError(
             tr("Failed to load start cells raster. Please check that the file exists and is readable."));
@@ -311,7 +324,8 @@ bool tumbraMainDialog::checkExistingOutputFiles()
 {
     QString existingList;
     int existing = 0;
-    for (const QString& name : outputFileNames()) {
+    const QStringList& names = outputFileNames(selectedOutputFormat());
+    for (const QString& name : names) {
         if (QFileInfo::exists(name)) {
             existingList += QStringLiteral("\n - ") + name;
             ++existing;
@@ -319,7 +333,7 @@ bool tumbraMainDialog::checkExistingOutputFiles()
     }
     if (existing == 0)
         return true;
-    const QString question = existing == outputFileNames().size()
+    const QString question = existing == names.size()
                                  ? tr("Output files already exist.")
                                  : tr("The following files already exist:%1.").arg(existingList);
     if (onDisplayQuestion(question, tr("Do you wish to overwrite them?")) == QMessageBox::Yes) {

@@ -76,6 +76,7 @@ private:
     bool browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter);
     bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
     bool prepareRunFolder();
+    outputFormat selectedOutputFormat() const;
     bool handOverRun();
     bool checkExistingOutputFiles();
     void showResultMap();

@@ -188,6 +188,14 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     saveTrajectories->setChecked(false);
     gridLayout_2->addWidget(saveTrajectories, 7, 0);
 
+    // Beside the check box, so that the window keeps its height.
+    auto* outputFormatRow = new QHBoxLayout();
+    outputFormatLabel = named(new QLabel(groupBox_2), "outputFormatLabel");
+    outputFormat = named(new QComboBox(groupBox_2), "outputFormat");
+    outputFormatRow->addWidget(outputFormatLabel);
+    outputFormatRow->addWidget(outputFormat, 1);
+    gridLayout_2->addLayout(outputFormatRow, 7, 1);
+
     horizontalLayout->addWidget(groupBox_2);
     verticalLayout_2->addLayout(horizontalLayout);
 }
@@ -269,6 +277,9 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     label_8->setText(tr("Initial fall height (m)"));
     label_5->setText(tr("Propagation probability"));
     saveTrajectories->setText(tr("Save trajectory points"));
+    outputFormatLabel->setText(tr("Output format"));
+    outputFormat->setToolTip(tr("ESRI ASCII grids (N.asc, Reach_prob.asc) or GeoTIFF (N.tif, Reach_prob.tif and, "
+                                "with saved trajectories, trajectories.gpkg)"));
 
     runProcess->setToolTip(tr("<html><head/><body><p><span style=\" font-size:8pt;\">Run Simulation</span></p>"
                               "</body></html>"));

@@ -64,6 +64,8 @@ public:
     QLabel* label_5 = nullptr;
     QComboBox* riskIntensity = nullptr;
     QCheckBox* saveTrajectories = nullptr;
+    QLabel* outputFormatLabel = nullptr;
+    QComboBox* outputFormat = nullptr;  // index: the outputFormat value
 
     QHBoxLayout* horizontalLayout_6 = nullptr;
     QPushButton* runProcess = nullptr;

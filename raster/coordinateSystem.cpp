@@ -1,0 +1,140 @@
+#include "raster/coordinateSystem.h"
+
+#include <cmath>
+#include <memory>
+
+#include <QFileInfo>
+
+#include <cpl_conv.h>
+#include <cpl_string.h>
+#include <ogr_spatialref.h>
+
+#include "raster/gdalSession.h"
+
+namespace {
+
+QString epsgName(const OGRSpatialReference& reference)
+{
+    const char* authority = reference.GetAuthorityName(nullptr);
+    const char* code = reference.GetAuthorityCode(nullptr);
+    if (authority && code && EQUAL(authority, "EPSG"))
+        return QStringLiteral("EPSG:%1").arg(QString::fromLatin1(code));
+    return QString();
+}
+
+QByteArray wktOf(const OGRSpatialReference& reference)
+{
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT2_2018", nullptr};
+    QByteArray text;
+    if (reference.exportToWkt(&wkt, options) == OGRERR_NONE && wkt)
+        text = QByteArray(wkt);
+    CPLFree(wkt);
+    return text;
+}
+
+}  // namespace
+
+coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference)
+{
+    coordinateSystem system;
+    if (!reference || reference->IsEmpty())
+        return system;
+    gdalErrorCapture quiet;
+    system.wkt = wktOf(*reference);
+    if (system.wkt.isEmpty())
+        return system;
+    system.name = epsgName(*reference);
+    // A .prj in ESRI's form names no authority: GDAL looks the system up, and
+    // an equivalent EPSG system is carried on, so the outputs name their code.
+    if (system.name.isEmpty()) {
+        if (OGRSpatialReference* match = reference->FindBestMatch(90, "EPSG")) {
+            const QByteArray matchWkt = wktOf(*match);
+            system.name = epsgName(*match);
+            if (!system.name.isEmpty() && !matchWkt.isEmpty())
+                system.wkt = matchWkt;
+            match->Release();
+        }
+    }
+    if (system.name.isEmpty())
+        system.name = QString::fromUtf8(reference->GetName() ? reference->GetName() : "unnamed");
+    system.geographic = reference->IsGeographic() != 0;
+    if (reference->IsProjected()) {
+        const char* unit = nullptr;
+        system.metresPerUnit = reference->GetLinearUnits(&unit);
+        system.unitName = QString::fromUtf8(unit ? unit : "");
+    }
+    return system;
+}
+
+coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink& sink)
+{
+    const QFileInfo grid(gridFile);
+    QString prjFile;
+    for (const char* suffix : {".prj", ".PRJ"}) {
+        const QString candidate = grid.path() + u'/' + grid.completeBaseName() + QLatin1String(suffix);
+        if (QFileInfo(candidate).isFile()) {
+            prjFile = candidate;
+            break;
+        }
+    }
+    if (prjFile.isEmpty())
+        return {};
+
+    gdalErrorCapture errors;
+    char** lines = CSLLoad(prjFile.toUtf8().constData());
+    OGRSpatialReference reference;
+    const bool read = lines && reference.importFromESRI(lines) == OGRERR_NONE;
+    CSLDestroy(lines);
+    if (!read) {
+        sink.warning(QStringLiteral("The coordinate system in %1 could not be read%2; the outputs get none.")
+                         .arg(prjFile, errors.reason()));
+        return {};
+    }
+    return coordinateSystemOf(&reference);
+}
+
+bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink)
+{
+    if (system.isEmpty())
+        return true;
+    if (system.geographic) {
+        sink.error(QStringLiteral("The DEM %1 is in a geographic coordinate system (%2): its cell size is in degrees, "
+                                  "not metres. Reproject it to a projected coordinate system in metres, for example "
+                                  "with gdalwarp -t_srs EPSG:<code> -tr 5 5.")
+                       .arg(demFile, system.name));
+        return false;
+    }
+    // The unit of a projected system is given to ten digits at most.
+    if (std::fabs(system.metresPerUnit - 1.0) > 1e-9) {
+        sink.warning(QStringLiteral("The coordinate system of the DEM %1 (%2) measures in %3 (%4 m), not metres: the "
+                                    "cell size, segment length, profile step and fall height are all taken in %3.")
+                         .arg(demFile, system.name, system.unitName)
+                         .arg(system.metresPerUnit, 0, 'g', 10));
+    }
+    return true;
+}
+
+QByteArray esriProjectionText(const coordinateSystem& system)
+{
+    if (system.isEmpty())
+        return {};
+    gdalErrorCapture quiet;
+    OGRSpatialReference reference;
+    if (reference.importFromWkt(system.wkt.constData()) != OGRERR_NONE)
+        return {};
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    QByteArray text;
+    if (reference.exportToWkt(&wkt, options) == OGRERR_NONE && wkt)
+        text = QByteArray(wkt);
+    CPLFree(wkt);
+    return text;
+}
+
+QString coordinateSystemLogLine(const coordinateSystem& system)
+{
+    if (system.isEmpty())
+        return QStringLiteral("Coordinate system: none (the DEM has none, so the outputs have none)");
+    return QStringLiteral("Coordinate system: %1").arg(system.name);
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "raster/messageSink.h"
+
+class OGRSpatialReference;
+
+// The coordinate reference system of a raster, kept as WKT so that it can
+// travel from the reader to the writers without GDAL types.
+struct coordinateSystem
+{
+    QByteArray wkt;  // empty: the raster has none
+    QString name;    // "EPSG:2056" where an EPSG code is known, otherwise the system's own name
+    bool geographic = false;
+    double metresPerUnit = 1.0;  // of the projected system's linear unit
+    QString unitName;
+
+    bool isEmpty() const { return wkt.isEmpty(); }
+};
+
+coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference);
+
+// The system in the .prj file beside an ESRI ASCII grid (dem.prj for
+// dem.asc), read as GDAL's ESRI ASCII grid driver reads it. Empty without
+// such a file; a file that cannot be read is reported as a warning.
+coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink& sink);
+
+// Cell sizes in degrees would be taken as metres: a DEM in a geographic
+// system is refused. A projected system in another unit than the metre is
+// run with a warning that all lengths are taken in that unit.
+bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink);
+
+// The system as GDAL's ESRI ASCII grid driver writes it into a .prj file.
+QByteArray esriProjectionText(const coordinateSystem& system);
+
+// The line log.txt gives it.
+QString coordinateSystemLogLine(const coordinateSystem& system);

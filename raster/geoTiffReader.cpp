@@ -1,0 +1,218 @@
+#include "raster/geoTiffReader.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QFileInfo>
+
+#include <cpl_conv.h>
+#include <gdal_priv.h>
+
+#include "raster/gdalSession.h"
+
+namespace {
+
+// A grid without a NODATA value gets the one of a five-line ESRI ASCII header.
+constexpr float defaultNodataValue = -9999.0f;
+
+// Rows are read in blocks of about this many bytes, whole blocks of the file.
+constexpr std::size_t chunkBytes = std::size_t{16} << 20;
+
+// Cell width and height that differ by less than this (relative) count as
+// square: geotransforms computed in double carry such noise.
+constexpr double squareTolerance = 1e-9;
+
+}  // namespace
+
+struct geoTiffInput::dataset
+{
+    GDALDatasetUniquePtr handle;
+    GDALRasterBand* band = nullptr;
+};
+
+bool isGeoTiffName(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix();
+    return suffix.compare(QLatin1String("tif"), Qt::CaseInsensitive) == 0
+           || suffix.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0;
+}
+
+geoTiffInput::geoTiffInput() = default;
+geoTiffInput::~geoTiffInput() = default;
+
+bool geoTiffInput::isOpen() const { return dataset_ != nullptr; }
+
+void geoTiffInput::close()
+{
+    gdalErrorCapture quiet;
+    dataset_.reset();
+}
+
+bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSink& sink)
+{
+    close();
+    fileName_ = fileName;
+    if (fileName.isEmpty()) {
+        sink.error(QStringLiteral("No file name provided!"));
+        return false;
+    }
+    if (!QFileInfo(fileName).isReadable()) {
+        sink.warningBox(permissionWarningText(true, fileName));
+        sink.error(QStringLiteral("Unable to open file %1 for reading: please check permissions.").arg(fileName));
+        return false;
+    }
+
+    gdalErrorCapture errors;
+    const char* const drivers[] = {"GTiff", nullptr};
+    // Decoding stays on this thread (no NUM_THREADS): errors raised on
+    // GDAL's worker threads would escape the capture, and with them the reason.
+    auto opened = std::make_unique<dataset>();
+    opened->handle = GDALDatasetUniquePtr(GDALDataset::Open(
+        fileName.toUtf8().constData(), GDAL_OF_RASTER | GDAL_OF_READONLY | GDAL_OF_VERBOSE_ERROR, drivers, nullptr));
+    if (!opened->handle) {
+        sink.error(QStringLiteral("File %1 cannot be read as a GeoTIFF%2. Check that it is a complete GeoTIFF file.")
+                       .arg(fileName, errors.reason()));
+        return false;
+    }
+    GDALDataset& file = *opened->handle;
+    if (file.GetRasterCount() < 1) {
+        sink.error(QStringLiteral("File %1 holds no raster band. Give a GeoTIFF whose first band holds the values.")
+                       .arg(fileName));
+        return false;
+    }
+    rows_ = file.GetRasterYSize();
+    cols_ = file.GetRasterXSize();
+    if (rows_ <= 0 || cols_ <= 0) {
+        sink.error(
+            QStringLiteral("File %1 holds an empty raster of %2 x %3 cells.").arg(fileName).arg(cols_).arg(rows_));
+        return false;
+    }
+
+    double* gt = geoTransform_;
+    if (file.GetGeoTransform(gt) != CE_None) {
+        sink.error(QStringLiteral("File %1 has no geotransform, so its cells have no position or size. Georeference "
+                                  "it, for example with gdal_translate -a_ullr <west> <north> <east> <south>.")
+                       .arg(fileName));
+        return false;
+    }
+    if (gt[2] != 0.0 || gt[4] != 0.0) {
+        sink.error(QStringLiteral("File %1 has a rotated geotransform. Warp it to a north-up grid of square cells, "
+                                  "for example with gdalwarp -tr <size> <size>.")
+                       .arg(fileName));
+        return false;
+    }
+    if (!(gt[1] > 0.0) || !std::isfinite(gt[1]) || !(gt[5] != 0.0)) {
+        sink.error(QStringLiteral("File %1 has a geotransform with a cell width of %2: its columns must run from west "
+                                  "to east. Warp it to a north-up grid, for example with gdalwarp.")
+                       .arg(fileName)
+                       .arg(gt[1]));
+        return false;
+    }
+    if (std::fabs(std::fabs(gt[5]) - gt[1]) > squareTolerance * gt[1]) {
+        sink.error(QStringLiteral("File %1 has non-square cells (%2 x %3): resample it to square cells, for example "
+                                  "with gdalwarp -tr %2 %2.")
+                       .arg(fileName)
+                       .arg(gt[1], 0, 'g', 12)
+                       .arg(std::fabs(gt[5]), 0, 'g', 12));
+        return false;
+    }
+
+    opened->band = file.GetRasterBand(1);
+    // A south-up file (rows from south to north) is read with its rows turned round.
+    southUp_ = gt[5] > 0.0;
+    int hasNodata = 0;
+    const double nodata = opened->band->GetNoDataValue(&hasNodata);
+    hasNodata_ = hasNodata != 0;
+    nanNodata_ = hasNodata_ && std::isnan(nodata);
+    nodata_ = hasNodata_ && !nanNodata_ ? static_cast<float>(nodata) : defaultNodataValue;
+
+    header = rasterHeader{};
+    header.nrows = rows_;
+    header.ncols = cols_;
+    header.xll = static_cast<float>(gt[0]);
+    header.yll = static_cast<float>(southUp_ ? gt[3] : gt[3] + rows_ * gt[5]);
+    header.cellsize = static_cast<float>(gt[1]);
+    header.nodataValue = nodata_;
+    header.spatialReference = rasterHeader::corner;
+    system_ = coordinateSystemOf(file.GetSpatialRef());
+
+    int blockCols = 0;
+    int blockRows = 0;
+    opened->band->GetBlockSize(&blockCols, &blockRows);
+    blockRows = std::max(blockRows, 1);
+    const std::size_t rowBytes = static_cast<std::size_t>(cols_) * sizeof(float);
+    const std::size_t blocksPerChunk = std::max<std::size_t>(1, chunkBytes / rowBytes / std::size_t(blockRows));
+    chunkRows_ = static_cast<int>(std::min<std::size_t>(std::size_t(rows_), blocksPerChunk * std::size_t(blockRows)));
+    dataset_ = std::move(opened);
+    return true;
+}
+
+bool geoTiffInput::readRows(int first, int count, float* values, messageSink& sink)
+{
+    gdalErrorCapture errors;
+    const int fileRow = southUp_ ? rows_ - first - count : first;
+    // Uncompressed files go straight from the file into the grid; other
+    // blocks pass GDAL's block cache, which is emptied after every block of
+    // rows so that it never holds a second copy of the grid.
+    CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", "YES");
+    const CPLErr result = dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count,
+                                                   GDT_Float32, 0, 0, nullptr);
+    CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", nullptr);
+    dataset_->band->FlushCache();
+    if (result != CE_None) {
+        sink.error(QStringLiteral("Failed to read rows %1 to %2 of file %3%4. The file may be truncated or damaged.")
+                       .arg(fileRow + 1)
+                       .arg(fileRow + count)
+                       .arg(fileName_, errors.reason()));
+        return false;
+    }
+    const std::size_t cols = static_cast<std::size_t>(cols_);
+    if (southUp_) {
+        for (int top = 0, bottom = count - 1; top < bottom; ++top, --bottom)
+            std::swap_ranges(values + std::size_t(top) * cols, values + std::size_t(top + 1) * cols,
+                             values + std::size_t(bottom) * cols);
+    }
+    if (nanNodata_) {
+        float* const end = values + std::size_t(count) * cols;
+        std::replace_if(values, end, [](float value) { return std::isnan(value); }, nodata_);
+    }
+    return true;
+}
+
+bool geoTiffInput::readElevations(elevationGrid& elevation, messageSink& sink, const readProgress& progress)
+{
+    if (!dataset_)
+        return false;
+    elevation.startRows(cols_, static_cast<std::size_t>(rows_));
+    for (int first = 0; first < rows_; first += chunkRows_) {
+        const int count = std::min(chunkRows_, rows_ - first);
+        if (!readRows(first, count, elevation.appendRows(count), sink)) {
+            elevation.clear();
+            return false;
+        }
+        if (progress)
+            progress(first + count, rows_);
+    }
+    return true;
+}
+
+bool geoTiffInput::readStartCells(std::vector<startCell>& cells, messageSink& sink)
+{
+    if (!dataset_)
+        return false;
+    std::vector<float> chunk(static_cast<std::size_t>(chunkRows_) * static_cast<std::size_t>(cols_));
+    for (int first = 0; first < rows_; first += chunkRows_) {
+        const int count = std::min(chunkRows_, rows_ - first);
+        if (!readRows(first, count, chunk.data(), sink))
+            return false;
+        for (int r = 0; r < count; ++r) {
+            const float* row = chunk.data() + std::size_t(r) * std::size_t(cols_);
+            for (int c = 0; c < cols_; ++c) {
+                // A positive NODATA value (255 in a byte raster) marks no start cell.
+                if (row[c] > 0.0f && !(hasNodata_ && row[c] == nodata_))
+                    cells.push_back(startCell{first + r, c});
+            }
+        }
+    }
+    return true;
+}

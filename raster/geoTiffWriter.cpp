@@ -1,0 +1,139 @@
+#include "raster/geoTiffWriter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <vector>
+
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+
+#include "raster/gdalOutputFile.h"
+#include "raster/gdalSession.h"
+
+namespace {
+
+// Rows handed to GDAL at a time: one row of 256 x 256 tiles.
+constexpr int tileSize = 256;
+
+// Fills `count` rows from `first` into `values` (count x cols).
+template <typename T>
+using rowBlockSource = std::function<void(int first, int count, T* values)>;
+
+template <typename T>
+constexpr GDALDataType gdalType()
+{
+    return std::is_same<T, float>::value ? GDT_Float32 : GDT_Int32;
+}
+
+template <typename T>
+bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const rasterHeader& header, int rows,
+                int cols, const rowBlockSource<T>& rowBlock)
+{
+    double transform[6];
+    std::copy(georeference.geoTransform, georeference.geoTransform + 6, transform);
+    if (file.SetGeoTransform(transform) != CE_None)
+        return false;
+    if (!georeference.system.isEmpty()) {
+        OGRSpatialReference reference;
+        if (reference.importFromWkt(georeference.system.wkt.constData()) != OGRERR_NONE
+            || file.SetSpatialRef(&reference) != CE_None)
+            return false;
+    }
+    GDALRasterBand* band = file.GetRasterBand(1);
+    // The NODATA value of the DEM's header, as the ESRI ASCII outputs carry
+    // it; an Int32 band can only hold a whole number in its range.
+    const double nodata = header.nodataValue;
+    const bool representable =
+        gdalType<T>() == GDT_Float32
+        || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
+            && nodata <= std::numeric_limits<int32_t>::max());
+    if (representable && band->SetNoDataValue(nodata) != CE_None)
+        return false;
+    std::vector<T> block(static_cast<std::size_t>(std::min(rows, tileSize)) * static_cast<std::size_t>(cols));
+    for (int first = 0; first < rows; first += tileSize) {
+        const int count = std::min(tileSize, rows - first);
+        rowBlock(first, count, block.data());
+        if (band->RasterIO(GF_Write, 0, first, cols, count, block.data(), cols, count, gdalType<T>(), 0, 0, nullptr)
+            != CE_None)
+            return false;
+    }
+    return true;
+}
+
+template <typename T>
+writeOutcome writeGeoTiff(const outputTarget& target, const rasterHeader& header, const outputGeoreference& georeference,
+                          int rows, int cols, const rowBlockSource<T>& rowBlock, messageSink& sink)
+{
+    QString temporaryName;
+    if (!reserveTemporaryName(target, QString(), temporaryName, sink))
+        return writeOutcome::notOpened;
+
+    bool written = false;
+    QString reason;
+    {
+        gdalErrorCapture errors;
+        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+        // Horizontal differencing for whole numbers, the floating-point predictor for reals.
+        const char* const options[] = {"TILED=YES",
+                                       "BLOCKXSIZE=256",
+                                       "BLOCKYSIZE=256",
+                                       "COMPRESS=DEFLATE",
+                                       gdalType<T>() == GDT_Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
+                                       "BIGTIFF=IF_SAFER",
+                                       nullptr};
+        GDALDatasetUniquePtr file(driver ? driver->Create(temporaryName.toUtf8().constData(), std::max(cols, 1),
+                                                          std::max(rows, 1), 1, gdalType<T>(),
+                                                          const_cast<char**>(options))
+                                         : nullptr);
+        const bool bandsWritten = file && writeBands<T>(*file, georeference, header, rows, cols, rowBlock);
+        // Closing writes the last tiles: its errors count too.
+        file.reset();
+        written = bandsWritten && !errors.failed();
+        reason = errors.text();
+    }
+    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+}
+
+}  // namespace
+
+outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordinateSystem& system)
+{
+    outputGeoreference georeference;
+    const double cellsize = header.cellsize;
+    const double halfCell = header.spatialReference == rasterHeader::center ? cellsize / 2.0 : 0.0;
+    const double west = double(header.xll) - halfCell;
+    const double south = double(header.yll) - halfCell;
+    const double transform[6] = {west, cellsize, 0.0, south + header.nrows * cellsize, 0.0, -cellsize};
+    std::copy(transform, transform + 6, georeference.geoTransform);
+    georeference.system = system;
+    return georeference;
+}
+
+writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
+                               const outputGeoreference& georeference, const grid<int32_t>& counts,
+                               messageSink& sink)
+{
+    const rowBlockSource<int32_t> rowBlock = [&counts](int first, int count, int32_t* values) {
+        std::copy(counts.row(first), counts.row(first) + std::size_t(count) * std::size_t(counts.cols()), values);
+    };
+    return writeGeoTiff<int32_t>(target, header, georeference, counts.rows(), counts.cols(), rowBlock, sink);
+}
+
+writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHeader& header,
+                                     const outputGeoreference& georeference, int rows, int cols,
+                                     const probabilityRowSource& rowValues, messageSink& sink)
+{
+    std::vector<double> row(static_cast<std::size_t>(std::max(cols, 0)));
+    const rowBlockSource<float> rowBlock = [&](int first, int count, float* values) {
+        for (int r = 0; r < count; ++r) {
+            rowValues(first + r, row.data());
+            // Stored as 32-bit floats: the percentages keep seven digits.
+            std::transform(row.begin(), row.end(), values + std::size_t(r) * std::size_t(cols),
+                           [](double percent) { return static_cast<float>(percent); });
+        }
+    };
+    return writeGeoTiff<float>(target, header, georeference, rows, cols, rowBlock, sink);
+}

@@ -1,0 +1,103 @@
+#include "raster/trajectoryGeoPackage.h"
+
+#include <QFile>
+
+#include <gdal_priv.h>
+#include <ogr_feature.h>
+#include <ogr_geometry.h>
+#include <ogrsf_frmts.h>
+
+#include "raster/gdalOutputFile.h"
+#include "raster/gdalSession.h"
+
+std::vector<trajectoryOrigin> trajectoryOriginsOf(const std::vector<uint64_t>& items,
+                                                  const std::vector<startCell>& startCells, int simulations)
+{
+    std::vector<trajectoryOrigin> origins;
+    if (simulations <= 0)
+        return origins;
+    origins.reserve(items.size());
+    for (const uint64_t item : items) {
+        const std::size_t cell = static_cast<std::size_t>(item / uint64_t(simulations));
+        const startCell start = cell < startCells.size() ? startCells[cell] : startCell{-1, -1};
+        origins.push_back({start.row, start.col, static_cast<int32_t>(item % uint64_t(simulations)) + 1});
+    }
+    return origins;
+}
+
+namespace {
+
+bool addField(OGRLayer& layer, const char* name)
+{
+    OGRFieldDefn field(name, OFTInteger);
+    return layer.CreateField(&field) == OGRERR_NONE;
+}
+
+bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std::vector<trajectoryOrigin>& origins,
+                const coordinateSystem& system)
+{
+    OGRSpatialReference* reference = nullptr;
+    if (!system.isEmpty()) {
+        reference = new OGRSpatialReference();
+        reference->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        if (reference->importFromWkt(system.wkt.constData()) != OGRERR_NONE) {
+            reference->Release();
+            return false;
+        }
+    }
+    OGRLayer* layer = file.CreateLayer("trajectories", reference, wkbLineString25D, nullptr);
+    if (reference)
+        reference->Release();
+    if (!layer || !addField(*layer, "trajectory") || !addField(*layer, "start_row") || !addField(*layer, "start_col")
+        || !addField(*layer, "simulation"))
+        return false;
+    // One transaction: a GeoPackage writes row by row otherwise.
+    if (layer->StartTransaction() != OGRERR_NONE)
+        return false;
+    for (std::size_t i = 0; i < trajectories.size(); ++i) {
+        OGRFeature feature(layer->GetLayerDefn());
+        const trajectoryOrigin origin = i < origins.size() ? origins[i] : trajectoryOrigin{-1, -1, 0};
+        feature.SetField("trajectory", static_cast<int>(i + 1));
+        feature.SetField("start_row", origin.row);
+        feature.SetField("start_col", origin.col);
+        feature.SetField("simulation", origin.simulation);
+        OGRLineString line;
+        line.setNumPoints(static_cast<int>(trajectories[i].size()));
+        for (std::size_t p = 0; p < trajectories[i].size(); ++p) {
+            const trajectoryPoint& point = trajectories[i][p];
+            line.setPoint(static_cast<int>(p), point.x, point.y, point.z);
+        }
+        feature.SetGeometry(&line);
+        if (layer->CreateFeature(&feature) != OGRERR_NONE)
+            return false;
+    }
+    return layer->CommitTransaction() == OGRERR_NONE;
+}
+
+}  // namespace
+
+writeOutcome writeTrajectoryGeoPackage(const outputTarget& target, const trajectoryList& trajectories,
+                                       const std::vector<trajectoryOrigin>& origins, const coordinateSystem& system,
+                                       messageSink& sink)
+{
+    QString temporaryName;
+    if (!reserveTemporaryName(target, QStringLiteral(".gpkg"), temporaryName, sink))
+        return writeOutcome::notOpened;
+    // The GeoPackage driver makes its file itself; the name stays reserved
+    // only until then.
+    QFile::remove(temporaryName);
+
+    bool written = false;
+    QString reason;
+    {
+        gdalErrorCapture errors;
+        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
+        GDALDatasetUniquePtr file(
+            driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
+        const bool layerWritten = file && writeLayer(*file, trajectories, origins, system);
+        file.reset();
+        written = layerWritten && !errors.failed();
+        reason = errors.text();
+    }
+    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+}

@@ -1,0 +1,250 @@
+#include <csignal>
+#include <vector>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+#include <omp.h>
+#include <sys/resource.h>
+
+#include "controllerRecorder.h"
+#include "raster/gdalSession.h"
+#include "raster/geoTiffWriter.h"
+#include "recordingSink.h"
+
+namespace {
+const QString slopeDem = QStringLiteral(TEST_DATA_DIR "/golden/slope/dem.asc");
+const QString slopeStart = QStringLiteral(TEST_DATA_DIR "/golden/slope/start_cells.asc");
+
+// The slope DEM's grid: 60 x 100 cells of 2 m, north-west corner (600200, 150560).
+const std::vector<double> slopeTransform = {600200.0, 2.0, 0.0, 150560.0, 0.0, -2.0};
+
+struct raster { int cols = 0; int rows = 0; std::vector<float> values; };  // rows as stored in the file
+
+raster readWithGdal(const QString& fileName)
+{
+    GDALDatasetUniquePtr file(GDALDataset::Open(fileName.toUtf8().constData(), GDAL_OF_RASTER));
+    raster grid{file->GetRasterXSize(), file->GetRasterYSize(), {}};
+    grid.values.resize(std::size_t(grid.cols) * std::size_t(grid.rows));
+    if (file->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, grid.cols, grid.rows, grid.values.data(), grid.cols,
+                                         grid.rows, GDT_Float32, 0, 0, nullptr) != CE_None)
+        grid.values.clear();
+    return grid;
+}
+
+// A one-band GeoTIFF through GDAL; an empty transform leaves it without one.
+void writeGeoTiff(const QString& fileName, const raster& grid, const std::vector<double>& transform,
+                  const char* system = "EPSG:21781", GDALDataType type = GDT_Float32)
+{
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
+    GDALDatasetUniquePtr file(driver->Create(fileName.toUtf8().constData(), grid.cols, grid.rows, 1, type, nullptr));
+    if (!transform.empty())
+        file->SetGeoTransform(const_cast<double*>(transform.data()));
+    OGRSpatialReference reference;
+    if (system && reference.SetFromUserInput(system) == OGRERR_NONE)
+        file->SetSpatialRef(&reference);
+    float* values = const_cast<float*>(grid.values.data());
+    QVERIFY(file->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, grid.cols, grid.rows, values, grid.cols, grid.rows,
+                                             GDT_Float32, 0, 0, nullptr) == CE_None);
+}
+
+// Rows south first, with a geotransform that says so.
+void writeSouthUp(const QString& fileName, const raster& grid)
+{
+    raster flipped = grid;
+    for (int r = 0; r < grid.rows; ++r)
+        std::copy_n(grid.values.begin() + std::ptrdiff_t(r) * grid.cols, grid.cols,
+                    flipped.values.begin() + std::ptrdiff_t(grid.rows - 1 - r) * grid.cols);
+    writeGeoTiff(fileName, flipped, {600200.0, 2.0, 0.0, 150360.0, 0.0, 2.0});
+}
+
+QByteArray esriText(const char* system)
+{
+    OGRSpatialReference reference;
+    reference.SetFromUserInput(system);
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    reference.exportToWkt(&wkt, options);
+    const QByteArray text(wkt);
+    CPLFree(wkt);
+    return text;
+}
+
+bool isSystem(const OGRSpatialReference* reference, const char* system)
+{
+    OGRSpatialReference expected;
+    expected.SetFromUserInput(system);
+    return reference && reference->IsSame(&expected);
+}
+
+}  // namespace
+
+class geoTiffTest : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir folder_;
+    QString path(const QString& name) const { return folder_.filePath(name); }
+
+    QStringList run(const QString& dem, const QString& start, const QString& out, outputFormat format,
+                    bool saveTrajectories = false)
+    {
+        tumbraController controller;
+        controllerRecorder recorder(controller);
+        controller.setDigitalElevationModel(dem);
+        controller.setStartCellsFile(start);
+        controller.setNumberOfSimulations(4);
+        controller.setSaveTrajectories(saveTrajectories);
+        controller.setOutputFormat(format);
+        const QString previous = QDir::currentPath();
+        QDir().mkpath(path(out));
+        QDir::setCurrent(path(out));
+        controller.runProcess();
+        QDir::setCurrent(previous);
+        return recorder.events;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        omp_set_num_threads(1);
+        initialiseGdal();
+        const raster dem = readWithGdal(slopeDem);
+        QVERIFY(QFile::copy(slopeDem, path("dem.asc")));
+        QVERIFY(writeTextFile(path("dem.prj"), esriText("EPSG:21781")));
+        writeGeoTiff(path("dem.tif"), dem, slopeTransform);
+        writeSouthUp(path("south.tif"), dem);
+        writeGeoTiff(path("start.TIFF"), readWithGdal(slopeStart), slopeTransform, nullptr, GDT_Byte);
+        QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii).contains("done:0"));
+    }
+
+    void everyInputFormGivesTheSameResults_data()
+    {
+        QTest::addColumn<QString>("dem");
+        QTest::addColumn<QString>("start");
+        QTest::newRow("GeoTIFF DEM and start cells") << "dem.tif" << "start.TIFF";
+        QTest::newRow("ASCII DEM, GeoTIFF start cells") << "dem.asc" << "start.TIFF";
+        QTest::newRow("GeoTIFF DEM, ASCII start cells") << "dem.tif" << slopeStart;
+        QTest::newRow("south-up GeoTIFF DEM") << "south.tif" << slopeStart;
+    }
+
+    void everyInputFormGivesTheSameResults()
+    {
+        QFETCH(QString, dem);
+        QFETCH(QString, start);
+        const QString out = QTest::currentDataTag();
+        QVERIFY(run(path(dem), QDir(folder_.path()).absoluteFilePath(start), out, outputFormat::esriAscii)
+                    .contains("done:0"));
+        for (const char* name : {"/N.asc", "/Reach_prob.asc"})
+            QCOMPARE(readTextFile(path(out + name)), readTextFile(path(QStringLiteral("reference") + name)));
+    }
+
+    void outputsCarryTheGridAndSystemOfTheDem()
+    {
+        QVERIFY(run(path("dem.asc"), slopeStart, "tif", outputFormat::geoTiff, true).contains("done:0"));
+        const raster counts = readWithGdal(path("tif/N.tif"));
+        const raster probability = readWithGdal(path("tif/Reach_prob.tif"));
+        const raster asciiCounts = readWithGdal(path("reference/N.asc"));
+        const raster asciiProbability = readWithGdal(path("reference/Reach_prob.asc"));
+        QCOMPARE(counts.values, asciiCounts.values);
+        for (std::size_t i = 0; i < probability.values.size(); ++i)
+            QVERIFY(std::fabs(probability.values[i] - asciiProbability.values.at(i)) <= 0.05f + 1e-4f);
+
+        for (const char* name : {"tif/N.tif", "tif/Reach_prob.tif", "reference/N.asc", "reference/Reach_prob.asc"}) {
+            GDALDatasetUniquePtr file(GDALDataset::Open(path(name).toUtf8().constData(), GDAL_OF_RASTER));
+            double transform[6];
+            QVERIFY(file->GetGeoTransform(transform) == CE_None);
+            QCOMPARE(std::vector<double>(transform, transform + 6), slopeTransform);
+            QVERIFY2(isSystem(file->GetSpatialRef(), "EPSG:21781"), name);
+        }
+        QCOMPARE(readTextFile(path("tif/log.txt")).split('\n').last(), QByteArray("Coordinate system: EPSG:21781"));
+
+        GDALDatasetUniquePtr paths(GDALDataset::Open(path("tif/trajectories.gpkg").toUtf8().constData(), 0));
+        OGRLayer* layer = paths->GetLayerByName("trajectories");
+        QVERIFY(isSystem(layer->GetSpatialRef(), "EPSG:21781"));
+        const QByteArray lastPoint = readTextFile(path("tif/trajectory_points.txt")).split('\n').last();
+        QCOMPARE(layer->GetFeatureCount(), lastPoint.split('\t').first().toLongLong());
+    }
+
+    void refusesWhatCannotBeRunAsMetres_data()
+    {
+        QTest::addColumn<QString>("dem");
+        QTest::addColumn<QString>("expected");
+        const raster dem = readWithGdal(slopeDem);
+        writeGeoTiff(path("rotated.tif"), dem, {600200.0, 2.0, 0.5, 150560.0, 0.5, -2.0});
+        QTest::newRow("rotated") << "rotated.tif" << "error:File %1 has a rotated geotransform.";
+        writeGeoTiff(path("oblong.tif"), dem, {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0});
+        QTest::newRow("non-square") << "oblong.tif" << "error:File %1 has non-square cells (2 x 3): resample it";
+        writeGeoTiff(path("unplaced.tif"), dem, {});
+        QTest::newRow("no geotransform") << "unplaced.tif" << "error:File %1 has no geotransform";
+        writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
+        QTest::newRow("geographic") << "degrees.tif"
+                                    << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
+        writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
+        QTest::newRow("feet: a warning") << "feet.tif" << "warning:The coordinate system of the DEM %1 (EPSG:2249) "
+                                                          "measures in US survey foot";
+
+        GDALDatasetUniquePtr memory(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", 3, 2, 1, GDT_Byte,
+                                                                                            nullptr));
+        GDALClose(GetGDALDriverManager()->GetDriverByName("PNG")->CreateCopy(
+            path("image.tif").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
+        QTest::newRow("PNG named .tif") << "image.tif" << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
+        QByteArray whole = readTextFile(path("dem.tif"));
+        QVERIFY(writeTextFile(path("truncated.tif"), whole.left(whole.size() / 2)));
+        QTest::newRow("truncated") << "truncated.tif" << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
+
+        double oblongCells[6] = {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0};
+        memory->SetGeoTransform(oblongCells);
+        GDALClose(GetGDALDriverManager()->GetDriverByName("AAIGrid")->CreateCopy(
+            path("dxdy.asc").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
+        QTest::newRow("ASCII with dx and dy") << "dxdy.asc" << "error:File %1 has non-square cells (dx and dy";
+    }
+
+    void refusesWhatCannotBeRunAsMetres()
+    {
+        QFETCH(QString, dem);
+        QFETCH(QString, expected);
+        const QStringList events = run(path(dem), slopeStart, "refused", outputFormat::esriAscii);
+        const QString text = expected.arg(path(dem));
+        QVERIFY2(std::any_of(events.begin(), events.end(), [&](const QString& e) { return e.startsWith(text); }),
+                 qPrintable(events.join('\n')));
+        QCOMPARE(events.contains("done:0"), expected.startsWith("warning:"));
+    }
+
+    void failedGeoTiffWriteKeepsTheEarlierFile()
+    {
+        const QString fileName = path("write/N.tif");
+        QVERIFY(QDir().mkpath(path("write")) && writeTextFile(fileName, "earlier"));
+        grid<int32_t> counts(200, 200, 0);
+        for (std::size_t i = 0; i < counts.size(); ++i)
+            counts.data()[i] = int32_t((i * 2654435761u) >> 7);  // hardly compressible
+        rasterHeader header;
+        header.nrows = header.ncols = 200;
+        header.cellsize = 2.0f;
+        // A full disk played by a file size limit.
+        rlimit original{};
+        QVERIFY(getrlimit(RLIMIT_FSIZE, &original) == 0);
+        rlimit tight = original;
+        tight.rlim_cur = 4096;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        recordingSink sink;
+        const writeOutcome outcome =
+            writeCountGeoTiff(fileName, header, georeferenceOfHeader(header, {}), counts, sink);
+        setrlimit(RLIMIT_FSIZE, &original);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QCOMPARE(outcome, writeOutcome::failed);
+        QCOMPARE(sink.log.size(), 1);
+        QVERIFY2(sink.log[0].startsWith("error: Failed to write file " + fileName + ": "), qPrintable(sink.log[0]));
+        QCOMPARE(readTextFile(fileName), QByteArray("earlier"));
+        QCOMPARE(QDir(path("write")).entryList(QDir::Files), QStringList{"N.tif"});
+    }
+};
+
+QTEST_GUILESS_MAIN(geoTiffTest)
+#include "tst_geoTiff.moc"
