@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QDateTime>
 #include <QString>
@@ -33,6 +35,7 @@ struct logReport
     double initialFallHeight = 0.0;
     QString riskLabel;
     QString resultsFolder;  // absolute path
+    std::optional<uint64_t> seed;  // a seeded run: one line more at the end
 };
 
 // Told as the rows of a grid are written, in increasing order, on the
