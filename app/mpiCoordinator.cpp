@@ -115,7 +115,7 @@ int mpiCoordinator::agree(int localCode)
         QByteArray text(length, '\0');
         MPI_Recv(text.data(), length, MPI_CHAR, first, messageTag, MPI_COMM_WORLD, MPI_STATUS_IGNORE);
         const QString reason = text.isEmpty() ? QStringLiteral("no reason given") : QString::fromUtf8(text);
-        report_(QStringLiteral("Process %1 of %2 failed: %3").arg(first).arg(size_).arg(reason));
+        report_(QStringLiteral("The process of rank %1 (of %2) failed: %3").arg(first).arg(size_).arg(reason));
     }
     return failed;
 }
