@@ -1,147 +1,194 @@
-#include <omp.h>
+#include <signal.h>
 
 #include <cmath>
-#include <optional>
 
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include "engine/trajectoryStream.h"
-#include "tests/runScratch.h"
+#include "tests/controllerRecorder.h"
 
-// Seeded runs: each trajectory draws from its own stream, so the outputs are
-// fixed by the seed alone, whatever the number of threads.
+#ifndef TUMBRA_MPIEXEC
+#define TUMBRA_MPIEXEC ""  // built without MPI: the shared runs skip
+#endif
+
+// Seeded runs of tumbra-run: the files depend on the seed alone, not on the threads or (under
+// mpirun) the processes; a shared run ends together when one process fails.
 class tst_seededRuns : public QObject
 {
     Q_OBJECT
 
-    struct runOutputs
-    {
-        QStringList events;
-        QByteArray counts;
-        QByteArray probability;
-        QByteArray points;
-        QByteArray log;
-        QByteArray map;
-    };
+    struct runResult { int exitCode; QString err; qint64 milliseconds; };
 
-    static runOutputs run(const QString& terrain, std::optional<uint64_t> seed, int threads, int simulations)
+    QTemporaryDir dir_;
+    QMap<QString, QMap<QString, QByteArray>> expected_;
+
+    static QString terrainDir(const QString& terrain)
     {
-        QTemporaryDir out;
-        const QString startDir = QDir::currentPath();
-        QDir::setCurrent(out.path());
-        omp_set_num_threads(threads);
-        tumbraController controller;
-        controller.setDigitalElevationModel(terrain + "/dem.asc");
-        controller.setStartCellsFile(terrain + "/start_cells.asc");
-        controller.setNumberOfSimulations(simulations);
-        controller.setMaxDeviationAngle(30);
-        controller.setSaveTrajectories(true);
-        controller.setSeed(seed);
-        controllerRecorder recorder(controller);
-        controller.runProcess();
-        QDir::setCurrent(startDir);
-        runOutputs outputs{recorder.events,
-                           readTextFile(out.filePath("N.asc")),
-                           readTextFile(out.filePath("Reach_prob.asc")),
-                           readTextFile(out.filePath("trajectory_points.txt")),
-                           readTextFile(out.filePath("log.txt")),
-                           {}};
-        const resultViewData view = controller.resultView();
-        outputs.map = QByteArray(reinterpret_cast<const char*>(view.displayGrid.data()),
-                                 static_cast<int>(view.displayGrid.size() * sizeof(int32_t)));
-        return outputs;
+        return terrain == "example" ? QStringLiteral(EXAMPLES_DIR) : QStringLiteral(TEST_DATA_DIR "/golden/basin");
     }
 
-    // The sum of all passage counts: cells reached, over all trajectories.
-    static double totalPassages(const QByteArray& countGrid)
+    QStringList arguments(const QString& terrain, const QString& output, const QStringList& extra,
+                          const QString& dem = {}) const
     {
-        double total = 0.0;
-        const QList<QByteArray> lines = countGrid.split('\n');
-        for (int i = 6; i < lines.size(); ++i)
-            for (const QByteArray& value : lines[i].split(' '))
-                total += value.toDouble();
-        return total;
+        const QString folder = dir_.filePath(output);
+        const QString start = terrainDir(terrain) + "/start_cells.asc";
+        return QStringList{TUMBRA_RUN_EXECUTABLE, "--dem", dem.isEmpty() ? terrainDir(terrain) + "/dem.asc" : dem,
+                           "--start", start, "--output", folder, "--map", folder + ".png", "--save-trajectories",
+                           "--quiet", "--simulations"} + extra;
+    }
+
+    // Runs the program; with `stopOneProcess`, once the output folder exists,
+    // sends SIGTERM to one process that mpirun started.
+    runResult launch(const QStringList& arguments, bool stopOneProcess = false, const QString& output = {})
+    {
+        QProcess process;
+        QElapsedTimer timer;
+        timer.start();
+        process.start(arguments.first(), arguments.mid(1));
+        while (stopOneProcess && !QFileInfo::exists(dir_.filePath(output)) && timer.elapsed() < 30000)
+            QThread::msleep(50);
+        QThread::msleep(stopOneProcess ? 1500 : 0);
+        for (QDirIterator entries("/proc", QDir::Dirs | QDir::NoDotAndDotDot); stopOneProcess && entries.hasNext();) {
+            const QList<QByteArray> stat = readTextFile(entries.next() + "/stat").split(' ');
+            if (stat.size() > 3 && stat[3].toLongLong() == process.processId())
+                stopOneProcess = ::kill(static_cast<pid_t>(stat[0].toLongLong()), SIGTERM) != 0;
+        }
+        if (!process.waitForFinished(300000))
+            process.kill();
+        const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        return {code, QString::fromUtf8(process.readAllStandardError()), timer.elapsed()};
+    }
+
+    QMap<QString, QByteArray> outputs(const QString& output) const
+    {
+        QMap<QString, QByteArray> files{{"map", readTextFile(dir_.filePath(output + ".png"))}};
+        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt"})
+            files[name] = readTextFile(dir_.filePath(output + "/" + name));
+        return files;
+    }
+
+    static QStringList mpirun(int processes)
+    {
+        return {TUMBRA_MPIEXEC, "--oversubscribe", "--allow-run-as-root", "-n", QString::number(processes)};
     }
 
 private slots:
-    // Philox4x32-10 with key (0, 0) and counter (0, 0, 0, 0) gives the words
-    // 6627e8d5 e169c58d bc57ac4c 9b00dbd8 (Random123's known-answer vectors);
-    // seed 0, start cell 0, simulation 0 must take its first two draws from them.
-    void drawsFollowTheDocumentedMapping_data()
+    void init()
     {
-        QTest::addColumn<double>("draw");
-        QTest::addColumn<double>("expected");
-        trajectoryStream stream(0, 0, 0);
-        const double first = stream.draw();
-        const double second = stream.draw();
-        QTest::newRow("first draw") << first << (2.0 * double(0xe169c58d6627e8d5ull >> 12) + 1.0) * 0x1p-53;
-        QTest::newRow("second draw") << second << (2.0 * double(0x9b00dbd8bc57ac4cull >> 12) + 1.0) * 0x1p-53;
-        QTest::newRow("all zero words") << trajectoryStream::unitInterval(0, 0) << 0x1p-53;
-        QTest::newRow("all one words") << trajectoryStream::unitInterval(~0u, ~0u) << 1.0 - 0x1p-53;
+        if (QByteArray(QTest::currentTestFunction()).startsWith("shared") && QStringLiteral(TUMBRA_MPIEXEC).isEmpty())
+            QSKIP("tumbra-run was built without MPI (TUMBRA_MPI off): shared runs are not tested");
     }
 
+    // The example has no NODATA; the basin has NODATA cells and undefined aspects.
+    void initTestCase()
+    {
+        QVERIFY(dir_.isValid());
+        for (const QString terrain : {"example", "basin"}) {
+            for (const QString threads : {"1", "2"}) {
+                const QString output = terrain + "-threads" + threads;
+                const runResult run = launch(arguments(terrain, output, {"5", "--seed", "42", "--threads", threads}));
+                QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+                expected_[terrain + threads] = outputs(output);
+            }
+            QVERIFY(expected_[terrain + "1"] == expected_[terrain + "2"]);
+            QVERIFY(readTextFile(dir_.filePath(terrain + "-threads1/log.txt"))
+                        .endsWith("\nRandom numbers: seed 42, one random stream per trajectory (Philox4x32-10)"));
+        }
+    }
+
+    // Philox4x32-10, key and counter 0: 6627e8d5 e169c58d bc57ac4c 9b00dbd8
+    // (Random123's known answers), the first two draws of seed 0, start cell 0, simulation 0.
     void drawsFollowTheDocumentedMapping()
     {
-        QFETCH(double, draw);
-        QFETCH(double, expected);
-        QCOMPARE(draw, expected);
-        QVERIFY(draw > 0.0 && draw < 1.0);
-    }
-
-    // The example has no NODATA; the basin has NODATA cells and cells
-    // whose aspect is undefined.
-    void outputsDoNotDependOnThreads_data()
-    {
-        QTest::addColumn<QString>("terrain");
-        QTest::newRow("example") << QStringLiteral(EXAMPLES_DIR);
-        QTest::newRow("basin with NODATA") << QStringLiteral(TEST_DATA_DIR "/golden/basin");
-    }
-
-    void outputsDoNotDependOnThreads()
-    {
-        QFETCH(QString, terrain);
-        const runOutputs one = run(terrain, 11, 1, 6);
-        const runOutputs two = run(terrain, 11, 2, 6);
-        QVERIFY2(one.events.contains("done:0"), qPrintable(one.events.join('\n')));
-        QVERIFY(!one.points.isEmpty());
-        QVERIFY(one.counts == two.counts);
-        QVERIFY(one.probability == two.probability);
-        QVERIFY(one.points == two.points);
-        QVERIFY(one.map == two.map);
-        QVERIFY(one.log.endsWith("Random numbers: seed 11, one random stream per trajectory (Philox4x32-10)"));
-
-        const runOutputs otherSeed = run(terrain, 12, 2, 6);
-        QVERIFY(otherSeed.points != one.points);
+        trajectoryStream stream(0, 0, 0);
+        QCOMPARE(stream.draw(), (2.0 * double(0xe169c58d6627e8d5ull >> 12) + 1.0) * 0x1p-53);
+        QCOMPARE(stream.draw(), (2.0 * double(0x9b00dbd8bc57ac4cull >> 12) + 1.0) * 0x1p-53);
+        QCOMPARE(trajectoryStream::unitInterval(0, 0), 0x1p-53);
+        QCOMPARE(trajectoryStream::unitInterval(~0u, ~0u), 1.0 - 0x1p-53);
     }
 
     // Other random numbers, the same model: over some twenty thousand
     // trajectories the cells reached in all agree within a few percent.
     void seededAgreesWithSharedGenerator()
     {
-        const QString example = QStringLiteral(EXAMPLES_DIR);
-        const double seeded = totalPassages(run(example, 5, 2, 50).counts);
-        const double shared = totalPassages(run(example, std::nullopt, 1, 50).counts);
-        QVERIFY(shared > 0.0);
-        QVERIFY2(std::abs(seeded / shared - 1.0) < 0.03, qPrintable(QStringLiteral("%1 vs %2").arg(seeded).arg(shared)));
+        QCOMPARE(launch(arguments("example", "seeded", {"50", "--seed", "5"})).exitCode, 0);
+        QCOMPARE(launch(arguments("example", "shared", {"50", "--threads", "1"})).exitCode, 0);
+        const auto points = [this](const char* run) {
+            return double(readTextFile(dir_.filePath(run + QString("/trajectory_points.txt"))).count('\n'));
+        };
+        const double ratio = points("seeded") / points("shared");
+        QVERIFY2(std::abs(ratio - 1.0) < 0.03, qPrintable(QString::number(ratio)));
     }
 
-    // 2 start cells x 2^30 simulations: one more trajectory than a 32-bit
-    // count holds. Refused before anything is simulated.
+    // 11 start cells x 195225787 simulations: ten trajectories more than a 32-bit count holds.
     void refusesRunsBeyondTheCounts()
     {
-        runScratch scratch;
-        QVERIFY(scratch.open());
-        const QByteArray header = "ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\ncellsize 1\nNODATA_value -9999\n";
-        tumbraController controller;
-        QVERIFY(scratch.prepare(controller, header + "3 2 1\n3 2 1\n", header + "1 0 0\n1 0 0\n"));
-        controller.setNumberOfSimulations(1 << 30);
-        controllerRecorder recorder(controller);
-        controller.runProcess();
-        scratch.close();
-        QVERIFY(recorder.events.contains("done:1"));
-        QVERIFY(recorder.events.filter("init:").isEmpty());
-        QVERIFY(recorder.events.filter("2147483648 trajectories").size() == 1);
+        const runResult run = launch(arguments("basin", "huge", {"195225787"}));
+        QCOMPARE(run.exitCode, 1);
+        QVERIFY2(run.err.contains("2147483657 trajectories"), qPrintable(run.err));
+    }
+
+    void sharedRunsMatchOneProcess_data()
+    {
+        QTest::addColumn<QString>("terrain");
+        QTest::addColumn<int>("processes");
+        QTest::addColumn<QString>("seed");
+        for (const QString terrain : {"example", "basin"})
+            for (int processes = 1; processes <= 3; ++processes)
+                QTest::addRow("%s, %d processes", qPrintable(terrain), processes) << terrain << processes << "42";
+        QTest::newRow("basin, 2 processes, other seed") << "basin" << 2 << "43";
+    }
+
+    void sharedRunsMatchOneProcess()
+    {
+        QFETCH(QString, terrain);
+        QFETCH(int, processes);
+        QFETCH(QString, seed);
+        const QString output = QStringLiteral("%1-%2-processes-seed%3").arg(terrain).arg(processes).arg(seed);
+        const QStringList settings{"5", "--seed", seed, "--threads", "1"};
+        const runResult run = launch(mpirun(processes) + arguments(terrain, output, settings));
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QMap<QString, QByteArray> files = outputs(output);
+        for (auto file = files.cbegin(); file != files.cend(); ++file)
+            QCOMPARE(file.value() == expected_[terrain + "1"][file.key()], seed == "42");
+    }
+
+    // The last process cannot read its DEM, or one process is told to stop
+    // (mpirun passes Ctrl-C on as SIGTERM), or no seed is given: every
+    // process ends with the same code, one message is shown, no file written.
+    void sharedRunsEndTogether_data()
+    {
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QString>("message");
+        const QString broken = "rank 2 (of 3) failed: File " + dir_.filePath("broken.asc");
+        QTest::newRow("unreadable input") << "broken" << 1 << broken;
+        QTest::newRow("stopped") << "stopped" << 2 << "";
+        QTest::newRow("no seed") << "unseeded" << 1 << "2 processes need --seed N";
+    }
+
+    void sharedRunsEndTogether()
+    {
+        QFETCH(QString, mode);
+        QFETCH(int, code);
+        QFETCH(QString, message);
+        QVERIFY(writeTextFile(dir_.filePath("broken.asc"), "not a grid\n"));
+        const QString simulations = mode == "stopped" ? "100000" : "5";
+        const QStringList settings = mode == "unseeded" ? QStringList{"5"} : QStringList{simulations, "--seed", "1"};
+        QStringList command = mpirun(2) + arguments("example", mode, settings);
+        if (mode == "broken")
+            command << ":" << "-n" << "1" << arguments("example", mode, settings, dir_.filePath("broken.asc"));
+        const runResult run = launch(command, mode == "stopped", mode);
+        QCOMPARE(run.exitCode, code);
+        QVERIFY(run.milliseconds < 30000);
+        QCOMPARE(run.err.count("Error: "), message.isEmpty() ? 0 : 1);
+        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QVERIFY(QDir(dir_.filePath(mode)).isEmpty());
     }
 };
 
