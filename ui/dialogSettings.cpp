@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSize>
 #include <QWidget>
 
@@ -68,6 +69,8 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
     form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
+    form.reproducible->setChecked(store.value(QStringLiteral("reproducible"), false).toBool());
+    form.seed->setValue(store.value(QStringLiteral("seed"), 1).toInt());
     store.endGroup();
 }
 
@@ -103,6 +106,8 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("riskIntensity"), form.riskIntensity->currentIndex());
     store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
     store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
+    store.setValue(QStringLiteral("reproducible"), form.reproducible->isChecked());
+    store.setValue(QStringLiteral("seed"), form.seed->value());
     store.endGroup();
 
     store.endGroup();

@@ -189,9 +189,10 @@ void tumbraMainDialog::updateButtons()
         ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
         ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
         ui->maxAngle,         ui->profileStep,        ui->riskIntensity,         ui->initialHeight,
-        ui->saveTrajectories};
+        ui->saveTrajectories, ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
+    ui->seed->setEnabled(!running && ui->reproducible->isChecked());
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);
@@ -296,6 +297,7 @@ bool tumbraMainDialog::handOverRun()
     controller.setRiskIntensity(ui->riskIntensity->currentIndex());
     controller.setInitialFallHeight(ui->initialHeight->value());
     controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
+    controller.setSeed(ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt);
     if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
         onDisplayError(
             tr("Failed to load start cells raster. Please check that the file exists and is readable."));

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -188,6 +189,19 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     saveTrajectories->setChecked(false);
     gridLayout_2->addWidget(saveTrajectories, 7, 0);
 
+    // A seeded run gives the same maps on any machine and number of cores.
+    reproducible = named(new QCheckBox(groupBox_2), "reproducible");
+    seed = named(new QSpinBox(groupBox_2), "seed");
+    seed->setRange(0, 2147483647);
+    seed->setValue(1);
+    seed->setEnabled(false);
+    QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
+    // Beside the trajectory option, so that the panel does not grow.
+    auto* seedRow = new QHBoxLayout();
+    seedRow->addWidget(reproducible);
+    seedRow->addWidget(seed, 1);
+    gridLayout_2->addLayout(seedRow, 7, 1);
+
     horizontalLayout->addWidget(groupBox_2);
     verticalLayout_2->addLayout(horizontalLayout);
 }
@@ -269,6 +283,9 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     label_8->setText(tr("Initial fall height (m)"));
     label_5->setText(tr("Propagation probability"));
     saveTrajectories->setText(tr("Save trajectory points"));
+    reproducible->setText(tr("Reproducible (seed)"));
+    reproducible->setToolTip(tr("Every trajectory draws from a random stream of its own, keyed by the seed: the "
+                                "results are the same for any number of cores."));
 
     runProcess->setToolTip(tr("<html><head/><body><p><span style=\" font-size:8pt;\">Run Simulation</span></p>"
                               "</body></html>"));

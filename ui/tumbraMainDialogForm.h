@@ -6,6 +6,7 @@ class QDialog;
 class QDoubleSpinBox;
 class QGridLayout;
 class QGroupBox;
+class QSpinBox;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -64,6 +65,8 @@ public:
     QLabel* label_5 = nullptr;
     QComboBox* riskIntensity = nullptr;
     QCheckBox* saveTrajectories = nullptr;
+    QCheckBox* reproducible = nullptr;
+    QSpinBox* seed = nullptr;
 
     QHBoxLayout* horizontalLayout_6 = nullptr;
     QPushButton* runProcess = nullptr;
