@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include <mpi.h>
@@ -31,6 +32,21 @@ void sendBytes(const void* data, std::size_t bytes, int to)
     for (std::size_t sent = 0; sent < bytes; sent += pieceBytes) {
         const int piece = static_cast<int>(std::min(pieceBytes, bytes - sent));
         MPI_Send(cursor + sent, piece, MPI_BYTE, to, trajectoryTag, MPI_COMM_WORLD);
+    }
+}
+
+// Open MPI waits for a collective by spinning on the core. A process that
+// waits for the others (they still simulate, or the first one writes the
+// outputs) would take a core from them; polling every millisecond leaves it.
+void allreduceGently(const void* send, void* receive, int count, MPI_Datatype type, MPI_Op op)
+{
+    MPI_Request request;
+    MPI_Iallreduce(send, receive, count, type, op, MPI_COMM_WORLD, &request);
+    for (int done = 0;;) {
+        MPI_Test(&request, &done, MPI_STATUS_IGNORE);
+        if (done)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 }
 
@@ -65,9 +81,23 @@ std::size_t shareSize(std::size_t startCellCount, int rank, int processes)
 }
 }  // namespace
 
-mpiCoordinator::mpiCoordinator(int& argc, char**& argv, std::function<void(const QString&)> report)
-    : report_(std::move(report))
+// mpirun (OMPI_*), PMIx launchers such as srun --mpi=pmix (PMIX_*) and PMI
+// launchers (PMI_*) announce themselves in the environment. Started without
+// one, a process is a run of its own and MPI is not started at all: a
+// singleton start would cost a second or more for nothing.
+static bool startedByLauncher()
 {
+    for (const char* name : {"OMPI_COMM_WORLD_SIZE", "PMIX_RANK", "PMI_RANK", "PMI_SIZE"})
+        if (qEnvironmentVariableIsSet(name))
+            return true;
+    return false;
+}
+
+mpiCoordinator::mpiCoordinator(int& argc, char**& argv, std::function<void(const QString&)> report)
+    : report_(std::move(report)), started_(startedByLauncher())
+{
+    if (!started_)
+        return;
     // The simulation's progress is exchanged from a thread of its own while
     // the main thread waits; no two threads ever call MPI at once.
     int provided = 0;
@@ -80,7 +110,8 @@ mpiCoordinator::~mpiCoordinator()
 {
     if (watcher_.joinable())
         watcher_.join();
-    MPI_Finalize();
+    if (started_)
+        MPI_Finalize();
 }
 
 void mpiCoordinator::keepError(const QString& text)
@@ -91,9 +122,11 @@ void mpiCoordinator::keepError(const QString& text)
 
 int mpiCoordinator::agree(int localCode)
 {
+    if (size_ == 1)
+        return localCode;
     const int severity = severityOf(localCode);
     int worst = 0;
-    MPI_Allreduce(&severity, &worst, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    allreduceGently(&severity, &worst, 1, MPI_INT, MPI_MAX);
     if (worst != severityOf(failed))
         return codeOfSeverity(worst);
 
@@ -101,7 +134,7 @@ int mpiCoordinator::agree(int localCode)
     // process itself, which has shown its message already.
     const int mine = localCode == failed ? rank_ : size_;
     int first = size_;
-    MPI_Allreduce(&mine, &first, 1, MPI_INT, MPI_MIN, MPI_COMM_WORLD);
+    allreduceGently(&mine, &first, 1, MPI_INT, MPI_MIN);
     if (first == 0 || first == size_)
         return failed;
     if (rank_ == first) {
@@ -162,7 +195,7 @@ void mpiCoordinator::watchSimulation()
             }
         }
         uint64_t all[3] = {0, 0, 0};
-        MPI_Allreduce(local, all, 3, MPI_UINT64_T, MPI_SUM, MPI_COMM_WORLD);
+        allreduceGently(local, all, 3, MPI_UINT64_T, MPI_SUM);
         if (rank_ == 0 && showProgress_)
             showProgress_(all[0]);
         if (all[2] > 0 && !stopAsked) {
@@ -215,7 +248,7 @@ void mpiCoordinator::gatherTrajectories(propagationOutput& result)
 {
     const int held = result.trajectories.empty() ? 0 : 1;
     int anyHeld = 0;
-    MPI_Allreduce(&held, &anyHeld, 1, MPI_INT, MPI_MAX, MPI_COMM_WORLD);
+    allreduceGently(&held, &anyHeld, 1, MPI_INT, MPI_MAX);
     if (anyHeld == 0)
         return;
 

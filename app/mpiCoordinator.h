@@ -22,7 +22,8 @@
 class mpiCoordinator final : public runCoordinator
 {
 public:
-    // Starts MPI (a process started without mpirun is a run of one).
+    // Starts MPI when a launcher (mpirun, srun) started the process; without
+    // one the process is a run of its own.
     // `report` shows an error on the first process.
     mpiCoordinator(int& argc, char**& argv, std::function<void(const QString&)> report);
     ~mpiCoordinator() override;
@@ -50,6 +51,7 @@ private:
     int rank_ = 0;
     int size_ = 1;
     std::function<void(const QString&)> report_;
+    const bool started_;
     QString keptError_;
     std::size_t startCellCount_ = 0;
 
