@@ -1,7 +1,5 @@
 #include <signal.h>
 
-#include <cmath>
-
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -49,6 +47,11 @@ class tst_seededRuns : public QObject
         QProcess process;
         QElapsedTimer timer;
         timer.start();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        // Open MPI keeps allocations until exit; leaks are checked in the runs without mpirun.
+        if (arguments.first() == TUMBRA_MPIEXEC)
+            environment.insert("ASAN_OPTIONS", environment.value("ASAN_OPTIONS") + ":detect_leaks=0");
+        process.setProcessEnvironment(environment);
         process.start(arguments.first(), arguments.mid(1));
         while (stopOneProcess && !QFileInfo::exists(dir_.filePath(output)) && timer.elapsed() < 30000)
             QThread::msleep(50);
@@ -122,7 +125,7 @@ private slots:
             return double(readTextFile(dir_.filePath(run + QString("/trajectory_points.txt"))).count('\n'));
         };
         const double ratio = points("seeded") / points("shared");
-        QVERIFY2(std::abs(ratio - 1.0) < 0.03, qPrintable(QString::number(ratio)));
+        QVERIFY2(qAbs(ratio - 1.0) < 0.03, qPrintable(QString::number(ratio)));
     }
 
     // 11 start cells x 195225787 simulations: ten trajectories more than a 32-bit count holds.
