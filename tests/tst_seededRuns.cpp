@@ -1,5 +1,3 @@
-#include <signal.h>
-
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -59,7 +57,7 @@ class tst_seededRuns : public QObject
         for (QDirIterator entries("/proc", QDir::Dirs | QDir::NoDotAndDotDot); stopOneProcess && entries.hasNext();) {
             const QList<QByteArray> stat = readTextFile(entries.next() + "/stat").split(' ');
             if (stat.size() > 3 && stat[3].toLongLong() == process.processId())
-                stopOneProcess = ::kill(static_cast<pid_t>(stat[0].toLongLong()), SIGTERM) != 0;
+                stopOneProcess = QProcess::execute("kill", {"-TERM", QString(stat[0])}) != 0;
         }
         if (!process.waitForFinished(300000))
             process.kill();
