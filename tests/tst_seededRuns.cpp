@@ -18,9 +18,9 @@ class tst_seededRuns : public QObject
 {
     Q_OBJECT
 
-    struct runResult { int exitCode; QString err; qint64 milliseconds; };
-
     QTemporaryDir dir_;
+    QString err_;  // of the last run
+    qint64 milliseconds_ = 0;
     QMap<QString, QMap<QString, QByteArray>> expected_;
 
     static QString terrainDir(const QString& terrain)
@@ -40,7 +40,7 @@ class tst_seededRuns : public QObject
 
     // Runs the program; with `stopOneProcess`, once the output folder exists,
     // sends SIGTERM to one process that mpirun started.
-    runResult launch(const QStringList& arguments, bool stopOneProcess = false, const QString& output = {})
+    int launch(const QStringList& arguments, bool stopOneProcess = false, const QString& output = {})
     {
         QProcess process;
         QElapsedTimer timer;
@@ -61,8 +61,9 @@ class tst_seededRuns : public QObject
         }
         if (!process.waitForFinished(300000))
             process.kill();
-        const int code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-        return {code, QString::fromUtf8(process.readAllStandardError()), timer.elapsed()};
+        err_ = QString::fromUtf8(process.readAllStandardError());
+        milliseconds_ = timer.elapsed();
+        return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
     }
 
     QMap<QString, QByteArray> outputs(const QString& output) const
@@ -92,8 +93,8 @@ private slots:
         for (const QString terrain : {"example", "basin"}) {
             for (const QString threads : {"1", "2"}) {
                 const QString output = terrain + "-threads" + threads;
-                const runResult run = launch(arguments(terrain, output, {"5", "--seed", "42", "--threads", threads}));
-                QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+                const int code = launch(arguments(terrain, output, {"5", "--seed", "42", "--threads", threads}));
+                QVERIFY2(code == 0, qPrintable(err_));
                 expected_[terrain + threads] = outputs(output);
             }
             QVERIFY(expected_[terrain + "1"] == expected_[terrain + "2"]);
@@ -117,8 +118,8 @@ private slots:
     // trajectories the cells reached in all agree within a few percent.
     void seededAgreesWithSharedGenerator()
     {
-        QCOMPARE(launch(arguments("example", "seeded", {"50", "--seed", "5"})).exitCode, 0);
-        QCOMPARE(launch(arguments("example", "shared", {"50", "--threads", "1"})).exitCode, 0);
+        QCOMPARE(launch(arguments("example", "seeded", {"50", "--seed", "5"})), 0);
+        QCOMPARE(launch(arguments("example", "shared", {"50", "--threads", "1"})), 0);
         const auto points = [this](const char* run) {
             return double(readTextFile(dir_.filePath(run + QString("/trajectory_points.txt"))).count('\n'));
         };
@@ -129,9 +130,8 @@ private slots:
     // 11 start cells x 195225787 simulations: ten trajectories more than a 32-bit count holds.
     void refusesRunsBeyondTheCounts()
     {
-        const runResult run = launch(arguments("basin", "huge", {"195225787"}));
-        QCOMPARE(run.exitCode, 1);
-        QVERIFY2(run.err.contains("2147483657 trajectories"), qPrintable(run.err));
+        QCOMPARE(launch(arguments("basin", "huge", {"195225787"})), 1);
+        QVERIFY2(err_.contains("2147483657 trajectories"), qPrintable(err_));
     }
 
     void sharedRunsMatchOneProcess_data()
@@ -152,8 +152,8 @@ private slots:
         QFETCH(QString, seed);
         const QString output = QStringLiteral("%1-%2-processes-seed%3").arg(terrain).arg(processes).arg(seed);
         const QStringList settings{"5", "--seed", seed, "--threads", "1"};
-        const runResult run = launch(mpirun(processes) + arguments(terrain, output, settings));
-        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const int code = launch(mpirun(processes) + arguments(terrain, output, settings));
+        QVERIFY2(code == 0, qPrintable(err_));
         const QMap<QString, QByteArray> files = outputs(output);
         for (auto file = files.cbegin(); file != files.cend(); ++file)
             QCOMPARE(file.value() == expected_[terrain + "1"][file.key()], seed == "42");
@@ -184,11 +184,10 @@ private slots:
         QStringList command = mpirun(2) + arguments("example", mode, settings);
         if (mode == "broken")
             command << ":" << "-n" << "1" << arguments("example", mode, settings, dir_.filePath("broken.asc"));
-        const runResult run = launch(command, mode == "stopped", mode);
-        QCOMPARE(run.exitCode, code);
-        QVERIFY(run.milliseconds < 30000);
-        QCOMPARE(run.err.count("Error: "), message.isEmpty() ? 0 : 1);
-        QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(launch(command, mode == "stopped", mode), code);
+        QVERIFY(milliseconds_ < 30000);
+        QCOMPARE(err_.count("Error: "), message.isEmpty() ? 0 : 1);
+        QVERIFY2(err_.contains(message), qPrintable(err_));
         QVERIFY(QDir(dir_.filePath(mode)).isEmpty());
     }
 };
