@@ -19,6 +19,7 @@
 #include <omp.h>
 
 #include "controller/resultMap.h"
+#include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
 #include "engine/simdPath.h"
 
@@ -28,11 +29,12 @@ std::atomic<tumbraController*> interruptTarget{nullptr};
 
 // Only an atomic store happens here, which is safe in a signal handler. A
 // second Ctrl-C falls back to the default action and ends the process.
-extern "C" void onInterrupt(int)
+// mpirun passes on a Ctrl-C as SIGTERM, which a shared run takes alike.
+extern "C" void onInterrupt(int signalNumber)
 {
     if (tumbraController* controller = interruptTarget.load())
         controller->requestAbort();
-    std::signal(SIGINT, SIG_DFL);
+    std::signal(signalNumber, SIG_DFL);
 }
 
 void printLine(std::FILE* stream, const QString& text)
@@ -52,9 +54,9 @@ QString clockText(double seconds)
 
 }  // namespace
 
-headlessRun::headlessRun(const runnerOptions& options) : options_(options)
+headlessRun::headlessRun(const runnerOptions& options, sharedRunRole role) : options_(options), role_(std::move(role))
 {
-    progressOnTerminal_ = !options_.quiet && isatty(fileno(stderr));
+    progressOnTerminal_ = role_.writes && !options_.quiet && isatty(fileno(stderr));
     // The run executes on this thread; simulation threads emit progress
     // while it is blocked, so every connection is direct.
     connect(&controller_, &tumbraController::initProgressBar, this, &headlessRun::onInitProgressBar,
@@ -81,28 +83,41 @@ headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
 int headlessRun::exec()
 {
     const QString startDir = QDir::currentPath();
-    if (!handOverSettings() || !prepareOutputFolder())
+    // Only the process that writes prepares the output folder; every
+    // process of a shared run learns whether all are ready.
+    bool ready = handOverSettings() && (!role_.writes || prepareOutputFolder());
+    if (role_.coordinator)
+        ready = role_.coordinator->agree(ready ? 0 : 1) == 0;
+    if (!ready)
         return 1;
     if (options_.threads > 0)
         omp_set_num_threads(options_.threads);
+    controller_.setSeed(options_.seed);
+    controller_.setCoordinator(role_.coordinator);
 
     interruptTarget.store(&controller_);
     std::signal(SIGINT, onInterrupt);
+    if (role_.coordinator)
+        std::signal(SIGTERM, onInterrupt);
     runTimer_.start();
     controller_.runProcess();
     std::signal(SIGINT, SIG_DFL);
+    if (role_.coordinator)
+        std::signal(SIGTERM, SIG_DFL);
     interruptTarget.store(nullptr);
     endPhase();
     if (options_.timings)
         printTimings();
 
-    if (resultCode_ == 0) {
+    if (resultCode_ == 0 && role_.writes) {
         onDisplayMessage(QStringLiteral("Results written to folder %1").arg(QDir::currentPath()));
         QDir::setCurrent(startDir);
         if (!writeMap())
             resultCode_ = 1;
     }
     QDir::setCurrent(startDir);
+    if (role_.coordinator)
+        resultCode_ = role_.coordinator->agree(resultCode_);
     return resultCode_;
 }
 
@@ -299,7 +314,7 @@ void headlessRun::printTimings() const
 
 void headlessRun::onDisplayMessage(const QString& text)
 {
-    if (options_.quiet)
+    if (options_.quiet || !role_.writes)
         return;
     endProgressLine();
     printLine(stdout, text);
@@ -307,12 +322,19 @@ void headlessRun::onDisplayMessage(const QString& text)
 
 void headlessRun::onDisplayWarning(const QString& text)
 {
+    if (!role_.writes)
+        return;
     endProgressLine();
     printLine(stderr, QStringLiteral("Warning: ") + text);
 }
 
 void headlessRun::onDisplayError(const QString& text)
 {
+    if (!role_.writes) {
+        if (role_.keepError)
+            role_.keepError(text);
+        return;
+    }
     endProgressLine();
     printLine(stderr, QStringLiteral("Error: ") + text);
 }

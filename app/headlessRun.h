@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
@@ -9,6 +11,16 @@
 #include "app/runnerOptions.h"
 #include "controller/tumbraController.h"
 
+class runCoordinator;
+
+// How this process takes part in a run shared among processes.
+struct sharedRunRole
+{
+    runCoordinator* coordinator = nullptr;  // null: a run of its own
+    bool writes = true;  // shows messages and progress, writes the outputs and the map
+    std::function<void(const QString&)> keepError;  // where a process that does not write leaves its errors
+};
+
 // One run of the controller without a window: messages to stdout, warnings
 // and errors to stderr, a progress line on a terminal, Ctrl-C to abort.
 class headlessRun : public QObject
@@ -16,12 +28,15 @@ class headlessRun : public QObject
     Q_OBJECT
 
 public:
-    explicit headlessRun(const runnerOptions& options);
+    explicit headlessRun(const runnerOptions& options, sharedRunRole role = {});
     ~headlessRun() override;
 
     // Runs to the end and returns the exit code: the run's result code, or 1
     // when the run could not be prepared.
     int exec();
+
+    // Shows an error as the run's own errors are shown.
+    void reportError(const QString& text) { onDisplayError(text); }
 
 private slots:
     void onInitProgressBar(int total);
@@ -46,6 +61,7 @@ private:
     static QString progressBar(double fraction);
 
     runnerOptions options_;
+    sharedRunRole role_;
     tumbraController controller_;
     bool progressOnTerminal_ = false;
     int progressTotal_ = 0;

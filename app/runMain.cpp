@@ -1,8 +1,18 @@
+#include <cstdio>
+#include <memory>
+
 #include <QCoreApplication>
 
 #include "app/headlessRun.h"
 #include "app/runnerOptions.h"
 #include "tumbraVersion.h"
+
+#ifdef TUMBRA_MPI
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "app/mpiCoordinator.h"
+#endif
 
 namespace {
 // The engine's timing line is for developers; a batch run keeps stderr for
@@ -13,17 +23,49 @@ void dropDebugMessages(QtMsgType type, const QMessageLogContext& context, const 
         return;
     qt_message_output(type, context, text);
 }
+
+#ifdef TUMBRA_MPI
+// Every process of a shared run parses the same command line and meets the
+// same failures; only the first one speaks, the others leave their errors
+// with the coordinator.
+void silenceOutput()
+{
+    const int nowhere = open("/dev/null", O_WRONLY);
+    if (nowhere < 0)
+        return;
+    dup2(nowhere, STDOUT_FILENO);
+    dup2(nowhere, STDERR_FILENO);
+    close(nowhere);
+}
+#endif
 }  // namespace
 
 int main(int argc, char* argv[])
 {
+#ifdef TUMBRA_MPI
+    // Without mpirun this is a run of one process.
+    headlessRun* reporter = nullptr;
+    mpiCoordinator mpi(argc, argv, [&reporter](const QString& text) {
+        if (reporter)
+            reporter->reportError(text);
+        else
+            std::fprintf(stderr, "Error: %s\n", qUtf8Printable(text));
+    });
+    if (mpi.rank() > 0)
+        silenceOutput();
+#endif
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tumbra-run"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(tumbraVersion));
     qInstallMessageHandler(dropDebugMessages);
 
     runnerOptions options;
-    switch (parseRunnerOptions(QCoreApplication::arguments(), options)) {
+    const parseOutcome outcome = parseRunnerOptions(QCoreApplication::arguments(), options);
+#ifdef TUMBRA_MPI
+    if (mpi.agree(outcome == parseOutcome::exitFailure ? 1 : 0) != 0)
+        return 1;
+#endif
+    switch (outcome) {
     case parseOutcome::exitSuccess:
         return 0;
     case parseOutcome::exitFailure:
@@ -31,6 +73,33 @@ int main(int argc, char* argv[])
     case parseOutcome::run:
         break;
     }
+
+#ifdef TUMBRA_MPI
+    if (mpi.processes() == 1) {
+        headlessRun run(options);
+        return run.exec();
+    }
+    if (!options.seed) {
+        if (mpi.rank() == 0)
+            std::fprintf(stderr,
+                         "Error: %d processes need --seed N. Without a seed all trajectories draw from one shared "
+                         "random sequence, in the order they run; that sequence cannot be split across processes. "
+                         "With a seed every trajectory has a random stream of its own, and the outputs are the "
+                         "same for any number of processes and threads.\n",
+                         mpi.processes());
+        return 1;
+    }
+    sharedRunRole role;
+    role.coordinator = &mpi;
+    role.writes = mpi.rank() == 0;
+    role.keepError = [&mpi](const QString& text) { mpi.keepError(text); };
+    headlessRun run(options, role);
+    reporter = &run;
+    const int code = run.exec();
+    reporter = nullptr;
+    return code;
+#else
     headlessRun run(options);
     return run.exec();
+#endif
 }

@@ -131,6 +131,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("FILE.png")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
+        {QStringLiteral("seed"),
+         QStringLiteral("Reproducible run: every trajectory draws from a random stream of its own, keyed by this "
+                        "seed (0 to 18446744073709551615); the outputs are then the same for any number of threads "
+                        "and processes. Needed to run under mpirun with more than one process."),
+         QStringLiteral("N")},
     });
 
     if (!parser.parse(arguments)) {
@@ -175,6 +180,16 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                              && readOutputFormat(parser, options.format);
     if (!numbersRead || !checkRanges(options))
         return parseOutcome::exitFailure;
+    if (parser.isSet(QStringLiteral("seed"))) {
+        bool ok = false;
+        const qulonglong seed = parser.value(QStringLiteral("seed")).toULongLong(&ok);
+        if (!ok) {
+            printError(QStringLiteral("--seed takes a whole number from 0 to 18446744073709551615, not \"%1\".")
+                           .arg(parser.value(QStringLiteral("seed"))));
+            return parseOutcome::exitFailure;
+        }
+        options.seed = seed;
+    }
     if (parser.isSet(QStringLiteral("threads")) && options.threads <= 0) {
         printError(QStringLiteral("--threads must be greater than 0."));
         return parseOutcome::exitFailure;

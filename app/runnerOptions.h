@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 #include <QString>
 #include <QStringList>
 
@@ -24,6 +27,7 @@ struct runnerOptions
     bool overwrite = false;
     bool quiet = false;
     bool timings = false;  // print how long each phase took
+    std::optional<uint64_t> seed;  // reproducible on any number of threads and processes
 };
 
 enum class parseOutcome { run, exitSuccess, exitFailure };

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <new>
+#include <numeric>
 
 #include <QDebug>
 #include <QDir>
@@ -12,6 +13,7 @@
 #include <QFileInfo>
 
 #include "controller/propagationProbability.h"
+#include "controller/runCoordinator.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "engine/aggregation.h"
@@ -117,7 +119,7 @@ void tumbraController::runProcess()
     outputFolder_ = QDir::currentPath();
     int code = failed;
     try {
-        code = runPipeline() ? (abortRequested.load() ? stoppedByUser : completed) : failed;
+        code = runPipeline();
     } catch (const std::bad_alloc&) {
         emit displayError(QStringLiteral("Process ran out of memory. Aborting."));
         code = failed;
@@ -134,6 +136,33 @@ static QString unsupportedTypeText(const QString& what, const QString& fileName)
     return QStringLiteral("The file type of %1 %2 is not supported. Supported are ESRI ASCII grids with the suffix "
                           ".asc or .txt and GeoTIFF files with the suffix .tif or .tiff.")
         .arg(what, fileName);
+}
+
+// What a stage throws ends it as a failure right here, so that a run shared
+// among processes still meets the others after it.
+template <class Stage>
+int tumbraController::guardedStage(Stage stage)
+{
+    try {
+        return stage();
+    } catch (const std::bad_alloc&) {
+        emit displayError(QStringLiteral("Process ran out of memory. Aborting."));
+    } catch (...) {
+        emit displayError(QStringLiteral("Unhandled exception. Aborting."));
+    }
+    return failed;
+}
+
+// A run of its own keeps its code; a shared run takes the code all its
+// processes agree on.
+int tumbraController::agreeWithOthers(int localCode)
+{
+    if (!coordinator_)
+        return localCode;
+    const int agreed = coordinator_->agree(localCode);
+    if (agreed == stoppedByUser && localCode != stoppedByUser)
+        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+    return agreed;
 }
 
 bool tumbraController::openDigitalElevationModel()
@@ -269,53 +298,93 @@ bool tumbraController::outputFolderReady()
     return true;
 }
 
-bool tumbraController::runPipeline()
+// Counts are 32-bit: a run with more trajectories than they can hold would
+// wrap round in the cells every trajectory reaches.
+bool tumbraController::trajectoriesFitCounts(std::size_t startCellCount)
+{
+    const uint64_t simulations = static_cast<uint64_t>(std::max(settings_.numberOfSimulations, 0));
+    const uint64_t most = static_cast<uint64_t>(INT32_MAX);
+    if (startCellCount <= most && simulations * startCellCount <= most)
+        return true;
+    emit displayError(QStringLiteral("The run would simulate %1 trajectories (%2 start cells x %3 simulations), more "
+                                     "than the %4 that the passage counts can hold. Use fewer simulations or split "
+                                     "the start cells over several runs. Aborting.")
+                          .arg(static_cast<double>(simulations) * static_cast<double>(startCellCount), 0, 'f', 0)
+                          .arg(startCellCount)
+                          .arg(simulations)
+                          .arg(most));
+    return false;
+}
+
+int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells)
 {
     if (!checkSettings() || !openDigitalElevationModel())
-        return false;
+        return failed;
     if (!headerIsUsable(demHeader, demFile) || !runFitsInMemory())
-        return false;
+        return failed;
     if (!readElevations())
-        return false;
+        return failed;
     if (abortedBetweenPhases())
-        return true;
-
-    terrainGrids terrain;
+        return stoppedByUser;
     if (!deriveTerrain(terrain))
-        return false;
+        return failed;
     if (abortedBetweenPhases())
-        return true;
-
-    std::vector<startCell> startCells;
+        return stoppedByUser;
     if (!readStartCellList(startCells))
-        return false;
+        return failed;
     if (abortedBetweenPhases())
-        return true;
+        return stoppedByUser;
     if (startCells.empty()) {
         emit displayError(QStringLiteral("No start cells found. Aborting."));
-        return false;
+        return failed;
     }
-    if (!selectStopCriterion())
-        return false;
+    if (!trajectoriesFitCounts(startCells.size()) || !selectStopCriterion())
+        return failed;
+    return completed;
+}
+
+int tumbraController::runPipeline()
+{
+    terrainGrids terrain;
+    std::vector<startCell> startCells;
+    int code = agreeWithOthers(guardedStage([&] { return prepareInputs(terrain, startCells); }));
+    if (code != completed)
+        return code;
 
     const uint64_t progressTotal =
         static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
         * static_cast<uint64_t>(startCells.size());
     propagationOutput result;
-    simulate(terrain.aspect, startCells, progressTotal, result);
+    code = simulate(terrain.aspect, startCells, progressTotal, result);
     terrain.aspect.clear();
+    if (code == failed || (coordinator_ && code != completed))
+        return code;
+    if (coordinator_) {
+        code = agreeWithOthers(guardedStage([&] {
+            coordinator_->combine(result);
+            return static_cast<int>(completed);
+        }));
+        if (code != completed || !coordinator_->writesOutputs())
+            return code == completed ? agreeWithOthers(completed) : code;
+    }
 
-    reportPhase(runPhases::aggregating, 0, 1);
-    aggregateDisplayGrid(result.passageCounts, terrain.reliefGreys, progressTotal, displayGrid);
-    terrain.reliefGreys.clear();
-    reportPhase(runPhases::aggregating, 1, 1);
-    endTime = QDateTime::currentDateTime();
+    code = guardedStage([&] {
+        reportPhase(runPhases::aggregating, 0, 1);
+        aggregateDisplayGrid(result.passageCounts, terrain.reliefGreys, progressTotal, displayGrid);
+        terrain.reliefGreys.clear();
+        reportPhase(runPhases::aggregating, 1, 1);
+        endTime = QDateTime::currentDateTime();
 
-    if (abortedBetweenPhases())
-        return true;
-    if (!outputFolderReady())
-        return false;
-    return writeOutputs(result, startCells);
+        if (abortedBetweenPhases())
+            return static_cast<int>(stoppedByUser);
+        if (!outputFolderReady())
+            return static_cast<int>(failed);
+        if (!writeOutputs(result, startCells))
+            return static_cast<int>(failed);
+        // An abort requested while the files were written lets the writing finish.
+        return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
+    });
+    return agreeWithOthers(code);
 }
 
 bool tumbraController::readElevations()
@@ -379,34 +448,60 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     return true;
 }
 
-void tumbraController::simulate(const grid<double>& aspect, const std::vector<startCell>& startCells,
-                                uint64_t progressTotal, propagationOutput& result)
+int tumbraController::simulate(const grid<double>& aspect, const std::vector<startCell>& startCells,
+                               uint64_t progressTotal, propagationOutput& result)
 {
     emit initProgressBar(progressValue(progressTotal, progressTotal));
     reportPhase(runPhases::simulating, 0, 1);
 
-    randomGenerator generator;
-    result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
-    result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
-    // Filled by the aggregation; until then the previous map need not be held.
-    displayGrid.clear();
-
-    QElapsedTimer loopTimer;
-    loopTimer.start();
+    // Shown from the engine's threads one at a time, or in a shared run from
+    // the coordinator with the count of all processes.
     int lastProgress = -1;
-    const propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
-                                 settings_,      *stopCriterion, abortRequested};
-    runPropagation(input, generator, result, [&](uint64_t finished) {
+    const auto showProgress = [&](uint64_t finished) {
         const int value = progressValue(finished, progressTotal);
         if (value != lastProgress) {
             lastProgress = value;
             emit setProgressBar(value);
         }
         reportPhase(runPhases::simulating, static_cast<int64_t>(finished), static_cast<int64_t>(progressTotal));
+    };
+    std::vector<std::size_t> share;
+    if (coordinator_) {
+        share = coordinator_->share(startCells.size());
+        coordinator_->simulationStarted(showProgress, [this] { abortRequested.store(true); });
+    }
+
+    const int code = guardedStage([&] {
+        randomGenerator generator;
+        result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
+        result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
+        // Filled by the aggregation; until then the previous map need not be held.
+        displayGrid.clear();
+
+        QElapsedTimer loopTimer;
+        loopTimer.start();
+        propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
+                               settings_,      *stopCriterion, abortRequested};
+        input.seed = seed_;
+        input.share = coordinator_ ? &share : nullptr;
+        runCoordinator* const coordinator = coordinator_;
+        runPropagation(input, generator, result, [&](uint64_t finished) {
+            if (coordinator)
+                coordinator->localProgress(finished);
+            else
+                showProgress(finished);
+        });
+        if (result.outOfMemory)
+            throw std::bad_alloc();
+        qDebug() << "loopTime" << loopTimer.elapsed();
+        return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
-    if (result.outOfMemory)
-        throw std::bad_alloc();
-    qDebug() << "loopTime" << loopTimer.elapsed();
+    if (!coordinator_)
+        return code;
+    const int agreed = coordinator_->simulationEnded(code);
+    if (agreed == stoppedByUser)
+        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+    return agreed;
 }
 
 void tumbraController::reportPhase(const char* phase, int64_t done, int64_t total)
@@ -417,6 +512,17 @@ void tumbraController::reportPhase(const char* phase, int64_t done, int64_t tota
     reportedPhase_ = phase;
     reportedPercent_ = percent;
     emit phaseProgress(QString::fromLatin1(phase), percent);
+}
+
+// The work item of every saved trajectory: recorded as they finished, or,
+// in a seeded run, their places in (start cell, simulation) order.
+static std::vector<uint64_t> trajectoryItems(const propagationOutput& result)
+{
+    if (!result.trajectoryOrigins.empty() || result.trajectories.empty())
+        return result.trajectoryOrigins;
+    std::vector<uint64_t> items(result.trajectories.size());
+    std::iota(items.begin(), items.end(), uint64_t{0});
+    return items;
 }
 
 bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells)
@@ -470,7 +576,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
         keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));
         if (outputFormat_ == outputFormat::geoTiff)
             keep(writeTrajectoryGeoPackage(inRunFolder(QStringLiteral("trajectories.gpkg")), result.trajectories,
-                                           trajectoryOriginsOf(result.trajectoryOrigins, startCells, simulations),
+                                           trajectoryOriginsOf(trajectoryItems(result), startCells, simulations),
                                            demSystem_, *sink_));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
@@ -492,6 +598,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                            : QString();
     report.resultsFolder = outputFolder_;
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
+    report.seed = seed_;
     reportPhase(runPhases::writingLog, 0, 1);
     keep(writeLogFile(inRunFolder(QStringLiteral("log.txt")), report, *sink_));
     reportPhase(runPhases::writingLog, 1, 1);

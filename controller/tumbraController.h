@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include <QDateTime>
 #include <QObject>
@@ -17,6 +18,7 @@
 #include "raster/rasterTypes.h"
 
 class iStopCriterionStrategy;
+class runCoordinator;
 struct propagationOutput;
 
 // What the window needs to draw the result map after a run.
@@ -56,6 +58,13 @@ public:
     const simulationSettings& settings() const { return settings_; }
     void setOutputFormat(outputFormat format) { outputFormat_ = format; }
     outputFormat resultFormat() const { return outputFormat_; }
+    // With a seed every trajectory draws from a random stream of its own and
+    // the outputs do not depend on the number of threads or processes.
+    void setSeed(std::optional<uint64_t> seed) { seed_ = seed; }
+    std::optional<uint64_t> seed() const { return seed_; }
+    // A run shared among processes meets the others through `coordinator`
+    // (not owned; null: a run of its own).
+    void setCoordinator(runCoordinator* coordinator) { coordinator_ = coordinator; }
 
     // Accept only names of existing regular files.
     bool setDigitalElevationModel(const QString& fileName);
@@ -106,7 +115,11 @@ private:
     bool abortedBetweenPhases();
     bool outputFolderReady();
     bool selectStopCriterion();
-    bool runPipeline();
+    bool trajectoriesFitCounts(std::size_t startCellCount);
+    int runPipeline();
+    int agreeWithOthers(int localCode);
+    template <class Stage>
+    int guardedStage(Stage stage);
 
     // The grids derived from the DEM that a run needs until its end.
     struct terrainGrids
@@ -117,8 +130,9 @@ private:
     bool readElevations();
     bool deriveTerrain(terrainGrids& terrain);
     bool readStartCellList(std::vector<startCell>& startCells);
-    void simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
-                  propagationOutput& result);
+    int prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells);
+    int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
+                 propagationOutput& result);
     void finishProcessing(int code);
     static void closeStream(asciiGridStream& stream);
     void reportPhase(const char* phase, int64_t done, int64_t total);
@@ -131,6 +145,8 @@ private:
     rasterHeader demHeader;
     grid<int32_t> displayGrid;
     simulationSettings settings_;
+    std::optional<uint64_t> seed_;
+    runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
     QString startCellsFile_;
     asciiGridStream startCellsStream;

@@ -10,6 +10,7 @@
 #include "engine/startCellReach.h"
 #include "engine/stopCriterion.h"
 #include "engine/trajectory.h"
+#include "engine/trajectoryStream.h"
 
 namespace {
 void requireGridShape(int rows, int cols, const rasterHeader& dem, const char* what)
@@ -36,7 +37,8 @@ bool insideGrid(const startCell& cell, const rasterHeader& dem)
 
 // A random point inside the start cell: the first draw places it east of the
 // cell's west edge, the second south of its north edge.
-gridPosition randomStartPosition(const startCell& cell, float cellSize, randomGenerator& generator)
+template <class Generator>
+gridPosition randomStartPosition(const startCell& cell, float cellSize, Generator& generator)
 {
     gridPosition start = positionAtCell(static_cast<uint32_t>(cell.row), static_cast<uint32_t>(cell.col), cellSize);
     start.colOffset = static_cast<float>(cellSize * generator.draw());
@@ -49,15 +51,23 @@ gridPosition randomStartPosition(const startCell& cell, float cellSize, randomGe
 class propagationMerge
 {
 public:
-    propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress)
-        : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress)
+    // With `itemCount` > 0 the saved trajectories go to their own places,
+    // in work item order, instead of being appended as they finish.
+    propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress,
+                     uint64_t itemCount)
+        : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0)
     {
+        if (ordered_)
+            output_.trajectories.resize(static_cast<std::size_t>(itemCount));
     }
 
     // Adds one finished trajectory of the given start cell to every result.
     void addTrajectory(uint64_t item, std::size_t startCellIndex, trajectoryResult& trajectory, bool saveTrajectory)
     {
-        if (saveTrajectory) {
+        if (saveTrajectory && ordered_) {
+            // Every item has its own place: no other thread touches it.
+            output_.trajectories[static_cast<std::size_t>(item)] = std::move(trajectory.points);
+        } else if (saveTrajectory) {
             std::lock_guard<std::mutex> guard(trajectoryAppend_);
             // The two lists stay of one length even when memory runs out.
             output_.trajectoryOrigins.push_back(item);
@@ -105,6 +115,7 @@ private:
     propagationOutput& output_;
     startCellReach startCells_;
     const progressCallback& onProgress_;
+    const bool ordered_;
     std::mutex trajectoryAppend_;
     std::mutex countUpdate_;
     std::mutex reachUpdate_;
@@ -168,10 +179,18 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
     trajectoryResult trajectory;
     uint64_t item = 0;
     while (!input.abortRequested.load(std::memory_order_relaxed) && work.next(item)) {
-        const std::size_t startCellIndex = static_cast<std::size_t>(item / simulations);
+        const std::size_t position = static_cast<std::size_t>(item / simulations);
+        const std::size_t startCellIndex = input.share ? (*input.share)[position] : position;
         const startCell& cell = input.startCells[startCellIndex];
         if (insideGrid(cell, input.dem)) {
-            runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator, trajectory);
+            if (input.seed) {
+                trajectoryStream stream(*input.seed, static_cast<uint32_t>(startCellIndex),
+                                        static_cast<uint32_t>(item % simulations));
+                runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, stream), stream, trajectory);
+            } else {
+                runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator,
+                              trajectory);
+            }
             if (trajectory.end == trajectoryEnd::aborted)
                 return;
         } else {
@@ -195,8 +214,18 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
 
     const trajectoryContext context{terrainSurface{input.elevation, input.dem}, input.aspect, input.settings,
                                     input.stopCriterion, input.abortRequested};
-    workQueue work(static_cast<uint64_t>(simulations) * static_cast<uint64_t>(input.startCells.size()));
-    propagationMerge merge(output, simulations, onProgress);
+    if (input.share) {
+        for (const std::size_t index : *input.share)
+            if (index >= input.startCells.size())
+                throw std::invalid_argument("the share names a start cell beyond the list");
+    }
+    const std::size_t startCellCount = input.share ? input.share->size() : input.startCells.size();
+    const uint64_t items = static_cast<uint64_t>(simulations) * static_cast<uint64_t>(startCellCount);
+    if (input.seed && (input.startCells.size() > UINT32_MAX))
+        throw std::invalid_argument("a seeded run numbers its start cells in 32 bits");
+    workQueue work(items);
+    const bool ordered = input.seed.has_value() && input.settings.saveTrajectories;
+    propagationMerge merge(output, simulations, onProgress, ordered ? items : 0);
     workFailure failure;
 
 #pragma omp parallel

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 #include "engine/simulationSettings.h"
@@ -21,6 +22,13 @@ struct propagationInput
     const simulationSettings& settings;
     const iStopCriterionStrategy& stopCriterion;
     const std::atomic<bool>& abortRequested;
+    // With a seed every trajectory draws from a stream of its own
+    // (trajectoryStream.h) and the saved trajectories are kept in (start
+    // cell, simulation) order; without, all draw from the run's generator.
+    std::optional<uint64_t> seed = std::nullopt;
+    // The start cells to simulate, as increasing indices into startCells;
+    // null: every start cell.
+    const std::vector<std::size_t>* share = nullptr;
 };
 
 // What a propagation fills. The caller sizes passageCounts and
@@ -41,9 +49,11 @@ struct propagationOutput
 // whichever thread finished it, one call at a time and in increasing order.
 using progressCallback = std::function<void(uint64_t finishedTrajectories)>;
 
-// Simulates settings.numberOfSimulations trajectories from every start cell.
+// Simulates settings.numberOfSimulations trajectories from every start cell
+// (of the share, when one is given).
 // Returns when all are done, or early when abortRequested is set or memory
 // ran out (output.outOfMemory). With one OpenMP thread the generator is
-// consumed start cell by start cell, simulation by simulation.
+// consumed start cell by start cell, simulation by simulation; with a seed it
+// is not used.
 void runPropagation(const propagationInput& input, randomGenerator& generator, propagationOutput& output,
                     const progressCallback& onProgress);

@@ -9,6 +9,7 @@
 #include "engine/angles.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
+#include "engine/trajectoryStream.h"
 
 double maxTrajectorySteps(const rasterHeader& dem, double straightDistance)
 {
@@ -86,10 +87,11 @@ bool hasDownslope(double aspect, double nodata)
     return aspect != nodata && !std::isnan(aspect);
 }
 
+template <class Generator>
 class trajectoryWalk
 {
 public:
-    trajectoryWalk(const trajectoryContext& context, const gridPosition& start, randomGenerator& generator,
+    trajectoryWalk(const trajectoryContext& context, const gridPosition& start, Generator& generator,
                    trajectoryResult& result)
         : context_(context), start_(start), generator_(generator), result_(result),
           nodata_(context.surface.dem.nodataValue),
@@ -167,22 +169,28 @@ private:
 
     const trajectoryContext& context_;
     const gridPosition& start_;
-    randomGenerator& generator_;
+    Generator& generator_;
     trajectoryResult& result_;
     const double nodata_;
     const double maxSteps_;
 };
 }
 
-void runTrajectory(const trajectoryContext& context, const gridPosition& start, randomGenerator& generator,
+template <class Generator>
+void runTrajectory(const trajectoryContext& context, const gridPosition& start, Generator& generator,
                    trajectoryResult& result)
 {
     result.reachedCells.clear();
     result.points.clear();
     result.steps = 0;
-    result.end = trajectoryWalk(context, start, generator, result).run();
+    result.end = trajectoryWalk<Generator>(context, start, generator, result).run();
     // A cell visited several times is reached once.
     std::sort(result.reachedCells.begin(), result.reachedCells.end());
     result.reachedCells.erase(std::unique(result.reachedCells.begin(), result.reachedCells.end()),
                               result.reachedCells.end());
 }
+
+template void runTrajectory<randomGenerator>(const trajectoryContext&, const gridPosition&, randomGenerator&,
+                                             trajectoryResult&);
+template void runTrajectory<trajectoryStream>(const trajectoryContext&, const gridPosition&, trajectoryStream&,
+                                              trajectoryResult&);

@@ -11,6 +11,7 @@
 
 class iStopCriterionStrategy;
 class randomGenerator;
+class trajectoryStream;
 
 // Most steps one trajectory may take: twice the grid's perimeter in segments.
 // Terrain that neither stops a trajectory nor lets it leave (a closed
@@ -43,7 +44,13 @@ struct trajectoryResult
 
 // Moves one mass from `start` until it stops, climbs too far, steps onto a
 // point without elevation, reaches the grid edge or the step limit, or the
-// abort flag is seen. Draws one number
-// per step after the first where the cell has a downslope direction.
-void runTrajectory(const trajectoryContext& context, const gridPosition& start, randomGenerator& generator,
+// abort flag is seen. Draws one number per step after the first where the
+// cell has a downslope direction, from the run's shared generator or from
+// the trajectory's own stream.
+template <class Generator>
+void runTrajectory(const trajectoryContext& context, const gridPosition& start, Generator& generator,
                    trajectoryResult& result);
+extern template void runTrajectory<randomGenerator>(const trajectoryContext&, const gridPosition&, randomGenerator&,
+                                                    trajectoryResult&);
+extern template void runTrajectory<trajectoryStream>(const trajectoryContext&, const gridPosition&,
+                                                     trajectoryStream&, trajectoryResult&);

@@ -292,6 +292,9 @@ QString logText(const logReport& report)
     text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
     text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
+    if (report.seed)
+        text += QStringLiteral("\nRandom numbers: seed %1, one random stream per trajectory (Philox4x32-10)")
+                    .arg(*report.seed);
     if (!report.coordinateSystemLine.isEmpty())
         text += u'\n' + report.coordinateSystemLine;
     return text;

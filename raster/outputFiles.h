@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 #include <QDateTime>
 #include <QString>
@@ -46,6 +48,7 @@ struct logReport
     QString riskLabel;
     QString resultsFolder;  // absolute path
     QString coordinateSystemLine;  // appended as the last line when not empty
+    std::optional<uint64_t> seed;  // a seeded run: one line more at the end
 };
 
 // Told as the rows of a grid are written, in increasing order, on the

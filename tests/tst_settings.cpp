@@ -75,12 +75,12 @@ private slots:
             child<QComboBox>(dialog, "riskIntensity")->setCurrentIndex(2);
             child<QCheckBox>(dialog, "saveTrajectories")->setChecked(true);
             dialog.show();
-            dialog.resize(700, 500);
+            dialog.resize(760, 580);
             dialog.move(50, 60);
             QVERIFY(dialog.close());
         }
         tumbraMainDialog restored;
-        QCOMPARE(restored.size(), QSize(700, 500));
+        QCOMPARE(restored.size(), QSize(760, 580));
         QCOMPARE(restored.pos(), QPoint(50, 60));
         // Restored in full; only the next promotion cuts a list to five.
         QCOMPARE(child<mruComboBox>(restored, "workingDirectory")->stringList(), longList);

@@ -8,6 +8,7 @@
 #include <QPoint>
 #include <QScreen>
 #include <QSettings>
+#include <QSpinBox>
 #include <QSize>
 #include <QWidget>
 
@@ -71,6 +72,8 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
     const int format = store.value(QStringLiteral("outputFormat"), 0).toInt();
     form.outputFormat->setCurrentIndex(format >= 0 && format < form.outputFormat->count() ? format : 0);
+    form.reproducible->setChecked(store.value(QStringLiteral("reproducible"), false).toBool());
+    form.seed->setValue(store.value(QStringLiteral("seed"), 1).toInt());
     store.endGroup();
 }
 
@@ -107,6 +110,8 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
     store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
     store.setValue(QStringLiteral("outputFormat"), form.outputFormat->currentIndex());
+    store.setValue(QStringLiteral("reproducible"), form.reproducible->isChecked());
+    store.setValue(QStringLiteral("seed"), form.seed->value());
     store.endGroup();
 
     store.endGroup();

@@ -196,9 +196,10 @@ void tumbraMainDialog::updateButtons()
         ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
         ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
         ui->maxAngle,         ui->profileStep,        ui->riskIntensity,         ui->initialHeight,
-        ui->saveTrajectories, ui->outputFormat};
+        ui->saveTrajectories, ui->outputFormat, ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
+    ui->seed->setEnabled(!running && ui->reproducible->isChecked());
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);
@@ -310,6 +311,7 @@ bool tumbraMainDialog::handOverRun()
     controller.setInitialFallHeight(ui->initialHeight->value());
     controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
     controller.setOutputFormat(selectedOutputFormat());
+    controller.setSeed(ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt);
     if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
         onDisplayError(
             tr("Failed to load start cells raster. Please check that the file exists and is readable."));

@@ -14,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpacerItem>
+#include <QSpinBox>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -196,6 +197,15 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     outputFormatRow->addWidget(outputFormat, 1);
     gridLayout_2->addLayout(outputFormatRow, 7, 1);
 
+    // A seeded run gives the same maps on any machine and number of cores.
+    reproducible = named(new QCheckBox(groupBox_2), "reproducible");
+    seed = named(new QSpinBox(groupBox_2), "seed");
+    seed->setRange(0, 2147483647);
+    seed->setValue(1);
+    seed->setEnabled(false);
+    QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
+    addSettingsRow(gridLayout_2, 5, reproducible, seed);
+
     horizontalLayout->addWidget(groupBox_2);
     verticalLayout_2->addLayout(horizontalLayout);
 }
@@ -280,6 +290,9 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     outputFormatLabel->setText(tr("Output format"));
     outputFormat->setToolTip(tr("ESRI ASCII grids (N.asc, Reach_prob.asc) or GeoTIFF (N.tif, Reach_prob.tif and, "
                                 "with saved trajectories, trajectories.gpkg)"));
+    reproducible->setText(tr("Reproducible (seed)"));
+    reproducible->setToolTip(tr("Every trajectory draws from a random stream of its own, keyed by the seed: the "
+                                "results are the same for any number of cores."));
 
     runProcess->setToolTip(tr("<html><head/><body><p><span style=\" font-size:8pt;\">Run Simulation</span></p>"
                               "</body></html>"));

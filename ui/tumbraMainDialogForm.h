@@ -6,6 +6,7 @@ class QDialog;
 class QDoubleSpinBox;
 class QGridLayout;
 class QGroupBox;
+class QSpinBox;
 class QHBoxLayout;
 class QLabel;
 class QProgressBar;
@@ -66,6 +67,8 @@ public:
     QCheckBox* saveTrajectories = nullptr;
     QLabel* outputFormatLabel = nullptr;
     QComboBox* outputFormat = nullptr;  // index: the outputFormat value
+    QCheckBox* reproducible = nullptr;
+    QSpinBox* seed = nullptr;
 
     QHBoxLayout* horizontalLayout_6 = nullptr;
     QPushButton* runProcess = nullptr;
