@@ -5,14 +5,17 @@
 #include <cmath>
 #include <new>
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 
+#include <omp.h>
+
 #include "controller/propagationProbability.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
+#include "controller/runResult.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -22,8 +25,13 @@
 #include "raster/gridReader.h"
 #include "raster/outputFiles.h"
 
+// How long the simulation took, for developers: off unless asked for with
+// QT_LOGGING_RULES="tumbra.timing.debug=true".
+Q_LOGGING_CATEGORY(timingLog, "tumbra.timing", QtInfoMsg)
+
 namespace {
 enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
+const QString abortedText = QStringLiteral("Process aborted by user. No files saved.");
 }
 
 // Forwards what the raster code reports to the controller's signals.
@@ -91,8 +99,15 @@ void tumbraController::finishProcessing(int code)
     running.store(false);
     emit resetProgressBar();
     emit done(code);
-    emit displayMessage(code == completed || code == stoppedByUser ? QStringLiteral("Done.")
-                                                                    : QStringLiteral("Done with errors."));
+    // The last line says how the run ended: a stopped run does not end in
+    // "Done.", which reads as a completed one.
+    if (code == completed)
+        emit displayMessage(QStringLiteral("Done."));
+    else if (code == stoppedByUser)
+        emit displayMessage(filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.")
+                                              : abortedText);
+    else
+        emit displayMessage(QStringLiteral("Done with errors."));
 }
 
 void tumbraController::runProcess()
@@ -105,6 +120,9 @@ void tumbraController::runProcess()
     reportedPercent_ = -1;
     startTime = QDateTime::currentDateTime();
     outputFolder_ = QDir::currentPath();
+    lastResult_.reset();
+    filesWritten_ = 0;
+    startCellCount_ = 0;
     int code = failed;
     try {
         code = runPipeline() ? (abortRequested.load() ? stoppedByUser : completed) : failed;
@@ -208,13 +226,7 @@ bool tumbraController::runFitsInMemory()
 // Polled between the phases of a run, so that an abort requested while the
 // inputs are read or the terrain is derived ends the run as soon as that
 // phase is over, not only after the simulation.
-bool tumbraController::abortedBetweenPhases()
-{
-    if (!abortRequested.load())
-        return false;
-    emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
-    return true;
-}
+bool tumbraController::abortedBetweenPhases() { return abortRequested.load(); }
 
 // The outputs go into the current directory, made the run's folder before
 // the run began. If that folder was removed in the meantime, it is made
@@ -267,6 +279,7 @@ bool tumbraController::runPipeline()
     }
     if (!selectStopCriterion())
         return false;
+    startCellCount_ = startCells.size();
 
     const uint64_t progressTotal =
         static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
@@ -285,7 +298,22 @@ bool tumbraController::runPipeline()
         return true;
     if (!outputFolderReady())
         return false;
-    return writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
+    const bool written = writeOutputs(result.passageCounts, result.reachingStartCells, result.trajectories);
+    if (written && !abortRequested.load())
+        keepResult(result);
+    return written;
+}
+
+void tumbraController::keepResult(propagationOutput& result)
+{
+    auto kept = std::make_shared<runResult>();
+    kept->header = demHeader;
+    kept->displayGrid = displayGrid;
+    kept->passageCounts = std::move(result.passageCounts);
+    kept->reachingStartCells = std::move(result.reachingStartCells);
+    kept->elevations = elevationGrid_;
+    kept->numberOfSimulations = settings_.numberOfSimulations;
+    lastResult_ = std::move(kept);
 }
 
 bool tumbraController::readElevations()
@@ -366,7 +394,7 @@ void tumbraController::simulate(const grid<double>& aspect, const std::vector<st
     });
     if (result.outOfMemory)
         throw std::bad_alloc();
-    qDebug() << "loopTime" << loopTimer.elapsed();
+    qCDebug(timingLog) << "loopTime" << loopTimer.elapsed();
 }
 
 void tumbraController::reportPhase(const char* phase, int64_t done, int64_t total)
@@ -383,25 +411,34 @@ bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const gr
                                     const trajectoryList& trajectories)
 {
     bool allWritten = true;
-    auto keep = [&allWritten](writeOutcome outcome) {
+    QStringList notWritten;
+    QString file;
+    auto keep = [&](writeOutcome outcome) {
         if (outcome == writeOutcome::failed)
             allWritten = false;
+        if (outcome == writeOutcome::written)
+            ++filesWritten_;
+        else
+            notWritten << file;
     };
     auto rowsWritten = [this](const char* phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
     };
-    keep(writeCountGrid(QStringLiteral("N.asc"), demHeader, passageCounts, *sink_,
+    file = QStringLiteral("N.asc");
+    keep(writeCountGrid(file, demHeader, passageCounts, *sink_,
                         rowsWritten(runPhases::writingCounts)));
     const int simulations = settings_.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
         reachProbabilityRow(passageCounts, reachingStartCells, simulations, row, values);
     };
-    keep(writeProbabilityGrid(QStringLiteral("Reach_prob.asc"), demHeader, passageCounts.rows(), passageCounts.cols(),
+    file = QStringLiteral("Reach_prob.asc");
+    keep(writeProbabilityGrid(file, demHeader, passageCounts.rows(), passageCounts.cols(),
                               probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
     if (settings_.saveTrajectories) {
         reportPhase(runPhases::writingTrajectories, 0, 1);
-        keep(writeTrajectoryPoints(QStringLiteral("trajectory_points.txt"), trajectories, *sink_));
+        file = QStringLiteral("trajectory_points.txt");
+        keep(writeTrajectoryPoints(file, trajectories, *sink_));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
 
@@ -421,8 +458,26 @@ bool tumbraController::writeOutputs(const grid<int32_t>& passageCounts, const gr
                            ? labels.at(settings_.riskIntensity)
                            : QString();
     report.resultsFolder = QDir::currentPath();
+    report.summary = runSummary(passageCounts, startCellCount_);
     reportPhase(runPhases::writingLog, 0, 1);
-    keep(writeLogFile(QStringLiteral("log.txt"), report, *sink_));
+    file = QStringLiteral("log.txt");
+    keep(writeLogFile(file, report, *sink_));
     reportPhase(runPhases::writingLog, 1, 1);
+    if (!notWritten.isEmpty())
+        emit filesNotWritten(notWritten);
     return allWritten;
+}
+
+QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const
+{
+    const int32_t* counts = passageCounts.data();
+    const auto reached = std::count_if(counts, counts + passageCounts.size(), [](int32_t n) { return n > 0; });
+    const qint64 milliseconds = startTime.msecsTo(endTime);
+    return {QStringLiteral("Start cells: %1").arg(startCellCount),
+            QStringLiteral("Trajectories: %1")
+                .arg(static_cast<qulonglong>(startCellCount)
+                     * static_cast<qulonglong>(std::max(settings_.numberOfSimulations, 0))),
+            QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached)),
+            QStringLiteral("Threads: %1").arg(omp_get_max_threads()),
+            QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};
 }

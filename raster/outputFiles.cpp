@@ -337,6 +337,8 @@ QString logText(const logReport& report)
     text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
     text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
+    if (!report.summary.isEmpty())
+        text += QStringLiteral("\n\nRun summary:\n\t") + report.summary.join(QStringLiteral("\n\t"));
     return text;
 }
 

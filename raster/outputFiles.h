@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
@@ -33,6 +34,9 @@ struct logReport
     double initialFallHeight = 0.0;
     QString riskLabel;
     QString resultsFolder;  // absolute path
+    // Lines of the run summary that follows the lines above ("Start cells:
+    // 12" and so on); none, and the summary is left out.
+    QStringList summary;
 };
 
 // Told as the rows of a grid are written, in increasing order, on the
