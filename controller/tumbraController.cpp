@@ -13,6 +13,7 @@
 #include <omp.h>
 
 #include "controller/propagationProbability.h"
+#include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResult.h"
@@ -357,7 +358,10 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     closeStream(startCellsStream);
     if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
-    if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_))
+    rasterMismatchSink mismatch(*sink_);
+    const bool consistent = checkRasterConsistency(demHeader, startCellsHeader, demFile, mismatch);
+    mismatch.reportTo(demFile, demHeader, startCellsFile_, startCellsHeader);
+    if (!consistent)
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
     if (!readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_))

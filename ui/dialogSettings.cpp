@@ -11,6 +11,9 @@
 #include <QSize>
 #include <QWidget>
 
+#include "controller/resultMapPicture.h"
+#include "ui/resultMapPanel.h"
+#include "ui/settingFields.h"
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/mruComboBox.h"
 
@@ -61,13 +64,18 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
 
     form.straightDistance->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
-    form.numberOfSimulations->setCurrentText(
-        store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
-    form.maxAngle->setCurrentText(store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
+    // A stored text that is no whole number in range (the first start's
+    // "22.5") leaves the list's selection as it is.
+    restoreWholeNumber(*form.numberOfSimulations,
+                       store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
+    restoreWholeNumber(*form.maxAngle, store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
     form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
     selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
     form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(store.value(QStringLiteral("mapColouring")).toString(), colouring);
+    form.resultPanel->setColouring(colouring);
     store.endGroup();
 }
 
@@ -103,6 +111,7 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("riskIntensity"), form.riskIntensity->currentIndex());
     store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
     store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
+    store.setValue(QStringLiteral("mapColouring"), mapColouringName(form.resultPanel->colouring()));
     store.endGroup();
 
     store.endGroup();
