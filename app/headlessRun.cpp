@@ -20,7 +20,7 @@
 
 #include "controller/resultMapPicture.h"
 #include "controller/runPhases.h"
-#include "controller/runResult.h"
+#include "controller/runResultGrids.h"
 
 namespace {
 
@@ -187,7 +187,7 @@ bool headlessRun::writeMap()
     if (options_.mapFile.isEmpty())
         return true;
     QSaveFile file(options_.mapFile);
-    const std::shared_ptr<const runResult> result = controller_.lastResult();
+    const std::shared_ptr<const runResultGrids> result = controller_.lastResult();
     mapColouring colouring = mapColouring::reachProbability;
     mapColouringFromName(options_.mapColouring, colouring);
     const QImage map = result ? resultMapPicture(*result, colouring) : QImage();

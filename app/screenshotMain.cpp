@@ -31,7 +31,8 @@ void setPath(tumbraMainDialog& dialog, const char* field, const QString& path)
 bool runHasEnded(const tumbraMainDialog& dialog)
 {
     const QString log = dialog.findChild<QTextBrowser*>(QStringLiteral("logWindow"))->toPlainText();
-    return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."));
+    return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."))
+           || log.contains(QStringLiteral("Process aborted by user."));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "controller/cellReadout.h"
 
-#include "controller/runResult.h"
+#include "controller/runResultGrids.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ QString fixed(double value, int decimals) { return QString::number(value, 'f', d
 
 }  // namespace
 
-QString cellReadout(const runResult& result, int row, int col)
+QString cellReadout(const runResultGrids& result, int row, int col)
 {
     if (!result.displayGrid.contains(row, col))
         return QString();

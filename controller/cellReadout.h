@@ -2,9 +2,9 @@
 
 #include <QString>
 
-struct runResult;
+struct runResultGrids;
 
 // The line that describes one cell of a run's result map: its row and
 // column, the world coordinates of its centre, its elevation, its passage
 // count and its reach probability. Empty for a cell outside the grid.
-QString cellReadout(const runResult& result, int row, int col);
+QString cellReadout(const runResultGrids& result, int row, int col);

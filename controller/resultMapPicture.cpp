@@ -7,7 +7,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "controller/runResult.h"
+#include "controller/runResultGrids.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ mapLegend resultMapLegend(mapColouring colouring)
     return legend;
 }
 
-QImage resultMapImage(const runResult& result, mapColouring colouring)
+QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
 {
     const grid<int32_t>& shown = result.displayGrid;
     const bool byProbability = colouring == mapColouring::reachProbability
@@ -151,7 +151,7 @@ QImage resultMapLegendImage(mapColouring colouring)
     return image;
 }
 
-QImage resultMapPicture(const runResult& result, mapColouring colouring)
+QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
 {
     const QImage map = resultMapImage(result, colouring);
     const QImage legend = resultMapLegendImage(colouring);

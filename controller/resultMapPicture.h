@@ -5,7 +5,7 @@
 #include <QRgb>
 #include <QString>
 
-struct runResult;
+struct runResultGrids;
 
 // What the result map's colours tell: the reach probability of each cell in
 // the classes of a hazard map, or the older rule, the share of all the run's
@@ -41,11 +41,11 @@ mapLegend resultMapLegend(mapColouring colouring);
 int reachProbabilityClass(double percent);
 
 // One pixel per cell; unreached cells show the relief's grey.
-QImage resultMapImage(const runResult& result, mapColouring colouring);
+QImage resultMapImage(const runResultGrids& result, mapColouring colouring);
 
 // The legend on its own, as the window shows it beside the map.
 QImage resultMapLegendImage(mapColouring colouring);
 
 // The map with its legend to the right, as one picture for a file. A small
 // grid is enlarged by a whole factor so the map is not dwarfed by its legend.
-QImage resultMapPicture(const runResult& result, mapColouring colouring);
+QImage resultMapPicture(const runResultGrids& result, mapColouring colouring);

@@ -16,7 +16,7 @@
 #include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
-#include "controller/runResult.h"
+#include "controller/runResultGrids.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -307,7 +307,7 @@ bool tumbraController::runPipeline()
 
 void tumbraController::keepResult(propagationOutput& result)
 {
-    auto kept = std::make_shared<runResult>();
+    auto kept = std::make_shared<runResultGrids>();
     kept->header = demHeader;
     kept->displayGrid = displayGrid;
     kept->passageCounts = std::move(result.passageCounts);

@@ -16,7 +16,7 @@
 
 class iStopCriterionStrategy;
 struct propagationOutput;
-struct runResult;
+struct runResultGrids;
 
 // What the window needs to draw the result map after a run.
 struct resultViewData
@@ -66,7 +66,7 @@ public:
     resultViewData resultView() const;
     // The grids of the last completed run's map, or null before the first
     // and from the start of the next run on. Read after done(), as resultView.
-    std::shared_ptr<const runResult> lastResult() const { return lastResult_; }
+    std::shared_ptr<const runResultGrids> lastResult() const { return lastResult_; }
 
     const elevationGrid& elevations() const { return elevationGrid_; }
     const rasterHeader& demRasterHeader() const { return demHeader; }
@@ -147,7 +147,7 @@ private:
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
-    std::shared_ptr<const runResult> lastResult_;
+    std::shared_ptr<const runResultGrids> lastResult_;
     std::size_t startCellCount_ = 0;
     int filesWritten_ = 0;  // by the run under way
     const char* reportedPhase_ = nullptr;

@@ -10,7 +10,7 @@
 #include <QVBoxLayout>
 
 #include "controller/cellReadout.h"
-#include "controller/runResult.h"
+#include "controller/runResultGrids.h"
 #include "widgets/mapView.h"
 
 namespace {
@@ -63,7 +63,7 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     redraw();
 }
 
-void resultMapPanel::showResult(std::shared_ptr<const runResult> result, const QString& outputFolder)
+void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder)
 {
     result_ = std::move(result);
     outputFolder_ = outputFolder;

@@ -11,7 +11,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class mapView;
-struct runResult;
+struct runResultGrids;
 
 // The result map of the last completed run with what explains it: the
 // legend of the chosen colouring, the choice between reach probability and
@@ -25,7 +25,7 @@ class resultMapPanel : public QWidget
 public:
     explicit resultMapPanel(QWidget* parent = nullptr);
 
-    void showResult(std::shared_ptr<const runResult> result, const QString& outputFolder);
+    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder);
     bool hasResult() const { return result_ != nullptr; }
     // Marks the map as the previous run's (a new run is under way or did not complete).
     void markAsPrevious(const QString& note);
@@ -46,6 +46,6 @@ private:
     QComboBox* colouringChoice_ = nullptr;
     QPushButton* openFolder_ = nullptr;
     QLabel* status_ = nullptr;
-    std::shared_ptr<const runResult> result_;
+    std::shared_ptr<const runResultGrids> result_;
     QString outputFolder_;
 };

@@ -64,7 +64,7 @@ void mapView::zoomBy(double factor, const QPointF& anchor)
     if (picture_.isNull())
         return;
     const double smallest = std::min(fitScale(), 1.0) / 4.0;
-    const double scale = std::clamp(scale_ * factor, smallest, std::max(largestZoom, smallest));
+    const double scale = std::clamp(scale_ * factor, smallest, std::max(largestZoom, fitScale() * 4.0));
     origin_ = anchor - (anchor - origin_) * (scale / scale_);
     scale_ = scale;
     fitted_ = false;

@@ -8,7 +8,7 @@
 // What a completed run leaves for its result map: the grids the picture and
 // the cell readout are made from, kept together so that a front end can hold
 // the last run's map while the next run is under way.
-struct runResult
+struct runResultGrids
 {
     rasterHeader header;            // the DEM's, as the outputs were written with it
     grid<int32_t> displayGrid;      // -255..-1 passage share, 0..255 relief grey elsewhere
