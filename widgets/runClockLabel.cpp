@@ -5,6 +5,11 @@
 
 runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
 {
+    // One width, shown or not, so the progress bar beside it keeps its size.
+    setMinimumWidth(fontMetrics().horizontalAdvance(text(35999.0, 1, 2)));
+    QSizePolicy policy = sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
     ticker_.setInterval(1000);
     connect(&ticker_, &QTimer::timeout, this, &runClockLabel::refresh);
 }
