@@ -21,13 +21,14 @@ class tst_honestOutcomes : public QObject
 
     QString path(const QString& name) const { return QDir(dir_.path()).filePath(name); }
 
-    int runBatch(const QString& dem, const QString& start, const QString& output, QString* err = nullptr)
+    int runBatch(const QString& dem, const QString& start, const QString& output, QByteArray* err = nullptr)
     {
         QProcess process;
-        process.start(TUMBRA_RUN_EXECUTABLE, {"--dem", path(dem), "--start", path(start), "--output", output, "--overwrite"});
+        process.start(TUMBRA_RUN_EXECUTABLE,
+                      {"--dem", path(dem), "--start", path(start), "--output", output, "--overwrite"});
         const bool finished = process.waitForFinished(120000);
         if (err)
-            *err = QString::fromUtf8(process.readAllStandardError());
+            *err = process.readAllStandardError();
         return finished ? process.exitCode() : -1;
     }
 
@@ -45,10 +46,9 @@ private slots:
     void batchRunFailsForAFileNotWritten()
     {
         QVERIFY(QDir().mkpath(path("blocked/N.asc")));  // a folder in the way of the file
-        QString err;
+        QByteArray err;
         QCOMPARE(runBatch("dem.asc", "start.asc", path("blocked"), &err), 1);
-        QVERIFY2(err.contains("were not written") && err.contains("N.asc"), qPrintable(err));
-        QVERIFY(QFileInfo::exists(path("blocked/log.txt")));
+        QVERIFY2(err.contains("were not written") && err.contains("N.asc"), err.constData());
     }
 
     void failedRunLeavesNoEmptyFolder_data()
@@ -69,7 +69,6 @@ private slots:
         QFETCH(bool, window);
         QFETCH(QString, dem);
         QFETCH(QString, start);
-        // Each kind in a folder of its own; a window run makes its run folder inside.
         const QString out = path(QString::fromLatin1(QTest::currentDataTag()).replace(',', '_'));
         if (!window) {
             QCOMPARE(runBatch(dem, start, out), 1);
@@ -85,7 +84,7 @@ private slots:
         typePath(dialog, "digitalElevationModel", path(dem));
         typePath(dialog, "startRaster", path(start));
         child<QComboBox>(dialog, "numberOfSimulations")->setCurrentText(stop ? "1000" : "1");
-        child<QPushButton>(dialog, "runProcess")->click();
+        child<QPushButton>(dialog, "runProcess")->click();  // the window makes its run folder inside `out`
         if (stop) {
             QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
             child<QPushButton>(dialog, "stopProcess")->click();
