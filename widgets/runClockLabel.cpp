@@ -5,8 +5,8 @@
 
 runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
 {
-    // One width, shown or not, so the progress bar beside it keeps its size.
-    setMinimumWidth(fontMetrics().horizontalAdvance(text(35999.0, 1, 2)));
+    // Hidden, it keeps its place, so the progress bar beside it keeps its size
+    // while it narrows away after a run.
     QSizePolicy policy = sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     setSizePolicy(policy);
