@@ -18,9 +18,10 @@
 
 #include <omp.h>
 
-#include "controller/resultMap.h"
+#include "controller/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
+#include "controller/runResultGrids.h"
 #include "engine/simdPath.h"
 
 namespace {
@@ -76,6 +77,8 @@ headlessRun::headlessRun(const runnerOptions& options, sharedRunRole role) : opt
     connect(&controller_, &tumbraController::done, this, &headlessRun::onDone, Qt::DirectConnection);
     connect(&controller_, &tumbraController::phaseProgress, this, &headlessRun::onPhaseProgress,
             Qt::DirectConnection);
+    connect(&controller_, &tumbraController::filesNotWritten, this, &headlessRun::onFilesNotWritten,
+            Qt::DirectConnection);
 }
 
 headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
@@ -109,7 +112,13 @@ int headlessRun::exec()
     if (options_.timings)
         printTimings();
 
-    if (resultCode_ == 0 && role_.writes) {
+    // A batch run whose files are not all there has failed, whatever the
+    // run itself says: the caller must not go on with missing results.
+    if (resultCode_ == 0 && role_.writes && !filesNotWritten_.isEmpty()) {
+        onDisplayError(QStringLiteral("These output files were not written in %1:\n  %2")
+                           .arg(QDir::currentPath(), filesNotWritten_.join(QStringLiteral("\n  "))));
+        resultCode_ = 1;
+    } else if (resultCode_ == 0 && role_.writes) {
         onDisplayMessage(QStringLiteral("Results written to folder %1").arg(QDir::currentPath()));
         QDir::setCurrent(startDir);
         if (!writeMap())
@@ -118,8 +127,13 @@ int headlessRun::exec()
     QDir::setCurrent(startDir);
     if (role_.coordinator)
         resultCode_ = role_.coordinator->agree(resultCode_);
+    // A folder this run made and left empty would only mislead.
+    if (!createdOutputDir_.isEmpty() && resultCode_ != 0)
+        QDir().rmdir(createdOutputDir_);
     return resultCode_;
 }
+
+void headlessRun::onFilesNotWritten(const QStringList& fileNames) { filesNotWritten_ << fileNames; }
 
 bool headlessRun::handOverSettings()
 {
@@ -160,9 +174,12 @@ QStringList headlessRun::filesToBeWritten() const
 bool headlessRun::prepareOutputFolder()
 {
     const QDir outputDir(QFileInfo(options_.outputDir).absoluteFilePath());
-    if (!outputDir.exists() && !QDir().mkpath(outputDir.path())) {
-        onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
-        return false;
+    if (!outputDir.exists()) {
+        if (!QDir().mkpath(outputDir.path())) {
+            onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
+            return false;
+        }
+        createdOutputDir_ = outputDir.path();
     }
     if (!options_.overwrite) {
         QStringList present;
@@ -189,7 +206,10 @@ bool headlessRun::writeMap()
     if (options_.mapFile.isEmpty())
         return true;
     QSaveFile file(options_.mapFile);
-    const QImage map = resultMapImage(controller_.resultView().displayGrid);
+    const std::shared_ptr<const runResultGrids> result = controller_.lastResult();
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(options_.mapColouring, colouring);
+    const QImage map = result ? resultMapPicture(*result, colouring) : QImage();
     if (!file.open(QIODevice::WriteOnly) || !map.save(&file, "PNG") || !file.commit()) {
         onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(options_.mapFile, file.errorString()));
         return false;

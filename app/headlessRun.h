@@ -47,6 +47,7 @@ private slots:
     void onDisplayError(const QString& text);
     void onDone(int code);
     void onPhaseProgress(const QString& phase, int percent);
+    void onFilesNotWritten(const QStringList& fileNames);
 
 private:
     bool prepareOutputFolder();
@@ -69,6 +70,8 @@ private:
     qint64 lastDrawMs_ = -1;
     QElapsedTimer progressTimer_;
     int resultCode_ = 1;
+    QStringList filesNotWritten_;
+    QString createdOutputDir_;  // made by this run; removed again if the run leaves it empty
 
     // The phase under way, how long it has run, and the phases done.
     struct phaseTiming

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <memory>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "app/headlessRun.h"
 #include "app/runnerOptions.h"
@@ -15,11 +15,11 @@
 #endif
 
 namespace {
-// The engine's timing line is for developers; a batch run keeps stderr for
-// warnings and errors.
-void dropDebugMessages(QtMsgType type, const QMessageLogContext& context, const QString& text)
+// The off-screen platform asks for a runtime folder that a batch job often
+// lacks; a batch run keeps stderr for its own warnings and errors.
+void dropPlatformNotices(QtMsgType type, const QMessageLogContext& context, const QString& text)
 {
-    if (type == QtDebugMsg)
+    if (type == QtDebugMsg || text.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR")))
         return;
     qt_message_output(type, context, text);
 }
@@ -54,10 +54,15 @@ int main(int argc, char* argv[])
     if (mpi.rank() > 0)
         silenceOutput();
 #endif
-    QCoreApplication app(argc, argv);
+    // The map's legend is drawn with fonts, which need a GUI application;
+    // a batch run has no screen, so the off-screen platform serves unless
+    // another one is asked for.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qInstallMessageHandler(dropPlatformNotices);
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("tumbra-run"));
     QCoreApplication::setApplicationVersion(QString::fromLatin1(tumbraVersion));
-    qInstallMessageHandler(dropDebugMessages);
 
     runnerOptions options;
     const parseOutcome outcome = parseRunnerOptions(QCoreApplication::arguments(), options);

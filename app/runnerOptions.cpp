@@ -129,6 +129,10 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("overwrite"), QStringLiteral("Replace output files that already exist.")},
         {QStringLiteral("map"), QStringLiteral("Also write the result map as a PNG image."),
          QStringLiteral("FILE.png")},
+        {QStringLiteral("map-colour"),
+         QStringLiteral("What the map's colours show: probability (reach probability classes, default) or share "
+                        "(passage share of the run)."),
+         QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
         {QStringLiteral("seed"),
@@ -166,6 +170,14 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     options.startCellsFile = parser.value(QStringLiteral("start"));
     options.outputDir = parser.value(QStringLiteral("output"));
     options.mapFile = parser.value(QStringLiteral("map"));
+    if (parser.isSet(QStringLiteral("map-colour"))) {
+        options.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
+        if (options.mapColouring != QLatin1String("probability") && options.mapColouring != QLatin1String("share")) {
+            printError(QStringLiteral("--map-colour takes probability or share, not \"%1\".")
+                           .arg(parser.value(QStringLiteral("map-colour"))));
+            return parseOutcome::exitFailure;
+        }
+    }
     options.saveTrajectories = parser.isSet(QStringLiteral("save-trajectories"));
     options.overwrite = parser.isSet(QStringLiteral("overwrite"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));

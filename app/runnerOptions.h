@@ -15,6 +15,7 @@ struct runnerOptions
     QString startCellsFile;
     QString outputDir;
     QString mapFile;
+    QString mapColouring = QStringLiteral("probability");  // or "share", as the window offers
     int simulations = 100;
     double segmentLength = 10.0;
     double profileStep = 1.0;

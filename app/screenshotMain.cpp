@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -31,7 +32,8 @@ void setPath(tumbraMainDialog& dialog, const char* field, const QString& path)
 bool runHasEnded(const tumbraMainDialog& dialog)
 {
     const QString log = dialog.findChild<QTextBrowser*>(QStringLiteral("logWindow"))->toPlainText();
-    return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."));
+    return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."))
+           || log.contains(QStringLiteral("Process aborted by user."));
 }
 
 }  // namespace
@@ -75,6 +77,12 @@ int main(int argc, char* argv[])
         poll.stop();
         // The progress bar leaves 1.5 s after the run; picture the window without it.
         QTimer::singleShot(2000, &app, [&] {
+            // The mouse over the run-out, so the line under the map reads a cell.
+            QWidget* map = dialog.findChild<QWidget*>(QStringLiteral("raster"));
+            const QPointF point(map->width() * 0.45, map->height() * 0.42);
+            QMouseEvent move(QEvent::MouseMove, point, map->mapToGlobal(point), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(map, &move);
             if (dialog.grab().save(targetPath, "PNG")) {
                 std::printf("Screenshot written to %s\n", qUtf8Printable(targetPath));
                 exitCode = 0;

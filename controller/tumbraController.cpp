@@ -6,16 +6,20 @@
 #include <new>
 #include <numeric>
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
+#include <omp.h>
+
 #include "controller/propagationProbability.h"
 #include "controller/runCoordinator.h"
+#include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
+#include "controller/runResultGrids.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -27,8 +31,13 @@
 #include "raster/outputFiles.h"
 #include "raster/trajectoryGeoPackage.h"
 
+// How long the simulation took, for developers: off unless asked for with
+// QT_LOGGING_RULES="tumbra.timing.debug=true".
+Q_LOGGING_CATEGORY(timingLog, "tumbra.timing", QtInfoMsg)
+
 namespace {
 enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
+const QString abortedText = QStringLiteral("Process aborted by user. No files saved.");
 }
 
 // Forwards what the raster code reports to the controller's signals.
@@ -103,8 +112,15 @@ void tumbraController::finishProcessing(int code)
     running.store(false);
     emit resetProgressBar();
     emit done(code);
-    emit displayMessage(code == completed || code == stoppedByUser ? QStringLiteral("Done.")
-                                                                    : QStringLiteral("Done with errors."));
+    // The last line says how the run ended: a stopped run does not end in
+    // "Done.", which reads as a completed one.
+    if (code == completed)
+        emit displayMessage(QStringLiteral("Done."));
+    else if (code == stoppedByUser)
+        emit displayMessage(filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.")
+                                              : abortedText);
+    else
+        emit displayMessage(QStringLiteral("Done with errors."));
 }
 
 void tumbraController::runProcess()
@@ -117,6 +133,9 @@ void tumbraController::runProcess()
     reportedPercent_ = -1;
     startTime = QDateTime::currentDateTime();
     outputFolder_ = QDir::currentPath();
+    lastResult_.reset();
+    filesWritten_ = 0;
+    startCellCount_ = 0;
     int code = failed;
     try {
         code = runPipeline();
@@ -266,13 +285,7 @@ bool tumbraController::runFitsInMemory()
 // Polled between the phases of a run, so that an abort requested while the
 // inputs are read or the terrain is derived ends the run as soon as that
 // phase is over, not only after the simulation.
-bool tumbraController::abortedBetweenPhases()
-{
-    if (!abortRequested.load())
-        return false;
-    emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
-    return true;
-}
+bool tumbraController::abortedBetweenPhases() { return abortRequested.load(); }
 
 // The outputs go into the folder that was current when the run began (the
 // front end makes the run's folder current before it starts the run), by
@@ -340,6 +353,7 @@ int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell
     }
     if (!trajectoriesFitCounts(startCells.size()) || !selectStopCriterion())
         return failed;
+    startCellCount_ = startCells.size();
     return completed;
 }
 
@@ -381,10 +395,24 @@ int tumbraController::runPipeline()
             return static_cast<int>(failed);
         if (!writeOutputs(result, startCells))
             return static_cast<int>(failed);
+        if (!abortRequested.load())
+            keepResult(result);
         // An abort requested while the files were written lets the writing finish.
         return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
     return agreeWithOthers(code);
+}
+
+void tumbraController::keepResult(propagationOutput& result)
+{
+    auto kept = std::make_shared<runResultGrids>();
+    kept->header = demHeader;
+    kept->displayGrid = displayGrid;
+    kept->passageCounts = std::move(result.passageCounts);
+    kept->reachingStartCells = std::move(result.reachingStartCells);
+    kept->elevations = elevationGrid_;
+    kept->numberOfSimulations = settings_.numberOfSimulations;
+    lastResult_ = std::move(kept);
 }
 
 bool tumbraController::readElevations()
@@ -433,7 +461,10 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     closeStream(startCellsStream);
     if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
-    if (!checkRasterConsistency(demHeader, startCellsHeader, demFile, *sink_, startCellsFile_))
+    rasterMismatchSink mismatch(*sink_);
+    const bool consistent = checkRasterConsistency(demHeader, startCellsHeader, demFile, mismatch, startCellsFile_);
+    mismatch.reportTo(demFile, demHeader, startCellsFile_, startCellsHeader);
+    if (!consistent)
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
     const bool read =
@@ -493,7 +524,7 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         });
         if (result.outOfMemory)
             throw std::bad_alloc();
-        qDebug() << "loopTime" << loopTimer.elapsed();
+        qCDebug(timingLog) << "loopTime" << loopTimer.elapsed();
         return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
     if (!coordinator_)
@@ -529,11 +560,21 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
 {
     const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
-    auto keep = [&allWritten](writeOutcome outcome) {
+    QStringList notWritten;
+    QString file;
+    auto keep = [&](writeOutcome outcome) {
         if (outcome == writeOutcome::failed)
             allWritten = false;
+        if (outcome == writeOutcome::written)
+            ++filesWritten_;
+        else
+            notWritten << file;
     };
-    const auto inRunFolder = [this](const QString& name) { return outputTarget(outputFolder_, name); };
+    // Each target remembers its file's name for the list of files not written.
+    const auto inRunFolder = [this, &file](const QString& name) {
+        file = name;
+        return outputTarget(outputFolder_, name);
+    };
     auto rowsWritten = [this](const char* phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
@@ -599,8 +640,27 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     report.resultsFolder = outputFolder_;
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
     report.seed = seed_;
+    report.summary = runSummary(passageCounts, startCellCount_);
+    if (seed_)
+        report.summary << QStringLiteral("Seed: %1").arg(*seed_);
     reportPhase(runPhases::writingLog, 0, 1);
     keep(writeLogFile(inRunFolder(QStringLiteral("log.txt")), report, *sink_));
     reportPhase(runPhases::writingLog, 1, 1);
+    if (!notWritten.isEmpty())
+        emit filesNotWritten(notWritten);
     return allWritten;
+}
+
+QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const
+{
+    const int32_t* counts = passageCounts.data();
+    const auto reached = std::count_if(counts, counts + passageCounts.size(), [](int32_t n) { return n > 0; });
+    const qint64 milliseconds = startTime.msecsTo(endTime);
+    return {QStringLiteral("Start cells: %1").arg(startCellCount),
+            QStringLiteral("Trajectories: %1")
+                .arg(static_cast<qulonglong>(startCellCount)
+                     * static_cast<qulonglong>(std::max(settings_.numberOfSimulations, 0))),
+            QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached)),
+            QStringLiteral("Threads: %1").arg(omp_get_max_threads()),
+            QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};
 }

@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include "engine/simulationSettings.h"
 #include "raster/asciiGridStream.h"
@@ -20,6 +21,7 @@
 class iStopCriterionStrategy;
 class runCoordinator;
 struct propagationOutput;
+struct runResultGrids;
 
 // What the window needs to draw the result map after a run.
 struct resultViewData
@@ -76,6 +78,9 @@ public:
     void requestAbort() { abortRequested.store(true); }
     bool isRunning() const { return running.load(); }
     resultViewData resultView() const;
+    // The grids of the last completed run's map, or null before the first
+    // and from the start of the next run on. Read after done(), as resultView.
+    std::shared_ptr<const runResultGrids> lastResult() const { return lastResult_; }
 
     const elevationGrid& elevations() const { return elevationGrid_; }
     const rasterHeader& demRasterHeader() const { return demHeader; }
@@ -99,6 +104,9 @@ signals:
     // runPhases.h): every phase starts with 0 and a phase that completes
     // ends with 100; the percentage changes at most a hundred times.
     void phaseProgress(QString phase, int percent);
+    // Output files of a run that could not be written, named as written;
+    // emitted before done() when there is at least one.
+    void filesNotWritten(QStringList fileNames);
 
 public slots:
     void runProcess();
@@ -138,6 +146,8 @@ private:
     void reportPhase(const char* phase, int64_t done, int64_t total);
     bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells);
     void closeInputs();
+    QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
+    void keepResult(propagationOutput& result);
 
     QString demFile;
     asciiGridStream demStream;
@@ -162,6 +172,9 @@ private:
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
+    std::shared_ptr<const runResultGrids> lastResult_;
+    std::size_t startCellCount_ = 0;
+    int filesWritten_ = 0;  // by the run under way
     const char* reportedPhase_ = nullptr;
     int reportedPercent_ = -1;
 };

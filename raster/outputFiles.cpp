@@ -297,6 +297,8 @@ QString logText(const logReport& report)
                     .arg(*report.seed);
     if (!report.coordinateSystemLine.isEmpty())
         text += u'\n' + report.coordinateSystemLine;
+    if (!report.summary.isEmpty())
+        text += QStringLiteral("\n\nRun summary:\n\t") + report.summary.join(QStringLiteral("\n\t"));
     return text;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
@@ -49,6 +50,9 @@ struct logReport
     QString resultsFolder;  // absolute path
     QString coordinateSystemLine;  // appended as the last line when not empty
     std::optional<uint64_t> seed;  // a seeded run: one line more at the end
+    // Lines of the run summary that follows the lines above ("Start cells:
+    // 12" and so on); none, and the summary is left out.
+    QStringList summary;
 };
 
 // Told as the rows of a grid are written, in increasing order, on the

@@ -59,7 +59,8 @@ inline bool waitForRunEnd(const tumbraMainDialog& dialog, int timeoutMs = 300000
     return QTest::qWaitFor(
         [&] {
             const QString log = logText(dialog);
-            return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."));
+            return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."))
+                   || log.contains(QStringLiteral("Process aborted by user."));
         },
         timeoutMs);
 }

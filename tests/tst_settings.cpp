@@ -114,7 +114,7 @@ private slots:
         QTest::newRow("angle not in the list") << parameters + "maxDeviationAngle" << QVariant("22.5") << "maxAngle"
                                                << "5";
         QTest::newRow("simulations not in the list") << parameters + "numberOfSimulations" << QVariant("7")
-                                                     << "numberOfSimulations" << "1";
+                                                     << "numberOfSimulations" << "7";
         QTest::newRow("last class") << parameters + "riskIntensity" << QVariant(2) << "riskIntensity"
                                     << propagationProbabilityLabels().at(2);
         QTest::newRow("class beyond the list") << parameters + "riskIntensity" << QVariant(7) << "riskIntensity"

@@ -12,6 +12,9 @@
 #include <QSize>
 #include <QWidget>
 
+#include "controller/resultMapPicture.h"
+#include "ui/resultMapPanel.h"
+#include "ui/settingFields.h"
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/mruComboBox.h"
 #include "tumbraVersion.h"
@@ -63,9 +66,11 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
 
     form.straightDistance->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
-    form.numberOfSimulations->setCurrentText(
-        store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
-    form.maxAngle->setCurrentText(store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
+    // A stored text that is no whole number in range (the first start's
+    // "22.5") leaves the list's selection as it is.
+    restoreWholeNumber(*form.numberOfSimulations,
+                       store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
+    restoreWholeNumber(*form.maxAngle, store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
     form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
     selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
@@ -74,6 +79,9 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.outputFormat->setCurrentIndex(format >= 0 && format < form.outputFormat->count() ? format : 0);
     form.reproducible->setChecked(store.value(QStringLiteral("reproducible"), false).toBool());
     form.seed->setValue(store.value(QStringLiteral("seed"), 1).toInt());
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(store.value(QStringLiteral("mapColouring")).toString(), colouring);
+    form.resultPanel->setColouring(colouring);
     store.endGroup();
 }
 
@@ -112,6 +120,7 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("outputFormat"), form.outputFormat->currentIndex());
     store.setValue(QStringLiteral("reproducible"), form.reproducible->isChecked());
     store.setValue(QStringLiteral("seed"), form.seed->value());
+    store.setValue(QStringLiteral("mapColouring"), mapColouringName(form.resultPanel->colouring()));
     store.endGroup();
 
     store.endGroup();

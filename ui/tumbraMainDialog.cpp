@@ -23,14 +23,16 @@
 #include <QThread>
 
 #include "controller/propagationProbability.h"
-#include "controller/resultMap.h"
 #include "ui/dialogSettings.h"
+#include "ui/resultMapPanel.h"
 #include "ui/runFolderName.h"
+#include "ui/settingFields.h"
+#include "ui/settingTooltips.h"
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/mruComboBox.h"
-#include "widgets/rasterView.h"
+#include "widgets/runClockLabel.h"
 #include "widgets/updatableLineEdit.h"
 #include "tumbraVersion.h"
 
@@ -104,6 +106,8 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
     installPathEdits();
     fillComboBoxes();
+    applySettingLimits(*ui);
+    applySettingTooltips(*ui);
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     connectSignals();
@@ -156,6 +160,8 @@ void tumbraMainDialog::connectSignals()
     connect(ui->workingDirectory, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateAllFields);
     connect(ui->digitalElevationModel, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->numberOfSimulations, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->maxAngle, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->runProcess, &QPushButton::clicked, this, &tumbraMainDialog::runProcess);
     connect(ui->stopProcess, &QPushButton::clicked, this, &tumbraMainDialog::onAbortRequested);
     connect(ui->aboutButton, &QPushButton::clicked, this, &tumbraMainDialog::onAbout);
@@ -172,6 +178,7 @@ void tumbraMainDialog::connectSignals()
     connect(&controller, &tumbraController::done, this, &tumbraMainDialog::updateButtons);
     connect(&controller, &tumbraController::done, this, &tumbraMainDialog::onDoneProcessing);
     connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
+    connect(&controller, &tumbraController::filesNotWritten, this, &tumbraMainDialog::onFilesNotWritten);
 }
 
 updatableLineEdit* tumbraMainDialog::workingDirectoryEdit() const { return ui->workingDirectory->pathEdit(); }
@@ -191,7 +198,7 @@ void tumbraMainDialog::updateButtons()
 {
     const bool running = controller.isRunning();
     const bool pathsValid = workingDirectoryEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
-    ui->runProcess->setEnabled(!running && pathsValid);
+    ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     QWidget* const settingsControls[] = {
         ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
         ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
@@ -260,8 +267,13 @@ void tumbraMainDialog::runProcess()
     if (runStarted_ || controller.isRunning())
         return;
     ui->logWindow->clear();
-    ui->splitter->collapseSecondWidget();
-    ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
+    // The last completed run's map stays on view, marked, until this run completes.
+    if (ui->resultPanel->hasResult()) {
+        ui->resultPanel->markAsPrevious(tr("Previous run's map: a new run is under way"));
+    } else {
+        ui->splitter->collapseSecondWidget();
+        ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
+    }
     if (!prepareRunFolder())
         return;
     onDisplayMessage(tr("Starting processing..."));
@@ -269,6 +281,9 @@ void tumbraMainDialog::runProcess()
     // A refused run leaves the output directory current, as a finished one does.
     if (!handOverRun() || !checkExistingOutputFiles()) {
         QDir::setCurrent(workingDir);
+        removeRunFolderIfEmpty();
+        if (ui->resultPanel->hasResult())
+            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
         return;
     }
     runStarted_ = true;
@@ -283,9 +298,12 @@ bool tumbraMainDialog::prepareRunFolder()
     const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
                                        ui->straightDistance->value(), QDateTime::currentDateTime());
     const QDir runDir(QStringLiteral("%1/%2").arg(outputDir.absolutePath(), name));
+    const bool existed = runDir.exists();
     outputDir.mkdir(name);
     const bool ready = runDir.exists() && QDir::setCurrent(runDir.absolutePath());
     workingDir = outputDir.absolutePath();
+    // A folder that was there before (two runs in one second) is never removed.
+    runFolder_ = existed ? QString() : runDir.absolutePath();
     if (!ready)
         onDisplayMessage(tr("Failed to create output folder (%1)!").arg(runDir.absolutePath()));
     return ready;
@@ -351,8 +369,12 @@ void tumbraMainDialog::onDoneProcessing(int returnValueFromProcessing)
     runStarted_ = false;
     if (returnValueFromProcessing != 0) {
         QDir::setCurrent(workingDir);
+        removeRunFolderIfEmpty();
+        if (ui->resultPanel->hasResult())
+            ui->resultPanel->markAsPrevious(tr("Previous run's map: the last run did not complete"));
         return;
     }
+    runFolder_.clear();
     onDisplayMessage(tr("Results written to folder %1").arg(QDir::currentPath()));
     ui->workingDirectory->promoteCurrentText();
     ui->digitalElevationModel->promoteCurrentText();
@@ -365,8 +387,24 @@ void tumbraMainDialog::onDoneProcessing(int returnValueFromProcessing)
 
 void tumbraMainDialog::showResultMap()
 {
-    const resultViewData view = controller.resultView();
-    ui->raster->setPixmap(QPixmap::fromImage(resultMapImage(view.displayGrid)));
+    if (const auto result = controller.lastResult())
+        ui->resultPanel->showResult(result, QDir::currentPath());
+}
+
+// Only an empty folder is removed: whatever a run did write stays.
+void tumbraMainDialog::removeRunFolderIfEmpty()
+{
+    if (!runFolder_.isEmpty())
+        QDir().rmdir(runFolder_);
+    runFolder_.clear();
+}
+
+// The warning box of each file was shown as it failed; the log keeps the
+// list, as an error, since the results are incomplete.
+void tumbraMainDialog::onFilesNotWritten(QStringList fileNames)
+{
+    onDisplayMessage(tr("Error: %1").arg(tr("These output files were not written: %1")
+                                             .arg(fileNames.join(QStringLiteral(", ")))));
 }
 
 void tumbraMainDialog::initProgressBarAnimation()
@@ -394,11 +432,20 @@ void tumbraMainDialog::onInitProgressBar(int nRows)
     ui->progressBar->setMaximum(nRows);
     ui->progressBar->setValue(0);
     ui->progressBar->show();
+    ui->runClock->start(nRows);
 }
 
-void tumbraMainDialog::onSetProgressBar(int progress) { ui->progressBar->setValue(progress); }
+void tumbraMainDialog::onSetProgressBar(int progress)
+{
+    ui->progressBar->setValue(progress);
+    ui->runClock->setProgress(progress);
+}
 
-void tumbraMainDialog::onResetProgressBar() { progressBarHideTimer.start(); }
+void tumbraMainDialog::onResetProgressBar()
+{
+    ui->runClock->stop();
+    progressBarHideTimer.start();
+}
 
 void tumbraMainDialog::hideProgressBar()
 {

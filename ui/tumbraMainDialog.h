@@ -63,6 +63,7 @@ public slots:
     void onDisplayMessage(QString text);
     int onDisplayQuestion(QString questionText, QString yesNoQuestion);
     void onWarningBoxRequested(QString text);
+    void onFilesNotWritten(QStringList fileNames);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -80,6 +81,7 @@ private:
     bool handOverRun();
     bool checkExistingOutputFiles();
     void showResultMap();
+    void removeRunFolderIfEmpty();
     void readSettings();
     void writeSettings();
 
@@ -98,6 +100,9 @@ private:
     // From the start request to the end of the run; guards the run button in
     // the time before the controller reports the run.
     bool runStarted_ = false;
+    // The sub-folder of the run being prepared or under way; removed again
+    // when the run ends without writing anything into it.
+    QString runFolder_;
 
     questionBoxFunction questionBox_;
     noticeBoxFunction errorBox_;

@@ -21,7 +21,9 @@
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/mruComboBox.h"
-#include "widgets/rasterView.h"
+#include "ui/resultMapPanel.h"
+#include "widgets/mapView.h"
+#include "widgets/runClockLabel.h"
 
 namespace {
 
@@ -226,6 +228,9 @@ void tumbraMainDialogForm::setupRunArea(QWidget* parent)
     horizontalLayout_6->addWidget(runProcess);
     horizontalLayout_6->addWidget(stopProcess);
     horizontalLayout_6->addWidget(progressBar);
+    runClock = named(new runClockLabel(parent), "runClock");
+    runClock->hide();
+    horizontalLayout_6->addWidget(runClock);
     horizontalLayout_6->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
     horizontalLayout_6->setStretch(2, 1);
     verticalLayout_2->addLayout(horizontalLayout_6);
@@ -241,10 +246,9 @@ void tumbraMainDialogForm::setupResultPane()
 
     verticalLayoutWidget = named(new QWidget(), "verticalLayoutWidget");
     verticalLayout = spacedLayout(new QVBoxLayout(verticalLayoutWidget), "verticalLayout", 11);
-    raster = named(new rasterView(verticalLayoutWidget), "raster");
-    raster->setScaledContents(false);
-    raster->setAlignment(Qt::AlignCenter);
-    verticalLayout->addWidget(raster);
+    resultPanel = named(new resultMapPanel(verticalLayoutWidget), "resultPanel");
+    raster = resultPanel->view();
+    verticalLayout->addWidget(resultPanel);
     label_6 = named(new QLabel(verticalLayoutWidget), "label_6");
     QFont captionFont = label_6->font();
     captionFont.setPointSize(13);
@@ -300,6 +304,9 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     stopProcess->setToolTip(tr("Stop the running simulation"));
     stopProcess->setText(tr("Stop"));
 
-    noResultsLabel->setText(tr("Output raster will be displayed here after computation"));
+    noResultsLabel->setText(tr("The result map appears here when a run completes: each cell a falling rock can "
+                               "reach, coloured by its reach probability over the shaded relief of the DEM, "
+                               "with a legend, zoom and the values of the cell under the mouse."));
+    noResultsLabel->setWordWrap(true);
     label_6->setText(tr("Reach probability map"));
 }

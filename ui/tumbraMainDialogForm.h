@@ -18,7 +18,9 @@ class QWidget;
 class QVisibleHandleSplitter;
 class clearableTextBrowser;
 class mruComboBox;
-class rasterView;
+class mapView;
+class resultMapPanel;
+class runClockLabel;
 
 // The main dialog's widget tree, built in code. Every widget carries the
 // object name of its member, so tests and style sheets find it by name; the
@@ -74,6 +76,7 @@ public:
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
     QProgressBar* progressBar = nullptr;
+    runClockLabel* runClock = nullptr;
 
     clearableTextBrowser* logWindow = nullptr;
 
@@ -81,7 +84,8 @@ public:
     QLabel* noResultsLabel = nullptr;
     QWidget* verticalLayoutWidget = nullptr;
     QVBoxLayout* verticalLayout = nullptr;
-    rasterView* raster = nullptr;
+    resultMapPanel* resultPanel = nullptr;
+    mapView* raster = nullptr;  // the map itself, inside resultPanel
     QLabel* label_6 = nullptr;
 
 private:

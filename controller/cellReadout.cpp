@@ -1,0 +1,40 @@
+#include "controller/cellReadout.h"
+
+#include "controller/runResultGrids.h"
+
+namespace {
+
+// The centre of a cell in map units. xll and yll name the lower-left corner
+// of the grid, or the centre of its lower-left cell; row 0 is the northernmost.
+void cellCentre(const rasterHeader& header, int row, int col, double& x, double& y)
+{
+    const double offset = header.spatialReference == rasterHeader::center ? 0.0 : 0.5;
+    const double size = header.cellsize;
+    x = static_cast<double>(header.xll) + (col + offset) * size;
+    y = static_cast<double>(header.yll) + (header.nrows - 1 - row + offset) * size;
+}
+
+QString fixed(double value, int decimals) { return QString::number(value, 'f', decimals); }
+
+}  // namespace
+
+QString cellReadout(const runResultGrids& result, int row, int col)
+{
+    if (!result.displayGrid.contains(row, col))
+        return QString();
+    double x = 0.0;
+    double y = 0.0;
+    cellCentre(result.header, row, col, x, y);
+    QString elevation = QStringLiteral("no data");
+    if (result.elevations.contains(row, col) && result.elevations(row, col) != result.header.nodataValue)
+        elevation = fixed(result.elevations(row, col), 1) + QStringLiteral(" m");
+    const bool counted = result.passageCounts.contains(row, col) && result.reachingStartCells.contains(row, col);
+    const int passages = counted ? result.passageCounts(row, col) : 0;
+    const double probability = counted ? result.reachProbability(row, col) : 0.0;
+    return QStringLiteral("Row %1, column %2 | x %3, y %4 | elevation %5 | %6 passages | reach probability %7 %")
+        .arg(row)
+        .arg(col)
+        .arg(fixed(x, 1), fixed(y, 1), elevation)
+        .arg(passages)
+        .arg(fixed(probability, 1));
+}

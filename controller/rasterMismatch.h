@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
+
+// Holds back the errors of the raster consistency checks so that one failed
+// check makes one message: its sentences (both dimensions when both differ)
+// followed by the values of the two files, which the user needs to see what
+// does not match. Warnings go straight through.
+class rasterMismatchSink final : public messageSink
+{
+public:
+    explicit rasterMismatchSink(messageSink& next) : next_(next) {}
+    void error(const QString& text) override { sentences_ << text; }
+    void warning(const QString& text) override { next_.warning(text); }
+    void message(const QString& text) override { next_.message(text); }
+    void warningBox(const QString& text) override { next_.warningBox(text); }
+
+    // Reports what was held back, if anything, as one error.
+    void reportTo(const QString& demFile, const rasterHeader& dem, const QString& startCellsFile,
+                  const rasterHeader& startCells);
+
+private:
+    messageSink& next_;
+    QStringList sentences_;
+};
+
+// "40 rows, 30 columns, lower-left corner 600000.0 / 5100000.0, cell size 2.0"
+QString rasterHeaderSummary(const rasterHeader& header);

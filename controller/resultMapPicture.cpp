@@ -1,0 +1,169 @@
+#include "controller/resultMapPicture.h"
+
+#include <algorithm>
+#include <array>
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QPainter>
+
+#include "controller/runResultGrids.h"
+
+namespace {
+
+// Upper bounds of the reach probability classes in percent, as hazard maps
+// commonly draw them.
+constexpr std::array<double, 6> classUpperBounds = {1.0, 5.0, 10.0, 25.0, 50.0, 100.0};
+
+// ColorBrewer's six-class YlOrRd ramp (Brewer, colorbrewer2.org): readable
+// for colour-blind readers and in grey-scale print, light for rare cells.
+constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xfffeb24c,
+                                                   0xfffd8d3c, 0xfff03b20, 0xffbd0026};
+
+constexpr QRgb unreachedSwatch = 0xffa0a0a0;
+
+// The older rule: -1 (a passage or two) yellow to -255 (every trajectory) red.
+QRgb passageShareColour(int32_t value) { return qRgb(255, (value + 255) & 0xFF, 0); }
+
+QRgb reliefColour(int32_t grey)
+{
+    const int level = grey & 0xFF;
+    return qRgb(level, level, level);
+}
+
+QFont legendFont(bool bold)
+{
+    QFont font;
+    font.setPixelSize(13);
+    font.setBold(bold);
+    return font;
+}
+
+constexpr int legendMargin = 8;
+constexpr int swatchWidth = 22;
+constexpr int rowHeight = 20;
+
+}  // namespace
+
+QString mapColouringName(mapColouring colouring)
+{
+    return colouring == mapColouring::passageShare ? QStringLiteral("share") : QStringLiteral("probability");
+}
+
+bool mapColouringFromName(const QString& name, mapColouring& colouring)
+{
+    if (name == QLatin1String("probability"))
+        colouring = mapColouring::reachProbability;
+    else if (name == QLatin1String("share"))
+        colouring = mapColouring::passageShare;
+    else
+        return false;
+    return true;
+}
+
+int reachProbabilityClass(double percent)
+{
+    for (std::size_t i = 0; i + 1 < classUpperBounds.size(); ++i)
+        if (percent <= classUpperBounds[i])
+            return static_cast<int>(i);
+    return static_cast<int>(classUpperBounds.size()) - 1;
+}
+
+mapLegend resultMapLegend(mapColouring colouring)
+{
+    mapLegend legend;
+    if (colouring == mapColouring::reachProbability) {
+        legend.caption = QStringLiteral("Reach probability");
+        double lower = 0.0;
+        for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
+            legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]),
+                                   probabilityColours[i]});
+            lower = classUpperBounds[i];
+        }
+    } else {
+        // A class k of the display grid holds the shares ((k-1)/255, k/255].
+        legend.caption = QStringLiteral("Passage share of the run");
+        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1)},
+                          {QStringLiteral("25 %"), passageShareColour(-64)},
+                          {QStringLiteral("50 %"), passageShareColour(-128)},
+                          {QStringLiteral("75 %"), passageShareColour(-192)},
+                          {QStringLiteral("100 %"), passageShareColour(-255)}};
+    }
+    legend.entries.append({QStringLiteral("not reached (shaded relief)"), unreachedSwatch});
+    return legend;
+}
+
+QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
+{
+    const grid<int32_t>& shown = result.displayGrid;
+    const bool byProbability = colouring == mapColouring::reachProbability
+                               && result.passageCounts.rows() == shown.rows()
+                               && result.passageCounts.cols() == shown.cols()
+                               && result.reachingStartCells.rows() == shown.rows()
+                               && result.reachingStartCells.cols() == shown.cols();
+    QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
+    for (int r = 0; r < shown.rows(); ++r) {
+        auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
+        const int32_t* values = shown.row(r);
+        for (int c = 0; c < shown.cols(); ++c) {
+            const int32_t v = values[c];
+            if (v >= 0)
+                pixels[c] = reliefColour(v);
+            else if (byProbability)
+                pixels[c] = probabilityColours[reachProbabilityClass(result.reachProbability(r, c))];
+            else
+                pixels[c] = passageShareColour(v);
+        }
+    }
+    return image;
+}
+
+QImage resultMapLegendImage(mapColouring colouring)
+{
+    const mapLegend legend = resultMapLegend(colouring);
+    const QFont captionFont = legendFont(true);
+    const QFont entryFont = legendFont(false);
+    int textWidth = QFontMetrics(captionFont).horizontalAdvance(legend.caption);
+    for (const legendEntry& entry : legend.entries)
+        textWidth = std::max(textWidth, swatchWidth + 6 + QFontMetrics(entryFont).horizontalAdvance(entry.label));
+    const int width = textWidth + 2 * legendMargin;
+    const int height = 2 * legendMargin + rowHeight * (1 + static_cast<int>(legend.entries.size()));
+
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(Qt::black);
+    painter.setFont(captionFont);
+    painter.drawText(QRect(legendMargin, legendMargin, textWidth, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                     legend.caption);
+    painter.setFont(entryFont);
+    int top = legendMargin + rowHeight;
+    for (const legendEntry& entry : legend.entries) {
+        const QRect swatch(legendMargin, top + 3, swatchWidth, rowHeight - 6);
+        painter.fillRect(swatch, QColor::fromRgb(entry.colour));
+        painter.setPen(QColor(90, 90, 90));
+        painter.drawRect(swatch.adjusted(0, 0, -1, -1));
+        painter.setPen(Qt::black);
+        painter.drawText(QRect(swatch.right() + 7, top, textWidth, rowHeight), Qt::AlignLeft | Qt::AlignVCenter,
+                         entry.label);
+        top += rowHeight;
+    }
+    return image;
+}
+
+QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
+{
+    const QImage map = resultMapImage(result, colouring);
+    const QImage legend = resultMapLegendImage(colouring);
+    int factor = 1;
+    if (!map.isNull() && map.height() < legend.height())
+        factor = std::min((legend.height() + map.height() - 1) / map.height(), std::max(1, 2000 / map.width()));
+    const QImage shownMap = factor > 1 ? map.scaled(map.size() * factor) : map;
+    QImage picture(shownMap.width() + legend.width(), std::max(shownMap.height(), legend.height()),
+                   QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.drawImage(0, 0, shownMap);
+    painter.drawImage(shownMap.width(), 0, legend);
+    return picture;
+}

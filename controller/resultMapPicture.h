@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QImage>
+#include <QList>
+#include <QRgb>
+#include <QString>
+
+struct runResultGrids;
+
+// What the result map's colours tell: the reach probability of each cell in
+// the classes of a hazard map, or the older rule, the share of all the run's
+// trajectories that passed the cell.
+enum class mapColouring
+{
+    reachProbability,
+    passageShare
+};
+
+// "probability" and "share": the names on the command line and in the
+// settings store.
+QString mapColouringName(mapColouring colouring);
+bool mapColouringFromName(const QString& name, mapColouring& colouring);
+
+struct legendEntry
+{
+    QString label;
+    QRgb colour;
+};
+
+struct mapLegend
+{
+    QString caption;
+    QList<legendEntry> entries;  // from rarely to often reached, then the unreached cells
+};
+
+mapLegend resultMapLegend(mapColouring colouring);
+
+// The class of a reached cell's reach probability (percent, above 0):
+// 0 up to 1 %, 1 up to 5 %, 2 up to 10 %, 3 up to 25 %, 4 up to 50 %,
+// 5 above 50 %. Each class holds its upper bound.
+int reachProbabilityClass(double percent);
+
+// One pixel per cell; unreached cells show the relief's grey.
+QImage resultMapImage(const runResultGrids& result, mapColouring colouring);
+
+// The legend on its own, as the window shows it beside the map.
+QImage resultMapLegendImage(mapColouring colouring);
+
+// The map with its legend to the right, as one picture for a file. A small
+// grid is enlarged by a whole factor so the map is not dwarfed by its legend.
+QImage resultMapPicture(const runResultGrids& result, mapColouring colouring);

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+#include "raster/grid.h"
+#include "raster/rasterTypes.h"
+
+// What a completed run leaves for its result map: the grids the picture and
+// the cell readout are made from, kept together so that a front end can hold
+// the last run's map while the next run is under way.
+struct runResultGrids
+{
+    rasterHeader header;            // the DEM's, as the outputs were written with it
+    grid<int32_t> displayGrid;      // -255..-1 passage share, 0..255 relief grey elsewhere
+    grid<int32_t> passageCounts;    // as written to N.asc
+    grid<int32_t> reachingStartCells;
+    elevationGrid elevations;
+    int numberOfSimulations = 0;
+
+    // Reach probability in percent, as written to Reach_prob.asc.
+    double reachProbability(int row, int col) const
+    {
+        const int32_t reaching = reachingStartCells(row, col);
+        // Share of the trajectories from the start cells able to reach the
+        // cell that did reach it (the same division as reachProbabilityRow).
+        return reaching != 0
+                   ? static_cast<double>(passageCounts(row, col)) / reaching / numberOfSimulations * 100.0
+                   : 0.0;
+    }
+};

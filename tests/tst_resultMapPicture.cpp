@@ -1,0 +1,114 @@
+#include <QTest>
+
+#include "controller/cellReadout.h"
+#include "controller/resultMapPicture.h"
+#include "controller/runResultGrids.h"
+#include "widgets/mapView.h"
+
+namespace {
+
+// Cells of a run of 10 simulations per start cell, all with the same values.
+runResultGrids sameCells(int rows, int cols, int passages, int reaching, int shown)
+{
+    return {{}, grid<int32_t>(rows, cols, shown), grid<int32_t>(rows, cols, passages),
+            grid<int32_t>(rows, cols, reaching), elevationGrid(rows, cols, 512.5f), 10};
+}
+
+// 2 x 3 cells of 10 m, lower-left corner at (1000, 2000): the middle of the south row reached 13 times from 2
+// start cells, the east cell of that row without elevation.
+runResultGrids tinyRun(int reference)
+{
+    runResultGrids run = sameCells(2, 3, 0, 0, 80);
+    run.header = {2, 3, 1000.0f, 2000.0f, 10.0f, -9999.0f, reference};
+    run.displayGrid(1, 1) = -3;
+    run.passageCounts(1, 1) = 13;
+    run.reachingStartCells(1, 1) = 2;
+    run.elevations(1, 2) = -9999.0f;
+    return run;
+}
+
+}  // namespace
+
+class tst_resultMapPicture : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cellColourFollowsItsClass_data()
+    {
+        QTest::addColumn<bool>("byShare");
+        QTest::addColumn<QPoint>("counts");
+        QTest::addColumn<int>("shown");
+        QTest::addColumn<uint>("colour");
+        QTest::newRow("unreached: relief grey") << false << QPoint(0, 0) << 127 << qRgb(127, 127, 127);
+        QTest::newRow("exactly 1 %: still first class") << false << QPoint(1, 10) << -1 << 0xffffffb2u;
+        QTest::newRow("1.1 %: second class") << false << QPoint(11, 100) << -1 << 0xfffed976u;
+        QTest::newRow("exactly 50 %: fifth class") << false << QPoint(5, 1) << -1 << 0xfff03b20u;
+        QTest::newRow("share: one passage in many") << true << QPoint(10, 1) << -1 << qRgb(255, 254, 0);
+        QTest::newRow("share: every trajectory") << true << QPoint(1, 100) << -255 << qRgb(255, 0, 0);
+    }
+
+    void cellColourFollowsItsClass()
+    {
+        QFETCH(bool, byShare);
+        QFETCH(QPoint, counts);  // passages, reaching start cells
+        QFETCH(int, shown);
+        QFETCH(uint, colour);
+        const auto mode = byShare ? mapColouring::passageShare : mapColouring::reachProbability;
+        QCOMPARE(resultMapImage(sameCells(1, 1, counts.x(), counts.y(), shown), mode).pixel(0, 0), QRgb(colour));
+    }
+
+    // Every swatch of the probability legend is the colour of the cells of its class.
+    void legendsMatchTheMap()
+    {
+        const mapLegend probability = resultMapLegend(mapColouring::reachProbability);
+        QCOMPARE(probability.entries[5].label, QStringLiteral("50 – 100 %"));
+        const int passagesInClass[] = {1, 3, 8, 20, 40, 90};  // of 10 x 10 trajectories, in percent
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(resultMapImage(sameCells(1, 1, passagesInClass[i], 10, -1), mapColouring::reachProbability).pixel(0, 0),
+                     probability.entries[i].colour);
+        const mapLegend share = resultMapLegend(mapColouring::passageShare);
+        QCOMPARE(share.entries.first().colour, qRgb(255, 254, 0));
+        QCOMPARE(share.entries[share.entries.size() - 2].colour, qRgb(255, 0, 0));
+    }
+
+    void readoutDescribesTheCell_data()
+    {
+        QTest::addColumn<int>("reference");
+        QTest::addColumn<QPoint>("cell");  // column, row
+        QTest::addColumn<QString>("readout");
+        const int corner = rasterHeader::corner;
+        QTest::newRow("north-west, unreached") << corner << QPoint(0, 0)
+            << "Row 0, column 0 | x 1005.0, y 2015.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
+        QTest::newRow("reached") << corner << QPoint(1, 1)
+            << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 %";
+        QTest::newRow("no elevation") << corner << QPoint(2, 1)
+            << "Row 1, column 2 | x 1025.0, y 2005.0 | elevation no data | 0 passages | reach probability 0.0 %";
+        QTest::newRow("centre reference") << int(rasterHeader::center) << QPoint(0, 0)
+            << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
+        QTest::newRow("outside") << corner << QPoint(0, 2) << QString();
+    }
+
+    void readoutDescribesTheCell()
+    {
+        QFETCH(int, reference);
+        QFETCH(QPoint, cell);
+        QFETCH(QString, readout);
+        QCOMPARE(cellReadout(tinyRun(reference), cell.y(), cell.x()), readout);
+    }
+
+    void viewFindsTheCellUnderTheMouse()
+    {
+        mapView view;
+        view.resize(300, 200);
+        view.setPicture(resultMapImage(tinyRun(rasterHeader::corner), mapColouring::reachProbability));
+        QCOMPARE(view.zoom(), 100.0);
+        QCOMPARE(view.cellAt(QPointF(150, 150)), QPoint(1, 1));
+        QCOMPARE(view.cellAt(QPointF(301, 10)), QPoint(-1, -1));
+        view.zoomBy(2.0, QPointF(0, 0));
+        QCOMPARE(view.cellAt(QPointF(150, 150)), QPoint(0, 0));
+    }
+};
+
+QTEST_MAIN(tst_resultMapPicture)
+#include "tst_resultMapPicture.moc"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <memory>
+
+#include <QString>
+#include <QWidget>
+
+#include "controller/resultMapPicture.h"
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class mapView;
+struct runResultGrids;
+
+// The result map of the last completed run with what explains it: the
+// legend of the chosen colouring, the choice between reach probability and
+// passage share, the readout of the cell under the mouse, and the action
+// that opens the run's output folder. Holds the run's grids, so a new run
+// can go on while this map stays on view.
+class resultMapPanel : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit resultMapPanel(QWidget* parent = nullptr);
+
+    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder);
+    bool hasResult() const { return result_ != nullptr; }
+    // Marks the map as the previous run's (a new run is under way or did not complete).
+    void markAsPrevious(const QString& note);
+
+    mapColouring colouring() const;
+    void setColouring(mapColouring colouring);
+    QString outputFolder() const { return outputFolder_; }
+
+    mapView* view() const { return view_; }
+
+private:
+    void redraw();
+    void showReadout(int row, int col);
+    void openOutputFolder();
+
+    mapView* view_ = nullptr;
+    QLabel* legend_ = nullptr;
+    QComboBox* colouringChoice_ = nullptr;
+    QPushButton* openFolder_ = nullptr;
+    QLabel* status_ = nullptr;
+    std::shared_ptr<const runResultGrids> result_;
+    QString outputFolder_;
+};

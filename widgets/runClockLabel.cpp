@@ -1,0 +1,68 @@
+#include "widgets/runClockLabel.h"
+
+#include <algorithm>
+#include <cmath>
+
+runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
+{
+    // Hidden, it keeps its place, so the progress bar beside it keeps its size
+    // while it narrows away after a run.
+    QSizePolicy policy = sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    setSizePolicy(policy);
+    ticker_.setInterval(1000);
+    connect(&ticker_, &QTimer::timeout, this, &runClockLabel::refresh);
+}
+
+QString runClockLabel::clockText(double seconds)
+{
+    const long long total = std::llround(std::max(seconds, 0.0));
+    return QStringLiteral("%1:%2:%3")
+        .arg(total / 3600)
+        .arg((total / 60) % 60, 2, 10, QLatin1Char('0'))
+        .arg(total % 60, 2, 10, QLatin1Char('0'));
+}
+
+QString runClockLabel::text(double elapsedSeconds, int done, int total)
+{
+    const QString elapsed = tr("%1 elapsed").arg(clockText(elapsedSeconds));
+    if (done <= 0 || total <= 0 || elapsedSeconds <= 0.0)
+        return elapsed;
+    const double left = elapsedSeconds / done * std::max(total - done, 0);
+    return tr("%1, about %2 left").arg(elapsed, clockText(left));
+}
+
+void runClockLabel::start(int total)
+{
+    total_ = total;
+    done_ = 0;
+    lastRefreshMs_ = -1;
+    clock_.start();
+    ticker_.start();
+    refresh();
+    show();
+}
+
+// Progress arrives once per trajectory: the text is redrawn at most a few
+// times a second.
+void runClockLabel::setProgress(int done)
+{
+    done_ = done;
+    if (lastRefreshMs_ < 0 || clock_.elapsed() - lastRefreshMs_ >= 250)
+        refresh();
+}
+
+void runClockLabel::stop()
+{
+    ticker_.stop();
+    clock_.invalidate();
+    hide();
+}
+
+void runClockLabel::refresh()
+{
+    if (!clock_.isValid())
+        return;
+    lastRefreshMs_ = clock_.elapsed();
+    setText(text(lastRefreshMs_ / 1000.0, done_, total_));
+}
