@@ -44,20 +44,12 @@ public:
     ~tumbraController() override;
 
     void setStraightDistance(double value) { settings_.straightDistance = value; }
-    double straightDistance() const { return settings_.straightDistance; }
     void setNumberOfSimulations(int value) { settings_.numberOfSimulations = value; }
-    int numberOfSimulations() const { return settings_.numberOfSimulations; }
     void setMaxDeviationAngle(int value) { settings_.maxDeviationAngle = value; }
-    int maxDeviationAngle() const { return settings_.maxDeviationAngle; }
     void setProfileStep(double value) { settings_.profileStep = value; }
-    double profileStep() const { return settings_.profileStep; }
     void setRiskIntensity(int value) { settings_.riskIntensity = value; }
-    int riskIntensity() const { return settings_.riskIntensity; }
     void setInitialFallHeight(double value) { settings_.initialFallHeight = value; }
-    double initialFallHeight() const { return settings_.initialFallHeight; }
     void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
-    bool saveTrajectories() const { return settings_.saveTrajectories; }
-    const simulationSettings& settings() const { return settings_; }
     void setOutputFormat(outputFormat format) { outputFormat_ = format; }
     outputFormat resultFormat() const { return outputFormat_; }
     // With a seed every trajectory draws from a random stream of its own and
@@ -71,9 +63,6 @@ public:
     // Accept only names of existing regular files.
     bool setDigitalElevationModel(const QString& fileName);
     bool setStartCellsFile(const QString& fileName);
-    QString digitalElevationModel() const { return demFile; }
-    QString startCellsFile() const { return startCellsFile_; }
-    int32_t fileType() const { return inputFileType; }
 
     void requestAbort() { abortRequested.store(true); }
     bool isRunning() const { return running.load(); }
@@ -81,9 +70,6 @@ public:
     // The grids of the last completed run's map, or null before the first
     // and from the start of the next run on. Read after done(), as resultView.
     std::shared_ptr<const runResultGrids> lastResult() const { return lastResult_; }
-
-    const elevationGrid& elevations() const { return elevationGrid_; }
-    const rasterHeader& demRasterHeader() const { return demHeader; }
 
     // The int that progress signals carry for a count of finished
     // trajectories: the count itself while the run's total fits an int,

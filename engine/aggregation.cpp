@@ -16,15 +16,6 @@ int32_t reachedShade(int32_t passages, uint64_t progressTotal)
     return -static_cast<int32_t>(std::ceil(std::min(share, 255.0)));
 }
 
-// Grey levels of the relief under unreached cells, from the relief value.
-grid<uint8_t> greysOf(const grid<double>& hillshade, int nrows, int ncols)
-{
-    grid<uint8_t> greys(nrows, ncols, 0);
-    for (int r = 0; r < nrows; ++r)
-        for (int c = 0; c < ncols; ++c)
-            greys(r, c) = reliefGrey(hillshade.at(r, c));
-    return greys;
-}
 }
 
 void aggregateDisplayGrid(const grid<int32_t>& passageCounts, const grid<uint8_t>& reliefGreys,
@@ -61,16 +52,4 @@ void reachProbabilityRow(const grid<int32_t>& passageCounts, const grid<int32_t>
         probabilities[c] =
             reaching != 0 ? static_cast<double>(passages[c]) / reaching / numberOfSimulations * 100.0 : 0.0;
     }
-}
-
-void aggregateResults(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
-                      const grid<double>& hillshade, uint64_t progressTotal, int numberOfSimulations,
-                      grid<double>& reachProbability, grid<int32_t>& displayGrid)
-{
-    const int nrows = passageCounts.rows();
-    const int ncols = passageCounts.cols();
-    aggregateDisplayGrid(passageCounts, greysOf(hillshade, nrows, ncols), progressTotal, displayGrid);
-    reachProbability.assign(nrows, ncols, 0.0);
-    for (int r = 0; r < nrows; ++r)
-        reachProbabilityRow(passageCounts, reachingStartCells, numberOfSimulations, r, reachProbability.row(r));
 }

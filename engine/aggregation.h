@@ -4,14 +4,8 @@
 
 #include "raster/grid.h"
 
-// Turns the propagation's counts into the reach probability (percent) and
-// the result map: -255..-1 for reached cells, 0..255 shaded-relief grey
-// elsewhere. Both outputs are sized by the function to the counts' size.
-void aggregateResults(const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
-                      const grid<double>& hillshade, uint64_t progressTotal, int numberOfSimulations,
-                      grid<double>& reachProbability, grid<int32_t>& displayGrid);
-
-// The result map alone, over the relief's grey levels (computeReliefGreyGrid).
+// The result map: -255..-1 for reached cells, the relief's grey level
+// (computeReliefGreyGrid) elsewhere; sized to the counts' size.
 void aggregateDisplayGrid(const grid<int32_t>& passageCounts, const grid<uint8_t>& reliefGreys,
                           uint64_t progressTotal, grid<int32_t>& displayGrid);
 

@@ -184,15 +184,6 @@ uint8_t reliefGrey(double hillshade)
     return static_cast<uint8_t>(std::min(grey, 255.0));
 }
 
-bool computeHillshadeGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<double>& output)
-{
-    requireElevations(elevation, nrows, ncols);
-    computeRows(nrows, ncols, output, {}, [&](int r, double* values) {
-        shadedReliefRow(elevation, nrows, ncols, cellSize, r, [values](int c, double shade) { values[c] = shade; });
-    });
-    return true;
-}
-
 bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize,
                            grid<uint8_t>& output, const terrainProgress& progress)
 {

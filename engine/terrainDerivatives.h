@@ -13,7 +13,6 @@ using terrainProgress = std::function<void(int rowsDone, int rowsTotal)>;
 // raise std::out_of_range for a smaller one. Rows are computed in parallel;
 // every cell comes out as the one-cell-at-a-time computation gives it. All
 // return true.
-bool computeHillshadeGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<double>& output);
 bool computeAspectGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, float nodataValue,
                        grid<double>& output, const terrainProgress& progress = {});
 

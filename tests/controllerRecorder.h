@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QFile>
-#include <QString>
 #include <QStringList>
 
 #include "controller/tumbraController.h"
@@ -13,30 +12,29 @@ class controllerRecorder
 public:
     explicit controllerRecorder(tumbraController& controller)
     {
-        const auto direct = Qt::DirectConnection;
-        QObject::connect(&controller, &tumbraController::initProgressBar, &controller,
-                         [this](int total) { add(QStringLiteral("init:%1").arg(total)); }, direct);
-        QObject::connect(&controller, &tumbraController::setProgressBar, &controller,
-                         [this](int value) { progress << value; }, direct);
-        QObject::connect(&controller, &tumbraController::resetProgressBar, &controller,
-                         [this] { add(QStringLiteral("reset")); }, direct);
-        QObject::connect(&controller, &tumbraController::done, &controller,
-                         [this](int code) { add(QStringLiteral("done:%1").arg(code)); }, direct);
-        QObject::connect(&controller, &tumbraController::displayError, &controller,
-                         [this](const QString& text) { add(QStringLiteral("error:") + text); }, direct);
-        QObject::connect(&controller, &tumbraController::displayWarning, &controller,
-                         [this](const QString& text) { add(QStringLiteral("warning:") + text); }, direct);
-        QObject::connect(&controller, &tumbraController::displayMessage, &controller,
-                         [this](const QString& text) { add(QStringLiteral("message:") + text); }, direct);
-        QObject::connect(&controller, &tumbraController::requestWarningBox, &controller,
-                         [this](const QString& text) { add(QStringLiteral("box:") + text); }, direct);
+        const auto on = [&](auto signal, const char* kind) {
+            QObject::connect(&controller, signal, &context_, [this, kind](auto... value) { add(kind, value...); },
+                             Qt::DirectConnection);
+        };
+        on(&tumbraController::initProgressBar, "init:");
+        on(&tumbraController::resetProgressBar, "reset");
+        QObject::connect(&controller, &tumbraController::setProgressBar, &context_, [this](int value) { progress << value; },
+                         Qt::DirectConnection);
+        on(&tumbraController::done, "done:");
+        on(&tumbraController::displayError, "error:");
+        on(&tumbraController::displayWarning, "warning:");
+        on(&tumbraController::displayMessage, "message:");
+        on(&tumbraController::requestWarningBox, "box:");
     }
 
     QStringList events;
     QList<int> progress;
 
 private:
-    void add(const QString& event) { events << event; }
+    QObject context_;  // ends the recording when the recorder goes
+    void add(const char* kind) { events << QString::fromLatin1(kind); }
+    void add(const char* kind, int value) { events << QString::fromLatin1(kind) + QString::number(value); }
+    void add(const char* kind, const QString& text) { events << QString::fromLatin1(kind) + text; }
 };
 
 inline bool writeTextFile(const QString& path, const QByteArray& contents)

@@ -2,12 +2,8 @@
 
 #include <QComboBox>
 #include <QLineEdit>
-#include <QList>
 #include <QMessageBox>
-#include <QPair>
 #include <QSettings>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBrowser>
@@ -49,10 +45,7 @@ inline void typePath(const tumbraMainDialog& dialog, const char* field, const QS
     child<QComboBox>(dialog, field)->lineEdit()->setText(path);
 }
 
-inline QString logText(const tumbraMainDialog& dialog)
-{
-    return child<QTextBrowser>(dialog, "logWindow")->toPlainText();
-}
+inline QString logText(const tumbraMainDialog& dialog) { return child<QTextBrowser>(dialog, "logWindow")->toPlainText(); }
 
 inline bool waitForRunEnd(const tumbraMainDialog& dialog, int timeoutMs = 300000)
 {
@@ -70,16 +63,8 @@ inline bool waitForRunEnd(const tumbraMainDialog& dialog, int timeoutMs = 300000
 class scratchSettingsStore
 {
 public:
-    scratchSettingsStore()
-    {
-        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path());
-    }
-    void clear()
-    {
-        QSettings store(QStringLiteral("velmora"), QStringLiteral("tumbra"));
-        store.clear();
-        store.sync();
-    }
+    scratchSettingsStore() { QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder_.path()); }
+    void clear() { QSettings(QStringLiteral("velmora"), QStringLiteral("tumbra")).clear(); }
 
 private:
     QTemporaryDir folder_;

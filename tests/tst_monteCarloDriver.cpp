@@ -2,7 +2,6 @@
 
 #include <omp.h>
 
-#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <memory>
@@ -15,9 +14,10 @@
 #include "engine/randomGenerator.h"
 #include "engine/terrainDerivatives.h"
 #include "engine/trajectory.h"
-#include "engineFixtures.h"
+#include "tests/engineFixtures.h"
 
 namespace {
+
 // A cliff above a talus slope above a gently falling valley floor, with
 // some relief across the slope so that trajectories wander and stop.
 float cliffTalusValley(int r, int c)
@@ -26,17 +26,9 @@ float cliffTalusValley(int r, int c)
     return static_cast<float>(base + 6.0 * std::sin(c * 0.7) + 3.0 * std::cos(r * 1.3 + c * 0.4));
 }
 
-propagationOutput emptyOutput(const rasterHeader& dem)
-{
-    propagationOutput output;
-    output.passageCounts.assign(dem.nrows, dem.ncols, 0);
-    output.reachingStartCells.assign(dem.nrows, dem.ncols, 0);
-    return output;
-}
-
 struct propagationCase
 {
-    propagationCase(int nrows, int ncols, const std::function<float(int, int)>& elevationAt)
+    propagationCase(int nrows, int ncols, const std::function<float(int, int)>& elevationAt = cliffTalusValley)
         : elevation(surfaceGrid(nrows, ncols, elevationAt)), dem(testHeader(nrows, ncols))
     {
         computeAspectGrid(elevation, nrows, ncols, dem.cellsize, dem.nodataValue, aspect);
@@ -46,17 +38,11 @@ struct propagationCase
         settings.maxDeviationAngle = 22;
     }
 
-    propagationOutput run(int threads)
+    propagationOutput emptyOutput() const
     {
-        omp_set_num_threads(threads);
-        propagationOutput output = emptyOutput(dem);
-        randomGenerator generator;
-        progressSeen.clear();
-        runPropagation(input(), generator, output, [this](uint64_t count) {
-            progressSeen.push_back(count);
-            if (abortAfter > 0 && count >= abortAfter)
-                abortRequested = true;
-        });
+        propagationOutput output;
+        output.passageCounts.assign(dem.nrows, dem.ncols, 0);
+        output.reachingStartCells.assign(dem.nrows, dem.ncols, 0);
         return output;
     }
 
@@ -65,7 +51,46 @@ struct propagationCase
         return propagationInput{elevation, dem, aspect, startCells, settings, *stopCriterion, abortRequested};
     }
 
-    uint64_t total() const { return static_cast<uint64_t>(settings.numberOfSimulations) * startCells.size(); }
+    propagationOutput run(int threads, const progressCallback& onProgress = {})
+    {
+        omp_set_num_threads(threads);
+        propagationOutput output = emptyOutput();
+        randomGenerator generator;
+        progressSeen.clear();
+        runPropagation(input(), generator, output, [&](uint64_t count) {
+            progressSeen.push_back(count);
+            if (onProgress)
+                onProgress(count);
+        });
+        return output;
+    }
+
+    // Start cell by start cell, simulation by simulation, two draws for the
+    // start point (column offset first), merged trajectory by trajectory.
+    propagationOutput serialReference() const
+    {
+        propagationOutput expected = emptyOutput();
+        randomGenerator generator;
+        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, *stopCriterion, abortRequested};
+        trajectoryResult trajectory;
+        for (const startCell& cell : startCells) {
+            std::set<std::size_t> reachedByCell;
+            for (int sim = 0; sim < settings.numberOfSimulations; ++sim) {
+                const float colOffset = static_cast<float>(dem.cellsize * generator.draw());
+                const float rowOffset = static_cast<float>(dem.cellsize * generator.draw());
+                runTrajectory(context, gridPosition{uint32_t(cell.row), uint32_t(cell.col), rowOffset, colOffset, dem.cellsize},
+                              generator, trajectory);
+                for (const std::size_t reached : trajectory.reachedCells) {
+                    ++expected.passageCounts.data()[reached];
+                    reachedByCell.insert(reached);
+                }
+                expected.trajectories.push_back(trajectory.points);
+            }
+            for (const std::size_t reached : reachedByCell)
+                ++expected.reachingStartCells.data()[reached];
+        }
+        return expected;
+    }
 
     elevationGrid elevation;
     rasterHeader dem;
@@ -74,43 +99,8 @@ struct propagationCase
     simulationSettings settings;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion = makeStopCriterion(0);
     std::atomic<bool> abortRequested{false};
-    uint64_t abortAfter = 0;
     std::vector<uint64_t> progressSeen;
 };
-
-// Serial reference: start cell by start cell, simulation by simulation, two
-// draws for the start point (column offset first), merged trajectory by
-// trajectory.
-propagationOutput serialReference(const propagationCase& run)
-{
-    propagationOutput expected = emptyOutput(run.dem);
-    randomGenerator generator;
-    const propagationInput input = run.input();
-    const trajectoryContext context{terrainSurface{input.elevation, input.dem}, input.aspect, input.settings,
-                                    input.stopCriterion, input.abortRequested};
-    trajectoryResult trajectory;
-    for (const startCell& cell : run.startCells) {
-        std::set<std::size_t> reachedByCell;
-        for (int sim = 0; sim < run.settings.numberOfSimulations; ++sim) {
-            gridPosition start{uint32_t(cell.row), uint32_t(cell.col), 0.0f, 0.0f, run.dem.cellsize};
-            const double u1 = generator.draw();
-            const double u2 = generator.draw();
-            start.colOffset = static_cast<float>(run.dem.cellsize * u1);
-            start.rowOffset = static_cast<float>(run.dem.cellsize * u2);
-            runTrajectory(context, start, generator, trajectory);
-            for (const std::size_t reached : trajectory.reachedCells) {
-                ++expected.passageCounts.data()[reached];
-                reachedByCell.insert(reached);
-            }
-            if (run.settings.saveTrajectories)
-                expected.trajectories.push_back(trajectory.points);
-            ++expected.progressCount;
-        }
-        for (const std::size_t reached : reachedByCell)
-            ++expected.reachingStartCells.data()[reached];
-    }
-    return expected;
-}
 
 bool sameGrid(const grid<int32_t>& a, const grid<int32_t>& b)
 {
@@ -119,52 +109,43 @@ bool sameGrid(const grid<int32_t>& a, const grid<int32_t>& b)
 
 bool samePoints(const trajectoryList& a, const trajectoryList& b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (a[i].size() != b[i].size())
-            return false;
-        for (std::size_t k = 0; k < a[i].size(); ++k)
-            if (a[i][k].x != b[i][k].x || a[i][k].y != b[i][k].y || a[i][k].z != b[i][k].z)
-                return false;
-    }
-    return true;
+    const auto samePoint = [](const trajectoryPoint& p, const trajectoryPoint& q) { return p.x == q.x && p.y == q.y && p.z == q.z; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const auto& p, const auto& q) {
+        return std::equal(p.begin(), p.end(), q.begin(), q.end(), samePoint);
+    });
 }
 
-int64_t gridSum(const grid<int32_t>& g)
-{
-    return std::accumulate(g.data(), g.data() + g.size(), int64_t(0));
-}
+int64_t gridSum(const grid<int32_t>& g) { return std::accumulate(g.data(), g.data() + g.size(), int64_t(0)); }
 
-propagationCase slopeCase()
-{
-    return propagationCase(40, 30, cliffTalusValley);
-}
-}
+}  // namespace
 
 class tst_monteCarloDriver : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void startCellThatCannotMoveCountsEverySimulation()
+    // One thread repeats itself and equals the serial reference; a repeated
+    // start cell counts twice where it reaches.
+    void oneThreadFollowsTheSerialOrder()
     {
-        propagationCase flat(5, 5, [](int, int) { return 80.0f; });
-        flat.startCells = {{2, 2}};
-        flat.settings.numberOfSimulations = 25;
-        const propagationOutput output = flat.run(2);
-        QCOMPARE(output.progressCount, uint64_t(25));
-        QCOMPARE(output.passageCounts(2, 2), 25);
-        QCOMPARE(output.reachingStartCells(2, 2), 1);
-        QCOMPARE(gridSum(output.passageCounts), int64_t(25));
-        QCOMPARE(gridSum(output.reachingStartCells), int64_t(1));
-        QVERIFY(!output.outOfMemory);
-
-        flat.settings.numberOfSimulations = 0;
-        QCOMPARE(flat.run(2).progressCount, uint64_t(0));
-        QVERIFY(flat.progressSeen.empty());
+        propagationCase slope(40, 30);
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}, {5, 8}, {2, 12}};
+        slope.settings.saveTrajectories = true;
+        slope.settings.initialFallHeight = 5.0;
+        const propagationOutput output = slope.run(1);
+        const propagationOutput expected = slope.serialReference();
+        QCOMPARE(output.progressCount, uint64_t(100));
+        QVERIFY(sameGrid(output.passageCounts, expected.passageCounts));
+        QVERIFY(sameGrid(output.reachingStartCells, expected.reachingStartCells));
+        QVERIFY(samePoints(output.trajectories, expected.trajectories));
+        QVERIFY(samePoints(slope.run(1).trajectories, output.trajectories));
+        QVERIFY(gridSum(output.passageCounts) > 300);
+        QCOMPARE(output.reachingStartCells(2, 12), 2);
     }
 
+    // On a plane falling to the east with no deviation every trajectory runs
+    // along its row to the edge: both start cells reach the columns east of
+    // the second, each counted once per start cell, whatever the threads.
     void startCellsReachingOneCellCountOnceEach_data()
     {
         QTest::addColumn<int>("threads");
@@ -174,9 +155,6 @@ private slots:
         QTest::newRow("two threads sharing each start cell") << 2 << 600;
     }
 
-    // On a plane falling to the east with no deviation every trajectory runs
-    // along its row to the edge, whatever its start point: both start cells
-    // reach the columns east of the second one.
     void startCellsReachingOneCellCountOnceEach()
     {
         QFETCH(int, threads);
@@ -190,128 +168,55 @@ private slots:
         QCOMPARE(output.progressCount, uint64_t(2 * simulations));
         for (int r = 0; r < 5; ++r) {
             for (int c = 0; c < 8; ++c) {
-                const int startCellsReaching = r != 2 || c < 1 ? 0 : c < 3 ? 1 : 2;
-                QCOMPARE(output.reachingStartCells(r, c), startCellsReaching);
-                QCOMPARE(output.passageCounts(r, c), startCellsReaching * simulations);
+                const int reaching = r != 2 || c < 1 ? 0 : c < 3 ? 1 : 2;
+                QCOMPARE(output.reachingStartCells(r, c), reaching);
+                QCOMPARE(output.passageCounts(r, c), reaching * simulations);
             }
         }
     }
 
-    // One thread repeats itself exactly and equals the serial reference; the
-    // repeated start cell counts twice where it reaches.
-    void oneThreadFollowsTheDocumentedOrder()
-    {
-        propagationCase slope = slopeCase();
-        slope.startCells = {{2, 5}, {2, 12}, {3, 20}, {5, 8}, {2, 12}};
-        slope.settings.saveTrajectories = true;
-        slope.settings.initialFallHeight = 5.0;
-        const propagationOutput output = slope.run(1);
-        const propagationOutput again = slope.run(1);
-        const propagationOutput expected = serialReference(slope);
-        QCOMPARE(output.progressCount, slope.total());
-        QVERIFY(sameGrid(output.passageCounts, expected.passageCounts));
-        QVERIFY(sameGrid(output.reachingStartCells, expected.reachingStartCells));
-        QVERIFY(samePoints(output.trajectories, expected.trajectories));
-        QVERIFY(sameGrid(again.passageCounts, output.passageCounts));
-        QVERIFY(samePoints(again.trajectories, output.trajectories));
-        QVERIFY(gridSum(output.passageCounts) > 3 * int64_t(slope.total()));
-        QCOMPARE(output.reachingStartCells(2, 12), 2);
-    }
-
+    // Progress counts up by one per trajectory; every trajectory is merged once.
     void severalThreadsCountEveryTrajectoryOnce()
     {
-        propagationCase slope = slopeCase();
+        propagationCase slope(40, 30);
         slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
         slope.settings.numberOfSimulations = 150;
         slope.settings.saveTrajectories = true;
         const propagationOutput output = slope.run(2);
-        const uint64_t total = slope.total();
-        QCOMPARE(output.progressCount, total);
-        QCOMPARE(static_cast<uint64_t>(output.trajectories.size()), total);
-        QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), total);
-        for (std::size_t i = 0; i < slope.progressSeen.size(); ++i)
-            QCOMPARE(slope.progressSeen[i], static_cast<uint64_t>(i + 1));
-        for (const startCell& cell : slope.startCells) {
+        QCOMPARE(output.progressCount, uint64_t(450));
+        QCOMPARE(output.trajectories.size(), std::size_t(450));
+        std::vector<uint64_t> counting(450);
+        std::iota(counting.begin(), counting.end(), uint64_t(1));
+        QVERIFY(slope.progressSeen == counting);
+        for (int i = 0; i < 30 * 40; ++i) {
+            const int reaching = output.reachingStartCells.data()[i];
+            const int passages = output.passageCounts.data()[i];
+            QVERIFY(reaching >= 0 && reaching <= 3 && (reaching > 0) == (passages > 0) && passages <= reaching * 150);
+        }
+        for (const startCell& cell : slope.startCells)
             QCOMPARE(output.passageCounts(cell.row, cell.col), 150);
-            QCOMPARE(output.reachingStartCells(cell.row, cell.col), 1);
-        }
-        for (int r = 0; r < slope.dem.nrows; ++r) {
-            for (int c = 0; c < slope.dem.ncols; ++c) {
-                const int reaching = output.reachingStartCells(r, c);
-                QVERIFY(reaching >= 0 && reaching <= 3);
-                QCOMPARE(reaching > 0, output.passageCounts(r, c) > 0);
-                QVERIFY(output.passageCounts(r, c) <= reaching * 150);
-            }
-        }
-        std::size_t points = 0;
-        for (const auto& trajectory : output.trajectories)
-            points += trajectory.size();
-        QVERIFY(static_cast<int64_t>(points) >= gridSum(output.passageCounts));
-    }
-
-    void abortStopsEarly()
-    {
-        propagationCase slope = slopeCase();
-        slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
-        slope.settings.numberOfSimulations = 200;
-        slope.abortAfter = 25;
-        const propagationOutput output = slope.run(2);
-        QVERIFY(output.progressCount >= 25);
-        QVERIFY(output.progressCount < slope.total());
-        QCOMPARE(static_cast<uint64_t>(slope.progressSeen.size()), output.progressCount);
-        // The start cells cut short still count for what their finished
-        // trajectories reached.
-        for (int r = 0; r < slope.dem.nrows; ++r)
-            for (int c = 0; c < slope.dem.ncols; ++c)
-                QCOMPARE(output.reachingStartCells(r, c) > 0, output.passageCounts(r, c) > 0);
-
-        slope.abortAfter = 0;
-        slope.abortRequested = true;
-        const propagationOutput none = slope.run(1);
-        QCOMPARE(none.progressCount, uint64_t(0));
-        QCOMPARE(gridSum(none.passageCounts), int64_t(0));
     }
 
     // Running out of memory is reported through outOfMemory; any other failure
     // is raised again once the threads have stopped.
     void failuresInsideTheParallelWorkStopIt()
     {
-        propagationCase slope = slopeCase();
+        propagationCase slope(40, 30);
         slope.startCells = {{2, 5}, {2, 12}};
         slope.settings.numberOfSimulations = 100;
-        const propagationInput input = slope.input();
-        for (const bool memory : {true, false}) {
-            omp_set_num_threads(2);
-            propagationOutput output = emptyOutput(slope.dem);
-            randomGenerator generator;
-            auto failAtTen = [memory](uint64_t count) {
-                if (count == 10 && memory)
-                    throw std::bad_alloc();
-                if (count == 10)
-                    throw std::runtime_error("failed");
-            };
-            if (memory) {
-                runPropagation(input, generator, output, failAtTen);
-                QVERIFY(output.outOfMemory);
-            } else {
-                QVERIFY_THROWS_EXCEPTION(std::runtime_error, runPropagation(input, generator, output, failAtTen));
-            }
-            QVERIFY(output.progressCount < slope.total());
-        }
+        const propagationOutput output = slope.run(2, [](uint64_t count) {
+            if (count == 10)
+                throw std::bad_alloc();
+        });
+        QVERIFY(output.outOfMemory && output.progressCount < 200);
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, slope.run(2, [](uint64_t count) {
+            if (count == 10)
+                throw std::runtime_error("failed");
+        }));
+        slope.abortRequested = true;
+        QCOMPARE(slope.run(2).progressCount, uint64_t(0));
     }
 
-    void gridsOfAnotherShapeAreRefused()
-    {
-        propagationCase slope = slopeCase();
-        slope.startCells = {{2, 5}};
-        propagationOutput output = emptyOutput(slope.dem);
-        output.passageCounts.assign(slope.dem.nrows - 1, slope.dem.ncols, 0);
-        randomGenerator generator;
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
-        output.passageCounts.assign(slope.dem.nrows, slope.dem.ncols, 0);
-        slope.aspect.assign(slope.dem.nrows, slope.dem.ncols + 1, 0.0);
-        QVERIFY_THROWS_EXCEPTION(std::invalid_argument, runPropagation(slope.input(), generator, output, nullptr));
-    }
 };
 
 QTEST_APPLESS_MAIN(tst_monteCarloDriver)

@@ -25,10 +25,6 @@ public:
     // Takes the list as given: no trimming, no de-duplication.
     void setStringList(const QStringList& list);
 
-    // The list is cut to the new length at the next promotion, not now.
-    void setMruSize(uint16_t size) { maxLength_ = size; }
-    uint16_t mruSize() const { return maxLength_; }
-
     // Moves the edit's text to the top of the list, dropping equal entries
     // below it and the oldest entries beyond the maximum length.
     void promoteCurrentText();

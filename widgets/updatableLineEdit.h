@@ -16,13 +16,11 @@ public:
 
     // Changes what the text must name; the colour follows at the next validation.
     void setMustBeDirectory(bool mustBeDirectory) { mustBeDirectory_ = mustBeDirectory; }
-    bool mustBeDirectory() const { return mustBeDirectory_; }
 
     bool isValid() const { return valid_; }
 
     void setBaseDir(const QString& directory);
     QString baseDir() const { return baseDir_; }
-    bool hasBaseDir() const { return !baseDir_.isEmpty(); }
 
     // The text resolved against the reference directory; it need not exist.
     QString absoluteFilePath() const;

@@ -6,17 +6,14 @@
 #include <vector>
 
 #include <QBuffer>
-#include <QByteArray>
 #include <QFile>
-#include <QString>
 
 #include "raster/gridReader.h"
 
-// Feeds one input through the grid readers the way a run does (the header
-// and elevation rows of a DEM, the header and start cells of a start-cells
-// raster, both from a file) and checks what must hold whatever the bytes.
-// Shared by the fuzz target and the regression test, so every input the
-// fuzzer ever broke on is checked the same way again.
+// Feeds one input through the grid readers as a run does (header and
+// elevation rows of a DEM, header and start cells of a start-cells raster,
+// both from a file) and checks what must hold whatever the bytes. Shared by
+// the fuzz target and tst_fuzzRegressions. An empty result: every check held.
 namespace readerExercise {
 
 class quietSink final : public messageSink
@@ -28,119 +25,91 @@ public:
     void warningBox(const QString&) override {}
 };
 
-inline bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
-
 inline QString checkElevationRows(const QString& path)
 {
     quietSink sink;
     rasterHeader header;
     asciiGridStream stream;
+    elevationGrid elevation;
     if (!readGridHeader(path, header, stream, sink))
         return {};
-    elevationGrid elevation;
     const bool stored = readElevationRows(stream, elevation, header.nrows, header.ncols);
-    if (stored != (elevation.rows() > 0))
-        return QStringLiteral("readElevationRows: result %1 with %2 rows stored").arg(stored).arg(elevation.rows());
-    if (elevation.rows() > std::max(header.nrows, 0))
-        return QStringLiteral("readElevationRows: %1 rows for a header of %2").arg(elevation.rows()).arg(header.nrows);
-    if (stored && elevation.cols() != header.ncols)
-        return QStringLiteral("readElevationRows: rows of %1 values for ncols %2").arg(elevation.cols()).arg(header.ncols);
-    if (elevation.size() != static_cast<std::size_t>(elevation.rows()) * static_cast<std::size_t>(elevation.cols()))
-        return QStringLiteral("readElevationRows: %1 values in %2 rows").arg(elevation.size()).arg(elevation.rows());
-    return {};
+    const bool sound = stored == (elevation.rows() > 0) && elevation.rows() <= std::max(header.nrows, 0)
+                       && (!stored || elevation.cols() == header.ncols)
+                       && elevation.size() == std::size_t(elevation.rows()) * std::size_t(elevation.cols());
+    return sound ? QString() : QStringLiteral("readElevationRows: %1 rows of %2 values (%3 stored) for %4 x %5")
+                                   .arg(elevation.rows()).arg(elevation.cols()).arg(elevation.size())
+                                   .arg(header.nrows).arg(header.ncols);
 }
 
+// Start cells lie inside the grid and come in file order.
 inline QString checkStartCells(const QString& path)
 {
     quietSink sink;
     rasterHeader header;
     asciiGridStream stream;
+    std::vector<startCell> cells;
     if (!readGridHeader(path, header, stream, sink))
         return {};
-    std::vector<startCell> cells;
     readStartCells(stream, cells, header.nrows, header.ncols, sink);
-    const startCell* previous = nullptr;
-    for (const startCell& cell : cells) {
-        if (cell.row < 0 || cell.row >= header.nrows || cell.col < 0 || cell.col >= header.ncols)
-            return QStringLiteral("readStartCells: cell (%1, %2) outside %3 x %4")
-                .arg(cell.row)
-                .arg(cell.col)
-                .arg(header.nrows)
-                .arg(header.ncols);
-        if (previous && (cell.row < previous->row || (cell.row == previous->row && cell.col <= previous->col)))
-            return QStringLiteral("readStartCells: cell (%1, %2) out of file order").arg(cell.row).arg(cell.col);
-        previous = &cell;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        const startCell& cell = cells[i];
+        const bool ordered = i == 0 || cell.row > cells[i - 1].row || (cell.row == cells[i - 1].row && cell.col > cells[i - 1].col);
+        if (cell.row < 0 || cell.row >= header.nrows || cell.col < 0 || cell.col >= header.ncols || !ordered)
+            return QStringLiteral("readStartCells: cell (%1, %2) outside %3 x %4 or out of order")
+                .arg(cell.row).arg(cell.col).arg(header.nrows).arg(header.ncols);
     }
     return {};
 }
 
-inline bool openBuffer(asciiGridStream& stream, const QByteArray& bytes, qsizetype chunkSize)
-{
-    auto device = std::make_unique<QBuffer>();
-    device->setData(bytes);
-    return stream.open(std::move(device), chunkSize);
-}
-
-// The stream refills its buffer chunk by chunk; reading the same bytes with
-// one large chunk and with tiny ones must give the same lines, values,
-// positions and status.
+// Read in one large chunk and in tiny ones, the same bytes give the same
+// lines, values, positions and status.
 inline QString checkChunking(const QByteArray& bytes)
 {
-    const qsizetype tinyChunk = bytes.isEmpty() ? 1 : 1 + static_cast<unsigned char>(bytes.back()) % 16;
     asciiGridStream whole;
     asciiGridStream pieces;
-    if (!openBuffer(whole, bytes, asciiGridStream::defaultChunkSize) || !openBuffer(pieces, bytes, tinyChunk))
-        return QStringLiteral("cannot open a buffer");
-    // A failed number leaves its character unread, so the loop is bounded
-    // rather than run to the end.
-    const qsizetype steps = 2 * bytes.size() + 8;
-    for (qsizetype step = 0; step < steps && !(whole.atEnd() && pieces.atEnd()); ++step) {
-        const auto choice = bytes.isEmpty() ? 0 : static_cast<unsigned char>(bytes.at(step % bytes.size())) % 4;
+    for (asciiGridStream* stream : {&whole, &pieces}) {
+        auto device = std::make_unique<QBuffer>();
+        device->setData(bytes);
+        const qsizetype tiny = bytes.isEmpty() ? 1 : 1 + static_cast<unsigned char>(bytes.back()) % 16;
+        if (!stream->open(std::move(device), stream == &whole ? asciiGridStream::defaultChunkSize : tiny))
+            return QStringLiteral("cannot open a buffer");
+    }
+    // A failed number leaves its character unread: the loop is bounded.
+    for (qsizetype step = 0; step < 2 * bytes.size() + 8 && !(whole.atEnd() && pieces.atEnd()); ++step) {
+        const int choice = bytes.isEmpty() ? 0 : static_cast<unsigned char>(bytes.at(step % bytes.size())) % 4;
+        bool same = true;
         if (choice == 0) {
-            if (whole.peekLineStart(16) != pieces.peekLineStart(16))
-                return QStringLiteral("peekLineStart differs at step %1").arg(step);
             QString a;
             QString b;
-            if (whole.readLine(a) != pieces.readLine(b) || a != b)
-                return QStringLiteral("readLine differs at step %1").arg(step);
-        } else if (choice == 1) {
+            same = whole.peekLineStart(16) == pieces.peekLineStart(16) && whole.readLine(a) == pieces.readLine(b) && a == b;
+        } else {
             float a[3] = {-1.0f, -1.0f, -1.0f};
             float b[3] = {-1.0f, -1.0f, -1.0f};
-            const qsizetype readA = whole.readFloats(a, 3);
-            if (readA != pieces.readFloats(b, 3))
-                return QStringLiteral("readFloats count differs at step %1").arg(step);
-            for (qsizetype i = 0; i < readA; ++i)
-                if (!sameBits(a[i], b[i]))
-                    return QStringLiteral("readFloats value differs at step %1").arg(step);
-        } else {
-            float a = -1.0f;
-            float b = -1.0f;
-            if (whole.readFloat(a) != pieces.readFloat(b) || !sameBits(a, b))
-                return QStringLiteral("readFloat differs at step %1").arg(step);
+            if (choice == 1)
+                same = whole.readFloats(a, 3) == pieces.readFloats(b, 3);
+            else
+                same = whole.readFloat(a[0]) == pieces.readFloat(b[0]);
+            same = same && std::memcmp(a, b, sizeof a) == 0;
         }
-        if (whole.status() != pieces.status() || whole.pos() != pieces.pos() || whole.atEnd() != pieces.atEnd())
-            return QStringLiteral("stream state differs at step %1").arg(step);
-        if (whole.pos() > whole.size())
-            return QStringLiteral("position %1 beyond size %2").arg(whole.pos()).arg(whole.size());
+        if (!same || whole.status() != pieces.status() || whole.pos() != pieces.pos() || whole.atEnd() != pieces.atEnd()
+            || whole.pos() > whole.size())
+            return QStringLiteral("the streams differ at step %1 (choice %2)").arg(step).arg(choice);
     }
     return {};
 }
 
-// Writes the bytes to `path` and runs every check; an empty result means
-// they all held.
+// Writes the bytes to `path` and runs every check.
 inline QString exerciseReaders(const QString& path, const QByteArray& bytes)
 {
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
-            return QStringLiteral("cannot write %1").arg(path);
-    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        return QStringLiteral("cannot write %1").arg(path);
+    file.close();
     QString failure = checkElevationRows(path);
     if (failure.isEmpty())
         failure = checkStartCells(path);
-    if (failure.isEmpty())
-        failure = checkChunking(bytes);
-    return failure;
+    return failure.isEmpty() ? checkChunking(bytes) : failure;
 }
 
 }  // namespace readerExercise

@@ -1,0 +1,244 @@
+#include <QDir>
+#include <QImage>
+#include <QMenu>
+#include <QPalette>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <limits>
+#include <memory>
+
+#include "widgets/QVisibleHandleSplitter.h"
+#include "widgets/clearableTextBrowser.h"
+#include "widgets/mruComboBox.h"
+#include "widgets/rasterView.h"
+#include "widgets/updatableLineEdit.h"
+
+namespace {
+
+// Fine detail that blurs visibly when a scaled copy is scaled up again.
+QPixmap checkerboard(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            image.setPixel(x, y, ((x / 4 + y / 4) % 2) ? qRgb(250, 250, 250) : qRgb(0, 40, 160));
+    return QPixmap::fromImage(image);
+}
+
+}  // namespace
+
+// The window's small widgets: path fields, recent-path lists, the result
+// picture, the log and the splitter.
+class tst_widgets : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir reference_;  // holds a file "dem.asc" and a folder "out"
+    QTemporaryDir elsewhere_;
+    QString startDirectory_;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(reference_.isValid() && elsewhere_.isValid());
+        QFile file(reference_.filePath("dem.asc"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && QDir(reference_.path()).mkdir("out"));
+        startDirectory_ = QDir::currentPath();
+    }
+    void init() { QDir::setCurrent(startDirectory_); }
+
+    // '@' stands for the reference directory; only the active text colour changes.
+    void pathFieldValidatesAgainstTheReference_data()
+    {
+        QTest::addColumn<bool>("mustBeDirectory");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("useReference");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("file: empty") << false << "" << true << false;
+        QTest::newRow("folder: empty") << true << "" << true << false;
+        QTest::newRow("file: relative") << false << "dem.asc" << true << true;
+        QTest::newRow("file: absolute") << false << "@/dem.asc" << false << true;
+        QTest::newRow("file: a folder") << false << "out" << true << false;
+        QTest::newRow("file: missing") << false << "missing.asc" << true << false;
+        QTest::newRow("folder: relative") << true << "out" << true << true;
+        QTest::newRow("folder: dot") << true << "." << true << true;
+        QTest::newRow("folder: absolute") << true << "@" << false << true;
+        QTest::newRow("folder: a file") << true << "dem.asc" << true << false;
+        QTest::newRow("folder: missing") << true << "nowhere" << true << false;
+    }
+
+    void pathFieldValidatesAgainstTheReference()
+    {
+        QFETCH(bool, mustBeDirectory);
+        QFETCH(QString, text);
+        QFETCH(bool, useReference);
+        QFETCH(bool, valid);
+        updatableLineEdit edit;
+        QPalette colours = edit.palette();
+        colours.setColor(QPalette::Inactive, QPalette::Text, QColor(10, 20, 30));
+        edit.setPalette(colours);
+        edit.setMustBeDirectory(mustBeDirectory);
+        edit.setBaseDir(useReference ? reference_.path() : elsewhere_.path());
+        edit.setText(text.replace('@', reference_.path()));
+        QCOMPARE(edit.isValid(), valid);
+        QCOMPARE(edit.palette().color(QPalette::Active, QPalette::Text), valid ? QColor(Qt::black) : QColor(Qt::red));
+        QCOMPARE(edit.palette().color(QPalette::Inactive, QPalette::Text), QColor(10, 20, 30));
+        QCOMPARE(QDir::currentPath(), startDirectory_);
+    }
+
+    // A new reference directory revalidates; without one, the current
+    // directory is the reference, also for the absolute path.
+    void pathFieldFollowsItsReference()
+    {
+        updatableLineEdit edit;
+        edit.setText("dem.asc");
+        QVERIFY(!edit.isValid());
+        edit.setBaseDir(reference_.path());
+        QVERIFY(edit.isValid());
+        QCOMPARE(QFileInfo(edit.absoluteFilePath()), QFileInfo(reference_.filePath("dem.asc")));
+        edit.setText("sub/new.asc");
+        QCOMPARE(QFileInfo(edit.absoluteFilePath()), QFileInfo(reference_.filePath("sub/new.asc")));
+        edit.setText("dem.asc");
+        edit.setBaseDir(elsewhere_.path());
+        QVERIFY(!edit.isValid());
+        QCOMPARE(QDir::currentPath(), startDirectory_);
+        QVERIFY(QDir::setCurrent(reference_.path()));
+        edit.setBaseDir(QString());
+        QVERIFY(edit.isValid());
+        QCOMPARE(QFileInfo(edit.absoluteFilePath()), QFileInfo(reference_.filePath("dem.asc")));
+    }
+
+    void recentPathsPromoteTheCurrentText_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("after");
+        const QStringList five{"a", "b", "c", "d", "e"};
+        QTest::newRow("into an empty list") << QStringList() << "a" << QStringList{"a"};
+        QTest::newRow("entry moves to the top") << five << "c" << QStringList{"c", "a", "b", "d", "e"};
+        QTest::newRow("top entry stays") << five << "a" << five;
+        QTest::newRow("new text drops the oldest") << five << "f" << QStringList{"f", "a", "b", "c", "d"};
+        QTest::newRow("restored long list is cut") << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "6"
+                                                   << QStringList{"6", "1", "2", "3", "4"};
+        QTest::newRow("case differs: both kept") << QStringList{"/d/dem.asc"} << "/d/DEM.asc"
+                                                 << QStringList{"/d/DEM.asc", "/d/dem.asc"};
+        QTest::newRow("every later duplicate goes") << QStringList{"b", "a", "b", "c", "a"} << "a"
+                                                    << QStringList{"a", "b", "c"};
+        QTest::newRow("empty text too") << QStringList{"a", "b"} << "" << QStringList{"", "a", "b"};
+    }
+
+    void recentPathsPromoteTheCurrentText()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QString, text);
+        QFETCH(QStringList, after);
+        mruComboBox combo;
+        combo.setPathEdit(new updatableLineEdit);
+        combo.setStringList(before);
+        QCOMPARE(combo.stringList(), before);
+        combo.pathEdit()->setText(text);
+        QSignalSpy edits(combo.pathEdit(), &QLineEdit::textEdited);
+        combo.promoteCurrentText();
+        QCOMPARE(combo.stringList(), after);
+        QCOMPARE(combo.currentText(), text);
+        QCOMPARE(combo.pathEdit()->text(), text);
+        QCOMPARE(edits.count(), 0);  // silent during promotion, relaying again after it, once
+        combo.setCurrentIndex(combo.count() - 1);
+        QCOMPARE(edits.count(), after.size() > 1 ? 1 : 0);
+    }
+
+    void pictureKeepsItsAspectAndRescalesFromTheSource_data()
+    {
+        QTest::addColumn<QSize>("picture");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::newRow("1000x500 at 400") << QSize(1000, 500) << 400 << 200;
+        QTest::newRow("product before division") << QSize(49, 49) << 1 << 1;
+        QTest::newRow("product beyond int") << QSize(2, 50000) << 50000 << 1250000000;
+        QTest::newRow("result beyond int") << QSize(1, 100000) << 100000 << std::numeric_limits<int>::max();
+        QTest::newRow("no picture: current height") << QSize() << 400 << 20;
+    }
+
+    void pictureKeepsItsAspectAndRescalesFromTheSource()
+    {
+        QFETCH(QSize, picture);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        rasterView view;
+        view.resize(30, 20);
+        QPixmap source(picture);
+        source.fill(Qt::gray);
+        view.setPixmap(source);
+        QCOMPARE(view.heightForWidth(width), height);
+        QCOMPARE(view.sizeHint(), QSize(30, view.heightForWidth(30)));
+    }
+
+    // A resize scales the source again, never the copy shown before.
+    void pictureRescalesFromTheSource()
+    {
+        QWidget window;
+        auto* view = new rasterView(&window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        const QPixmap source = checkerboard(1000, 500);
+        view->setPixmap(source);
+        view->resize(20, 20);
+        QCOMPARE(view->pixmap().size(), QSize(20, 10));
+        const QImage shrunk = view->pixmap().scaled(400, 400, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage();
+        view->resize(400, 400);
+        const QImage expected = source.scaled(400, 400, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage();
+        QCOMPARE(view->pixmap().toImage(), expected);
+        QVERIFY(shrunk != expected);  // else the comparison above proves nothing
+        view->setPixmap(QPixmap());
+        view->resize(50, 60);
+        QVERIFY(view->pixmap().isNull());
+    }
+
+    // The log's menu is the standard one with a last entry that clears it.
+    void logMenuEndsWithClear()
+    {
+        clearableTextBrowser log;
+        log.append("Reading DEM");
+        QTextBrowser plain;
+        plain.append("Reading DEM");
+        const std::unique_ptr<QMenu> standard(plain.createStandardContextMenu());
+        const std::unique_ptr<QMenu> menu(log.createContextMenu());
+        QCOMPARE(menu->actions().size(), standard->actions().size() + 1);
+        QCOMPARE(menu->actions().last()->text(), QStringLiteral("&Clear"));
+        menu->actions().last()->trigger();
+        QVERIFY(log.document()->isEmpty());
+    }
+
+    void splitterCollapsesAndExpandsTheSecondSide_data()
+    {
+        QTest::addColumn<Qt::Orientation>("orientation");
+        QTest::newRow("horizontal") << Qt::Horizontal;
+        QTest::newRow("vertical") << Qt::Vertical;
+    }
+
+    // 305 pixels with a 5 pixel handle: the handle moves between 0 and 300.
+    void splitterCollapsesAndExpandsTheSecondSide()
+    {
+        QFETCH(Qt::Orientation, orientation);
+        QVisibleHandleSplitter splitter(orientation);
+        splitter.setHandleWidth(5);
+        splitter.addWidget(new QWidget);
+        splitter.addWidget(new QWidget);
+        splitter.resize(orientation == Qt::Horizontal ? QSize(305, 200) : QSize(200, 305));
+        splitter.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&splitter));
+        splitter.setSizes({250, 50});
+        splitter.expandSecondWidget();  // only a collapsed side expands
+        QCOMPARE(splitter.sizes(), (QList<int>{250, 50}));
+        splitter.collapseSecondWidget();
+        QCOMPARE(splitter.sizes(), (QList<int>{300, 0}));
+        splitter.expandSecondWidget();
+        QCOMPARE(splitter.sizes(), (QList<int>{150, 150}));
+    }
+
+};
+
+QTEST_MAIN(tst_widgets)
+#include "tst_widgets.moc"
