@@ -7,6 +7,7 @@
 
 #include "engine/profileEvaluation.h"
 #include "engine/randomGenerator.h"
+#include "engine/simdPath.h"
 #include "engine/terrainDerivatives.h"
 #include "engine/trajectory.h"
 #include "tests/engineFixtures.h"
@@ -142,12 +143,16 @@ private slots:
         terrainCase terrain(5, 60, [](int r, int c) { return 1000.0f - 7.3f * c + 3.0f * std::sin(1.7f * c + r); });
         const terrainSurface ground{terrain.elevation, terrain.dem};
         std::vector<float> samples;
-        QStringList shapes;
-        for (double step : {0.5, 0.7, 1.0})
-            shapes << QString::number(double(evaluateProfile(gridPosition{1, 0, 3.0f, 7.0f, 10.0f},
-                                                                     gridPosition{3, 58, 6.0f, 2.0f, 10.0f}, ground,
-                                                                     2.0, step, samples).shapeFactor), 'g', 9);
-        QCOMPARE(shapes.join(' '), QStringLiteral("0.988122821 0.705787718 0.494239211"));
+        // The scalar path is the reference the vector paths are proven against.
+        for (const simdPath path : {simdPath::scalar, bestSimdPath()}) {
+            QVERIFY(setActiveSimdPath(path));
+            QStringList shapes;
+            for (double step : {0.5, 0.7, 1.0})
+                shapes << QString::number(double(evaluateProfile(gridPosition{1, 0, 3.0f, 7.0f, 10.0f},
+                                                                 gridPosition{3, 58, 6.0f, 2.0f, 10.0f}, ground, 2.0,
+                                                                 step, samples).shapeFactor), 'g', 9);
+            QCOMPARE(shapes.join(' '), QStringLiteral("0.988122821 0.705787718 0.494239211"));
+        }
     }
 
     // Back on the start point the profile has no length: shape factor 0 and a
