@@ -26,18 +26,10 @@
 
 #include "raster/gdalSession.h"
 #include "raster/geoTiffReader.h"
+#include "bench/printingSink.h"
 #include "raster/gridReader.h"
 
 namespace {
-
-class printingSink final : public messageSink
-{
-public:
-    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void warning(const QString& text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
-    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void warningBox(const QString& text) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
-};
 
 // Elevations with two decimals, as lidar products give them, on a slope with noise.
 bool writeAsciiGrid(const QString& path, int rows, int cols)

@@ -19,18 +19,10 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "bench/printingSink.h"
 #include "raster/gridReader.h"
 
 namespace {
-
-class printingSink final : public messageSink
-{
-public:
-    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void warning(const QString& text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
-    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void warningBox(const QString& text) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
-};
 
 // Elevations with three decimals on a smooth slope plus noise; one cell in
 // fifty is NODATA.

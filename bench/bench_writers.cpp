@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include "bench/printingSink.h"
 #include "raster/fixedNotation.h"
 #include "raster/outputFiles.h"
 
@@ -16,14 +17,6 @@
 // Usage: bench_writers [rows [cols]]   (default 5000 x 5000)
 
 namespace {
-
-struct printingSink : messageSink
-{
-    void error(const QString& text) override { std::fprintf(stderr, "error: %s\n", qPrintable(text)); }
-    void warning(const QString& text) override { std::fprintf(stderr, "warning: %s\n", qPrintable(text)); }
-    void message(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    void warningBox(const QString& text) override { std::fprintf(stderr, "box: %s\n", qPrintable(text)); }
-};
 
 rasterHeader benchHeader(int rows, int cols)
 {

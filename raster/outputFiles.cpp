@@ -361,22 +361,23 @@ writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryL
     return commitOutputFile(file, writer, target, sink);
 }
 
-writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink)
+// A small file written whole, as atomically as the grids.
+static writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink)
 {
     QSaveFile file(target.path);
     if (!openOutputFile(file, target, sink))
         return writeOutcome::notOpened;
     blockWriter writer(file);
-    writer.append(logText(report).toUtf8());
+    writer.append(contents);
     return commitOutputFile(file, writer, target, sink);
+}
+
+writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink)
+{
+    return writeWholeFile(target, logText(report).toUtf8(), sink);
 }
 
 writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink)
 {
-    QSaveFile file(target.path);
-    if (!openOutputFile(file, target, sink))
-        return writeOutcome::notOpened;
-    blockWriter writer(file);
-    writer.append(projectionText);
-    return commitOutputFile(file, writer, target, sink);
+    return writeWholeFile(target, projectionText, sink);
 }
