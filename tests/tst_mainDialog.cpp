@@ -92,9 +92,7 @@ private slots:
         QTest::newRow("inputs relative to the output") << "<output>" << "local_dem.asc" << "local_start.asc" << true;
         QTest::newRow("no output directory") << "" << "<dem>" << "<start>" << false;
         QTest::newRow("output directory missing") << "<output>/missing" << "<dem>" << "<start>" << false;
-        QTest::newRow("output directory is a file") << "<dem>" << "<dem>" << "<start>" << false;
         QTest::newRow("DEM missing") << "<output>" << "<output>/none.asc" << "<start>" << false;
-        QTest::newRow("DEM is a directory") << "<output>" << "<output>" << "<start>" << false;
         QTest::newRow("start cells missing") << "<output>" << "<dem>" << "none.asc" << false;
     }
 
