@@ -1,4 +1,3 @@
-#include <csignal>
 #include <functional>
 #include <limits>
 
@@ -15,7 +14,6 @@
 #include "tests/testPlatform.h"
 
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -60,28 +58,6 @@ QStringList folderEntries(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-// A file size limit plays a full disk: writes past it fail as on a full volume.
-class fileSizeLimit
-{
-public:
-    explicit fileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &original_);
-        rlimit tight = original_;
-        tight.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~fileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &original_);
-        std::signal(SIGXFSZ, handler_);
-    }
-
-private:
-    rlimit original_{};
-    void (*handler_)(int);
-};
 
 // Makes a folder read-only for real: by its permissions, or for the superuser,
 // who ignores them, by a small memory volume mounted over it and remounted read-only.
