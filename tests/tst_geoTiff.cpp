@@ -1,4 +1,3 @@
-#include <csignal>
 #include <vector>
 
 #include <QDir>
@@ -9,12 +8,12 @@
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <omp.h>
-#include <sys/resource.h>
 
 #include "controllerRecorder.h"
 #include "raster/gdalSession.h"
 #include "raster/geoTiffWriter.h"
 #include "recordingSink.h"
+#include "testPlatform.h"
 
 namespace {
 const QString slopeDem = QStringLiteral(TEST_DATA_DIR "/golden/slope/dem.asc");
@@ -225,19 +224,12 @@ private slots:
         rasterHeader header;
         header.nrows = header.ncols = 200;
         header.cellsize = 2.0f;
-        // A full disk played by a file size limit.
-        rlimit original{};
-        QVERIFY(getrlimit(RLIMIT_FSIZE, &original) == 0);
-        rlimit tight = original;
-        tight.rlim_cur = 4096;
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QVERIFY(setrlimit(RLIMIT_FSIZE, &tight) == 0);
         recordingSink sink;
-        const writeOutcome outcome =
-            writeCountGeoTiff(fileName, header, georeferenceOfHeader(header, {}), counts, sink);
-        setrlimit(RLIMIT_FSIZE, &original);
-        std::signal(SIGXFSZ, previousHandler);
-
+        writeOutcome outcome;
+        {
+            const fileSizeLimit fullDisk(4096);
+            outcome = writeCountGeoTiff(fileName, header, georeferenceOfHeader(header, {}), counts, sink);
+        }
         QCOMPARE(outcome, writeOutcome::failed);
         QCOMPARE(sink.log.size(), 1);
         QVERIFY2(sink.log[0].startsWith("error: Failed to write file " + fileName + ": "), qPrintable(sink.log[0]));

@@ -92,9 +92,7 @@ private slots:
         QTest::newRow("inputs relative to the output") << "<output>" << "local_dem.asc" << "local_start.asc" << true;
         QTest::newRow("no output directory") << "" << "<dem>" << "<start>" << false;
         QTest::newRow("output directory missing") << "<output>/missing" << "<dem>" << "<start>" << false;
-        QTest::newRow("output directory is a file") << "<dem>" << "<dem>" << "<start>" << false;
         QTest::newRow("DEM missing") << "<output>" << "<output>/none.asc" << "<start>" << false;
-        QTest::newRow("DEM is a directory") << "<output>" << "<output>" << "<start>" << false;
         QTest::newRow("start cells missing") << "<output>" << "<dem>" << "none.asc" << false;
     }
 
@@ -236,51 +234,27 @@ private slots:
         QVERIFY(idle(dialog));
     }
 
-    void stopAsksBeforeAborting_data()
+    void leavingAsksOnlyDuringARun_data()
     {
-        QTest::addColumn<int>("answer");
-        QTest::newRow("yes") << int(QMessageBox::Yes);
-        QTest::newRow("no") << int(QMessageBox::No);
-    }
-
-    void stopAsksBeforeAborting()
-    {
-        QFETCH(int, answer);
-        tumbraMainDialog dialog;
-        boxRecorder boxes(dialog);
-        boxes.answers << answer;
-        dialog.show();
-        fillValidRun(dialog, "50");
-        child<QPushButton>(dialog, "runProcess")->click();
-        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
-        QVERIFY(!child<QComboBox>(dialog, "workingDirectory")->isEnabled());
-        child<QPushButton>(dialog, "stopProcess")->click();
-        QCOMPARE(boxes.questions, (QList<QPair<QString, QString>>{{"Do you really want to abort the process?",
-                                                                   "No files will be saved!"}}));
-        QVERIFY(waitForRunEnd(dialog));
-        const bool aborted = answer == QMessageBox::Yes;
-        QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
-        QCOMPARE(runDir().exists("Reach_prob.asc"), !aborted);
-        QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
-        QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
-    }
-
-    void closingAsksOnlyDuringARun_data()
-    {
+        QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("duringRun");
         QTest::addColumn<int>("answer");
-        QTest::newRow("idle") << false << int(QMessageBox::No);
-        QTest::newRow("running, declined") << true << int(QMessageBox::No);
-        QTest::newRow("running, accepted") << true << int(QMessageBox::Yes);
+        QTest::newRow("stop, accepted") << "stop" << true << int(QMessageBox::Yes);
+        QTest::newRow("stop, declined") << "stop" << true << int(QMessageBox::No);
+        QTest::newRow("close when idle") << "close" << false << int(QMessageBox::No);
+        QTest::newRow("close, declined") << "close" << true << int(QMessageBox::No);
+        QTest::newRow("close, accepted") << "close" << true << int(QMessageBox::Yes);
     }
 
-    // Escape never closes; closing saves the settings; an aborted run is
-    // waited for and writes nothing.
-    void closingAsksOnlyDuringARun()
+    // Stopping or closing during a run asks first; Escape never closes;
+    // closing saves the settings; an aborted run is waited for and writes nothing.
+    void leavingAsksOnlyDuringARun()
     {
+        QFETCH(QString, action);
         QFETCH(bool, duringRun);
         QFETCH(int, answer);
-        const bool closed = !duringRun || answer == QMessageBox::Yes;
+        const bool aborted = duringRun && answer == QMessageBox::Yes;
+        const bool closed = action == "close" && (!duringRun || aborted);
         {
             tumbraMainDialog dialog;
             boxRecorder boxes(dialog);
@@ -293,15 +267,26 @@ private slots:
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
+                QVERIFY(!child<QComboBox>(dialog, "workingDirectory")->isEnabled());
             }
-            QCOMPARE(dialog.close(), closed);
-            QCOMPARE(boxes.questions.size(), duringRun ? 1 : 0);
-            QCOMPARE(QSettings("velmora", "tumbra").contains("1.0/Parameters/numberOfSimulations"), closed);
-            if (!closed)
-                QVERIFY(waitForRunEnd(dialog) && logText(dialog).contains("Results written to folder"));
+            if (action == "stop") {
+                child<QPushButton>(dialog, "stopProcess")->click();
+                QCOMPARE(boxes.questions, (QList<QPair<QString, QString>>{{"Do you really want to abort the process?",
+                                                                           "No files will be saved!"}}));
+            } else {
+                QCOMPARE(dialog.close(), closed);
+                QCOMPARE(boxes.questions.size(), duringRun ? 1 : 0);
+                QCOMPARE(QSettings("velmora", "tumbra").contains("1.0/Parameters/numberOfSimulations"), closed);
+            }
+            if (!closed) {
+                QVERIFY(waitForRunEnd(dialog));
+                QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
+                QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
+                QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
+            }
         }
-        if (duringRun && closed)
-            QCOMPARE(runDir().entryList(QDir::Files), QStringList());
+        if (duringRun)
+            QCOMPARE(runDir().entryList(QDir::Files).isEmpty(), aborted);
     }
 
     // The bar lingers a moment after a run, and a run started meanwhile keeps it.

@@ -72,23 +72,13 @@ private slots:
         QVERIFY(folder_->isValid());
     }
 
-    void writesGridsAndPointsExactly()
+    // Points numbered by their trajectory (an empty one keeps its number), one decimal each.
+    void writesPointsExactly()
     {
-        grid<int32_t> counts(2, 3, 0);
-        grid<double> probability(2, 3, 0.0);
-        const double percents[] = {0.0, 1.0 / 3.0 / 100.0 * 100.0, 100.0, 13.0 / 2.0 / 10.0 * 100.0, 12.25, 0.75};
-        for (int i = 0; i < 6; ++i) {
-            counts(i / 3, i % 3) = i;
-            probability(i / 3, i % 3) = percents[i];
-        }
         const trajectoryList points = {{{600000.25f, 150000.75f, 1234.5f}, {600001.0f, 150002.04f, -0.04f}}, {},
                                        {{1.0f, 2.0f, 3.0f}}};
         recordingSink sink;
-        QCOMPARE(writeCountGrid(path("N.asc"), sampleHeader(2, 3), counts, sink), writeOutcome::written);
-        QCOMPARE(writeProbabilityGrid(path("R.asc"), sampleHeader(2, 3), probability, sink), writeOutcome::written);
         QCOMPARE(writeTrajectoryPoints(path("t.txt"), points, sink), writeOutcome::written);
-        QCOMPARE(contents(path("N.asc")), "ncols 3\nnrows 2\n" + sampleHeaderText + "\n0 1 2\n3 4 5");
-        QCOMPARE(contents(path("R.asc")), "ncols 3\nnrows 2\n" + sampleHeaderText + "\n0.0 0.3 100.0\n65.0 12.3 0.8");
         QCOMPARE(contents(path("t.txt")), QByteArray("All trajectories\n#\tx\ty\tz\n1\t600000.3\t150000.8\t1234.5\n"
                                                      "1\t600001.0\t150002.0\t-0.0\n3\t1.0\t2.0\t3.0"));
         QCOMPARE(sink.log, QStringList());

@@ -85,7 +85,6 @@ private slots:
         QCOMPARE(edit.isValid(), valid);
         QCOMPARE(edit.palette().color(QPalette::Active, QPalette::Text), valid ? QColor(Qt::black) : QColor(Qt::red));
         QCOMPARE(edit.palette().color(QPalette::Inactive, QPalette::Text), QColor(10, 20, 30));
-        QCOMPARE(QDir::currentPath(), startDirectory_);
     }
 
     // A new reference directory revalidates; without one, the current
@@ -103,7 +102,6 @@ private slots:
         edit.setText("dem.asc");
         edit.setBaseDir(elsewhere_.path());
         QVERIFY(!edit.isValid());
-        QCOMPARE(QDir::currentPath(), startDirectory_);
         QVERIFY(QDir::setCurrent(reference_.path()));
         edit.setBaseDir(QString());
         QVERIFY(edit.isValid());
