@@ -72,11 +72,9 @@ headlessRun::headlessRun(const runnerOptions& options, sharedRunRole role) : opt
             Qt::DirectConnection);
     connect(&controller_, &tumbraController::requestWarningBox, this, &headlessRun::onDisplayWarning,
             Qt::DirectConnection);
-    connect(&controller_, &tumbraController::displayError, this, &headlessRun::onDisplayError,
-            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::displayError, this, &headlessRun::onDisplayError, Qt::DirectConnection);
     connect(&controller_, &tumbraController::done, this, &headlessRun::onDone, Qt::DirectConnection);
-    connect(&controller_, &tumbraController::phaseProgress, this, &headlessRun::onPhaseProgress,
-            Qt::DirectConnection);
+    connect(&controller_, &tumbraController::phaseProgress, this, &headlessRun::onPhaseProgress, Qt::DirectConnection);
     connect(&controller_, &tumbraController::filesNotWritten, this, &headlessRun::onFilesNotWritten,
             Qt::DirectConnection);
 }
@@ -143,8 +141,8 @@ bool headlessRun::handOverSettings()
         return false;
     }
     if (!controller_.setStartCellsFile(QFileInfo(options_.startCellsFile).absoluteFilePath())) {
-        onDisplayError(QStringLiteral(
-            "Failed to load start cells raster. Please check that the file exists and is readable."));
+        onDisplayError(
+            QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable."));
         return false;
     }
     controller_.setStraightDistance(options_.segmentLength);

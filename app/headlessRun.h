@@ -16,8 +16,8 @@ class runCoordinator;
 // How this process takes part in a run shared among processes.
 struct sharedRunRole
 {
-    runCoordinator* coordinator = nullptr;  // null: a run of its own
-    bool writes = true;  // shows messages and progress, writes the outputs and the map
+    runCoordinator* coordinator = nullptr;          // null: a run of its own
+    bool writes = true;                             // shows messages and progress, writes the outputs and the map
     std::function<void(const QString&)> keepError;  // where a process that does not write leaves its errors
 };
 

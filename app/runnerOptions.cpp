@@ -62,8 +62,8 @@ bool readOutputFormat(const QCommandLineParser& parser, outputFormat& value)
     else if (name == QLatin1String("gtiff"))
         value = outputFormat::geoTiff;
     else {
-        printError(QStringLiteral("--format takes asc or gtiff, not \"%1\".")
-                       .arg(parser.value(QStringLiteral("format"))));
+        printError(
+            QStringLiteral("--format takes asc or gtiff, not \"%1\".").arg(parser.value(QStringLiteral("format"))));
         return false;
     }
     return true;
@@ -117,8 +117,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("fall-height"), QStringLiteral("Initial fall height in metres (default 0.0)."),
          QStringLiteral("M")},
         {QStringLiteral("probability"),
-         QStringLiteral("Propagation probability class: high, medium or low (default high)."),
-         QStringLiteral("CLASS")},
+         QStringLiteral("Propagation probability class: high, medium or low (default high)."), QStringLiteral("CLASS")},
         {QStringLiteral("save-trajectories"),
          QStringLiteral("Also write trajectory_points.txt (and trajectories.gpkg with --format gtiff).")},
         {QStringLiteral("format"),

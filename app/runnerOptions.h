@@ -27,7 +27,7 @@ struct runnerOptions
     int threads = 0;  // 0: the OpenMP runtime's default
     bool overwrite = false;
     bool quiet = false;
-    bool timings = false;  // print how long each phase took
+    bool timings = false;          // print how long each phase took
     std::optional<uint64_t> seed;  // reproducible on any number of threads and processes
 };
 

@@ -88,8 +88,8 @@ propagationTiming timePropagation(benchTerrain& terrain, const std::vector<start
     output.passageCounts.assign(benchRows, benchCols, 0);
     output.reachingStartCells.assign(benchRows, benchCols, 0);
     randomGenerator generator;
-    const propagationInput input{terrain.elevation,       terrain.dem,          terrain.aspect, startCells,
-                                 terrain.settings, terrain.stopCriterion, terrain.abortRequested};
+    const propagationInput input{terrain.elevation, terrain.dem,           terrain.aspect,        startCells,
+                                 terrain.settings,  terrain.stopCriterion, terrain.abortRequested};
     const auto start = std::chrono::steady_clock::now();
     runPropagation(input, generator, output, nullptr);
     const double seconds = secondsSince(start);
@@ -173,7 +173,7 @@ void reportProfileSamples(benchTerrain& terrain)
                     checksums[i] == checksums[0] ? "" : ", DIFFERS FROM SCALAR");
     }
 }
-}
+}  // namespace
 
 int main()
 {

@@ -86,8 +86,8 @@ bool writeGeoTiff(const QString& path, const elevationGrid& elevation, const cha
     double transform[6] = {600000.0, 1.0, 0.0, 5100000.0 + elevation.rows(), 0.0, -1.0};
     return file && file->SetGeoTransform(transform) == CE_None
            && file->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, elevation.cols(), elevation.rows(),
-                                               const_cast<float*>(elevation.data()), elevation.cols(),
-                                               elevation.rows(), GDT_Float32, 0, 0, nullptr)
+                                               const_cast<float*>(elevation.data()), elevation.cols(), elevation.rows(),
+                                               GDT_Float32, 0, 0, nullptr)
                   == CE_None;
 }
 

@@ -59,7 +59,7 @@ bool writeSyntheticGrid(const QString& path, int rows, int cols)
     return file.write(text) == text.size();
 }
 
-} // namespace
+}  // namespace
 
 // Header and data rows of an existing grid, as the run reads them.
 int readExistingGrid(const QString& path, int repeats)
@@ -83,8 +83,7 @@ int readExistingGrid(const QString& path, int repeats)
             return 1;
         }
     }
-    std::printf("grid reader: %.1f MB in %.2f s, %.1f MB/s (best of %d)\n", megabytes, best, megabytes / best,
-                repeats);
+    std::printf("grid reader: %.1f MB in %.2f s, %.1f MB/s (best of %d)\n", megabytes, best, megabytes / best, repeats);
     return 0;
 }
 

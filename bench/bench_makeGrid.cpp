@@ -24,12 +24,12 @@
 
 namespace {
 
-int cellSize = 1;                      // metres; the terrain below is laid out in metres
+int cellSize = 1;  // metres; the terrain below is laid out in metres
 double relief = 1.0;
-constexpr int cliffSpacing = 700;      // rows between cliff bands
-constexpr int cliffWidth = 25;         // rows a cliff face spans
-constexpr double talusDrop = 60.0;     // metres the talus below a cliff falls
-constexpr int talusLength = 110;       // rows it spans
+constexpr int cliffSpacing = 700;   // rows between cliff bands
+constexpr int cliffWidth = 25;      // rows a cliff face spans
+constexpr double talusDrop = 60.0;  // metres the talus below a cliff falls
+constexpr int talusLength = 110;    // rows it spans
 constexpr int firstCliffRow = 350;
 constexpr int nodataValue = -9999;
 
@@ -218,7 +218,8 @@ int main(int argc, char** argv)
     const int cols = std::atoi(argv[2]);
     const int wanted = std::atoi(argv[5]);
     if (rows < 3 || cols < 3 || wanted < 1 || cellSize < 1 || !(relief > 0.0)) {
-        std::fprintf(stderr, "rows and cols must be at least 3, start cells and the cell size at least 1, relief positive\n");
+        std::fprintf(stderr,
+                     "rows and cols must be at least 3, start cells and the cell size at least 1, relief positive\n");
         return 2;
     }
     const int bands = std::max(1, (rows * cellSize - firstCliffRow) / cliffSpacing + 1);

@@ -20,7 +20,7 @@ double secondsOf(const Work& work)
     work();
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
-}
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -29,7 +29,8 @@ int main(int argc, char** argv)
     elevationGrid elevation(rows, cols, 0.0f);
     for (int r = 0; r < rows; ++r)
         for (int c = 0; c < cols; ++c)
-            elevation(r, c) = static_cast<float>(2000.0 - 0.3 * r + 8.0 * std::sin(c * 0.05) + ((r * 7 + c * 13) % 17) * 0.03);
+            elevation(r, c) =
+                static_cast<float>(2000.0 - 0.3 * r + 8.0 * std::sin(c * 0.05) + ((r * 7 + c * 13) % 17) * 0.03);
     const double cells = double(rows) * double(cols);
     const int teamSize = omp_get_max_threads();
     for (const int threads : {1, teamSize}) {

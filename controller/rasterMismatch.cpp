@@ -2,13 +2,14 @@
 
 namespace {
 QString fixed(double value) { return QString::number(value, 'f', 1); }
-}
+}  // namespace
 
 QString rasterHeaderSummary(const rasterHeader& header)
 {
-    const QString reference = header.spatialReference == rasterHeader::center   ? QStringLiteral("lower-left cell centre")
-                              : header.spatialReference == rasterHeader::corner ? QStringLiteral("lower-left corner")
-                                                                                : QStringLiteral("lower-left point (reference undefined)");
+    const QString reference = header.spatialReference == rasterHeader::center ? QStringLiteral("lower-left cell centre")
+                              : header.spatialReference == rasterHeader::corner
+                                  ? QStringLiteral("lower-left corner")
+                                  : QStringLiteral("lower-left point (reference undefined)");
     return QStringLiteral("%1 rows, %2 columns, %3 %4 / %5, cell size %6")
         .arg(header.nrows)
         .arg(header.ncols)

@@ -18,7 +18,7 @@ constexpr std::array<double, 6> classUpperBounds = {1.0, 5.0, 10.0, 25.0, 50.0, 
 // ColorBrewer's six-class YlOrRd ramp (Brewer, colorbrewer2.org): readable
 // for colour-blind readers and in grey-scale print, light for rare cells.
 constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xfffeb24c,
-                                                   0xfffd8d3c, 0xfff03b20, 0xffbd0026};
+                                                    0xfffd8d3c, 0xfff03b20, 0xffbd0026};
 
 constexpr QRgb unreachedSwatch = 0xffa0a0a0;
 
@@ -76,8 +76,8 @@ mapLegend resultMapLegend(mapColouring colouring)
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
         for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
-            legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]),
-                                   probabilityColours[i]});
+            legend.entries.append(
+                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i]});
             lower = classUpperBounds[i];
         }
     } else {
@@ -96,11 +96,10 @@ mapLegend resultMapLegend(mapColouring colouring)
 QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
 {
     const grid<int32_t>& shown = result.displayGrid;
-    const bool byProbability = colouring == mapColouring::reachProbability
-                               && result.passageCounts.rows() == shown.rows()
-                               && result.passageCounts.cols() == shown.cols()
-                               && result.reachingStartCells.rows() == shown.rows()
-                               && result.reachingStartCells.cols() == shown.cols();
+    const bool byProbability =
+        colouring == mapColouring::reachProbability && result.passageCounts.rows() == shown.rows()
+        && result.passageCounts.cols() == shown.cols() && result.reachingStartCells.rows() == shown.rows()
+        && result.reachingStartCells.cols() == shown.cols();
     QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
     for (int r = 0; r < shown.rows(); ++r) {
         auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));

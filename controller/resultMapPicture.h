@@ -10,11 +10,7 @@ struct runResultGrids;
 // What the result map's colours tell: the reach probability of each cell in
 // the classes of a hazard map, or the older rule, the share of all the run's
 // trajectories that passed the cell.
-enum class mapColouring
-{
-    reachProbability,
-    passageShare
-};
+enum class mapColouring { reachProbability, passageShare };
 
 // "probability" and "share": the names on the command line and in the
 // settings store.

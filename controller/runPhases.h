@@ -12,4 +12,4 @@ constexpr const char* writingCounts = "Writing N.asc";
 constexpr const char* writingProbabilities = "Writing Reach_prob.asc";
 constexpr const char* writingTrajectories = "Writing trajectory_points.txt";
 constexpr const char* writingLog = "Writing log.txt";
-}
+}  // namespace runPhases

@@ -10,9 +10,9 @@
 // the last run's map while the next run is under way.
 struct runResultGrids
 {
-    rasterHeader header;            // the DEM's, as the outputs were written with it
-    grid<int32_t> displayGrid;      // -255..-1 passage share, 0..255 relief grey elsewhere
-    grid<int32_t> passageCounts;    // as written to N.asc
+    rasterHeader header;          // the DEM's, as the outputs were written with it
+    grid<int32_t> displayGrid;    // -255..-1 passage share, 0..255 relief grey elsewhere
+    grid<int32_t> passageCounts;  // as written to N.asc
     grid<int32_t> reachingStartCells;
     elevationGrid elevations;
     int numberOfSimulations = 0;
@@ -23,8 +23,7 @@ struct runResultGrids
         const int32_t reaching = reachingStartCells(row, col);
         // Share of the trajectories from the start cells able to reach the
         // cell that did reach it (the same division as reachProbabilityRow).
-        return reaching != 0
-                   ? static_cast<double>(passageCounts(row, col)) / reaching / numberOfSimulations * 100.0
-                   : 0.0;
+        return reaching != 0 ? static_cast<double>(passageCounts(row, col)) / reaching / numberOfSimulations * 100.0
+                             : 0.0;
     }
 };

@@ -38,7 +38,7 @@ Q_LOGGING_CATEGORY(timingLog, "tumbra.timing", QtInfoMsg)
 namespace {
 enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
 const QString abortedText = QStringLiteral("Process aborted by user. No files saved.");
-}
+}  // namespace
 
 // Forwards what the raster code reports to the controller's signals.
 class tumbraController::signalSink final : public messageSink
@@ -255,8 +255,8 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
         return false;
     }
     if (!std::isfinite(header.cellsize)) {
-        emit displayError(QStringLiteral("The header of file %1 is invalid: cellsize must be a finite number.")
-                              .arg(fileName));
+        emit displayError(
+            QStringLiteral("The header of file %1 is invalid: cellsize must be a finite number.").arg(fileName));
         return false;
     }
     return true;
@@ -306,8 +306,8 @@ bool tumbraController::outputFolderReady()
                               .arg(outputFolder_));
         return false;
     }
-    emit displayWarning(
-        QStringLiteral("The output folder %1 was removed during the run and has been created again.").arg(outputFolder_));
+    emit displayWarning(QStringLiteral("The output folder %1 was removed during the run and has been created again.")
+                            .arg(outputFolder_));
     return true;
 }
 
@@ -448,12 +448,13 @@ bool tumbraController::deriveTerrain(terrainGrids& terrain)
     // The relief is computed first, then the slope directions: half the phase each.
     reportPhase(runPhases::derivingTerrain, 0, 1);
     const int64_t nrows = demHeader.nrows;
-    return computeReliefGreyGrid(
-               elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, terrain.reliefGreys,
-               [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); })
-           && computeAspectGrid(
-               elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize, demHeader.nodataValue,
-               terrain.aspect, [&](int done, int) { reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows); });
+    return computeReliefGreyGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
+                                 terrain.reliefGreys,
+                                 [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); })
+           && computeAspectGrid(elevationGrid_, demHeader.nrows, demHeader.ncols, demHeader.cellsize,
+                                demHeader.nodataValue, terrain.aspect, [&](int done, int) {
+                                    reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows);
+                                });
 }
 
 bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
@@ -467,10 +468,9 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     if (!consistent)
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
-    const bool read =
-        startCellsGeoTiff_.isOpen()
-            ? startCellsGeoTiff_.readStartCells(startCells, *sink_)
-            : readStartCells(startCellsStream, startCells, startCellsHeader.nrows, startCellsHeader.ncols, *sink_);
+    const bool read = startCellsGeoTiff_.isOpen() ? startCellsGeoTiff_.readStartCells(startCells, *sink_)
+                                                  : readStartCells(startCellsStream, startCells, startCellsHeader.nrows,
+                                                                   startCellsHeader.ncols, *sink_);
     if (!read)
         return false;
     closeStream(startCellsStream);
@@ -598,7 +598,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                                      passageCounts.cols(), probabilityRow, *sink_));
         reportPhase(runPhases::writingProbabilities, 1, 1);
     } else {
-        keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_, rowsWritten(runPhases::writingCounts)));
+        keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_,
+                            rowsWritten(runPhases::writingCounts)));
         keep(writeProbabilityGrid(inRunFolder(probabilityName), demHeader, passageCounts.rows(), passageCounts.cols(),
                                   probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
         // Named as GDAL's ESRI ASCII grid driver looks for them: N.prj beside N.asc.

@@ -16,10 +16,10 @@ int32_t reachedShade(int32_t passages, uint64_t progressTotal)
     return -static_cast<int32_t>(std::ceil(std::min(share, 255.0)));
 }
 
-}
+}  // namespace
 
-void aggregateDisplayGrid(const grid<int32_t>& passageCounts, const grid<uint8_t>& reliefGreys,
-                          uint64_t progressTotal, grid<int32_t>& displayGrid)
+void aggregateDisplayGrid(const grid<int32_t>& passageCounts, const grid<uint8_t>& reliefGreys, uint64_t progressTotal,
+                          grid<int32_t>& displayGrid)
 {
     const int nrows = passageCounts.rows();
     const int ncols = passageCounts.cols();

@@ -26,7 +26,7 @@ void splitLocal(double distance, float cellSize, uint32_t& index, float& offset)
     const float cellStart = static_cast<float>(index) * cellSize;
     offset = static_cast<float>(distance - static_cast<double>(cellStart));
 }
-}
+}  // namespace
 
 gridPosition positionAtLocal(double a, double b, float cellSize)
 {

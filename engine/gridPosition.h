@@ -9,10 +9,10 @@
 // sets them to cellSize.
 struct gridPosition
 {
-    uint32_t row = 0;         // 0 = northernmost row
-    uint32_t col = 0;         // 0 = westernmost column
-    float rowOffset = 0.0f;   // from the cell's north edge, southward
-    float colOffset = 0.0f;   // from the cell's west edge, eastward
+    uint32_t row = 0;        // 0 = northernmost row
+    uint32_t col = 0;        // 0 = westernmost column
+    float rowOffset = 0.0f;  // from the cell's north edge, southward
+    float colOffset = 0.0f;  // from the cell's west edge, eastward
     float cellSize = 0.0f;
 };
 

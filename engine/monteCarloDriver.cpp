@@ -188,8 +188,7 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
                                         static_cast<uint32_t>(item % simulations));
                 runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, stream), stream, trajectory);
             } else {
-                runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator,
-                              trajectory);
+                runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator, trajectory);
             }
             if (trajectory.end == trajectoryEnd::aborted)
                 return;
@@ -202,7 +201,7 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
         merge.addTrajectory(item, startCellIndex, trajectory, input.settings.saveTrajectories);
     }
 }
-}
+}  // namespace
 
 void runPropagation(const propagationInput& input, randomGenerator& generator, propagationOutput& output,
                     const progressCallback& onProgress)

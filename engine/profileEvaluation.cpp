@@ -25,8 +25,8 @@ void reserveSamples(std::vector<float>& samples, double length, double profileSt
 // them and the start elevation; NaN samples never lower it. The vector paths
 // give the loop's samples bit for bit; the loop stays as their reference and
 // for the surfaces they cannot read.
-float sampleProfile(const gridPosition& start, double dRow, double dCol, double length,
-                    const terrainSurface& surface, double profileStep, float zStart, std::vector<float>& samples)
+float sampleProfile(const gridPosition& start, double dRow, double dCol, double length, const terrainSurface& surface,
+                    double profileStep, float zStart, std::vector<float>& samples)
 {
     samples.clear();
     float zMin = zStart;
@@ -39,7 +39,8 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
     const double unitCol = dCol / length;
     const simdPath path = activeSimdPath();
     if (path != simdPath::scalar && profileLanesCanRead(surface)) {
-        return sampleLineOnLanes(path, profileLine{aStart, bStart, unitRow, unitCol, length, profileStep, start.cellSize},
+        return sampleLineOnLanes(path,
+                                 profileLine{aStart, bStart, unitRow, unitCol, length, profileStep, start.cellSize},
                                  surface, zStart, samples);
     }
     // The distance is a multiple of the step, never a running sum, so a tiny
@@ -103,11 +104,10 @@ float profileAreaByFloatSums(const std::vector<float>& samples, float zStart, fl
     exact &= halfInFloat((previous + zEnd - 2.0f * zMin) * slope, half);
     return exact ? area + half : profileArea(samples, zStart, zEnd, zMin, slope);
 }
-}
+}  // namespace
 
-profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition& current,
-                                  const terrainSurface& surface, double initialFallHeight, double profileStep,
-                                  std::vector<float>& samples)
+profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition& current, const terrainSurface& surface,
+                                  double initialFallHeight, double profileStep, std::vector<float>& samples)
 {
     const double dRow = distanceFromNorthEdge(current) - distanceFromNorthEdge(start);
     const double dCol = distanceFromWestEdge(current) - distanceFromWestEdge(start);
@@ -129,8 +129,9 @@ profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition&
 
     const float slope = static_cast<float>(drop / length);
     const float zMin = sampleProfile(start, dRow, dCol, length, surface, profileStep, zStart, samples);
-    const float area = activeSimdPath() == simdPath::scalar ? profileArea(samples, zStart, zEnd, zMin, slope)
-                                                             : profileAreaByFloatSums(samples, zStart, zEnd, zMin, slope);
+    const float area = activeSimdPath() == simdPath::scalar
+                           ? profileArea(samples, zStart, zEnd, zMin, slope)
+                           : profileAreaByFloatSums(samples, zStart, zEnd, zMin, slope);
     const double depth = static_cast<double>(zStart - zMin);
     const double squaredDepth = depth * depth;
     result.shapeFactor = static_cast<float>(area / (squaredDepth > 1.0 ? squaredDepth : 1.0));

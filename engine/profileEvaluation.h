@@ -14,6 +14,5 @@ struct profileEvaluation
 // The terrain profile from the trajectory's start to its current position,
 // sampled every profileStep. `samples` is scratch space kept by the caller so
 // that repeated evaluations do not allocate.
-profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition& current,
-                                  const terrainSurface& surface, double initialFallHeight, double profileStep,
-                                  std::vector<float>& samples);
+profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition& current, const terrainSurface& surface,
+                                  double initialFallHeight, double profileStep, std::vector<float>& samples);

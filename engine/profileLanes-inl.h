@@ -110,7 +110,7 @@ struct interpolationLanes
 {
     floats sumZ;
     floats sumW;
-    floats centreZ;                // the elevation of a cell whose centre the point lies on
+    floats centreZ;                 // the elevation of a cell whose centre the point lies on
     hn::Mask<laneFloats> onCentre;  // such a cell was met: later cells no longer count
 };
 
@@ -159,9 +159,9 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
     const doublePair colShifts = widen(colShift);
     const doublePair rowOffsets = widen(alongRows.offset);
     const doublePair colOffsets = widen(alongCols.offset);
-    const floats d = narrow(doublePair{
-        centreDistance(rowShifts.lower, colShifts.lower, rowOffsets.lower, colOffsets.lower, cellSize),
-        centreDistance(rowShifts.upper, colShifts.upper, rowOffsets.upper, colOffsets.upper, cellSize)});
+    const floats d = narrow(
+        doublePair{centreDistance(rowShifts.lower, colShifts.lower, rowOffsets.lower, colOffsets.lower, cellSize),
+                   centreDistance(rowShifts.upper, colShifts.upper, rowOffsets.upper, colOffsets.upper, cellSize)});
 
     const auto centre = hn::And(counted, hn::Eq(d, hn::Zero(df)));
     lanes.centreZ = hn::IfThenElse(centre, z, lanes.centreZ);
@@ -227,8 +227,7 @@ float sampleLine(const profileLine& line, const terrainSurface& surface, float z
     for (double k = 0.0;; k += static_cast<double>(2 * half)) {
         const doubles lowerT = hn::Mul(hn::Add(hn::Set(dd, k), firstK), step);
         const doubles upperT = hn::Mul(hn::Add(hn::Set(dd, k + static_cast<double>(half)), firstK), step);
-        const std::size_t count =
-            hn::CountTrue(dd, hn::Lt(lowerT, length)) + hn::CountTrue(dd, hn::Lt(upperT, length));
+        const std::size_t count = hn::CountTrue(dd, hn::Lt(lowerT, length)) + hn::CountTrue(dd, hn::Lt(upperT, length));
         if (count == 0)
             break;
         const doublePair a{along(lowerT, line.aStart, line.unitRow), along(upperT, line.aStart, line.unitRow)};

@@ -48,7 +48,7 @@ lanePath lanePathOf(simdPath path)
         return {nullptr, 0};
     }
 }
-}
+}  // namespace
 
 bool profileLanesCanRead(const terrainSurface& surface)
 {

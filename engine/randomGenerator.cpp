@@ -3,11 +3,11 @@
 namespace {
 constexpr uint32_t modulus = 2147483647u;  // 2^31 - 1
 constexpr uint32_t multiplier = 16807u;
-constexpr uint32_t schrageQuotient = 127773u;   // modulus / multiplier
-constexpr uint32_t schrageRemainder = 2836u;    // modulus % multiplier
-constexpr double engineRange = 2147483646.0;    // distinct engine values 1 .. 2^31 - 2
+constexpr uint32_t schrageQuotient = 127773u;           // modulus / multiplier
+constexpr uint32_t schrageRemainder = 2836u;            // modulus % multiplier
+constexpr double engineRange = 2147483646.0;            // distinct engine values 1 .. 2^31 - 2
 constexpr double largestBelowOne = 0.9999999999999999;  // the largest double below 1.0
-}
+}  // namespace
 
 // Schrage's method keeps every intermediate below 2^32, so the step needs no
 // 64-bit product and gives the same sequence on every platform.

@@ -10,10 +10,7 @@
 namespace {
 constexpr simdPath fastestFirst[] = {simdPath::avx512, simdPath::avx2, simdPath::sse4, simdPath::scalar};
 
-const char* requestedName()
-{
-    return std::getenv("TUMBRA_SIMD");
-}
+const char* requestedName() { return std::getenv("TUMBRA_SIMD"); }
 
 simdPath initialPath()
 {
@@ -29,7 +26,7 @@ std::atomic<simdPath>& activePath()
     static std::atomic<simdPath> path{initialPath()};
     return path;
 }
-}
+}  // namespace
 
 const char* simdPathName(simdPath path)
 {
@@ -61,10 +58,7 @@ bool simdPathFromName(const std::string& name, simdPath& path)
     return false;
 }
 
-bool simdPathAvailable(simdPath path)
-{
-    return path == simdPath::scalar || profileLanesAvailable(path);
-}
+bool simdPathAvailable(simdPath path) { return path == simdPath::scalar || profileLanesAvailable(path); }
 
 simdPath bestSimdPath()
 {
@@ -75,10 +69,7 @@ simdPath bestSimdPath()
     return simdPath::scalar;
 }
 
-simdPath activeSimdPath()
-{
-    return activePath().load(std::memory_order_relaxed);
-}
+simdPath activeSimdPath() { return activePath().load(std::memory_order_relaxed); }
 
 bool setActiveSimdPath(simdPath path)
 {

@@ -42,7 +42,7 @@ bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor
 constexpr energyLineThreshold lowRisk{60.44, -15.63, 18.872};
 constexpr energyLineThreshold mediumRisk{62.2, -16.0, 19.647};
 constexpr energyLineThreshold highRisk{65.91, -16.83, 21.158};
-}
+}  // namespace
 
 bool LowRiskStopCriterionStrategy::shouldStop(float shapeFactor, float energyLineAngle) const
 {

@@ -41,8 +41,8 @@ struct rowTriple
 
     window at(int c) const
     {
-        return window{north[c - 1],  north[c],  north[c + 1], middle[c - 1], middle[c],
-                      middle[c + 1], south[c - 1], south[c], south[c + 1]};
+        return window{north[c - 1],  north[c],     north[c + 1], middle[c - 1], middle[c],
+                      middle[c + 1], south[c - 1], south[c],     south[c + 1]};
     }
 };
 
@@ -56,9 +56,8 @@ window windowClampedToCentre(const elevationGrid& elevation, int nrows, int ncol
             return centre;
         return static_cast<double>(elevation(row, col));
     };
-    return window{value(r - 1, c - 1), value(r - 1, c), value(r - 1, c + 1),
-                  value(r, c - 1),     centre,          value(r, c + 1),
-                  value(r + 1, c - 1), value(r + 1, c), value(r + 1, c + 1)};
+    return window{value(r - 1, c - 1), value(r - 1, c),     value(r - 1, c + 1), value(r, c - 1),    centre,
+                  value(r, c + 1),     value(r + 1, c - 1), value(r + 1, c),     value(r + 1, c + 1)};
 }
 
 // Illumination from the north-west: 0.5 on level ground, about 0.2 to 0.8 on
@@ -170,11 +169,10 @@ void shadedReliefRow(const elevationGrid& elevation, int nrows, int ncols, float
                          interiorRow ? elevation.row(r + 1) : nullptr};
     for (int c = 0; c < ncols; ++c) {
         const bool interior = interiorRow && c > 0 && c < ncols - 1;
-        store(c, shadedRelief(interior ? rows.at(c) : windowClampedToCentre(elevation, nrows, ncols, r, c),
-                              cellSize));
+        store(c, shadedRelief(interior ? rows.at(c) : windowClampedToCentre(elevation, nrows, ncols, r, c), cellSize));
     }
 }
-}
+}  // namespace
 
 uint8_t reliefGrey(double hillshade)
 {
@@ -184,8 +182,8 @@ uint8_t reliefGrey(double hillshade)
     return static_cast<uint8_t>(std::min(grey, 255.0));
 }
 
-bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize,
-                           grid<uint8_t>& output, const terrainProgress& progress)
+bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<uint8_t>& output,
+                           const terrainProgress& progress)
 {
     requireElevations(elevation, nrows, ncols);
     computeRows(nrows, ncols, output, progress, [&](int r, uint8_t* greys) {

@@ -19,5 +19,5 @@ bool computeAspectGrid(const elevationGrid& elevation, int nrows, int ncols, flo
 // The shaded relief is only ever shown as a grey level, so the run keeps
 // that level (one byte a cell) instead of the value (eight bytes a cell).
 uint8_t reliefGrey(double hillshade);
-bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize,
-                           grid<uint8_t>& output, const terrainProgress& progress = {});
+bool computeReliefGreyGrid(const elevationGrid& elevation, int nrows, int ncols, float cellSize, grid<uint8_t>& output,
+                           const terrainProgress& progress = {});

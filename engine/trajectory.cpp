@@ -82,10 +82,7 @@ bool advance(gridPosition& position, double heading, double straightDistance, co
 
 // A NaN aspect counts as no direction too: it arises where the DEM's own
 // NODATA value is NaN, and would otherwise turn the heading into NaN.
-bool hasDownslope(double aspect, double nodata)
-{
-    return aspect != nodata && !std::isnan(aspect);
-}
+bool hasDownslope(double aspect, double nodata) { return aspect != nodata && !std::isnan(aspect); }
 
 template <class Generator>
 class trajectoryWalk
@@ -174,7 +171,7 @@ private:
     const double nodata_;
     const double maxSteps_;
 };
-}
+}  // namespace
 
 template <class Generator>
 void runTrajectory(const trajectoryContext& context, const gridPosition& start, Generator& generator,

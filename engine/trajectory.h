@@ -52,5 +52,5 @@ void runTrajectory(const trajectoryContext& context, const gridPosition& start, 
                    trajectoryResult& result);
 extern template void runTrajectory<randomGenerator>(const trajectoryContext&, const gridPosition&, randomGenerator&,
                                                     trajectoryResult&);
-extern template void runTrajectory<trajectoryStream>(const trajectoryContext&, const gridPosition&,
-                                                     trajectoryStream&, trajectoryResult&);
+extern template void runTrajectory<trajectoryStream>(const trajectoryContext&, const gridPosition&, trajectoryStream&,
+                                                     trajectoryResult&);

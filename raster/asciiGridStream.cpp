@@ -84,7 +84,7 @@ constexpr qsizetype maximumParallelBlock = qsizetype(16) << 20;
 constexpr qsizetype minimumOneByOneStretch = 1024;
 constexpr qsizetype maximumOneByOneStretch = qsizetype(1) << 24;
 
-} // namespace
+}  // namespace
 
 asciiGridStream::asciiGridStream() = default;
 asciiGridStream::~asciiGridStream() = default;

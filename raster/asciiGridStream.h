@@ -81,11 +81,11 @@ private:
     std::unique_ptr<QIODevice> device_;
     std::vector<char> buffer_;
     qsizetype chunkSize_ = defaultChunkSize;
-    qsizetype head_ = 0;        // next unread byte in buffer_
-    qsizetype tail_ = 0;        // end of the bytes held in buffer_
-    qint64 bufferStart_ = 0;    // text offset of buffer_[0]
-    qint64 deviceRead_ = 0;     // text offset up to which the device was read
-    qint64 contentEnd_ = 0;     // text offset where reading ends
+    qsizetype head_ = 0;      // next unread byte in buffer_
+    qsizetype tail_ = 0;      // end of the bytes held in buffer_
+    qint64 bufferStart_ = 0;  // text offset of buffer_[0]
+    qint64 deviceRead_ = 0;   // text offset up to which the device was read
+    qint64 contentEnd_ = 0;   // text offset where reading ends
     readStatus status_ = ok;
     // For the parallel route: values that follow a text it could not take
     // are read one by one for this long (it doubles while the text stays

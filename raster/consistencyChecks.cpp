@@ -28,8 +28,8 @@ bool sameSpatialReference(rasterHeader& dem, const rasterHeader& startCells, con
         QString text = QStringLiteral("Digital models don't use the same spatial reference!");
         if (!startCellsFileName.isEmpty())
             text += QStringLiteral(" %1 gives '%2', %3 gives '%4'.")
-                        .arg(demFileName, QLatin1String(spatialReferenceName(dem.spatialReference)),
-                             startCellsFileName, QLatin1String(spatialReferenceName(startCells.spatialReference)));
+                        .arg(demFileName, QLatin1String(spatialReferenceName(dem.spatialReference)), startCellsFileName,
+                             QLatin1String(spatialReferenceName(startCells.spatialReference)));
         sink.error(text);
         return false;
     }
@@ -45,8 +45,8 @@ bool sameSpatialReference(rasterHeader& dem, const rasterHeader& startCells, con
 // float: lower-left points less than half a unit apart pass.
 bool sameCoordinates(const rasterHeader& dem, const rasterHeader& startCells, messageSink& sink)
 {
-    const bool same = std::round(dem.xll) == std::round(startCells.xll)
-                      && std::round(dem.yll) == std::round(startCells.yll);
+    const bool same =
+        std::round(dem.xll) == std::round(startCells.xll) && std::round(dem.yll) == std::round(startCells.yll);
     if (!same)
         sink.error(QStringLiteral("Digital models don't use the same coordinates!"));
     return same;
@@ -60,7 +60,7 @@ bool sameCellsize(const rasterHeader& dem, const rasterHeader& startCells, messa
     return same;
 }
 
-} // namespace
+}  // namespace
 
 bool checkRasterConsistency(rasterHeader& dem, const rasterHeader& startCells, const QString& demFileName,
                             messageSink& sink, const QString& startCellsFileName)

@@ -186,10 +186,7 @@ char* writeFixed(char* out, double value, int decimals)
     return writeByCharconv(out, magnitude, decimals);
 }
 
-char* writeInteger(char* out, std::int64_t value)
-{
-    return std::to_chars(out, out + integerTextCapacity, value).ptr;
-}
+char* writeInteger(char* out, std::int64_t value) { return std::to_chars(out, out + integerTextCapacity, value).ptr; }
 
 QByteArray fixedText(double value, int decimals)
 {

@@ -155,8 +155,8 @@ bool geoTiffInput::readRows(int first, int count, float* values, messageSink& si
     // blocks pass GDAL's block cache, which is emptied after every block of
     // rows so that it never holds a second copy of the grid.
     CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", "YES");
-    const CPLErr result = dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count,
-                                                   GDT_Float32, 0, 0, nullptr);
+    const CPLErr result =
+        dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count, GDT_Float32, 0, 0, nullptr);
     CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", nullptr);
     dataset_->band->FlushCache();
     if (result != CE_None) {
@@ -174,7 +174,8 @@ bool geoTiffInput::readRows(int first, int count, float* values, messageSink& si
     }
     if (nanNodata_) {
         float* const end = values + std::size_t(count) * cols;
-        std::replace_if(values, end, [](float value) { return std::isnan(value); }, nodata_);
+        std::replace_if(
+            values, end, [](float value) { return std::isnan(value); }, nodata_);
     }
     return true;
 }

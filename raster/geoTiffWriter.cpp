@@ -6,7 +6,6 @@
 #include <limits>
 #include <vector>
 
-
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
@@ -46,10 +45,9 @@ bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const
     // The NODATA value of the DEM's header, as the ESRI ASCII outputs carry
     // it; an Int32 band can only hold a whole number in its range.
     const double nodata = header.nodataValue;
-    const bool representable =
-        gdalType<T>() == GDT_Float32
-        || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
-            && nodata <= std::numeric_limits<int32_t>::max());
+    const bool representable = gdalType<T>() == GDT_Float32
+                               || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
+                                   && nodata <= std::numeric_limits<int32_t>::max());
     if (representable && band->SetNoDataValue(nodata) != CE_None)
         return false;
     std::vector<T> block(static_cast<std::size_t>(std::min(rows, tileSize)) * static_cast<std::size_t>(cols));
@@ -64,8 +62,9 @@ bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const
 }
 
 template <typename T>
-writeOutcome writeGeoTiff(const outputTarget& target, const rasterHeader& header, const outputGeoreference& georeference,
-                          int rows, int cols, const rowBlockSource<T>& rowBlock, messageSink& sink)
+writeOutcome writeGeoTiff(const outputTarget& target, const rasterHeader& header,
+                          const outputGeoreference& georeference, int rows, int cols, const rowBlockSource<T>& rowBlock,
+                          messageSink& sink)
 {
     QString temporaryName;
     if (!reserveTemporaryName(target, QString(), temporaryName, sink))
@@ -84,10 +83,10 @@ writeOutcome writeGeoTiff(const outputTarget& target, const rasterHeader& header
                                        gdalType<T>() == GDT_Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
                                        "BIGTIFF=IF_SAFER",
                                        nullptr};
-        GDALDatasetUniquePtr file(driver ? driver->Create(temporaryName.toUtf8().constData(), std::max(cols, 1),
-                                                          std::max(rows, 1), 1, gdalType<T>(),
-                                                          const_cast<char**>(options))
-                                         : nullptr);
+        GDALDatasetUniquePtr file(driver
+                                      ? driver->Create(temporaryName.toUtf8().constData(), std::max(cols, 1),
+                                                       std::max(rows, 1), 1, gdalType<T>(), const_cast<char**>(options))
+                                      : nullptr);
         const bool bandsWritten = file && writeBands<T>(*file, georeference, header, rows, cols, rowBlock);
         // Closing writes the last tiles: its errors count too.
         file.reset();
@@ -113,8 +112,7 @@ outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordi
 }
 
 writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
-                               const outputGeoreference& georeference, const grid<int32_t>& counts,
-                               messageSink& sink)
+                               const outputGeoreference& georeference, const grid<int32_t>& counts, messageSink& sink)
 {
     const rowBlockSource<int32_t> rowBlock = [&counts](int first, int count, int32_t* values) {
         std::copy(counts.row(first), counts.row(first) + std::size_t(count) * std::size_t(counts.cols()), values);

@@ -23,8 +23,7 @@ outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordi
 // permission warning, a failed write is an error and leaves an earlier file
 // of that name untouched. The header gives the grid's NODATA value.
 writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
-                               const outputGeoreference& georeference, const grid<int32_t>& counts,
-                               messageSink& sink);
+                               const outputGeoreference& georeference, const grid<int32_t>& counts, messageSink& sink);
 writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHeader& header,
                                      const outputGeoreference& georeference, int rows, int cols,
                                      const probabilityRowSource& rowValues, messageSink& sink);

@@ -113,7 +113,7 @@ rasterHeader parseHeader(const QStringList& lines)
     return header;
 }
 
-} // namespace
+}  // namespace
 
 bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStream& stream, messageSink& sink)
 {

@@ -43,7 +43,7 @@ plainNumbers readPlainNumbers(const char* begin, const char* end, float* values,
     return run;
 }
 
-} // namespace
+}  // namespace
 
 // The second half is split off at white space too; its values go to scratch
 // space and are copied after the first half's once both are read, as far as
@@ -62,10 +62,9 @@ numberBlock parseNumberBlock(const char* begin, const char* end, float* values, 
     plainNumbers first;
     if (middle < end) {
         float* const secondValues = secondHalf.data();
-        helperThread secondReader(
-            [&second, middle, end, secondValues, secondCapacity] {
-                second = readPlainNumbers(middle, end, secondValues, secondCapacity);
-            });
+        helperThread secondReader([&second, middle, end, secondValues, secondCapacity] {
+            second = readPlainNumbers(middle, end, secondValues, secondCapacity);
+        });
         first = readPlainNumbers(begin, middle, values, count);
         secondReader.join();
     } else {

@@ -48,19 +48,19 @@ enum inputToken : unsigned char {
 
 constexpr unsigned char transitions[13][10] = {
     // None  InputSign  InputDigit  InputDot  InputExp  InputI  InputN  InputF  InputA  InputT
-    {Init, Sign,      Mantissa,   Dot,      Init,     Inf1,   Nan1,   Init,   Init,   Init}, // Init
-    {Init, Init,      Mantissa,   Dot,      Init,     Inf1,   Nan1,   Init,   Init,   Init}, // Sign
-    {Done, Done,      Mantissa,   Dot,      ExpMark,  Init,   Init,   Init,   Init,   Init}, // Mantissa
-    {Init, Init,      Abscissa,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // Dot
-    {Done, Done,      Abscissa,   Done,     ExpMark,  Init,   Init,   Init,   Init,   Init}, // Abscissa
-    {Init, ExpSign,   Exponent,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // ExpMark
-    {Init, Init,      Exponent,   Init,     Init,     Init,   Init,   Init,   Init,   Init}, // ExpSign
-    {Done, Done,      Exponent,   Done,     Done,     Init,   Init,   Init,   Init,   Init}, // Exponent
-    {Init, Init,      Init,       Init,     Init,     Init,   Init,   Init,   Nan2,   Init}, // Nan1
-    {Init, Init,      Init,       Init,     Init,     Init,   NanInf, Init,   Init,   Init}, // Nan2
-    {Init, Init,      Init,       Init,     Init,     Init,   Inf2,   Init,   Init,   Init}, // Inf1
-    {Init, Init,      Init,       Init,     Init,     Init,   Init,   NanInf, Init,   Init}, // Inf2
-    {Done, Init,      Init,       Init,     Init,     Init,   Init,   Init,   Init,   Init}, // NanInf
+    {Init, Sign, Mantissa, Dot, Init, Inf1, Nan1, Init, Init, Init},      // Init
+    {Init, Init, Mantissa, Dot, Init, Inf1, Nan1, Init, Init, Init},      // Sign
+    {Done, Done, Mantissa, Dot, ExpMark, Init, Init, Init, Init, Init},   // Mantissa
+    {Init, Init, Abscissa, Init, Init, Init, Init, Init, Init, Init},     // Dot
+    {Done, Done, Abscissa, Done, ExpMark, Init, Init, Init, Init, Init},  // Abscissa
+    {Init, ExpSign, Exponent, Init, Init, Init, Init, Init, Init, Init},  // ExpMark
+    {Init, Init, Exponent, Init, Init, Init, Init, Init, Init, Init},     // ExpSign
+    {Done, Done, Exponent, Done, Done, Init, Init, Init, Init, Init},     // Exponent
+    {Init, Init, Init, Init, Init, Init, Init, Init, Nan2, Init},         // Nan1
+    {Init, Init, Init, Init, Init, Init, NanInf, Init, Init, Init},       // Nan2
+    {Init, Init, Init, Init, Init, Init, Inf2, Init, Init, Init},         // Inf1
+    {Init, Init, Init, Init, Init, Init, Init, NanInf, Init, Init},       // Inf2
+    {Done, Init, Init, Init, Init, Init, Init, Init, Init, Init},         // NanInf
 };
 
 // Every byte of a multi-byte UTF-8 character is None: no character beyond
@@ -217,7 +217,7 @@ bool plainDecimalToDouble(const char* p, const char* end, double& value)
     return false;
 }
 
-} // namespace
+}  // namespace
 
 realTokenScan scanRealToken(const char* begin, const char* end)
 {

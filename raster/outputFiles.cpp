@@ -135,10 +135,7 @@ QByteArray integerText(std::int64_t value)
 
 char* writePercent(char* out, double percent) { return writeFixed(out, percent, valueDecimals); }
 
-QString valueText(double value)
-{
-    return QString::fromLatin1(fixedText(value, valueDecimals));
-}
+QString valueText(double value) { return QString::fromLatin1(fixedText(value, valueDecimals)); }
 
 // The six header lines of an ESRI ASCII grid, without a line break after
 // the last; the keywords of the lower-left corner carry the spatial
@@ -322,8 +319,7 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
 }
 
 writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
-                                  const probabilityRowSource& rowValues, messageSink& sink,
-                                  const rowProgress& progress)
+                                  const probabilityRowSource& rowValues, messageSink& sink, const rowProgress& progress)
 {
     const auto rowAt = [&rowValues](int r, double* scratch) {
         rowValues(r, scratch);

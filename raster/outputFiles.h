@@ -14,8 +14,7 @@
 // How writing one output file ended. Files are written through a temporary
 // file that replaces the target only once everything was written, so a
 // failed write leaves an earlier file of that name untouched.
-enum class writeOutcome
-{
+enum class writeOutcome {
     written,
     notOpened,  // could not be opened (warning box requested) or its folder made: skipped
     failed      // opened but not completely written: an error naming the file was reported
@@ -47,7 +46,7 @@ struct logReport
     int maxDeviationAngle = 0;
     double initialFallHeight = 0.0;
     QString riskLabel;
-    QString resultsFolder;  // absolute path
+    QString resultsFolder;         // absolute path
     QString coordinateSystemLine;  // appended as the last line when not empty
     std::optional<uint64_t> seed;  // a seeded run: one line more at the end
     // Lines of the run summary that follows the lines above ("Start cells:
@@ -68,8 +67,7 @@ using probabilityRowSource = std::function<void(int row, double* values)>;
 writeOutcome writeCountGrid(const outputTarget& target, const rasterHeader& header, const grid<int32_t>& counts,
                             messageSink& sink, const rowProgress& progress = {});
 writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header,
-                                  const grid<double>& probability, messageSink& sink,
-                                  const rowProgress& progress = {});
+                                  const grid<double>& probability, messageSink& sink, const rowProgress& progress = {});
 // The same file from rows formed while it is written, so that the grid of
 // probabilities never has to be held whole.
 writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,

@@ -13,13 +13,15 @@ public:
     explicit controllerRecorder(tumbraController& controller)
     {
         const auto on = [&](auto signal, const char* kind) {
-            QObject::connect(&controller, signal, &context_, [this, kind](auto... value) { add(kind, value...); },
-                             Qt::DirectConnection);
+            QObject::connect(
+                &controller, signal, &context_, [this, kind](auto... value) { add(kind, value...); },
+                Qt::DirectConnection);
         };
         on(&tumbraController::initProgressBar, "init:");
         on(&tumbraController::resetProgressBar, "reset");
-        QObject::connect(&controller, &tumbraController::setProgressBar, &context_, [this](int value) { progress << value; },
-                         Qt::DirectConnection);
+        QObject::connect(
+            &controller, &tumbraController::setProgressBar, &context_, [this](int value) { progress << value; },
+            Qt::DirectConnection);
         on(&tumbraController::done, "done:");
         on(&tumbraController::displayError, "error:");
         on(&tumbraController::displayWarning, "warning:");

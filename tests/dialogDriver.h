@@ -45,7 +45,10 @@ inline void typePath(const tumbraMainDialog& dialog, const char* field, const QS
     child<QComboBox>(dialog, field)->lineEdit()->setText(path);
 }
 
-inline QString logText(const tumbraMainDialog& dialog) { return child<QTextBrowser>(dialog, "logWindow")->toPlainText(); }
+inline QString logText(const tumbraMainDialog& dialog)
+{
+    return child<QTextBrowser>(dialog, "logWindow")->toPlainText();
+}
 
 inline bool waitForRunEnd(const tumbraMainDialog& dialog, int timeoutMs = 300000)
 {

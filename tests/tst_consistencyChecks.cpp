@@ -26,7 +26,10 @@ rasterHeader headerWith(const QString& changes)
         else if (key == "ref")
             header.spatialReference = int(value);
         else
-            (key == "xll" ? header.xll : key == "yll" ? header.yll : key == "cellsize" ? header.cellsize : header.nodataValue) = value;
+            (key == "xll"        ? header.xll
+             : key == "yll"      ? header.yll
+             : key == "cellsize" ? header.cellsize
+                                 : header.nodataValue) = value;
     }
     return header;
 }
@@ -49,29 +52,50 @@ private slots:
         const QStringList none;
         const QString coordinates = "error: Digital models don't use the same coordinates!";
         const QString reference = "error: Digital models don't use the same spatial reference!";
-        QTest::newRow("same grid") << "" << "" << none << 1;
-        QTest::newRow("NODATA not compared") << "" << "nodata=0" << none << 1;
-        QTest::newRow("columns differ") << "" << "ncols=31" << QStringList{"error: Inconsistent number of columns in data!"} << 1;
-        QTest::newRow("rows differ") << "" << "nrows=39" << QStringList{"error: Inconsistent number of rows in data!"} << 1;
-        QTest::newRow("both dimensions, nothing else") << "" << "ncols=29 nrows=39 cellsize=5"
+        QTest::newRow("same grid") << ""
+                                   << "" << none << 1;
+        QTest::newRow("NODATA not compared") << ""
+                                             << "nodata=0" << none << 1;
+        QTest::newRow("columns differ") << ""
+                                        << "ncols=31" << QStringList{"error: Inconsistent number of columns in data!"}
+                                        << 1;
+        QTest::newRow("rows differ") << ""
+                                     << "nrows=39" << QStringList{"error: Inconsistent number of rows in data!"} << 1;
+        QTest::newRow("both dimensions, nothing else") << ""
+                                                       << "ncols=29 nrows=39 cellsize=5"
                                                        << QStringList{"error: Inconsistent number of columns in data!",
-                                                                      "error: Inconsistent number of rows in data!"} << 1;
-        QTest::newRow("corner against center") << "" << "ref=2" << QStringList{reference} << 1;
-        QTest::newRow("corner against undefined") << "" << "ref=0" << QStringList{reference} << 1;
-        QTest::newRow("both undefined: corner") << "ref=0" << "ref=0"
-                                                << QStringList{"warning: Undefined or unknown spatial reference in file "
-                                                               "dem.asc! Using 'corner' as default."} << 1;
-        QTest::newRow("both center") << "ref=2" << "ref=2" << none << 2;
-        QTest::newRow("xll 0.4 apart") << "" << "xll=600000.4" << none << 1;
-        QTest::newRow("xll 0.5 apart rounds away") << "" << "xll=600000.5" << QStringList{coordinates} << 1;
-        QTest::newRow("10.5 and 11.4 round alike") << "xll=10.5" << "xll=11.4" << none << 1;
-        QTest::newRow("negative halves away from 0") << "xll=-10.5" << "xll=-11.4" << none << 1;
-        QTest::newRow("yll differ") << "" << "yll=5100001" << QStringList{coordinates} << 1;
-        QTest::newRow("cellsize 2 against 2.0001") << "" << "cellsize=2.0001"
-                                                   << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
-        QTest::newRow("cellsize 2.0001 against 2") << "cellsize=2.0001" << ""
-                                                   << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
-        QTest::newRow("first failure stops the rest") << "" << "cellsize=2.0001 ref=2" << QStringList{reference} << 1;
+                                                                      "error: Inconsistent number of rows in data!"}
+                                                       << 1;
+        QTest::newRow("corner against center") << ""
+                                               << "ref=2" << QStringList{reference} << 1;
+        QTest::newRow("corner against undefined") << ""
+                                                  << "ref=0" << QStringList{reference} << 1;
+        QTest::newRow("both undefined: corner")
+            << "ref=0"
+            << "ref=0"
+            << QStringList{"warning: Undefined or unknown spatial reference in file "
+                           "dem.asc! Using 'corner' as default."}
+            << 1;
+        QTest::newRow("both center") << "ref=2"
+                                     << "ref=2" << none << 2;
+        QTest::newRow("xll 0.4 apart") << ""
+                                       << "xll=600000.4" << none << 1;
+        QTest::newRow("xll 0.5 apart rounds away") << ""
+                                                   << "xll=600000.5" << QStringList{coordinates} << 1;
+        QTest::newRow("10.5 and 11.4 round alike") << "xll=10.5"
+                                                   << "xll=11.4" << none << 1;
+        QTest::newRow("negative halves away from 0") << "xll=-10.5"
+                                                     << "xll=-11.4" << none << 1;
+        QTest::newRow("yll differ") << ""
+                                    << "yll=5100001" << QStringList{coordinates} << 1;
+        QTest::newRow("cellsize 2 against 2.0001")
+            << ""
+            << "cellsize=2.0001" << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
+        QTest::newRow("cellsize 2.0001 against 2")
+            << "cellsize=2.0001"
+            << "" << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
+        QTest::newRow("first failure stops the rest") << ""
+                                                      << "cellsize=2.0001 ref=2" << QStringList{reference} << 1;
     }
 
     void acceptsOnlyTheSameGrid()
@@ -82,8 +106,8 @@ private slots:
         QFETCH(int, demReferenceAfter);
         rasterHeader demHeader = headerWith(dem);
         recordingSink sink;
-        QCOMPARE(checkRasterConsistency(demHeader, headerWith(start), QStringLiteral("dem.asc"), sink), log.isEmpty()
-                                                                                                    || log.first().startsWith("warning"));
+        QCOMPARE(checkRasterConsistency(demHeader, headerWith(start), QStringLiteral("dem.asc"), sink),
+                 log.isEmpty() || log.first().startsWith("warning"));
         QCOMPARE(sink.log, log);
         QCOMPARE(demHeader.spatialReference, demReferenceAfter);
     }

@@ -153,39 +153,50 @@ private slots:
         const QString incomplete = "File %1 has an incomplete header: expected at least 5 header lines, found 0.";
         const QString noRow = "No complete data row could be read from file %dem.";
         const QString syntax = "Failed to parse start cells file. Syntax error on line 8.";
-        QTest::newRow("no DEM set") << goodDem << goodStart << "dem=" << "No file name provided!";
+        QTest::newRow("no DEM set") << goodDem << goodStart << "dem="
+                                    << "No file name provided!";
         for (const char* name : {"dem.png", "dem"})
-            QTest::addRow("DEM named %s", name) << goodDem << goodStart << QStringLiteral("dem=") + name
-                                                << "The file type of DEM %dem is not supported. Supported are ESRI ASCII "
-                                                   "grids with the suffix .asc or .txt and GeoTIFF files with the "
-                                                   "suffix .tif or .tiff.";
-        QTest::newRow("profile step 0") << goodDem << goodStart << "step=0" << "The profile step must be greater than 0.";
-        QTest::newRow("unknown class") << goodDem << goodStart << "class=7" << "Unknown propagation probability class 7.";
+            QTest::addRow("DEM named %s", name)
+                << goodDem << goodStart << QStringLiteral("dem=") + name
+                << "The file type of DEM %dem is not supported. Supported are ESRI ASCII "
+                   "grids with the suffix .asc or .txt and GeoTIFF files with the "
+                   "suffix .tif or .tiff.";
+        QTest::newRow("profile step 0") << goodDem << goodStart << "step=0"
+                                        << "The profile step must be greater than 0.";
+        QTest::newRow("unknown class") << goodDem << goodStart << "class=7"
+                                       << "Unknown propagation probability class 7.";
         QTest::newRow("DEM nrows 0") << gridHeader("5", "0") + rows << goodStart << "" << invalid.arg("%dem");
-        QTest::newRow("DEM cellsize NaN") << gridHeader("5", "4", "nan") + rows << goodStart << "" << invalid.arg("%dem");
-        QTest::newRow("DEM cellsize infinite") << gridHeader("5", "4", "inf") + rows << goodStart << ""
-                                               << "The header of file %dem is invalid: cellsize must be a finite number.";
-        QTest::newRow("start cellsize < 0") << goodDem << gridHeader("5", "4", "-2") + startRows << ""
-                                            << invalid.arg("%start");
-        QTest::newRow("DEM short of rows") << header + rows + rows + "100 100\n" << goodStart << ""
+        QTest::newRow("DEM cellsize NaN")
+            << gridHeader("5", "4", "nan") + rows << goodStart << "" << invalid.arg("%dem");
+        QTest::newRow("DEM cellsize infinite")
+            << gridHeader("5", "4", "inf") + rows << goodStart << ""
+            << "The header of file %dem is invalid: cellsize must be a finite number.";
+        QTest::newRow("start cellsize < 0")
+            << goodDem << gridHeader("5", "4", "-2") + startRows << "" << invalid.arg("%start");
+        QTest::newRow("DEM short of rows") << header + rows + rows + "100 100\n"
+                                           << goodStart << ""
                                            << "File %dem holds 2 complete data rows, but its header announces 4.";
-        QTest::newRow("header far beyond the file") << gridHeader("5", "2000000") + rows << gridHeader("5", "2000000")
-                                                    << "" << "File %dem holds 1 complete data rows, but its header "
-                                                             "announces 2000000.";
-        QTest::newRow("DEM unreadable value") << header + rows + "100 x 1 1 1\n" << goodStart << ""
+        QTest::newRow("header far beyond the file")
+            << gridHeader("5", "2000000") + rows << gridHeader("5", "2000000") << ""
+            << "File %dem holds 1 complete data rows, but its header "
+               "announces 2000000.";
+        QTest::newRow("DEM unreadable value") << header + rows + "100 x 1 1 1\n"
+                                              << goodStart << ""
                                               << "File %dem holds 1 complete data rows, but its header announces 4.";
         QTest::newRow("DEM without a complete row") << header + "100 100\n" << goodStart << "" << noRow;
         QTest::newRow("PNG as DEM") << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806")
                                     << goodStart << "" << incomplete.arg("%dem");
-        QTest::newRow("NUL in start cells") << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21) << ""
-                                            << syntax;
-        QTest::newRow("no start cell") << slopeDem(4, 5, 0, "") << gridHeader("5", "4", "2", "") + QByteArray("0 0 0 0 0\n").repeated(4) << ""
+        QTest::newRow("NUL in start cells")
+            << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21) << "" << syntax;
+        QTest::newRow("no start cell") << slopeDem(4, 5, 0, "")
+                                       << gridHeader("5", "4", "2", "") + QByteArray("0 0 0 0 0\n").repeated(4) << ""
                                        << "%undefined\nerror:No start cells found. Aborting.";
         QTest::newRow("grids differ") << goodDem << gridHeader("6", "3") + "0 0 0 0 0 0\n0 0 1 0 0 0\n0 0 0 0 0 0\n"
-                                      << "" << "Inconsistent number of columns in data! Inconsistent number of rows "
-                                               "in data!\nDEM %dem: 4 rows, 5 columns, lower-left corner 600000.0 / "
-                                               "150000.0, cell size 2\nStart cells %start: 3 rows, 6 columns, "
-                                               "lower-left corner 600000.0 / 150000.0, cell size 2";
+                                      << ""
+                                      << "Inconsistent number of columns in data! Inconsistent number of rows "
+                                         "in data!\nDEM %dem: 4 rows, 5 columns, lower-left corner 600000.0 / "
+                                         "150000.0, cell size 2\nStart cells %start: 3 rows, 6 columns, "
+                                         "lower-left corner 600000.0 / 150000.0, cell size 2";
     }
 
     void refusedRunEndsWithCodeOne()
@@ -198,10 +209,10 @@ private slots:
         controller.setProfileStep(setting == QLatin1String("step=0") ? 0.0 : 1.0);
         controller.setRiskIntensity(setting == QLatin1String("class=7") ? 7 : 0);
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
-        const QString undefined = "warning:Undefined or unknown spatial reference in file %dem! Using 'corner' as default.";
-        QStringList expected = QString("error:" + error)
-                                   .replace("error:%undefined", undefined)
-                                   .split(QRegularExpression("\n(?=error:)"));
+        const QString undefined =
+            "warning:Undefined or unknown spatial reference in file %dem! Using 'corner' as default.";
+        QStringList expected =
+            QString("error:" + error).replace("error:%undefined", undefined).split(QRegularExpression("\n(?=error:)"));
         QCOMPARE(run(controller, dem, start, demName), expected + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());
         QVERIFY(!controller.isRunning());
@@ -234,7 +245,8 @@ private slots:
         const QByteArray bom = "\xEF\xBB\xBF";
         auto crlf = [](QByteArray text) { return text.replace("\n", "\r\n"); };
         auto utf16 = [](const QByteArray& text) {
-            return QByteArray(QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(QString::fromLatin1(text)));
+            return QByteArray(
+                QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(QString::fromLatin1(text)));
         };
         QTest::newRow("CRLF and byte order marks") << bom + crlf(goodDem) << bom + crlf(goodStart) << "dem.Txt";
         QTest::newRow("UTF-16") << utf16(goodDem) << utf16(goodStart) << "dem.txt";
@@ -259,11 +271,16 @@ private slots:
         tumbraController controller;
         controller.setSaveTrajectories(true);
         QList<QPair<QString, int>> phases;
-        connect(&controller, &tumbraController::phaseProgress, &controller,
-                [&phases](const QString& phase, int percent) { phases.append({phase, percent}); }, Qt::DirectConnection);
+        connect(
+            &controller, &tumbraController::phaseProgress, &controller,
+            [&phases](const QString& phase, int percent) {
+                phases.append({phase, percent});
+            },
+            Qt::DirectConnection);
         QList<int> progress;
-        connect(&controller, &tumbraController::setProgressBar, &controller, [&](int value) { progress << value; },
-                Qt::DirectConnection);
+        connect(
+            &controller, &tumbraController::setProgressBar, &controller, [&](int value) { progress << value; },
+            Qt::DirectConnection);
         QCOMPARE(run(controller, goodDem, goodStart), QStringList{"init:10"} + completedEnd);
 
         QCOMPARE(progress, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
@@ -285,7 +302,8 @@ private slots:
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
         const QList<QByteArray> log = readTextFile(QStringLiteral("log.txt")).split('\n');
         QVERIFY(log.value(0).startsWith("Tumbra 1.0 - Analysis completed on "));
-        QCOMPARE(log.value(5), QByteArray("(nrows: 4; ncols: 5; xllcorner: 600000.0; yllcorner: 150000.0; cellsize: 2.0)"));
+        QCOMPARE(log.value(5),
+                 QByteArray("(nrows: 4; ncols: 5; xllcorner: 600000.0; yllcorner: 150000.0; cellsize: 2.0)"));
         QCOMPARE(log.value(8), QByteArray("\tNumber of simulations: 10"));
         QVERIFY(log.contains(("Results written to folder " + QDir::currentPath()).toUtf8()));
 
@@ -302,22 +320,29 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QStringList>("events");
         const QString box = "box:Error when writing file %1: please check write permissions.";
-        QTest::newRow("folder in the place of N.asc") << "N.asc/" << QStringList{"init:10", box.arg("N.asc")} + completedEnd;
-        QTest::newRow("read-only Reach_prob.asc") << "Reach_prob.asc" << QStringList{"init:10", box.arg("Reach_prob.asc")}
-                                                                               + completedEnd;
-        QTest::newRow("read-only folder") << "read-only" << QStringList{"init:10", box.arg("N.asc"), box.arg("Reach_prob.asc"),
-                                                                        box.arg("trajectory_points.txt"), box.arg("log.txt")}
-                                                                + completedEnd;
-        QTest::newRow("full disk") << "full" << QStringList{"init:10", "error:Failed to write file N.asc: ",
-                                                            "error:Failed to write file Reach_prob.asc: ",
-                                                            "error:Failed to write file trajectory_points.txt: ",
-                                                            "error:Failed to write file log.txt: "} + failedEnd;
-        QTest::newRow("folder removed") << "removed" << QStringList{"init:10", "warning:The output folder %out was removed "
-                                                                    "during the run and has been created again."}
-                                                             + completedEnd;
-        QTest::newRow("file in the folder's place") << "replaced" << QStringList{"init:10", "error:The output folder %out "
-                                                                                "no longer exists and cannot be created "
-                                                                                "again. No files saved."} + failedEnd;
+        QTest::newRow("folder in the place of N.asc")
+            << "N.asc/" << QStringList{"init:10", box.arg("N.asc")} + completedEnd;
+        QTest::newRow("read-only Reach_prob.asc")
+            << "Reach_prob.asc" << QStringList{"init:10", box.arg("Reach_prob.asc")} + completedEnd;
+        QTest::newRow("read-only folder") << "read-only"
+                                          << QStringList{"init:10", box.arg("N.asc"), box.arg("Reach_prob.asc"),
+                                                         box.arg("trajectory_points.txt"), box.arg("log.txt")}
+                                                 + completedEnd;
+        QTest::newRow("full disk") << "full"
+                                   << QStringList{"init:10", "error:Failed to write file N.asc: ",
+                                                  "error:Failed to write file Reach_prob.asc: ",
+                                                  "error:Failed to write file trajectory_points.txt: ",
+                                                  "error:Failed to write file log.txt: "}
+                                          + failedEnd;
+        QTest::newRow("folder removed") << "removed"
+                                        << QStringList{"init:10", "warning:The output folder %out was removed "
+                                                                  "during the run and has been created again."}
+                                               + completedEnd;
+        QTest::newRow("file in the folder's place") << "replaced"
+                                                    << QStringList{"init:10", "error:The output folder %out "
+                                                                              "no longer exists and cannot be created "
+                                                                              "again. No files saved."}
+                                                           + failedEnd;
     }
 
     void unwritableOutput()
@@ -325,7 +350,8 @@ private slots:
         QFETCH(QString, fault);
         QFETCH(QStringList, events);
         const QString out = outPath();
-        std::unique_ptr<readOnlyFolder> readOnly(fault == QLatin1String("read-only") ? new readOnlyFolder(out) : nullptr);
+        std::unique_ptr<readOnlyFolder> readOnly(fault == QLatin1String("read-only") ? new readOnlyFolder(out)
+                                                                                     : nullptr);
         if (readOnly && !readOnly->usable())
             QSKIP("the superuser ignores permissions, and no volume could be mounted");
         QVERIFY(QDir::setCurrent(out));  // inside the volume, where there is one
@@ -341,14 +367,17 @@ private slots:
             QSKIP("the superuser ignores permissions");
         tumbraController controller;
         controller.setSaveTrajectories(true);
-        connect(&controller, &tumbraController::initProgressBar, &controller, [&] {
-            if (fault == QLatin1String("read-only"))
-                QVERIFY(readOnly->apply());
-            if (fault == QLatin1String("removed") || fault == QLatin1String("replaced"))
-                QVERIFY(QDir(out).removeRecursively());
-            if (fault == QLatin1String("replaced"))
-                QVERIFY(writeTextFile(out, "a file where the folder was"));
-        }, Qt::DirectConnection);
+        connect(
+            &controller, &tumbraController::initProgressBar, &controller,
+            [&] {
+                if (fault == QLatin1String("read-only"))
+                    QVERIFY(readOnly->apply());
+                if (fault == QLatin1String("removed") || fault == QLatin1String("replaced"))
+                    QVERIFY(QDir(out).removeRecursively());
+                if (fault == QLatin1String("replaced"))
+                    QVERIFY(writeTextFile(out, "a file where the folder was"));
+            },
+            Qt::DirectConnection);
         prepare(controller, goodDem, goodStart);
         std::unique_ptr<fileSizeLimit> limit(fault == QLatin1String("full") ? new fileSizeLimit(64) : nullptr);
         QStringList seen = execute(controller);
@@ -375,13 +404,18 @@ private slots:
         QTest::addColumn<QString>("phase");
         QTest::addColumn<QStringList>("events");
         QTest::newRow("reading") << "reading" << abortedEnd;
-        QTest::newRow("checks") << "checks" << QStringList{"warning:Undefined or unknown spatial reference in file %dem! "
-                                                           "Using 'corner' as default."} + abortedEnd;
+        QTest::newRow("checks") << "checks"
+                                << QStringList{"warning:Undefined or unknown spatial reference in file %dem! "
+                                               "Using 'corner' as default."}
+                                       + abortedEnd;
         QTest::newRow("simulation") << "simulation" << QStringList{"init:10"} + abortedEnd;
-        QTest::newRow("writing") << "writing" << QStringList{"init:10", "box:Error when writing file N.asc: please check "
-                                                             "write permissions.", "reset", "done:2",
-                                                             "message:Process stopped by user after its files were "
-                                                             "written."};
+        QTest::newRow("writing") << "writing"
+                                 << QStringList{"init:10",
+                                                "box:Error when writing file N.asc: please check "
+                                                "write permissions.",
+                                                "reset", "done:2",
+                                                "message:Process stopped by user after its files were "
+                                                "written."};
     }
 
     void abortInEveryPhase()
@@ -406,8 +440,9 @@ private slots:
             QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
         const QByteArray corner = phase == QLatin1String("checks") ? "" : "corner";
         QCOMPARE(run(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner)), events);
-        QCOMPARE(folderEntries(outPath()),
-                 (phase == QLatin1String("writing") ? QStringList{"N.asc", "Reach_prob.asc", "log.txt"} : QStringList()));
+        QCOMPARE(
+            folderEntries(outPath()),
+            (phase == QLatin1String("writing") ? QStringList{"N.asc", "Reach_prob.asc", "log.txt"} : QStringList()));
         QVERIFY(!controller.isRunning());
 
         armed = false;
@@ -438,7 +473,8 @@ private slots:
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("AddressSanitizer holds freed memory back; its leak check covers this build");
 #endif
-        QVERIFY2(last - settled <= (qint64(4) << 20), qPrintable(QStringLiteral("grew from %1 to %2").arg(settled).arg(last)));
+        QVERIFY2(last - settled <= (qint64(4) << 20),
+                 qPrintable(QStringLiteral("grew from %1 to %2").arg(settled).arg(last)));
     }
 
     // The progress signals carry an int however many trajectories a run has.

@@ -21,7 +21,8 @@ private slots:
     void massEnteringTheSeaIsLost()
     {
         const rasterHeader dem = testHeader(3, 8);
-        const elevationGrid elevation = surfaceGrid(3, 8, [](int, int c) { return c < 4 ? 100.0f - 10.0f * c : testNodata; });
+        const elevationGrid elevation =
+            surfaceGrid(3, 8, [](int, int c) { return c < 4 ? 100.0f - 10.0f * c : testNodata; });
         const grid<double> aspect(3, 8, 3.141592653589793 / 2.0);
         simulationSettings settings;
         settings.straightDistance = 10.0;
@@ -29,7 +30,8 @@ private slots:
         settings.saveTrajectories = true;
         const neverStop stopCriterion;
         const std::atomic<bool> abortRequested{false};
-        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, stopCriterion, abortRequested};
+        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, stopCriterion,
+                                        abortRequested};
         randomGenerator generator;
         trajectoryResult result;
 
@@ -55,8 +57,9 @@ private slots:
         const elevationGrid elevation = surfaceGrid(1, 6, [&row](int, int c) { return row[c]; });
         std::vector<float> samples;
 
-        const profileEvaluation profile = evaluateProfile(gridPosition{0, 0, 4.0f, 4.0f, 8.0f}, gridPosition{0, 5, 4.0f, 4.0f, 8.0f},
-                                                          terrainSurface{elevation, dem}, 0.0, 4.0, samples);
+        const profileEvaluation profile =
+            evaluateProfile(gridPosition{0, 0, 4.0f, 4.0f, 8.0f}, gridPosition{0, 5, 4.0f, 4.0f, 8.0f},
+                            terrainSurface{elevation, dem}, 0.0, 4.0, samples);
 
         QCOMPARE(samples.size(), std::size_t(9));
         QVERIFY(std::isnan(samples[3]) && std::isnan(samples[4]));

@@ -30,7 +30,8 @@ valueList roundingEdges()
                 values.push_back(static_cast<double>(n) / startCells / simulations * 100.0);
     for (int k = -2000; k <= 2000; ++k)
         for (double halfway : {k / 10.0 + 0.05, k / 1.0e6 + 5.0e-7, k + 0.5})
-            values.insert(values.end(), {halfway, std::nextafter(halfway, -HUGE_VAL), std::nextafter(halfway, HUGE_VAL)});
+            values.insert(values.end(),
+                          {halfway, std::nextafter(halfway, -HUGE_VAL), std::nextafter(halfway, HUGE_VAL)});
     return values;
 }
 
@@ -60,11 +61,39 @@ valueList randomValues()
 valueList specialValues()
 {
     using limits = std::numeric_limits<double>;
-    return {0.0, -0.0, limits::quiet_NaN(), -limits::quiet_NaN(), limits::infinity(), -limits::infinity(),
-            limits::denorm_min(), -limits::denorm_min(), limits::min(), limits::max(), limits::lowest(), -0.04, -0.05,
-            -0.049999, 1.0e-300, -1.0e-300, 9.95, 99.95, std::ldexp(1.0, 53) - 1.0, std::ldexp(1.0, 53) + 2.0,
-            std::ldexp(1.0, 63), std::ldexp(1.0, 64), std::ldexp(1.0, 64) * 3.0, 1.8e19, 1.0e20, 1.0e21, 1.0e300,
-            -9999.0, 0.1, 0.7, 1.0 / 3.0, 600012.25, 2.5};
+    return {0.0,
+            -0.0,
+            limits::quiet_NaN(),
+            -limits::quiet_NaN(),
+            limits::infinity(),
+            -limits::infinity(),
+            limits::denorm_min(),
+            -limits::denorm_min(),
+            limits::min(),
+            limits::max(),
+            limits::lowest(),
+            -0.04,
+            -0.05,
+            -0.049999,
+            1.0e-300,
+            -1.0e-300,
+            9.95,
+            99.95,
+            std::ldexp(1.0, 53) - 1.0,
+            std::ldexp(1.0, 53) + 2.0,
+            std::ldexp(1.0, 63),
+            std::ldexp(1.0, 64),
+            std::ldexp(1.0, 64) * 3.0,
+            1.8e19,
+            1.0e20,
+            1.0e21,
+            1.0e300,
+            -9999.0,
+            0.1,
+            0.7,
+            1.0 / 3.0,
+            600012.25,
+            2.5};
 }
 
 }  // namespace
@@ -79,8 +108,9 @@ private slots:
     {
         QTest::addColumn<valueList>("values");
         QTest::addColumn<int>("decimals");
-        const std::pair<const char*, valueList> families[] = {
-            {"rounding edges", roundingEdges()}, {"random values", randomValues()}, {"special values", specialValues()}};
+        const std::pair<const char*, valueList> families[] = {{"rounding edges", roundingEdges()},
+                                                              {"random values", randomValues()},
+                                                              {"special values", specialValues()}};
         for (const auto& [name, values] : families)
             for (int decimals : {0, 1, 6, maxFixedDecimals})
                 QTest::addRow("%s, %d decimals", name, decimals) << values << decimals;
@@ -103,10 +133,12 @@ private slots:
         for (std::size_t i = 0; i < values.size(); ++i) {
             const QByteArray mine = fixedText(values[i], decimals);
             if (mine != expected.at(qsizetype(i)).toLatin1() && mismatches++ == 0)
-                first = QStringLiteral("%1 gives %2, the stream %3").arg(values[i], 0, 'g', 17)
+                first = QStringLiteral("%1 gives %2, the stream %3")
+                            .arg(values[i], 0, 'g', 17)
                             .arg(QString::fromLatin1(mine), expected.at(qsizetype(i)));
         }
-        QVERIFY2(mismatches == 0, qPrintable(QStringLiteral("%1 of %2 differ; %3").arg(mismatches).arg(values.size()).arg(first)));
+        QVERIFY2(mismatches == 0,
+                 qPrintable(QStringLiteral("%1 of %2 differ; %3").arg(mismatches).arg(values.size()).arg(first)));
     }
 };
 

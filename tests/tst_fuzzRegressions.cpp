@@ -30,7 +30,8 @@ private slots:
         QFETCH(QString, path);
         QFile file(path);
         QVERIFY(dir_.isValid() && file.open(QIODevice::ReadOnly));
-        const QString failure = readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
+        const QString failure =
+            readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 };

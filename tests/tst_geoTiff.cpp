@@ -22,15 +22,21 @@ const QString slopeStart = QStringLiteral(TEST_DATA_DIR "/golden/slope/start_cel
 // The slope DEM's grid: 60 x 100 cells of 2 m, north-west corner (600200, 150560).
 const std::vector<double> slopeTransform = {600200.0, 2.0, 0.0, 150560.0, 0.0, -2.0};
 
-struct raster { int cols = 0; int rows = 0; std::vector<float> values; };  // rows as stored in the file
+struct raster
+{
+    int cols = 0;
+    int rows = 0;
+    std::vector<float> values;
+};  // rows as stored in the file
 
 raster readWithGdal(const QString& fileName)
 {
     GDALDatasetUniquePtr file(GDALDataset::Open(fileName.toUtf8().constData(), GDAL_OF_RASTER));
     raster grid{file->GetRasterXSize(), file->GetRasterYSize(), {}};
     grid.values.resize(std::size_t(grid.cols) * std::size_t(grid.rows));
-    if (file->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, grid.cols, grid.rows, grid.values.data(), grid.cols,
-                                         grid.rows, GDT_Float32, 0, 0, nullptr) != CE_None)
+    if (file->GetRasterBand(1)->RasterIO(GF_Read, 0, 0, grid.cols, grid.rows, grid.values.data(), grid.cols, grid.rows,
+                                         GDT_Float32, 0, 0, nullptr)
+        != CE_None)
         grid.values.clear();
     return grid;
 }
@@ -48,7 +54,8 @@ void writeGeoTiff(const QString& fileName, const raster& grid, const std::vector
         file->SetSpatialRef(&reference);
     float* values = const_cast<float*>(grid.values.data());
     QVERIFY(file->GetRasterBand(1)->RasterIO(GF_Write, 0, 0, grid.cols, grid.rows, values, grid.cols, grid.rows,
-                                             GDT_Float32, 0, 0, nullptr) == CE_None);
+                                             GDT_Float32, 0, 0, nullptr)
+            == CE_None);
 }
 
 // Rows south first, with a geotransform that says so.
@@ -125,8 +132,10 @@ private slots:
     {
         QTest::addColumn<QString>("dem");
         QTest::addColumn<QString>("start");
-        QTest::newRow("GeoTIFF DEM and start cells") << "dem.tif" << "start.TIFF";
-        QTest::newRow("ASCII DEM, GeoTIFF start cells") << "dem.asc" << "start.TIFF";
+        QTest::newRow("GeoTIFF DEM and start cells") << "dem.tif"
+                                                     << "start.TIFF";
+        QTest::newRow("ASCII DEM, GeoTIFF start cells") << "dem.asc"
+                                                        << "start.TIFF";
         QTest::newRow("GeoTIFF DEM, ASCII start cells") << "dem.tif" << slopeStart;
         QTest::newRow("south-up GeoTIFF DEM") << "south.tif" << slopeStart;
     }
@@ -175,32 +184,39 @@ private slots:
         QTest::addColumn<QString>("expected");
         const raster dem = readWithGdal(slopeDem);
         writeGeoTiff(path("rotated.tif"), dem, {600200.0, 2.0, 0.5, 150560.0, 0.5, -2.0});
-        QTest::newRow("rotated") << "rotated.tif" << "error:File %1 has a rotated geotransform.";
+        QTest::newRow("rotated") << "rotated.tif"
+                                 << "error:File %1 has a rotated geotransform.";
         writeGeoTiff(path("oblong.tif"), dem, {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0});
-        QTest::newRow("non-square") << "oblong.tif" << "error:File %1 has non-square cells (2 x 3): resample it";
+        QTest::newRow("non-square") << "oblong.tif"
+                                    << "error:File %1 has non-square cells (2 x 3): resample it";
         writeGeoTiff(path("unplaced.tif"), dem, {});
-        QTest::newRow("no geotransform") << "unplaced.tif" << "error:File %1 has no geotransform";
+        QTest::newRow("no geotransform") << "unplaced.tif"
+                                         << "error:File %1 has no geotransform";
         writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
         QTest::newRow("geographic") << "degrees.tif"
                                     << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
         writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
-        QTest::newRow("feet: a warning") << "feet.tif" << "warning:The coordinate system of the DEM %1 (EPSG:2249) "
-                                                          "measures in US survey foot";
+        QTest::newRow("feet: a warning") << "feet.tif"
+                                         << "warning:The coordinate system of the DEM %1 (EPSG:2249) "
+                                            "measures in US survey foot";
 
-        GDALDatasetUniquePtr memory(GetGDALDriverManager()->GetDriverByName("MEM")->Create("", 3, 2, 1, GDT_Byte,
-                                                                                            nullptr));
+        GDALDatasetUniquePtr memory(
+            GetGDALDriverManager()->GetDriverByName("MEM")->Create("", 3, 2, 1, GDT_Byte, nullptr));
         GDALClose(GetGDALDriverManager()->GetDriverByName("PNG")->CreateCopy(
             path("image.tif").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("PNG named .tif") << "image.tif" << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
+        QTest::newRow("PNG named .tif") << "image.tif"
+                                        << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
         QByteArray whole = readTextFile(path("dem.tif"));
         QVERIFY(writeTextFile(path("truncated.tif"), whole.left(whole.size() / 2)));
-        QTest::newRow("truncated") << "truncated.tif" << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
+        QTest::newRow("truncated") << "truncated.tif"
+                                   << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
 
         double oblongCells[6] = {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0};
         memory->SetGeoTransform(oblongCells);
         GDALClose(GetGDALDriverManager()->GetDriverByName("AAIGrid")->CreateCopy(
             path("dxdy.asc").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("ASCII with dx and dy") << "dxdy.asc" << "error:File %1 has non-square cells (dx and dy";
+        QTest::newRow("ASCII with dx and dy") << "dxdy.asc"
+                                              << "error:File %1 has non-square cells (dx and dy";
     }
 
     void refusesWhatCannotBeRunAsMetres()

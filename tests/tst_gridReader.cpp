@@ -54,7 +54,8 @@ QByteArray randomToken(std::mt19937_64& random, bool garbage = true)
         const uint32_t bits = static_cast<uint32_t>(random()) & 0x7f7fffffu;
         float low;
         std::memcpy(&low, &bits, sizeof low);
-        std::snprintf(printed, sizeof printed, "%.*g", 9 + pick(40), (double(low) + double(std::nextafter(low, INFINITY))) / 2);
+        std::snprintf(printed, sizeof printed, "%.*g", 9 + pick(40),
+                      (double(low) + double(std::nextafter(low, INFINITY))) / 2);
         return printed;
     }
     case 2:  // elevations
@@ -81,9 +82,9 @@ QByteArray randomToken(std::mt19937_64& random, bool garbage = true)
 
 QByteArray randomSeparator(std::mt19937_64& random)
 {
-    static const QList<QByteArray> separators = {" ", " ", "\n", "\r\n", "\t", "  ", "\v\f", "\xC2\xA0", "\xE2\x80\x83",
-                                                 "\xE3\x80\x80", "\xC2\x85", "\r", "", "\xEF\xBB\xBF", "\xFF", "\xE2\x80",
-                                                 "\x1C", "\x1F"};
+    static const QList<QByteArray> separators = {
+        " ",        " ",  "\n", "\r\n",         "\t",   "  ",       "\v\f", "\xC2\xA0", "\xE2\x80\x83", "\xE3\x80\x80",
+        "\xC2\x85", "\r", "",   "\xEF\xBB\xBF", "\xFF", "\xE2\x80", "\x1C", "\x1F"};
     return separators.at(static_cast<int>(random() % static_cast<unsigned>(separators.size())));
 }
 
@@ -138,30 +139,40 @@ private slots:
         QTest::addColumn<QString>("outcome");
         const QString incomplete = "error: File %1 has an incomplete header: expected at least 5 header lines, found ";
         const QString noData = "error: File %1 contains no data.";
-        QTest::newRow("corner") << sixLineHeader + "1 2 3\n" << "3 2 100.5 2 -9999 1 1";
+        QTest::newRow("corner") << sixLineHeader + "1 2 3\n"
+                                << "3 2 100.5 2 -9999 1 1";
         QTest::newRow("capitals, center") << QByteArray("NCOLS 4\nNROWS 5\nXLLCENTER 1.25\nYLLCENTER 2\nCELLSIZE 10\n"
-                                                        "NODATA_VALUE -1\n7 8\n") << "4 5 1.25 10 -1 2 7";
-        QTest::newRow("xll alone: undefined") << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnd 0\n9\n")
-                                              << "1 1 3 1 0 0 9";
-        QTest::newRow("keywords unchecked") << QByteArray("aa 2\nbb 3\nxx_Corner_yy 5\nzz 6\ncc 7\ndd 8\n1 2\n")
-                                            << "2 3 5 7 8 1 1";
-        QTest::newRow("seventh line ignored") << sixLineHeader + "projection UTM 32\n-5 6 7\n" << "3 2 100.5 2 -9999 1 -5";
+                                                        "NODATA_VALUE -1\n7 8\n")
+                                          << "4 5 1.25 10 -1 2 7";
+        QTest::newRow("xll alone: undefined")
+            << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnd 0\n9\n") << "1 1 3 1 0 0 9";
+        QTest::newRow("keywords unchecked")
+            << QByteArray("aa 2\nbb 3\nxx_Corner_yy 5\nzz 6\ncc 7\ndd 8\n1 2\n") << "2 3 5 7 8 1 1";
+        QTest::newRow("seventh line ignored") << sixLineHeader + "projection UTM 32\n-5 6 7\n"
+                                              << "3 2 100.5 2 -9999 1 -5";
         QTest::newRow("five lines: nodata -9999") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n"
-                                                                "cellsize 5\n1 2 3\n") << "3 2 0 5 -9999 1 1";
-        QTest::newRow("indented data line") << sixLineHeader + "   .5 2 3\n" << "3 2 100.5 2 -9999 1 0.5";
+                                                                "cellsize 5\n1 2 3\n")
+                                                  << "3 2 0 5 -9999 1 1";
+        QTest::newRow("indented data line") << sixLineHeader + "   .5 2 3\n"
+                                            << "3 2 100.5 2 -9999 1 0.5";
         QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + QByteArray(sixLineHeader).replace("\n", "\r\n") + "11 2\r\n"
                                       << "3 2 100.5 2 -9999 1 11";
         QTest::newRow("unparsable values are 0") << QByteArray("ncols 3.0\nnrows 0x10\nxllcorner 12abc\nyllcorner 0\n"
-                                                               "cellsize size\nnodata_value\n1\n") << "0 0 12 0 0 1 1";
-        QTest::newRow("letter-led line is header") << sixLineHeader + "nan 1 2\n4 5 6\n" << "3 2 100.5 2 -9999 1 4";
-        QTest::newRow("UTF-16 with BOM") << QByteArray(QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(
-                                                QString::fromLatin1(sixLineHeader) + QStringLiteral("3\u00a04 5\n")))
+                                                               "cellsize size\nnodata_value\n1\n")
+                                                 << "0 0 12 0 0 1 1";
+        QTest::newRow("letter-led line is header") << sixLineHeader + "nan 1 2\n4 5 6\n"
+                                                   << "3 2 100.5 2 -9999 1 4";
+        QTest::newRow("UTF-16 with BOM") << QByteArray(
+            QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(QString::fromLatin1(sixLineHeader)
+                                                                                    + QStringLiteral("3\u00a04 5\n")))
                                          << "3 2 100.5 2 -9999 1 3";
         QTest::newRow("empty") << QByteArray() << noData;
         QTest::newRow("header only") << sixLineHeader.chopped(1) << noData;
-        QTest::newRow("four lines") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n1 2 3\n") << incomplete + "4.";
+        QTest::newRow("four lines") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n1 2 3\n")
+                                    << incomplete + "4.";
         QTest::newRow("indented header line ends it") << QByteArray("ncols 3\nnrows 2\n xllcorner 0\nyllcorner 0\n"
-                                                                    "cellsize 1\n1 2 3\n") << incomplete + "2.";
+                                                                    "cellsize 1\n1 2 3\n")
+                                                      << incomplete + "2.";
         const QString unopened = "box: Error when reading file %1: please check read permissions.\n"
                                  "error: Unable to open file %1 for reading: please check permissions.";
         QTest::newRow("missing file") << QByteArray("<missing>") << unopened;
@@ -173,7 +184,7 @@ private slots:
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, outcome);
-        const QString path = content == "<missing>" ? dir_.filePath(QStringLiteral("missing.asc"))
+        const QString path = content == "<missing>"  ? dir_.filePath(QStringLiteral("missing.asc"))
                              : content == "<folder>" ? dir_.path()
                              : content == "<none>"   ? QString()
                                                      : writeFile(content);
@@ -182,8 +193,14 @@ private slots:
         rasterHeader h;
         float first = 0.0f;
         if (readGridHeader(path, h, stream, sink) && stream.readFloat(first))
-            sink.log << QStringLiteral("%1 %2 %3 %4 %5 %6 %7").arg(h.ncols).arg(h.nrows).arg(h.xll).arg(h.cellsize)
-                            .arg(h.nodataValue).arg(h.spatialReference).arg(first);
+            sink.log << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
+                            .arg(h.ncols)
+                            .arg(h.nrows)
+                            .arg(h.xll)
+                            .arg(h.cellsize)
+                            .arg(h.nodataValue)
+                            .arg(h.spatialReference)
+                            .arg(first);
         QCOMPARE(sink.log.join('\n'), outcome.arg(path));
     }
 
@@ -197,7 +214,8 @@ private slots:
         QTest::newRow("extra rows ignored") << QByteArray("1 2 3\n4 5 6\n7 8 9\n") << QList<float>{1, 2, 3, 4, 5, 6};
         QTest::newRow("unreadable value") << QByteArray("1 2 3\n4 x 6\n") << QList<float>{1, 2, 3};
         QTest::newRow("double overflow unreadable") << QByteArray("1 2 3\n4 1e400 6\n") << QList<float>{1, 2, 3};
-        QTest::newRow("float overflow infinite") << QByteArray("1 2 3\n4 1e39 6\n") << QList<float>{1, 2, 3, 4, INFINITY, 6};
+        QTest::newRow("float overflow infinite")
+            << QByteArray("1 2 3\n4 1e39 6\n") << QList<float>{1, 2, 3, 4, INFINITY, 6};
         QTest::newRow("short file") << QByteArray("1 2 3\n4 5\n") << QList<float>{1, 2, 3};
         QTest::newRow("first row unreadable") << QByteArray("1 ? 3\n4 5 6\n") << QList<float>{};
         QTest::newRow("empty data line") << QByteArray("\n") << QList<float>{};
@@ -227,7 +245,9 @@ private slots:
         QVERIFY(readGridHeader(writeFile(content), header, stream, sink));
         elevationGrid elevation;
         QPair<qint64, qint64> last;
-        QVERIFY(readElevationRows(stream, elevation, 2, 3, [&last](qint64 done, qint64 total) { last = {done, total}; }));
+        QVERIFY(readElevationRows(stream, elevation, 2, 3, [&last](qint64 done, qint64 total) {
+            last = {done, total};
+        }));
         QCOMPARE(last, qMakePair(qint64(content.size()) - 1, qint64(content.size())));  // the final break is unread
     }
 
@@ -271,8 +291,8 @@ private slots:
         QTest::addColumn<int>("nrows");
         QTest::addColumn<QList<int>>("cells");  // row, column pairs
         QTest::addColumn<QString>("error");
-        QTest::newRow("values above 0 mark cells") << QByteArray("0 1 0.5\n250 0 -1\n0 1e-45 0\n") << 3
-                                                   << QList<int>{0, 1, 0, 2, 1, 0, 2, 1} << QString();
+        QTest::newRow("values above 0 mark cells")
+            << QByteArray("0 1 0.5\n250 0 -1\n0 1e-45 0\n") << 3 << QList<int>{0, 1, 0, 2, 1, 0, 2, 1} << QString();
         QTest::newRow("zeros and negatives") << QByteArray("0 -1 -9999\n0 0 -0.5\n") << 2 << QList<int>{} << QString();
         QTest::newRow("below a float's range is 0") << QByteArray("1e-46 0 0\n") << 1 << QList<int>{} << QString();
         QTest::newRow("letter in third row") << QByteArray("0 0 1\n0 0 0\n0 a 0\n") << 3 << QList<int>{}
@@ -314,7 +334,9 @@ private slots:
         // Each token alone and between awkward neighbours.
         int row = 0;
         for (const QByteArray& token : tokens)
-            for (const char* context : {"%1", " %1 ", "%1\n", "\xC2\xA0%1\r\n8", "%1 \xE2\x80", "\t%1,9", "%1\xEF\xBB\xBF" "5"})
+            for (const char* context : {"%1", " %1 ", "%1\n", "\xC2\xA0%1\r\n8", "%1 \xE2\x80", "\t%1,9",
+                                        "%1\xEF\xBB\xBF"
+                                        "5"})
                 QTest::addRow("token %d", row++) << QByteArray(context).replace("%1", token) << 7 << 4;
         const QByteArray digits(130, '7');
         QTest::newRow("overlong number") << digits + "8.5 6" << 7 << 3;
@@ -322,10 +344,12 @@ private slots:
         QTest::newRow("overlong fraction") << "0." + digits + " 6" << 1 << 3;
         QTest::newRow("only white space") << QByteArray(" \t\r\n\xC2\xA0 ") << 7 << 2;
         QTest::newRow("empty") << QByteArray() << 7 << 2;
-        for (const char* tail : {"\xC2", "\xE2\x80", "\xF0\x9F\x98", "\xE0\x80", "\xC0", "\xF5\x80", "\x80", "\xC3\xA9"})
+        for (const char* tail :
+             {"\xC2", "\xE2\x80", "\xF0\x9F\x98", "\xE0\x80", "\xC0", "\xF5\x80", "\x80", "\xC3\xA9"})
             QTest::addRow("ends with %s", QByteArray(tail).toHex().constData()) << "5 " + QByteArray(tail) << 1 << 3;
-        QTest::newRow("UTF-16 big endian") << QByteArray(QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom)(
-                                                  QStringLiteral("1.5\u3000-2 x"))) << 7 << 4;
+        QTest::newRow("UTF-16 big endian") << QByteArray(
+            QStringEncoder(QStringEncoder::Utf16BE, QStringEncoder::Flag::WriteBom)(QStringLiteral("1.5\u3000-2 x")))
+                                           << 7 << 4;
         std::mt19937_64 random(20240611);
         for (int text = 0; text < 3300; ++text) {
             // The long texts make the bulk read take its own route over the buffer.
@@ -361,7 +385,8 @@ private slots:
                 stream.readFloats(&actual, 1);
             else
                 stream.readFloat(actual);
-            const QByteArray where = "read " + QByteArray::number(read) + " of " + text.left(200).toPercentEncoding(" .+-");
+            const QByteArray where =
+                "read " + QByteArray::number(read) + " of " + text.left(200).toPercentEncoding(" .+-");
             QVERIFY2(sameFloat(actual, expected), where + ": " + QByteArray::number(actual, 'g', 9));
             QVERIFY2(int(stream.status()) == int(reference.status()) && stream.atEnd() == reference.atEnd(), where);
         }
@@ -380,18 +405,20 @@ private slots:
             tokens << QByteArray::number(qulonglong(random() % (uint64_t(1) << (40 + random() % 24)))) + 'e'
                           + QByteArray::number(int(random() % 61) - 30);
         for (const QByteArray& token : tokens) {
-            const QByteArray text = token.left(scanRealToken(token.constData(), token.constData() + token.size()).length);
+            const QByteArray text =
+                token.left(scanRealToken(token.constData(), token.constData() + token.size()).length);
             double actual = 0.0;
             const bool actualOk = realTokenToDouble(text.constData(), int(text.size()), actual);
             const QByteArray lower = text.toLower();
             bool expectedOk = true;
             const double expected = lower == "nan" || lower == "+nan" || lower == "-nan" ? NAN
-                                    : lower == "inf" || lower == "+inf" ? INFINITY
-                                    : lower == "-inf" ? -INFINITY
+                                    : lower == "inf" || lower == "+inf"                  ? INFINITY
+                                    : lower == "-inf"                                    ? -INFINITY
                                                       : QLocale::c().toDouble(QString::fromLatin1(text), &expectedOk);
             QVERIFY2(actualOk == expectedOk, text.constData());
             QVERIFY2(!expectedOk || (std::isnan(actual) && std::isnan(expected))
-                         || std::memcmp(&actual, &expected, sizeof actual) == 0, text.constData());
+                         || std::memcmp(&actual, &expected, sizeof actual) == 0,
+                     text.constData());
         }
     }
 
@@ -408,12 +435,25 @@ private slots:
         QTest::newRow("plain") << plain << n << big;
         QTest::newRow("CRLF, no final break") << elevationText(n, "\r\n", {}, false) << n << big;
         QTest::newRow("count ends mid-text") << plain << n - 77777 << big;
-        QTest::newRow("just above the route's minimum") << plain << int(asciiGridStream::parallelReadMinimum) + 3 << big;
+        QTest::newRow("just above the route's minimum")
+            << plain << int(asciiGridStream::parallelReadMinimum) + 3 << big;
         QTest::newRow("text shorter than count") << elevationText(n, "\r\n", {}, false) << n + 5 << big;
-        const QList<QPair<int, QByteArray>> unusual = {
-            {10, "1e5"}, {20000, "-2.5E-3"}, {60000, "+7"}, {70000, ".5"}, {80000, "5."}, {90000, "nan"},
-            {90001, "-inf"}, {90002, "1e39"}, {100000, "-0"}, {110000, "0012345678901234567890123"},
-            {120000, "12\xC2\xA0" "13"}, {125000, "7\xE3\x80\x80-8"}, {130000, "1\x1C" "2"}, {135000, "3\v4\f5"}};
+        const QList<QPair<int, QByteArray>> unusual = {{10, "1e5"},
+                                                       {20000, "-2.5E-3"},
+                                                       {60000, "+7"},
+                                                       {70000, ".5"},
+                                                       {80000, "5."},
+                                                       {90000, "nan"},
+                                                       {90001, "-inf"},
+                                                       {90002, "1e39"},
+                                                       {100000, "-0"},
+                                                       {110000, "0012345678901234567890123"},
+                                                       {120000, "12\xC2\xA0"
+                                                                "13"},
+                                                       {125000, "7\xE3\x80\x80-8"},
+                                                       {130000, "1\x1C"
+                                                                "2"},
+                                                       {135000, "3\v4\f5"}};
         QTest::newRow("unusual values and spaces") << elevationText(n, "\r\n", unusual) << n + 5 << big;
         QTest::newRow("the same in small chunks") << elevationText(n, "\n", unusual) << n + 5 << 1000;
         QList<QPair<int, QByteArray>> exponents;
@@ -454,7 +494,9 @@ private slots:
         QTest::newRow("LF and CRLF") << QByteArray("a\nb\r\nc\r\n\nd");
         QTest::newRow("lone CR stays") << QByteArray("a\rb\n\r\r\n");
         QTest::newRow("final CR dropped") << QByteArray("a\nb\r");
-        QTest::newRow("byte order marks") << QByteArray("\xEF\xBB\xBF" "a\n\xEF\xBB\xBF" "b\n");
+        QTest::newRow("byte order marks") << QByteArray("\xEF\xBB\xBF"
+                                                        "a\n\xEF\xBB\xBF"
+                                                        "b\n");
         QTest::newRow("invalid bytes") << QByteArray("\xFF\xE2\x80\n\xC3\xA9\n");
     }
 

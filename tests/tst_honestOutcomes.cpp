@@ -56,12 +56,17 @@ private slots:
         QTest::addColumn<bool>("window");
         QTest::addColumn<QString>("dem");
         QTest::addColumn<QString>("start");
-        QTest::newRow("window, sizes differ") << true << "dem.asc" << "wide.asc";
-        QTest::newRow("window, no start cells") << true << "dem.asc" << "none.asc";
-        QTest::newRow("window, unreadable DEM") << true << "bad.asc" << "start.asc";
+        QTest::newRow("window, sizes differ") << true << "dem.asc"
+                                              << "wide.asc";
+        QTest::newRow("window, no start cells") << true << "dem.asc"
+                                                << "none.asc";
+        QTest::newRow("window, unreadable DEM") << true << "bad.asc"
+                                                << "start.asc";
         QTest::newRow("window, stopped") << true << EXAMPLES_DIR "/dem.asc" << EXAMPLES_DIR "/start_cells.asc";
-        QTest::newRow("batch, sizes differ") << false << "dem.asc" << "wide.asc";
-        QTest::newRow("batch, no start cells") << false << "dem.asc" << "none.asc";
+        QTest::newRow("batch, sizes differ") << false << "dem.asc"
+                                             << "wide.asc";
+        QTest::newRow("batch, no start cells") << false << "dem.asc"
+                                               << "none.asc";
     }
 
     void failedRunLeavesNoEmptyFolder()

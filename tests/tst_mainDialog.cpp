@@ -51,9 +51,11 @@ class tst_mainDialog : public QObject
     void plantOutputFiles(const tumbraMainDialog& dialog, const QStringList& names)
     {
         for (int second = 0; second < 3; ++second) {
-            const QString folder = output_->filePath(runFolderName(
-                child<QComboBox>(dialog, "numberOfSimulations")->currentText(), child<QComboBox>(dialog, "maxAngle")->currentText(),
-                child<QDoubleSpinBox>(dialog, "straightDistance")->value(), QDateTime::currentDateTime().addSecs(second)));
+            const QString folder =
+                output_->filePath(runFolderName(child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
+                                                child<QComboBox>(dialog, "maxAngle")->currentText(),
+                                                child<QDoubleSpinBox>(dialog, "straightDistance")->value(),
+                                                QDateTime::currentDateTime().addSecs(second)));
             for (const QString& name : names)
                 QVERIFY(name.endsWith('/') ? QDir().mkpath(folder + "/" + name)
                                            : QDir().mkpath(folder) && writeTextFile(folder + "/" + name, "old\n"));
@@ -62,7 +64,8 @@ class tst_mainDialog : public QObject
 
     static bool idle(const tumbraMainDialog& dialog)
     {
-        return child<QPushButton>(dialog, "runProcess")->isVisible() && !child<QPushButton>(dialog, "stopProcess")->isVisible()
+        return child<QPushButton>(dialog, "runProcess")->isVisible()
+               && !child<QPushButton>(dialog, "stopProcess")->isVisible()
                && child<QComboBox>(dialog, "workingDirectory")->isEnabled()
                && !child<QProgressBar>(dialog, "progressBar")->isVisible();
     }
@@ -88,12 +91,24 @@ private slots:
         QTest::addColumn<QString>("dem");
         QTest::addColumn<QString>("startCells");
         QTest::addColumn<bool>("enabled");
-        QTest::newRow("all valid") << "<output>" << "<dem>" << "<start>" << true;
-        QTest::newRow("inputs relative to the output") << "<output>" << "local_dem.asc" << "local_start.asc" << true;
-        QTest::newRow("no output directory") << "" << "<dem>" << "<start>" << false;
-        QTest::newRow("output directory missing") << "<output>/missing" << "<dem>" << "<start>" << false;
-        QTest::newRow("DEM missing") << "<output>" << "<output>/none.asc" << "<start>" << false;
-        QTest::newRow("start cells missing") << "<output>" << "<dem>" << "none.asc" << false;
+        QTest::newRow("all valid") << "<output>"
+                                   << "<dem>"
+                                   << "<start>" << true;
+        QTest::newRow("inputs relative to the output") << "<output>"
+                                                       << "local_dem.asc"
+                                                       << "local_start.asc" << true;
+        QTest::newRow("no output directory") << ""
+                                             << "<dem>"
+                                             << "<start>" << false;
+        QTest::newRow("output directory missing") << "<output>/missing"
+                                                  << "<dem>"
+                                                  << "<start>" << false;
+        QTest::newRow("DEM missing") << "<output>"
+                                     << "<output>/none.asc"
+                                     << "<start>" << false;
+        QTest::newRow("start cells missing") << "<output>"
+                                             << "<dem>"
+                                             << "none.asc" << false;
     }
 
     void runButtonFollowsThePaths()
@@ -105,7 +120,9 @@ private slots:
         QVERIFY(QFile::copy(demPath(), output_->filePath("local_dem.asc")));
         QVERIFY(QFile::copy(startCellsPath(), output_->filePath("local_start.asc")));
         const auto resolve = [&](QString text) {
-            return text.replace("<output>", output_->path()).replace("<dem>", demPath()).replace("<start>", startCellsPath());
+            return text.replace("<output>", output_->path())
+                .replace("<dem>", demPath())
+                .replace("<start>", startCellsPath());
         };
         tumbraMainDialog dialog;
         dialog.show();
@@ -133,8 +150,9 @@ private slots:
         QCOMPARE(boxes.questions.size(), 1);  // the folder counts as a file to overwrite: yes
         QCOMPARE(boxes.errors, QStringList());
         QCOMPARE(boxes.warnings, QStringList{"Error when writing file N.asc: please check write permissions."});
-        QVERIFY2(QRegularExpression("^10sims_5deg_5m_\\d{4}-\\d\\d-\\d\\dT\\d{6}$").match(runDir().dirName()).hasMatch(),
-                 qPrintable(runDir().dirName()));
+        QVERIFY2(
+            QRegularExpression("^10sims_5deg_5m_\\d{4}-\\d\\d-\\d\\dT\\d{6}$").match(runDir().dirName()).hasMatch(),
+            qPrintable(runDir().dirName()));
         QCOMPARE(runDir().entryList(QDir::Files, QDir::Name), QStringList({"Reach_prob.asc", "log.txt"}));
         const QStringList log = logText(dialog).split('\n');
         QCOMPARE(log.first(), QStringLiteral("Starting processing..."));
@@ -158,14 +176,15 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::addColumn<QString>("logLine");
         const QString kept = "Output files already existed - Process aborted by user";
-        QTest::newRow("all four, overwrite") << QStringList{"N.asc", "Reach_prob.asc", "trajectory_points.txt", "log.txt"}
-                                             << int(QMessageBox::Yes) << "Output files already exist."
-                                             << "Existing output files will be overwritten";
+        QTest::newRow("all four, overwrite")
+            << QStringList{"N.asc", "Reach_prob.asc", "trajectory_points.txt", "log.txt"} << int(QMessageBox::Yes)
+            << "Output files already exist."
+            << "Existing output files will be overwritten";
         QTest::newRow("two, keep") << QStringList{"N.asc", "log.txt"} << int(QMessageBox::No)
                                    << "The following files already exist:\n - N.asc\n - log.txt." << kept;
-        QTest::newRow("unrequested trajectories, keep") << QStringList{"trajectory_points.txt"} << int(QMessageBox::No)
-                                                        << "The following files already exist:\n - trajectory_points.txt."
-                                                        << kept;
+        QTest::newRow("unrequested trajectories, keep")
+            << QStringList{"trajectory_points.txt"} << int(QMessageBox::No)
+            << "The following files already exist:\n - trajectory_points.txt." << kept;
     }
 
     void existingOutputFilesAreAskedAbout()
@@ -197,9 +216,11 @@ private slots:
     {
         QTest::addColumn<QString>("removed");
         QTest::addColumn<QString>("error");
-        QTest::newRow("DEM gone") << "dem" << "Failed to load model. Please check that the file exists and is readable.";
-        QTest::newRow("start cells gone") << "start" << "Failed to load start cells raster. Please check that the "
-                                                        "file exists and is readable.";
+        QTest::newRow("DEM gone") << "dem"
+                                  << "Failed to load model. Please check that the file exists and is readable.";
+        QTest::newRow("start cells gone") << "start"
+                                          << "Failed to load start cells raster. Please check that the "
+                                             "file exists and is readable.";
         QTest::newRow("output directory gone") << "output" << QString();
     }
 
@@ -220,14 +241,18 @@ private slots:
         typePath(dialog, "digitalElevationModel", dem);
         typePath(dialog, "startRaster", start);
         QVERIFY(child<QPushButton>(dialog, "runProcess")->isEnabled());
-        QVERIFY(removed == "output" ? QDir(outputDir).removeRecursively() : QFile::remove(removed == "dem" ? dem : start));
+        QVERIFY(removed == "output" ? QDir(outputDir).removeRecursively()
+                                    : QFile::remove(removed == "dem" ? dem : start));
 
         child<QPushButton>(dialog, "runProcess")->click();
         QTest::qWait(200);
         const QStringList log = logText(dialog).split('\n');
         if (error.isEmpty())
-            QVERIFY2(log.size() == 1 && QRegularExpression("^Failed to create output folder \\(.*/out/100sims_5deg_5m_.*\\)!$")
-                                            .match(log[0]).hasMatch(), qPrintable(log[0]));
+            QVERIFY2(log.size() == 1
+                         && QRegularExpression("^Failed to create output folder \\(.*/out/100sims_5deg_5m_.*\\)!$")
+                                .match(log[0])
+                                .hasMatch(),
+                     qPrintable(log[0]));
         else
             QCOMPARE(log, QStringList({"Starting processing...", "Error: " + error}));
         QCOMPARE(boxes.errors, error.isEmpty() ? QStringList() : QStringList{error});
@@ -281,7 +306,8 @@ private slots:
             if (!closed) {
                 QVERIFY(waitForRunEnd(dialog));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
-                QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
+                QCOMPARE(shownPage(dialog),
+                         aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
             }
         }
@@ -329,7 +355,8 @@ private slots:
         });
         child<QPushButton>(dialog, "browseStartRaster")->click();
         QCOMPARE(startFolder, QDir(output_->path()).absolutePath());
-        QCOMPARE(child<QComboBox>(dialog, "startRaster")->lineEdit()->text(), QDir(output_->path()).absoluteFilePath("start.asc"));
+        QCOMPARE(child<QComboBox>(dialog, "startRaster")->lineEdit()->text(),
+                 QDir(output_->path()).absoluteFilePath("start.asc"));
     }
 };
 

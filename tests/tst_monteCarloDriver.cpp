@@ -71,14 +71,16 @@ struct propagationCase
     {
         propagationOutput expected = emptyOutput();
         randomGenerator generator;
-        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, *stopCriterion, abortRequested};
+        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, *stopCriterion,
+                                        abortRequested};
         trajectoryResult trajectory;
         for (const startCell& cell : startCells) {
             std::set<std::size_t> reachedByCell;
             for (int sim = 0; sim < settings.numberOfSimulations; ++sim) {
                 const float colOffset = static_cast<float>(dem.cellsize * generator.draw());
                 const float rowOffset = static_cast<float>(dem.cellsize * generator.draw());
-                runTrajectory(context, gridPosition{uint32_t(cell.row), uint32_t(cell.col), rowOffset, colOffset, dem.cellsize},
+                runTrajectory(context,
+                              gridPosition{uint32_t(cell.row), uint32_t(cell.col), rowOffset, colOffset, dem.cellsize},
                               generator, trajectory);
                 for (const std::size_t reached : trajectory.reachedCells) {
                     ++expected.passageCounts.data()[reached];
@@ -109,7 +111,9 @@ bool sameGrid(const grid<int32_t>& a, const grid<int32_t>& b)
 
 bool samePoints(const trajectoryList& a, const trajectoryList& b)
 {
-    const auto samePoint = [](const trajectoryPoint& p, const trajectoryPoint& q) { return p.x == q.x && p.y == q.y && p.z == q.z; };
+    const auto samePoint = [](const trajectoryPoint& p, const trajectoryPoint& q) {
+        return p.x == q.x && p.y == q.y && p.z == q.z;
+    };
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](const auto& p, const auto& q) {
         return std::equal(p.begin(), p.end(), q.begin(), q.end(), samePoint);
     });
@@ -216,7 +220,6 @@ private slots:
         slope.abortRequested = true;
         QCOMPARE(slope.run(2).progressCount, uint64_t(0));
     }
-
 };
 
 QTEST_APPLESS_MAIN(tst_monteCarloDriver)

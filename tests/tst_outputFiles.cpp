@@ -75,8 +75,8 @@ private slots:
     // Points numbered by their trajectory (an empty one keeps its number), one decimal each.
     void writesPointsExactly()
     {
-        const trajectoryList points = {{{600000.25f, 150000.75f, 1234.5f}, {600001.0f, 150002.04f, -0.04f}}, {},
-                                       {{1.0f, 2.0f, 3.0f}}};
+        const trajectoryList points = {
+            {{600000.25f, 150000.75f, 1234.5f}, {600001.0f, 150002.04f, -0.04f}}, {}, {{1.0f, 2.0f, 3.0f}}};
         recordingSink sink;
         QCOMPARE(writeTrajectoryPoints(path("t.txt"), points, sink), writeOutcome::written);
         QCOMPARE(contents(path("t.txt")), QByteArray("All trajectories\n#\tx\ty\tz\n1\t600000.3\t150000.8\t1234.5\n"
@@ -105,8 +105,8 @@ private slots:
         const double special[] = {0.0, -0.0, 100.0, 0.05, 0.25, -0.25, 12.25, 99.95, 1.0 / 3.0, 1e300, -1e-9};
         grid<int32_t> counts(rows, cols, 0);
         grid<double> probability(rows, cols, 0.0);
-        QByteArray expectedCounts = "ncols " + QByteArray::number(cols) + "\nnrows " + QByteArray::number(rows) + '\n'
-                                    + sampleHeaderText;
+        QByteArray expectedCounts =
+            "ncols " + QByteArray::number(cols) + "\nnrows " + QByteArray::number(rows) + '\n' + sampleHeaderText;
         QByteArray expectedProbabilities = expectedCounts;
         char text[fixedTextCapacity];
         for (int r = 0; r < rows; ++r) {
@@ -125,7 +125,8 @@ private slots:
         QCOMPARE(writeCountGrid(path("N.asc"), sampleHeader(rows, cols), counts, sink, record), writeOutcome::written);
         QVERIFY(contents(path("N.asc")) == expectedCounts);
         QVERIFY(!progress.isEmpty() && progress.last() == rows && std::is_sorted(progress.begin(), progress.end()));
-        QCOMPARE(writeProbabilityGrid(path("R.asc"), sampleHeader(rows, cols), probability, sink), writeOutcome::written);
+        QCOMPARE(writeProbabilityGrid(path("R.asc"), sampleHeader(rows, cols), probability, sink),
+                 writeOutcome::written);
         QVERIFY(contents(path("R.asc")) == expectedProbabilities);
         const auto rowOf = [&probability](int r, double* values) {
             std::copy(probability.row(r), probability.row(r) + probability.cols(), values);
@@ -156,14 +157,17 @@ private slots:
                  writeOutcome::written);
         QVERIFY(contents(path("N.asc")).contains("\nxll" + gridName + " 600000.000000\nyll" + gridName + ' '));
         QCOMPARE(writeLogFile(path("log.txt"), sampleReport(reference), sink), writeOutcome::written);
-        QCOMPARE(contents(path("log.txt")),
-                 "Tumbra 1.0 - Analysis completed on Sat Dec 5 05:24:22 2026\n(started Sat Dec 5 05:20:02 2026)\n\n"
-                 "Digital Elevation Model: C:/data/dem.asc\nStart cells file: C:/data/start.asc\n(nrows: 400; ncols: 300; "
-                 "xll" + logName + ": 600012.3; yll" + logName + ": 150000.0; cellsize: 2.0)\n\nSimulation settings:\n"
-                 "\tNumber of simulations: 100\n\tSegment length (m): 10.0\n\tProfile step (m): 0.3\n"
-                 "\tMax deviation angle (\xC2\xB0): 22\n\tInitial fall height (m): 0.3\n"
-                 "\tRisk acceptance: High (log10\xE2\x81\xBB\xE2\x81\xB6)\n\n"
-                 "Results written to folder C:/out/100sims_22deg_10m_High");
+        QCOMPARE(
+            contents(path("log.txt")),
+            "Tumbra 1.0 - Analysis completed on Sat Dec 5 05:24:22 2026\n(started Sat Dec 5 05:20:02 2026)\n\n"
+            "Digital Elevation Model: C:/data/dem.asc\nStart cells file: C:/data/start.asc\n(nrows: 400; ncols: 300; "
+            "xll"
+                + logName + ": 600012.3; yll" + logName
+                + ": 150000.0; cellsize: 2.0)\n\nSimulation settings:\n"
+                  "\tNumber of simulations: 100\n\tSegment length (m): 10.0\n\tProfile step (m): 0.3\n"
+                  "\tMax deviation angle (\xC2\xB0): 22\n\tInitial fall height (m): 0.3\n"
+                  "\tRisk acceptance: High (log10\xE2\x81\xBB\xE2\x81\xB6)\n\n"
+                  "Results written to folder C:/out/100sims_22deg_10m_High");
     }
 
     // An earlier file is replaced, missing folders are made, and a folder that
@@ -173,7 +177,8 @@ private slots:
         QVERIFY(QFile(path("N.asc")).open(QIODevice::WriteOnly));
         QVERIFY(QFile::resize(path("N.asc"), 10000));
         recordingSink sink;
-        QCOMPARE(writeCountGrid(path("N.asc"), sampleHeader(1, 1), grid<int32_t>(1, 1, 7), sink), writeOutcome::written);
+        QCOMPARE(writeCountGrid(path("N.asc"), sampleHeader(1, 1), grid<int32_t>(1, 1, 7), sink),
+                 writeOutcome::written);
         QVERIFY(contents(path("N.asc")).endsWith("NODATA_value -9999.000000\n7"));
         QCOMPARE(writeLogFile(path("run/sub/log.txt"), sampleReport(0), sink), writeOutcome::written);
         QVERIFY(QFileInfo(path("run/sub/log.txt")).isFile());

@@ -10,8 +10,12 @@ namespace {
 // Cells of a run of 10 simulations per start cell, all with the same values.
 runResultGrids sameCells(int rows, int cols, int passages, int reaching, int shown)
 {
-    return {{}, grid<int32_t>(rows, cols, shown), grid<int32_t>(rows, cols, passages),
-            grid<int32_t>(rows, cols, reaching), elevationGrid(rows, cols, 512.5f), 10};
+    return {{},
+            grid<int32_t>(rows, cols, shown),
+            grid<int32_t>(rows, cols, passages),
+            grid<int32_t>(rows, cols, reaching),
+            elevationGrid(rows, cols, 512.5f),
+            10};
 }
 
 // 2 x 3 cells of 10 m, lower-left corner at (1000, 2000): the middle of the south row reached 13 times from 2
@@ -65,8 +69,9 @@ private slots:
         QCOMPARE(probability.entries[5].label, QStringLiteral("50 – 100 %"));
         const int passagesInClass[] = {1, 3, 8, 20, 40, 90};  // of 10 x 10 trajectories, in percent
         for (int i = 0; i < 6; ++i)
-            QCOMPARE(resultMapImage(sameCells(1, 1, passagesInClass[i], 10, -1), mapColouring::reachProbability).pixel(0, 0),
-                     probability.entries[i].colour);
+            QCOMPARE(
+                resultMapImage(sameCells(1, 1, passagesInClass[i], 10, -1), mapColouring::reachProbability).pixel(0, 0),
+                probability.entries[i].colour);
         const mapLegend share = resultMapLegend(mapColouring::passageShare);
         QCOMPARE(share.entries.first().colour, qRgb(255, 254, 0));
         QCOMPARE(share.entries[share.entries.size() - 2].colour, qRgb(255, 0, 0));
@@ -78,13 +83,17 @@ private slots:
         QTest::addColumn<QPoint>("cell");  // column, row
         QTest::addColumn<QString>("readout");
         const int corner = rasterHeader::corner;
-        QTest::newRow("north-west, unreached") << corner << QPoint(0, 0)
+        QTest::newRow("north-west, unreached")
+            << corner << QPoint(0, 0)
             << "Row 0, column 0 | x 1005.0, y 2015.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
-        QTest::newRow("reached") << corner << QPoint(1, 1)
+        QTest::newRow("reached")
+            << corner << QPoint(1, 1)
             << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 %";
-        QTest::newRow("no elevation") << corner << QPoint(2, 1)
+        QTest::newRow("no elevation")
+            << corner << QPoint(2, 1)
             << "Row 1, column 2 | x 1025.0, y 2005.0 | elevation no data | 0 passages | reach probability 0.0 %";
-        QTest::newRow("centre reference") << int(rasterHeader::center) << QPoint(0, 0)
+        QTest::newRow("centre reference")
+            << int(rasterHeader::center) << QPoint(0, 0)
             << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
         QTest::newRow("outside") << corner << QPoint(0, 2) << QString();
     }

@@ -78,7 +78,8 @@ private slots:
         QTest::newRow("angle in the list") << "maxDeviationAngle" << QVariant("30") << 7 << "30";
         QTest::newRow("angle not in the list") << "maxDeviationAngle" << QVariant("22.5") << 7 << "5";
         QTest::newRow("simulations not in the list") << "numberOfSimulations" << QVariant("7") << 6 << "7";
-        QTest::newRow("class beyond the list") << "riskIntensity" << QVariant(7) << 8 << propagationProbabilityLabels().at(0);
+        QTest::newRow("class beyond the list")
+            << "riskIntensity" << QVariant(7) << 8 << propagationProbabilityLabels().at(0);
         QTest::newRow("negative class") << "riskIntensity" << QVariant(-1) << 8 << propagationProbabilityLabels().at(0);
     }
 

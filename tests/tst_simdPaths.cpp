@@ -42,8 +42,11 @@ struct randomTerrain
         std::uniform_real_distribution<float> height(-40.0f, 3000.0f);
         elevation = surfaceGrid(dem.nrows, dem.ncols, [&](int, int) {
             const uint32_t kind = random() % 40;
-            return kind < 4 ? dem.nodataValue : kind == 4 ? -0.0f : kind == 5 ? 0.0f : kind == 6 ? infinity
-                                                                                                   : height(random);
+            return kind < 4    ? dem.nodataValue
+                   : kind == 4 ? -0.0f
+                   : kind == 5 ? 0.0f
+                   : kind == 6 ? infinity
+                               : height(random);
         });
     }
     rasterHeader dem;
@@ -71,7 +74,7 @@ uint32_t nearIndex(std::mt19937& random, uint32_t index)
     return static_cast<uint32_t>(std::clamp<int64_t>(int64_t(index) + int64_t(random() % 13) - 6, 0, 4294967295));
 }
 
-}
+}  // namespace
 
 class tst_simdPaths : public QObject
 {

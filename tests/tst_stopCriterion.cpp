@@ -53,7 +53,8 @@ private slots:
         QFETCH(bool, stops);
         const auto strategy = makeStopCriterion(riskClass);
         QVERIFY(strategy);
-        QCOMPARE(strategy->shouldStop(shapeFactor, static_cast<float>(angleDegrees * 3.141592653589793 / 180.0)), stops);
+        QCOMPARE(strategy->shouldStop(shapeFactor, static_cast<float>(angleDegrees * 3.141592653589793 / 180.0)),
+                 stops);
     }
 
     void onlyTheThreeClassesHaveAStrategy()

@@ -34,7 +34,9 @@ private slots:
         std::mt19937 random(11);
         const elevationGrid z = surfaceGrid(rows, cols, [&random](int r, int) {
             const uint32_t draw = random();
-            return draw % 23 == 0 ? testNodata : r % 10 < 3 ? 500.0f : 1234.57f - 0.8f * r + float(draw % 1000) / 100.0f;
+            return draw % 23 == 0 ? testNodata
+                   : r % 10 < 3   ? 500.0f
+                                  : 1234.57f - 0.8f * r + float(draw % 1000) / 100.0f;
         });
         grid<uint8_t> greys[2];
         grid<double> aspects[2];

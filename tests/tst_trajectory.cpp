@@ -77,10 +77,10 @@ private slots:
                                << QPointF(1035, 2050);
         QTest::newRow("south") << surface([](int r, int) { return -10.0f * r; }) << std::vector<std::size_t>{17, 24, 31}
                                << QPointF(1035, 2000);
-        QTest::newRow("west") << surface([](int, int c) { return 10.0f * c; }) << std::vector<std::size_t>{14, 15, 16, 17}
-                              << QPointF(1000, 2025);
-        QTest::newRow("east") << surface([](int, int c) { return -10.0f * c; }) << std::vector<std::size_t>{17, 18, 19, 20}
-                              << QPointF(1070, 2025);
+        QTest::newRow("west") << surface([](int, int c) { return 10.0f * c; })
+                              << std::vector<std::size_t>{14, 15, 16, 17} << QPointF(1000, 2025);
+        QTest::newRow("east") << surface([](int, int c) { return -10.0f * c; })
+                              << std::vector<std::size_t>{17, 18, 19, 20} << QPointF(1070, 2025);
     }
 
     void stepsOffTheGridClampToTheEdge()
@@ -148,9 +148,11 @@ private slots:
             QVERIFY(setActiveSimdPath(path));
             QStringList shapes;
             for (double step : {0.5, 0.7, 1.0})
-                shapes << QString::number(double(evaluateProfile(gridPosition{1, 0, 3.0f, 7.0f, 10.0f},
-                                                                 gridPosition{3, 58, 6.0f, 2.0f, 10.0f}, ground, 2.0,
-                                                                 step, samples).shapeFactor), 'g', 9);
+                shapes << QString::number(
+                    double(evaluateProfile(gridPosition{1, 0, 3.0f, 7.0f, 10.0f},
+                                           gridPosition{3, 58, 6.0f, 2.0f, 10.0f}, ground, 2.0, step, samples)
+                               .shapeFactor),
+                    'g', 9);
             QCOMPARE(shapes.join(' '), QStringLiteral("0.988122821 0.705787718 0.494239211"));
         }
     }

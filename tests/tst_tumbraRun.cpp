@@ -26,13 +26,15 @@ class tst_tumbraRun : public QObject
                           + (out.isEmpty() ? QStringList() : QStringList{"--output", dir_.filePath(out)}));
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return {-1, QString()};
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardError() + "\n--\n" + process.readAllStandardOutput())};
+        return {process.exitCode(),
+                QString::fromUtf8(process.readAllStandardError() + "\n--\n" + process.readAllStandardOutput())};
     }
 
 private slots:
     void initTestCase()
     {
-        const QByteArray header = "ncols 5\nnrows 4\nxllcorner 600000\nyllcorner 150000\ncellsize 2\nNODATA_value -9999\n";
+        const QByteArray header =
+            "ncols 5\nnrows 4\nxllcorner 600000\nyllcorner 150000\ncellsize 2\nNODATA_value -9999\n";
         QVERIFY(writeTextFile(dir_.filePath("dem.asc"), header + QByteArray("9 8 7 6 5\n").repeated(4)));
         QVERIFY(writeTextFile(dir_.filePath("start.asc"), header + "0 0 0 0 0\n0 1 0 0 0\n0 0 0 0 0\n0 0 0 0 0\n"));
     }
@@ -66,8 +68,8 @@ private slots:
     void runsAndWritesFilesMapAndTimings()
     {
         const QString map = dir_.filePath("map.png");
-        const auto [code, text] = run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"},
-                                      "deep/new/folder");
+        const auto [code, text] =
+            run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"}, "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
         QCOMPARE(QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
@@ -81,10 +83,12 @@ private slots:
         const auto [timedCode, timings] = run({"--simulations", "5", "--quiet", "--timings"}, "timed");
         QCOMPARE(timedCode, 0);
         QVERIFY2(timings.startsWith("\n--\nPhase timings:\n"), qPrintable(timings));
-        for (const char* phase : {"Reading the elevation model", "Deriving slope directions and relief", "Reading start cells",
-                                  "Simulating", "Aggregating results", "Writing N.asc", "Writing Reach_prob.asc",
-                                  "Writing log.txt", "Whole run"})
-            QVERIFY2(QRegularExpression(QStringLiteral("\n  %1 +\\d+\\.\\d\\d s\n").arg(phase)).match(timings).hasMatch(), phase);
+        for (const char* phase : {"Reading the elevation model", "Deriving slope directions and relief",
+                                  "Reading start cells", "Simulating", "Aggregating results", "Writing N.asc",
+                                  "Writing Reach_prob.asc", "Writing log.txt", "Whole run"})
+            QVERIFY2(
+                QRegularExpression(QStringLiteral("\n  %1 +\\d+\\.\\d\\d s\n").arg(phase)).match(timings).hasMatch(),
+                phase);
     }
 
     void refusesToOverwriteWithoutPermission()

@@ -118,12 +118,12 @@ private slots:
         QTest::newRow("entry moves to the top") << five << "c" << QStringList{"c", "a", "b", "d", "e"};
         QTest::newRow("top entry stays") << five << "a" << five;
         QTest::newRow("new text drops the oldest") << five << "f" << QStringList{"f", "a", "b", "c", "d"};
-        QTest::newRow("restored long list is cut") << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "6"
-                                                   << QStringList{"6", "1", "2", "3", "4"};
-        QTest::newRow("case differs: both kept") << QStringList{"/d/dem.asc"} << "/d/DEM.asc"
-                                                 << QStringList{"/d/DEM.asc", "/d/dem.asc"};
-        QTest::newRow("every later duplicate goes") << QStringList{"b", "a", "b", "c", "a"} << "a"
-                                                    << QStringList{"a", "b", "c"};
+        QTest::newRow("restored long list is cut")
+            << QStringList{"1", "2", "3", "4", "5", "6", "7"} << "6" << QStringList{"6", "1", "2", "3", "4"};
+        QTest::newRow("case differs: both kept")
+            << QStringList{"/d/dem.asc"} << "/d/DEM.asc" << QStringList{"/d/DEM.asc", "/d/dem.asc"};
+        QTest::newRow("every later duplicate goes")
+            << QStringList{"b", "a", "b", "c", "a"} << "a" << QStringList{"a", "b", "c"};
         QTest::newRow("empty text too") << QStringList{"a", "b"} << "" << QStringList{"", "a", "b"};
     }
 
@@ -235,7 +235,6 @@ private slots:
         splitter.expandSecondWidget();
         QCOMPARE(splitter.sizes(), (QList<int>{150, 150}));
     }
-
 };
 
 QTEST_MAIN(tst_widgets)

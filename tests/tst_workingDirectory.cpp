@@ -68,8 +68,9 @@ private slots:
         controller.setNumberOfSimulations(1);
         controller.setSaveTrajectories(true);
         controllerRecorder recorder(controller);
-        QObject::connect(&controller, &tumbraController::initProgressBar, &controller,
-                         [this] { QVERIFY(QDir::setCurrent(scratchPath("elsewhere"))); }, Qt::DirectConnection);
+        QObject::connect(
+            &controller, &tumbraController::initProgressBar, &controller,
+            [this] { QVERIFY(QDir::setCurrent(scratchPath("elsewhere"))); }, Qt::DirectConnection);
 
         QVERIFY(QDir::setCurrent(scratchPath("run")));
         controller.runProcess();

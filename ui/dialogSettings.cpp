@@ -70,7 +70,8 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     // "22.5") leaves the list's selection as it is.
     restoreWholeNumber(*form.numberOfSimulations,
                        store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
-    restoreWholeNumber(*form.maxAngle, store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
+    restoreWholeNumber(*form.maxAngle,
+                       store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
     form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
     selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());

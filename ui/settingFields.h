@@ -13,7 +13,7 @@ constexpr int mostSimulations = 1000000;
 constexpr int smallestAngle = 0;  // degrees
 constexpr int largestAngle = 90;
 constexpr double smallestProfileStep = 0.01;  // m; a step of 0 never ends the profile
-}
+}  // namespace settingLimits
 
 // Lets the simulation count and the angle take any whole number in range
 // (their list entries stay as suggestions) and keeps the profile step above 0.

@@ -91,12 +91,8 @@ const QStringList& outputFileNames(outputFormat format)
 }  // namespace
 
 tumbraMainDialog::tumbraMainDialog(QWidget* parent)
-    : QDialog(parent, Qt::WindowFlags()),
-      ui(std::make_unique<tumbraMainDialogForm>()),
-      workerThread(new QThread(this)),
-      questionBox_(showQuestionBox),
-      errorBox_(showErrorBox),
-      warningBox_(showErrorBox)
+    : QDialog(parent, Qt::WindowFlags()), ui(std::make_unique<tumbraMainDialogForm>()), workerThread(new QThread(this)),
+      questionBox_(showQuestionBox), errorBox_(showErrorBox), warningBox_(showErrorBox)
 {
     controller.moveToThread(workerThread);
     workerThread->start(QThread::InheritPriority);
@@ -200,10 +196,10 @@ void tumbraMainDialog::updateButtons()
     const bool pathsValid = workingDirectoryEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     QWidget* const settingsControls[] = {
-        ui->workingDirectory, ui->browseWorkingDir,   ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster,  ui->straightDistance,      ui->numberOfSimulations,
-        ui->maxAngle,         ui->profileStep,        ui->riskIntensity,         ui->initialHeight,
-        ui->saveTrajectories, ui->outputFormat, ui->reproducible};
+        ui->workingDirectory, ui->browseWorkingDir,  ui->digitalElevationModel, ui->browseDigitalElevationModel,
+        ui->startRaster,      ui->browseStartRaster, ui->straightDistance,      ui->numberOfSimulations,
+        ui->maxAngle,         ui->profileStep,       ui->riskIntensity,         ui->initialHeight,
+        ui->saveTrajectories, ui->outputFormat,      ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
@@ -331,8 +327,7 @@ bool tumbraMainDialog::handOverRun()
     controller.setOutputFormat(selectedOutputFormat());
     controller.setSeed(ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt);
     if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
-        onDisplayError(
-            tr("Failed to load start cells raster. Please check that the file exists and is readable."));
+        onDisplayError(tr("Failed to load start cells raster. Please check that the file exists and is readable."));
         return false;
     }
     return true;
@@ -353,9 +348,8 @@ bool tumbraMainDialog::checkExistingOutputFiles()
     }
     if (existing == 0)
         return true;
-    const QString question = existing == names.size()
-                                 ? tr("Output files already exist.")
-                                 : tr("The following files already exist:%1.").arg(existingList);
+    const QString question = existing == names.size() ? tr("Output files already exist.")
+                                                      : tr("The following files already exist:%1.").arg(existingList);
     if (onDisplayQuestion(question, tr("Do you wish to overwrite them?")) == QMessageBox::Yes) {
         onDisplayMessage(tr("Existing output files will be overwritten"));
         return true;
@@ -403,8 +397,8 @@ void tumbraMainDialog::removeRunFolderIfEmpty()
 // list, as an error, since the results are incomplete.
 void tumbraMainDialog::onFilesNotWritten(QStringList fileNames)
 {
-    onDisplayMessage(tr("Error: %1").arg(tr("These output files were not written: %1")
-                                             .arg(fileNames.join(QStringLiteral(", ")))));
+    onDisplayMessage(
+        tr("Error: %1").arg(tr("These output files were not written: %1").arg(fileNames.join(QStringLiteral(", ")))));
 }
 
 void tumbraMainDialog::initProgressBarAnimation()
@@ -412,8 +406,7 @@ void tumbraMainDialog::initProgressBarAnimation()
     ui->progressBar->hide();
     progressBarAnimation = new QPropertyAnimation(ui->progressBar, "geometry", this);
     progressBarAnimation->setDuration(500);
-    connect(progressBarAnimation, &QPropertyAnimation::finished, this,
-            &tumbraMainDialog::restoreProgressBarGeometry);
+    connect(progressBarAnimation, &QPropertyAnimation::finished, this, &tumbraMainDialog::restoreProgressBarGeometry);
     progressBarHideTimer.setSingleShot(true);
     progressBarHideTimer.setInterval(1000);
     connect(&progressBarHideTimer, &QTimer::timeout, this, &tumbraMainDialog::hideProgressBar);
@@ -466,10 +459,7 @@ void tumbraMainDialog::restoreProgressBarGeometry()
 
 void tumbraMainDialog::onDisplayMessage(QString text) { appendLogParagraph(*ui->logWindow, text); }
 
-void tumbraMainDialog::onDisplayWarning(QString warningText)
-{
-    onDisplayMessage(tr("Warning: %1").arg(warningText));
-}
+void tumbraMainDialog::onDisplayWarning(QString warningText) { onDisplayMessage(tr("Warning: %1").arg(warningText)); }
 
 void tumbraMainDialog::onDisplayError(QString errorText)
 {

@@ -10,8 +10,7 @@
 #include <QRect>
 #include <algorithm>
 
-QVisibleGripSplitterHandle::QVisibleGripSplitterHandle(Qt::Orientation orientation,
-                                                       QSplitter* parent)
+QVisibleGripSplitterHandle::QVisibleGripSplitterHandle(Qt::Orientation orientation, QSplitter* parent)
     : QSplitterHandle(orientation, parent)
 {
     // Without tracking, enter and leave would only arrive while a button is held.
@@ -69,20 +68,14 @@ void QVisibleGripSplitterHandle::paintEvent(QPaintEvent* event)
     }
 }
 
-QVisibleHandleSplitter::QVisibleHandleSplitter(QWidget* parent)
-    : QSplitter(parent)
-{
-}
+QVisibleHandleSplitter::QVisibleHandleSplitter(QWidget* parent) : QSplitter(parent) {}
 
 QVisibleHandleSplitter::QVisibleHandleSplitter(Qt::Orientation orientation, QWidget* parent)
     : QSplitter(orientation, parent)
 {
 }
 
-QSplitterHandle* QVisibleHandleSplitter::createHandle()
-{
-    return new QVisibleGripSplitterHandle(orientation(), this);
-}
+QSplitterHandle* QVisibleHandleSplitter::createHandle() { return new QVisibleGripSplitterHandle(orientation(), this); }
 
 template <typename Change>
 void QVisibleHandleSplitter::forEachGripHandle(Change change)
@@ -100,8 +93,7 @@ void QVisibleHandleSplitter::setGripVisible(bool visible)
 
 void QVisibleHandleSplitter::setHighlightOnHover(bool highlight)
 {
-    forEachGripHandle(
-        [highlight](QVisibleGripSplitterHandle& h) { h.setHighlightOnHover(highlight); });
+    forEachGripHandle([highlight](QVisibleGripSplitterHandle& h) { h.setHighlightOnHover(highlight); });
 }
 
 void QVisibleHandleSplitter::setGripLength(int length)

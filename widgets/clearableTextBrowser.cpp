@@ -5,10 +5,7 @@
 #include <QMenu>
 #include <memory>
 
-clearableTextBrowser::clearableTextBrowser(QWidget* parent)
-    : QTextBrowser(parent)
-{
-}
+clearableTextBrowser::clearableTextBrowser(QWidget* parent) : QTextBrowser(parent) {}
 
 QMenu* clearableTextBrowser::createContextMenu()
 {

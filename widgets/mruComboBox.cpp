@@ -5,9 +5,7 @@
 
 #include "widgets/updatableLineEdit.h"
 
-mruComboBox::mruComboBox(QWidget* parent)
-    : QComboBox(parent)
-    , listModel_(new QStringListModel(this))
+mruComboBox::mruComboBox(QWidget* parent) : QComboBox(parent), listModel_(new QStringListModel(this))
 {
     setEditable(true);
     setModel(listModel_);
@@ -22,15 +20,9 @@ void mruComboBox::setPathEdit(updatableLineEdit* edit)
     connectRelay();
 }
 
-QStringList mruComboBox::stringList() const
-{
-    return listModel_->stringList();
-}
+QStringList mruComboBox::stringList() const { return listModel_->stringList(); }
 
-void mruComboBox::setStringList(const QStringList& list)
-{
-    listModel_->setStringList(list);
-}
+void mruComboBox::setStringList(const QStringList& list) { listModel_->setStringList(list); }
 
 void mruComboBox::promoteCurrentText()
 {
@@ -56,8 +48,7 @@ void mruComboBox::promoteCurrentText()
 
 void mruComboBox::connectRelay()
 {
-    connect(this, &QComboBox::currentTextChanged, pathEdit_, &QLineEdit::textEdited,
-            Qt::UniqueConnection);
+    connect(this, &QComboBox::currentTextChanged, pathEdit_, &QLineEdit::textEdited, Qt::UniqueConnection);
 }
 
 void mruComboBox::disconnectRelay()

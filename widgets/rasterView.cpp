@@ -3,8 +3,7 @@
 #include <QResizeEvent>
 #include <limits>
 
-rasterView::rasterView(QWidget* parent)
-    : QLabel(parent)
+rasterView::rasterView(QWidget* parent) : QLabel(parent)
 {
     // An explicit minimum lets layouts shrink the view below the size of the
     // pixmap on display.
@@ -29,8 +28,7 @@ int rasterView::heightForWidth(int width) const
 {
     if (sourcePicture_.isNull())
         return height();
-    const double scaledHeight =
-        static_cast<double>(sourcePicture_.height()) * width / sourcePicture_.width();
+    const double scaledHeight = static_cast<double>(sourcePicture_.height()) * width / sourcePicture_.width();
     // Converting a double beyond int's range is undefined; a tall picture
     // asked about a huge width gets the largest height an int holds.
     if (scaledHeight >= static_cast<double>(std::numeric_limits<int>::max()))
@@ -40,10 +38,7 @@ int rasterView::heightForWidth(int width) const
     return static_cast<int>(scaledHeight);
 }
 
-QSize rasterView::sizeHint() const
-{
-    return QSize(width(), heightForWidth(width()));
-}
+QSize rasterView::sizeHint() const { return QSize(width(), heightForWidth(width())); }
 
 void rasterView::resizeEvent(QResizeEvent* event)
 {

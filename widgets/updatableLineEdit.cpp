@@ -5,8 +5,7 @@
 #include <QFileInfo>
 #include <QPalette>
 
-namespace
-{
+namespace {
 
 // The path a query on `text` must use so that a relative text is resolved
 // from the reference directory as the operating system would resolve it
@@ -24,10 +23,9 @@ QString resolvedAgainst(const QString& referenceDirectory, const QString& text)
     return QDir(reference.canonicalFilePath()).filePath(text);
 }
 
-} // namespace
+}  // namespace
 
-updatableLineEdit::updatableLineEdit(QWidget* parent)
-    : QLineEdit(parent)
+updatableLineEdit::updatableLineEdit(QWidget* parent) : QLineEdit(parent)
 {
     // Typed and programmatic changes alike must re-validate.
     connect(this, &QLineEdit::textChanged, this, &updatableLineEdit::updateColor);

@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     static const struct inputFile
     {
-        QString path = QDir::temp().filePath(QStringLiteral("tumbra-fuzz-%1.asc").arg(QCoreApplication::applicationPid()));
+        QString path =
+            QDir::temp().filePath(QStringLiteral("tumbra-fuzz-%1.asc").arg(QCoreApplication::applicationPid()));
         ~inputFile() { QFile::remove(path); }
     } input;
     const QString failure = readerExercise::exerciseReaders(

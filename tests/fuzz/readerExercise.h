@@ -37,9 +37,13 @@ inline QString checkElevationRows(const QString& path)
     const bool sound = stored == (elevation.rows() > 0) && elevation.rows() <= std::max(header.nrows, 0)
                        && (!stored || elevation.cols() == header.ncols)
                        && elevation.size() == std::size_t(elevation.rows()) * std::size_t(elevation.cols());
-    return sound ? QString() : QStringLiteral("readElevationRows: %1 rows of %2 values (%3 stored) for %4 x %5")
-                                   .arg(elevation.rows()).arg(elevation.cols()).arg(elevation.size())
-                                   .arg(header.nrows).arg(header.ncols);
+    return sound ? QString()
+                 : QStringLiteral("readElevationRows: %1 rows of %2 values (%3 stored) for %4 x %5")
+                       .arg(elevation.rows())
+                       .arg(elevation.cols())
+                       .arg(elevation.size())
+                       .arg(header.nrows)
+                       .arg(header.ncols);
 }
 
 // Start cells lie inside the grid and come in file order.
@@ -54,10 +58,14 @@ inline QString checkStartCells(const QString& path)
     readStartCells(stream, cells, header.nrows, header.ncols, sink);
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const startCell& cell = cells[i];
-        const bool ordered = i == 0 || cell.row > cells[i - 1].row || (cell.row == cells[i - 1].row && cell.col > cells[i - 1].col);
+        const bool ordered =
+            i == 0 || cell.row > cells[i - 1].row || (cell.row == cells[i - 1].row && cell.col > cells[i - 1].col);
         if (cell.row < 0 || cell.row >= header.nrows || cell.col < 0 || cell.col >= header.ncols || !ordered)
             return QStringLiteral("readStartCells: cell (%1, %2) outside %3 x %4 or out of order")
-                .arg(cell.row).arg(cell.col).arg(header.nrows).arg(header.ncols);
+                .arg(cell.row)
+                .arg(cell.col)
+                .arg(header.nrows)
+                .arg(header.ncols);
     }
     return {};
 }
@@ -82,7 +90,8 @@ inline QString checkChunking(const QByteArray& bytes)
         if (choice == 0) {
             QString a;
             QString b;
-            same = whole.peekLineStart(16) == pieces.peekLineStart(16) && whole.readLine(a) == pieces.readLine(b) && a == b;
+            same = whole.peekLineStart(16) == pieces.peekLineStart(16) && whole.readLine(a) == pieces.readLine(b)
+                   && a == b;
         } else {
             float a[3] = {-1.0f, -1.0f, -1.0f};
             float b[3] = {-1.0f, -1.0f, -1.0f};
