@@ -50,6 +50,8 @@ private slots:
     void init() { QDir::setCurrent(startDirectory_); }
 
     // '@' stands for the reference directory; only the active text colour changes.
+    // The current directory is shared by the whole process (a running run
+    // writes there), so validation must not switch it, not even for a moment.
     void pathFieldValidatesAgainstTheReference_data()
     {
         QTest::addColumn<bool>("mustBeDirectory");
@@ -59,6 +61,7 @@ private slots:
         QTest::newRow("file: empty") << false << "" << true << false;
         QTest::newRow("folder: empty") << true << "" << true << false;
         QTest::newRow("file: relative") << false << "dem.asc" << true << true;
+        QTest::newRow("file: through a folder") << false << "out/../dem.asc" << true << true;
         QTest::newRow("file: absolute") << false << "@/dem.asc" << false << true;
         QTest::newRow("file: a folder") << false << "out" << true << false;
         QTest::newRow("file: missing") << false << "missing.asc" << true << false;
@@ -75,6 +78,10 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, useReference);
         QFETCH(bool, valid);
+        // A removed current directory cannot be gone back to: a validation that
+        // switched directories would be left in the reference one.
+        QVERIFY(QDir(elsewhere_.path()).mkpath("gone") && QDir::setCurrent(elsewhere_.filePath("gone")));
+        const bool removed = QDir(elsewhere_.path()).rmdir("gone");
         updatableLineEdit edit;
         QPalette colours = edit.palette();
         colours.setColor(QPalette::Inactive, QPalette::Text, QColor(10, 20, 30));
@@ -85,6 +92,8 @@ private slots:
         QCOMPARE(edit.isValid(), valid);
         QCOMPARE(edit.palette().color(QPalette::Active, QPalette::Text), valid ? QColor(Qt::black) : QColor(Qt::red));
         QCOMPARE(edit.palette().color(QPalette::Inactive, QPalette::Text), QColor(10, 20, 30));
+        if (removed)
+            QCOMPARE(QDir::currentPath(), QString());
     }
 
     // A new reference directory revalidates; without one, the current
