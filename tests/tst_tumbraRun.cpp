@@ -90,12 +90,10 @@ private slots:
         const auto [timedCode, timings] = run({"--simulations", "5", "--quiet", "--timings"}, "timed");
         QCOMPARE(timedCode, 0);
         QVERIFY2(timings.startsWith("\n--\nPhase timings:\n"), qPrintable(timings));
-        for (const char* phase : {"Reading the elevation model", "Deriving slope directions and relief",
-                                  "Reading start cells", "Simulating", "Aggregating results", "Writing N.asc",
-                                  "Writing Reach_prob.asc", "Writing log.txt", "Whole run"})
-            QVERIFY2(
-                QRegularExpression(QStringLiteral("\n  %1 +\\d+\\.\\d\\d s\n").arg(phase)).match(timings).hasMatch(),
-                phase);
+        const QRegularExpression phases(
+            "\n  Reading the elevation model +\\d+\\.\\d\\d s\n(.*\n)*  Simulating +\\d+\\.\\d\\d s"
+            "\n(.*\n)*  Whole run +\\d+\\.\\d\\d s\n");
+        QVERIFY2(phases.match(timings).hasMatch(), qPrintable(timings));
     }
 
     // Existing files are kept unless overwriting is asked for; a file that
