@@ -19,9 +19,6 @@ public:
         };
         on(&tumbraController::initProgressBar, "init:");
         on(&tumbraController::resetProgressBar, "reset");
-        QObject::connect(
-            &controller, &tumbraController::setProgressBar, &context_, [this](int value) { progress << value; },
-            Qt::DirectConnection);
         on(&tumbraController::done, "done:");
         on(&tumbraController::displayError, "error:");
         on(&tumbraController::displayWarning, "warning:");
@@ -30,7 +27,6 @@ public:
     }
 
     QStringList events;
-    QList<int> progress;
 
 private:
     QObject context_;  // ends the recording when the recorder goes

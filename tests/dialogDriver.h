@@ -55,8 +55,7 @@ inline bool waitForRunEnd(const tumbraMainDialog& dialog, int timeoutMs = 300000
     return QTest::qWaitFor(
         [&] {
             const QString log = logText(dialog);
-            return log.contains(QStringLiteral("Done.")) || log.contains(QStringLiteral("Done with errors."))
-                   || log.contains(QStringLiteral("Process aborted by user."));
+            return log.contains(QStringLiteral("Done")) || log.contains(QStringLiteral("Process aborted by user."));
         },
         timeoutMs);
 }
