@@ -40,6 +40,7 @@ struct trajectoryPoint
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;
+    bool operator==(const trajectoryPoint& other) const { return x == other.x && y == other.y && z == other.z; }
 };
 using trajectoryList = std::vector<std::vector<trajectoryPoint>>;
 

@@ -11,15 +11,7 @@ constexpr float testNodata = -9999.0f;
 
 inline rasterHeader testHeader(int nrows, int ncols, float cellSize = 10.0f)
 {
-    rasterHeader header;
-    header.nrows = nrows;
-    header.ncols = ncols;
-    header.xll = 1000.0f;
-    header.yll = 2000.0f;
-    header.cellsize = cellSize;
-    header.nodataValue = testNodata;
-    header.spatialReference = rasterHeader::corner;
-    return header;
+    return {nrows, ncols, 1000.0f, 2000.0f, cellSize, testNodata, rasterHeader::corner};
 }
 
 // Elevation of every cell from its row and column.

@@ -8,14 +8,7 @@ namespace {
 // A DEM header changed by "key=value" pairs such as "xll=10.5 ref=0".
 rasterHeader headerWith(const QString& changes)
 {
-    rasterHeader header;
-    header.nrows = 40;
-    header.ncols = 30;
-    header.xll = 600000.0f;
-    header.yll = 5100000.0f;
-    header.cellsize = 2.0f;
-    header.nodataValue = -9999.0f;
-    header.spatialReference = rasterHeader::corner;
+    rasterHeader header{40, 30, 600000.0f, 5100000.0f, 2.0f, -9999.0f, rasterHeader::corner};
     for (const QString& change : changes.split(' ', Qt::SkipEmptyParts)) {
         const QString key = change.section('=', 0, 0);
         const float value = change.section('=', 1).toFloat();
@@ -43,71 +36,51 @@ class tst_consistencyChecks : public QObject
 private slots:
     // Dimensions first (both reported), then reference, coordinates and cell
     // size, each stopping the rest; reference 0 is undefined, 1 corner, 2 center.
+    // "changes" holds the DEM's changes, then after '|' the start cells'.
     void acceptsOnlyTheSameGrid_data()
     {
-        QTest::addColumn<QString>("dem");
-        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("changes");
         QTest::addColumn<QStringList>("log");
         QTest::addColumn<int>("demReferenceAfter");
         const QStringList none;
-        const QString coordinates = "error: Digital models don't use the same coordinates!";
-        const QString reference = "error: Digital models don't use the same spatial reference!";
-        QTest::newRow("same grid") << ""
-                                   << "" << none << 1;
-        QTest::newRow("NODATA not compared") << ""
-                                             << "nodata=0" << none << 1;
-        QTest::newRow("columns differ") << ""
-                                        << "ncols=31" << QStringList{"error: Inconsistent number of columns in data!"}
-                                        << 1;
-        QTest::newRow("rows differ") << ""
-                                     << "nrows=39" << QStringList{"error: Inconsistent number of rows in data!"} << 1;
-        QTest::newRow("both dimensions, nothing else") << ""
-                                                       << "ncols=29 nrows=39 cellsize=5"
-                                                       << QStringList{"error: Inconsistent number of columns in data!",
-                                                                      "error: Inconsistent number of rows in data!"}
-                                                       << 1;
-        QTest::newRow("corner against center") << ""
-                                               << "ref=2" << QStringList{reference} << 1;
-        QTest::newRow("corner against undefined") << ""
-                                                  << "ref=0" << QStringList{reference} << 1;
-        QTest::newRow("both undefined: corner")
-            << "ref=0"
-            << "ref=0"
-            << QStringList{"warning: Undefined or unknown spatial reference in file "
-                           "dem.asc! Using 'corner' as default."}
-            << 1;
-        QTest::newRow("both center") << "ref=2"
-                                     << "ref=2" << none << 2;
-        QTest::newRow("xll 0.4 apart") << ""
-                                       << "xll=600000.4" << none << 1;
-        QTest::newRow("xll 0.5 apart rounds away") << ""
-                                                   << "xll=600000.5" << QStringList{coordinates} << 1;
-        QTest::newRow("10.5 and 11.4 round alike") << "xll=10.5"
-                                                   << "xll=11.4" << none << 1;
-        QTest::newRow("negative halves away from 0") << "xll=-10.5"
-                                                     << "xll=-11.4" << none << 1;
-        QTest::newRow("yll differ") << ""
-                                    << "yll=5100001" << QStringList{coordinates} << 1;
-        QTest::newRow("cellsize 2 against 2.0001")
-            << ""
-            << "cellsize=2.0001" << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
-        QTest::newRow("cellsize 2.0001 against 2")
-            << "cellsize=2.0001"
-            << "" << QStringList{"error: Digital models don't use the same cellsize!"} << 1;
-        QTest::newRow("first failure stops the rest") << ""
-                                                      << "cellsize=2.0001 ref=2" << QStringList{reference} << 1;
+        const QStringList coordinates{"error: Digital models don't use the same coordinates!"};
+        const QStringList reference{"error: Digital models don't use the same spatial reference!"};
+        const QStringList cellsize{"error: Digital models don't use the same cellsize!"};
+        const QString columns = "error: Inconsistent number of columns in data!";
+        const QString rows = "error: Inconsistent number of rows in data!";
+        QTest::newRow("same grid") << "|" << none << 1;
+        QTest::newRow("NODATA not compared") << "| nodata=0" << none << 1;
+        QTest::newRow("columns differ") << "| ncols=31" << QStringList{columns} << 1;
+        QTest::newRow("rows differ") << "| nrows=39" << QStringList{rows} << 1;
+        QTest::newRow("both dimensions, nothing else")
+            << "| ncols=29 nrows=39 cellsize=5" << QStringList{columns, rows} << 1;
+        QTest::newRow("corner against center") << "| ref=2" << reference << 1;
+        QTest::newRow("corner against undefined") << "| ref=0" << reference << 1;
+        QTest::newRow("both undefined: corner") << "ref=0 | ref=0"
+                                                << QStringList{"warning: Undefined or unknown spatial reference in "
+                                                               "file dem.asc! Using 'corner' as default."}
+                                                << 1;
+        QTest::newRow("both center") << "ref=2 | ref=2" << none << 2;
+        QTest::newRow("xll 0.4 apart") << "| xll=600000.4" << none << 1;
+        QTest::newRow("xll 0.5 apart rounds away") << "| xll=600000.5" << coordinates << 1;
+        QTest::newRow("10.5 and 11.4 round alike") << "xll=10.5 | xll=11.4" << none << 1;
+        QTest::newRow("negative halves away from 0") << "xll=-10.5 | xll=-11.4" << none << 1;
+        QTest::newRow("yll differ") << "| yll=5100001" << coordinates << 1;
+        QTest::newRow("cellsize 2 against 2.0001") << "| cellsize=2.0001" << cellsize << 1;
+        QTest::newRow("cellsize 2.0001 against 2") << "cellsize=2.0001 |" << cellsize << 1;
+        QTest::newRow("first failure stops the rest") << "| cellsize=2.0001 ref=2" << reference << 1;
     }
 
     void acceptsOnlyTheSameGrid()
     {
-        QFETCH(QString, dem);
-        QFETCH(QString, start);
+        QFETCH(QString, changes);
         QFETCH(QStringList, log);
         QFETCH(int, demReferenceAfter);
-        rasterHeader demHeader = headerWith(dem);
+        rasterHeader demHeader = headerWith(changes.section('|', 0, 0));
         recordingSink sink;
-        QCOMPARE(checkRasterConsistency(demHeader, headerWith(start), QStringLiteral("dem.asc"), sink),
-                 log.isEmpty() || log.first().startsWith("warning"));
+        QCOMPARE(
+            checkRasterConsistency(demHeader, headerWith(changes.section('|', 1)), QStringLiteral("dem.asc"), sink),
+            log.isEmpty() || log.first().startsWith("warning"));
         QCOMPARE(sink.log, log);
         QCOMPARE(demHeader.spatialReference, demReferenceAfter);
     }

@@ -151,52 +151,48 @@ private slots:
     // Every refusal ends with its message, reset, code 1 and no file written.
     void refusedRunEndsWithCodeOne_data()
     {
+        QTest::addColumn<QString>("setting");
         QTest::addColumn<QByteArray>("dem");
         QTest::addColumn<QByteArray>("start");
-        QTest::addColumn<QString>("setting");
         QTest::addColumn<QString>("error");
         const QByteArray rows = "100 100 100 100 100\n";
         const QByteArray startRows = goodStart.mid(header.size());
         const QString invalid = "The header of file %1 is invalid: nrows, ncols and cellsize must be greater than 0.";
-        const QString incomplete = "File %1 has an incomplete header: expected at least 5 header lines, found 0.";
-        const QString noRow = "No complete data row could be read from file %dem.";
-        const QString syntax = "Failed to parse start cells file. Syntax error on line 8.";
-        QTest::newRow("no DEM set") << goodDem << goodStart << "dem="
-                                    << "No file name provided!";
+        const QString shortOf = "File %dem holds %1 complete data rows, but its header announces %2.";
+        QTest::newRow("no DEM set") << "dem=" << goodDem << goodStart << "No file name provided!";
         for (const char* name : {"dem.png", "dem"})
-            QTest::addRow("DEM named %s", name)
-                << goodDem << goodStart << QStringLiteral("dem=") + name
-                << "The file type of DEM %dem is not supported. Supported are ESRI ASCII "
-                   "grids with the suffix .asc or .txt and GeoTIFF files with the "
-                   "suffix .tif or .tiff.";
-        QTest::newRow("profile step 0") << goodDem << goodStart << "step=0"
+            QTest::addRow("DEM named %s", name) << QStringLiteral("dem=") + name << goodDem << goodStart
+                                                << "The file type of DEM %dem is not supported. Supported are ESRI "
+                                                   "ASCII grids with the suffix .asc or .txt and GeoTIFF files with "
+                                                   "the suffix .tif or .tiff.";
+        QTest::newRow("profile step 0") << "step=0" << goodDem << goodStart
                                         << "The profile step must be greater than 0.";
-        QTest::newRow("unknown class") << goodDem << goodStart << "class=7"
+        QTest::newRow("unknown class") << "class=7" << goodDem << goodStart
                                        << "Unknown propagation probability class 7.";
-        QTest::newRow("DEM nrows 0") << gridHeader("5", "0") + rows << goodStart << "" << invalid.arg("%dem");
+        QTest::newRow("DEM nrows 0") << "" << gridHeader("5", "0") + rows << goodStart << invalid.arg("%dem");
         QTest::newRow("DEM cellsize NaN")
-            << gridHeader("5", "4", "nan") + rows << goodStart << "" << invalid.arg("%dem");
+            << "" << gridHeader("5", "4", "nan") + rows << goodStart << invalid.arg("%dem");
         QTest::newRow("DEM cellsize infinite")
-            << gridHeader("5", "4", "inf") + rows << goodStart << ""
+            << "" << gridHeader("5", "4", "inf") + rows << goodStart
             << "The header of file %dem is invalid: cellsize must be a finite number.";
         QTest::newRow("start cellsize < 0")
-            << goodDem << gridHeader("5", "4", "-2") + startRows << "" << invalid.arg("%start");
-        QTest::newRow("DEM short of rows") << header + rows + rows + "100 100\n"
-                                           << goodStart << ""
-                                           << "File %dem holds 2 complete data rows, but its header announces 4.";
+            << "" << goodDem << gridHeader("5", "4", "-2") + startRows << invalid.arg("%start");
+        QTest::newRow("DEM short of rows") << "" << header + rows + rows + "100 100\n"
+                                           << goodStart << shortOf.arg(2).arg(4);
         QTest::newRow("header far beyond the file")
-            << gridHeader("5", "2000000") + rows << gridHeader("5", "2000000") << ""
-            << "File %dem holds 1 complete data rows, but its header "
-               "announces 2000000.";
-        QTest::newRow("DEM without a complete row") << header + "100 100\n" << goodStart << "" << noRow;
-        QTest::newRow("PNG as DEM") << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806")
-                                    << goodStart << "" << incomplete.arg("%dem");
-        QTest::newRow("NUL in start cells")
-            << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21) << "" << syntax;
-        QTest::newRow("no start cell") << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4) << ""
+            << "" << gridHeader("5", "2000000") + rows << gridHeader("5", "2000000") << shortOf.arg(1).arg(2000000);
+        QTest::newRow("DEM without a complete row")
+            << "" << header + "100 100\n"
+            << goodStart << "No complete data row could be read from file %dem.";
+        QTest::newRow("PNG as DEM") << "" << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806")
+                                    << goodStart
+                                    << "File %dem has an incomplete header: expected at least 5 header lines, found 0.";
+        QTest::newRow("NUL in start cells") << "" << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21)
+                                            << "Failed to parse start cells file. Syntax error on line 8.";
+        QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)
                                        << "No start cells found. Aborting.";
-        QTest::newRow("grids differ") << goodDem << gridHeader("6", "3") + "0 0 0 0 0 0\n0 0 1 0 0 0\n0 0 0 0 0 0\n"
-                                      << ""
+        QTest::newRow("grids differ") << "" << goodDem
+                                      << gridHeader("6", "3") + "0 0 0 0 0 0\n0 0 1 0 0 0\n0 0 0 0 0 0\n"
                                       << "Inconsistent number of columns in data! Inconsistent number of rows "
                                          "in data!\nDEM %dem: 4 rows, 5 columns, lower-left corner 600000.0 / "
                                          "150000.0, cell size 2\nStart cells %start: 3 rows, 6 columns, "
@@ -205,9 +201,9 @@ private slots:
 
     void refusedRunEndsWithCodeOne()
     {
+        QFETCH(QString, setting);
         QFETCH(QByteArray, dem);
         QFETCH(QByteArray, start);
-        QFETCH(QString, setting);
         QFETCH(QString, error);
         tumbraController controller;
         controller.setProfileStep(setting == QLatin1String("step=0") ? 0.0 : 1.0);

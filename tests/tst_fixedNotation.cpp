@@ -1,9 +1,10 @@
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <random>
 #include <vector>
 
+#include <QFile>
 #include <QTextStream>
 #include <QtTest>
 
@@ -58,42 +59,18 @@ valueList randomValues()
     return values;
 }
 
+// Fixed awkward values, one token per value as the C library reads them.
 valueList specialValues()
 {
-    using limits = std::numeric_limits<double>;
-    return {0.0,
-            -0.0,
-            limits::quiet_NaN(),
-            -limits::quiet_NaN(),
-            limits::infinity(),
-            -limits::infinity(),
-            limits::denorm_min(),
-            -limits::denorm_min(),
-            limits::min(),
-            limits::max(),
-            limits::lowest(),
-            -0.04,
-            -0.05,
-            -0.049999,
-            1.0e-300,
-            -1.0e-300,
-            9.95,
-            99.95,
-            std::ldexp(1.0, 53) - 1.0,
-            std::ldexp(1.0, 53) + 2.0,
-            std::ldexp(1.0, 63),
-            std::ldexp(1.0, 64),
-            std::ldexp(1.0, 64) * 3.0,
-            1.8e19,
-            1.0e20,
-            1.0e21,
-            1.0e300,
-            -9999.0,
-            0.1,
-            0.7,
-            1.0 / 3.0,
-            600012.25,
-            2.5};
+    QFile file(QStringLiteral(TEST_DATA_DIR "/specialValues.txt"));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(file.fileName()));
+    valueList values;
+    for (const QByteArray& line : file.readAll().split('\n'))
+        for (const QByteArray& token : line.startsWith('#') ? QList<QByteArray>{} : line.simplified().split(' '))
+            if (!token.isEmpty())
+                values.push_back(std::strtod(token.constData(), nullptr));
+    return values;
 }
 
 }  // namespace

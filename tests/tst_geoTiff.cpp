@@ -132,10 +132,9 @@ private slots:
     {
         QTest::addColumn<QString>("dem");
         QTest::addColumn<QString>("start");
-        QTest::newRow("GeoTIFF DEM and start cells") << "dem.tif"
-                                                     << "start.TIFF";
-        QTest::newRow("ASCII DEM, GeoTIFF start cells") << "dem.asc"
-                                                        << "start.TIFF";
+        const QString startTiff = QStringLiteral("start.TIFF");
+        QTest::newRow("GeoTIFF DEM and start cells") << "dem.tif" << startTiff;
+        QTest::newRow("ASCII DEM, GeoTIFF start cells") << "dem.asc" << startTiff;
         QTest::newRow("GeoTIFF DEM, ASCII start cells") << "dem.tif" << slopeStart;
         QTest::newRow("south-up GeoTIFF DEM") << "south.tif" << slopeStart;
     }
@@ -178,53 +177,45 @@ private slots:
         QCOMPARE(layer->GetFeatureCount(), lastPoint.split('\t').first().toLongLong());
     }
 
+    // Each row is named by the file it writes.
     void refusesWhatCannotBeRunAsMetres_data()
     {
-        QTest::addColumn<QString>("dem");
         QTest::addColumn<QString>("expected");
         const raster dem = readWithGdal(slopeDem);
         writeGeoTiff(path("rotated.tif"), dem, {600200.0, 2.0, 0.5, 150560.0, 0.5, -2.0});
-        QTest::newRow("rotated") << "rotated.tif"
-                                 << "error:File %1 has a rotated geotransform.";
+        QTest::newRow("rotated.tif") << "error:File %1 has a rotated geotransform.";
         writeGeoTiff(path("oblong.tif"), dem, {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0});
-        QTest::newRow("non-square") << "oblong.tif"
-                                    << "error:File %1 has non-square cells (2 x 3): resample it";
+        QTest::newRow("oblong.tif") << "error:File %1 has non-square cells (2 x 3): resample it";
         writeGeoTiff(path("unplaced.tif"), dem, {});
-        QTest::newRow("no geotransform") << "unplaced.tif"
-                                         << "error:File %1 has no geotransform";
+        QTest::newRow("unplaced.tif") << "error:File %1 has no geotransform";
         writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
-        QTest::newRow("geographic") << "degrees.tif"
-                                    << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
+        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
         writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
-        QTest::newRow("feet: a warning") << "feet.tif"
-                                         << "warning:The coordinate system of the DEM %1 (EPSG:2249) "
-                                            "measures in US survey foot";
+        QTest::newRow("feet.tif")
+            << "warning:The coordinate system of the DEM %1 (EPSG:2249) measures in US survey foot";
 
         GDALDatasetUniquePtr memory(
             GetGDALDriverManager()->GetDriverByName("MEM")->Create("", 3, 2, 1, GDT_Byte, nullptr));
         GDALClose(GetGDALDriverManager()->GetDriverByName("PNG")->CreateCopy(
             path("image.tif").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("PNG named .tif") << "image.tif"
-                                        << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
+        QTest::newRow("image.tif") << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
         QByteArray whole = readTextFile(path("dem.tif"));
         QVERIFY(writeTextFile(path("truncated.tif"), whole.left(whole.size() / 2)));
-        QTest::newRow("truncated") << "truncated.tif"
-                                   << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
+        QTest::newRow("truncated.tif") << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
 
         double oblongCells[6] = {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0};
         memory->SetGeoTransform(oblongCells);
         GDALClose(GetGDALDriverManager()->GetDriverByName("AAIGrid")->CreateCopy(
             path("dxdy.asc").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("ASCII with dx and dy") << "dxdy.asc"
-                                              << "error:File %1 has non-square cells (dx and dy";
+        QTest::newRow("dxdy.asc") << "error:File %1 has non-square cells (dx and dy";
     }
 
     void refusesWhatCannotBeRunAsMetres()
     {
-        QFETCH(QString, dem);
         QFETCH(QString, expected);
-        const QStringList events = run(path(dem), slopeStart, "refused", outputFormat::esriAscii);
-        const QString text = expected.arg(path(dem));
+        const QString dem = path(QTest::currentDataTag());
+        const QStringList events = run(dem, slopeStart, "refused", outputFormat::esriAscii);
+        const QString text = expected.arg(dem);
         QVERIFY2(std::any_of(events.begin(), events.end(), [&](const QString& e) { return e.startsWith(text); }),
                  qPrintable(events.join('\n')));
         QCOMPARE(events.contains("done:0"), expected.startsWith("warning:"));

@@ -193,14 +193,8 @@ private slots:
         rasterHeader h;
         float first = 0.0f;
         if (readGridHeader(path, h, stream, sink) && stream.readFloat(first))
-            sink.log << QStringLiteral("%1 %2 %3 %4 %5 %6 %7")
-                            .arg(h.ncols)
-                            .arg(h.nrows)
-                            .arg(h.xll)
-                            .arg(h.cellsize)
-                            .arg(h.nodataValue)
-                            .arg(h.spatialReference)
-                            .arg(first);
+            sink.log << QString::asprintf("%d %d %g %g %g %d %g", h.ncols, h.nrows, double(h.xll), double(h.cellsize),
+                                          double(h.nodataValue), h.spatialReference, double(first));
         QCOMPARE(sink.log.join('\n'), outcome.arg(path));
     }
 
@@ -234,21 +228,6 @@ private slots:
         QCOMPARE(elevation.rows(), int(values.size()) / 3);
         QCOMPARE(QList<float>(elevation.data(), elevation.data() + elevation.size()), values);
         QCOMPARE(sink.log, QStringList());
-    }
-
-    void reportsProgress()
-    {
-        const QByteArray content = sixLineHeader + "   1 2 3\n   1 2 3\n";
-        recordingSink sink;
-        asciiGridStream stream;
-        rasterHeader header;
-        QVERIFY(readGridHeader(writeFile(content), header, stream, sink));
-        elevationGrid elevation;
-        QPair<qint64, qint64> last;
-        QVERIFY(readElevationRows(stream, elevation, 2, 3, [&last](qint64 done, qint64 total) {
-            last = {done, total};
-        }));
-        QCOMPARE(last, qMakePair(qint64(content.size()) - 1, qint64(content.size())));  // the final break is unread
     }
 
     // Rows wider than a third of a batch: three rows take two batches, and an
@@ -334,9 +313,8 @@ private slots:
         // Each token alone and between awkward neighbours.
         int row = 0;
         for (const QByteArray& token : tokens)
-            for (const char* context : {"%1", " %1 ", "%1\n", "\xC2\xA0%1\r\n8", "%1 \xE2\x80", "\t%1,9",
-                                        "%1\xEF\xBB\xBF"
-                                        "5"})
+            for (const char* context :
+                 {"%1", " %1 ", "%1\n", "\xC2\xA0%1\r\n8", "%1 \xE2\x80", "\t%1,9", "%1\357\273\2775"})
                 QTest::addRow("token %d", row++) << QByteArray(context).replace("%1", token) << 7 << 4;
         const QByteArray digits(130, '7');
         QTest::newRow("overlong number") << digits + "8.5 6" << 7 << 3;
@@ -438,22 +416,13 @@ private slots:
         QTest::newRow("just above the route's minimum")
             << plain << int(asciiGridStream::parallelReadMinimum) + 3 << big;
         QTest::newRow("text shorter than count") << elevationText(n, "\r\n", {}, false) << n + 5 << big;
-        const QList<QPair<int, QByteArray>> unusual = {{10, "1e5"},
-                                                       {20000, "-2.5E-3"},
-                                                       {60000, "+7"},
-                                                       {70000, ".5"},
-                                                       {80000, "5."},
-                                                       {90000, "nan"},
-                                                       {90001, "-inf"},
-                                                       {90002, "1e39"},
-                                                       {100000, "-0"},
-                                                       {110000, "0012345678901234567890123"},
-                                                       {120000, "12\xC2\xA0"
-                                                                "13"},
-                                                       {125000, "7\xE3\x80\x80-8"},
-                                                       {130000, "1\x1C"
-                                                                "2"},
-                                                       {135000, "3\v4\f5"}};
+        // Unusual spaces written in octal: a hexadecimal escape would swallow the digit after it.
+        const QList<QByteArray> odd = QByteArray("1e5 -2.5E-3 +7 .5 5. nan -inf 1e39 -0 0012345678901234567890123 "
+                                                 "12\302\24013 7\343\200\200-8 1\0342 3\v4\f5")
+                                          .split(' ');
+        QList<QPair<int, QByteArray>> unusual;
+        for (int i = 0; i < odd.size(); ++i)
+            unusual.append({10 + 9700 * i, odd.at(i)});
         QTest::newRow("unusual values and spaces") << elevationText(n, "\r\n", unusual) << n + 5 << big;
         QTest::newRow("the same in small chunks") << elevationText(n, "\n", unusual) << n + 5 << 1000;
         QList<QPair<int, QByteArray>> exponents;
@@ -494,9 +463,7 @@ private slots:
         QTest::newRow("LF and CRLF") << QByteArray("a\nb\r\nc\r\n\nd");
         QTest::newRow("lone CR stays") << QByteArray("a\rb\n\r\r\n");
         QTest::newRow("final CR dropped") << QByteArray("a\nb\r");
-        QTest::newRow("byte order marks") << QByteArray("\xEF\xBB\xBF"
-                                                        "a\n\xEF\xBB\xBF"
-                                                        "b\n");
+        QTest::newRow("byte order marks") << QByteArray("\357\273\277a\n\357\273\277b\n");
         QTest::newRow("invalid bytes") << QByteArray("\xFF\xE2\x80\n\xC3\xA9\n");
     }
 

@@ -21,15 +21,7 @@ QByteArray contents(const QString& fileName)
 
 rasterHeader sampleHeader(int nrows, int ncols, int32_t spatialReference = rasterHeader::corner)
 {
-    rasterHeader header;
-    header.nrows = nrows;
-    header.ncols = ncols;
-    header.xll = 600000.0f;
-    header.yll = 150000.0f;
-    header.cellsize = 2.0f;
-    header.nodataValue = -9999.0f;
-    header.spatialReference = spatialReference;
-    return header;
+    return {nrows, ncols, 600000.0f, 150000.0f, 2.0f, -9999.0f, spatialReference};
 }
 
 logReport sampleReport(int32_t spatialReference)

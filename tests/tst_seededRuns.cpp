@@ -33,19 +33,12 @@ class tst_seededRuns : public QObject
     {
         const QString folder = dir_.filePath(output);
         const QString start = terrainDir(terrain) + "/start_cells.asc";
-        return QStringList{TUMBRA_RUN_EXECUTABLE,
-                           "--dem",
-                           dem.isEmpty() ? terrainDir(terrain) + "/dem.asc" : dem,
-                           "--start",
-                           start,
-                           "--output",
-                           folder,
-                           "--map",
-                           folder + ".png",
-                           "--save-trajectories",
-                           "--quiet",
-                           "--simulations"}
-               + extra;
+        const QStringList files{"--dem",    dem.isEmpty() ? terrainDir(terrain) + "/dem.asc" : dem,
+                                "--start",  start,
+                                "--output", folder,
+                                "--map",    folder + ".png"};
+        return QStringList{TUMBRA_RUN_EXECUTABLE} + files
+               + QStringList{"--save-trajectories", "--quiet", "--simulations"} + extra;
     }
 
     // Runs the program; with `stopOneProcess`, once the output folder exists,
@@ -193,9 +186,7 @@ private slots:
         const QStringList settings = mode == "unseeded" ? QStringList{"5"} : QStringList{simulations, "--seed", "1"};
         QStringList command = mpirun(2) + arguments("example", mode, settings);
         if (mode == "broken")
-            command << ":"
-                    << "-n"
-                    << "1" << arguments("example", mode, settings, dir_.filePath("broken.asc"));
+            command << QStringList{":", "-n", "1"} << arguments("example", mode, settings, dir_.filePath("broken.asc"));
         QCOMPARE(launch(command, mode == "stopped", mode), code);
         QVERIFY(milliseconds_ < 30000);
         QCOMPARE(err_.count("Error: "), message.isEmpty() ? 0 : 1);

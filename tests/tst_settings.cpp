@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QPushButton>
 #include <QScreen>
 #include <QSettings>
 #include <QTest>
@@ -10,7 +11,7 @@
 #include "widgets/mruComboBox.h"
 
 // What the window remembers between sessions, in a settings store in a
-// temporary folder.
+// temporary folder, and what it takes as settings at all.
 class tst_settings : public QObject
 {
     Q_OBJECT
@@ -114,6 +115,34 @@ private slots:
         tumbraMainDialog dialog;
         QCOMPARE(dialog.size(), QSize(640, 480));
         QCOMPARE(dialog.pos() == stored, moved);
+    }
+
+    // The window takes only settings a run can be made with, as they are typed or restored.
+    void windowRefusesWhatCannotRun()
+    {
+        tumbraMainDialog dialog;
+        auto* simulations = child<QComboBox>(dialog, "numberOfSimulations");
+        child<QDoubleSpinBox>(dialog, "profileStep")->setValue(0.0);
+        QVERIFY(child<QDoubleSpinBox>(dialog, "profileStep")->value() > 0.0);
+
+        auto* run = child<QPushButton>(dialog, "runProcess");
+        typePath(dialog, "workingDirectory", EXAMPLES_DIR);  // the inputs are found relative to it
+        typePath(dialog, "digitalElevationModel", "dem.asc");
+        typePath(dialog, "startRaster", "start_cells.asc");
+        child<QComboBox>(dialog, "maxAngle")->setCurrentText("22");
+        simulations->setCurrentText("500");
+        QVERIFY(run->isEnabled());
+        for (const char* text : {"", "0", "22.5", "+5", " 5", "1000001", "99999999999", "1e3"}) {
+            simulations->setCurrentText(text);
+            QVERIFY2(!run->isEnabled(), text);
+        }
+        simulations->setCurrentText("1000000");
+        QVERIFY(run->isEnabled());
+        typePath(dialog, "startRaster", "none.asc");
+        QVERIFY(!run->isEnabled());
+        typePath(dialog, "startRaster", "start_cells.asc");
+        typePath(dialog, "workingDirectory", EXAMPLES_DIR "/missing");
+        QVERIFY(!run->isEnabled());
     }
 };
 

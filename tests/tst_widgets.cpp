@@ -1,35 +1,18 @@
 #include <QDir>
-#include <QImage>
 #include <QMenu>
 #include <QPalette>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <limits>
 #include <memory>
 
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/mruComboBox.h"
-#include "widgets/rasterView.h"
 #include "widgets/updatableLineEdit.h"
 
-namespace {
-
-// Fine detail that blurs visibly when a scaled copy is scaled up again.
-QPixmap checkerboard(int width, int height)
-{
-    QImage image(width, height, QImage::Format_RGB32);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, ((x / 4 + y / 4) % 2) ? qRgb(250, 250, 250) : qRgb(0, 40, 160));
-    return QPixmap::fromImage(image);
-}
-
-}  // namespace
-
-// The window's small widgets: path fields, recent-path lists, the result
-// picture, the log and the splitter.
+// The window's small widgets: path fields, recent-path lists, the log and
+// the splitter.
 class tst_widgets : public QObject
 {
     Q_OBJECT
@@ -149,52 +132,6 @@ private slots:
         QCOMPARE(edits.count(), 0);  // silent during promotion, relaying again after it, once
         combo.setCurrentIndex(combo.count() - 1);
         QCOMPARE(edits.count(), after.size() > 1 ? 1 : 0);
-    }
-
-    void pictureKeepsItsAspectAndRescalesFromTheSource_data()
-    {
-        QTest::addColumn<QSize>("picture");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        QTest::newRow("1000x500 at 400") << QSize(1000, 500) << 400 << 200;
-        QTest::newRow("product before division") << QSize(49, 49) << 1 << 1;
-        QTest::newRow("product beyond int") << QSize(2, 50000) << 50000 << 1250000000;
-        QTest::newRow("result beyond int") << QSize(1, 100000) << 100000 << std::numeric_limits<int>::max();
-        QTest::newRow("no picture: current height") << QSize() << 400 << 20;
-    }
-
-    void pictureKeepsItsAspectAndRescalesFromTheSource()
-    {
-        QFETCH(QSize, picture);
-        QFETCH(int, width);
-        QFETCH(int, height);
-        rasterView view;
-        view.resize(30, 20);
-        QPixmap source(picture);
-        source.fill(Qt::gray);
-        view.setPixmap(source);
-        QCOMPARE(view.heightForWidth(width), height);
-    }
-
-    // A resize scales the source again, never the copy shown before.
-    void pictureRescalesFromTheSource()
-    {
-        QWidget window;
-        auto* view = new rasterView(&window);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        const QPixmap source = checkerboard(1000, 500);
-        view->setPixmap(source);
-        view->resize(20, 20);
-        QCOMPARE(view->pixmap().size(), QSize(20, 10));
-        const QImage shrunk = view->pixmap().scaled(400, 400, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage();
-        view->resize(400, 400);
-        const QImage expected = source.scaled(400, 400, Qt::KeepAspectRatio, Qt::SmoothTransformation).toImage();
-        QCOMPARE(view->pixmap().toImage(), expected);
-        QVERIFY(shrunk != expected);  // else the comparison above proves nothing
-        view->setPixmap(QPixmap());
-        view->resize(50, 60);
-        QVERIFY(view->pixmap().isNull());
     }
 
     // The log's menu ends with an entry that clears it.

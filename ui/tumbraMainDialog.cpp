@@ -121,6 +121,12 @@ tumbraMainDialog::~tumbraMainDialog()
         workerThread->wait();
     delete workerThread;
     workerThread = nullptr;
+    // Closed during a run that was then stopped: its end never reached this
+    // window, so the folder it left empty goes here.
+    if (runStarted_) {
+        QDir::setCurrent(workingDir);
+        removeRunFolderIfEmpty();
+    }
     ui.reset();
 }
 

@@ -38,12 +38,8 @@ inline QString checkElevationRows(const QString& path)
                        && (!stored || elevation.cols() == header.ncols)
                        && elevation.size() == std::size_t(elevation.rows()) * std::size_t(elevation.cols());
     return sound ? QString()
-                 : QStringLiteral("readElevationRows: %1 rows of %2 values (%3 stored) for %4 x %5")
-                       .arg(elevation.rows())
-                       .arg(elevation.cols())
-                       .arg(elevation.size())
-                       .arg(header.nrows)
-                       .arg(header.ncols);
+                 : QString::asprintf("readElevationRows: %d rows of %d values (%zu stored) for %d x %d",
+                                     elevation.rows(), elevation.cols(), elevation.size(), header.nrows, header.ncols);
 }
 
 // Start cells lie inside the grid and come in file order.
@@ -61,11 +57,8 @@ inline QString checkStartCells(const QString& path)
         const bool ordered =
             i == 0 || cell.row > cells[i - 1].row || (cell.row == cells[i - 1].row && cell.col > cells[i - 1].col);
         if (cell.row < 0 || cell.row >= header.nrows || cell.col < 0 || cell.col >= header.ncols || !ordered)
-            return QStringLiteral("readStartCells: cell (%1, %2) outside %3 x %4 or out of order")
-                .arg(cell.row)
-                .arg(cell.col)
-                .arg(header.nrows)
-                .arg(header.ncols);
+            return QString::asprintf("readStartCells: cell (%d, %d) outside %d x %d or out of order", cell.row,
+                                     cell.col, header.nrows, header.ncols);
     }
     return {};
 }
