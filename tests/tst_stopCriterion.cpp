@@ -41,6 +41,8 @@ private slots:
         // Above a shape factor of about 3.345 the low threshold is negative (-2.795 at 4).
         QTest::newRow("large shape, small angle") << 0 << 4.0f << 0.5 << false;
         QTest::newRow("large shape, steeper negative angle") << 0 << 4.0f << -3.0 << true;
+        // The logarithm is rounded to float first: kept in double, its threshold would lie above this angle.
+        QTest::newRow("logarithm in float") << 0 << 1.6488499641418457f << 11.055779800625874 << false;
         QTest::newRow("NaN angle") << 0 << 0.01f << double(nan) << false;
         QTest::newRow("NaN shape") << 0 << nan << 1.0 << false;
     }
