@@ -27,6 +27,7 @@
 #include "raster/gdalSession.h"
 #include "raster/geoTiffReader.h"
 #include "bench/printingSink.h"
+#include "bench/syntheticGrid.h"
 #include "raster/gridReader.h"
 
 namespace {
@@ -34,30 +35,12 @@ namespace {
 // Elevations with two decimals, as lidar products give them, on a slope with noise.
 bool writeAsciiGrid(const QString& path, int rows, int cols)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray text = QStringLiteral("ncols %1\nnrows %2\nxllcorner 600000.0\nyllcorner 5100000.0\ncellsize 1\n"
-                                     "NODATA_value -9999\n")
-                          .arg(cols)
-                          .arg(rows)
-                          .toLatin1();
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> noise(0, 9999);
-    char value[32];
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            const double elevation = 800.0 + 0.05 * r + 0.02 * c + noise(random) / 100.0;
-            text.append(value, std::snprintf(value, sizeof value, "%.2f", elevation));
-            text += c + 1 < cols ? ' ' : '\n';
-        }
-        if (text.size() > (8 << 20)) {
-            if (file.write(text) != text.size())
-                return false;
-            text.clear();
-        }
-    }
-    return file.write(text) == text.size();
+    return writeSyntheticGrid(path, rows, cols, 1, [&](int r, int c, char* value) {
+        const double elevation = 800.0 + 0.05 * r + 0.02 * c + noise(random) / 100.0;
+        return std::snprintf(value, 32, "%.2f", elevation);
+    });
 }
 
 bool readAscii(const QString& path, elevationGrid& elevation)

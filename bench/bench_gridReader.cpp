@@ -20,43 +20,23 @@
 #include <QTextStream>
 
 #include "bench/printingSink.h"
+#include "bench/syntheticGrid.h"
 #include "raster/gridReader.h"
 
 namespace {
 
 // Elevations with three decimals on a smooth slope plus noise; one cell in
 // fifty is NODATA.
-bool writeSyntheticGrid(const QString& path, int rows, int cols)
+bool writeNoisySlope(const QString& path, int rows, int cols)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray text = QStringLiteral("ncols %1\nnrows %2\nxllcorner 600000.0\nyllcorner 5100000.0\ncellsize 2\n"
-                                     "NODATA_value -9999\n")
-                          .arg(cols)
-                          .arg(rows)
-                          .toLatin1();
     std::mt19937 random(12345);
     std::uniform_int_distribution<int> noise(0, 99999);
-    char value[32];
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < cols; ++c) {
-            const int n = noise(random);
-            if (n % 50 == 0) {
-                text += "-9999";
-            } else {
-                const double elevation = 500.0 + 0.3 * r + 0.2 * c + n / 1000.0;
-                text.append(value, std::snprintf(value, sizeof value, "%.3f", elevation));
-            }
-            text += c + 1 < cols ? ' ' : '\n';
-        }
-        if (text.size() > (8 << 20)) {
-            if (file.write(text) != text.size())
-                return false;
-            text.clear();
-        }
-    }
-    return file.write(text) == text.size();
+    return writeSyntheticGrid(path, rows, cols, 2, [&](int r, int c, char* value) {
+        const int n = noise(random);
+        if (n % 50 == 0)
+            return std::snprintf(value, 32, "-9999");
+        return std::snprintf(value, 32, "%.3f", 500.0 + 0.3 * r + 0.2 * c + n / 1000.0);
+    });
 }
 
 }  // namespace
@@ -99,7 +79,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer timer;
     timer.start();
-    if (!writeSyntheticGrid(path, rows, cols)) {
+    if (!writeNoisySlope(path, rows, cols)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
         return 1;
     }
