@@ -123,10 +123,8 @@ tumbraMainDialog::~tumbraMainDialog()
     workerThread = nullptr;
     // Closed during a run that was then stopped: its end never reached this
     // window, so the folder it left empty goes here.
-    if (runStarted_) {
-        QDir::setCurrent(workingDir);
-        removeRunFolderIfEmpty();
-    }
+    if (runStarted_)
+        leaveUnfinishedRunFolder();
     ui.reset();
 }
 
@@ -282,8 +280,7 @@ void tumbraMainDialog::runProcess()
     ui->logWindow->repaint();
     // A refused run leaves the output directory current, as a finished one does.
     if (!handOverRun() || !checkExistingOutputFiles()) {
-        QDir::setCurrent(workingDir);
-        removeRunFolderIfEmpty();
+        leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map"));
         return;
@@ -368,8 +365,7 @@ void tumbraMainDialog::onDoneProcessing(int returnValueFromProcessing)
 {
     runStarted_ = false;
     if (returnValueFromProcessing != 0) {
-        QDir::setCurrent(workingDir);
-        removeRunFolderIfEmpty();
+        leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map: the last run did not complete"));
         return;
@@ -391,9 +387,12 @@ void tumbraMainDialog::showResultMap()
         ui->resultPanel->showResult(result, QDir::currentPath());
 }
 
-// Only an empty folder is removed: whatever a run did write stays.
-void tumbraMainDialog::removeRunFolderIfEmpty()
+// The output directory becomes current again (a current folder cannot be
+// removed everywhere), and the run's folder goes only when it is empty:
+// whatever a run did write stays.
+void tumbraMainDialog::leaveUnfinishedRunFolder()
 {
+    QDir::setCurrent(workingDir);
     if (!runFolder_.isEmpty())
         QDir().rmdir(runFolder_);
     runFolder_.clear();

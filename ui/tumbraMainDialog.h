@@ -81,7 +81,7 @@ private:
     bool handOverRun();
     bool checkExistingOutputFiles();
     void showResultMap();
-    void removeRunFolderIfEmpty();
+    void leaveUnfinishedRunFolder();
     void readSettings();
     void writeSettings();
 
