@@ -145,11 +145,11 @@ bool headlessRun::handOverSettings()
             QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable."));
         return false;
     }
-    controller_.setStraightDistance(options_.segmentLength);
+    controller_.setSegmentLength(options_.segmentLength);
     controller_.setNumberOfSimulations(options_.simulations);
     controller_.setMaxDeviationAngle(options_.maxAngle);
     controller_.setProfileStep(options_.profileStep);
-    controller_.setRiskIntensity(options_.probabilityClass);
+    controller_.setProbabilityClass(options_.probabilityClass);
     controller_.setInitialFallHeight(options_.fallHeight);
     controller_.setSaveTrajectories(options_.saveTrajectories);
     controller_.setOutputFormat(options_.format);

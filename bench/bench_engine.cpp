@@ -55,7 +55,7 @@ struct benchTerrain
             for (int c = 0; c < benchCols; ++c)
                 elevation(r, c) = slopeElevation(r, c);
         computeAspectGrid(elevation, benchRows, benchCols, benchCellSize, dem.nodataValue, aspect);
-        settings.straightDistance = 10.0;
+        settings.segmentLength = 10.0;
         settings.profileStep = 1.0;
         settings.maxDeviationAngle = 22;
         settings.numberOfSimulations = 100;
@@ -65,7 +65,7 @@ struct benchTerrain
     rasterHeader dem;
     grid<double> aspect;
     simulationSettings settings;
-    LowRiskStopCriterionStrategy stopCriterion;
+    HighClassStopCriterion stopCriterion;
     std::atomic<bool> abortRequested{false};
 };
 
@@ -179,7 +179,7 @@ int main()
 {
     benchTerrain terrain;
     std::printf("synthetic slope %d x %d cells of %.0f m; segment %.0f m, profile step %.0f m, max deviation %d deg\n",
-                benchRows, benchCols, benchCellSize, terrain.settings.straightDistance, terrain.settings.profileStep,
+                benchRows, benchCols, benchCellSize, terrain.settings.segmentLength, terrain.settings.profileStep,
                 terrain.settings.maxDeviationAngle);
 
     std::vector<startCell> cliffTop;

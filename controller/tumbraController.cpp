@@ -222,7 +222,7 @@ bool tumbraController::openStartCells()
 // A zero step would make the profile sampling or the trajectory endless.
 bool tumbraController::checkSettings()
 {
-    if (!(settings_.straightDistance > 0.0)) {
+    if (!(settings_.segmentLength > 0.0)) {
         emit displayError(QStringLiteral("The segment length must be greater than 0."));
         return false;
     }
@@ -235,10 +235,10 @@ bool tumbraController::checkSettings()
 
 bool tumbraController::selectStopCriterion()
 {
-    if (auto selected = makeStopCriterion(settings_.riskIntensity))
+    if (auto selected = makeStopCriterion(settings_.probabilityClass))
         stopCriterion = std::move(selected);
     if (!stopCriterion) {
-        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(settings_.riskIntensity));
+        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(settings_.probabilityClass));
         return false;
     }
     return true;
@@ -630,13 +630,13 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     report.startCellsFile = startCellsFile_;
     report.dem = demHeader;
     report.numberOfSimulations = settings_.numberOfSimulations;
-    report.straightDistance = settings_.straightDistance;
+    report.segmentLength = settings_.segmentLength;
     report.profileStep = settings_.profileStep;
     report.maxDeviationAngle = settings_.maxDeviationAngle;
     report.initialFallHeight = settings_.initialFallHeight;
     const QStringList& labels = propagationProbabilityLabels();
-    report.riskLabel = settings_.riskIntensity >= 0 && settings_.riskIntensity < labels.size()
-                           ? labels.at(settings_.riskIntensity)
+    report.riskLabel = settings_.probabilityClass >= 0 && settings_.probabilityClass < labels.size()
+                           ? labels.at(settings_.probabilityClass)
                            : QString();
     report.resultsFolder = outputFolder_;
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);

@@ -43,11 +43,11 @@ public:
     tumbraController();
     ~tumbraController() override;
 
-    void setStraightDistance(double value) { settings_.straightDistance = value; }
+    void setSegmentLength(double value) { settings_.segmentLength = value; }
     void setNumberOfSimulations(int value) { settings_.numberOfSimulations = value; }
     void setMaxDeviationAngle(int value) { settings_.maxDeviationAngle = value; }
     void setProfileStep(double value) { settings_.profileStep = value; }
-    void setRiskIntensity(int value) { settings_.riskIntensity = value; }
+    void setProbabilityClass(int value) { settings_.probabilityClass = value; }
     void setInitialFallHeight(double value) { settings_.initialFallHeight = value; }
     void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
     void setOutputFormat(outputFormat format) { outputFormat_ = format; }

@@ -3,11 +3,11 @@
 // The seven settings of a run, as the controller holds them.
 struct simulationSettings
 {
-    double straightDistance = 10.0;  // segment length, m
+    double segmentLength = 10.0;  // segment length, m
     int numberOfSimulations = 100;   // per start cell
     int maxDeviationAngle = 22;      // degrees
     double profileStep = 1.0;        // m
-    int riskIntensity = 0;           // propagation probability class 0, 1, 2
+    int probabilityClass = 0;           // propagation probability class 0, 1, 2
     double initialFallHeight = 0.0;  // m
     bool saveTrajectories = false;
 };

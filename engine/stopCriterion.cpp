@@ -36,40 +36,39 @@ bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor
     return limit > angleDegrees;
 }
 
-// Cap (degrees), slope and intercept of each class. The low-risk set has the
-// lowest thresholds, hence the longest runouts: it serves the High
-// propagation probability class, and the high-risk set the Low class.
-constexpr energyLineThreshold lowRisk{60.44, -15.63, 18.872};
-constexpr energyLineThreshold mediumRisk{62.2, -16.0, 19.647};
-constexpr energyLineThreshold highRisk{65.91, -16.83, 21.158};
+// Cap (degrees), slope and intercept of each class. The High class has the
+// lowest thresholds, hence the longest runouts; the Low class the highest.
+constexpr energyLineThreshold highClass{60.44, -15.63, 18.872};
+constexpr energyLineThreshold mediumClass{62.2, -16.0, 19.647};
+constexpr energyLineThreshold lowClass{65.91, -16.83, 21.158};
 }  // namespace
 
-bool LowRiskStopCriterionStrategy::shouldStop(float shapeFactor, float energyLineAngle) const
+bool HighClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle) const
 {
-    return stopsBelowThreshold(lowRisk, shapeFactor, energyLineAngle);
+    return stopsBelowThreshold(highClass, shapeFactor, energyLineAngle);
 }
 
-bool MediumRiskStopCriterionStrategy::shouldStop(float shapeFactor, float energyLineAngle) const
+bool MediumClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle) const
 {
-    return stopsBelowThreshold(mediumRisk, shapeFactor, energyLineAngle);
+    return stopsBelowThreshold(mediumClass, shapeFactor, energyLineAngle);
 }
 
-bool HighRiskStopCriterionStrategy::shouldStop(float shapeFactor, float energyLineAngle) const
+bool LowClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle) const
 {
-    return stopsBelowThreshold(highRisk, shapeFactor, energyLineAngle);
+    return stopsBelowThreshold(lowClass, shapeFactor, energyLineAngle);
 }
 
 // Each shared pointer is made from the concrete class, so it deletes through
 // the concrete type although the interface has no virtual destructor.
-std::shared_ptr<iStopCriterionStrategy> makeStopCriterion(int riskIntensity)
+std::shared_ptr<iStopCriterionStrategy> makeStopCriterion(int probabilityClass)
 {
-    switch (riskIntensity) {
+    switch (probabilityClass) {
     case 0:
-        return std::make_shared<LowRiskStopCriterionStrategy>();
+        return std::make_shared<HighClassStopCriterion>();
     case 1:
-        return std::make_shared<MediumRiskStopCriterionStrategy>();
+        return std::make_shared<MediumClassStopCriterion>();
     case 2:
-        return std::make_shared<HighRiskStopCriterionStrategy>();
+        return std::make_shared<LowClassStopCriterion>();
     default:
         return nullptr;
     }

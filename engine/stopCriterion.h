@@ -10,23 +10,23 @@ public:
     virtual bool shouldStop(float shapeFactor, float energyLineAngle) const = 0;
 };
 
-class LowRiskStopCriterionStrategy : public iStopCriterionStrategy
+class HighClassStopCriterion : public iStopCriterionStrategy
 {
 public:
     bool shouldStop(float shapeFactor, float energyLineAngle) const override;
 };
 
-class MediumRiskStopCriterionStrategy : public iStopCriterionStrategy
+class MediumClassStopCriterion : public iStopCriterionStrategy
 {
 public:
     bool shouldStop(float shapeFactor, float energyLineAngle) const override;
 };
 
-class HighRiskStopCriterionStrategy : public iStopCriterionStrategy
+class LowClassStopCriterion : public iStopCriterionStrategy
 {
 public:
     bool shouldStop(float shapeFactor, float energyLineAngle) const override;
 };
 
-// 0 low, 1 medium, 2 high risk strategy; null for any other class.
-std::shared_ptr<iStopCriterionStrategy> makeStopCriterion(int riskIntensity);
+// The criterion of class 0 High, 1 Medium or 2 Low; null for any other class.
+std::shared_ptr<iStopCriterionStrategy> makeStopCriterion(int probabilityClass);

@@ -11,12 +11,12 @@
 #include "engine/stopCriterion.h"
 #include "engine/trajectoryStream.h"
 
-double maxTrajectorySteps(const rasterHeader& dem, double straightDistance)
+double maxTrajectorySteps(const rasterHeader& dem, double segmentLength)
 {
-    if (!(straightDistance > 0.0) || !std::isfinite(straightDistance))
+    if (!(segmentLength > 0.0) || !std::isfinite(segmentLength))
         return 0.0;
     const double perimeter = 2.0 * (static_cast<double>(dem.nrows) + static_cast<double>(dem.ncols)) * dem.cellsize;
-    return std::ceil(perimeter / straightDistance);
+    return std::ceil(perimeter / segmentLength);
 }
 
 namespace {
@@ -67,10 +67,10 @@ axisStep moveAlongAxis(uint32_t index, double distance, float cellSize, int32_t 
 }
 
 // Advances one segment along the heading; true when the grid edge was met.
-bool advance(gridPosition& position, double heading, double straightDistance, const rasterHeader& dem)
+bool advance(gridPosition& position, double heading, double segmentLength, const rasterHeader& dem)
 {
-    const double a = position.rowOffset - std::cos(heading) * straightDistance;
-    const double b = position.colOffset + std::sin(heading) * straightDistance;
+    const double a = position.rowOffset - std::cos(heading) * segmentLength;
+    const double b = position.colOffset + std::sin(heading) * segmentLength;
     const axisStep rowStep = moveAlongAxis(position.row, a, position.cellSize, dem.nrows);
     const axisStep colStep = moveAlongAxis(position.col, b, position.cellSize, dem.ncols);
     position.row = rowStep.index;
@@ -92,7 +92,7 @@ public:
                    trajectoryResult& result)
         : context_(context), start_(start), generator_(generator), result_(result),
           nodata_(context.surface.dem.nodataValue),
-          maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.straightDistance))
+          maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.segmentLength))
     {
     }
 
@@ -119,7 +119,7 @@ public:
                 heading = deviatedHeading(heading, aspect, generator_.draw(), context_.settings.maxDeviationAngle);
             }
 
-            const bool edge = advance(position, heading, context_.settings.straightDistance, context_.surface.dem);
+            const bool edge = advance(position, heading, context_.settings.segmentLength, context_.surface.dem);
             ++result_.steps;
             const profileEvaluation profile =
                 evaluateProfile(start_, position, context_.surface, context_.settings.initialFallHeight,

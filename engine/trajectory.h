@@ -17,7 +17,7 @@ class trajectoryStream;
 // Terrain that neither stops a trajectory nor lets it leave (a closed
 // depression with flat parts) would otherwise keep it going for ever. Zero
 // for a segment length that is not a positive finite number.
-double maxTrajectorySteps(const rasterHeader& dem, double straightDistance);
+double maxTrajectorySteps(const rasterHeader& dem, double segmentLength);
 
 // Everything one trajectory reads; shared read-only between threads.
 struct trajectoryContext

@@ -282,7 +282,7 @@ QString logText(const logReport& report)
     text += QStringLiteral("; cellsize: ") + valueText(report.dem.cellsize) + QStringLiteral(")\n");
     text += QStringLiteral("\nSimulation settings:\n");
     text += QStringLiteral("\tNumber of simulations: ") + QString::number(report.numberOfSimulations) + u'\n';
-    text += QStringLiteral("\tSegment length (m): ") + valueText(report.straightDistance) + u'\n';
+    text += QStringLiteral("\tSegment length (m): ") + valueText(report.segmentLength) + u'\n';
     text += QStringLiteral("\tProfile step (m): ") + valueText(report.profileStep) + u'\n';
     text += QStringLiteral("\tMax deviation angle (") + QChar(0x00B0) + QStringLiteral("): ")
             + QString::number(report.maxDeviationAngle) + u'\n';

@@ -41,7 +41,7 @@ struct logReport
     QString startCellsFile;
     rasterHeader dem;
     int numberOfSimulations = 0;
-    double straightDistance = 0.0;
+    double segmentLength = 0.0;
     double profileStep = 0.0;
     int maxDeviationAngle = 0;
     double initialFallHeight = 0.0;

@@ -207,7 +207,7 @@ private slots:
         QFETCH(QString, error);
         tumbraController controller;
         controller.setProfileStep(setting == QLatin1String("step=0") ? 0.0 : 1.0);
-        controller.setRiskIntensity(setting == QLatin1String("class=7") ? 7 : 0);
+        controller.setProbabilityClass(setting == QLatin1String("class=7") ? 7 : 0);
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
         QCOMPARE(run(controller, dem, start, demName), QStringList{"error:" + error} + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());

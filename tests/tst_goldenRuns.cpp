@@ -67,11 +67,11 @@ private slots:
         tumbraController controller;
         QVERIFY(controller.setDigitalElevationModel(goldenDir() + "/" + terrain + "/dem.asc"));
         QVERIFY(controller.setStartCellsFile(goldenDir() + "/" + terrain + "/start_cells.asc"));
-        controller.setStraightDistance(segment);
+        controller.setSegmentLength(segment);
         controller.setMaxDeviationAngle(angle);
         controller.setProfileStep(step);
         controller.setInitialFallHeight(fallHeight);
-        controller.setRiskIntensity(probabilityClass);
+        controller.setProbabilityClass(probabilityClass);
         controller.setNumberOfSimulations(simulations);
         controller.setSaveTrajectories(true);
         controllerRecorder recorder(controller);

@@ -35,7 +35,7 @@ struct propagationCase
     {
         computeAspectGrid(elevation, nrows, ncols, dem.cellsize, dem.nodataValue, aspect);
         settings.numberOfSimulations = 20;
-        settings.straightDistance = 10.0;
+        settings.segmentLength = 10.0;
         settings.profileStep = 1.0;
         settings.maxDeviationAngle = 22;
     }

@@ -34,7 +34,7 @@ logReport sampleReport(int32_t spatialReference)
     report.dem = sampleHeader(400, 300, spatialReference);
     report.dem.xll = 600012.25f;
     report.numberOfSimulations = 100;
-    report.straightDistance = 10.0;
+    report.segmentLength = 10.0;
     report.profileStep = 0.25;
     report.maxDeviationAngle = 22;
     report.initialFallHeight = 1.0 / 3.0;

@@ -25,7 +25,7 @@ struct terrainCase
         : elevation(surfaceGrid(nrows, ncols, elevationAt)), dem(testHeader(nrows, ncols))
     {
         computeAspectGrid(elevation, nrows, ncols, dem.cellsize, dem.nodataValue, aspect);
-        settings.straightDistance = 10.0;
+        settings.segmentLength = 10.0;
         settings.profileStep = 1.0;
         settings.maxDeviationAngle = 0;
         settings.saveTrajectories = true;
@@ -126,9 +126,9 @@ private slots:
     void settingsThatCannotAdvanceAndAbortsEnd()
     {
         terrainCase terrain(5, 9, [](int, int c) { return 100.0f - 10.0f * c; });
-        terrain.settings.straightDistance = 0.0;
+        terrain.settings.segmentLength = 0.0;
         QCOMPARE(terrain.run(2, 2).steps, uint64_t(0));
-        terrain.settings.straightDistance = 10.0;
+        terrain.settings.segmentLength = 10.0;
         terrain.settings.profileStep = 0.0;
         QCOMPARE(terrain.run(2, 2).reachedCells.size(), std::size_t(7));
         terrain.abortRequested = true;

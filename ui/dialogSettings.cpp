@@ -49,10 +49,10 @@ void readWindowGeometry(QSettings& store, QWidget& dialog)
 
 // The choice lists hold three classes; an index from elsewhere would leave
 // the list without a selection, so it keeps the one it has.
-void selectRiskIntensity(QComboBox& riskIntensity, int index)
+void selectProbabilityClass(QComboBox& probabilityClass, int index)
 {
-    if (index >= 0 && index < riskIntensity.count())
-        riskIntensity.setCurrentIndex(index);
+    if (index >= 0 && index < probabilityClass.count())
+        probabilityClass.setCurrentIndex(index);
 }
 
 void readParameters(QSettings& store, tumbraMainDialogForm& form)
@@ -65,7 +65,7 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.digitalElevationModel->setStringList(store.value(QStringLiteral("demFileMRU")).toStringList());
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
 
-    form.straightDistance->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
+    form.segmentLength->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
     // A stored text that is no whole number in range (the first start's
     // "22.5") leaves the list's selection as it is.
     restoreWholeNumber(*form.numberOfSimulations,
@@ -73,7 +73,7 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     restoreWholeNumber(*form.maxAngle,
                        store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
     form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
-    selectRiskIntensity(*form.riskIntensity, store.value(QStringLiteral("riskIntensity"), 0).toInt());
+    selectProbabilityClass(*form.probabilityClass, store.value(QStringLiteral("riskIntensity"), 0).toInt());
     form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
     form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
     const int format = store.value(QStringLiteral("outputFormat"), 0).toInt();
@@ -111,11 +111,11 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("workingDirMRU"), form.workingDirectory->stringList());
     store.setValue(QStringLiteral("demFileMRU"), form.digitalElevationModel->stringList());
     store.setValue(QStringLiteral("startRasterMRU"), form.startRaster->stringList());
-    store.setValue(QStringLiteral("straightDistance"), form.straightDistance->value());
+    store.setValue(QStringLiteral("straightDistance"), form.segmentLength->value());
     store.setValue(QStringLiteral("numberOfSimulations"), form.numberOfSimulations->currentText());
     store.setValue(QStringLiteral("maxDeviationAngle"), form.maxAngle->currentText());
     store.setValue(QStringLiteral("profileStep"), form.profileStep->value());
-    store.setValue(QStringLiteral("riskIntensity"), form.riskIntensity->currentIndex());
+    store.setValue(QStringLiteral("riskIntensity"), form.probabilityClass->currentIndex());
     store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
     store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
     store.setValue(QStringLiteral("outputFormat"), form.outputFormat->currentIndex());

@@ -8,12 +8,12 @@ QString runTimeStamp(const QDateTime& time)
     return time.toString(Qt::ISODate).remove(refusedInFolderNames);
 }
 
-QString runFolderName(const QString& simulationsText, const QString& maxAngleText, double straightDistance,
+QString runFolderName(const QString& simulationsText, const QString& maxAngleText, double segmentLength,
                       const QDateTime& time)
 {
     return QStringLiteral("%1sims_%2deg_%3m_%4")
         .arg(simulationsText.toInt())
         .arg(maxAngleText.toInt())
-        .arg(straightDistance)
+        .arg(segmentLength)
         .arg(runTimeStamp(time));
 }

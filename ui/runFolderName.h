@@ -12,5 +12,5 @@ QString runTimeStamp(const QDateTime& time);
 // simulations and the maximum deviation angle as the choice lists show them
 // (0 when a text is not an integer), the segment length in its shortest form
 // and the time stamp. Two runs with equal settings in the same second share it.
-QString runFolderName(const QString& simulationsText, const QString& maxAngleText, double straightDistance,
+QString runFolderName(const QString& simulationsText, const QString& maxAngleText, double segmentLength,
                       const QDateTime& time);

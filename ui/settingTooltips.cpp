@@ -41,9 +41,9 @@ void applySettingTooltips(tumbraMainDialogForm& form)
 
     const QString segment = tr("Length of the straight segments a trajectory advances by, in metres "
                                "(%1 to %2 m). Shorter segments follow the terrain more closely.")
-                                .arg(form.straightDistance->minimum())
-                                .arg(form.straightDistance->maximum());
-    form.straightDistance->setToolTip(segment);
+                                .arg(form.segmentLength->minimum())
+                                .arg(form.segmentLength->maximum());
+    form.segmentLength->setToolTip(segment);
     form.label_4->setToolTip(segment);
 
     const QString step = tr("Distance between the points at which the terrain profile under a trajectory is "
@@ -68,12 +68,12 @@ void applySettingTooltips(tumbraMainDialogForm& form)
 
     QString classes = tr("How far trajectories run before the energy-line criterion stops them. log.txt names "
                          "this setting \"Risk acceptance\".");
-    for (int i = 0; i < form.riskIntensity->count() && i < 3; ++i) {
+    for (int i = 0; i < form.probabilityClass->count() && i < 3; ++i) {
         const QString explanation = tr(classExplanations[i]);
-        form.riskIntensity->setItemData(i, explanation, Qt::ToolTipRole);
+        form.probabilityClass->setItemData(i, explanation, Qt::ToolTipRole);
         classes += QStringLiteral("\n") + explanation;
     }
-    form.riskIntensity->setToolTip(classes);
+    form.probabilityClass->setToolTip(classes);
     form.label_5->setToolTip(classes);
 
     form.saveTrajectories->setToolTip(

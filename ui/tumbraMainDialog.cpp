@@ -145,8 +145,8 @@ void tumbraMainDialog::fillComboBoxes()
     ui->maxAngle->clear();
     for (int degrees = 5; degrees <= 45; degrees += 5)
         ui->maxAngle->addItem(QString::number(degrees));
-    ui->riskIntensity->clear();
-    ui->riskIntensity->addItems(propagationProbabilityLabels());
+    ui->probabilityClass->clear();
+    ui->probabilityClass->addItems(propagationProbabilityLabels());
     ui->outputFormat->clear();
     ui->outputFormat->addItems({tr("ESRI ASCII grid"), tr("GeoTIFF")});
 }
@@ -201,8 +201,8 @@ void tumbraMainDialog::updateButtons()
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     QWidget* const settingsControls[] = {
         ui->workingDirectory, ui->browseWorkingDir,  ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster, ui->straightDistance,      ui->numberOfSimulations,
-        ui->maxAngle,         ui->profileStep,       ui->riskIntensity,         ui->initialHeight,
+        ui->startRaster,      ui->browseStartRaster, ui->segmentLength,      ui->numberOfSimulations,
+        ui->maxAngle,         ui->profileStep,       ui->probabilityClass,         ui->initialHeight,
         ui->saveTrajectories, ui->outputFormat,      ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
@@ -295,7 +295,7 @@ bool tumbraMainDialog::prepareRunFolder()
 {
     const QDir outputDir(workingDirectoryEdit()->text());
     const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
-                                       ui->straightDistance->value(), QDateTime::currentDateTime());
+                                       ui->segmentLength->value(), QDateTime::currentDateTime());
     const QDir runDir(QStringLiteral("%1/%2").arg(outputDir.absolutePath(), name));
     const bool existed = runDir.exists();
     outputDir.mkdir(name);
@@ -320,11 +320,11 @@ bool tumbraMainDialog::handOverRun()
         onDisplayError(tr("Failed to load model. Please check that the file exists and is readable."));
         return false;
     }
-    controller.setStraightDistance(ui->straightDistance->value());
+    controller.setSegmentLength(ui->segmentLength->value());
     controller.setNumberOfSimulations(ui->numberOfSimulations->currentText().toInt());
     controller.setMaxDeviationAngle(ui->maxAngle->currentText().toInt());
     controller.setProfileStep(ui->profileStep->value());
-    controller.setRiskIntensity(ui->riskIntensity->currentIndex());
+    controller.setProbabilityClass(ui->probabilityClass->currentIndex());
     controller.setInitialFallHeight(ui->initialHeight->value());
     controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
     controller.setOutputFormat(selectedOutputFormat());

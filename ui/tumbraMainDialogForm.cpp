@@ -167,8 +167,8 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     addSettingsRow(gridLayout_2, 0, label_10, numberOfSimulations);
 
     label_4 = named(new QLabel(groupBox_2), "label_4");
-    straightDistance = lengthSpinBox(groupBox_2, "straightDistance", 1, 0.1, 100.0, 5.0);
-    addSettingsRow(gridLayout_2, 1, label_4, straightDistance);
+    segmentLength = lengthSpinBox(groupBox_2, "straightDistance", 1, 0.1, 100.0, 5.0);
+    addSettingsRow(gridLayout_2, 1, label_4, segmentLength);
 
     label_3 = named(new QLabel(groupBox_2), "label_3");
     profileStep = lengthSpinBox(groupBox_2, "profileStep", 2, 0.0, 99.99, 0.0);
@@ -183,8 +183,8 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     addSettingsRow(gridLayout_2, 4, label_8, initialHeight);
 
     label_5 = named(new QLabel(groupBox_2), "label_5");
-    riskIntensity = named(new QComboBox(groupBox_2), "riskIntensity");
-    addSettingsRow(gridLayout_2, 6, label_5, riskIntensity);
+    probabilityClass = named(new QComboBox(groupBox_2), "riskIntensity");
+    addSettingsRow(gridLayout_2, 6, label_5, probabilityClass);
     gridLayout_2->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 6, 2);
 
     saveTrajectories = named(new QCheckBox(groupBox_2), "saveTrajectories");

@@ -57,7 +57,7 @@ public:
     QLabel* label_10 = nullptr;
     QComboBox* numberOfSimulations = nullptr;
     QLabel* label_4 = nullptr;
-    QDoubleSpinBox* straightDistance = nullptr;
+    QDoubleSpinBox* segmentLength = nullptr;
     QLabel* label_3 = nullptr;
     QDoubleSpinBox* profileStep = nullptr;
     QLabel* label_2 = nullptr;
@@ -65,7 +65,7 @@ public:
     QLabel* label_8 = nullptr;
     QDoubleSpinBox* initialHeight = nullptr;
     QLabel* label_5 = nullptr;
-    QComboBox* riskIntensity = nullptr;
+    QComboBox* probabilityClass = nullptr;
     QCheckBox* saveTrajectories = nullptr;
     QLabel* outputFormatLabel = nullptr;
     QComboBox* outputFormat = nullptr;  // index: the outputFormat value
