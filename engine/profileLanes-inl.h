@@ -26,9 +26,18 @@ namespace tumbra {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// The one-lane and emulated targets stay out of the table (see
-// profileLanes.cpp): nothing is built for them.
-#if HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+// Which target this copy was compiled for.
+int64_t laneTarget() { return HWY_TARGET; }
+
+// The one-lane and emulated targets, and any without doubles, run the scalar
+// reference: the emulated one clamps infinities when it narrows doubles to
+// floats, where the scalar code keeps them.
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128 || !HWY_HAVE_FLOAT64
+float sampleLine(const profileLine& line, const terrainSurface& surface, float zStart, std::vector<float>& samples)
+{
+    return sampleProfileLineInOrder(line, surface, zStart, samples);
+}
+#else
 using laneDoubles = hn::ScalableTag<double>;
 using laneFloats = hn::ScalableTag<float>;  // twice as many lanes
 using halfFloats = hn::Rebind<float, laneDoubles>;
