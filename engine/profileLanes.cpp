@@ -24,6 +24,16 @@
 namespace tumbra {
 HWY_EXPORT(sampleLine);
 HWY_EXPORT(laneTarget);
+
+// Called from the namespace of the tables: with a single target Highway
+// calls that target's copy by its unqualified name.
+float dispatchedSampleLine(const profileLine& line, const terrainSurface& surface, float zStart,
+                           std::vector<float>& samples)
+{
+    return HWY_DYNAMIC_DISPATCH(sampleLine)(line, surface, zStart, samples);
+}
+
+int64_t dispatchedLaneTarget() { return HWY_DYNAMIC_DISPATCH(laneTarget)(); }
 }  // namespace tumbra
 
 namespace {
@@ -67,7 +77,7 @@ float sampleProfileLine(const profileLine& line, const terrainSurface& surface, 
     // Asking for the path first also sets up the dispatch on first use.
     if (activeSimdPath() == simdPath::scalar || !profileLanesCanRead(surface))
         return sampleProfileLineInOrder(line, surface, zStart, samples);
-    return HWY_DYNAMIC_DISPATCH(tumbra::sampleLine)(line, surface, zStart, samples);
+    return tumbra::dispatchedSampleLine(line, surface, zStart, samples);
 }
 
 int64_t profileLaneTargetsBuilt() { return HWY_TARGETS & ~fallbackTargets; }
@@ -91,7 +101,7 @@ void dispatchProfileLanesTo(int64_t target)
 
 int64_t profileLaneTargetDispatched()
 {
-    const int64_t target = HWY_DYNAMIC_DISPATCH(tumbra::laneTarget)();
+    const int64_t target = tumbra::dispatchedLaneTarget();
     return (target & fallbackTargets) != 0 ? 0 : target;
 }
 #endif
