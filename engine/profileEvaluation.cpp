@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "engine/profileLanes.h"
+#include "engine/profileWork.h"
 #include "engine/simdPath.h"
 
 namespace {
@@ -31,12 +32,15 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
     samples.clear();
     if (!(profileStep > 0.0))
         return zStart;
-    reserveSamples(samples, length, profileStep);
+    // Never finer than the cell size allows, so that a profile's samples
+    // stay proportional to its length in cells, whatever the cell size.
+    const double step = boundedProfileStep(profileStep, start.cellSize);
+    reserveSamples(samples, length, step);
     const double aStart = distanceFromNorthEdge(start);
     const double bStart = distanceFromWestEdge(start);
     const double unitRow = dRow / length;
     const double unitCol = dCol / length;
-    return sampleProfileLine(profileLine{aStart, bStart, unitRow, unitCol, length, profileStep, start.cellSize},
+    return sampleProfileLine(profileLine{aStart, bStart, unitRow, unitCol, length, step, start.cellSize},
                              surface, zStart, samples);
 }
 
