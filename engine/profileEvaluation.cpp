@@ -40,8 +40,8 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
     const double bStart = distanceFromWestEdge(start);
     const double unitRow = dRow / length;
     const double unitCol = dCol / length;
-    return sampleProfileLine(profileLine{aStart, bStart, unitRow, unitCol, length, step, start.cellSize},
-                             surface, zStart, samples);
+    return sampleProfileLine(profileLine{aStart, bStart, unitRow, unitCol, length, step, start.cellSize}, surface,
+                             zStart, samples);
 }
 
 // Trapezoids between the profile and the level zMin, scaled by the chord
@@ -52,7 +52,8 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
 // Kept out of line: both paths then run the same instructions, so a NaN area
 // carries the same sign bit whichever path computed it (x86 passes on the
 // first operand's NaN, and an inlined copy may order the operands otherwise).
-[[gnu::noinline]] float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope)
+[[gnu::noinline]] float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin,
+                                    float slope)
 {
     float area = 0.0f;
     float previous = zStart;

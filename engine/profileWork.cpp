@@ -31,8 +31,8 @@ std::string beyondReachText(const profileWork& work, const rasterHeader& dem, co
     const double cellSize = static_cast<double>(dem.cellsize);
     std::string text = "The run's profile sampling is beyond reach: up to " + shortNumber(work.samples)
                        + " profile samples (" + shortNumber(work.trajectories) + " trajectories x up to "
-                       + shortNumber(work.stepsPerTrajectory) + " steps x up to "
-                       + shortNumber(work.samplesPerProfile) + " samples per profile). ";
+                       + shortNumber(work.stepsPerTrajectory) + " steps x up to " + shortNumber(work.samplesPerProfile)
+                       + " samples per profile). ";
     if (cellSize / settings.segmentLength > maxSegmentsPerCell) {
         return text + "The segment length of " + shortNumber(settings.segmentLength) + " m is below 1/"
                + shortNumber(maxSegmentsPerCell) + " of the cell size (" + shortNumber(cellSize)

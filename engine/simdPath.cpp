@@ -21,9 +21,9 @@ struct namedTarget
 // The names TUMBRA_SIMD takes, on every build; a target this build lacks is
 // known but not available.
 constexpr namedTarget namedTargets[] = {
-    {HWY_SSE4, "sse4"},         {HWY_AVX2, "avx2"},     {HWY_AVX3, "avx512"},        {HWY_AVX3_DL, "avx512dl"},
-    {HWY_SSSE3, "ssse3"},       {HWY_NEON, "neon"},     {HWY_SVE, "sve"},            {HWY_SVE2, "sve2"},
-    {HWY_SVE_256, "sve256"},    {HWY_SVE2_128, "sve2_128"}, {HWY_PPC8, "ppc8"},      {HWY_WASM, "wasm"},
+    {HWY_SSE4, "sse4"},           {HWY_AVX2, "avx2"},         {HWY_AVX3, "avx512"}, {HWY_AVX3_DL, "avx512dl"},
+    {HWY_SSSE3, "ssse3"},         {HWY_NEON, "neon"},         {HWY_SVE, "sve"},     {HWY_SVE2, "sve2"},
+    {HWY_SVE_256, "sve256"},      {HWY_SVE2_128, "sve2_128"}, {HWY_PPC8, "ppc8"},   {HWY_WASM, "wasm"},
     {HWY_WASM_EMU256, "wasm256"}, {HWY_RVV, "rvv"},
 };
 
@@ -113,7 +113,8 @@ bool simdPathAvailable(simdPath path)
     const int64_t target = targetOf(path);
     // One target bit, built and supported.
     return path == simdPath::scalar
-           || ((target & (target - 1)) == 0 && (target & profileLaneTargetsBuilt() & profileLaneTargetsSupported()) != 0);
+           || ((target & (target - 1)) == 0
+               && (target & profileLaneTargetsBuilt() & profileLaneTargetsSupported()) != 0);
 }
 
 simdPath bestSimdPath()

@@ -65,10 +65,11 @@ private slots:
         QTest::addColumn<QString>("change");  // in the explanation
         QTest::newRow("defaults on a small grid") << 10 << 5.0f << 1.0 << 100 << false << "";
         QTest::newRow("every cell of 10000 x 10000 at 1 m") << 10000 << 1.0f << 1.0 << 100 << false << "";
-        QTest::newRow("profile step 1e-9 m") << 10 << 5.0f << 1e-9 << 100 << true << "profile step of at least 7.7e-05 m";
+        QTest::newRow("profile step 1e-9 m")
+            << 10 << 5.0f << 1e-9 << 100 << true << "profile step of at least 7.7e-05 m";
         QTest::newRow("cell size 1e37 m") << 10 << 1e37f << 1.0 << 100 << true << "segment length of at least";
-        QTest::newRow("a million simulations of 20000 x 20000") << 20000 << 1.0f << 1.0 << 1000000 << true
-                                                                << "fewer simulations";
+        QTest::newRow("a million simulations of 20000 x 20000")
+            << 20000 << 1.0f << 1.0 << 1000000 << true << "fewer simulations";
     }
 
     void estimateRefusesRunsBeyondReach()
