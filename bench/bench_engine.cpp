@@ -150,11 +150,11 @@ profileTiming timeProfileSamples(benchTerrain& terrain)
 void reportProfileSamples(benchTerrain& terrain)
 {
     const simdPath active = activeSimdPath();
-    const simdPath paths[] = {simdPath::scalar, simdPath::sse4, simdPath::avx2, simdPath::avx512};
-    double best[4] = {0.0, 0.0, 0.0, 0.0};
-    double checksums[4] = {0.0, 0.0, 0.0, 0.0};
+    const std::vector<simdPath> paths = builtSimdPaths();
+    std::vector<double> best(paths.size(), 0.0);
+    std::vector<double> checksums(paths.size(), 0.0);
     for (int round = 0; round < 3; ++round) {
-        for (int i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < paths.size(); ++i) {
             if (!setActiveSimdPath(paths[i]))
                 continue;
             const profileTiming timing = timeProfileSamples(terrain);
@@ -163,7 +163,7 @@ void reportProfileSamples(benchTerrain& terrain)
         }
     }
     setActiveSimdPath(active);
-    for (int i = 0; i < 4; ++i) {
+    for (std::size_t i = 0; i < paths.size(); ++i) {
         if (best[i] == 0.0) {
             std::printf("profile samples per second, %-7s not available on this processor\n", simdPathName(paths[i]));
             continue;

@@ -4,9 +4,10 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstdint>
 
 #include "engine/profileLanes.h"
+#include "engine/profileWork.h"
+#include "engine/simdPath.h"
 
 namespace {
 // Profiles longer than this many samples grow their buffer as they go
@@ -29,33 +30,18 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
                     double profileStep, float zStart, std::vector<float>& samples)
 {
     samples.clear();
-    float zMin = zStart;
     if (!(profileStep > 0.0))
-        return zMin;
-    reserveSamples(samples, length, profileStep);
+        return zStart;
+    // Never finer than the cell size allows, so that a profile's samples
+    // stay proportional to its length in cells, whatever the cell size.
+    const double step = boundedProfileStep(profileStep, start.cellSize);
+    reserveSamples(samples, length, step);
     const double aStart = distanceFromNorthEdge(start);
     const double bStart = distanceFromWestEdge(start);
     const double unitRow = dRow / length;
     const double unitCol = dCol / length;
-    const simdPath path = activeSimdPath();
-    if (path != simdPath::scalar && profileLanesCanRead(surface)) {
-        return sampleLineOnLanes(path,
-                                 profileLine{aStart, bStart, unitRow, unitCol, length, profileStep, start.cellSize},
-                                 surface, zStart, samples);
-    }
-    // The distance is a multiple of the step, never a running sum, so a tiny
-    // step cannot stall it.
-    for (uint64_t k = 1;; ++k) {
-        const double t = static_cast<double>(k) * profileStep;
-        if (!(t < length))
-            break;
-        const gridPosition sample = positionAtLocal(aStart + t * unitRow, bStart + t * unitCol, start.cellSize);
-        const float z = interpolateElevation(sample, surface);
-        samples.push_back(z);
-        if (z < zMin)
-            zMin = z;
-    }
-    return zMin;
+    return sampleProfileLine(profileLine{aStart, bStart, unitRow, unitCol, length, step, start.cellSize}, surface,
+                             zStart, samples);
 }
 
 // Trapezoids between the profile and the level zMin, scaled by the chord
@@ -63,7 +49,11 @@ float sampleProfile(const gridPosition& start, double dRow, double dCol, double 
 // A sample without elevation (a gap in the DEM the line crosses) adds no
 // trapezoid: the next valid sample joins the last valid one, so one hole
 // cannot turn the whole area, and with it every later stop test, into NaN.
-float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope)
+// Kept out of line: both paths then run the same instructions, so a NaN area
+// carries the same sign bit whichever path computed it (x86 passes on the
+// first operand's NaN, and an inlined copy may order the operands otherwise).
+[[gnu::noinline]] float profileArea(const std::vector<float>& samples, float zStart, float zEnd, float zMin,
+                                    float slope)
 {
     float area = 0.0f;
     float previous = zStart;

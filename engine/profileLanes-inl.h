@@ -26,9 +26,18 @@ namespace tumbra {
 namespace HWY_NAMESPACE {
 namespace hn = hwy::HWY_NAMESPACE;
 
-// The one-lane and emulated targets stay out of the table (see
-// profileLanes.cpp): nothing is built for them.
-#if HWY_TARGET != HWY_SCALAR && HWY_TARGET != HWY_EMU128
+// Which target this copy was compiled for.
+int64_t laneTarget() { return HWY_TARGET; }
+
+// The one-lane and emulated targets, and any without doubles, run the scalar
+// reference: the emulated one clamps infinities when it narrows doubles to
+// floats, where the scalar code keeps them.
+#if HWY_TARGET == HWY_SCALAR || HWY_TARGET == HWY_EMU128 || !HWY_HAVE_FLOAT64
+float sampleLine(const profileLine& line, const terrainSurface& surface, float zStart, std::vector<float>& samples)
+{
+    return sampleProfileLineInOrder(line, surface, zStart, samples);
+}
+#else
 using laneDoubles = hn::ScalableTag<double>;
 using laneFloats = hn::ScalableTag<float>;  // twice as many lanes
 using halfFloats = hn::Rebind<float, laneDoubles>;
@@ -37,82 +46,60 @@ using halfInts = hn::Rebind<int32_t, laneDoubles>;
 using doubles = hn::Vec<laneDoubles>;
 using floats = hn::Vec<laneFloats>;
 using ints = hn::Vec<laneInts>;
+using floatMask = hn::Mask<laneFloats>;
 
-// A block's doubles: its lower and upper half.
-struct doublePair
-{
-    doubles lower;
-    doubles upper;
-};
+// A block's doubles are its lower and upper half. Vectors travel as
+// arguments and results, never as members of a struct: the scalable vectors
+// of SVE and RVV have no size a struct could hold.
+HWY_INLINE doubles widenLower(floats v) { return hn::PromoteTo(laneDoubles(), hn::LowerHalf(halfFloats(), v)); }
 
-HWY_INLINE doublePair widen(floats v)
-{
-    const laneDoubles dd;
-    const halfFloats hf;
-    return doublePair{hn::PromoteTo(dd, hn::LowerHalf(hf, v)), hn::PromoteTo(dd, hn::UpperHalf(hf, v))};
-}
+HWY_INLINE doubles widenUpper(floats v) { return hn::PromoteTo(laneDoubles(), hn::UpperHalf(halfFloats(), v)); }
 
-HWY_INLINE floats narrow(doublePair v)
+HWY_INLINE floats narrow(doubles lower, doubles upper)
 {
     const halfFloats hf;
-    return hn::Combine(laneFloats(), hn::DemoteTo(hf, v.upper), hn::DemoteTo(hf, v.lower));
+    return hn::Combine(laneFloats(), hn::DemoteTo(hf, upper), hn::DemoteTo(hf, lower));
 }
 
-// One axis of positionAtLocal: whole cells (as a double, 0 west or north of
-// the grid) and the offset inside the cell.
-struct axisLanes
-{
-    doublePair cells;
-    floats offset;
-};
-
-struct axisHalf
-{
-    doubles cells;
-    doubles offset;  // holds a float
-};
-
-HWY_INLINE axisHalf splitHalf(doubles distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat)
+// One axis of positionAtLocal on one half of a block: whole cells (as a
+// double, 0 west or north of the grid) and the offset inside the cell (a
+// double holding a float).
+HWY_INLINE void splitHalf(doubles distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat, doubles& cells,
+                          doubles& offset)
 {
     const laneDoubles dd;
     const halfFloats hf;
     const doubles quotient = hn::Floor(hn::Div(distance, cellSize));
     const auto inside = hn::Ge(quotient, hn::Zero(dd));
     // Abs turns a quotient of -0 into the +0 the unsigned index would give.
-    const doubles cells = hn::IfThenElseZero(inside, hn::Abs(hn::Min(quotient, hn::Set(dd, 4294967295.0))));
+    cells = hn::IfThenElseZero(inside, hn::Abs(hn::Min(quotient, hn::Set(dd, 4294967295.0))));
     // The cell's start: index x cellSize in single precision.
     const auto cellStart = hn::Mul(hn::DemoteTo(hf, cells), cellSizeFloat);
-    const doubles offset = hn::IfThenElse(inside, hn::Sub(distance, hn::PromoteTo(dd, cellStart)), distance);
-    return axisHalf{cells, offset};
+    offset = hn::IfThenElse(inside, hn::Sub(distance, hn::PromoteTo(dd, cellStart)), distance);
 }
 
-HWY_INLINE axisLanes splitLocal(doublePair distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat)
+// One axis of positionAtLocal on a whole block: the cells of both halves and
+// the offsets narrowed to float.
+HWY_INLINE void splitLocal(doubles lowerDistance, doubles upperDistance, doubles cellSize,
+                           hn::Vec<halfFloats> cellSizeFloat, doubles& lowerCells, doubles& upperCells, floats& offset)
 {
-    const axisHalf lower = splitHalf(distance.lower, cellSize, cellSizeFloat);
-    const axisHalf upper = splitHalf(distance.upper, cellSize, cellSizeFloat);
-    return axisLanes{doublePair{lower.cells, upper.cells}, narrow(doublePair{lower.offset, upper.offset})};
+    doubles lowerOffset, upperOffset;
+    splitHalf(lowerDistance, cellSize, cellSizeFloat, lowerCells, lowerOffset);
+    splitHalf(upperDistance, cellSize, cellSizeFloat, upperCells, upperOffset);
+    offset = narrow(lowerOffset, upperOffset);
 }
 
 // The cell index for the bounds test. An index past the grid is held at one
 // past its end plus one, which keeps it outside after the block's shift of -1
 // and within an int.
-HWY_INLINE ints boundedIndex(doublePair cells, int32_t count)
+HWY_INLINE ints boundedIndex(doubles lowerCells, doubles upperCells, int32_t count)
 {
     const laneDoubles dd;
     const halfInts hi;
     const doubles last = hn::Set(dd, static_cast<double>(count) + 1.0);
-    return hn::Combine(laneInts(), hn::DemoteTo(hi, hn::Min(cells.upper, last)),
-                       hn::DemoteTo(hi, hn::Min(cells.lower, last)));
+    return hn::Combine(laneInts(), hn::DemoteTo(hi, hn::Min(upperCells, last)),
+                       hn::DemoteTo(hi, hn::Min(lowerCells, last)));
 }
-
-// The running state of interpolateElevation in every lane.
-struct interpolationLanes
-{
-    floats sumZ;
-    floats sumW;
-    floats centreZ;                 // the elevation of a cell whose centre the point lies on
-    hn::Mask<laneFloats> onCentre;  // such a cell was met: later cells no longer count
-};
 
 // Distance to a cell's centre: double differences, squares, sum and root.
 HWY_INLINE doubles centreDistance(doubles rowShift, doubles colShift, doubles rowOffset, doubles colOffset,
@@ -126,10 +113,13 @@ HWY_INLINE doubles centreDistance(doubles rowShift, doubles colShift, doubles ro
 
 // One cell of the 2 x 2 block, as the body of interpolateElevation's loop:
 // `row` and `col` are its indices, `rowShift` and `colShift` r - row and
-// c - col (-1, 0 or 1), the offsets those of the point.
-HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, const axisLanes& alongRows,
-                        const axisLanes& alongCols, doubles cellSize, const terrainSurface& surface,
-                        interpolationLanes& lanes)
+// c - col (-1, 0 or 1), the offsets those of the point. The running state of
+// every lane: the weighted sums, the elevation of a cell whose centre the
+// point lies on, and whether such a cell was met (later cells then no longer
+// count).
+HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, floats rowOffset, floats colOffset,
+                        doubles cellSize, const terrainSurface& surface, floats& sumZ, floats& sumW, floats& centreZ,
+                        floatMask& onCentre)
 {
     const laneFloats df;
     const laneInts di;
@@ -152,41 +142,39 @@ HWY_INLINE void addCell(ints row, ints col, floats rowShift, floats colShift, co
     // Not equal, rather than Ne: on some targets Ne is an ordered compare,
     // false for NaN, where a NaN elevation must count under a NaN NODATA.
     const auto isNodata = hn::Eq(z, hn::Set(df, surface.dem.nodataValue));
-    const auto counted = hn::AndNot(lanes.onCentre, hn::AndNot(isNodata, hn::RebindMask(df, inside)));
+    const auto counted = hn::AndNot(onCentre, hn::AndNot(isNodata, hn::RebindMask(df, inside)));
 
     // The distance narrowed to float.
-    const doublePair rowShifts = widen(rowShift);
-    const doublePair colShifts = widen(colShift);
-    const doublePair rowOffsets = widen(alongRows.offset);
-    const doublePair colOffsets = widen(alongCols.offset);
-    const floats d = narrow(
-        doublePair{centreDistance(rowShifts.lower, colShifts.lower, rowOffsets.lower, colOffsets.lower, cellSize),
-                   centreDistance(rowShifts.upper, colShifts.upper, rowOffsets.upper, colOffsets.upper, cellSize)});
+    const floats d = narrow(centreDistance(widenLower(rowShift), widenLower(colShift), widenLower(rowOffset),
+                                           widenLower(colOffset), cellSize),
+                            centreDistance(widenUpper(rowShift), widenUpper(colShift), widenUpper(rowOffset),
+                                           widenUpper(colOffset), cellSize));
 
     const auto centre = hn::And(counted, hn::Eq(d, hn::Zero(df)));
-    lanes.centreZ = hn::IfThenElse(centre, z, lanes.centreZ);
-    lanes.onCentre = hn::Or(lanes.onCentre, centre);
+    centreZ = hn::IfThenElse(centre, z, centreZ);
+    onCentre = hn::Or(onCentre, centre);
     const auto weighted = hn::AndNot(centre, counted);
-    lanes.sumZ = hn::IfThenElse(weighted, hn::Add(lanes.sumZ, hn::Div(z, d)), lanes.sumZ);
-    lanes.sumW = hn::IfThenElse(weighted, hn::Add(lanes.sumW, hn::Div(hn::Set(df, 1.0f), d)), lanes.sumW);
+    sumZ = hn::IfThenElse(weighted, hn::Add(sumZ, hn::Div(z, d)), sumZ);
+    sumW = hn::IfThenElse(weighted, hn::Add(sumW, hn::Div(hn::Set(df, 1.0f), d)), sumW);
 }
 
-// interpolateElevation at the positions of the lanes.
-HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& alongCols, float cellSizeFloat,
-                              const terrainSurface& surface)
+// interpolateElevation at the positions of the lanes: the cells along the
+// rows and columns of both halves of the block, and the offsets.
+HWY_INLINE floats interpolate(doubles lowerRows, doubles upperRows, floats rowOffset, doubles lowerCols,
+                              doubles upperCols, floats colOffset, float cellSizeFloat, const terrainSurface& surface)
 {
     const laneFloats df;
     const laneInts di;
     const floats half = hn::Set(df, cellSizeFloat / 2.0f);
-    const auto north = hn::Lt(alongRows.offset, half);
-    const auto west = hn::Lt(alongCols.offset, half);
+    const auto north = hn::Lt(rowOffset, half);
+    const auto west = hn::Lt(colOffset, half);
     // The block's first row and column: one back in the northern or western
     // half of the cell.
     const floats rowShift = hn::IfThenElseZero(north, hn::Set(df, -1.0f));
     const floats colShift = hn::IfThenElseZero(west, hn::Set(df, -1.0f));
-    const ints r0 = hn::Sub(boundedIndex(alongRows.cells, surface.dem.nrows),
+    const ints r0 = hn::Sub(boundedIndex(lowerRows, upperRows, surface.dem.nrows),
                             hn::IfThenElseZero(hn::RebindMask(di, north), hn::Set(di, 1)));
-    const ints c0 = hn::Sub(boundedIndex(alongCols.cells, surface.dem.ncols),
+    const ints c0 = hn::Sub(boundedIndex(lowerCols, upperCols, surface.dem.ncols),
                             hn::IfThenElseZero(hn::RebindMask(di, west), hn::Set(di, 1)));
     const ints r1 = hn::Add(r0, hn::Set(di, 1));
     const ints c1 = hn::Add(c0, hn::Set(di, 1));
@@ -194,13 +182,16 @@ HWY_INLINE floats interpolate(const axisLanes& alongRows, const axisLanes& along
     const floats colShift1 = hn::Add(colShift, hn::Set(df, 1.0f));
 
     const doubles cellSize = hn::Set(laneDoubles(), static_cast<double>(cellSizeFloat));
-    interpolationLanes lanes{hn::Zero(df), hn::Zero(df), hn::Zero(df), hn::FirstN(df, 0)};
+    floats sumZ = hn::Zero(df);
+    floats sumW = hn::Zero(df);
+    floats centreZ = hn::Zero(df);
+    floatMask onCentre = hn::FirstN(df, 0);
     // The block's visiting order: (r0, c0), (r0, c0+1), (r0+1, c0+1), (r0+1, c0).
-    addCell(r0, c0, rowShift, colShift, alongRows, alongCols, cellSize, surface, lanes);
-    addCell(r0, c1, rowShift, colShift1, alongRows, alongCols, cellSize, surface, lanes);
-    addCell(r1, c1, rowShift1, colShift1, alongRows, alongCols, cellSize, surface, lanes);
-    addCell(r1, c0, rowShift1, colShift, alongRows, alongCols, cellSize, surface, lanes);
-    return hn::IfThenElse(lanes.onCentre, lanes.centreZ, hn::Div(lanes.sumZ, lanes.sumW));
+    addCell(r0, c0, rowShift, colShift, rowOffset, colOffset, cellSize, surface, sumZ, sumW, centreZ, onCentre);
+    addCell(r0, c1, rowShift, colShift1, rowOffset, colOffset, cellSize, surface, sumZ, sumW, centreZ, onCentre);
+    addCell(r1, c1, rowShift1, colShift1, rowOffset, colOffset, cellSize, surface, sumZ, sumW, centreZ, onCentre);
+    addCell(r1, c0, rowShift1, colShift, rowOffset, colOffset, cellSize, surface, sumZ, sumW, centreZ, onCentre);
+    return hn::IfThenElse(onCentre, centreZ, hn::Div(sumZ, sumW));
 }
 
 // Appends the elevations of the line's samples, a float vector of them at a
@@ -230,10 +221,14 @@ float sampleLine(const profileLine& line, const terrainSurface& surface, float z
         const std::size_t count = hn::CountTrue(dd, hn::Lt(lowerT, length)) + hn::CountTrue(dd, hn::Lt(upperT, length));
         if (count == 0)
             break;
-        const doublePair a{along(lowerT, line.aStart, line.unitRow), along(upperT, line.aStart, line.unitRow)};
-        const doublePair b{along(lowerT, line.bStart, line.unitCol), along(upperT, line.bStart, line.unitCol)};
-        const floats z = interpolate(splitLocal(a, cellSize, cellSizeFloat), splitLocal(b, cellSize, cellSizeFloat),
-                                     line.cellSize, surface);
+        doubles lowerRows, upperRows, lowerCols, upperCols;
+        floats rowOffset, colOffset;
+        splitLocal(along(lowerT, line.aStart, line.unitRow), along(upperT, line.aStart, line.unitRow), cellSize,
+                   cellSizeFloat, lowerRows, upperRows, rowOffset);
+        splitLocal(along(lowerT, line.bStart, line.unitCol), along(upperT, line.bStart, line.unitCol), cellSize,
+                   cellSizeFloat, lowerCols, upperCols, colOffset);
+        const floats z =
+            interpolate(lowerRows, upperRows, rowOffset, lowerCols, upperCols, colOffset, line.cellSize, surface);
         lowest = hn::IfThenElse(hn::And(hn::FirstN(df, count), hn::Lt(z, lowest)), z, lowest);
         HWY_ALIGN float elevations[hn::MaxLanes(df)];
         hn::Store(z, df, elevations);

@@ -1,16 +1,15 @@
-// The profile sampling compiled once for every vector instruction set, and
-// the table that picks one at run time.
-#include "engine/profileLanes.h"
+// The profile sampling compiled once for every instruction set Highway
+// builds, dispatched by Highway at run time.
 
-#include <cstdint>
-
-// AVX3_DL adds nothing the sampling uses and SSSE3 only emulates the floor
-// of the cell index: neither is built. The emulated 128-bit target, always
-// built as the baseline, stays out of the table: it clamps infinities when it
-// narrows doubles to floats, where the scalar code keeps them.
+// Must precede every Highway header. AVX3_DL adds nothing the sampling uses
+// and SSSE3 only emulates the floor of the cell index: neither is built.
 #ifndef HWY_DISABLED_TARGETS
 #define HWY_DISABLED_TARGETS (HWY_AVX3_DL | HWY_SSSE3)
 #endif
+
+#include "engine/profileLanes.h"
+
+#include <cstdint>
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "engine/profileLanes.cpp"
@@ -20,34 +19,27 @@
 #include "engine/profileLanes-inl.h"
 
 #if HWY_ONCE
-namespace {
-using lineSampler = float (*)(const profileLine&, const terrainSurface&, float, std::vector<float>&);
+#include "engine/simdPath.h"
 
-struct lanePath
-{
-    lineSampler sampler;
-    int64_t target;
-};
+namespace tumbra {
+HWY_EXPORT(sampleLine);
+HWY_EXPORT(laneTarget);
 
-lanePath lanePathOf(simdPath path)
+// Called from the namespace of the tables: with a single target Highway
+// calls that target's copy by its unqualified name.
+float dispatchedSampleLine(const profileLine& line, const terrainSurface& surface, float zStart,
+                           std::vector<float>& samples)
 {
-    switch (path) {
-#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_SSE4)
-    case simdPath::sse4:
-        return {&tumbra::N_SSE4::sampleLine, HWY_SSE4};
-#endif
-#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX2)
-    case simdPath::avx2:
-        return {&tumbra::N_AVX2::sampleLine, HWY_AVX2};
-#endif
-#if HWY_ARCH_X86 && (HWY_TARGETS & HWY_AVX3)
-    case simdPath::avx512:
-        return {&tumbra::N_AVX3::sampleLine, HWY_AVX3};
-#endif
-    default:
-        return {nullptr, 0};
-    }
+    return HWY_DYNAMIC_DISPATCH(sampleLine)(line, surface, zStart, samples);
 }
+
+int64_t dispatchedLaneTarget() { return HWY_DYNAMIC_DISPATCH(laneTarget)(); }
+}  // namespace tumbra
+
+namespace {
+// The one-lane and emulated targets are Highway's fallback: their entry in
+// the dispatch table is the scalar reference.
+constexpr int64_t fallbackTargets = HWY_EMU128 | HWY_SCALAR;
 }  // namespace
 
 bool profileLanesCanRead(const terrainSurface& surface)
@@ -59,15 +51,57 @@ bool profileLanesCanRead(const terrainSurface& surface)
            && surface.elevation.cols() == cols;
 }
 
-bool profileLanesAvailable(simdPath path)
+float sampleProfileLineInOrder(const profileLine& line, const terrainSurface& surface, float zStart,
+                               std::vector<float>& samples)
 {
-    const lanePath lanes = lanePathOf(path);
-    return lanes.sampler != nullptr && (hwy::SupportedTargets() & lanes.target) != 0;
+    float zMin = zStart;
+    // The distance is a multiple of the step, never a running sum, so a tiny
+    // step cannot stall it.
+    for (uint64_t k = 1;; ++k) {
+        const double t = static_cast<double>(k) * line.step;
+        if (!(t < line.length))
+            break;
+        const gridPosition sample =
+            positionAtLocal(line.aStart + t * line.unitRow, line.bStart + t * line.unitCol, line.cellSize);
+        const float z = interpolateElevation(sample, surface);
+        samples.push_back(z);
+        if (z < zMin)
+            zMin = z;
+    }
+    return zMin;
 }
 
-float sampleLineOnLanes(simdPath path, const profileLine& line, const terrainSurface& surface, float zStart,
+float sampleProfileLine(const profileLine& line, const terrainSurface& surface, float zStart,
                         std::vector<float>& samples)
 {
-    return lanePathOf(path).sampler(line, surface, zStart, samples);
+    // Asking for the path first also sets up the dispatch on first use.
+    if (activeSimdPath() == simdPath::scalar || !profileLanesCanRead(surface))
+        return sampleProfileLineInOrder(line, surface, zStart, samples);
+    return tumbra::dispatchedSampleLine(line, surface, zStart, samples);
+}
+
+int64_t profileLaneTargetsBuilt() { return HWY_TARGETS & ~fallbackTargets; }
+
+int64_t profileLaneTargetsSupported()
+{
+    // Read once, before any dispatch setting replaces the processor's own
+    // answer.
+    static const int64_t supported = [] {
+        hwy::SetSupportedTargetsForTest(0);
+        return hwy::SupportedTargets();
+    }();
+    return supported;
+}
+
+void dispatchProfileLanesTo(int64_t target)
+{
+    profileLaneTargetsSupported();
+    hwy::SetSupportedTargetsForTest(target != 0 ? target : HWY_EMU128);
+}
+
+int64_t profileLaneTargetDispatched()
+{
+    const int64_t target = tumbra::dispatchedLaneTarget();
+    return (target & fallbackTargets) != 0 ? 0 : target;
 }
 #endif

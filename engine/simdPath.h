@@ -1,16 +1,25 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-// The instruction sets the profile sampling can run on. Every path gives the
-// scalar path's results bit for bit; they differ only in speed.
-enum class simdPath { scalar, sse4, avx2, avx512 };
+// The instruction sets the profile sampling can run on: the scalar reference
+// loop, or one of the Highway targets this build compiled the vector sampling
+// for, held as that target's bit (HWY_SSE4, HWY_AVX2, HWY_AVX3, HWY_NEON,
+// HWY_SVE, ...). Every path gives the scalar path's results bit for bit; they
+// differ only in speed.
+enum class simdPath : int64_t { scalar = 0 };
 
+// "scalar", "sse4", "avx2", "avx512", "neon", "sve", "sve2", ...
 const char* simdPathName(simdPath path);
 
-// "scalar", "sse4", "avx2" or "avx512"; "sse2" names the 128-bit path too,
-// which on x86-64 needs SSE4.1. False for any other name.
+// A path by its name; "sse2" names the 128-bit x86 path too, which on x86-64
+// needs SSE4.1. False for a name no build knows.
 bool simdPathFromName(const std::string& name, simdPath& path);
+
+// The scalar path, then every vector path this build holds, slowest first.
+std::vector<simdPath> builtSimdPaths();
 
 // Whether this build has the path and this processor can run it.
 bool simdPathAvailable(simdPath path);

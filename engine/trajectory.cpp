@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/angles.h"
+#include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
 #include "engine/trajectoryStream.h"
@@ -15,8 +16,12 @@ double maxTrajectorySteps(const rasterHeader& dem, double segmentLength)
 {
     if (!(segmentLength > 0.0) || !std::isfinite(segmentLength))
         return 0.0;
-    const double perimeter = 2.0 * (static_cast<double>(dem.nrows) + static_cast<double>(dem.ncols)) * dem.cellsize;
-    return std::ceil(perimeter / segmentLength);
+    const double perimeterCells = 2.0 * (static_cast<double>(dem.nrows) + static_cast<double>(dem.ncols));
+    const double steps = perimeterCells * dem.cellsize / segmentLength;
+    // Bounded for any cell size: a segment far below the cell's float offsets
+    // would otherwise leave the mass in place for ever.
+    const double bound = perimeterCells * maxSegmentsPerCell;
+    return std::ceil(steps < bound ? steps : bound);
 }
 
 namespace {

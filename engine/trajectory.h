@@ -13,10 +13,11 @@ class iStopCriterionStrategy;
 class randomGenerator;
 class trajectoryStream;
 
-// Most steps one trajectory may take: twice the grid's perimeter in segments.
-// Terrain that neither stops a trajectory nor lets it leave (a closed
-// depression with flat parts) would otherwise keep it going for ever. Zero
-// for a segment length that is not a positive finite number.
+// Most steps one trajectory may take: twice the grid's perimeter in segments,
+// at most maxSegmentsPerCell per cell. Terrain that neither stops a
+// trajectory nor lets it leave (a closed depression with flat parts) would
+// otherwise keep it going for ever. Zero for a segment length that is not a
+// positive finite number.
 double maxTrajectorySteps(const rasterHeader& dem, double segmentLength);
 
 // Everything one trajectory reads; shared read-only between threads.

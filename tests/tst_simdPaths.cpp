@@ -74,6 +74,13 @@ uint32_t nearIndex(std::mt19937& random, uint32_t index)
     return static_cast<uint32_t>(std::clamp<int64_t>(int64_t(index) + int64_t(random() % 13) - 6, 0, 4294967295));
 }
 
+// The seed of each path's profiles as before the paths were Highway's
+// target bits: 1, 2 and 3 for sse4, avx2 and avx512.
+uint32_t simdPathIndex(simdPath path)
+{
+    const std::vector<simdPath> paths = builtSimdPaths();
+    return static_cast<uint32_t>(std::find(paths.begin(), paths.end(), path) - paths.begin());
+}
 }  // namespace
 
 class tst_simdPaths : public QObject
@@ -85,18 +92,25 @@ private slots:
 
     void everyPathMatchesScalar_data()
     {
-        QTest::addColumn<int>("path");
-        for (const simdPath path : {simdPath::sse4, simdPath::avx2, simdPath::avx512})
-            QTest::newRow(simdPathName(path)) << static_cast<int>(path);
+        QTest::addColumn<qint64>("path");
+        for (const simdPath path : builtSimdPaths()) {
+            if (path != simdPath::scalar)
+                QTest::newRow(simdPathName(path)) << static_cast<qint64>(path);
+        }
     }
 
     void everyPathMatchesScalar()
     {
-        QFETCH(int, path);
+        QFETCH(qint64, path);
         const simdPath lanes = static_cast<simdPath>(path);
         if (!simdPathAvailable(lanes))
             QSKIP(qPrintable(QStringLiteral("%1 is not available on this processor").arg(simdPathName(lanes))));
-        std::mt19937 random(20240613u + static_cast<uint32_t>(path));
+        // The setting reaches Highway's dispatch, both ways.
+        QVERIFY(setActiveSimdPath(lanes));
+        QCOMPARE(profileLaneTargetDispatched(), path);
+        QVERIFY(setActiveSimdPath(simdPath::scalar));
+        QCOMPARE(profileLaneTargetDispatched(), qint64(0));
+        std::mt19937 random(20240613u + static_cast<uint32_t>(simdPathIndex(lanes)));
         uint64_t sampleCount = 0;
         for (int i = 0; i < profilesPerPath; ++i) {
             const float cellSize = cellSizes[random() % std::size(cellSizes)];
@@ -136,7 +150,7 @@ private slots:
                 continue;
             std::vector<float> samples;
             const profileLine line{aStart, bStart, dRow / length, dCol / length, length, step, cellSize};
-            const float zMin = sampleLineOnLanes(lanes, line, surface, zStart, samples);
+            const float zMin = sampleProfileLine(line, surface, zStart, samples);
             float expected = zStart;
             for (const float z : samples)
                 expected = z < expected ? z : expected;
