@@ -5,6 +5,7 @@ against a direct tumbra-run, styles, cancel, refusals and metadata.
 Needs tumbra-run on PATH (scripts/test-qgis puts build/app first).
 """
 
+import atexit
 import configparser
 import filecmp
 import glob
@@ -33,7 +34,10 @@ from qgis.core import (  # noqa: E402
     QgsProcessingException,
     QgsProcessingFeedback,
     QgsProject,
+    QgsFeature,
+    QgsGeometry,
     QgsRasterLayer,
+    QgsVectorLayer,
 )
 
 APP = QgsApplication([], False)
@@ -70,14 +74,24 @@ CASES = [
 ]
 
 
+_scratch_folders = []
+
+
 def scratch():
-    return tempfile.mkdtemp(prefix="tumbra-qgis-test-")
+    _scratch_folders.append(tempfile.mkdtemp(prefix="tumbra-qgis-test-"))
+    return _scratch_folders[-1]
+
+
+@atexit.register
+def remove_scratch_folders():
+    for folder in _scratch_folders:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 def direct_run(arguments, folder):
-    done = subprocess.run([TUMBRA_RUN, "--dem", DEM, "--start", START, "--output", folder, *arguments],
-                          capture_output=True, text=True)
-    return done
+    start = [] if "--start" in arguments else ["--start", START]
+    return subprocess.run([TUMBRA_RUN, "--dem", DEM, *start, "--output", folder, *arguments], capture_output=True,
+                          text=True)
 
 
 def result_files(folder):
@@ -126,21 +140,24 @@ class qgisProcess:
         return self.call("run", ALGORITHM, "--json", *arguments)
 
 
+def assert_same_files(test, expected, got):
+    test.assertEqual(result_files(expected), result_files(got))
+    for name in result_files(expected):
+        if name.endswith(".gpkg"):
+            # A GeoPackage records when it was written: its features must agree.
+            test.assertEqual(geopackage_features(os.path.join(expected, name)),
+                             geopackage_features(os.path.join(got, name)), name)
+        else:
+            test.assertTrue(filecmp.cmp(os.path.join(expected, name), os.path.join(got, name), shallow=False), name)
+
+
 class SameBytesAsTumbraRun(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.qgis_process = qgisProcess()
 
     def check_same_files(self, expected, got):
-        self.assertEqual(result_files(expected), result_files(got))
-        for name in result_files(expected):
-            if name.endswith(".gpkg"):
-                # A GeoPackage records when it was written: its features must agree.
-                self.assertEqual(geopackage_features(os.path.join(expected, name)),
-                                 geopackage_features(os.path.join(got, name)), name)
-            else:
-                self.assertTrue(filecmp.cmp(os.path.join(expected, name), os.path.join(got, name), shallow=False),
-                                name)
+        assert_same_files(self, expected, got)
 
     def test_outputs_equal_a_direct_run(self):
         for label, parameters, arguments in CASES:
@@ -183,6 +200,172 @@ class SameBytesAsTumbraRun(unittest.TestCase):
                        "OUTPUT": got})
         self.check_same_files(expected, got)
         self.assertEqual(set(glob.glob(os.path.join(tempfile.gettempdir(), "tumbra-inputs-*"))), before)
+
+
+DEFAULT_ARGUMENTS = ["--simulations", "100", "--segment-length", "5", "--profile-step", "1", "--max-angle", "22",
+                     "--fall-height", "0", "--probability", "high", "--format", "asc"]
+
+# A rectangle inside the example's band of start cells (rows 48-64, columns 2-258).
+RELEASE_AREA = "POLYGON((600100 150515,600300 150515,600300 150540,600100 150540,600100 150515))"
+
+
+def write_release_areas(path, layers):
+    from osgeo import ogr
+
+    source = ogr.GetDriverByName("GPKG").CreateDataSource(path)
+    for name, wkt in layers:
+        layer = source.CreateLayer(name, geom_type=ogr.wkbPolygon)
+        feature = ogr.Feature(layer.GetLayerDefn())
+        feature.SetGeometry(ogr.CreateGeometryFromWkt(wkt))
+        layer.CreateFeature(feature)
+    source = None
+
+
+def memory_release_area():
+    layer = QgsVectorLayer("Polygon", "releases", "memory")
+    feature = QgsFeature()
+    feature.setGeometry(QgsGeometry.fromWkt(RELEASE_AREA))
+    layer.dataProvider().addFeatures([feature])
+    return layer
+
+
+def write_objects_raster(path):
+    with open(DEM) as dem:
+        header = [next(dem) for _ in range(6)]
+    with open(path, "w") as grid:
+        grid.writelines(header)
+        for row in range(320):
+            values = ["1" if 200 <= row <= 210 and 100 <= col <= 140 else
+                      "2" if 200 <= row <= 210 and 160 <= col <= 200 else "0" for col in range(260)]
+            grid.write(" ".join(values) + "\n")
+
+
+class OptionsOfNewerTumbraRuns(unittest.TestCase):
+    """Runs with the options other parts of Tumbra add; each is skipped while
+    the tumbra-run under test lacks its option."""
+
+    def test_outputs_equal_a_direct_run(self):
+        folder = scratch()
+        two_layers = os.path.join(folder, "two_layers.gpkg")
+        write_release_areas(two_layers, [("other", "POLYGON((600000 150000,600010 150000,600010 150010,600000 "
+                                                   "150000))"), ("releases", RELEASE_AREA)])
+        one_layer = os.path.join(folder, "release_area.gpkg")
+        write_release_areas(one_layer, [("releases", RELEASE_AREA)])
+        objects = os.path.join(folder, "objects.asc")
+        write_objects_raster(objects)
+        cases = [
+            ("intensity", "--intensity",
+             {"INTENSITY": True, "BLOCK_VOLUME": 2.0, "ROCK_DENSITY": 2600, "ENERGY_CLASSES": "30,300"},
+             ["--intensity", "--block-volume", "2", "--rock-density", "2600", "--energy-classes", "30,300"]),
+            ("release areas from a memory layer", "--start-layer", {"START": memory_release_area()},
+             ["--start", one_layer]),
+            ("the named layer of a GeoPackage", "--start-layer",
+             {"START": QgsVectorLayer(two_layers + "|layername=releases", "releases", "ogr")},
+             ["--start", two_layers, "--start-layer", "releases"]),
+            ("objects at risk", "--objects", {"OBJECTS": objects}, ["--objects", objects]),
+        ]
+        for label, option, parameters, arguments in cases:
+            with self.subTest(label):
+                if not engine.supports(TUMBRA_RUN, option):
+                    self.skipTest(f"this tumbra-run has no {option}")
+                expected = os.path.join(scratch(), "direct")
+                done = direct_run(DEFAULT_ARGUMENTS + ["--seed", "11"] + arguments, expected)
+                self.assertEqual(done.returncode, 0, done.stderr)
+                got = os.path.join(scratch(), "plugin")
+                run_algorithm(dict({"DEM": DEM, "START": START, "SEED": "11", "OUTPUT": got}, **parameters))
+                assert_same_files(self, expected, got)
+
+
+# Stands in for a tumbra-run that knows the options of the newer parts:
+# records its arguments and a copy of its start-cells file.
+RECORDING_RUN = """#!/bin/sh
+if [ "$1" = --help ]; then
+    echo "--intensity --block-volume --rock-density --energy-classes --start-layer --start-where --objects"
+    echo "--objects-layer --objects-id"
+    exit 0
+fi
+printf '%s\\n' "$@" > "$(dirname "$0")/arguments"
+while [ $# -gt 0 ]; do
+    case "$1" in
+        --start) cp "$2" "$(dirname "$0")/start_copy.${2##*.}" ;;
+        --output) mkdir -p "$2" ;;
+    esac
+    shift
+done
+exit 0
+"""
+
+
+class OptionsPassedOnlyWhenSet(unittest.TestCase):
+    """What reaches tumbra-run for the options of the newer parts, read from a
+    stand-in named in the provider's settings."""
+
+    def setUp(self):
+        from qgis.core import QgsSettings
+
+        self.folder = scratch()
+        self.program = os.path.join(self.folder, "recording-run")
+        with open(self.program, "w") as script:
+            script.write(RECORDING_RUN)
+        os.chmod(self.program, 0o755)
+        self.key = "Processing/Configuration/" + engine.EXECUTABLE_SETTING
+        QgsSettings().setValue(self.key, self.program)
+        engine._help_cache.clear()
+
+    def tearDown(self):
+        from qgis.core import QgsSettings
+
+        QgsSettings().remove(self.key)
+
+    def arguments(self, parameters):
+        run_algorithm(dict({"DEM": DEM, "START": START, "OUTPUT": os.path.join(scratch(), "out")}, **parameters))
+        with open(os.path.join(self.folder, "arguments")) as recorded:
+            return recorded.read().splitlines()
+
+    def test_arguments(self):
+        two_layers = os.path.join(self.folder, "two_layers.gpkg")
+        write_release_areas(two_layers, [("other", RELEASE_AREA), ("releases", RELEASE_AREA)])
+        objects = os.path.join(self.folder, "objects.asc")
+        write_objects_raster(objects)
+        newer = ["--intensity", "--block-volume", "--rock-density", "--energy-classes", "--start-layer",
+                 "--start-where", "--objects", "--objects-layer", "--objects-id"]
+        cases = [
+            ("nothing newer set", {}, []),
+            ("intensity with a volume", {"INTENSITY": True, "BLOCK_VOLUME": 2.5},
+             ["--intensity", "--block-volume", "2.5"]),
+            ("every intensity option", {"INTENSITY": True, "BLOCK_VOLUME": 1, "ROCK_DENSITY": 2650,
+                                        "ENERGY_CLASSES": "30,300"},
+             ["--block-volume", "1", "--rock-density", "2650", "--energy-classes", "30,300", "--intensity"]),
+            ("a layer of a GeoPackage", {"START": QgsVectorLayer(two_layers + "|layername=releases", "r", "ogr")},
+             ["--start-layer", "releases"]),
+            ("the layer named by the parameter", {"START": two_layers, "START_LAYER": "other",
+                                                  "START_WHERE": "fid = 1"},
+             ["--start-layer", "other", "--start-where", "fid = 1"]),
+            ("objects with an id field", {"OBJECTS": objects, "OBJECTS_ID": "code"},
+             ["--objects", objects, "--objects-id", "code"]),
+        ]
+        for label, parameters, expected in cases:
+            with self.subTest(label):
+                arguments = self.arguments(parameters)
+                passed = []
+                for i, word in enumerate(arguments):
+                    if word in newer:
+                        passed.append(word)
+                        if word != "--intensity":
+                            passed.append(arguments[i + 1])
+                self.assertEqual(sorted(passed), sorted(expected))
+
+    def test_a_memory_layer_goes_to_a_temporary_geopackage(self):
+        from osgeo import ogr
+
+        arguments = self.arguments({"START": memory_release_area()})
+        start = arguments[arguments.index("--start") + 1]
+        self.assertTrue(start.endswith(".gpkg"), start)
+        self.assertFalse(os.path.exists(start))
+        copy = ogr.Open(os.path.join(self.folder, "start_copy.gpkg"))
+        self.assertEqual(copy.GetLayerCount(), 1)
+        features = [feature.GetGeometryRef().ExportToWkt() for feature in copy.GetLayer(0)]
+        self.assertEqual(features, [RELEASE_AREA.replace("POLYGON((", "POLYGON ((")])
 
 
 class RefusalsAndCancel(unittest.TestCase):
@@ -254,7 +437,7 @@ class RefusalsAndCancel(unittest.TestCase):
 
 class FakeFeedback:
     def __init__(self, cancel_at=None):
-        self.progress, self.texts, self.infos, self.errors = [], [], [], []
+        self.progress, self.texts, self.infos, self.warnings = [], [], [], []
         self.cancel_at = cancel_at
 
     def isCanceled(self):  # noqa: N802
@@ -269,8 +452,8 @@ class FakeFeedback:
     def pushInfo(self, text):  # noqa: N802
         self.infos.append(text)
 
-    def reportError(self, text, fatal):  # noqa: N802
-        self.errors.append(text)
+    def pushWarning(self, text):  # noqa: N802
+        self.warnings.append(text)
 
 
 # Stands in for a tumbra-run with progress lines: prints them, then waits for
@@ -281,6 +464,7 @@ echo "progress 0 Reading inputs"
 echo "progress 100 Reading inputs"
 echo "progress 37 Simulating trajectories"
 echo "Warning: a warning" >&2
+echo "Error: an error" >&2
 echo "plain message"
 if [ "$1" = wait ]; then echo waiting; while :; do sleep 0.05; done; fi
 echo "progress 100 Writing results"
@@ -302,7 +486,8 @@ class ProgressLines(unittest.TestCase):
         self.assertEqual(feedback.progress, [0, 100, 37, 100])
         self.assertEqual(feedback.texts, ["Reading inputs", "Simulating trajectories", "Writing results"])
         self.assertEqual(feedback.infos, ["plain message"])
-        self.assertEqual(errors, "Warning: a warning")
+        self.assertEqual(feedback.warnings, ["Warning: a warning"])
+        self.assertEqual(errors, "Warning: a warning\nError: an error")
 
     def test_cancel_sends_the_stop_signal(self):
         feedback = FakeFeedback(cancel_at="waiting")

@@ -147,8 +147,13 @@ def run(command, feedback):
         if line is None:
             open_streams -= 1
         elif kind == "err":
+            # Every line comes back in a failure's message; warnings also show at once.
             errors.append(line)
-            feedback.reportError(line, False)
+            if not line.startswith("Error"):
+                if hasattr(feedback, "pushWarning"):
+                    feedback.pushWarning(line)
+                else:
+                    feedback.reportError(line, False)
         else:
             _show(line, feedback, phase)
     code = process.wait()
