@@ -49,7 +49,6 @@ from processing.core.Processing import Processing  # noqa: E402
 Processing.initialize()
 
 from tumbra import engine, settings_table, styles  # noqa: E402
-from tumbra.algorithm import parameter_name  # noqa: E402
 from tumbra.provider import TumbraProvider  # noqa: E402
 
 PROVIDER = TumbraProvider()
@@ -398,9 +397,9 @@ class RefusalsAndCancel(unittest.TestCase):
                 continue
             with self.subTest(row["name"]):
                 with self.assertRaises(QgsProcessingException) as refused:
-                    run_algorithm({"DEM": DEM, "START": START, parameter_name(row["name"]): row["minimum"] / 2 - 1,
+                    run_algorithm({"DEM": DEM, "START": START, row["parameter"]: row["minimum"] / 2 - 1,
                                    "OUTPUT": os.path.join(scratch(), "out")})
-                self.assertIn(parameter_name(row["name"]), str(refused.exception))
+                self.assertIn(row["parameter"], str(refused.exception))
 
     def test_cancel_stops_the_run_and_leaves_nothing(self):
         out = os.path.join(scratch(), "cancelled")
@@ -542,7 +541,7 @@ class SettingsTable(unittest.TestCase):
         algorithm = QgsApplication.processingRegistry().algorithmById(ALGORITHM)
         for row in settings_table.SETTINGS:
             with self.subTest(row["name"]):
-                parameter = algorithm.parameterDefinition(parameter_name(row["name"]))
+                parameter = algorithm.parameterDefinition(row["parameter"])
                 self.assertIsNotNone(parameter)
                 self.assertIn(row["label"], parameter.description())
                 if row["type"] in ("int", "double"):

@@ -56,11 +56,6 @@ RESULT_GRIDS = [
 ]
 
 
-def parameter_name(setting_name):
-    """segmentLength -> SEGMENT_LENGTH."""
-    return "".join("_" + c if c.isupper() else c.upper() for c in setting_name)
-
-
 def _advanced(parameter):
     parameter.setFlags(parameter.flags() | QgsProcessingParameterDefinition.FlagAdvanced)
     return parameter
@@ -228,7 +223,12 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 )
             )
         )
-        self.addParameter(QgsProcessingParameterFolderDestination(self.OUTPUT, self.tr("Output folder")))
+        # A temporary folder unless one is chosen, also for qgis_process.
+        self.addParameter(
+            QgsProcessingParameterFolderDestination(
+                self.OUTPUT, self.tr("Output folder"), defaultValue=QgsProcessing.TEMPORARY_OUTPUT
+            )
+        )
         for _, output, description in RESULT_GRIDS:
             self.addOutput(QgsProcessingOutputRasterLayer(output, self.tr(description)))
         self.addOutput(QgsProcessingOutputMultipleLayers("GRIDS", self.tr("All result grids")))
@@ -238,7 +238,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
     def _setting_parameter(self, row):
         unit = f" ({row['unit']})" if row.get("unit") else ""
-        name = parameter_name(row["name"])
+        name = row["parameter"]
         optional = bool(row.get("optional"))
         # Optional rows are passed only when set, so they start unset and tumbra-run's default holds.
         default = None if optional else row.get("default")
@@ -308,18 +308,18 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
         values = {}
         for row in SETTINGS:
-            name = parameter_name(row["name"])
+            name = row["parameter"]
             if row.get("optional") and not _is_set(parameters, name):
                 continue
             if row["type"] == "choice":
-                argument = row["arguments"][self.parameterAsEnum(parameters, name, context)]
+                argument = row["values"][self.parameterAsEnum(parameters, name, context)]
             elif row["type"] == "int":
                 argument = str(self.parameterAsInt(parameters, name, context))
             elif row["type"] == "double":
                 argument = _plain_number(self.parameterAsDouble(parameters, name, context))
             else:
                 argument = self.parameterAsString(parameters, name, context)
-            values[row["name"]] = argument
+            values[name] = argument
             (optional if row.get("optional") else command).extend([row["option"], argument])
         if self.parameterAsBoolean(parameters, self.INTENSITY, context):
             optional.append("--intensity")
@@ -353,7 +353,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         else:
             feedback.pushInfo(self.tr("This tumbra-run reports no progress lines; the bar moves when it ends."))
         self._group = "Tumbra {0} sims, {1}°, {2} m ({3})".format(
-            values.get("simulations"), values.get("maxAngle"), values.get("segmentLength"), time.strftime("%H:%M:%S")
+            values.get("SIMULATIONS"), values.get("MAX_ANGLE"), values.get("SEGMENT_LENGTH"), time.strftime("%H:%M:%S")
         )
         return command
 
@@ -437,6 +437,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             raise QgsProcessingException(
                 self.tr("tumbra-run failed (exit code {0}):\n{1}").format(code, errors or self.tr("no message"))
             )
+        feedback.setProgress(100)
         return self._results(context, feedback)
 
     def _results(self, context, feedback):

@@ -7,16 +7,16 @@ algorithm still appears where tumbra-run is missing or older;
 plugin's tests fail on any difference.
 """
 
-PROBABILITY_ARGUMENTS = ["high", "medium", "low"]
-
 # Keys as in the table: name, label, unit, type, default, minimum, maximum,
-# decimals, choices, option. "arguments" (the command-line words of a choice)
-# and "optional" (passed only when set; rows the intensity options add) are
-# the plugin's own.
+# decimals, choices, values (a choice's command-line words), option. The
+# plugin's own: "parameter" (the algorithm's parameter name, kept when the
+# table renames a row, for the models and scripts that use it) and
+# "optional" (passed only when set: the rows the intensity options add).
 SETTINGS = [
     {
-        "name": "simulations",
-        "label": "Simulations per start cell",
+        "name": "numberOfSimulations",
+        "parameter": "SIMULATIONS",
+        "label": "Number of simulations",
         "unit": "",
         "type": "int",
         "default": 100,
@@ -26,6 +26,7 @@ SETTINGS = [
     },
     {
         "name": "segmentLength",
+        "parameter": "SEGMENT_LENGTH",
         "label": "Segment length",
         "unit": "m",
         "type": "double",
@@ -37,6 +38,7 @@ SETTINGS = [
     },
     {
         "name": "profileStep",
+        "parameter": "PROFILE_STEP",
         "label": "Profile step",
         "unit": "m",
         "type": "double",
@@ -47,9 +49,10 @@ SETTINGS = [
         "option": "--profile-step",
     },
     {
-        "name": "maxAngle",
-        "label": "Maximum deviation angle",
-        "unit": "degrees",
+        "name": "maxDeviationAngle",
+        "parameter": "MAX_ANGLE",
+        "label": "Max deviation angle",
+        "unit": "°",
         "type": "int",
         "default": 22,
         "minimum": 0,
@@ -57,7 +60,8 @@ SETTINGS = [
         "option": "--max-angle",
     },
     {
-        "name": "fallHeight",
+        "name": "initialFallHeight",
+        "parameter": "FALL_HEIGHT",
         "label": "Initial fall height",
         "unit": "m",
         "type": "double",
@@ -69,16 +73,18 @@ SETTINGS = [
     },
     {
         "name": "probabilityClass",
-        "label": "Propagation probability class",
+        "parameter": "PROBABILITY_CLASS",
+        "label": "Propagation probability",
         "unit": "",
         "type": "choice",
         "choices": ["High (log10⁻⁶)", "Medium (log10⁻⁴)", "Low (log10⁻²)"],
-        "arguments": PROBABILITY_ARGUMENTS,
+        "values": ["high", "medium", "low"],
         "default": 0,
         "option": "--probability",
     },
     {
         "name": "blockVolume",
+        "parameter": "BLOCK_VOLUME",
         "label": "Block volume",
         "unit": "m³",
         "type": "double",
@@ -89,6 +95,7 @@ SETTINGS = [
     },
     {
         "name": "rockDensity",
+        "parameter": "ROCK_DENSITY",
         "label": "Rock density",
         "unit": "kg/m³",
         "type": "double",
@@ -100,6 +107,7 @@ SETTINGS = [
     },
     {
         "name": "energyClasses",
+        "parameter": "ENERGY_CLASSES",
         "label": "Energy class limits",
         "unit": "kJ",
         "type": "text",
@@ -110,7 +118,7 @@ SETTINGS = [
 ]
 
 # Keys whose values must agree with the table's.
-COMPARED_KEYS = ("label", "unit", "type", "default", "minimum", "maximum", "decimals", "choices")
+COMPARED_KEYS = ("label", "unit", "type", "default", "minimum", "maximum", "decimals", "choices", "values")
 
 # Table rows the algorithm offers through parameters of its own (inputs,
 # outputs, run options) rather than as settings rows.
@@ -153,6 +161,9 @@ def differences_from(table):
             found.append(f"{option} ({row.get('label')}) is in tumbra-run's table but not in the plugin")
             continue
         for key in COMPARED_KEYS:
+            # A whole number has no decimals to compare.
+            if key == "decimals" and row.get("type") == "int":
+                continue
             if key in row or key in ours[option]:
                 if not _same(ours[option].get(key), row.get(key)):
                     found.append(f"{option}: {key} is {ours[option].get(key)!r} here, {row.get(key)!r} in tumbra-run")
