@@ -569,6 +569,23 @@ class Styles(unittest.TestCase):
                     self.assertEqual("#%02x%02x%02x" % (red, green, blue), colour)
                     self.assertEqual(alpha, 255)
 
+    def test_a_style_beside_the_grid_wins(self):
+        folder = os.path.join(scratch(), "run")
+        self.assertEqual(direct_run(["--seed", "1", "--simulations", "5"], folder).returncode, 0)
+        grid = os.path.join(folder, "Reach_prob.asc")
+        cases = [("no style file", None, "singlebandpseudocolor", "classes"),
+                 ("a style file", "singlebandgray", "singlebandgray", os.path.join(folder, "Reach_prob.qml"))]
+        for label, saved, renderer, how in cases:
+            with self.subTest(label):
+                if saved:
+                    # A style unlike the built classes, so that its use shows.
+                    layer = QgsRasterLayer(grid, "styled")
+                    self.assertEqual(layer.renderer().type(), saved)
+                    layer.saveNamedStyle(how)
+                layer = QgsRasterLayer(grid, "Reach_prob")
+                self.assertEqual(styles.apply_result_style(layer), how)
+                self.assertEqual(layer.renderer().type(), renderer)
+
     def test_results_load_styled_in_the_runs_group(self):
         project = QgsProject.instance()
         project.clear()

@@ -326,7 +326,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
         if self.parameterAsBoolean(parameters, self.SAVE_TRAJECTORIES, context):
             command.append("--save-trajectories")
-        label, format_name, self._suffix = OUTPUT_FORMATS[self.parameterAsEnum(parameters, self.OUTPUT_FORMAT, context)]
+        _, format_name, self._suffix = OUTPUT_FORMATS[self.parameterAsEnum(parameters, self.OUTPUT_FORMAT, context)]
         command += ["--format", format_name]
         if _is_set(parameters, self.SEED):
             command += ["--seed", self.parameterAsString(parameters, self.SEED, context).strip()]
