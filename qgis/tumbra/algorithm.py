@@ -116,8 +116,9 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             "and loads the passage counts (N) and the reach probability in percent (Reach_prob), styled in the "
             "classes of the Tumbra window, grouped under the run's name.\n\n"
             "The start cells are a raster on the DEM's grid (cells > 0 are sources) or a vector layer of release "
-            "areas. With a seed the run is reproducible: the same seed gives the same files as tumbra-run on the "
-            "command line. Cancel stops the run; then no result file is written.\n\n"
+            "areas. With a seed (a whole number from 0 to 18446744073709551615) the run is reproducible: the same seed "
+            "gives the same files as tumbra-run on the command line. Saved trajectory points go to "
+            "trajectory_points.txt, and with GeoTIFF output also to trajectories.gpkg. Cancel stops the run; then no result file is written.\n\n"
             "Layers that exist only in the project are first written to temporary files. tumbra-run is taken "
             "from Processing > Options > Providers > Tumbra, else from beside the plugin, else from PATH."
         )
@@ -127,7 +128,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         self.addParameter(
             QgsProcessingParameterMapLayer(
                 self.START,
-                self.tr("Start cells (raster on the DEM's grid, or release areas as vector layer)"),
+                self.tr("Start cells (raster on the DEM's grid, or release areas)"),
                 types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorAnyGeometry],
             )
         )
@@ -174,14 +175,14 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         self.addParameter(
             QgsProcessingParameterBoolean(
                 self.SAVE_TRAJECTORIES,
-                self.tr("Save trajectories (trajectory_points.txt, and trajectories.gpkg with GeoTIFF)"),
+                self.tr("Save trajectory points"),
                 defaultValue=False,
             )
         )
         self.addParameter(
             QgsProcessingParameterString(
                 self.SEED,
-                self.tr("Seed (a whole number from 0 to 18446744073709551615; empty: not reproducible)"),
+                self.tr("Seed (for a reproducible run)"),
                 optional=True,
             )
         )
