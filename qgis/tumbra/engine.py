@@ -14,6 +14,9 @@ EXECUTABLE_SETTING = "TUMBRA_RUN"
 _SETTING_KEY = "Processing/Configuration/" + EXECUTABLE_SETTING
 _PROGRAM = "tumbra-run.exe" if sys.platform == "win32" else "tumbra-run"
 
+# No console window flashing up on Windows for each call.
+_NO_WINDOW = getattr(subprocess, "CREATE_NO_WINDOW", 0) if sys.platform == "win32" else 0
+
 # Exit codes of tumbra-run.
 COMPLETED, FAILED, STOPPED = 0, 1, 2
 
@@ -67,7 +70,13 @@ def help_text(executable):
     if key not in _help_cache:
         try:
             done = subprocess.run(
-                [executable, "--help"], capture_output=True, text=True, encoding="utf-8", errors="replace", timeout=60
+                [executable, "--help"],
+                capture_output=True,
+                text=True,
+                encoding="utf-8",
+                errors="replace",
+                timeout=60,
+                creationflags=_NO_WINDOW,
             )
         except (OSError, subprocess.TimeoutExpired) as error:
             raise EngineError(f"{executable} could not be started: {error}") from error
@@ -85,7 +94,12 @@ def settings_table(executable):
     if not supports(executable, "--settings-table"):
         return None
     done = subprocess.run(
-        [executable, "--settings-table"], capture_output=True, text=True, encoding="utf-8", timeout=60
+        [executable, "--settings-table"],
+        capture_output=True,
+        text=True,
+        encoding="utf-8",
+        timeout=60,
+        creationflags=_NO_WINDOW,
     )
     if done.returncode != 0:
         raise EngineError(f"{executable} --settings-table failed: {done.stderr.strip()}")
@@ -121,6 +135,7 @@ def run(command, feedback):
             encoding="utf-8",
             errors="replace",
             bufsize=1,
+            creationflags=_NO_WINDOW,
         )
     except OSError as error:
         raise EngineError(f"{command[0]} could not be started: {error}") from error
