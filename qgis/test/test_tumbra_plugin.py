@@ -55,13 +55,15 @@ PROVIDER = TumbraProvider()
 QgsApplication.processingRegistry().addProvider(PROVIDER)
 TUMBRA_RUN = shutil.which("tumbra-run")
 
+DEFAULT_ARGUMENTS = ["--simulations", "100", "--segment-length", "5", "--profile-step", "1", "--max-angle", "22",
+                     "--fall-height", "0", "--probability", "high", "--format", "asc"]
+
 # Settings as algorithm parameters and as the same run's tumbra-run options.
 CASES = [
     (
         "ascii, defaults",
         {"SEED": "7"},
-        ["--seed", "7", "--simulations", "100", "--segment-length", "5", "--profile-step", "1", "--max-angle", "22",
-         "--fall-height", "0", "--probability", "high", "--format", "asc"],
+        ["--seed", "7", *DEFAULT_ARGUMENTS],
     ),
     (
         "geotiff, every setting changed, trajectories",
@@ -190,19 +192,15 @@ class SameBytesAsTumbraRun(unittest.TestCase):
         expected = os.path.join(folder, "direct")
         tif = os.path.join(folder, "dem.tif")
         gdal.Translate(tif, DEM, format="GTiff")
-        done = subprocess.run([TUMBRA_RUN, "--dem", tif, "--start", START, "--output", expected, "--seed", "3"],
-                              capture_output=True, text=True)
+        done = subprocess.run([TUMBRA_RUN, "--dem", tif, "--start", START, "--output", expected, "--seed", "3",
+                               *DEFAULT_ARGUMENTS], capture_output=True, text=True)
         self.assertEqual(done.returncode, 0, done.stderr)
         before = set(glob.glob(os.path.join(tempfile.gettempdir(), "tumbra-inputs-*")))
         got = os.path.join(folder, "plugin")
-        run_algorithm({"DEM": QgsRasterLayer(vrt, "dem"), "START": START, "SEED": "3", "SEGMENT_LENGTH": 10,
-                       "OUTPUT": got})
+        run_algorithm({"DEM": QgsRasterLayer(vrt, "dem"), "START": START, "SEED": "3", "OUTPUT": got})
         self.check_same_files(expected, got)
         self.assertEqual(set(glob.glob(os.path.join(tempfile.gettempdir(), "tumbra-inputs-*"))), before)
 
-
-DEFAULT_ARGUMENTS = ["--simulations", "100", "--segment-length", "5", "--profile-step", "1", "--max-angle", "22",
-                     "--fall-height", "0", "--probability", "high", "--format", "asc"]
 
 # A rectangle inside the example's band of start cells (rows 48-64, columns 2-258).
 RELEASE_AREA = "POLYGON((600100 150515,600300 150515,600300 150540,600100 150540,600100 150515))"
@@ -410,7 +408,7 @@ class RefusalsAndCancel(unittest.TestCase):
         with self.assertRaises(QgsProcessingException) as stopped:
             run_algorithm({"DEM": DEM, "START": START, "SIMULATIONS": 200000, "SEED": "1", "OUTPUT": out}, feedback)
         timer.cancel()
-        self.assertIn("cancelled", str(stopped.exception))
+        self.assertIn("cancelled: tumbra-run stopped and wrote no files", str(stopped.exception))
         self.assertFalse(os.path.exists(out))
         self.assertEqual(set(glob.glob(os.path.join(tempfile.gettempdir(), "tumbra-inputs-*"))), before)
 
@@ -458,7 +456,7 @@ class FakeFeedback:
 # Stands in for a tumbra-run with progress lines: prints them, then waits for
 # the stop signal when asked to, and exits as tumbra-run does on a stop.
 FAKE_RUN = """#!/bin/sh
-trap 'echo stopping; exit 2' TERM
+trap 'echo stopping; exit 2' INT
 echo "progress 0 Reading inputs"
 echo "progress 100 Reading inputs"
 echo "progress 37 Simulating trajectories"

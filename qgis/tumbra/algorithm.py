@@ -433,8 +433,14 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             self._remove_scratch()
         if code != engine.COMPLETED:
             self._remove_unfinished_folder()
-            if cancelled or code == engine.STOPPED:
+            if code == engine.STOPPED:
                 raise QgsProcessingException(self.tr("The run was cancelled: tumbra-run stopped and wrote no files."))
+            if cancelled:
+                raise QgsProcessingException(
+                    self.tr("The run was cancelled, but tumbra-run ended with code {0}; check {1} for leftovers.").format(
+                        code, self._output_folder
+                    )
+                )
             raise QgsProcessingException(
                 self.tr("tumbra-run failed (exit code {0}):\n{1}").format(code, errors or self.tr("no message"))
             )

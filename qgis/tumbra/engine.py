@@ -114,11 +114,12 @@ def _pump(stream, kind, lines):
 
 
 def _stop(process):
-    # tumbra-run takes SIGTERM like Ctrl-C: it stops, writes nothing and exits with 2.
+    # tumbra-run takes SIGINT as Ctrl-C: it stops, writes nothing, removes the
+    # output folder it created and exits with 2.
     if sys.platform == "win32":
         process.terminate()
     else:
-        process.send_signal(signal.SIGTERM)
+        process.send_signal(signal.SIGINT)
 
 
 def run(command, feedback):
