@@ -15,7 +15,6 @@ from qgis.core import (
     QgsProcessingException,
     QgsProcessingFeedback,
     QgsProcessingOutputFile,
-    QgsProcessingOutputFolder,
     QgsProcessingOutputMultipleLayers,
     QgsProcessingOutputRasterLayer,
     QgsProcessingParameterBoolean,
