@@ -1,0 +1,482 @@
+"""The "Rockfall simulation" algorithm: prepares the inputs, runs tumbra-run
+and hands the result grids to QGIS, styled and grouped under the run's name."""
+
+import glob
+import os
+import shutil
+import tempfile
+import time
+
+from qgis.core import (
+    QgsMapLayer,
+    QgsProcessing,
+    QgsProcessingAlgorithm,
+    QgsProcessingContext,
+    QgsProcessingException,
+    QgsProcessingFeedback,
+    QgsProcessingOutputFile,
+    QgsProcessingOutputMultipleLayers,
+    QgsProcessingOutputRasterLayer,
+    QgsProcessingParameterBoolean,
+    QgsProcessingParameterDefinition,
+    QgsProcessingParameterEnum,
+    QgsProcessingParameterFolderDestination,
+    QgsProcessingParameterMapLayer,
+    QgsProcessingParameterNumber,
+    QgsProcessingParameterRasterLayer,
+    QgsProcessingParameterString,
+    QgsProviderRegistry,
+    QgsRasterFileWriter,
+    QgsRasterPipe,
+    QgsVectorFileWriter,
+)
+from qgis.PyQt.QtCore import QCoreApplication
+from qgis.PyQt.QtGui import QIcon
+
+from . import engine
+from .layout import LayerStyler
+from .settings_table import SETTINGS
+
+OUTPUT_FORMATS = [("ESRI ASCII grid (.asc)", "asc", ".asc"), ("GeoTIFF (.tif)", "gtiff", ".tif")]
+
+# Files tumbra-run reads by their suffix.
+RASTER_SUFFIXES = (".asc", ".txt", ".tif", ".tiff")
+VECTOR_SUFFIXES = (".gpkg", ".shp", ".geojson", ".json", ".fgb")
+
+# Result grids by file name (without suffix) and the output that returns each.
+RESULT_GRIDS = [
+    ("N", "N", "Passages (N)"),
+    ("Reach_prob", "REACH_PROB", "Reach probability (%)"),
+    ("Height_max", "HEIGHT_MAX", "Largest energy-line height (m)"),
+    ("Height_mean", "HEIGHT_MEAN", "Mean energy-line height (m)"),
+    ("Velocity_max", "VELOCITY_MAX", "Largest velocity (m/s)"),
+    ("Energy_max", "ENERGY_MAX", "Largest energy (kJ)"),
+    ("Source_share", "SOURCE_SHARE", "Share of trajectories reaching objects (%)"),
+]
+
+
+def _advanced(parameter):
+    parameter.setFlags(parameter.flags() | QgsProcessingParameterDefinition.FlagAdvanced)
+    return parameter
+
+
+def _is_set(parameters, name):
+    value = parameters.get(name)
+    return value is not None and value != ""
+
+
+def _plain_number(value):
+    return f"{value:.15g}"
+
+
+class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
+    DEM = "DEM"
+    START = "START"
+    START_LAYER = "START_LAYER"
+    START_WHERE = "START_WHERE"
+    OBJECTS = "OBJECTS"
+    OBJECTS_LAYER = "OBJECTS_LAYER"
+    OBJECTS_ID = "OBJECTS_ID"
+    INTENSITY = "INTENSITY"
+    SAVE_TRAJECTORIES = "SAVE_TRAJECTORIES"
+    SEED = "SEED"
+    OUTPUT_FORMAT = "OUTPUT_FORMAT"
+    THREADS = "THREADS"
+    OVERWRITE = "OVERWRITE"
+    OUTPUT = "OUTPUT"
+
+    def __init__(self):
+        super().__init__()
+        self._command = None
+        self._scratch = None
+        self._output_folder = None
+        self._folder_existed = False
+        self._suffix = ".asc"
+        self._group = "Tumbra"
+
+    def tr(self, text):
+        return QCoreApplication.translate("RockfallSimulationAlgorithm", text)
+
+    def createInstance(self):  # noqa: N802
+        return RockfallSimulationAlgorithm()
+
+    def name(self):
+        return "rockfallsimulation"
+
+    def displayName(self):  # noqa: N802
+        return self.tr("Rockfall simulation")
+
+    def icon(self):
+        return QIcon(os.path.join(os.path.dirname(__file__), "icon.svg"))
+
+    def shortHelpString(self):  # noqa: N802
+        return self.tr(
+            "Simulates rockfall trajectories over a DEM from the start cells with the Tumbra engine (tumbra-run) "
+            "and loads the passage counts (N) and the reach probability in percent (Reach_prob), styled in the "
+            "classes of the Tumbra window, grouped under the run's name.\n\n"
+            "The start cells are a raster on the DEM's grid (cells > 0 are sources) or a vector layer of release "
+            "areas. With a seed (a whole number from 0 to 18446744073709551615) the run is reproducible: the same seed "
+            "gives the same files as tumbra-run on the command line. Saved trajectory points go to "
+            "trajectory_points.txt, and with GeoTIFF output also to trajectories.gpkg. Cancel stops the run; then no result file is written.\n\n"
+            "Layers that exist only in the project are first written to temporary files. tumbra-run is taken "
+            "from Processing > Options > Providers > Tumbra, else from beside the plugin, else from PATH."
+        )
+
+    def initAlgorithm(self, config=None):  # noqa: N802
+        self.addParameter(QgsProcessingParameterRasterLayer(self.DEM, self.tr("Digital elevation model")))
+        self.addParameter(
+            QgsProcessingParameterMapLayer(
+                self.START,
+                self.tr("Start cells (raster on the DEM's grid, or release areas)"),
+                types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorAnyGeometry],
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterString(
+                    self.START_LAYER, self.tr("Layer of the start-cells file (vector files)"), optional=True
+                )
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterString(
+                    self.START_WHERE, self.tr("Filter of the start cells (OGR SQL, e.g. type = 'cliff')"),
+                    optional=True,
+                )
+            )
+        )
+        self.addParameter(
+            QgsProcessingParameterMapLayer(
+                self.OBJECTS,
+                self.tr("Objects at risk"),
+                optional=True,
+                types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorAnyGeometry],
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterString(
+                    self.OBJECTS_LAYER, self.tr("Layer of the objects file (vector files)"), optional=True
+                )
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterString(
+                    self.OBJECTS_ID, self.tr("Field holding the object ids (default: feature id)"), optional=True
+                )
+            )
+        )
+        for row in SETTINGS:
+            if not row.get("optional"):
+                self.addParameter(self._setting_parameter(row))
+        self.addParameter(
+            QgsProcessingParameterBoolean(
+                self.SAVE_TRAJECTORIES,
+                self.tr("Save trajectory points"),
+                defaultValue=False,
+            )
+        )
+        self.addParameter(
+            QgsProcessingParameterString(
+                self.SEED,
+                self.tr("Seed (for a reproducible run)"),
+                optional=True,
+            )
+        )
+        self.addParameter(
+            QgsProcessingParameterEnum(
+                self.OUTPUT_FORMAT,
+                self.tr("Output format"),
+                options=[label for label, _, _ in OUTPUT_FORMATS],
+                defaultValue=0,
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterBoolean(
+                    self.INTENSITY,
+                    self.tr("Intensity: energy-line height, velocity and energy per cell"),
+                    defaultValue=False,
+                )
+            )
+        )
+        for row in SETTINGS:
+            if row.get("optional"):
+                self.addParameter(_advanced(self._setting_parameter(row)))
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterNumber(
+                    self.THREADS,
+                    self.tr("Simulation threads (default: all cores)"),
+                    QgsProcessingParameterNumber.Integer,
+                    optional=True,
+                    minValue=1,
+                )
+            )
+        )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterBoolean(
+                    self.OVERWRITE, self.tr("Replace result files already in the output folder"), defaultValue=False
+                )
+            )
+        )
+        # A temporary folder unless one is chosen, also for qgis_process.
+        self.addParameter(
+            QgsProcessingParameterFolderDestination(
+                self.OUTPUT, self.tr("Output folder"), defaultValue=QgsProcessing.TEMPORARY_OUTPUT
+            )
+        )
+        for _, output, description in RESULT_GRIDS:
+            self.addOutput(QgsProcessingOutputRasterLayer(output, self.tr(description)))
+        self.addOutput(QgsProcessingOutputMultipleLayers("GRIDS", self.tr("All result grids")))
+        self.addOutput(QgsProcessingOutputFile("LOG", self.tr("Run log (log.txt)")))
+        self.addOutput(QgsProcessingOutputFile("OBJECTS_TABLE", self.tr("Objects reached (objects.csv)")))
+        self.addOutput(QgsProcessingOutputFile("TRAJECTORIES", self.tr("Trajectories (trajectories.gpkg)")))
+
+    def _setting_parameter(self, row):
+        unit = f" ({row['unit']})" if row.get("unit") else ""
+        name = row["parameter"]
+        optional = bool(row.get("optional"))
+        # Optional rows are passed only when set, so they start unset and tumbra-run's default holds.
+        default = None if optional else row.get("default")
+        if row["type"] == "choice":
+            return QgsProcessingParameterEnum(name, self.tr(row["label"]), options=row["choices"], defaultValue=default)
+        if row["type"] == "text":
+            return QgsProcessingParameterString(name, self.tr(row["label"]) + unit, optional=optional)
+        kind = QgsProcessingParameterNumber.Integer if row["type"] == "int" else QgsProcessingParameterNumber.Double
+        limits = {}
+        if "minimum" in row:
+            limits["minValue"] = row["minimum"]
+        if "maximum" in row:
+            limits["maxValue"] = row["maximum"]
+        parameter = QgsProcessingParameterNumber(
+            name, self.tr(row["label"]) + unit, kind, defaultValue=default, optional=optional, **limits
+        )
+        if "decimals" in row:
+            parameter.setMetadata({"widget_wrapper": {"decimals": row["decimals"]}})
+        return parameter
+
+    # Runs on the main thread: layers of the project are read here.
+    def prepareAlgorithm(self, parameters, context, feedback):  # noqa: N802
+        try:
+            executable = engine.find_executable()
+        except engine.EngineError as error:
+            raise QgsProcessingException(str(error)) from error
+        self._scratch = tempfile.mkdtemp(prefix="tumbra-inputs-")
+        try:
+            self._command = self._build_command(executable, parameters, context, feedback)
+        except Exception:
+            self._remove_scratch()
+            raise
+        return True
+
+    def _build_command(self, executable, parameters, context, feedback):
+        command = [executable]
+        dem = self.parameterAsRasterLayer(parameters, self.DEM, context)
+        if dem is None:
+            raise QgsProcessingException(self.tr("The DEM could not be loaded as a raster layer."))
+        command += ["--dem", self._raster_file(dem, "dem", context, feedback)]
+
+        start = self.parameterAsLayer(parameters, self.START, context)
+        if start is None:
+            raise QgsProcessingException(self.tr("The start cells could not be loaded as a layer."))
+        start_file, start_layer = self._layer_file(start, "start_cells", context, feedback)
+        command += ["--start", start_file]
+        if _is_set(parameters, self.START_LAYER):
+            start_layer = self.parameterAsString(parameters, self.START_LAYER, context)
+        optional = []
+        if start_layer:
+            optional += ["--start-layer", start_layer]
+        if _is_set(parameters, self.START_WHERE):
+            optional += ["--start-where", self.parameterAsString(parameters, self.START_WHERE, context)]
+
+        if _is_set(parameters, self.OBJECTS):
+            objects = self.parameterAsLayer(parameters, self.OBJECTS, context)
+            if objects is None:
+                raise QgsProcessingException(self.tr("The objects at risk could not be loaded as a layer."))
+            objects_file, objects_layer = self._layer_file(objects, "objects", context, feedback)
+            optional += ["--objects", objects_file]
+            if _is_set(parameters, self.OBJECTS_LAYER):
+                objects_layer = self.parameterAsString(parameters, self.OBJECTS_LAYER, context)
+            if objects_layer:
+                optional += ["--objects-layer", objects_layer]
+            if _is_set(parameters, self.OBJECTS_ID):
+                optional += ["--objects-id", self.parameterAsString(parameters, self.OBJECTS_ID, context)]
+
+        values = {}
+        for row in SETTINGS:
+            name = row["parameter"]
+            if row.get("optional") and not _is_set(parameters, name):
+                continue
+            if row["type"] == "choice":
+                argument = row["values"][self.parameterAsEnum(parameters, name, context)]
+            elif row["type"] == "int":
+                argument = str(self.parameterAsInt(parameters, name, context))
+            elif row["type"] == "double":
+                argument = _plain_number(self.parameterAsDouble(parameters, name, context))
+            else:
+                argument = self.parameterAsString(parameters, name, context)
+            values[name] = argument
+            (optional if row.get("optional") else command).extend([row["option"], argument])
+        if self.parameterAsBoolean(parameters, self.INTENSITY, context):
+            optional.append("--intensity")
+
+        if self.parameterAsBoolean(parameters, self.SAVE_TRAJECTORIES, context):
+            command.append("--save-trajectories")
+        _, format_name, self._suffix = OUTPUT_FORMATS[self.parameterAsEnum(parameters, self.OUTPUT_FORMAT, context)]
+        command += ["--format", format_name]
+        if _is_set(parameters, self.SEED):
+            command += ["--seed", self.parameterAsString(parameters, self.SEED, context).strip()]
+        if _is_set(parameters, self.THREADS):
+            command += ["--threads", str(self.parameterAsInt(parameters, self.THREADS, context))]
+        if self.parameterAsBoolean(parameters, self.OVERWRITE, context):
+            command.append("--overwrite")
+
+        for option in optional:
+            if option.startswith("--") and not engine.supports(executable, option):
+                raise QgsProcessingException(
+                    self.tr(
+                        "This tumbra-run ({0}) does not know the option {1}, which the parameters set. Install a "
+                        "newer Tumbra, or leave that parameter unset."
+                    ).format(executable, option)
+                )
+        command += optional
+
+        self._output_folder = os.path.abspath(self.parameterAsFileOutput(parameters, self.OUTPUT, context))
+        self._folder_existed = os.path.exists(self._output_folder)
+        command += ["--output", self._output_folder]
+        if engine.supports(executable, "--progress-lines"):
+            command.append("--progress-lines")
+        else:
+            feedback.pushInfo(self.tr("This tumbra-run reports no progress lines; the bar moves when it ends."))
+        self._group = "Tumbra {0} sims, {1}°, {2} m ({3})".format(
+            values.get("SIMULATIONS"), values.get("MAX_ANGLE"), values.get("SEGMENT_LENGTH"), time.strftime("%H:%M:%S")
+        )
+        return command
+
+    def _raster_file(self, layer, stem, context, feedback):
+        """A file tumbra-run can read holding the raster layer: its own file
+        when it has one of the suffixes tumbra-run reads, else a temporary GeoTIFF."""
+        source = layer.source()
+        if layer.providerType() == "gdal" and os.path.isfile(source) and source.lower().endswith(RASTER_SUFFIXES):
+            return source
+        path = os.path.join(self._scratch, stem + ".tif")
+        feedback.pushInfo(self.tr("Writing {0} to the temporary file {1}").format(layer.name(), path))
+        provider = layer.dataProvider()
+        pipe = QgsRasterPipe()
+        if not pipe.set(provider.clone()):
+            raise QgsProcessingException(self.tr("The layer {0} could not be read.").format(layer.name()))
+        writer = QgsRasterFileWriter(path)
+        writer.setOutputFormat("GTiff")
+        error = writer.writeRaster(
+            pipe, provider.xSize(), provider.ySize(), provider.extent(), provider.crs(), context.transformContext()
+        )
+        if error != QgsRasterFileWriter.NoError:
+            raise QgsProcessingException(
+                self.tr("The layer {0} could not be written to {1} (error {2}).").format(layer.name(), path, error)
+            )
+        return path
+
+    def _layer_file(self, layer, stem, context, feedback):
+        """(file, layer name inside it or None) for a raster or vector layer."""
+        if layer.type() == QgsMapLayer.RasterLayer:
+            return self._raster_file(layer, stem, context, feedback), None
+        if layer.type() != QgsMapLayer.VectorLayer:
+            raise QgsProcessingException(self.tr("{0} is neither a raster nor a vector layer.").format(layer.name()))
+        parts = QgsProviderRegistry.instance().decodeUri(layer.providerType(), layer.source())
+        path = parts.get("path", "")
+        if (
+            layer.providerType() == "ogr"
+            and os.path.isfile(path)
+            and path.lower().endswith(VECTOR_SUFFIXES)
+            and not layer.subsetString()
+            and not parts.get("subset")
+        ):
+            return path, parts.get("layerName") or None
+        path = os.path.join(self._scratch, stem + ".gpkg")
+        feedback.pushInfo(self.tr("Writing {0} to the temporary file {1}").format(layer.name(), path))
+        options = QgsVectorFileWriter.SaveVectorOptions()
+        options.driverName = "GPKG"
+        options.layerName = stem
+        if hasattr(QgsVectorFileWriter, "writeAsVectorFormatV3"):
+            written = QgsVectorFileWriter.writeAsVectorFormatV3(layer, path, context.transformContext(), options)
+        else:
+            written = QgsVectorFileWriter.writeAsVectorFormatV2(layer, path, context.transformContext(), options)
+        if written[0] != QgsVectorFileWriter.NoError:
+            raise QgsProcessingException(
+                self.tr("The layer {0} could not be written to {1}: {2}").format(layer.name(), path, written[1])
+            )
+        return path, None
+
+    def _remove_scratch(self):
+        if self._scratch:
+            shutil.rmtree(self._scratch, ignore_errors=True)
+            self._scratch = None
+
+    def _remove_unfinished_folder(self):
+        if not self._folder_existed and os.path.isdir(self._output_folder) and not os.listdir(self._output_folder):
+            os.rmdir(self._output_folder)
+
+    def processAlgorithm(self, parameters, context, feedback):  # noqa: N802
+        if feedback is None:
+            feedback = QgsProcessingFeedback()
+        feedback.pushCommandInfo(" ".join(self._command))
+        try:
+            code, errors, cancelled = engine.run(self._command, feedback)
+        except engine.EngineError as error:
+            raise QgsProcessingException(str(error)) from error
+        finally:
+            self._remove_scratch()
+        if code != engine.COMPLETED:
+            self._remove_unfinished_folder()
+            if code == engine.STOPPED:
+                raise QgsProcessingException(self.tr("The run was cancelled: tumbra-run stopped and wrote no files."))
+            if cancelled:
+                raise QgsProcessingException(
+                    self.tr("The run was cancelled, but tumbra-run ended with code {0}; check {1} for leftovers.").format(
+                        code, self._output_folder
+                    )
+                )
+            raise QgsProcessingException(
+                self.tr("tumbra-run failed (exit code {0}):\n{1}").format(code, errors or self.tr("no message"))
+            )
+        feedback.setProgress(100)
+        return self._results(context, feedback)
+
+    def _results(self, context, feedback):
+        folder = self._output_folder
+        results = {self.OUTPUT: folder}
+        log = os.path.join(folder, "log.txt")
+        if os.path.isfile(log):
+            results["LOG"] = log
+            with open(log, encoding="utf-8", errors="replace") as text:
+                for line in text.read().splitlines():
+                    feedback.pushConsoleInfo(line)
+        grids = []
+        for stem, output, description in RESULT_GRIDS:
+            path = os.path.join(folder, stem + self._suffix)
+            if os.path.isfile(path):
+                results[output] = path
+                grids.append((path, stem))
+        for path in sorted(glob.glob(os.path.join(folder, "Reach_prob_*kJ" + self._suffix))):
+            grids.append((path, os.path.splitext(os.path.basename(path))[0]))
+        results["GRIDS"] = [path for path, _ in grids]
+        for name, output in (("objects.csv", "OBJECTS_TABLE"), ("trajectories.gpkg", "TRAJECTORIES")):
+            path = os.path.join(folder, name)
+            if os.path.isfile(path):
+                results[output] = path
+
+        project = context.project()
+        if project is not None:
+            # LayerStyler puts the reach probability on top of its group.
+            loads = list(grids)
+            if "OBJECTS_TABLE" in results:
+                loads.append((results["OBJECTS_TABLE"], "objects"))
+            for path, name in loads:
+                details = QgsProcessingContext.LayerDetails(name, project, name)
+                details.setPostProcessor(LayerStyler.create(self._group))
+                context.addLayerToLoadOnCompletion(path, details)
+        return results

@@ -1,0 +1,173 @@
+"""The simulation settings the algorithm offers, row for row as tumbra-run's
+settings table lists them (`tumbra-run --settings-table`).
+
+The rows are kept here, not read from tumbra-run at load time, so that the
+algorithm still appears where tumbra-run is missing or older;
+`differences_from` compares them with the table a tumbra-run prints, and the
+plugin's tests fail on any difference.
+"""
+
+# Keys as in the table: name, label, unit, type, default, minimum, maximum,
+# decimals, choices, values (a choice's command-line words), option. The
+# plugin's own: "parameter" (the algorithm's parameter name, kept when the
+# table renames a row, for the models and scripts that use it) and
+# "optional" (passed only when set: the rows the intensity options add).
+SETTINGS = [
+    {
+        "name": "numberOfSimulations",
+        "parameter": "SIMULATIONS",
+        "label": "Number of simulations",
+        "unit": "",
+        "type": "int",
+        "default": 100,
+        "minimum": 1,
+        "maximum": 1000000,
+        "option": "--simulations",
+    },
+    {
+        "name": "segmentLength",
+        "parameter": "SEGMENT_LENGTH",
+        "label": "Segment length",
+        "unit": "m",
+        "type": "double",
+        "default": 5,
+        "minimum": 0.1,
+        "maximum": 100,
+        "decimals": 1,
+        "option": "--segment-length",
+    },
+    {
+        "name": "profileStep",
+        "parameter": "PROFILE_STEP",
+        "label": "Profile step",
+        "unit": "m",
+        "type": "double",
+        "default": 1,
+        "minimum": 0.01,
+        "maximum": 99.99,
+        "decimals": 2,
+        "option": "--profile-step",
+    },
+    {
+        "name": "maxDeviationAngle",
+        "parameter": "MAX_ANGLE",
+        "label": "Max deviation angle",
+        "unit": "°",
+        "type": "int",
+        "default": 22,
+        "minimum": 0,
+        "maximum": 90,
+        "option": "--max-angle",
+    },
+    {
+        "name": "initialFallHeight",
+        "parameter": "FALL_HEIGHT",
+        "label": "Initial fall height",
+        "unit": "m",
+        "type": "double",
+        "default": 0,
+        "minimum": 0,
+        "maximum": 1000,
+        "decimals": 2,
+        "option": "--fall-height",
+    },
+    {
+        "name": "probabilityClass",
+        "parameter": "PROBABILITY_CLASS",
+        "label": "Propagation probability",
+        "unit": "",
+        "type": "choice",
+        "choices": ["High (log10⁻⁶)", "Medium (log10⁻⁴)", "Low (log10⁻²)"],
+        "values": ["high", "medium", "low"],
+        "default": 0,
+        "option": "--probability",
+    },
+    {
+        "name": "blockVolume",
+        "parameter": "BLOCK_VOLUME",
+        "label": "Block volume",
+        "unit": "m³",
+        "type": "double",
+        "minimum": 0,
+        "decimals": 3,
+        "option": "--block-volume",
+        "optional": True,
+    },
+    {
+        "name": "rockDensity",
+        "parameter": "ROCK_DENSITY",
+        "label": "Rock density",
+        "unit": "kg/m³",
+        "type": "double",
+        "default": 2700,
+        "minimum": 0,
+        "decimals": 0,
+        "option": "--rock-density",
+        "optional": True,
+    },
+    {
+        "name": "energyClasses",
+        "parameter": "ENERGY_CLASSES",
+        "label": "Energy class limits",
+        "unit": "kJ",
+        "type": "text",
+        "default": "30,300",
+        "option": "--energy-classes",
+        "optional": True,
+    },
+]
+
+# Keys whose values must agree with the table's.
+COMPARED_KEYS = ("label", "unit", "type", "default", "minimum", "maximum", "decimals", "choices", "values")
+
+# Table rows the algorithm offers through parameters of its own (inputs,
+# outputs, run options) rather than as settings rows.
+OWN_PARAMETER_OPTIONS = {
+    "--dem",
+    "--start",
+    "--output",
+    "--format",
+    "--seed",
+    "--threads",
+    "--save-trajectories",
+    "--overwrite",
+    "--intensity",
+    "--start-layer",
+    "--start-where",
+    "--objects",
+    "--objects-layer",
+    "--objects-id",
+    "--map",
+    "--map-colour",
+}
+
+
+def _same(a, b):
+    if isinstance(a, (int, float)) and isinstance(b, (int, float)) and not isinstance(a, bool):
+        return abs(float(a) - float(b)) <= 1e-9 * max(1.0, abs(float(a)))
+    return a == b
+
+
+def differences_from(table):
+    """Lines naming each way the rows here differ from a parsed settings table
+    ({"settings": [...]}); empty when they agree."""
+    rows = {row.get("option"): row for row in table.get("settings", [])}
+    ours = {row["option"]: row for row in SETTINGS}
+    found = []
+    for option, row in rows.items():
+        if option in OWN_PARAMETER_OPTIONS:
+            continue
+        if option not in ours:
+            found.append(f"{option} ({row.get('label')}) is in tumbra-run's table but not in the plugin")
+            continue
+        for key in COMPARED_KEYS:
+            # A whole number has no decimals to compare.
+            if key == "decimals" and row.get("type") == "int":
+                continue
+            if key in row or key in ours[option]:
+                if not _same(ours[option].get(key), row.get(key)):
+                    found.append(f"{option}: {key} is {ours[option].get(key)!r} here, {row.get(key)!r} in tumbra-run")
+    for option, row in ours.items():
+        if option not in rows and not row.get("optional"):
+            found.append(f"{option} ({row['label']}) is in the plugin but not in tumbra-run's table")
+    return found
