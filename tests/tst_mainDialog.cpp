@@ -33,7 +33,7 @@ class tst_mainDialog : public QObject
 
     void fillValidRun(tumbraMainDialog& dialog, const QString& simulations)
     {
-        typePath(dialog, "workingDirectory", output_->path());
+        typePath(dialog, "outputFolder", output_->path());
         typePath(dialog, "digitalElevationModel", demPath());
         typePath(dialog, "startRaster", startCellsPath());
         child<QComboBox>(dialog, "numberOfSimulations")->setCurrentText(simulations);
@@ -53,7 +53,7 @@ class tst_mainDialog : public QObject
             const QString folder =
                 output_->filePath(runFolderName(child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
                                                 child<QComboBox>(dialog, "maxAngle")->currentText(),
-                                                child<QDoubleSpinBox>(dialog, "straightDistance")->value(),
+                                                child<QDoubleSpinBox>(dialog, "segmentLength")->value(),
                                                 QDateTime::currentDateTime().addSecs(second)));
             for (const QString& name : names)
                 QVERIFY(name.endsWith('/') ? QDir().mkpath(folder + "/" + name)
@@ -65,7 +65,7 @@ class tst_mainDialog : public QObject
     {
         return child<QPushButton>(dialog, "runProcess")->isVisible()
                && !child<QPushButton>(dialog, "stopProcess")->isVisible()
-               && child<QComboBox>(dialog, "workingDirectory")->isEnabled()
+               && child<QComboBox>(dialog, "outputFolder")->isEnabled()
                && !child<QProgressBar>(dialog, "progressBar")->isVisible();
     }
 
@@ -104,7 +104,7 @@ private slots:
         QVERIFY(
             logText(dialog).contains(QStringLiteral("Results written to folder %1\n").arg(runDir().absolutePath())));
         QVERIFY(logText(dialog).endsWith(QStringLiteral("\nDone.")));
-        QCOMPARE(shownPage(dialog), QStringLiteral("verticalLayoutWidget"));
+        QCOMPARE(shownPage(dialog), QStringLiteral("resultPage"));
         QVERIFY(child<QSplitter>(dialog, "splitter")->sizes().value(1) > 0);
         QVERIFY(child<mapView>(dialog, "raster")->hasPicture());
         QCOMPARE(child<mruComboBox>(dialog, "digitalElevationModel")->stringList(), QStringList{demPath()});
@@ -181,7 +181,7 @@ private slots:
         tumbraMainDialog dialog;
         boxRecorder boxes(dialog);
         dialog.show();
-        typePath(dialog, "workingDirectory", outputDir);
+        typePath(dialog, "outputFolder", outputDir);
         typePath(dialog, "digitalElevationModel", demFile);
         typePath(dialog, "startRaster", startFile);
         QVERIFY(child<QPushButton>(dialog, "runProcess")->isEnabled());
@@ -234,7 +234,7 @@ private slots:
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
-                QVERIFY(!child<QComboBox>(dialog, "workingDirectory")->isEnabled());
+                QVERIFY(!child<QComboBox>(dialog, "outputFolder")->isEnabled());
             }
             if (action == "stop") {
                 child<QPushButton>(dialog, "stopProcess")->click();
@@ -248,7 +248,7 @@ private slots:
                 QVERIFY(waitForRunEnd(dialog));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
                 QCOMPARE(shownPage(dialog),
-                         aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
+                         aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
             }
         }
@@ -287,7 +287,7 @@ private slots:
         QVERIFY(QFile::copy(startCellsPath(), output_->filePath("start.asc")));
         tumbraMainDialog dialog;
         dialog.show();
-        typePath(dialog, "workingDirectory", output_->path());
+        typePath(dialog, "outputFolder", output_->path());
         QString startFolder;
         QTimer::singleShot(0, this, [&] {
             auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
