@@ -93,8 +93,10 @@ private slots:
         dialog.show();
         fillValidRun(dialog, "10");
         plantOutputFiles(dialog, {"N.asc/"});
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
         child<QPushButton>(dialog, "runProcess")->click();
-        QVERIFY(waitForRunEnd(dialog));
+        QVERIFY(waitForRunEnd(ended));
+        QCOMPARE(ended.value(0).value(0).toInt(), 0);
 
         QCOMPARE(boxes.questions.size(), 1);  // the folder counts as a file to overwrite: yes
         QVERIFY(logText(dialog).contains(QStringLiteral("\nExisting output files will be overwritten\n")));
@@ -108,7 +110,7 @@ private slots:
         QVERIFY(child<QSplitter>(dialog, "splitter")->sizes().value(1) > 0);
         QVERIFY(child<mapView>(dialog, "raster")->hasPicture());
         QCOMPARE(child<mruComboBox>(dialog, "digitalElevationModel")->stringList(), QStringList{demPath()});
-        QCOMPARE(QDir::currentPath(), QDir(output_->path()).absolutePath());
+        QCOMPARE(QDir::currentPath(), startDir_);
         QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
     }
 
@@ -119,8 +121,7 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::newRow("two") << QStringList{"N.asc", "log.txt"}
                              << "The following files already exist:\n - N.asc\n - log.txt.";
-        QTest::newRow("unrequested trajectories")
-            << QStringList{"trajectory_points.txt"} << "The following files already exist:\n - trajectory_points.txt.";
+        QTest::newRow("all") << QStringList{"N.asc", "Reach_prob.asc", "log.txt"} << "Output files already exist.";
     }
 
     void existingOutputFilesAreKeptWhenAsked()
@@ -189,9 +190,10 @@ private slots:
             QVERIFY(removed == "output" ? QDir(outputDir).removeRecursively()
                                         : QFile::remove(removed == "dem" ? demFile : startFile));
 
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
         child<QPushButton>(dialog, "runProcess")->click();
         if (lastLine.startsWith(QLatin1String("Done")))
-            QVERIFY(waitForRunEnd(dialog));
+            QVERIFY(waitForRunEnd(ended));
         else
             QTest::qWait(200);
         QVERIFY2(logText(dialog).split('\n').last().startsWith(lastLine), qPrintable(logText(dialog)));
@@ -231,6 +233,7 @@ private slots:
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QVERIFY(dialog.isVisible());
             fillValidRun(dialog, "50");
+            QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
@@ -245,7 +248,7 @@ private slots:
                 QCOMPARE(boxes.questions.size(), duringRun ? 1 : 0);
             }
             if (!closed) {
-                QVERIFY(waitForRunEnd(dialog));
+                QVERIFY(waitForRunEnd(ended));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
                 QCOMPARE(shownPage(dialog),
                          aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));

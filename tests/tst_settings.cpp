@@ -77,7 +77,7 @@ private slots:
         QTest::newRow("length above range") << "straightDistance" << QVariant(250.0) << 3 << "100";
         QTest::newRow("profile step rounded") << "profileStep" << QVariant(0.456) << 4 << "0.46";
         QTest::newRow("angle in the list") << "maxDeviationAngle" << QVariant("30") << 7 << "30";
-        QTest::newRow("angle not in the list") << "maxDeviationAngle" << QVariant("22.5") << 7 << "5";
+        QTest::newRow("angle not in the list") << "maxDeviationAngle" << QVariant("22.5") << 7 << "22";
         QTest::newRow("simulations not in the list") << "numberOfSimulations" << QVariant("7") << 6 << "7";
         QTest::newRow("class beyond the list")
             << "riskIntensity" << QVariant(7) << 8 << propagationProbabilityLabels().at(0);

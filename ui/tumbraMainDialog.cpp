@@ -287,10 +287,11 @@ bool tumbraMainDialog::prepareRunFolder()
     workingDir = outputDir.absolutePath();
     const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
                                        ui->segmentLength->value(), QDateTime::currentDateTime());
-    // A folder that was there before (two runs in one second) is never removed.
+    // A folder that was there before (two runs in one second) is never removed;
+    // an output directory removed since it was chosen is not made again.
     runFolder_ = std::make_unique<runFolder>(outputDir.absoluteFilePath(name));
-    QString error;
-    if (runFolder_->prepare(error))
+    QString error = QStringLiteral("Failed to create output folder (%1)!").arg(runFolder_->path());
+    if (outputDir.exists() && runFolder_->prepare(error))
         return true;
     runFolder_.reset();
     onDisplayMessage(error);
