@@ -8,6 +8,7 @@
 
 #include "controller/propagationProbability.h"
 #include "controller/runRequest.h"
+#include "raster/outputFiles.h"
 
 namespace {
 
@@ -211,6 +212,25 @@ QString settingRow::helpText() const
     const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
     return QStringLiteral("%1 (%2 to %3%4, default %5).")
         .arg(label, number(minimum), number(maximum), unitText, number(defaultValue.toDouble()));
+}
+
+QList<QPair<QString, QString>> settingLogLines(const runRequest& request)
+{
+    QList<QPair<QString, QString>> lines;
+    for (const settingRow& row : settingsTable()) {
+        if (row.logLabel.isEmpty())
+            continue;
+        const QVariant value = row.read(request);
+        QString text;
+        if (row.type == settingType::number)
+            text = logValueText(value.toDouble());
+        else if (row.type == settingType::choice)
+            text = row.choices.value(value.toInt());  // empty for a class beyond the list
+        else
+            text = value.toString();
+        lines.append({row.logLabel, text});
+    }
+    return lines;
 }
 
 QByteArray settingsTableJson()

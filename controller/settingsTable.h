@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -47,6 +48,10 @@ const QList<settingRow>& settingsTable();
 
 // The row called `name`; the program stops on a name that has none.
 const settingRow& settingNamed(const QString& name);
+
+// The settings lines of log.txt: every row with a log label, with the
+// request's value as log.txt writes it.
+QList<QPair<QString, QString>> settingLogLines(const runRequest& request);
 
 // The table as JSON, {"settings": [...]}, for programs that build their own
 // form for tumbra-run (the QGIS plugin).

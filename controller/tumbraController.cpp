@@ -20,6 +20,7 @@
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
+#include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -114,10 +115,7 @@ void tumbraController::run(const runRequest& request)
     demFile = request.demFile;
     inputFileType = inputFileTypeFromName(demFile);
     startCellsFile_ = request.startCellsFile;
-    outputFolder_ = request.outputFolder;
-    settings_ = request.settings;
-    outputFormat_ = request.format;
-    seed_ = request.seed;
+    request_ = request;
     if (request.threads > 0)
         omp_set_num_threads(request.threads);
     filesWritten_ = 0;
@@ -210,11 +208,11 @@ bool tumbraController::openStartCells()
 // A zero step would make the profile sampling or the trajectory endless.
 bool tumbraController::checkSettings()
 {
-    if (!(settings_.segmentLength > 0.0)) {
+    if (!(request_.settings.segmentLength > 0.0)) {
         emit displayError(QStringLiteral("The segment length must be greater than 0."));
         return false;
     }
-    if (!(settings_.profileStep > 0.0)) {
+    if (!(request_.settings.profileStep > 0.0)) {
         emit displayError(QStringLiteral("The profile step must be greater than 0."));
         return false;
     }
@@ -223,10 +221,10 @@ bool tumbraController::checkSettings()
 
 bool tumbraController::selectStopCriterion()
 {
-    if (auto selected = makeStopCriterion(settings_.probabilityClass))
+    if (auto selected = makeStopCriterion(request_.settings.probabilityClass))
         stopCriterion = std::move(selected);
     if (!stopCriterion) {
-        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(settings_.probabilityClass));
+        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(request_.settings.probabilityClass));
         return false;
     }
     return true;
@@ -280,20 +278,20 @@ bool tumbraController::abortedBetweenPhases() { return abortRequested.load(); }
 // so that hours of simulation are not lost.
 bool tumbraController::outputFolderReady()
 {
-    if (!outputFolder_.isEmpty() && QFileInfo(outputFolder_).isDir())
+    if (!request_.outputFolder.isEmpty() && QFileInfo(request_.outputFolder).isDir())
         return true;
-    if (outputFolder_.isEmpty()) {
+    if (request_.outputFolder.isEmpty()) {
         emit displayError(QStringLiteral("The output folder no longer exists. No files saved."));
         return false;
     }
-    if (!QDir().mkpath(outputFolder_)) {
+    if (!QDir().mkpath(request_.outputFolder)) {
         emit displayError(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
                                          "No files saved.")
-                              .arg(outputFolder_));
+                              .arg(request_.outputFolder));
         return false;
     }
     emit displayWarning(QStringLiteral("The output folder %1 was removed during the run and has been created again.")
-                            .arg(outputFolder_));
+                            .arg(request_.outputFolder));
     return true;
 }
 
@@ -301,7 +299,7 @@ bool tumbraController::outputFolderReady()
 // wrap round in the cells every trajectory reaches.
 bool tumbraController::trajectoriesFitCounts(std::size_t startCellCount)
 {
-    const uint64_t simulations = static_cast<uint64_t>(std::max(settings_.numberOfSimulations, 0));
+    const uint64_t simulations = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0));
     const uint64_t most = static_cast<uint64_t>(INT32_MAX);
     if (startCellCount <= most && simulations * startCellCount <= most)
         return true;
@@ -352,7 +350,7 @@ int tumbraController::runPipeline(runOutcome& outcome)
         return code;
 
     const uint64_t progressTotal =
-        static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
+        static_cast<uint64_t>(request_.settings.numberOfSimulations > 0 ? request_.settings.numberOfSimulations : 0)
         * static_cast<uint64_t>(startCells.size());
     propagationOutput result;
     code = simulate(terrain.aspect, startCells, progressTotal, result);
@@ -401,7 +399,7 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->passageCounts = std::move(result.passageCounts);
     kept->reachingStartCells = std::move(result.reachingStartCells);
     kept->elevations = std::move(elevationGrid_);
-    kept->numberOfSimulations = settings_.numberOfSimulations;
+    kept->numberOfSimulations = request_.settings.numberOfSimulations;
     outcome.grids = std::move(kept);
 }
 
@@ -501,8 +499,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         QElapsedTimer loopTimer;
         loopTimer.start();
         propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
-                               settings_,      *stopCriterion, abortRequested};
-        input.seed = seed_;
+                               request_.settings,      *stopCriterion, abortRequested};
+        input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
@@ -568,22 +566,22 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     // Each target remembers its file's name for the lists of files written and not written.
     const auto inRunFolder = [this, &file](const QString& name) {
         file = name;
-        return outputTarget(outputFolder_, name);
+        return outputTarget(request_.outputFolder, name);
     };
     auto rowsWritten = [this](const QString& phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
     };
-    const int simulations = settings_.numberOfSimulations;
+    const int simulations = request_.settings.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
         const int32_t* passages = passageCounts.row(row);
         const int32_t* reaching = result.reachingStartCells.row(row);
         for (int c = 0; c < passageCounts.cols(); ++c)
             values[c] = reachProbabilityPercent(passages[c], reaching[c], simulations);
     };
-    const QString countName = countGridName(outputFormat_);
-    const QString probabilityName = probabilityGridName(outputFormat_);
-    if (outputFormat_ == outputFormat::geoTiff) {
+    const QString countName = countGridName(request_.format);
+    const QString probabilityName = probabilityGridName(request_.format);
+    if (request_.format == outputFormat::geoTiff) {
         // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
         outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
         if (inputFileType == geoTiff)
@@ -611,12 +609,12 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                 QFile::remove(prj.path);
         }
     }
-    if (settings_.saveTrajectories) {
+    if (request_.settings.saveTrajectories) {
         const QString pointsName = QStringLiteral("trajectory_points.txt");
         reportPhase(writingPhase(pointsName), 0, 1);
         keep(writeTrajectoryPoints(inRunFolder(pointsName), result.trajectories, *sink_));
         reportPhase(writingPhase(pointsName), 1, 1);
-        if (outputFormat_ == outputFormat::geoTiff) {
+        if (request_.format == outputFormat::geoTiff) {
             const QString layerName = QStringLiteral("trajectories.gpkg");
             reportPhase(writingPhase(layerName), 0, 1);
             keep(writeTrajectoryGeoPackage(inRunFolder(layerName), result.trajectories,
@@ -632,21 +630,13 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     report.demFile = demFile;
     report.startCellsFile = startCellsFile_;
     report.dem = demHeader;
-    report.numberOfSimulations = settings_.numberOfSimulations;
-    report.segmentLength = settings_.segmentLength;
-    report.profileStep = settings_.profileStep;
-    report.maxDeviationAngle = settings_.maxDeviationAngle;
-    report.initialFallHeight = settings_.initialFallHeight;
-    const QStringList& labels = propagationProbabilityLabels();
-    report.riskLabel = settings_.probabilityClass >= 0 && settings_.probabilityClass < labels.size()
-                           ? labels.at(settings_.probabilityClass)
-                           : QString();
-    report.resultsFolder = outputFolder_;
+    report.settings = settingLogLines(request_);
+    report.resultsFolder = request_.outputFolder;
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
-    report.seed = seed_;
+    report.seed = request_.seed;
     report.summary = runSummary(passageCounts, startCellCount_);
-    if (seed_)
-        report.summary << QStringLiteral("Seed: %1").arg(*seed_);
+    if (request_.seed)
+        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     outcome.summary = report.summary;
     const QString logName = QStringLiteral("log.txt");
     reportPhase(writingPhase(logName), 0, 1);
@@ -663,7 +653,7 @@ QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std
     return {QStringLiteral("Start cells: %1").arg(startCellCount),
             QStringLiteral("Trajectories: %1")
                 .arg(static_cast<qulonglong>(startCellCount)
-                     * static_cast<qulonglong>(std::max(settings_.numberOfSimulations, 0))),
+                     * static_cast<qulonglong>(std::max(request_.settings.numberOfSimulations, 0))),
             QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached)),
             QStringLiteral("Threads: %1").arg(omp_get_max_threads()),
             QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};

@@ -112,8 +112,7 @@ private:
     asciiGridStream demStream;
     elevationGrid elevationGrid_;
     rasterHeader demHeader;
-    simulationSettings settings_;
-    std::optional<uint64_t> seed_;
+    runRequest request_;  // of the run under way; its files are named again below for the input readers
     runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
     QString startCellsFile_;
@@ -121,11 +120,9 @@ private:
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
-    QString outputFolder_;  // where the outputs go, absolute
     geoTiffInput demGeoTiff_;
     geoTiffInput startCellsGeoTiff_;
     coordinateSystem demSystem_;
-    outputFormat outputFormat_ = outputFormat::esriAscii;
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
