@@ -76,9 +76,7 @@ int main(int argc, char* argv[])
             app.quit();
         });
     });
-    QTimer::singleShot(0, &app, [&] {
-        dialog.findChild<QPushButton*>(QStringLiteral("runProcess"))->click();
-    });
+    QTimer::singleShot(0, &app, [&] { dialog.findChild<QPushButton*>(QStringLiteral("runProcess"))->click(); });
     app.exec();
     return exitCode;
 }

@@ -40,7 +40,8 @@ QString mapFileProblem(const QString& mapFile)
     const QString problem = QFileInfo(folder).isDir() ? writeProblem(folder) : QStringLiteral("no such folder");
     if (problem.isEmpty())
         return QString();
-    return QStringLiteral("The map %1 cannot be written (%2). Choose a writable folder for --map.").arg(mapFile, problem);
+    return QStringLiteral("The map %1 cannot be written (%2). Choose a writable folder for --map.")
+        .arg(mapFile, problem);
 }
 
 runFolder::runFolder(const QString& absolutePath) : path_(QDir::cleanPath(absolutePath)) {}

@@ -95,8 +95,8 @@ void tumbraController::finishProcessing(runOutcome& outcome)
     if (outcome.code == completed)
         outcome.closingLine = QStringLiteral("Done.");
     else if (outcome.code == stoppedByUser)
-        outcome.closingLine = filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.")
-                                                : abortedText;
+        outcome.closingLine =
+            filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.") : abortedText;
     else
         outcome.closingLine = QStringLiteral("Done with errors.");
     emit resetProgressBar();
@@ -224,7 +224,8 @@ bool tumbraController::selectStopCriterion()
     if (auto selected = makeStopCriterion(request_.settings.probabilityClass))
         stopCriterion = std::move(selected);
     if (!stopCriterion) {
-        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(request_.settings.probabilityClass));
+        emit displayError(
+            QStringLiteral("Unknown propagation probability class %1.").arg(request_.settings.probabilityClass));
         return false;
     }
     return true;
@@ -498,8 +499,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
 
         QElapsedTimer loopTimer;
         loopTimer.start();
-        propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
-                               request_.settings,      *stopCriterion, abortRequested};
+        propagationInput input{elevationGrid_,    demHeader,      aspect,        startCells,
+                               request_.settings, *stopCriterion, abortRequested};
         input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
         runCoordinator* const coordinator = coordinator_;

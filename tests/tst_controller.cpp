@@ -469,17 +469,23 @@ private slots:
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("refusal");
         const QString model = "Failed to load model. Please check that the file exists and is readable.";
-        QTest::newRow("as prepared") << "" << "";
+        QTest::newRow("as prepared") << ""
+                                     << "";
         QTest::newRow("DEM a folder") << "dem=folder" << model;
         QTest::newRow("DEM missing") << "dem=missing" << model;
         QTest::newRow("start cells missing")
             << "start=missing"
             << "Failed to load start cells raster. Please check that the file exists and is readable.";
-        QTest::newRow("no simulations") << "simulations=0" << "Number of simulations must lie between 1 and 1000000.";
-        QTest::newRow("segment too long") << "segment=1000" << "Segment length must lie between 0.1 and 100 m.";
-        QTest::newRow("step NaN") << "step=nan" << "Profile step must lie between 0.01 and 99.99 m.";
-        QTest::newRow("too many threads") << "threads=1025" << "Threads must lie between 0 and 1024.";
-        QTest::newRow("relative output") << "output=out" << "The output folder \"out\" is not an absolute path.";
+        QTest::newRow("no simulations") << "simulations=0"
+                                        << "Number of simulations must lie between 1 and 1000000.";
+        QTest::newRow("segment too long") << "segment=1000"
+                                          << "Segment length must lie between 0.1 and 100 m.";
+        QTest::newRow("step NaN") << "step=nan"
+                                  << "Profile step must lie between 0.01 and 99.99 m.";
+        QTest::newRow("too many threads") << "threads=1025"
+                                          << "Threads must lie between 0 and 1024.";
+        QTest::newRow("relative output") << "output=out"
+                                         << "The output folder \"out\" is not an absolute path.";
     }
 
     void requestRefusalNamesTheProblem()

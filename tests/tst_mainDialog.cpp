@@ -50,11 +50,10 @@ class tst_mainDialog : public QObject
     void plantOutputFiles(const tumbraMainDialog& dialog, const QStringList& names)
     {
         for (int second = 0; second < 3; ++second) {
-            const QString folder =
-                output_->filePath(runFolderName(child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
-                                                child<QComboBox>(dialog, "maxAngle")->currentText(),
-                                                child<QDoubleSpinBox>(dialog, "segmentLength")->value(),
-                                                QDateTime::currentDateTime().addSecs(second)));
+            const QString folder = output_->filePath(runFolderName(
+                child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
+                child<QComboBox>(dialog, "maxAngle")->currentText(),
+                child<QDoubleSpinBox>(dialog, "segmentLength")->value(), QDateTime::currentDateTime().addSecs(second)));
             for (const QString& name : names)
                 QVERIFY(name.endsWith('/') ? QDir().mkpath(folder + "/" + name)
                                            : QDir().mkpath(folder) && writeTextFile(folder + "/" + name, "old\n"));
@@ -250,8 +249,7 @@ private slots:
             if (!closed) {
                 QVERIFY(waitForRunEnd(ended));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
-                QCOMPARE(shownPage(dialog),
-                         aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
+                QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
             }
         }

@@ -61,8 +61,8 @@ private slots:
         QTest::newRow("angle above 90") << QStringList{"--max-angle", "91"} << "--max-angle";
         QTest::newRow("negative fall height") << QStringList{"--fall-height", "-0.5"} << "--fall-height";
         QTest::newRow("unknown class") << QStringList{"--probability", "extreme"} << "--probability";
-        QTest::newRow("too many threads") << QStringList{"--threads", "100000"}
-                                          << "--threads must lie between 0 and 1024, not 100000.";
+        QTest::newRow("too many threads")
+            << QStringList{"--threads", "100000"} << "--threads must lie between 0 and 1024, not 100000.";
         QTest::newRow("map in a missing folder")
             << QStringList{"--map", dir_.filePath("missing/map.png")} << "Choose a writable folder for --map";
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
@@ -112,14 +112,20 @@ private slots:
         table.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE), {"--settings-table"});
         QVERIFY(table.waitForFinished(30000) && table.exitCode() == 0);
         QVariantMap defaults;
-        for (const QVariant& row : QJsonDocument::fromJson(table.readAllStandardOutput())["settings"].toArray().toVariantList())
+        for (const QVariant& row :
+             QJsonDocument::fromJson(table.readAllStandardOutput())["settings"].toArray().toVariantList())
             defaults.insert(row.toMap().value("name").toString(), row.toMap().value("default"));
-        QCOMPARE(defaults, (QVariantMap{{"numberOfSimulations", 100}, {"segmentLength", 5}, {"profileStep", 1},
-                                        {"maxDeviationAngle", 22}, {"initialFallHeight", 0}, {"probabilityClass", 0},
-                                        {"saveTrajectories", false}, {"threads", 0}}));
+        QCOMPARE(defaults, (QVariantMap{{"numberOfSimulations", 100},
+                                        {"segmentLength", 5},
+                                        {"profileStep", 1},
+                                        {"maxDeviationAngle", 22},
+                                        {"initialFallHeight", 0},
+                                        {"probabilityClass", 0},
+                                        {"saveTrajectories", false},
+                                        {"threads", 0}}));
 
-        const auto [code, text] = run({"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff",
-                                       "--save-trajectories"}, "lines");
+        const auto [code, text] = run(
+            {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");
         QCOMPARE(code, 0);
         const QStringList lines = text.section("\n--\n", 1).split('\n', Qt::SkipEmptyParts);
         const QRegularExpression line("^progress (\\d{1,3}) (.+)$");

@@ -187,10 +187,10 @@ void tumbraMainDialog::updateButtons()
     const bool pathsValid = outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     QWidget* const settingsControls[] = {
-        ui->outputFolder, ui->browseOutputFolder,  ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster, ui->segmentLength,      ui->numberOfSimulations,
-        ui->maxAngle,         ui->profileStep,       ui->probabilityClass,         ui->initialHeight,
-        ui->saveTrajectories, ui->outputFormat,      ui->reproducible};
+        ui->outputFolder,     ui->browseOutputFolder, ui->digitalElevationModel, ui->browseDigitalElevationModel,
+        ui->startRaster,      ui->browseStartRaster,  ui->segmentLength,         ui->numberOfSimulations,
+        ui->maxAngle,         ui->profileStep,        ui->probabilityClass,      ui->initialHeight,
+        ui->saveTrajectories, ui->outputFormat,       ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
