@@ -14,7 +14,6 @@
 
 #include <omp.h>
 
-#include "controller/propagationProbability.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"

@@ -193,6 +193,12 @@ private slots:
                                             << "Failed to parse start cells file. Syntax error on line 8.";
         QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)
                                        << "No start cells found. Aborting.";
+        // Beyond the window's and tumbra-run's limits, but the controller checks for itself.
+        QTest::newRow("beyond the counts")
+            << "simulations=1073741824" << goodDem << header + "0 0 0 0 0\n0 1 0 1 0\n0 0 0 0 0\n0 0 0 0 0\n"
+            << "The run would simulate 2147483648 trajectories (2 start cells x 1073741824 simulations), more than "
+               "the 2147483647 that the passage counts can hold. Use fewer simulations or split the start cells over "
+               "several runs. Aborting.";
         QTest::newRow("grids differ") << "" << goodDem
                                       << gridHeader("6", "3") + "0 0 0 0 0 0\n0 0 1 0 0 0\n0 0 0 0 0 0\n"
                                       << "Inconsistent number of columns in data! Inconsistent number of rows "
@@ -210,6 +216,8 @@ private slots:
         tumbraController controller;
         request_.settings.profileStep = setting == QLatin1String("step=0") ? 0.0 : 1.0;
         request_.settings.probabilityClass = setting == QLatin1String("class=7") ? 7 : 0;
+        if (setting.startsWith(QLatin1String("simulations=")))
+            request_.settings.numberOfSimulations = setting.section('=', 1).toInt();
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
         QCOMPARE(run(controller, dem, start, demName), QStringList{"error:" + error} + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());

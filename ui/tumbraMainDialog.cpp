@@ -22,7 +22,6 @@
 #include <QTextEdit>
 #include <QThread>
 
-#include "controller/propagationProbability.h"
 #include "ui/dialogSettings.h"
 #include "ui/resultMapPanel.h"
 #include "ui/runFolderName.h"
