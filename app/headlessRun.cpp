@@ -12,12 +12,10 @@
 #include <unistd.h>
 #endif
 
-#include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
-#include <omp.h>
-
+#include "controller/clockText.h"
 #include "controller/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
@@ -44,20 +42,11 @@ void printLine(std::FILE* stream, const QString& text)
     std::fflush(stream);
 }
 
-QString clockText(double seconds)
-{
-    const long long total = static_cast<long long>(seconds + 0.5);
-    return QStringLiteral("%1:%2:%3")
-        .arg(total / 3600)
-        .arg((total / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(total % 60, 2, 10, QLatin1Char('0'));
-}
-
 }  // namespace
 
 headlessRun::headlessRun(const runnerOptions& options, sharedRunRole role) : options_(options), role_(std::move(role))
 {
-    progressOnTerminal_ = role_.writes && !options_.quiet && isatty(fileno(stderr));
+    progressOnTerminal_ = role_.writes && !options_.quiet && !options_.progressLines && isatty(fileno(stderr));
     // The run executes on this thread; simulation threads emit progress
     // while it is blocked, so every connection is direct.
     connect(&controller_, &tumbraController::initProgressBar, this, &headlessRun::onInitProgressBar,
@@ -73,27 +62,21 @@ headlessRun::headlessRun(const runnerOptions& options, sharedRunRole role) : opt
     connect(&controller_, &tumbraController::requestWarningBox, this, &headlessRun::onDisplayWarning,
             Qt::DirectConnection);
     connect(&controller_, &tumbraController::displayError, this, &headlessRun::onDisplayError, Qt::DirectConnection);
-    connect(&controller_, &tumbraController::done, this, &headlessRun::onDone, Qt::DirectConnection);
+    connect(&controller_, &tumbraController::finished, this, &headlessRun::onFinished, Qt::DirectConnection);
     connect(&controller_, &tumbraController::phaseProgress, this, &headlessRun::onPhaseProgress, Qt::DirectConnection);
-    connect(&controller_, &tumbraController::filesNotWritten, this, &headlessRun::onFilesNotWritten,
-            Qt::DirectConnection);
 }
 
 headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
 
 int headlessRun::exec()
 {
-    const QString startDir = QDir::currentPath();
     // Only the process that writes prepares the output folder; every
     // process of a shared run learns whether all are ready.
-    bool ready = handOverSettings() && (!role_.writes || prepareOutputFolder());
+    bool ready = prepareRequest() && (!role_.writes || prepareOutputFolder());
     if (role_.coordinator)
-        ready = role_.coordinator->agree(ready ? 0 : 1) == 0;
+        ready = role_.coordinator->agree(ready ? resultCode::completed : resultCode::failed) == resultCode::completed;
     if (!ready)
-        return 1;
-    if (options_.threads > 0)
-        omp_set_num_threads(options_.threads);
-    controller_.setSeed(options_.seed);
+        return resultCode::failed;
     controller_.setCoordinator(role_.coordinator);
 
     interruptTarget.store(&controller_);
@@ -101,7 +84,7 @@ int headlessRun::exec()
     if (role_.coordinator)
         std::signal(SIGTERM, onInterrupt);
     runTimer_.start();
-    controller_.runProcess();
+    controller_.run(options_.request);
     std::signal(SIGINT, SIG_DFL);
     if (role_.coordinator)
         std::signal(SIGTERM, SIG_DFL);
@@ -112,107 +95,75 @@ int headlessRun::exec()
 
     // A batch run whose files are not all there has failed, whatever the
     // run itself says: the caller must not go on with missing results.
-    if (resultCode_ == 0 && role_.writes && !filesNotWritten_.isEmpty()) {
+    int code = outcome_.code;
+    const QString folder = options_.request.outputFolder;
+    if (code == resultCode::completed && role_.writes && !outcome_.filesNotWritten.isEmpty()) {
         onDisplayError(QStringLiteral("These output files were not written in %1:\n  %2")
-                           .arg(QDir::currentPath(), filesNotWritten_.join(QStringLiteral("\n  "))));
-        resultCode_ = 1;
-    } else if (resultCode_ == 0 && role_.writes) {
-        onDisplayMessage(QStringLiteral("Results written to folder %1").arg(QDir::currentPath()));
-        QDir::setCurrent(startDir);
+                           .arg(folder, outcome_.filesNotWritten.join(QStringLiteral("\n  "))));
+        code = resultCode::failed;
+    } else if (code == resultCode::completed && role_.writes) {
+        onDisplayMessage(QStringLiteral("Results written to folder %1").arg(folder));
         if (!writeMap())
-            resultCode_ = 1;
+            code = resultCode::failed;
     }
-    QDir::setCurrent(startDir);
     if (role_.coordinator)
-        resultCode_ = role_.coordinator->agree(resultCode_);
+        code = role_.coordinator->agree(code);
     // A folder this run made and left empty would only mislead.
-    if (!createdOutputDir_.isEmpty() && resultCode_ != 0)
-        QDir().rmdir(createdOutputDir_);
-    return resultCode_;
+    if (folder_)
+        folder_->release();
+    return code;
 }
 
-void headlessRun::onFilesNotWritten(const QStringList& fileNames) { filesNotWritten_ << fileNames; }
-
-bool headlessRun::handOverSettings()
+// Relative paths are taken from the directory tumbra-run was started in.
+bool headlessRun::prepareRequest()
 {
-    // Input names are made absolute before the output folder becomes current.
-    if (!controller_.setDigitalElevationModel(QFileInfo(options_.demFile).absoluteFilePath())) {
-        onDisplayError(QStringLiteral("Failed to load model. Please check that the file exists and is readable."));
-        return false;
-    }
-    if (!controller_.setStartCellsFile(QFileInfo(options_.startCellsFile).absoluteFilePath())) {
-        onDisplayError(
-            QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable."));
-        return false;
-    }
-    controller_.setSegmentLength(options_.segmentLength);
-    controller_.setNumberOfSimulations(options_.simulations);
-    controller_.setMaxDeviationAngle(options_.maxAngle);
-    controller_.setProfileStep(options_.profileStep);
-    controller_.setProbabilityClass(options_.probabilityClass);
-    controller_.setInitialFallHeight(options_.fallHeight);
-    controller_.setSaveTrajectories(options_.saveTrajectories);
-    controller_.setOutputFormat(options_.format);
-    if (!options_.mapFile.isEmpty())
-        options_.mapFile = QFileInfo(options_.mapFile).absoluteFilePath();
-    return true;
+    runRequest& request = options_.request;
+    for (QString* path : {&request.demFile, &request.startCellsFile, &request.outputFolder, &request.mapFile})
+        if (!path->isEmpty())
+            *path = QFileInfo(*path).absoluteFilePath();
+    const QString refusal = requestRefusal(request);
+    if (!refusal.isEmpty())
+        onDisplayError(refusal);
+    return refusal.isEmpty();
 }
 
-QStringList headlessRun::filesToBeWritten() const
-{
-    QStringList names = {countGridName(options_.format), probabilityGridName(options_.format)};
-    if (options_.saveTrajectories)
-        names << QStringLiteral("trajectory_points.txt");
-    if (options_.saveTrajectories && options_.format == outputFormat::geoTiff)
-        names << QStringLiteral("trajectories.gpkg");
-    names << QStringLiteral("log.txt");
-    return names;
-}
-
+// Nothing is read before the folder and the map are known to take files.
 bool headlessRun::prepareOutputFolder()
 {
-    const QDir outputDir(QFileInfo(options_.outputDir).absoluteFilePath());
-    if (!outputDir.exists()) {
-        if (!QDir().mkpath(outputDir.path())) {
-            onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
-            return false;
-        }
-        createdOutputDir_ = outputDir.path();
-    }
-    if (!options_.overwrite) {
-        QStringList present;
-        for (const QString& name : filesToBeWritten())
-            if (QFileInfo::exists(outputDir.filePath(name)))
-                present << outputDir.filePath(name);
-        if (!options_.mapFile.isEmpty() && QFileInfo::exists(options_.mapFile))
-            present << options_.mapFile;
-        if (!present.isEmpty()) {
-            onDisplayError(QStringLiteral("These output files already exist (use --overwrite to replace them):\n  %1")
-                               .arg(present.join(QStringLiteral("\n  "))));
-            return false;
-        }
-    }
-    if (!QDir::setCurrent(outputDir.path())) {
-        onDisplayError(QStringLiteral("Failed to create output folder (%1)!").arg(outputDir.path()));
+    runRequest& request = options_.request;
+    folder_ = std::make_unique<runFolder>(request.outputFolder);
+    QString error;
+    if (!folder_->prepare(error)) {
+        onDisplayError(error);
+        folder_->release();
         return false;
     }
-    return true;
+    request.outputFolder = folder_->path();
+    error = mapFileProblem(request.mapFile);
+    const QStringList present = request.overwrite ? QStringList() : folder_->existingOutputs(request);
+    if (error.isEmpty() && !present.isEmpty())
+        error = runFolder::existingFilesRefusal(present);
+    if (error.isEmpty())
+        return true;
+    onDisplayError(error);
+    folder_->release();
+    return false;
 }
 
 bool headlessRun::writeMap()
 {
-    if (options_.mapFile.isEmpty())
+    const runRequest& request = options_.request;
+    if (request.mapFile.isEmpty())
         return true;
-    QSaveFile file(options_.mapFile);
-    const std::shared_ptr<const runResultGrids> result = controller_.lastResult();
+    QSaveFile file(request.mapFile);
     mapColouring colouring = mapColouring::reachProbability;
-    mapColouringFromName(options_.mapColouring, colouring);
-    const QImage map = result ? resultMapPicture(*result, colouring) : QImage();
+    mapColouringFromName(request.mapColouring, colouring);
+    const QImage map = outcome_.grids ? resultMapPicture(*outcome_.grids, colouring) : QImage();
     if (!file.open(QIODevice::WriteOnly) || !map.save(&file, "PNG") || !file.commit()) {
-        onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(options_.mapFile, file.errorString()));
+        onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(request.mapFile, file.errorString()));
         return false;
     }
-    onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.mapFile));
+    onDisplayMessage(QStringLiteral("Map written to %1").arg(request.mapFile));
     return true;
 }
 
@@ -246,6 +197,10 @@ void headlessRun::onPhaseProgress(const QString& phase, int percent)
     if (percent >= 100 && !phaseCompleted_) {
         phaseCompleted_ = true;
         timings_.append({phase_, phaseTimer_.nsecsElapsed() / 1e9});
+    }
+    if (options_.progressLines && role_.writes) {
+        std::printf("progress %d %s\n", percent, qUtf8Printable(phase));
+        std::fflush(stdout);
     }
     // The simulation has its own line, drawn from the trajectory counts.
     if (phase_ != QLatin1String(runPhases::simulating))
@@ -357,4 +312,8 @@ void headlessRun::onDisplayError(const QString& text)
     printLine(stderr, QStringLiteral("Error: ") + text);
 }
 
-void headlessRun::onDone(int code) { resultCode_ = code; }
+void headlessRun::onFinished(const runOutcome& outcome)
+{
+    outcome_ = outcome;
+    onDisplayMessage(outcome.closingLine);
+}

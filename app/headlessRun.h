@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include <QElapsedTimer>
 #include <QList>
@@ -9,6 +10,7 @@
 #include <QStringList>
 
 #include "app/runnerOptions.h"
+#include "controller/runFolder.h"
 #include "controller/tumbraController.h"
 
 class runCoordinator;
@@ -45,14 +47,12 @@ private slots:
     void onDisplayMessage(const QString& text);
     void onDisplayWarning(const QString& text);
     void onDisplayError(const QString& text);
-    void onDone(int code);
+    void onFinished(const runOutcome& outcome);
     void onPhaseProgress(const QString& phase, int percent);
-    void onFilesNotWritten(const QStringList& fileNames);
 
 private:
+    bool prepareRequest();
     bool prepareOutputFolder();
-    QStringList filesToBeWritten() const;
-    bool handOverSettings();
     bool writeMap();
     void drawProgress(int progress, bool final);
     void drawPhase(int percent);
@@ -69,9 +69,8 @@ private:
     int lastProgress_ = 0;
     qint64 lastDrawMs_ = -1;
     QElapsedTimer progressTimer_;
-    int resultCode_ = 1;
-    QStringList filesNotWritten_;
-    QString createdOutputDir_;  // made by this run; removed again if the run leaves it empty
+    runOutcome outcome_;
+    std::unique_ptr<runFolder> folder_;  // made by the process that writes
 
     // The phase under way, how long it has run, and the phases done.
     struct phaseTiming

@@ -8,10 +8,13 @@
 
 #include <mpi.h>
 
+#include "controller/resultCode.h"
 #include "engine/monteCarloDriver.h"
 
 namespace {
-enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
+using resultCode::completed;
+using resultCode::failed;
+using resultCode::stoppedByUser;
 
 // Agreement takes the worst outcome: a failure outweighs a stop, a stop a
 // completed share.

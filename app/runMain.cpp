@@ -84,7 +84,7 @@ int main(int argc, char* argv[])
         headlessRun run(options);
         return run.exec();
     }
-    if (!options.seed) {
+    if (!options.request.seed) {
         if (mpi.rank() == 0)
             std::fprintf(stderr,
                          "Error: %d processes need --seed N. Without a seed all trajectories draw from one shared "

@@ -5,50 +5,77 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include "controller/settingsTable.h"
+
 namespace {
 
 void printError(const QString& text) { std::fprintf(stderr, "Error: %s\n", qUtf8Printable(text)); }
 
-bool readInt(const QCommandLineParser& parser, const QString& name, int& value)
+// The option of a table row: a flag for a yes/no setting, else a value.
+QCommandLineOption tableOption(const settingRow& row)
 {
-    if (!parser.isSet(name))
-        return true;
-    bool ok = false;
-    const int parsed = parser.value(name).toInt(&ok);
-    if (!ok) {
-        printError(QStringLiteral("--%1 takes a whole number, not \"%2\".").arg(name, parser.value(name)));
-        return false;
-    }
-    value = parsed;
-    return true;
+    if (row.type == settingType::yesNo)
+        return QCommandLineOption(row.option, row.helpText());
+    const QString valueName = row.type == settingType::choice        ? QStringLiteral("CHOICE")
+                              : row.type == settingType::wholeNumber ? QStringLiteral("N")
+                              : row.type == settingType::text        ? QStringLiteral("TEXT")
+                                                                     : QStringLiteral("NUMBER");
+    return QCommandLineOption(row.option, row.helpText(), valueName);
 }
 
-bool readDouble(const QCommandLineParser& parser, const QString& name, double& value)
+// Reads one table row's option into the request, checked against the row's
+// range; a refusal names the option and what it takes.
+bool readTableOption(const QCommandLineParser& parser, const settingRow& row, runRequest& request)
 {
-    if (!parser.isSet(name))
+    if (!parser.isSet(row.option))
         return true;
-    bool ok = false;
-    const double parsed = parser.value(name).toDouble(&ok);
-    if (!ok || !qIsFinite(parsed)) {
-        printError(QStringLiteral("--%1 takes a number, not \"%2\".").arg(name, parser.value(name)));
+    const QString text = parser.value(row.option);
+    const QString name = QStringLiteral("--") + row.option;
+    QVariant value;
+    bool ok = true;
+    switch (row.type) {
+    case settingType::yesNo:
+        value = true;
+        break;
+    case settingType::text:
+        value = text;
+        break;
+    case settingType::choice: {
+        const int index = row.choiceValues.indexOf(text.toLower());
+        ok = index >= 0;
+        if (!ok) {
+            QStringList values = row.choiceValues;
+            const QString last = values.takeLast();
+            printError(QStringLiteral("%1 takes %2 or %3, not \"%4\".")
+                           .arg(name, values.join(QStringLiteral(", ")), last, text));
+            return false;
+        }
+        value = index;
+        break;
+    }
+    case settingType::wholeNumber:
+        value = text.toInt(&ok);
+        if (!ok) {
+            printError(QStringLiteral("%1 takes a whole number, not \"%2\".").arg(name, text));
+            return false;
+        }
+        break;
+    case settingType::number: {
+        const double number = text.toDouble(&ok);
+        if (!ok || !qIsFinite(number)) {
+            printError(QStringLiteral("%1 takes a number, not \"%2\".").arg(name, text));
+            return false;
+        }
+        value = number;
+        break;
+    }
+    }
+    const QString problem = row.rangeProblem(value.toDouble());
+    if (!problem.isEmpty()) {
+        printError(QStringLiteral("%1 %2, not %3.").arg(name, problem, text));
         return false;
     }
-    value = parsed;
-    return true;
-}
-
-bool readProbabilityClass(const QCommandLineParser& parser, int& value)
-{
-    if (!parser.isSet(QStringLiteral("probability")))
-        return true;
-    static const QStringList classes = {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
-    const int index = classes.indexOf(parser.value(QStringLiteral("probability")).toLower());
-    if (index < 0) {
-        printError(QStringLiteral("--probability takes high, medium or low, not \"%1\".")
-                       .arg(parser.value(QStringLiteral("probability"))));
-        return false;
-    }
-    value = index;
+    row.write(request, value);
     return true;
 }
 
@@ -67,24 +94,6 @@ bool readOutputFormat(const QCommandLineParser& parser, outputFormat& value)
         return false;
     }
     return true;
-}
-
-// Refuses values that would make a run meaningless or endless.
-bool checkRanges(const runnerOptions& options)
-{
-    if (options.simulations <= 0)
-        printError(QStringLiteral("--simulations must be greater than 0."));
-    else if (!(options.segmentLength > 0.0))
-        printError(QStringLiteral("--segment-length must be greater than 0."));
-    else if (!(options.profileStep > 0.0))
-        printError(QStringLiteral("--profile-step must be greater than 0."));
-    else if (options.maxAngle < 0 || options.maxAngle > 90)
-        printError(QStringLiteral("--max-angle must lie between 0 and 90 degrees."));
-    else if (options.fallHeight < 0.0)
-        printError(QStringLiteral("--fall-height must not be negative."));
-    else
-        return true;
-    return false;
 }
 
 }  // namespace
@@ -106,25 +115,14 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("FILE")},
         {QStringLiteral("output"), QStringLiteral("Folder the files are written to (created if missing)."),
          QStringLiteral("DIR")},
-        {QStringLiteral("simulations"), QStringLiteral("Simulations per start cell (default 100)."),
-         QStringLiteral("N")},
-        {QStringLiteral("segment-length"), QStringLiteral("Segment length in metres (default 10.0)."),
-         QStringLiteral("M")},
-        {QStringLiteral("profile-step"), QStringLiteral("Profile sampling step in metres (default 1.0)."),
-         QStringLiteral("M")},
-        {QStringLiteral("max-angle"), QStringLiteral("Maximum deviation angle in whole degrees (default 22)."),
-         QStringLiteral("DEG")},
-        {QStringLiteral("fall-height"), QStringLiteral("Initial fall height in metres (default 0.0)."),
-         QStringLiteral("M")},
-        {QStringLiteral("probability"),
-         QStringLiteral("Propagation probability class: high, medium or low (default high)."), QStringLiteral("CLASS")},
-        {QStringLiteral("save-trajectories"),
-         QStringLiteral("Also write trajectory_points.txt (and trajectories.gpkg with --format gtiff).")},
+    });
+    for (const settingRow& row : settingsTable())
+        if (!row.option.isEmpty())
+            parser.addOption(tableOption(row));
+    parser.addOptions({
         {QStringLiteral("format"),
          QStringLiteral("Format of the result grids: asc (ESRI ASCII grid, default) or gtiff (GeoTIFF)."),
          QStringLiteral("FORMAT")},
-        {QStringLiteral("threads"), QStringLiteral("Number of simulation threads (default: all cores)."),
-         QStringLiteral("N")},
         {QStringLiteral("overwrite"), QStringLiteral("Replace output files that already exist.")},
         {QStringLiteral("map"), QStringLiteral("Also write the result map as a PNG image."),
          QStringLiteral("FILE.png")},
@@ -139,6 +137,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                         "seed (0 to 18446744073709551615); the outputs are then the same for any number of threads "
                         "and processes. Needed to run under mpirun with more than one process."),
          QStringLiteral("N")},
+        {QStringLiteral("progress-lines"),
+         QStringLiteral("Print progress as lines \"progress <percent> <phase>\" on standard output, one per change "
+                        "of a phase's whole percent, instead of the progress bar.")},
+        {QStringLiteral("settings-table"),
+         QStringLiteral("Print the settings (names, units, defaults, limits, options) as JSON and exit.")},
     });
 
     if (!parser.parse(arguments)) {
@@ -154,6 +157,10 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                     qUtf8Printable(QCoreApplication::applicationVersion()));
         return parseOutcome::exitSuccess;
     }
+    if (parser.isSet(QStringLiteral("settings-table"))) {
+        std::fputs(settingsTableJson().constData(), stdout);
+        return parseOutcome::exitSuccess;
+    }
     if (!parser.positionalArguments().isEmpty()) {
         printError(QStringLiteral("Unexpected argument \"%1\".").arg(parser.positionalArguments().constFirst()));
         return parseOutcome::exitFailure;
@@ -165,31 +172,29 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         }
     }
 
-    options.demFile = parser.value(QStringLiteral("dem"));
-    options.startCellsFile = parser.value(QStringLiteral("start"));
-    options.outputDir = parser.value(QStringLiteral("output"));
-    options.mapFile = parser.value(QStringLiteral("map"));
+    runRequest& request = options.request;
+    for (const settingRow& row : settingsTable())
+        row.write(request, row.defaultValue);
+    request.demFile = parser.value(QStringLiteral("dem"));
+    request.startCellsFile = parser.value(QStringLiteral("start"));
+    request.outputFolder = parser.value(QStringLiteral("output"));
+    request.mapFile = parser.value(QStringLiteral("map"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
-        options.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
-        if (options.mapColouring != QLatin1String("probability") && options.mapColouring != QLatin1String("share")) {
+        request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
+        if (request.mapColouring != QLatin1String("probability") && request.mapColouring != QLatin1String("share")) {
             printError(QStringLiteral("--map-colour takes probability or share, not \"%1\".")
                            .arg(parser.value(QStringLiteral("map-colour"))));
             return parseOutcome::exitFailure;
         }
     }
-    options.saveTrajectories = parser.isSet(QStringLiteral("save-trajectories"));
-    options.overwrite = parser.isSet(QStringLiteral("overwrite"));
+    request.overwrite = parser.isSet(QStringLiteral("overwrite"));
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.timings = parser.isSet(QStringLiteral("timings"));
-    const bool numbersRead = readInt(parser, QStringLiteral("simulations"), options.simulations)
-                             && readDouble(parser, QStringLiteral("segment-length"), options.segmentLength)
-                             && readDouble(parser, QStringLiteral("profile-step"), options.profileStep)
-                             && readInt(parser, QStringLiteral("max-angle"), options.maxAngle)
-                             && readDouble(parser, QStringLiteral("fall-height"), options.fallHeight)
-                             && readInt(parser, QStringLiteral("threads"), options.threads)
-                             && readProbabilityClass(parser, options.probabilityClass)
-                             && readOutputFormat(parser, options.format);
-    if (!numbersRead || !checkRanges(options))
+    options.progressLines = parser.isSet(QStringLiteral("progress-lines"));
+    for (const settingRow& row : settingsTable())
+        if (!row.option.isEmpty() && !readTableOption(parser, row, request))
+            return parseOutcome::exitFailure;
+    if (!readOutputFormat(parser, request.format))
         return parseOutcome::exitFailure;
     if (parser.isSet(QStringLiteral("seed"))) {
         bool ok = false;
@@ -199,11 +204,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                            .arg(parser.value(QStringLiteral("seed"))));
             return parseOutcome::exitFailure;
         }
-        options.seed = seed;
-    }
-    if (parser.isSet(QStringLiteral("threads")) && options.threads <= 0) {
-        printError(QStringLiteral("--threads must be greater than 0."));
-        return parseOutcome::exitFailure;
+        request.seed = seed;
     }
     return parseOutcome::run;
 }

@@ -8,8 +8,5 @@ constexpr const char* derivingTerrain = "Deriving slope directions and relief";
 constexpr const char* readingStartCells = "Reading start cells";
 constexpr const char* simulating = "Simulating";
 constexpr const char* aggregating = "Aggregating results";
-constexpr const char* writingCounts = "Writing N.asc";
-constexpr const char* writingProbabilities = "Writing Reach_prob.asc";
-constexpr const char* writingTrajectories = "Writing trajectory_points.txt";
-constexpr const char* writingLog = "Writing log.txt";
+// Then one phase per output file, "Writing " and its name ("Writing N.asc").
 }  // namespace runPhases

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "engine/aggregation.h"
 #include "raster/grid.h"
 #include "raster/rasterTypes.h"
 
@@ -20,10 +21,6 @@ struct runResultGrids
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const
     {
-        const int32_t reaching = reachingStartCells(row, col);
-        // Share of the trajectories from the start cells able to reach the
-        // cell that did reach it (the same division as reachProbabilityRow).
-        return reaching != 0 ? static_cast<double>(passageCounts(row, col)) / reaching / numberOfSimulations * 100.0
-                             : 0.0;
+        return reachProbabilityPercent(passageCounts(row, col), reachingStartCells(row, col), numberOfSimulations);
     }
 };

@@ -14,12 +14,12 @@
 
 #include <omp.h>
 
-#include "controller/propagationProbability.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
+#include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
@@ -36,7 +36,9 @@
 Q_LOGGING_CATEGORY(timingLog, "tumbra.timing", QtInfoMsg)
 
 namespace {
-enum resultCode { completed = 0, failed = 1, stoppedByUser = 2 };
+using resultCode::completed;
+using resultCode::failed;
+using resultCode::stoppedByUser;
 const QString abortedText = QStringLiteral("Process aborted by user. No files saved.");
 }  // namespace
 
@@ -54,37 +56,13 @@ private:
     tumbraController& controller_;
 };
 
-tumbraController::tumbraController() : sink_(std::make_unique<signalSink>(*this)) {}
+tumbraController::tumbraController() : sink_(std::make_unique<signalSink>(*this))
+{
+    qRegisterMetaType<runRequest>();
+    qRegisterMetaType<runOutcome>();
+}
 
 tumbraController::~tumbraController() = default;
-
-static bool isRegularFile(const QString& fileName)
-{
-    const QFileInfo info(fileName);
-    return info.exists() && info.isFile();
-}
-
-bool tumbraController::setDigitalElevationModel(const QString& fileName)
-{
-    if (!isRegularFile(fileName))
-        return false;
-    demFile = fileName;
-    inputFileType = inputFileTypeFromName(fileName);
-    return true;
-}
-
-bool tumbraController::setStartCellsFile(const QString& fileName)
-{
-    if (!isRegularFile(fileName))
-        return false;
-    startCellsFile_ = fileName;
-    return true;
-}
-
-resultViewData tumbraController::resultView() const
-{
-    return resultViewData{demHeader.nrows, demHeader.ncols, demHeader.cellsize, displayGrid};
-}
 
 int tumbraController::progressValue(uint64_t count, uint64_t total)
 {
@@ -105,48 +83,55 @@ void tumbraController::closeInputs()
     startCellsGeoTiff_.close();
 }
 
-void tumbraController::finishProcessing(int code)
+void tumbraController::finishProcessing(runOutcome& outcome)
 {
     closeInputs();
+    elevationGrid_.clear();
     abortRequested.store(false);
     running.store(false);
-    emit resetProgressBar();
-    emit done(code);
     // The last line says how the run ended: a stopped run does not end in
     // "Done.", which reads as a completed one.
-    if (code == completed)
-        emit displayMessage(QStringLiteral("Done."));
-    else if (code == stoppedByUser)
-        emit displayMessage(filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.")
-                                              : abortedText);
+    if (outcome.code == completed)
+        outcome.closingLine = QStringLiteral("Done.");
+    else if (outcome.code == stoppedByUser)
+        outcome.closingLine =
+            filesWritten_ > 0 ? QStringLiteral("Process stopped by user after its files were written.") : abortedText;
     else
-        emit displayMessage(QStringLiteral("Done with errors."));
+        outcome.closingLine = QStringLiteral("Done with errors.");
+    emit resetProgressBar();
+    emit finished(std::move(outcome));
 }
 
-void tumbraController::runProcess()
+void tumbraController::run(const runRequest& request)
 {
     // The flag is cleared before the run shows as running, so an abort
     // requested as soon as it does is never lost.
     abortRequested.store(false);
     running.store(true);
-    reportedPhase_ = nullptr;
+    reportedPhase_.clear();
     reportedPercent_ = -1;
     startTime = QDateTime::currentDateTime();
-    outputFolder_ = QDir::currentPath();
-    lastResult_.reset();
+    demFile = request.demFile;
+    inputFileType = inputFileTypeFromName(demFile);
+    startCellsFile_ = request.startCellsFile;
+    request_ = request;
+    if (request.threads > 0)
+        omp_set_num_threads(request.threads);
     filesWritten_ = 0;
     startCellCount_ = 0;
-    int code = failed;
+    runOutcome outcome;
     try {
-        code = runPipeline();
+        outcome.code = runPipeline(outcome);
     } catch (const std::bad_alloc&) {
         emit displayError(QStringLiteral("Process ran out of memory. Aborting."));
-        code = failed;
+        outcome.code = failed;
     } catch (...) {
         emit displayError(QStringLiteral("Unhandled exception. Aborting."));
-        code = failed;
+        outcome.code = failed;
     }
-    finishProcessing(code);
+    if (outcome.code != completed)
+        outcome.grids.reset();
+    finishProcessing(outcome);
 }
 
 // Each input is read by the reader its own suffix names.
@@ -180,7 +165,7 @@ int tumbraController::agreeWithOthers(int localCode)
         return localCode;
     const int agreed = coordinator_->agree(localCode);
     if (agreed == stoppedByUser && localCode != stoppedByUser)
-        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+        emit displayMessage(abortedText);
     return agreed;
 }
 
@@ -222,11 +207,11 @@ bool tumbraController::openStartCells()
 // A zero step would make the profile sampling or the trajectory endless.
 bool tumbraController::checkSettings()
 {
-    if (!(settings_.segmentLength > 0.0)) {
+    if (!(request_.settings.segmentLength > 0.0)) {
         emit displayError(QStringLiteral("The segment length must be greater than 0."));
         return false;
     }
-    if (!(settings_.profileStep > 0.0)) {
+    if (!(request_.settings.profileStep > 0.0)) {
         emit displayError(QStringLiteral("The profile step must be greater than 0."));
         return false;
     }
@@ -235,10 +220,11 @@ bool tumbraController::checkSettings()
 
 bool tumbraController::selectStopCriterion()
 {
-    if (auto selected = makeStopCriterion(settings_.probabilityClass))
+    if (auto selected = makeStopCriterion(request_.settings.probabilityClass))
         stopCriterion = std::move(selected);
     if (!stopCriterion) {
-        emit displayError(QStringLiteral("Unknown propagation probability class %1.").arg(settings_.probabilityClass));
+        emit displayError(
+            QStringLiteral("Unknown propagation probability class %1.").arg(request_.settings.probabilityClass));
         return false;
     }
     return true;
@@ -287,27 +273,25 @@ bool tumbraController::runFitsInMemory()
 // phase is over, not only after the simulation.
 bool tumbraController::abortedBetweenPhases() { return abortRequested.load(); }
 
-// The outputs go into the folder that was current when the run began (the
-// front end makes the run's folder current before it starts the run), by
-// absolute paths: the current directory may change while the run goes on.
-// If that folder was removed in the meantime, it is made again at the same
-// place and made current again, so that hours of simulation are not lost.
+// The outputs go into the request's folder, by absolute paths. If that
+// folder was removed in the meantime, it is made again at the same place,
+// so that hours of simulation are not lost.
 bool tumbraController::outputFolderReady()
 {
-    if (!outputFolder_.isEmpty() && QFileInfo(outputFolder_).isDir())
+    if (!request_.outputFolder.isEmpty() && QFileInfo(request_.outputFolder).isDir())
         return true;
-    if (outputFolder_.isEmpty()) {
+    if (request_.outputFolder.isEmpty()) {
         emit displayError(QStringLiteral("The output folder no longer exists. No files saved."));
         return false;
     }
-    if (!QDir().mkpath(outputFolder_) || !QDir::setCurrent(outputFolder_)) {
+    if (!QDir().mkpath(request_.outputFolder)) {
         emit displayError(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
                                          "No files saved.")
-                              .arg(outputFolder_));
+                              .arg(request_.outputFolder));
         return false;
     }
     emit displayWarning(QStringLiteral("The output folder %1 was removed during the run and has been created again.")
-                            .arg(outputFolder_));
+                            .arg(request_.outputFolder));
     return true;
 }
 
@@ -315,7 +299,7 @@ bool tumbraController::outputFolderReady()
 // wrap round in the cells every trajectory reaches.
 bool tumbraController::trajectoriesFitCounts(std::size_t startCellCount)
 {
-    const uint64_t simulations = static_cast<uint64_t>(std::max(settings_.numberOfSimulations, 0));
+    const uint64_t simulations = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0));
     const uint64_t most = static_cast<uint64_t>(INT32_MAX);
     if (startCellCount <= most && simulations * startCellCount <= most)
         return true;
@@ -357,7 +341,7 @@ int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell
     return completed;
 }
 
-int tumbraController::runPipeline()
+int tumbraController::runPipeline(runOutcome& outcome)
 {
     terrainGrids terrain;
     std::vector<startCell> startCells;
@@ -366,7 +350,7 @@ int tumbraController::runPipeline()
         return code;
 
     const uint64_t progressTotal =
-        static_cast<uint64_t>(settings_.numberOfSimulations > 0 ? settings_.numberOfSimulations : 0)
+        static_cast<uint64_t>(request_.settings.numberOfSimulations > 0 ? request_.settings.numberOfSimulations : 0)
         * static_cast<uint64_t>(startCells.size());
     propagationOutput result;
     code = simulate(terrain.aspect, startCells, progressTotal, result);
@@ -383,36 +367,40 @@ int tumbraController::runPipeline()
     }
 
     code = guardedStage([&] {
-        reportPhase(runPhases::aggregating, 0, 1);
+        const QString aggregating = QString::fromLatin1(runPhases::aggregating);
+        grid<int32_t> displayGrid;
+        reportPhase(aggregating, 0, 1);
         aggregateDisplayGrid(result.passageCounts, terrain.reliefGreys, progressTotal, displayGrid);
         terrain.reliefGreys.clear();
-        reportPhase(runPhases::aggregating, 1, 1);
+        reportPhase(aggregating, 1, 1);
         endTime = QDateTime::currentDateTime();
 
         if (abortedBetweenPhases())
             return static_cast<int>(stoppedByUser);
         if (!outputFolderReady())
             return static_cast<int>(failed);
-        if (!writeOutputs(result, startCells))
+        if (!writeOutputs(result, startCells, outcome))
             return static_cast<int>(failed);
         if (!abortRequested.load())
-            keepResult(result);
+            keepResult(result, displayGrid, outcome);
         // An abort requested while the files were written lets the writing finish.
         return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
     return agreeWithOthers(code);
 }
 
-void tumbraController::keepResult(propagationOutput& result)
+// Moved, not copied: the files are written, and nothing after them may
+// need memory that could turn a completed run into a failed one.
+void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome)
 {
     auto kept = std::make_shared<runResultGrids>();
     kept->header = demHeader;
-    kept->displayGrid = displayGrid;
+    kept->displayGrid = std::move(displayGrid);
     kept->passageCounts = std::move(result.passageCounts);
     kept->reachingStartCells = std::move(result.reachingStartCells);
-    kept->elevations = elevationGrid_;
-    kept->numberOfSimulations = settings_.numberOfSimulations;
-    lastResult_ = std::move(kept);
+    kept->elevations = std::move(elevationGrid_);
+    kept->numberOfSimulations = request_.settings.numberOfSimulations;
+    outcome.grids = std::move(kept);
 }
 
 bool tumbraController::readElevations()
@@ -483,7 +471,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
                                uint64_t progressTotal, propagationOutput& result)
 {
     emit initProgressBar(progressValue(progressTotal, progressTotal));
-    reportPhase(runPhases::simulating, 0, 1);
+    const QString simulating = QString::fromLatin1(runPhases::simulating);
+    reportPhase(simulating, 0, 1);
 
     // Shown from the engine's threads one at a time, or in a shared run from
     // the coordinator with the count of all processes.
@@ -494,7 +483,7 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
             lastProgress = value;
             emit setProgressBar(value);
         }
-        reportPhase(runPhases::simulating, static_cast<int64_t>(finished), static_cast<int64_t>(progressTotal));
+        reportPhase(simulating, static_cast<int64_t>(finished), static_cast<int64_t>(progressTotal));
     };
     std::vector<std::size_t> share;
     if (coordinator_) {
@@ -506,14 +495,12 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         randomGenerator generator;
         result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
         result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
-        // Filled by the aggregation; until then the previous map need not be held.
-        displayGrid.clear();
 
         QElapsedTimer loopTimer;
         loopTimer.start();
-        propagationInput input{elevationGrid_, demHeader,      aspect,        startCells,
-                               settings_,      *stopCriterion, abortRequested};
-        input.seed = seed_;
+        propagationInput input{elevationGrid_,    demHeader,      aspect,        startCells,
+                               request_.settings, *stopCriterion, abortRequested};
+        input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
@@ -531,18 +518,18 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         return code;
     const int agreed = coordinator_->simulationEnded(code);
     if (agreed == stoppedByUser)
-        emit displayMessage(QStringLiteral("Process aborted by user. No files saved."));
+        emit displayMessage(abortedText);
     return agreed;
 }
 
-void tumbraController::reportPhase(const char* phase, int64_t done, int64_t total)
+void tumbraController::reportPhase(const QString& phase, int64_t done, int64_t total)
 {
     const int percent = total > 0 ? static_cast<int>(std::clamp<int64_t>(done, 0, total) * 100 / total) : 100;
     if (phase == reportedPhase_ && percent == reportedPercent_)
         return;
     reportedPhase_ = phase;
     reportedPercent_ = percent;
-    emit phaseProgress(QString::fromLatin1(phase), percent);
+    emit phaseProgress(phase, percent);
 }
 
 // The work item of every saved trajectory: recorded as they finished, or,
@@ -556,52 +543,61 @@ static std::vector<uint64_t> trajectoryItems(const propagationOutput& result)
     return items;
 }
 
-bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells)
+// Each file's phase is named for the file, so progress lines and timings
+// name the files actually written.
+static QString writingPhase(const QString& fileName) { return QStringLiteral("Writing ") + fileName; }
+
+bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells,
+                                    runOutcome& outcome)
 {
     const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
-    QStringList notWritten;
     QString file;
-    auto keep = [&](writeOutcome outcome) {
-        if (outcome == writeOutcome::failed)
+    auto keep = [&](writeOutcome written) {
+        if (written == writeOutcome::failed)
             allWritten = false;
-        if (outcome == writeOutcome::written)
+        if (written == writeOutcome::written) {
             ++filesWritten_;
-        else
-            notWritten << file;
+            outcome.filesWritten << file;
+        } else {
+            outcome.filesNotWritten << file;
+        }
     };
-    // Each target remembers its file's name for the list of files not written.
+    // Each target remembers its file's name for the lists of files written and not written.
     const auto inRunFolder = [this, &file](const QString& name) {
         file = name;
-        return outputTarget(outputFolder_, name);
+        return outputTarget(request_.outputFolder, name);
     };
-    auto rowsWritten = [this](const char* phase) {
+    auto rowsWritten = [this](const QString& phase) {
         reportPhase(phase, 0, 1);
         return [this, phase](int done, int total) { reportPhase(phase, done, total); };
     };
-    const int simulations = settings_.numberOfSimulations;
+    const int simulations = request_.settings.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
-        reachProbabilityRow(passageCounts, result.reachingStartCells, simulations, row, values);
+        const int32_t* passages = passageCounts.row(row);
+        const int32_t* reaching = result.reachingStartCells.row(row);
+        for (int c = 0; c < passageCounts.cols(); ++c)
+            values[c] = reachProbabilityPercent(passages[c], reaching[c], simulations);
     };
-    const QString countName = countGridName(outputFormat_);
-    const QString probabilityName = probabilityGridName(outputFormat_);
-    if (outputFormat_ == outputFormat::geoTiff) {
+    const QString countName = countGridName(request_.format);
+    const QString probabilityName = probabilityGridName(request_.format);
+    if (request_.format == outputFormat::geoTiff) {
         // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
         outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
         if (inputFileType == geoTiff)
             std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
-        reportPhase(runPhases::writingCounts, 0, 1);
+        reportPhase(writingPhase(countName), 0, 1);
         keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
-        reportPhase(runPhases::writingCounts, 1, 1);
-        reportPhase(runPhases::writingProbabilities, 0, 1);
+        reportPhase(writingPhase(countName), 1, 1);
+        reportPhase(writingPhase(probabilityName), 0, 1);
         keep(writeProbabilityGeoTiff(inRunFolder(probabilityName), demHeader, georeference, passageCounts.rows(),
                                      passageCounts.cols(), probabilityRow, *sink_));
-        reportPhase(runPhases::writingProbabilities, 1, 1);
+        reportPhase(writingPhase(probabilityName), 1, 1);
     } else {
         keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_,
-                            rowsWritten(runPhases::writingCounts)));
+                            rowsWritten(writingPhase(countName))));
         keep(writeProbabilityGrid(inRunFolder(probabilityName), demHeader, passageCounts.rows(), passageCounts.cols(),
-                                  probabilityRow, *sink_, rowsWritten(runPhases::writingProbabilities)));
+                                  probabilityRow, *sink_, rowsWritten(writingPhase(probabilityName))));
         // Named as GDAL's ESRI ASCII grid driver looks for them: N.prj beside N.asc.
         const QByteArray projection = esriProjectionText(demSystem_);
         // Without a system, a .prj left by an earlier run would place the new grids wrongly.
@@ -613,14 +609,19 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                 QFile::remove(prj.path);
         }
     }
-    if (settings_.saveTrajectories) {
-        reportPhase(runPhases::writingTrajectories, 0, 1);
-        keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));
-        if (outputFormat_ == outputFormat::geoTiff)
-            keep(writeTrajectoryGeoPackage(inRunFolder(QStringLiteral("trajectories.gpkg")), result.trajectories,
+    if (request_.settings.saveTrajectories) {
+        const QString pointsName = QStringLiteral("trajectory_points.txt");
+        reportPhase(writingPhase(pointsName), 0, 1);
+        keep(writeTrajectoryPoints(inRunFolder(pointsName), result.trajectories, *sink_));
+        reportPhase(writingPhase(pointsName), 1, 1);
+        if (request_.format == outputFormat::geoTiff) {
+            const QString layerName = QStringLiteral("trajectories.gpkg");
+            reportPhase(writingPhase(layerName), 0, 1);
+            keep(writeTrajectoryGeoPackage(inRunFolder(layerName), result.trajectories,
                                            trajectoryOriginsOf(trajectoryItems(result), startCells, simulations),
                                            demSystem_, *sink_));
-        reportPhase(runPhases::writingTrajectories, 1, 1);
+            reportPhase(writingPhase(layerName), 1, 1);
+        }
     }
 
     logReport report;
@@ -629,26 +630,18 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     report.demFile = demFile;
     report.startCellsFile = startCellsFile_;
     report.dem = demHeader;
-    report.numberOfSimulations = settings_.numberOfSimulations;
-    report.segmentLength = settings_.segmentLength;
-    report.profileStep = settings_.profileStep;
-    report.maxDeviationAngle = settings_.maxDeviationAngle;
-    report.initialFallHeight = settings_.initialFallHeight;
-    const QStringList& labels = propagationProbabilityLabels();
-    report.riskLabel = settings_.probabilityClass >= 0 && settings_.probabilityClass < labels.size()
-                           ? labels.at(settings_.probabilityClass)
-                           : QString();
-    report.resultsFolder = outputFolder_;
+    report.settings = settingLogLines(request_);
+    report.resultsFolder = request_.outputFolder;
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
-    report.seed = seed_;
+    report.seed = request_.seed;
     report.summary = runSummary(passageCounts, startCellCount_);
-    if (seed_)
-        report.summary << QStringLiteral("Seed: %1").arg(*seed_);
-    reportPhase(runPhases::writingLog, 0, 1);
-    keep(writeLogFile(inRunFolder(QStringLiteral("log.txt")), report, *sink_));
-    reportPhase(runPhases::writingLog, 1, 1);
-    if (!notWritten.isEmpty())
-        emit filesNotWritten(notWritten);
+    if (request_.seed)
+        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
+    outcome.summary = report.summary;
+    const QString logName = QStringLiteral("log.txt");
+    reportPhase(writingPhase(logName), 0, 1);
+    keep(writeLogFile(inRunFolder(logName), report, *sink_));
+    reportPhase(writingPhase(logName), 1, 1);
     return allWritten;
 }
 
@@ -660,7 +653,7 @@ QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std
     return {QStringLiteral("Start cells: %1").arg(startCellCount),
             QStringLiteral("Trajectories: %1")
                 .arg(static_cast<qulonglong>(startCellCount)
-                     * static_cast<qulonglong>(std::max(settings_.numberOfSimulations, 0))),
+                     * static_cast<qulonglong>(std::max(request_.settings.numberOfSimulations, 0))),
             QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached)),
             QStringLiteral("Threads: %1").arg(omp_get_max_threads()),
             QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "controller/runOutcome.h"
+#include "controller/runRequest.h"
 #include "engine/simulationSettings.h"
 #include "raster/asciiGridStream.h"
 #include "raster/coordinateSystem.h"
@@ -23,18 +25,10 @@ class runCoordinator;
 struct propagationOutput;
 struct runResultGrids;
 
-// What the window needs to draw the result map after a run.
-struct resultViewData
-{
-    int nrows = 0;
-    int ncols = 0;
-    float cellsize = 0.0f;
-    const grid<int32_t>& displayGrid;
-};
-
-// Performs runs. Lives on a worker thread; front ends set its values while
-// no run is in progress, start a run through the queued runProcess slot and
-// learn everything else from its signals.
+// Performs runs. Lives on a worker thread; a front end hands it a whole
+// runRequest through the queued run slot, follows the run through the
+// progress and message signals and learns how it ended from one finished
+// signal carrying the runOutcome.
 class tumbraController : public QObject
 {
     Q_OBJECT
@@ -43,33 +37,12 @@ public:
     tumbraController();
     ~tumbraController() override;
 
-    void setSegmentLength(double value) { settings_.segmentLength = value; }
-    void setNumberOfSimulations(int value) { settings_.numberOfSimulations = value; }
-    void setMaxDeviationAngle(int value) { settings_.maxDeviationAngle = value; }
-    void setProfileStep(double value) { settings_.profileStep = value; }
-    void setProbabilityClass(int value) { settings_.probabilityClass = value; }
-    void setInitialFallHeight(double value) { settings_.initialFallHeight = value; }
-    void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
-    void setOutputFormat(outputFormat format) { outputFormat_ = format; }
-    outputFormat resultFormat() const { return outputFormat_; }
-    // With a seed every trajectory draws from a random stream of its own and
-    // the outputs do not depend on the number of threads or processes.
-    void setSeed(std::optional<uint64_t> seed) { seed_ = seed; }
-    std::optional<uint64_t> seed() const { return seed_; }
     // A run shared among processes meets the others through `coordinator`
     // (not owned; null: a run of its own).
     void setCoordinator(runCoordinator* coordinator) { coordinator_ = coordinator; }
 
-    // Accept only names of existing regular files.
-    bool setDigitalElevationModel(const QString& fileName);
-    bool setStartCellsFile(const QString& fileName);
-
     void requestAbort() { abortRequested.store(true); }
     bool isRunning() const { return running.load(); }
-    resultViewData resultView() const;
-    // The grids of the last completed run's map, or null before the first
-    // and from the start of the next run on. Read after done(), as resultView.
-    std::shared_ptr<const runResultGrids> lastResult() const { return lastResult_; }
 
     // The int that progress signals carry for a count of finished
     // trajectories: the count itself while the run's total fits an int,
@@ -80,7 +53,8 @@ signals:
     void initProgressBar(int total);
     void setProgressBar(int progress);
     void resetProgressBar();
-    void done(int code);
+    // The end of every run, once, after its last progress signal.
+    void finished(runOutcome outcome);
     void displayError(QString errorText);
     void displayWarning(QString warningText);
     void displayMessage(QString text);
@@ -90,12 +64,10 @@ signals:
     // runPhases.h): every phase starts with 0 and a phase that completes
     // ends with 100; the percentage changes at most a hundred times.
     void phaseProgress(QString phase, int percent);
-    // Output files of a run that could not be written, named as written;
-    // emitted before done() when there is at least one.
-    void filesNotWritten(QStringList fileNames);
 
 public slots:
-    void runProcess();
+    // Runs `request` to its end on the calling thread.
+    void run(const runRequest& request);
 
 private:
     class signalSink;
@@ -110,7 +82,7 @@ private:
     bool outputFolderReady();
     bool selectStopCriterion();
     bool trajectoriesFitCounts(std::size_t startCellCount);
-    int runPipeline();
+    int runPipeline(runOutcome& outcome);
     int agreeWithOthers(int localCode);
     template <class Stage>
     int guardedStage(Stage stage);
@@ -127,21 +99,19 @@ private:
     int prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells);
     int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
                  propagationOutput& result);
-    void finishProcessing(int code);
+    void finishProcessing(runOutcome& outcome);
     static void closeStream(asciiGridStream& stream);
-    void reportPhase(const char* phase, int64_t done, int64_t total);
-    bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells);
+    void reportPhase(const QString& phase, int64_t done, int64_t total);
+    bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells, runOutcome& outcome);
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
-    void keepResult(propagationOutput& result);
+    void keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome);
 
     QString demFile;
     asciiGridStream demStream;
     elevationGrid elevationGrid_;
     rasterHeader demHeader;
-    grid<int32_t> displayGrid;
-    simulationSettings settings_;
-    std::optional<uint64_t> seed_;
+    runRequest request_;  // of the run under way; its files are named again below for the input readers
     runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
     QString startCellsFile_;
@@ -149,18 +119,15 @@ private:
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
-    QString outputFolder_;  // where the outputs go: the current directory when the run began
     geoTiffInput demGeoTiff_;
     geoTiffInput startCellsGeoTiff_;
     coordinateSystem demSystem_;
-    outputFormat outputFormat_ = outputFormat::esriAscii;
     int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
-    std::shared_ptr<const runResultGrids> lastResult_;
     std::size_t startCellCount_ = 0;
     int filesWritten_ = 0;  // by the run under way
-    const char* reportedPhase_ = nullptr;
+    QString reportedPhase_;
     int reportedPercent_ = -1;
 };

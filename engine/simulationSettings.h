@@ -1,13 +1,14 @@
 #pragma once
 
-// The seven settings of a run, as the controller holds them.
+// The seven settings of a run, as the controller holds them; the defaults
+// are the settings table's (controller/settingsTable.cpp).
 struct simulationSettings
 {
-    double segmentLength = 10.0;  // segment length, m
+    double segmentLength = 5.0;      // m
     int numberOfSimulations = 100;   // per start cell
     int maxDeviationAngle = 22;      // degrees
     double profileStep = 1.0;        // m
-    int probabilityClass = 0;           // propagation probability class 0, 1, 2
+    int probabilityClass = 0;        // propagation probability class 0, 1, 2
     double initialFallHeight = 0.0;  // m
     bool saveTrajectories = false;
 };

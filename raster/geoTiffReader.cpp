@@ -30,13 +30,6 @@ struct geoTiffInput::dataset
     GDALRasterBand* band = nullptr;
 };
 
-bool isGeoTiffName(const QString& fileName)
-{
-    const QString suffix = QFileInfo(fileName).suffix();
-    return suffix.compare(QLatin1String("tif"), Qt::CaseInsensitive) == 0
-           || suffix.compare(QLatin1String("tiff"), Qt::CaseInsensitive) == 0;
-}
-
 geoTiffInput::geoTiffInput() = default;
 geoTiffInput::~geoTiffInput() = default;
 

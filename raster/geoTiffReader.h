@@ -53,6 +53,3 @@ private:
     int cols_ = 0;
     int chunkRows_ = 1;
 };
-
-// True for .tif and .tiff, any case.
-bool isGeoTiffName(const QString& fileName);

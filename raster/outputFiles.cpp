@@ -281,13 +281,10 @@ QString logText(const logReport& report)
     text += (center ? QStringLiteral("; yllcenter: ") : QStringLiteral("; yllcorner: ")) + valueText(report.dem.yll);
     text += QStringLiteral("; cellsize: ") + valueText(report.dem.cellsize) + QStringLiteral(")\n");
     text += QStringLiteral("\nSimulation settings:\n");
-    text += QStringLiteral("\tNumber of simulations: ") + QString::number(report.numberOfSimulations) + u'\n';
-    text += QStringLiteral("\tSegment length (m): ") + valueText(report.segmentLength) + u'\n';
-    text += QStringLiteral("\tProfile step (m): ") + valueText(report.profileStep) + u'\n';
-    text += QStringLiteral("\tMax deviation angle (") + QChar(0x00B0) + QStringLiteral("): ")
-            + QString::number(report.maxDeviationAngle) + u'\n';
-    text += QStringLiteral("\tInitial fall height (m): ") + valueText(report.initialFallHeight) + u'\n';
-    text += QStringLiteral("\tRisk acceptance: ") + report.riskLabel;
+    QStringList settingLines;
+    for (const auto& [label, value] : report.settings)
+        settingLines << QStringLiteral("\t%1: %2").arg(label, value);
+    text += settingLines.join(u'\n');
     text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
     if (report.seed)
         text += QStringLiteral("\nRandom numbers: seed %1, one random stream per trajectory (Philox4x32-10)")
@@ -300,6 +297,8 @@ QString logText(const logReport& report)
 }
 
 }  // namespace
+
+QString logValueText(double value) { return valueText(value); }
 
 writeOutcome writeCountGrid(const outputTarget& target, const rasterHeader& header, const grid<int32_t>& counts,
                             messageSink& sink, const rowProgress& progress)

@@ -40,12 +40,8 @@ struct logReport
     QString demFile;
     QString startCellsFile;
     rasterHeader dem;
-    int numberOfSimulations = 0;
-    double segmentLength = 0.0;
-    double profileStep = 0.0;
-    int maxDeviationAngle = 0;
-    double initialFallHeight = 0.0;
-    QString riskLabel;
+    // The simulation settings, one line each: label and value as written.
+    QList<QPair<QString, QString>> settings;
     QString resultsFolder;         // absolute path
     QString coordinateSystemLine;  // appended as the last line when not empty
     std::optional<uint64_t> seed;  // a seeded run: one line more at the end
@@ -74,6 +70,9 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
+// A number as log.txt writes it (six decimals).
+QString logValueText(double value);
+
 writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);
 // A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.
 writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink);

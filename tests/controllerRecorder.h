@@ -6,7 +6,8 @@
 #include "controller/tumbraController.h"
 
 // Records every signal of a controller as one line, in emission order, so a
-// test can compare whole sequences ("error:No file name provided!", "done:1").
+// test can compare whole sequences ("error:No file name provided!", "done:1");
+// the outcome shows as its code and its closing line, as a front end shows it.
 class controllerRecorder
 {
 public:
@@ -19,7 +20,14 @@ public:
         };
         on(&tumbraController::initProgressBar, "init:");
         on(&tumbraController::resetProgressBar, "reset");
-        on(&tumbraController::done, "done:");
+        QObject::connect(
+            &controller, &tumbraController::finished, &context_,
+            [this](const runOutcome& outcome) {
+                add("done:", outcome.code);
+                add("message:", outcome.closingLine);
+                last = outcome;
+            },
+            Qt::DirectConnection);
         on(&tumbraController::displayError, "error:");
         on(&tumbraController::displayWarning, "warning:");
         on(&tumbraController::displayMessage, "message:");
@@ -27,6 +35,7 @@ public:
     }
 
     QStringList events;
+    runOutcome last;
 
 private:
     QObject context_;  // ends the recording when the recorder goes

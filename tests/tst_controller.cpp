@@ -1,7 +1,6 @@
 #include <functional>
 
 #include <QDir>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -107,30 +106,30 @@ class tst_controller : public QObject
     QString startPath() const { return inputPath(QStringLiteral("start.asc")); }
     QString inputPath(const QString& name) const { return dir_->filePath(name); }
 
+    // The request of the test's run: ten simulations into the "out" folder.
+    runRequest request_;
+
     // Writes the inputs (the DEM under `demName`; an empty name sets none)
-    // and sets them with ten simulations.
-    void prepare(tumbraController& controller, const QByteArray& dem, const QByteArray& start,
-                 const QString& demName = QStringLiteral("dem.asc"))
+    // and names them in the request.
+    void prepare(const QByteArray& dem, const QByteArray& start, const QString& demName = QStringLiteral("dem.asc"))
     {
         QVERIFY((demName.isEmpty() || writeTextFile(inputPath(demName), dem)) && writeTextFile(startPath(), start));
-        controller.setNumberOfSimulations(10);
-        if (!demName.isEmpty())
-            static_cast<void>(controller.setDigitalElevationModel(inputPath(demName)));
-        static_cast<void>(controller.setStartCellsFile(startPath()));
+        request_.demFile = demName.isEmpty() ? QString() : inputPath(demName);
+        request_.startCellsFile = startPath();
     }
 
     // Runs once and returns the signals, with the paths as %dem, %start, %out.
     QStringList run(tumbraController& controller, const QByteArray& dem, const QByteArray& start,
                     const QString& demName = QStringLiteral("dem.asc"))
     {
-        prepare(controller, dem, start, demName);
+        prepare(dem, start, demName);
         return execute(controller, demName);
     }
 
     QStringList execute(tumbraController& controller, const QString& demName = QStringLiteral("dem.asc"))
     {
         controllerRecorder recorder(controller);
-        controller.runProcess();
+        controller.run(request_);
         return recorder.events.replaceInStrings(inputPath(demName), QStringLiteral("%dem"))
             .replaceInStrings(startPath(), QStringLiteral("%start"))
             .replaceInStrings(outPath(), QStringLiteral("%out"));
@@ -141,6 +140,9 @@ private slots:
     {
         dir_ = std::make_unique<QTemporaryDir>();
         QVERIFY(dir_->isValid() && QDir(dir_->path()).mkdir(QStringLiteral("out")) && QDir::setCurrent(outPath()));
+        request_ = runRequest();
+        request_.outputFolder = outPath();
+        request_.settings.numberOfSimulations = 10;
     }
     void cleanup()
     {
@@ -191,6 +193,12 @@ private slots:
                                             << "Failed to parse start cells file. Syntax error on line 8.";
         QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)
                                        << "No start cells found. Aborting.";
+        // Beyond the window's and tumbra-run's limits, but the controller checks for itself.
+        QTest::newRow("beyond the counts")
+            << "simulations=1073741824" << goodDem << header + "0 0 0 0 0\n0 1 0 1 0\n0 0 0 0 0\n0 0 0 0 0\n"
+            << "The run would simulate 2147483648 trajectories (2 start cells x 1073741824 simulations), more than "
+               "the 2147483647 that the passage counts can hold. Use fewer simulations or split the start cells over "
+               "several runs. Aborting.";
         QTest::newRow("grids differ") << "" << goodDem
                                       << gridHeader("6", "3") + "0 0 0 0 0 0\n0 0 1 0 0 0\n0 0 0 0 0 0\n"
                                       << "Inconsistent number of columns in data! Inconsistent number of rows "
@@ -206,8 +214,10 @@ private slots:
         QFETCH(QByteArray, start);
         QFETCH(QString, error);
         tumbraController controller;
-        controller.setProfileStep(setting == QLatin1String("step=0") ? 0.0 : 1.0);
-        controller.setProbabilityClass(setting == QLatin1String("class=7") ? 7 : 0);
+        request_.settings.profileStep = setting == QLatin1String("step=0") ? 0.0 : 1.0;
+        request_.settings.probabilityClass = setting == QLatin1String("class=7") ? 7 : 0;
+        if (setting.startsWith(QLatin1String("simulations=")))
+            request_.settings.numberOfSimulations = setting.section('=', 1).toInt();
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
         QCOMPARE(run(controller, dem, start, demName), QStringList{"error:" + error} + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());
@@ -237,7 +247,7 @@ private slots:
     void completedRunWritesExactFiles()
     {
         tumbraController controller;
-        controller.setSaveTrajectories(true);
+        request_.settings.saveTrajectories = true;
         QList<QPair<QString, int>> phases;
         connect(
             &controller, &tumbraController::phaseProgress, &controller,
@@ -279,9 +289,9 @@ private slots:
             readTextFile(QStringLiteral("log.txt")).contains(("Results written to folder " + folder + '\n').toUtf8()));
 
         progress = {0};
-        controller.setNumberOfSimulations(3);
-        controller.setSaveTrajectories(false);
-        controller.runProcess();
+        request_.settings.numberOfSimulations = 3;
+        request_.settings.saveTrajectories = false;
+        controller.run(request_);
         QVERIFY(readTextFile(QStringLiteral("N.asc")).endsWith("\n0 0 3 0 0\n0 0 0 0 0\n0 0 0 0 0"));
     }
 
@@ -334,7 +344,7 @@ private slots:
         if (fault == QLatin1String("Reach_prob.asc") && runningAsRoot())
             QSKIP("the superuser ignores permissions");
         tumbraController controller;
-        controller.setSaveTrajectories(true);
+        request_.settings.saveTrajectories = true;
         connect(
             &controller, &tumbraController::initProgressBar, &controller,
             [&] {
@@ -346,7 +356,7 @@ private slots:
                     QVERIFY(writeTextFile(out, "a file where the folder was"));
             },
             Qt::DirectConnection);
-        prepare(controller, goodDem, goodStart);
+        prepare(goodDem, goodStart);
         std::unique_ptr<fileSizeLimit> limit(fault == QLatin1String("full") ? new fileSizeLimit(64) : nullptr);
         QStringList seen = execute(controller);
         limit.reset();
@@ -415,9 +425,9 @@ private slots:
 
         armed = false;
         QDir::current().rmdir(QStringLiteral("N.asc"));
-        QSignalSpy done(&controller, &tumbraController::done);
-        controller.runProcess();
-        QCOMPARE(done.value(0).value(0).toInt(), 0);
+        controllerRecorder recorder(controller);
+        controller.run(request_);
+        QCOMPARE(recorder.last.code, 0);
         QVERIFY(readTextFile(QStringLiteral("N.asc")).endsWith(expectedCounts));
     }
 
@@ -426,18 +436,21 @@ private slots:
     void manyRunsKeepMemoryFlat()
     {
         tumbraController controller;
-        controller.setSaveTrajectories(true);
-        prepare(controller, slopeDem(150, 150, 2), oneStartCell(150, 150));
-        QSignalSpy done(&controller, &tumbraController::done);
+        request_.settings.saveTrajectories = true;
+        prepare(slopeDem(150, 150, 2), oneStartCell(150, 150));
+        QList<int> done;  // codes only: a kept outcome would keep its grids
+        connect(
+            &controller, &tumbraController::finished, &controller,
+            [&done](const runOutcome& outcome) { done << outcome.code; }, Qt::DirectConnection);
         qint64 settled = -1;
         for (int run = 1; run <= 50; ++run) {
-            controller.runProcess();
+            controller.run(request_);
             if (run == 5)
                 settled = residentBytes();
         }
         const qint64 last = residentBytes();
         QCOMPARE(done.count(), 50);
-        QCOMPARE(done.last().first().toInt(), 0);
+        QCOMPARE(done.last(), 0);
 #if defined(__SANITIZE_ADDRESS__)
         QSKIP("AddressSanitizer holds freed memory back; its leak check covers this build");
 #endif
@@ -456,16 +469,54 @@ private slots:
         QVERIFY(tumbraController::progressValue(total / 2, total) <= maximum / 2 + 1);
     }
 
-    // Only regular files are taken; a refused one keeps the earlier, and the run goes on with it.
-    void fileSettersTakeRegularFilesOnly()
+    // The one check of a request both front ends make before a run: inputs
+    // that are regular files, every setting within its row's range, an
+    // absolute output folder.
+    void requestRefusalNamesTheProblem_data()
     {
-        tumbraController controller;
-        prepare(controller, goodDem, goodStart);
-        for (const QString& refused : {outPath(), outPath() + "/missing.asc"})
-            QVERIFY(!controller.setDigitalElevationModel(refused) && !controller.setStartCellsFile(refused));
-        QSignalSpy done(&controller, &tumbraController::done);
-        controller.runProcess();
-        QCOMPARE(done.value(0).value(0).toInt(), 0);
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("refusal");
+        const QString model = "Failed to load model. Please check that the file exists and is readable.";
+        QTest::newRow("as prepared") << ""
+                                     << "";
+        QTest::newRow("DEM a folder") << "dem=folder" << model;
+        QTest::newRow("DEM missing") << "dem=missing" << model;
+        QTest::newRow("start cells missing")
+            << "start=missing"
+            << "Failed to load start cells raster. Please check that the file exists and is readable.";
+        QTest::newRow("no simulations") << "simulations=0"
+                                        << "Number of simulations must lie between 1 and 1000000.";
+        QTest::newRow("segment too long") << "segment=1000"
+                                          << "Segment length must lie between 0.1 and 100 m.";
+        QTest::newRow("step NaN") << "step=nan"
+                                  << "Profile step must lie between 0.01 and 99.99 m.";
+        QTest::newRow("too many threads") << "threads=1025"
+                                          << "Threads must lie between 0 and 1024.";
+        QTest::newRow("relative output") << "output=out"
+                                         << "The output folder \"out\" is not an absolute path.";
+    }
+
+    void requestRefusalNamesTheProblem()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, refusal);
+        prepare(goodDem, goodStart);
+        const QString value = change.section('=', 1);
+        if (change.startsWith("dem="))
+            request_.demFile = value == "folder" ? outPath() : inputPath("missing.asc");
+        if (change.startsWith("start="))
+            request_.startCellsFile = inputPath("missing.asc");
+        if (change.startsWith("simulations="))
+            request_.settings.numberOfSimulations = value.toInt();
+        if (change.startsWith("segment="))
+            request_.settings.segmentLength = value.toDouble();
+        if (change.startsWith("step="))
+            request_.settings.profileStep = value.toDouble();
+        if (change.startsWith("threads="))
+            request_.threads = value.toInt();
+        if (change.startsWith("output="))
+            request_.outputFolder = value;
+        QCOMPARE(requestRefusal(request_), refusal);
     }
 };
 

@@ -101,16 +101,15 @@ class geoTiffTest : public QObject
     {
         tumbraController controller;
         controllerRecorder recorder(controller);
-        controller.setDigitalElevationModel(dem);
-        controller.setStartCellsFile(start);
-        controller.setNumberOfSimulations(4);
-        controller.setSaveTrajectories(saveTrajectories);
-        controller.setOutputFormat(format);
-        const QString previous = QDir::currentPath();
+        runRequest request;
+        request.demFile = dem;
+        request.startCellsFile = start;
+        request.outputFolder = path(out);
+        request.settings.numberOfSimulations = 4;
+        request.settings.saveTrajectories = saveTrajectories;
+        request.format = format;
         QDir().mkpath(path(out));
-        QDir::setCurrent(path(out));
-        controller.runProcess();
-        QDir::setCurrent(previous);
+        controller.run(request);
         return recorder.events;
     }
 

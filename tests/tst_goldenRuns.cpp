@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "controller/runResultGrids.h"
 #include "controller/tumbraController.h"
 #include "tests/controllerRecorder.h"
 
@@ -18,12 +19,15 @@ class tst_goldenRuns : public QObject
     static QString goldenDir() { return QStringLiteral(TEST_DATA_DIR "/golden"); }
 
     // The result map as text: one line per row, as the window receives it.
-    static QByteArray displayGridText(const resultViewData& view)
+    static QByteArray displayGridText(const runOutcome& outcome)
     {
         QByteArray text;
-        for (int r = 0; r < view.nrows; ++r) {
-            for (int c = 0; c < view.ncols; ++c)
-                text += QByteArray::number(view.displayGrid(r, c)) + (c + 1 < view.ncols ? " " : "\n");
+        if (!outcome.grids)
+            return text;
+        const grid<int32_t>& shown = outcome.grids->displayGrid;
+        for (int r = 0; r < shown.rows(); ++r) {
+            for (int c = 0; c < shown.cols(); ++c)
+                text += QByteArray::number(shown(r, c)) + (c + 1 < shown.cols() ? " " : "\n");
         }
         return text;
     }
@@ -61,22 +65,15 @@ private slots:
 
         QTemporaryDir out;
         QVERIFY(out.isValid());
-        const QString startDir = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(out.path()));
+        runRequest request;
+        request.demFile = goldenDir() + "/" + terrain + "/dem.asc";
+        request.startCellsFile = goldenDir() + "/" + terrain + "/start_cells.asc";
+        request.outputFolder = out.path();
+        request.settings = {segment, simulations, angle, step, probabilityClass, fallHeight, true};
 
         tumbraController controller;
-        QVERIFY(controller.setDigitalElevationModel(goldenDir() + "/" + terrain + "/dem.asc"));
-        QVERIFY(controller.setStartCellsFile(goldenDir() + "/" + terrain + "/start_cells.asc"));
-        controller.setSegmentLength(segment);
-        controller.setMaxDeviationAngle(angle);
-        controller.setProfileStep(step);
-        controller.setInitialFallHeight(fallHeight);
-        controller.setProbabilityClass(probabilityClass);
-        controller.setNumberOfSimulations(simulations);
-        controller.setSaveTrajectories(true);
         controllerRecorder recorder(controller);
-        controller.runProcess();
-        QDir::setCurrent(startDir);
+        controller.run(request);
         QVERIFY2(recorder.events.contains("done:0"), qPrintable(recorder.events.join('\n')));
 
         const QString caseDir = goldenDir() + "/" + QTest::currentDataTag();
@@ -84,7 +81,7 @@ private slots:
             {"N.asc", readTextFile(out.filePath("N.asc"))},
             {"Reach_prob.asc", readTextFile(out.filePath("Reach_prob.asc"))},
             {"trajectory_points.txt", readTextFile(out.filePath("trajectory_points.txt"))},
-            {"result_map.txt", displayGridText(controller.resultView())},
+            {"result_map.txt", displayGridText(recorder.last)},
         };
         if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1) {
             QVERIFY(QDir().mkpath(caseDir));

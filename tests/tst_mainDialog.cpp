@@ -33,7 +33,7 @@ class tst_mainDialog : public QObject
 
     void fillValidRun(tumbraMainDialog& dialog, const QString& simulations)
     {
-        typePath(dialog, "workingDirectory", output_->path());
+        typePath(dialog, "outputFolder", output_->path());
         typePath(dialog, "digitalElevationModel", demPath());
         typePath(dialog, "startRaster", startCellsPath());
         child<QComboBox>(dialog, "numberOfSimulations")->setCurrentText(simulations);
@@ -50,11 +50,10 @@ class tst_mainDialog : public QObject
     void plantOutputFiles(const tumbraMainDialog& dialog, const QStringList& names)
     {
         for (int second = 0; second < 3; ++second) {
-            const QString folder =
-                output_->filePath(runFolderName(child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
-                                                child<QComboBox>(dialog, "maxAngle")->currentText(),
-                                                child<QDoubleSpinBox>(dialog, "straightDistance")->value(),
-                                                QDateTime::currentDateTime().addSecs(second)));
+            const QString folder = output_->filePath(runFolderName(
+                child<QComboBox>(dialog, "numberOfSimulations")->currentText(),
+                child<QComboBox>(dialog, "maxAngle")->currentText(),
+                child<QDoubleSpinBox>(dialog, "segmentLength")->value(), QDateTime::currentDateTime().addSecs(second)));
             for (const QString& name : names)
                 QVERIFY(name.endsWith('/') ? QDir().mkpath(folder + "/" + name)
                                            : QDir().mkpath(folder) && writeTextFile(folder + "/" + name, "old\n"));
@@ -65,7 +64,7 @@ class tst_mainDialog : public QObject
     {
         return child<QPushButton>(dialog, "runProcess")->isVisible()
                && !child<QPushButton>(dialog, "stopProcess")->isVisible()
-               && child<QComboBox>(dialog, "workingDirectory")->isEnabled()
+               && child<QComboBox>(dialog, "outputFolder")->isEnabled()
                && !child<QProgressBar>(dialog, "progressBar")->isVisible();
     }
 
@@ -93,8 +92,10 @@ private slots:
         dialog.show();
         fillValidRun(dialog, "10");
         plantOutputFiles(dialog, {"N.asc/"});
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
         child<QPushButton>(dialog, "runProcess")->click();
-        QVERIFY(waitForRunEnd(dialog));
+        QVERIFY(waitForRunEnd(ended));
+        QCOMPARE(ended.value(0).value(0).toInt(), 0);
 
         QCOMPARE(boxes.questions.size(), 1);  // the folder counts as a file to overwrite: yes
         QVERIFY(logText(dialog).contains(QStringLiteral("\nExisting output files will be overwritten\n")));
@@ -104,11 +105,11 @@ private slots:
         QVERIFY(
             logText(dialog).contains(QStringLiteral("Results written to folder %1\n").arg(runDir().absolutePath())));
         QVERIFY(logText(dialog).endsWith(QStringLiteral("\nDone.")));
-        QCOMPARE(shownPage(dialog), QStringLiteral("verticalLayoutWidget"));
+        QCOMPARE(shownPage(dialog), QStringLiteral("resultPage"));
         QVERIFY(child<QSplitter>(dialog, "splitter")->sizes().value(1) > 0);
         QVERIFY(child<mapView>(dialog, "raster")->hasPicture());
         QCOMPARE(child<mruComboBox>(dialog, "digitalElevationModel")->stringList(), QStringList{demPath()});
-        QCOMPARE(QDir::currentPath(), QDir(output_->path()).absolutePath());
+        QCOMPARE(QDir::currentPath(), startDir_);
         QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
     }
 
@@ -119,8 +120,7 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::newRow("two") << QStringList{"N.asc", "log.txt"}
                              << "The following files already exist:\n - N.asc\n - log.txt.";
-        QTest::newRow("unrequested trajectories")
-            << QStringList{"trajectory_points.txt"} << "The following files already exist:\n - trajectory_points.txt.";
+        QTest::newRow("all") << QStringList{"N.asc", "Reach_prob.asc", "log.txt"} << "Output files already exist.";
     }
 
     void existingOutputFilesAreKeptWhenAsked()
@@ -181,7 +181,7 @@ private slots:
         tumbraMainDialog dialog;
         boxRecorder boxes(dialog);
         dialog.show();
-        typePath(dialog, "workingDirectory", outputDir);
+        typePath(dialog, "outputFolder", outputDir);
         typePath(dialog, "digitalElevationModel", demFile);
         typePath(dialog, "startRaster", startFile);
         QVERIFY(child<QPushButton>(dialog, "runProcess")->isEnabled());
@@ -189,9 +189,10 @@ private slots:
             QVERIFY(removed == "output" ? QDir(outputDir).removeRecursively()
                                         : QFile::remove(removed == "dem" ? demFile : startFile));
 
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
         child<QPushButton>(dialog, "runProcess")->click();
         if (lastLine.startsWith(QLatin1String("Done")))
-            QVERIFY(waitForRunEnd(dialog));
+            QVERIFY(waitForRunEnd(ended));
         else
             QTest::qWait(200);
         QVERIFY2(logText(dialog).split('\n').last().startsWith(lastLine), qPrintable(logText(dialog)));
@@ -231,10 +232,11 @@ private slots:
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QVERIFY(dialog.isVisible());
             fillValidRun(dialog, "50");
+            QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
-                QVERIFY(!child<QComboBox>(dialog, "workingDirectory")->isEnabled());
+                QVERIFY(!child<QComboBox>(dialog, "outputFolder")->isEnabled());
             }
             if (action == "stop") {
                 child<QPushButton>(dialog, "stopProcess")->click();
@@ -245,10 +247,9 @@ private slots:
                 QCOMPARE(boxes.questions.size(), duringRun ? 1 : 0);
             }
             if (!closed) {
-                QVERIFY(waitForRunEnd(dialog));
+                QVERIFY(waitForRunEnd(ended));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
-                QCOMPARE(shownPage(dialog),
-                         aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("verticalLayoutWidget"));
+                QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
             }
         }
@@ -287,7 +288,7 @@ private slots:
         QVERIFY(QFile::copy(startCellsPath(), output_->filePath("start.asc")));
         tumbraMainDialog dialog;
         dialog.show();
-        typePath(dialog, "workingDirectory", output_->path());
+        typePath(dialog, "outputFolder", output_->path());
         QString startFolder;
         QTimer::singleShot(0, this, [&] {
             auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());

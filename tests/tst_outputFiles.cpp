@@ -33,12 +33,12 @@ logReport sampleReport(int32_t spatialReference)
     report.startCellsFile = QStringLiteral("C:/data/start.asc");
     report.dem = sampleHeader(400, 300, spatialReference);
     report.dem.xll = 600012.25f;
-    report.numberOfSimulations = 100;
-    report.segmentLength = 10.0;
-    report.profileStep = 0.25;
-    report.maxDeviationAngle = 22;
-    report.initialFallHeight = 1.0 / 3.0;
-    report.riskLabel = QStringLiteral("High (log10") + QChar(0x207B) + QChar(0x2076) + QLatin1Char(')');
+    report.settings = {{"Number of simulations", "100"},
+                       {"Segment length (m)", logValueText(10.0)},
+                       {"Profile step (m)", logValueText(0.25)},
+                       {QStringLiteral("Max deviation angle (") + QChar(0x00B0) + ')', "22"},
+                       {"Initial fall height (m)", logValueText(1.0 / 3.0)},
+                       {"Risk acceptance", QStringLiteral("High (log10") + QChar(0x207B) + QChar(0x2076) + ')'}};
     report.resultsFolder = QStringLiteral("C:/out/100sims_22deg_10m_High");
     return report;
 }

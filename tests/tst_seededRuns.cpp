@@ -130,13 +130,6 @@ private slots:
         QVERIFY2(qAbs(ratio - 1.0) < 0.03, qPrintable(QString::number(ratio)));
     }
 
-    // 11 start cells x 195225787 simulations: ten trajectories more than a 32-bit count holds.
-    void refusesRunsBeyondTheCounts()
-    {
-        QCOMPARE(launch(arguments("basin", "huge", {"195225787"})), 1);
-        QVERIFY2(err_.contains("2147483657 trajectories"), qPrintable(err_));
-    }
-
     void sharedRunsMatchOneProcess_data()
     {
         QTest::addColumn<QString>("terrain");

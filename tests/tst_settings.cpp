@@ -27,11 +27,11 @@ class tst_settings : public QObject
     static QStringList shown(const tumbraMainDialog& dialog)
     {
         QStringList fields;
-        for (const char* name : {"workingDirectory", "digitalElevationModel", "startRaster"})
+        for (const char* name : {"outputFolder", "digitalElevationModel", "startRaster"})
             fields << child<mruComboBox>(dialog, name)->stringList().join('|');
-        for (const char* name : {"straightDistance", "profileStep", "initialHeight"})
+        for (const char* name : {"segmentLength", "profileStep", "initialHeight"})
             fields << QString::number(child<QDoubleSpinBox>(dialog, name)->value());
-        for (const char* name : {"numberOfSimulations", "maxAngle", "riskIntensity"})
+        for (const char* name : {"numberOfSimulations", "maxAngle", "probabilityClass"})
             fields << child<QComboBox>(dialog, name)->currentText();
         fields << (child<QCheckBox>(dialog, "saveTrajectories")->isChecked() ? "true" : "false");
         return fields;
@@ -44,15 +44,15 @@ private slots:
     {
         {
             tumbraMainDialog dialog;
-            child<mruComboBox>(dialog, "workingDirectory")->setStringList({"a", "b", "c", "d", "e", "f", "g"});
+            child<mruComboBox>(dialog, "outputFolder")->setStringList({"a", "b", "c", "d", "e", "f", "g"});
             child<mruComboBox>(dialog, "digitalElevationModel")->setStringList({"dem.asc", "/data/other.asc"});
             child<mruComboBox>(dialog, "startRaster")->setStringList({"start.txt"});
-            child<QDoubleSpinBox>(dialog, "straightDistance")->setValue(2.5);
+            child<QDoubleSpinBox>(dialog, "segmentLength")->setValue(2.5);
             child<QDoubleSpinBox>(dialog, "profileStep")->setValue(0.25);
             child<QDoubleSpinBox>(dialog, "initialHeight")->setValue(12.75);
             child<QComboBox>(dialog, "numberOfSimulations")->setCurrentText("1000");
             child<QComboBox>(dialog, "maxAngle")->setCurrentText("35");
-            child<QComboBox>(dialog, "riskIntensity")->setCurrentIndex(2);
+            child<QComboBox>(dialog, "probabilityClass")->setCurrentIndex(2);
             child<QCheckBox>(dialog, "saveTrajectories")->setChecked(true);
             dialog.show();
             dialog.resize(760, 580);
@@ -77,7 +77,7 @@ private slots:
         QTest::newRow("length above range") << "straightDistance" << QVariant(250.0) << 3 << "100";
         QTest::newRow("profile step rounded") << "profileStep" << QVariant(0.456) << 4 << "0.46";
         QTest::newRow("angle in the list") << "maxDeviationAngle" << QVariant("30") << 7 << "30";
-        QTest::newRow("angle not in the list") << "maxDeviationAngle" << QVariant("22.5") << 7 << "5";
+        QTest::newRow("angle not in the list") << "maxDeviationAngle" << QVariant("22.5") << 7 << "22";
         QTest::newRow("simulations not in the list") << "numberOfSimulations" << QVariant("7") << 6 << "7";
         QTest::newRow("class beyond the list")
             << "riskIntensity" << QVariant(7) << 8 << propagationProbabilityLabels().at(0);
@@ -126,7 +126,7 @@ private slots:
         QVERIFY(child<QDoubleSpinBox>(dialog, "profileStep")->value() > 0.0);
 
         auto* run = child<QPushButton>(dialog, "runProcess");
-        typePath(dialog, "workingDirectory", EXAMPLES_DIR);  // the inputs are found relative to it
+        typePath(dialog, "outputFolder", EXAMPLES_DIR);  // the inputs are found relative to it
         typePath(dialog, "digitalElevationModel", "dem.asc");
         typePath(dialog, "startRaster", "start_cells.asc");
         child<QComboBox>(dialog, "maxAngle")->setCurrentText("22");
@@ -141,7 +141,7 @@ private slots:
         typePath(dialog, "startRaster", "none.asc");
         QVERIFY(!run->isEnabled());
         typePath(dialog, "startRaster", "start_cells.asc");
-        typePath(dialog, "workingDirectory", EXAMPLES_DIR "/missing");
+        typePath(dialog, "outputFolder", EXAMPLES_DIR "/missing");
         QVERIFY(!run->isEnabled());
     }
 };

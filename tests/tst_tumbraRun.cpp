@@ -1,6 +1,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -52,11 +55,16 @@ private slots:
         QTest::newRow("zero simulations") << QStringList{"--simulations", "0"} << "--simulations";
         QTest::newRow("text simulations") << QStringList{"--simulations", "many"} << "--simulations";
         QTest::newRow("negative segment") << QStringList{"--segment-length", "-1"} << "--segment-length";
+        QTest::newRow("segment the window cannot take")
+            << QStringList{"--segment-length", "1000"} << "--segment-length must lie between 0.1 and 100 m, not 1000.";
         QTest::newRow("zero profile step") << QStringList{"--profile-step", "0"} << "--profile-step";
         QTest::newRow("angle above 90") << QStringList{"--max-angle", "91"} << "--max-angle";
         QTest::newRow("negative fall height") << QStringList{"--fall-height", "-0.5"} << "--fall-height";
         QTest::newRow("unknown class") << QStringList{"--probability", "extreme"} << "--probability";
-        QTest::newRow("zero threads") << QStringList{"--threads", "0"} << "--threads";
+        QTest::newRow("too many threads")
+            << QStringList{"--threads", "100000"} << "--threads must lie between 0 and 1024, not 100000.";
+        QTest::newRow("map in a missing folder")
+            << QStringList{"--map", dir_.filePath("missing/map.png")} << "Choose a writable folder for --map";
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
         QTest::newRow("grids differ") << QStringList{"--start", dir_.filePath("wide.asc")} << "Inconsistent number";
         QTest::newRow("no start cell") << QStringList{"--start", dir_.filePath("none.asc")} << "No start cells found";
@@ -94,6 +102,43 @@ private slots:
             "\n  Reading the elevation model +\\d+\\.\\d\\d s\n(.*\n)*  Simulating +\\d+\\.\\d\\d s"
             "\n(.*\n)*  Whole run +\\d+\\.\\d\\d s\n");
         QVERIFY2(phases.match(timings).hasMatch(), qPrintable(timings));
+    }
+
+    // For programs that drive tumbra-run: the settings table as JSON with the
+    // defaults both front ends share, and progress as one line per percent.
+    void machineReadableOutputs()
+    {
+        QProcess table;
+        table.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE), {"--settings-table"});
+        QVERIFY(table.waitForFinished(30000) && table.exitCode() == 0);
+        QVariantMap defaults;
+        for (const QVariant& row :
+             QJsonDocument::fromJson(table.readAllStandardOutput())["settings"].toArray().toVariantList())
+            defaults.insert(row.toMap().value("name").toString(), row.toMap().value("default"));
+        QCOMPARE(defaults, (QVariantMap{{"numberOfSimulations", 100},
+                                        {"segmentLength", 5},
+                                        {"profileStep", 1},
+                                        {"maxDeviationAngle", 22},
+                                        {"initialFallHeight", 0},
+                                        {"probabilityClass", 0},
+                                        {"saveTrajectories", false},
+                                        {"threads", 0}}));
+
+        const auto [code, text] = run(
+            {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");
+        QCOMPARE(code, 0);
+        const QStringList lines = text.section("\n--\n", 1).split('\n', Qt::SkipEmptyParts);
+        const QRegularExpression line("^progress (\\d{1,3}) (.+)$");
+        QStringList completed;
+        for (const QString& printed : lines) {
+            const QRegularExpressionMatch match = line.match(printed);
+            QVERIFY2(match.hasMatch(), qPrintable(printed));
+            if (match.captured(1) == "100")
+                completed << match.captured(2);
+        }
+        QCOMPARE(completed.mid(completed.indexOf("Aggregating results")),
+                 (QStringList{"Aggregating results", "Writing N.tif", "Writing Reach_prob.tif",
+                              "Writing trajectory_points.txt", "Writing trajectories.gpkg", "Writing log.txt"}));
     }
 
     // Existing files are kept unless overwriting is asked for; a file that

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include "controller/resultMapPicture.h"
+#include "controller/settingsTable.h"
 #include "ui/resultMapPanel.h"
 #include "ui/settingFields.h"
 #include "ui/tumbraMainDialogForm.h"
@@ -47,35 +48,21 @@ void readWindowGeometry(QSettings& store, QWidget& dialog)
     store.endGroup();
 }
 
-// The choice lists hold three classes; an index from elsewhere would leave
-// the list without a selection, so it keeps the one it has.
-void selectProbabilityClass(QComboBox& probabilityClass, int index)
-{
-    if (index >= 0 && index < probabilityClass.count())
-        probabilityClass.setCurrentIndex(index);
-}
-
 void readParameters(QSettings& store, tumbraMainDialogForm& form)
 {
     store.beginGroup(parametersGroup);
     // The output directory comes first so the two file lists are judged
     // against the restored directory.
-    form.workingDirectory->setStringList(
+    form.outputFolder->setStringList(
         store.value(QStringLiteral("workingDirMRU"), QStringList{QDir::homePath()}).toStringList());
     form.digitalElevationModel->setStringList(store.value(QStringLiteral("demFileMRU")).toStringList());
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
 
-    form.segmentLength->setValue(store.value(QStringLiteral("straightDistance"), 5.0).toDouble());
-    // A stored text that is no whole number in range (the first start's
-    // "22.5") leaves the list's selection as it is.
-    restoreWholeNumber(*form.numberOfSimulations,
-                       store.value(QStringLiteral("numberOfSimulations"), QStringLiteral("100")).toString());
-    restoreWholeNumber(*form.maxAngle,
-                       store.value(QStringLiteral("maxDeviationAngle"), QStringLiteral("22.5")).toString());
-    form.profileStep->setValue(store.value(QStringLiteral("profileStep"), 1.0).toDouble());
-    selectProbabilityClass(*form.probabilityClass, store.value(QStringLiteral("riskIntensity"), 0).toInt());
-    form.initialHeight->setValue(store.value(QStringLiteral("initialFallHeight"), 0).toDouble());
-    form.saveTrajectories->setChecked(store.value(QStringLiteral("saveTrajectories"), false).toBool());
+    // A stored value the field cannot hold (an earlier version's angle
+    // "22.5", a class beyond the list) leaves the table's default.
+    for (const settingRow& row : settingsTable())
+        if (QWidget* field = settingField(form, row); field && !row.storeKey.isEmpty())
+            restoreFieldValue(field, store.value(row.storeKey, row.defaultValue));
     const int format = store.value(QStringLiteral("outputFormat"), 0).toInt();
     form.outputFormat->setCurrentIndex(format >= 0 && format < form.outputFormat->count() ? format : 0);
     form.reproducible->setChecked(store.value(QStringLiteral("reproducible"), false).toBool());
@@ -108,16 +95,12 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.endGroup();
 
     store.beginGroup(parametersGroup);
-    store.setValue(QStringLiteral("workingDirMRU"), form.workingDirectory->stringList());
+    store.setValue(QStringLiteral("workingDirMRU"), form.outputFolder->stringList());
     store.setValue(QStringLiteral("demFileMRU"), form.digitalElevationModel->stringList());
     store.setValue(QStringLiteral("startRasterMRU"), form.startRaster->stringList());
-    store.setValue(QStringLiteral("straightDistance"), form.segmentLength->value());
-    store.setValue(QStringLiteral("numberOfSimulations"), form.numberOfSimulations->currentText());
-    store.setValue(QStringLiteral("maxDeviationAngle"), form.maxAngle->currentText());
-    store.setValue(QStringLiteral("profileStep"), form.profileStep->value());
-    store.setValue(QStringLiteral("riskIntensity"), form.probabilityClass->currentIndex());
-    store.setValue(QStringLiteral("initialFallHeight"), form.initialHeight->value());
-    store.setValue(QStringLiteral("saveTrajectories"), form.saveTrajectories->isChecked());
+    for (const settingRow& row : settingsTable())
+        if (const QWidget* field = settingField(form, row); field && !row.storeKey.isEmpty())
+            store.setValue(row.storeKey, fieldValue(field));
     store.setValue(QStringLiteral("outputFormat"), form.outputFormat->currentIndex());
     store.setValue(QStringLiteral("reproducible"), form.reproducible->isChecked());
     store.setValue(QStringLiteral("seed"), form.seed->value());

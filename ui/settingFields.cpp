@@ -1,17 +1,46 @@
 #include "ui/settingFields.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
 #include <QRegularExpressionValidator>
 
+#include "controller/runRequest.h"
+#include "controller/settingsTable.h"
 #include "ui/tumbraMainDialogForm.h"
 
 namespace {
 
 const char* lowestProperty = "lowestWholeNumber";
 const char* highestProperty = "highestWholeNumber";
+
+struct fieldAndLabel
+{
+    QWidget* field = nullptr;
+    QLabel* label = nullptr;  // null: the field carries its own (a check box)
+};
+
+fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
+{
+    if (name == QLatin1String("numberOfSimulations"))
+        return {form.numberOfSimulations, form.simulationsLabel};
+    if (name == QLatin1String("segmentLength"))
+        return {form.segmentLength, form.segmentLengthLabel};
+    if (name == QLatin1String("profileStep"))
+        return {form.profileStep, form.profileStepLabel};
+    if (name == QLatin1String("maxDeviationAngle"))
+        return {form.maxAngle, form.maxAngleLabel};
+    if (name == QLatin1String("initialFallHeight"))
+        return {form.initialHeight, form.fallHeightLabel};
+    if (name == QLatin1String("probabilityClass"))
+        return {form.probabilityClass, form.probabilityClassLabel};
+    if (name == QLatin1String("saveTrajectories"))
+        return {form.saveTrajectories, nullptr};
+    return {};
+}
 
 void takeWholeNumbers(QComboBox& box, int lowest, int highest)
 {
@@ -28,7 +57,78 @@ bool holdsWholeNumberInRange(const QComboBox& box, const QString& text)
     return wholeNumberInRange(text, box.property(lowestProperty).toInt(), box.property(highestProperty).toInt());
 }
 
+void applyRow(const settingRow& row, QWidget* field)
+{
+    if (auto* spinBox = qobject_cast<QDoubleSpinBox*>(field)) {
+        spinBox->setDecimals(row.decimals);
+        spinBox->setRange(row.minimum, row.maximum);
+    } else if (auto* box = qobject_cast<QComboBox*>(field); box && row.type == settingType::wholeNumber) {
+        takeWholeNumbers(*box, static_cast<int>(row.minimum), static_cast<int>(row.maximum));
+    } else if (box && row.type == settingType::choice) {
+        box->clear();
+        box->addItems(row.choices);
+    }
+    restoreFieldValue(field, row.defaultValue);
+}
+
 }  // namespace
+
+QWidget* settingField(const tumbraMainDialogForm& form, const settingRow& row)
+{
+    return widgetsOf(form, row.name).field;
+}
+
+void applySettingsTable(tumbraMainDialogForm& form)
+{
+    for (const settingRow& row : settingsTable()) {
+        const fieldAndLabel widgets = widgetsOf(form, row.name);
+        if (!widgets.field)
+            continue;
+        applyRow(row, widgets.field);
+        widgets.field->setToolTip(row.tooltip);
+        if (widgets.label) {
+            widgets.label->setText(row.labelWithUnit());
+            widgets.label->setToolTip(row.tooltip);
+        } else if (auto* checkBox = qobject_cast<QCheckBox*>(widgets.field)) {
+            checkBox->setText(row.label);
+        }
+    }
+}
+
+QVariant fieldValue(const QWidget* field)
+{
+    if (const auto* spinBox = qobject_cast<const QDoubleSpinBox*>(field))
+        return spinBox->value();
+    if (const auto* checkBox = qobject_cast<const QCheckBox*>(field))
+        return checkBox->isChecked();
+    if (const auto* box = qobject_cast<const QComboBox*>(field))
+        return box->isEditable() ? QVariant(box->currentText()) : QVariant(box->currentIndex());
+    return QVariant();
+}
+
+void restoreFieldValue(QWidget* field, const QVariant& stored)
+{
+    if (auto* spinBox = qobject_cast<QDoubleSpinBox*>(field)) {
+        spinBox->setValue(stored.toDouble());
+    } else if (auto* checkBox = qobject_cast<QCheckBox*>(field)) {
+        checkBox->setChecked(stored.toBool());
+    } else if (auto* box = qobject_cast<QComboBox*>(field); box && box->isEditable()) {
+        if (holdsWholeNumberInRange(*box, stored.toString()))
+            box->setCurrentText(stored.toString());
+    } else if (box) {
+        bool ok = false;
+        const int index = stored.toInt(&ok);
+        if (ok && index >= 0 && index < box->count())
+            box->setCurrentIndex(index);
+    }
+}
+
+void fillSettings(const tumbraMainDialogForm& form, runRequest& request)
+{
+    for (const settingRow& row : settingsTable())
+        if (const QWidget* field = settingField(form, row))
+            row.write(request, fieldValue(field));
+}
 
 bool wholeNumberInRange(const QString& text, int lowest, int highest, int* value)
 {
@@ -43,21 +143,8 @@ bool wholeNumberInRange(const QString& text, int lowest, int highest, int* value
     return true;
 }
 
-void applySettingLimits(tumbraMainDialogForm& form)
-{
-    takeWholeNumbers(*form.numberOfSimulations, settingLimits::fewestSimulations, settingLimits::mostSimulations);
-    takeWholeNumbers(*form.maxAngle, settingLimits::smallestAngle, settingLimits::largestAngle);
-    form.profileStep->setMinimum(settingLimits::smallestProfileStep);
-}
-
 bool settingsCanRun(const tumbraMainDialogForm& form)
 {
     return holdsWholeNumberInRange(*form.numberOfSimulations, form.numberOfSimulations->currentText())
            && holdsWholeNumberInRange(*form.maxAngle, form.maxAngle->currentText());
-}
-
-void restoreWholeNumber(QComboBox& box, const QString& stored)
-{
-    if (holdsWholeNumberInRange(box, stored))
-        box.setCurrentText(stored);
 }

@@ -1,30 +1,34 @@
 #pragma once
 
 #include <QString>
+#include <QVariant>
 
-class QComboBox;
+class QWidget;
 class tumbraMainDialogForm;
+struct runRequest;
+struct settingRow;
 
-// The ranges a run can be made with, as the window enforces them where the
-// values are typed.
-namespace settingLimits {
-constexpr int fewestSimulations = 1;
-constexpr int mostSimulations = 1000000;
-constexpr int smallestAngle = 0;  // degrees
-constexpr int largestAngle = 90;
-constexpr double smallestProfileStep = 0.01;  // m; a step of 0 never ends the profile
-}  // namespace settingLimits
+// The window's field of a settings-table row, or null where the window has
+// none (the thread count). Whole numbers are editable lists, numbers spin
+// boxes, choices lists, yes/no settings check boxes.
+QWidget* settingField(const tumbraMainDialogForm& form, const settingRow& row);
 
-// Lets the simulation count and the angle take any whole number in range
-// (their list entries stay as suggestions) and keeps the profile step above 0.
-void applySettingLimits(tumbraMainDialogForm& form);
+// Sets every field's range, decimals, default, label and tooltip from its row.
+void applySettingsTable(tumbraMainDialogForm& form);
+
+// A field's value as the settings store keeps it and runRequest takes it:
+// the text of a whole-number list, a choice's index, a number, a yes/no.
+QVariant fieldValue(const QWidget* field);
+
+// Shows a stored value; one the field cannot hold (a whole number out of
+// range, a choice beyond the list) leaves the field as it is.
+void restoreFieldValue(QWidget* field, const QVariant& stored);
+
+// Writes every field's value into the request's settings.
+void fillSettings(const tumbraMainDialogForm& form, runRequest& request);
 
 // The text is a whole number from `lowest` to `highest` (digits only).
 bool wholeNumberInRange(const QString& text, int lowest, int highest, int* value = nullptr);
 
-// The typed simulation count and angle are whole numbers in range.
+// The typed whole numbers are in range.
 bool settingsCanRun(const tumbraMainDialogForm& form);
-
-// Selects a stored text in the simulation count or angle list if it is a
-// whole number in that list's range; otherwise the selection stays.
-void restoreWholeNumber(QComboBox& box, const QString& stored);

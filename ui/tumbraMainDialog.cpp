@@ -22,7 +22,6 @@
 #include <QTextEdit>
 #include <QThread>
 
-#include "controller/propagationProbability.h"
 #include "ui/dialogSettings.h"
 #include "ui/resultMapPanel.h"
 #include "ui/runFolderName.h"
@@ -78,16 +77,6 @@ void appendLogParagraph(QTextEdit& log, const QString& text)
 const QString asciiGridFilter = QStringLiteral(
     "Rasters (*.asc *.txt *.tif *.tiff);;Ascii files (*.asc *.txt);;GeoTIFF files (*.tif *.tiff);;All files (*)");
 
-const QStringList& outputFileNames(outputFormat format)
-{
-    static const QStringList ascii{QStringLiteral("N.asc"), QStringLiteral("Reach_prob.asc"),
-                                   QStringLiteral("trajectory_points.txt"), QStringLiteral("log.txt")};
-    static const QStringList geoTiff{QStringLiteral("N.tif"), QStringLiteral("Reach_prob.tif"),
-                                     QStringLiteral("trajectory_points.txt"), QStringLiteral("trajectories.gpkg"),
-                                     QStringLiteral("log.txt")};
-    return format == outputFormat::geoTiff ? geoTiff : ascii;
-}
-
 }  // namespace
 
 tumbraMainDialog::tumbraMainDialog(QWidget* parent)
@@ -102,7 +91,7 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
     installPathEdits();
     fillComboBoxes();
-    applySettingLimits(*ui);
+    applySettingsTable(*ui);
     applySettingTooltips(*ui);
     setWindowFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowMinimizeButtonHint
                    | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
@@ -132,7 +121,7 @@ void tumbraMainDialog::installPathEdits()
 {
     auto* outputDirectoryEdit = new updatableLineEdit();
     outputDirectoryEdit->setMustBeDirectory(true);
-    ui->workingDirectory->setPathEdit(outputDirectoryEdit);
+    ui->outputFolder->setPathEdit(outputDirectoryEdit);
     ui->startRaster->setPathEdit(new updatableLineEdit());
     ui->digitalElevationModel->setPathEdit(new updatableLineEdit());
 }
@@ -145,8 +134,6 @@ void tumbraMainDialog::fillComboBoxes()
     ui->maxAngle->clear();
     for (int degrees = 5; degrees <= 45; degrees += 5)
         ui->maxAngle->addItem(QString::number(degrees));
-    ui->probabilityClass->clear();
-    ui->probabilityClass->addItems(propagationProbabilityLabels());
     ui->outputFormat->clear();
     ui->outputFormat->addItems({tr("ESRI ASCII grid"), tr("GeoTIFF")});
 }
@@ -155,9 +142,9 @@ void tumbraMainDialog::connectSignals()
 {
     connect(ui->browseDigitalElevationModel, &QPushButton::clicked, this,
             &tumbraMainDialog::browseDigitalElevationModel);
-    connect(ui->browseWorkingDir, &QPushButton::clicked, this, &tumbraMainDialog::browseWorkingDir);
+    connect(ui->browseOutputFolder, &QPushButton::clicked, this, &tumbraMainDialog::browseOutputFolder);
     connect(ui->browseStartRaster, &QPushButton::clicked, this, &tumbraMainDialog::browseStartRaster);
-    connect(ui->workingDirectory, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateAllFields);
+    connect(ui->outputFolder, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateAllFields);
     connect(ui->digitalElevationModel, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->numberOfSimulations, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
@@ -170,25 +157,24 @@ void tumbraMainDialog::connectSignals()
     connect(&controller, &tumbraController::initProgressBar, this, &tumbraMainDialog::onInitProgressBar);
     connect(&controller, &tumbraController::setProgressBar, this, &tumbraMainDialog::onSetProgressBar);
     connect(&controller, &tumbraController::resetProgressBar, this, &tumbraMainDialog::onResetProgressBar);
-    connect(this, &tumbraMainDialog::startProcessing, &controller, &tumbraController::runProcess);
+    connect(this, &tumbraMainDialog::startRun, &controller, &tumbraController::run);
     connect(&controller, &tumbraController::displayMessage, this, &tumbraMainDialog::onDisplayMessage);
     connect(&controller, &tumbraController::displayError, this, &tumbraMainDialog::onDisplayError);
     connect(&controller, &tumbraController::displayWarning, this, &tumbraMainDialog::onDisplayWarning);
     // Buttons first, so the controls are idle again before the result shows.
-    connect(&controller, &tumbraController::done, this, &tumbraMainDialog::updateButtons);
-    connect(&controller, &tumbraController::done, this, &tumbraMainDialog::onDoneProcessing);
+    connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::updateButtons);
+    connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::onRunFinished);
     connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
-    connect(&controller, &tumbraController::filesNotWritten, this, &tumbraMainDialog::onFilesNotWritten);
 }
 
-updatableLineEdit* tumbraMainDialog::workingDirectoryEdit() const { return ui->workingDirectory->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outputFolder->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::demEdit() const { return ui->digitalElevationModel->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::startRasterEdit() const { return ui->startRaster->pathEdit(); }
 
 // The two input paths may be typed relative to the output directory.
 void tumbraMainDialog::updateAllFields()
 {
-    workingDir = workingDirectoryEdit()->text();
+    workingDir = outputFolderEdit()->text();
     demEdit()->setBaseDir(workingDir);
     startRasterEdit()->setBaseDir(workingDir);
     updateButtons();
@@ -197,13 +183,13 @@ void tumbraMainDialog::updateAllFields()
 void tumbraMainDialog::updateButtons()
 {
     const bool running = controller.isRunning();
-    const bool pathsValid = workingDirectoryEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
+    const bool pathsValid = outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     QWidget* const settingsControls[] = {
-        ui->workingDirectory, ui->browseWorkingDir,  ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster, ui->segmentLength,      ui->numberOfSimulations,
-        ui->maxAngle,         ui->profileStep,       ui->probabilityClass,         ui->initialHeight,
-        ui->saveTrajectories, ui->outputFormat,      ui->reproducible};
+        ui->outputFolder,     ui->browseOutputFolder, ui->digitalElevationModel, ui->browseDigitalElevationModel,
+        ui->startRaster,      ui->browseStartRaster,  ui->segmentLength,         ui->numberOfSimulations,
+        ui->maxAngle,         ui->profileStep,        ui->probabilityClass,      ui->initialHeight,
+        ui->saveTrajectories, ui->outputFormat,       ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
@@ -244,10 +230,10 @@ void tumbraMainDialog::browseStartRaster()
     browseForFile(startRasterEdit(), tr("Choose a digital model for start cells"), asciiGridFilter);
 }
 
-void tumbraMainDialog::browseWorkingDir()
+void tumbraMainDialog::browseOutputFolder()
 {
-    if (browseForDirectory(workingDirectoryEdit(), workingDir, tr("Choose the output directory for generated files")))
-        workingDir = workingDirectoryEdit()->text();
+    if (browseForDirectory(outputFolderEdit(), workingDir, tr("Choose the output directory for generated files")))
+        workingDir = outputFolderEdit()->text();
 }
 
 void tumbraMainDialog::onAbout()
@@ -278,34 +264,37 @@ void tumbraMainDialog::runProcess()
         return;
     onDisplayMessage(tr("Starting processing..."));
     ui->logWindow->repaint();
-    // A refused run leaves the output directory current, as a finished one does.
-    if (!handOverRun() || !checkExistingOutputFiles()) {
+    const runRequest request = requestFromForm();
+    const QString refusal = requestRefusal(request);
+    if (!refusal.isEmpty())
+        onDisplayError(refusal);
+    if (!refusal.isEmpty() || !checkExistingOutputFiles(request)) {
         leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map"));
         return;
     }
     runStarted_ = true;
-    emit startProcessing();
+    emit startRun(request);
 }
 
-// Creates the run's own sub-folder and makes it current, so the run writes
-// plain file names into it.
+// Creates the run's own sub-folder of the output directory; the run writes
+// its files into it by absolute paths.
 bool tumbraMainDialog::prepareRunFolder()
 {
-    const QDir outputDir(workingDirectoryEdit()->text());
+    const QDir outputDir(outputFolderEdit()->text());
+    workingDir = outputDir.absolutePath();
     const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
                                        ui->segmentLength->value(), QDateTime::currentDateTime());
-    const QDir runDir(QStringLiteral("%1/%2").arg(outputDir.absolutePath(), name));
-    const bool existed = runDir.exists();
-    outputDir.mkdir(name);
-    const bool ready = runDir.exists() && QDir::setCurrent(runDir.absolutePath());
-    workingDir = outputDir.absolutePath();
-    // A folder that was there before (two runs in one second) is never removed.
-    runFolder_ = existed ? QString() : runDir.absolutePath();
-    if (!ready)
-        onDisplayMessage(tr("Failed to create output folder (%1)!").arg(runDir.absolutePath()));
-    return ready;
+    // A folder that was there before (two runs in one second) is never removed;
+    // an output directory removed since it was chosen is not made again.
+    runFolder_ = std::make_unique<runFolder>(outputDir.absoluteFilePath(name));
+    QString error = QStringLiteral("Failed to create output folder (%1)!").arg(runFolder_->path());
+    if (outputDir.exists() && runFolder_->prepare(error))
+        return true;
+    runFolder_.reset();
+    onDisplayMessage(error);
+    return false;
 }
 
 outputFormat tumbraMainDialog::selectedOutputFormat() const
@@ -314,45 +303,29 @@ outputFormat tumbraMainDialog::selectedOutputFormat() const
                                                                                        : outputFormat::esriAscii;
 }
 
-bool tumbraMainDialog::handOverRun()
+runRequest tumbraMainDialog::requestFromForm() const
 {
-    if (!controller.setDigitalElevationModel(demEdit()->absoluteFilePath())) {
-        onDisplayError(tr("Failed to load model. Please check that the file exists and is readable."));
-        return false;
-    }
-    controller.setSegmentLength(ui->segmentLength->value());
-    controller.setNumberOfSimulations(ui->numberOfSimulations->currentText().toInt());
-    controller.setMaxDeviationAngle(ui->maxAngle->currentText().toInt());
-    controller.setProfileStep(ui->profileStep->value());
-    controller.setProbabilityClass(ui->probabilityClass->currentIndex());
-    controller.setInitialFallHeight(ui->initialHeight->value());
-    controller.setSaveTrajectories(ui->saveTrajectories->isChecked());
-    controller.setOutputFormat(selectedOutputFormat());
-    controller.setSeed(ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt);
-    if (!controller.setStartCellsFile(startRasterEdit()->absoluteFilePath())) {
-        onDisplayError(tr("Failed to load start cells raster. Please check that the file exists and is readable."));
-        return false;
-    }
-    return true;
+    runRequest request;
+    request.demFile = demEdit()->absoluteFilePath();
+    request.startCellsFile = startRasterEdit()->absoluteFilePath();
+    request.outputFolder = runFolder_->path();
+    fillSettings(*ui, request);
+    request.format = selectedOutputFormat();
+    request.seed = ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt;
+    return request;
 }
 
-// An old trajectory file counts even when this run will not write one: it
-// would otherwise sit beside results it does not belong to.
-bool tumbraMainDialog::checkExistingOutputFiles()
+bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 {
-    QString existingList;
-    int existing = 0;
-    const QStringList& names = outputFileNames(selectedOutputFormat());
-    for (const QString& name : names) {
-        if (QFileInfo::exists(name)) {
-            existingList += QStringLiteral("\n - ") + name;
-            ++existing;
-        }
-    }
-    if (existing == 0)
+    const QStringList present = runFolder_->existingOutputs(request);
+    if (present.isEmpty())
         return true;
-    const QString question = existing == names.size() ? tr("Output files already exist.")
-                                                      : tr("The following files already exist:%1.").arg(existingList);
+    QString existingList;
+    for (const QString& path : present)
+        existingList += QStringLiteral("\n - ") + QFileInfo(path).fileName();
+    const QString question = present.size() == outputNames(request).size()
+                                 ? tr("Output files already exist.")
+                                 : tr("The following files already exist:%1.").arg(existingList);
     if (onDisplayQuestion(question, tr("Do you wish to overwrite them?")) == QMessageBox::Yes) {
         onDisplayMessage(tr("Existing output files will be overwritten"));
         return true;
@@ -361,47 +334,39 @@ bool tumbraMainDialog::checkExistingOutputFiles()
     return false;
 }
 
-void tumbraMainDialog::onDoneProcessing(int returnValueFromProcessing)
+void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
 {
     runStarted_ = false;
-    if (returnValueFromProcessing != 0) {
+    reportFilesNotWritten(outcome.filesNotWritten);
+    if (outcome.code == resultCode::completed) {
+        const QString folder = runFolder_ ? runFolder_->path() : QString();
+        runFolder_.reset();  // unlocked; it holds the run's files
+        onDisplayMessage(tr("Results written to folder %1").arg(folder));
+        ui->outputFolder->promoteCurrentText();
+        ui->digitalElevationModel->promoteCurrentText();
+        ui->startRaster->promoteCurrentText();
+        ui->splitter->expandSecondWidget();
+        ui->stackedWidget->setCurrentWidget(ui->resultPage);
+        if (outcome.grids)
+            ui->resultPanel->showResult(outcome.grids, folder);
+    } else {
         leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map: the last run did not complete"));
-        return;
     }
-    runFolder_.clear();
-    onDisplayMessage(tr("Results written to folder %1").arg(QDir::currentPath()));
-    ui->workingDirectory->promoteCurrentText();
-    ui->digitalElevationModel->promoteCurrentText();
-    ui->startRaster->promoteCurrentText();
-    ui->splitter->expandSecondWidget();
-    ui->stackedWidget->setCurrentWidget(ui->verticalLayoutWidget);
-    showResultMap();
-    QDir::setCurrent(workingDir);
+    onDisplayMessage(outcome.closingLine);
+    emit runFinished(outcome.code);
 }
 
-void tumbraMainDialog::showResultMap()
-{
-    if (const auto result = controller.lastResult())
-        ui->resultPanel->showResult(result, QDir::currentPath());
-}
-
-// The output directory becomes current again (a current folder cannot be
-// removed everywhere), and the run's folder goes only when it is empty:
-// whatever a run did write stays.
-void tumbraMainDialog::leaveUnfinishedRunFolder()
-{
-    QDir::setCurrent(workingDir);
-    if (!runFolder_.isEmpty())
-        QDir().rmdir(runFolder_);
-    runFolder_.clear();
-}
+// The run's folder goes only when it is empty: whatever a run did write stays.
+void tumbraMainDialog::leaveUnfinishedRunFolder() { runFolder_.reset(); }
 
 // The warning box of each file was shown as it failed; the log keeps the
 // list, as an error, since the results are incomplete.
-void tumbraMainDialog::onFilesNotWritten(QStringList fileNames)
+void tumbraMainDialog::reportFilesNotWritten(const QStringList& fileNames)
 {
+    if (fileNames.isEmpty())
+        return;
     onDisplayMessage(
         tr("Error: %1").arg(tr("These output files were not written: %1").arg(fileNames.join(QStringLiteral(", ")))));
 }

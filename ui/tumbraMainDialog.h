@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTimer>
 
+#include "controller/runFolder.h"
 #include "controller/tumbraController.h"
 
 class QCloseEvent;
@@ -41,7 +42,10 @@ public:
     void setWarningBox(noticeBoxFunction box) { warningBox_ = std::move(box); }
 
 signals:
-    void startProcessing();
+    // Queued to the controller on its worker thread.
+    void startRun(runRequest request);
+    // A run has ended and the window shows its outcome, the closing line last.
+    void runFinished(int code);
 
 public slots:
     void onInitProgressBar(int nRows);
@@ -52,18 +56,17 @@ public slots:
     void updateAllFields();
     void updateButtons();
     void browseDigitalElevationModel();
-    void browseWorkingDir();
+    void browseOutputFolder();
     void browseStartRaster();
     void runProcess();
     bool onAbortRequested();
     void onAbout();
-    void onDoneProcessing(int returnValueFromProcessing);
+    void onRunFinished(const runOutcome& outcome);
     void onDisplayError(QString errorText);
     void onDisplayWarning(QString warningText);
     void onDisplayMessage(QString text);
     int onDisplayQuestion(QString questionText, QString yesNoQuestion);
     void onWarningBoxRequested(QString text);
-    void onFilesNotWritten(QStringList fileNames);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -78,14 +81,14 @@ private:
     bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
     bool prepareRunFolder();
     outputFormat selectedOutputFormat() const;
-    bool handOverRun();
-    bool checkExistingOutputFiles();
-    void showResultMap();
+    runRequest requestFromForm() const;
+    bool checkExistingOutputFiles(const runRequest& request);
+    void reportFilesNotWritten(const QStringList& fileNames);
     void leaveUnfinishedRunFolder();
     void readSettings();
     void writeSettings();
 
-    updatableLineEdit* workingDirectoryEdit() const;
+    updatableLineEdit* outputFolderEdit() const;
     updatableLineEdit* demEdit() const;
     updatableLineEdit* startRasterEdit() const;
 
@@ -100,9 +103,9 @@ private:
     // From the start request to the end of the run; guards the run button in
     // the time before the controller reports the run.
     bool runStarted_ = false;
-    // The sub-folder of the run being prepared or under way; removed again
-    // when the run ends without writing anything into it.
-    QString runFolder_;
+    // The sub-folder of the run being prepared or under way, locked; removed
+    // again when the run ends without writing anything into it.
+    std::unique_ptr<runFolder> runFolder_;
 
     questionBoxFunction questionBox_;
     noticeBoxFunction errorBox_;

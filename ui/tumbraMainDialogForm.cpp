@@ -51,16 +51,12 @@ QLabel* rowLabel(QWidget* parent, const char* name)
     return label;
 }
 
-QDoubleSpinBox* lengthSpinBox(QWidget* parent, const char* name, int decimals, double minimum, double maximum,
-                              double value)
+// Its decimals, range and default come from the settings table (applySettingsTable).
+QDoubleSpinBox* lengthSpinBox(QWidget* parent, const char* name)
 {
     auto* spinBox = named(new QDoubleSpinBox(parent), name);
     spinBox->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
-    spinBox->setDecimals(decimals);
-    spinBox->setMinimum(minimum);
-    spinBox->setMaximum(maximum);
     spinBox->setSingleStep(1.0);
-    spinBox->setValue(value);
     return spinBox;
 }
 
@@ -75,7 +71,7 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
     dialog->resize(962, 725);
     dialog->setStyleSheet(QString());
 
-    horizontalLayout_7 = spacedLayout(new QHBoxLayout(dialog), "horizontalLayout_7", 11);
+    windowLayout = spacedLayout(new QHBoxLayout(dialog), "windowLayout", 11);
     splitter = named(new QVisibleHandleSplitter(dialog), "splitter");
     splitter->setFrameShape(QFrame::NoFrame);
     splitter->setMidLineWidth(0);
@@ -84,36 +80,36 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
     splitter->setHandleWidth(5);
     splitter->setChildrenCollapsible(true);
 
-    widget = named(new QWidget(splitter), "widget");
-    verticalLayout_2 = spacedLayout(new QVBoxLayout(widget), "verticalLayout_2", 11);
+    formPane = named(new QWidget(splitter), "formPane");
+    formColumn = spacedLayout(new QVBoxLayout(formPane), "formColumn", 11);
 
-    horizontalLayout_2 = spacedLayout(new QHBoxLayout(), "horizontalLayout_2", -1);
-    velmoraLogo = named(new QLabel(widget), "velmoraLogo");
+    titleRow = spacedLayout(new QHBoxLayout(), "titleRow", -1);
+    velmoraLogo = named(new QLabel(formPane), "velmoraLogo");
     velmoraLogo->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     velmoraLogo->setMaximumSize(146, 35);
     velmoraLogo->setAutoFillBackground(false);
     velmoraLogo->setPixmap(QPixmap(QStringLiteral(":/images/logoVelmora.png")));
     velmoraLogo->setScaledContents(true);
-    horizontalLayout_2->addWidget(velmoraLogo);
-    horizontalLayout_2->addItem(new QSpacerItem(400, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    aboutButton = named(new QPushButton(widget), "aboutButton");
-    horizontalLayout_2->addWidget(aboutButton);
-    verticalLayout_2->addLayout(horizontalLayout_2);
+    titleRow->addWidget(velmoraLogo);
+    titleRow->addItem(new QSpacerItem(400, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    aboutButton = named(new QPushButton(formPane), "aboutButton");
+    titleRow->addWidget(aboutButton);
+    formColumn->addLayout(titleRow);
 
-    setupFilePanel(widget);
-    setupSettingsPanel(widget);
-    verticalLayout_2->addItem(new QSpacerItem(20, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
-    setupRunArea(widget);
+    setupFilePanel(formPane);
+    setupSettingsPanel(formPane);
+    formColumn->addItem(new QSpacerItem(20, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
+    setupRunArea(formPane);
 
-    logWindow = named(new clearableTextBrowser(widget), "logWindow");
+    logWindow = named(new clearableTextBrowser(formPane), "logWindow");
     logWindow->setTabChangesFocus(false);
-    verticalLayout_2->addWidget(logWindow);
-    verticalLayout_2->setStretch(5, 1);
+    formColumn->addWidget(logWindow);
+    formColumn->setStretch(5, 1);
 
-    splitter->addWidget(widget);
+    splitter->addWidget(formPane);
     setupResultPane();
     splitter->addWidget(stackedWidget);
-    horizontalLayout_7->addWidget(splitter);
+    windowLayout->addWidget(splitter);
 
     QWidget::setTabOrder(runProcess, stopProcess);
     QWidget::setTabOrder(stopProcess, logWindow);
@@ -126,27 +122,27 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
 
 void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
 {
-    gridLayout = spacedLayout(new QGridLayout(), "gridLayout", -1);
+    pathGrid = spacedLayout(new QGridLayout(), "pathGrid", -1);
     const auto addRow = [this](int row, QLabel* label, mruComboBox* field, QPushButton* button) {
-        gridLayout->addWidget(label, row, 0);
-        gridLayout->addWidget(field, row, 1);
-        gridLayout->addWidget(button, row, 2);
+        pathGrid->addWidget(label, row, 0);
+        pathGrid->addWidget(field, row, 1);
+        pathGrid->addWidget(button, row, 2);
         button->setStyleSheet(QString());
     };
-    label_7 = rowLabel(parent, "label_7");
-    workingDirectory = named(new mruComboBox(parent), "workingDirectory");
-    browseWorkingDir = named(new QPushButton(parent), "browseWorkingDir");
-    addRow(0, label_7, workingDirectory, browseWorkingDir);
+    outputFolderLabel = rowLabel(parent, "outputFolderLabel");
+    outputFolder = named(new mruComboBox(parent), "outputFolder");
+    browseOutputFolder = named(new QPushButton(parent), "browseOutputFolder");
+    addRow(0, outputFolderLabel, outputFolder, browseOutputFolder);
     digitalElevationModelLabel = rowLabel(parent, "digitalElevationModelLabel");
     digitalElevationModel = named(new mruComboBox(parent), "digitalElevationModel");
     browseDigitalElevationModel = named(new QPushButton(parent), "browseDigitalElevationModel");
     addRow(1, digitalElevationModelLabel, digitalElevationModel, browseDigitalElevationModel);
-    label = rowLabel(parent, "label");
+    startCellsLabel = rowLabel(parent, "startCellsLabel");
     startRaster = named(new mruComboBox(parent), "startRaster");
     browseStartRaster = named(new QPushButton(parent), "browseStartRaster");
-    addRow(2, label, startRaster, browseStartRaster);
-    gridLayout->setColumnStretch(1, 1);
-    verticalLayout_2->addLayout(gridLayout);
+    addRow(2, startCellsLabel, startRaster, browseStartRaster);
+    pathGrid->setColumnStretch(1, 1);
+    formColumn->addLayout(pathGrid);
 }
 
 // A settings row: its label in column 0, its field in column 1.
@@ -158,63 +154,63 @@ static void addSettingsRow(QGridLayout* layout, int row, QWidget* label, QWidget
 
 void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 {
-    horizontalLayout = spacedLayout(new QHBoxLayout(), "horizontalLayout", -1);
-    groupBox_2 = named(new QGroupBox(parent), "groupBox_2");
-    gridLayout_2 = spacedLayout(new QGridLayout(groupBox_2), "gridLayout_2", 11);
+    settingsRow = spacedLayout(new QHBoxLayout(), "settingsRow", -1);
+    settingsGroup = named(new QGroupBox(parent), "settingsGroup");
+    settingsGrid = spacedLayout(new QGridLayout(settingsGroup), "settingsGrid", 11);
 
-    label_10 = named(new QLabel(groupBox_2), "label_10");
-    numberOfSimulations = named(new QComboBox(groupBox_2), "numberOfSimulations");
-    addSettingsRow(gridLayout_2, 0, label_10, numberOfSimulations);
+    simulationsLabel = named(new QLabel(settingsGroup), "simulationsLabel");
+    numberOfSimulations = named(new QComboBox(settingsGroup), "numberOfSimulations");
+    addSettingsRow(settingsGrid, 0, simulationsLabel, numberOfSimulations);
 
-    label_4 = named(new QLabel(groupBox_2), "label_4");
-    segmentLength = lengthSpinBox(groupBox_2, "straightDistance", 1, 0.1, 100.0, 5.0);
-    addSettingsRow(gridLayout_2, 1, label_4, segmentLength);
+    segmentLengthLabel = named(new QLabel(settingsGroup), "segmentLengthLabel");
+    segmentLength = lengthSpinBox(settingsGroup, "segmentLength");
+    addSettingsRow(settingsGrid, 1, segmentLengthLabel, segmentLength);
 
-    label_3 = named(new QLabel(groupBox_2), "label_3");
-    profileStep = lengthSpinBox(groupBox_2, "profileStep", 2, 0.0, 99.99, 0.0);
-    addSettingsRow(gridLayout_2, 2, label_3, profileStep);
+    profileStepLabel = named(new QLabel(settingsGroup), "profileStepLabel");
+    profileStep = lengthSpinBox(settingsGroup, "profileStep");
+    addSettingsRow(settingsGrid, 2, profileStepLabel, profileStep);
 
-    label_2 = named(new QLabel(groupBox_2), "label_2");
-    maxAngle = named(new QComboBox(groupBox_2), "maxAngle");
-    addSettingsRow(gridLayout_2, 3, label_2, maxAngle);
+    maxAngleLabel = named(new QLabel(settingsGroup), "maxAngleLabel");
+    maxAngle = named(new QComboBox(settingsGroup), "maxAngle");
+    addSettingsRow(settingsGrid, 3, maxAngleLabel, maxAngle);
 
-    label_8 = named(new QLabel(groupBox_2), "label_8");
-    initialHeight = lengthSpinBox(groupBox_2, "initialHeight", 2, 0.0, 1000.0, 0.0);
-    addSettingsRow(gridLayout_2, 4, label_8, initialHeight);
+    fallHeightLabel = named(new QLabel(settingsGroup), "fallHeightLabel");
+    initialHeight = lengthSpinBox(settingsGroup, "initialHeight");
+    addSettingsRow(settingsGrid, 4, fallHeightLabel, initialHeight);
 
-    label_5 = named(new QLabel(groupBox_2), "label_5");
-    probabilityClass = named(new QComboBox(groupBox_2), "riskIntensity");
-    addSettingsRow(gridLayout_2, 6, label_5, probabilityClass);
-    gridLayout_2->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 6, 2);
+    probabilityClassLabel = named(new QLabel(settingsGroup), "probabilityClassLabel");
+    probabilityClass = named(new QComboBox(settingsGroup), "probabilityClass");
+    addSettingsRow(settingsGrid, 6, probabilityClassLabel, probabilityClass);
+    settingsGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 6, 2);
 
-    saveTrajectories = named(new QCheckBox(groupBox_2), "saveTrajectories");
+    saveTrajectories = named(new QCheckBox(settingsGroup), "saveTrajectories");
     saveTrajectories->setChecked(false);
-    gridLayout_2->addWidget(saveTrajectories, 7, 0);
+    settingsGrid->addWidget(saveTrajectories, 7, 0);
 
     // Beside the check box, so that the window keeps its height.
     auto* outputFormatRow = new QHBoxLayout();
-    outputFormatLabel = named(new QLabel(groupBox_2), "outputFormatLabel");
-    outputFormat = named(new QComboBox(groupBox_2), "outputFormat");
+    outputFormatLabel = named(new QLabel(settingsGroup), "outputFormatLabel");
+    outputFormat = named(new QComboBox(settingsGroup), "outputFormat");
     outputFormatRow->addWidget(outputFormatLabel);
     outputFormatRow->addWidget(outputFormat, 1);
-    gridLayout_2->addLayout(outputFormatRow, 7, 1);
+    settingsGrid->addLayout(outputFormatRow, 7, 1);
 
     // A seeded run gives the same maps on any machine and number of cores.
-    reproducible = named(new QCheckBox(groupBox_2), "reproducible");
-    seed = named(new QSpinBox(groupBox_2), "seed");
+    reproducible = named(new QCheckBox(settingsGroup), "reproducible");
+    seed = named(new QSpinBox(settingsGroup), "seed");
     seed->setRange(0, 2147483647);
     seed->setValue(1);
     seed->setEnabled(false);
     QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
-    addSettingsRow(gridLayout_2, 5, reproducible, seed);
+    addSettingsRow(settingsGrid, 5, reproducible, seed);
 
-    horizontalLayout->addWidget(groupBox_2);
-    verticalLayout_2->addLayout(horizontalLayout);
+    settingsRow->addWidget(settingsGroup);
+    formColumn->addLayout(settingsRow);
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)
 {
-    horizontalLayout_6 = spacedLayout(new QHBoxLayout(), "horizontalLayout_6", -1);
+    runRow = spacedLayout(new QHBoxLayout(), "runRow", -1);
     runProcess = named(new QPushButton(parent), "runProcess");
     stopProcess = named(new QPushButton(parent), "stopProcess");
     for (QPushButton* button : {runProcess, stopProcess}) {
@@ -225,15 +221,15 @@ void tumbraMainDialogForm::setupRunArea(QWidget* parent)
     }
     progressBar = named(new QProgressBar(parent), "progressBar");
     progressBar->setValue(0);
-    horizontalLayout_6->addWidget(runProcess);
-    horizontalLayout_6->addWidget(stopProcess);
-    horizontalLayout_6->addWidget(progressBar);
+    runRow->addWidget(runProcess);
+    runRow->addWidget(stopProcess);
+    runRow->addWidget(progressBar);
     runClock = named(new runClockLabel(parent), "runClock");
     runClock->hide();
-    horizontalLayout_6->addWidget(runClock);
-    horizontalLayout_6->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    horizontalLayout_6->setStretch(2, 1);
-    verticalLayout_2->addLayout(horizontalLayout_6);
+    runRow->addWidget(runClock);
+    runRow->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    runRow->setStretch(2, 1);
+    formColumn->addLayout(runRow);
 }
 
 void tumbraMainDialogForm::setupResultPane()
@@ -244,19 +240,19 @@ void tumbraMainDialogForm::setupResultPane()
     noResultsLabel->setAlignment(Qt::AlignCenter);
     stackedWidget->addWidget(noResultsLabel);
 
-    verticalLayoutWidget = named(new QWidget(), "verticalLayoutWidget");
-    verticalLayout = spacedLayout(new QVBoxLayout(verticalLayoutWidget), "verticalLayout", 11);
-    resultPanel = named(new resultMapPanel(verticalLayoutWidget), "resultPanel");
+    resultPage = named(new QWidget(), "resultPage");
+    resultLayout = spacedLayout(new QVBoxLayout(resultPage), "resultLayout", 11);
+    resultPanel = named(new resultMapPanel(resultPage), "resultPanel");
     raster = resultPanel->view();
-    verticalLayout->addWidget(resultPanel);
-    label_6 = named(new QLabel(verticalLayoutWidget), "label_6");
-    QFont captionFont = label_6->font();
+    resultLayout->addWidget(resultPanel);
+    mapCaption = named(new QLabel(resultPage), "mapCaption");
+    QFont captionFont = mapCaption->font();
     captionFont.setPointSize(13);
-    label_6->setFont(captionFont);
-    label_6->setAlignment(Qt::AlignCenter);
-    verticalLayout->addWidget(label_6);
-    verticalLayout->setStretch(0, 1);
-    stackedWidget->addWidget(verticalLayoutWidget);
+    mapCaption->setFont(captionFont);
+    mapCaption->setAlignment(Qt::AlignCenter);
+    resultLayout->addWidget(mapCaption);
+    resultLayout->setStretch(0, 1);
+    stackedWidget->addWidget(resultPage);
 }
 
 // Marking both makes Return start a run while idle and stop it while running,
@@ -273,24 +269,18 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     velmoraLogo->setText(QString());
     aboutButton->setText(tr("About Tumbra"));
 
-    label_7->setText(tr("Output directory"));
-    browseWorkingDir->setToolTip(tr("Browse the folder where output files will be stored"));
-    browseWorkingDir->setText(tr("Browse"));
+    outputFolderLabel->setText(tr("Output directory"));
+    browseOutputFolder->setToolTip(tr("Browse the folder where output files will be stored"));
+    browseOutputFolder->setText(tr("Browse"));
     digitalElevationModelLabel->setText(tr("Input DEM file"));
     browseDigitalElevationModel->setToolTip(tr("Browse the folder which contains the digital elevation model"));
     browseDigitalElevationModel->setText(tr("Browse"));
-    label->setText(tr("Start cells file"));
+    startCellsLabel->setText(tr("Start cells file"));
     browseStartRaster->setToolTip(tr("Browse for the raster that marks the start cells"));
     browseStartRaster->setText(tr("Browse"));
 
-    groupBox_2->setTitle(tr("Simulation settings"));
-    label_10->setText(tr("Number of simulations"));
-    label_4->setText(tr("Segment length (m)"));
-    label_3->setText(tr("Profile step (m)"));
-    label_2->setText(tr("Max deviation angle (°)"));
-    label_8->setText(tr("Initial fall height (m)"));
-    label_5->setText(tr("Propagation probability"));
-    saveTrajectories->setText(tr("Save trajectory points"));
+    settingsGroup->setTitle(tr("Simulation settings"));
+    // The settings' labels come from the settings table (applySettingsTable).
     outputFormatLabel->setText(tr("Output format"));
     outputFormat->setToolTip(tr("ESRI ASCII grids (N.asc, Reach_prob.asc) or GeoTIFF (N.tif, Reach_prob.tif and, "
                                 "with saved trajectories, trajectories.gpkg)"));
@@ -308,5 +298,5 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
                                "reach, coloured by its reach probability over the shaded relief of the DEM, "
                                "with a legend, zoom and the values of the cell under the mouse."));
     noResultsLabel->setWordWrap(true);
-    label_6->setText(tr("Reach probability map"));
+    mapCaption->setText(tr("Reach probability map"));
 }

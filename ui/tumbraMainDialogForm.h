@@ -31,40 +31,40 @@ public:
     void setupUi(QDialog* dialog);
     void retranslateUi(QDialog* dialog);
 
-    QHBoxLayout* horizontalLayout_7 = nullptr;
+    QHBoxLayout* windowLayout = nullptr;
     QVisibleHandleSplitter* splitter = nullptr;
 
-    QWidget* widget = nullptr;
-    QVBoxLayout* verticalLayout_2 = nullptr;
-    QHBoxLayout* horizontalLayout_2 = nullptr;
+    QWidget* formPane = nullptr;
+    QVBoxLayout* formColumn = nullptr;
+    QHBoxLayout* titleRow = nullptr;
     QLabel* velmoraLogo = nullptr;
     QPushButton* aboutButton = nullptr;
 
-    QGridLayout* gridLayout = nullptr;
-    QLabel* label_7 = nullptr;
-    mruComboBox* workingDirectory = nullptr;
-    QPushButton* browseWorkingDir = nullptr;
+    QGridLayout* pathGrid = nullptr;
+    QLabel* outputFolderLabel = nullptr;
+    mruComboBox* outputFolder = nullptr;
+    QPushButton* browseOutputFolder = nullptr;
     QLabel* digitalElevationModelLabel = nullptr;
     mruComboBox* digitalElevationModel = nullptr;
     QPushButton* browseDigitalElevationModel = nullptr;
-    QLabel* label = nullptr;
+    QLabel* startCellsLabel = nullptr;
     mruComboBox* startRaster = nullptr;
     QPushButton* browseStartRaster = nullptr;
 
-    QHBoxLayout* horizontalLayout = nullptr;
-    QGroupBox* groupBox_2 = nullptr;
-    QGridLayout* gridLayout_2 = nullptr;
-    QLabel* label_10 = nullptr;
+    QHBoxLayout* settingsRow = nullptr;
+    QGroupBox* settingsGroup = nullptr;
+    QGridLayout* settingsGrid = nullptr;
+    QLabel* simulationsLabel = nullptr;
     QComboBox* numberOfSimulations = nullptr;
-    QLabel* label_4 = nullptr;
+    QLabel* segmentLengthLabel = nullptr;
     QDoubleSpinBox* segmentLength = nullptr;
-    QLabel* label_3 = nullptr;
+    QLabel* profileStepLabel = nullptr;
     QDoubleSpinBox* profileStep = nullptr;
-    QLabel* label_2 = nullptr;
+    QLabel* maxAngleLabel = nullptr;
     QComboBox* maxAngle = nullptr;
-    QLabel* label_8 = nullptr;
+    QLabel* fallHeightLabel = nullptr;
     QDoubleSpinBox* initialHeight = nullptr;
-    QLabel* label_5 = nullptr;
+    QLabel* probabilityClassLabel = nullptr;
     QComboBox* probabilityClass = nullptr;
     QCheckBox* saveTrajectories = nullptr;
     QLabel* outputFormatLabel = nullptr;
@@ -72,7 +72,7 @@ public:
     QCheckBox* reproducible = nullptr;
     QSpinBox* seed = nullptr;
 
-    QHBoxLayout* horizontalLayout_6 = nullptr;
+    QHBoxLayout* runRow = nullptr;
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
     QProgressBar* progressBar = nullptr;
@@ -82,11 +82,11 @@ public:
 
     QStackedWidget* stackedWidget = nullptr;
     QLabel* noResultsLabel = nullptr;
-    QWidget* verticalLayoutWidget = nullptr;
-    QVBoxLayout* verticalLayout = nullptr;
+    QWidget* resultPage = nullptr;
+    QVBoxLayout* resultLayout = nullptr;
     resultMapPanel* resultPanel = nullptr;
     mapView* raster = nullptr;  // the map itself, inside resultPanel
-    QLabel* label_6 = nullptr;
+    QLabel* mapCaption = nullptr;
 
 private:
     void setupFilePanel(QWidget* parent);

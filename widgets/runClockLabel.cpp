@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "controller/clockText.h"
+
 runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
 {
     // Hidden, it keeps its place, so the progress bar beside it keeps its size
@@ -12,15 +14,6 @@ runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
     setSizePolicy(policy);
     ticker_.setInterval(1000);
     connect(&ticker_, &QTimer::timeout, this, &runClockLabel::refresh);
-}
-
-QString runClockLabel::clockText(double seconds)
-{
-    const long long total = std::llround(std::max(seconds, 0.0));
-    return QStringLiteral("%1:%2:%3")
-        .arg(total / 3600)
-        .arg((total / 60) % 60, 2, 10, QLatin1Char('0'))
-        .arg(total % 60, 2, 10, QLatin1Char('0'));
 }
 
 QString runClockLabel::text(double elapsedSeconds, int done, int total)

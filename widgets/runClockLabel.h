@@ -18,8 +18,6 @@ public:
     void setProgress(int done);
     void stop();
 
-    // "h:mm:ss", whole seconds rounded.
-    static QString clockText(double seconds);
     // The label's text for a run `elapsedSeconds` old with `done` of `total` steps done.
     static QString text(double elapsedSeconds, int done, int total);
 

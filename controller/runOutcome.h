@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include <QMetaType>
+#include <QStringList>
+
+#include "controller/resultCode.h"
+
+struct runResultGrids;
+
+// How a run ended, reported once at its end.
+struct runOutcome
+{
+    int code = resultCode::failed;  // a resultCode value
+    // The grids of the result map: set only for a completed run, moved out
+    // of the run, never copied.
+    std::shared_ptr<const runResultGrids> grids;
+    QStringList filesWritten;     // names in the output folder, as written
+    QStringList filesNotWritten;  // names of the outputs that could not be written
+    QStringList summary;          // the run summary of log.txt, line by line
+    // The last line of the run's messages, which says how it ended ("Done.");
+    // the front end shows it after its own lines about the outcome.
+    QString closingLine;
+};
+
+Q_DECLARE_METATYPE(runOutcome)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include <QString>
+
+#include "engine/simulationSettings.h"
+#include "raster/outputFormat.h"
+
+// Everything a run is asked to do, as a plain value: the front ends fill it,
+// the controller takes a copy. Every path is absolute; the files go directly
+// into `outputFolder`. A new input, setting or output is one field here.
+struct runRequest
+{
+    QString demFile;
+    QString startCellsFile;
+    QString outputFolder;
+    simulationSettings settings;
+    outputFormat format = outputFormat::esriAscii;
+    // With a seed every trajectory draws from a random stream of its own and
+    // the outputs do not depend on the number of threads or processes.
+    std::optional<uint64_t> seed;
+    QString mapFile;                                       // a PNG of the result map; empty: none
+    QString mapColouring = QStringLiteral("probability");  // or "share", as the window offers
+    bool overwrite = false;                                // replace output files that exist
+    int threads = 0;                                       // 0: the OpenMP runtime's default
+};
+
+// Why the request cannot run (missing inputs, a setting out of its range),
+// as a message for the user; empty when it can.
+QString requestRefusal(const runRequest& request);

@@ -1,0 +1,259 @@
+#include "controller/settingsTable.h"
+
+#include <cstdlib>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "controller/propagationProbability.h"
+#include "controller/runRequest.h"
+#include "raster/outputFiles.h"
+
+namespace {
+
+QString number(double value) { return QString::number(value, 'g', 12); }
+
+QList<settingRow> makeTable()
+{
+    const QString degree = QString(QChar(0x00B0));
+    QList<settingRow> rows;
+
+    settingRow simulations;
+    simulations.name = QStringLiteral("numberOfSimulations");
+    simulations.label = QStringLiteral("Number of simulations");
+    simulations.type = settingType::wholeNumber;
+    simulations.defaultValue = 100;
+    simulations.minimum = 1;
+    simulations.maximum = 1000000;
+    simulations.tooltip = QStringLiteral("Trajectories simulated from random points of every start cell. More give "
+                                         "steadier reach probabilities and take longer. A whole number from 1 to "
+                                         "1000000; the list holds suggestions.");
+    simulations.option = QStringLiteral("simulations");
+    simulations.storeKey = QStringLiteral("numberOfSimulations");
+    simulations.logLabel = QStringLiteral("Number of simulations");
+    simulations.read = [](const runRequest& r) { return QVariant(r.settings.numberOfSimulations); };
+    simulations.write = [](runRequest& r, const QVariant& v) { r.settings.numberOfSimulations = v.toInt(); };
+    rows << simulations;
+
+    settingRow segment;
+    segment.name = QStringLiteral("segmentLength");
+    segment.label = QStringLiteral("Segment length");
+    segment.unit = QStringLiteral("m");
+    segment.defaultValue = 5.0;
+    segment.minimum = 0.1;
+    segment.maximum = 100.0;
+    segment.decimals = 1;
+    segment.tooltip = QStringLiteral("Length of the straight segments a trajectory advances by, in metres (0.1 to "
+                                     "100 m). Shorter segments follow the terrain more closely.");
+    segment.option = QStringLiteral("segment-length");
+    segment.storeKey = QStringLiteral("straightDistance");
+    segment.logLabel = QStringLiteral("Segment length (m)");
+    segment.read = [](const runRequest& r) { return QVariant(r.settings.segmentLength); };
+    segment.write = [](runRequest& r, const QVariant& v) { r.settings.segmentLength = v.toDouble(); };
+    rows << segment;
+
+    settingRow step;
+    step.name = QStringLiteral("profileStep");
+    step.label = QStringLiteral("Profile step");
+    step.unit = QStringLiteral("m");
+    step.defaultValue = 1.0;
+    step.minimum = 0.01;  // a step of 0 never ends the profile
+    step.maximum = 99.99;
+    step.decimals = 2;
+    step.tooltip = QStringLiteral("Distance between the points at which the terrain profile under a trajectory is "
+                                  "sampled for the stop criterion, in metres (0.01 to 99.99 m; 0 cannot run).");
+    step.option = QStringLiteral("profile-step");
+    step.storeKey = QStringLiteral("profileStep");
+    step.logLabel = QStringLiteral("Profile step (m)");
+    step.read = [](const runRequest& r) { return QVariant(r.settings.profileStep); };
+    step.write = [](runRequest& r, const QVariant& v) { r.settings.profileStep = v.toDouble(); };
+    rows << step;
+
+    settingRow angle;
+    angle.name = QStringLiteral("maxDeviationAngle");
+    angle.label = QStringLiteral("Max deviation angle");
+    angle.unit = degree;
+    angle.type = settingType::wholeNumber;
+    angle.defaultValue = 22;
+    angle.minimum = 0;
+    angle.maximum = 90;
+    angle.tooltip = QStringLiteral("Largest turn of a trajectory's heading towards the local downslope direction "
+                                   "before each segment, in whole degrees from 0 to 90; the list holds suggestions.");
+    angle.option = QStringLiteral("max-angle");
+    angle.storeKey = QStringLiteral("maxDeviationAngle");
+    angle.logLabel = QStringLiteral("Max deviation angle (") + degree + QLatin1Char(')');
+    angle.read = [](const runRequest& r) { return QVariant(r.settings.maxDeviationAngle); };
+    angle.write = [](runRequest& r, const QVariant& v) { r.settings.maxDeviationAngle = v.toInt(); };
+    rows << angle;
+
+    settingRow height;
+    height.name = QStringLiteral("initialFallHeight");
+    height.label = QStringLiteral("Initial fall height");
+    height.unit = QStringLiteral("m");
+    height.defaultValue = 0.0;
+    height.minimum = 0.0;
+    height.maximum = 1000.0;
+    height.decimals = 2;
+    height.tooltip = QStringLiteral("Height from which the rocks fall at their start cell, in metres (0 to 1000 m).");
+    height.option = QStringLiteral("fall-height");
+    height.storeKey = QStringLiteral("initialFallHeight");
+    height.logLabel = QStringLiteral("Initial fall height (m)");
+    height.read = [](const runRequest& r) { return QVariant(r.settings.initialFallHeight); };
+    height.write = [](runRequest& r, const QVariant& v) { r.settings.initialFallHeight = v.toDouble(); };
+    rows << height;
+
+    settingRow probability;
+    probability.name = QStringLiteral("probabilityClass");
+    probability.label = QStringLiteral("Propagation probability");
+    probability.type = settingType::choice;
+    probability.defaultValue = 0;
+    probability.minimum = 0;
+    probability.maximum = 2;
+    probability.choices = propagationProbabilityLabels();
+    probability.choiceValues = {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
+    probability.tooltip = QStringLiteral("How far trajectories run before the energy-line criterion stops them. "
+                                         "log.txt names this setting \"Risk acceptance\".");
+    probability.option = QStringLiteral("probability");
+    probability.storeKey = QStringLiteral("riskIntensity");
+    probability.logLabel = QStringLiteral("Risk acceptance");
+    probability.read = [](const runRequest& r) { return QVariant(r.settings.probabilityClass); };
+    probability.write = [](runRequest& r, const QVariant& v) { r.settings.probabilityClass = v.toInt(); };
+    rows << probability;
+
+    settingRow trajectories;
+    trajectories.name = QStringLiteral("saveTrajectories");
+    trajectories.label = QStringLiteral("Save trajectory points");
+    trajectories.type = settingType::yesNo;
+    trajectories.defaultValue = false;
+    trajectories.tooltip = QStringLiteral("Also write trajectory_points.txt: every point of every trajectory (x, y "
+                                          "in map units, z in metres), and trajectories.gpkg with GeoTIFF output. "
+                                          "The files can be large.");
+    trajectories.option = QStringLiteral("save-trajectories");
+    trajectories.storeKey = QStringLiteral("saveTrajectories");
+    trajectories.read = [](const runRequest& r) { return QVariant(r.settings.saveTrajectories); };
+    trajectories.write = [](runRequest& r, const QVariant& v) { r.settings.saveTrajectories = v.toBool(); };
+    rows << trajectories;
+
+    // More threads than this only exhaust the OpenMP runtime's stacks.
+    settingRow threads;
+    threads.name = QStringLiteral("threads");
+    threads.label = QStringLiteral("Threads");
+    threads.type = settingType::wholeNumber;
+    threads.defaultValue = 0;
+    threads.minimum = 0;
+    threads.maximum = 1024;
+    threads.tooltip = QStringLiteral("Number of simulation threads, 0 for all cores.");
+    threads.option = QStringLiteral("threads");
+    threads.read = [](const runRequest& r) { return QVariant(r.threads); };
+    threads.write = [](runRequest& r, const QVariant& v) { r.threads = v.toInt(); };
+    rows << threads;
+    return rows;
+}
+
+QString typeName(settingType type)
+{
+    switch (type) {
+    case settingType::wholeNumber:
+        return QStringLiteral("int");
+    case settingType::number:
+        return QStringLiteral("double");
+    case settingType::yesNo:
+        return QStringLiteral("bool");
+    case settingType::choice:
+        return QStringLiteral("choice");
+    case settingType::text:
+        break;
+    }
+    return QStringLiteral("text");
+}
+
+}  // namespace
+
+const QList<settingRow>& settingsTable()
+{
+    static const QList<settingRow> table = makeTable();
+    return table;
+}
+
+const settingRow& settingNamed(const QString& name)
+{
+    for (const settingRow& row : settingsTable())
+        if (row.name == name)
+            return row;
+    qFatal("No setting is called %s", qPrintable(name));
+    std::abort();
+}
+
+QString settingRow::labelWithUnit() const
+{
+    return unit.isEmpty() ? label : QStringLiteral("%1 (%2)").arg(label, unit);
+}
+
+QString settingRow::rangeProblem(double value) const
+{
+    if (type != settingType::wholeNumber && type != settingType::number && type != settingType::choice)
+        return QString();
+    if (value >= minimum && value <= maximum)
+        return QString();
+    const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    return QStringLiteral("must lie between %1 and %2%3").arg(number(minimum), number(maximum), unitText);
+}
+
+QString settingRow::helpText() const
+{
+    if (type == settingType::yesNo || type == settingType::text) {
+        const QString sentence = tooltip.section(QStringLiteral(". "), 0, 0);
+        return sentence.endsWith(QLatin1Char('.')) ? sentence : sentence + QLatin1Char('.');
+    }
+    if (type == settingType::choice)
+        return QStringLiteral("%1: %2 (default %3).")
+            .arg(label, choiceValues.join(QStringLiteral(", ")), choiceValues.value(defaultValue.toInt()));
+    const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    return QStringLiteral("%1 (%2 to %3%4, default %5).")
+        .arg(label, number(minimum), number(maximum), unitText, number(defaultValue.toDouble()));
+}
+
+QList<QPair<QString, QString>> settingLogLines(const runRequest& request)
+{
+    QList<QPair<QString, QString>> lines;
+    for (const settingRow& row : settingsTable()) {
+        if (row.logLabel.isEmpty())
+            continue;
+        const QVariant value = row.read(request);
+        QString text;
+        if (row.type == settingType::number)
+            text = logValueText(value.toDouble());
+        else if (row.type == settingType::choice)
+            text = row.choices.value(value.toInt());  // empty for a class beyond the list
+        else
+            text = value.toString();
+        lines.append({row.logLabel, text});
+    }
+    return lines;
+}
+
+QByteArray settingsTableJson()
+{
+    QJsonArray settings;
+    for (const settingRow& row : settingsTable()) {
+        QJsonObject entry{{QStringLiteral("name"), row.name},
+                          {QStringLiteral("label"), row.label},
+                          {QStringLiteral("unit"), row.unit},
+                          {QStringLiteral("type"), typeName(row.type)},
+                          {QStringLiteral("default"), QJsonValue::fromVariant(row.defaultValue)},
+                          {QStringLiteral("option"), QStringLiteral("--") + row.option},
+                          {QStringLiteral("tooltip"), row.tooltip}};
+        if (row.type == settingType::wholeNumber || row.type == settingType::number) {
+            entry.insert(QStringLiteral("minimum"), row.minimum);
+            entry.insert(QStringLiteral("maximum"), row.maximum);
+            entry.insert(QStringLiteral("decimals"), row.decimals);
+        }
+        if (row.type == settingType::choice) {
+            entry.insert(QStringLiteral("choices"), QJsonArray::fromStringList(row.choices));
+            entry.insert(QStringLiteral("values"), QJsonArray::fromStringList(row.choiceValues));
+        }
+        settings.append(entry);
+    }
+    return QJsonDocument(QJsonObject{{QStringLiteral("settings"), settings}}).toJson(QJsonDocument::Indented);
+}
