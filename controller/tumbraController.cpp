@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <new>
-#include <numeric>
 
 #include <QLoggingCategory>
 #include <QDir>
@@ -393,7 +392,7 @@ int tumbraController::runPipeline()
             return static_cast<int>(stoppedByUser);
         if (!outputFolderReady())
             return static_cast<int>(failed);
-        if (!writeOutputs(result, startCells))
+        if (!writeOutputs(result))
             return static_cast<int>(failed);
         if (!abortRequested.load())
             keepResult(result);
@@ -522,8 +521,6 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
             else
                 showProgress(finished);
         });
-        if (result.outOfMemory)
-            throw std::bad_alloc();
         qCDebug(timingLog) << "loopTime" << loopTimer.elapsed();
         return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
@@ -545,18 +542,7 @@ void tumbraController::reportPhase(const char* phase, int64_t done, int64_t tota
     emit phaseProgress(QString::fromLatin1(phase), percent);
 }
 
-// The work item of every saved trajectory: recorded as they finished, or,
-// in a seeded run, their places in (start cell, simulation) order.
-static std::vector<uint64_t> trajectoryItems(const propagationOutput& result)
-{
-    if (!result.trajectoryOrigins.empty() || result.trajectories.empty())
-        return result.trajectoryOrigins;
-    std::vector<uint64_t> items(result.trajectories.size());
-    std::iota(items.begin(), items.end(), uint64_t{0});
-    return items;
-}
-
-bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells)
+bool tumbraController::writeOutputs(const propagationOutput& result)
 {
     const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
@@ -618,8 +604,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
         keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));
         if (outputFormat_ == outputFormat::geoTiff)
             keep(writeTrajectoryGeoPackage(inRunFolder(QStringLiteral("trajectories.gpkg")), result.trajectories,
-                                           trajectoryOriginsOf(trajectoryItems(result), startCells, simulations),
-                                           demSystem_, *sink_));
+                                           result.trajectoryOrigins, demSystem_, *sink_));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
 

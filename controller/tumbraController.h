@@ -130,7 +130,7 @@ private:
     void finishProcessing(int code);
     static void closeStream(asciiGridStream& stream);
     void reportPhase(const char* phase, int64_t done, int64_t total);
-    bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells);
+    bool writeOutputs(const propagationOutput& result);
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
     void keepResult(propagationOutput& result);

@@ -118,6 +118,8 @@ profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition&
 
     profileEvaluation result;
     result.elevation = zEnd;
+    result.startElevation = zStart;
+    result.length = length;
     if (length == 0.0) {
         // Back on the start point: no profile, and the energy line is
         // vertical (or level when there is no drop) instead of 0/0.
