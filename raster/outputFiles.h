@@ -73,6 +73,10 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
 writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress = {});
+// Any real grid formed row by row as it is written, with `decimals` decimals.
+writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
+                           const probabilityRowSource& rowValues, int decimals, messageSink& sink,
+                           const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
 writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);
 // A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.
