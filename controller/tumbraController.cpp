@@ -13,6 +13,7 @@
 
 #include <omp.h>
 
+#include "controller/intensityOutputs.h"
 #include "controller/propagationProbability.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
@@ -266,7 +267,8 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
 // the process, with nothing said.
 bool tumbraController::runFitsInMemory()
 {
-    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols);
+    const std::uint64_t needed =
+        estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(intensity_));
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
         return true;
@@ -505,6 +507,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         randomGenerator generator;
         result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
         result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
+        if (intensity_.enabled)
+            result.intensity.assign(demHeader.nrows, demHeader.ncols, intensity_);
         // Filled by the aggregation; until then the previous map need not be held.
         displayGrid.clear();
 
@@ -514,6 +518,7 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
                                settings_,      *stopCriterion, abortRequested};
         input.seed = seed_;
         input.share = coordinator_ ? &share : nullptr;
+        input.intensity = &intensity_;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -571,11 +576,11 @@ bool tumbraController::writeOutputs(const propagationOutput& result)
     };
     const QString countName = countGridName(outputFormat_);
     const QString probabilityName = probabilityGridName(outputFormat_);
+    // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
+    outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
+    if (inputFileType == geoTiff)
+        std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
     if (outputFormat_ == outputFormat::geoTiff) {
-        // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
-        outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
-        if (inputFileType == geoTiff)
-            std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
         reportPhase(runPhases::writingCounts, 0, 1);
         keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
         reportPhase(runPhases::writingCounts, 1, 1);
@@ -599,12 +604,22 @@ bool tumbraController::writeOutputs(const propagationOutput& result)
                 QFile::remove(prj.path);
         }
     }
+    if (intensity_.enabled) {
+        const intensityResult intensity{intensity_, result.intensity, passageCounts, result.reachingStartCells,
+                                        simulations};
+        const intensityTarget target{outputFolder_, outputFormat_, demHeader, georeference,
+                                     esriProjectionText(demSystem_)};
+        writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
+            file = name;
+            keep(outcome);
+        });
+    }
     if (settings_.saveTrajectories) {
         reportPhase(runPhases::writingTrajectories, 0, 1);
         keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));
         if (outputFormat_ == outputFormat::geoTiff)
             keep(writeTrajectoryGeoPackage(inRunFolder(QStringLiteral("trajectories.gpkg")), result.trajectories,
-                                           result.trajectoryOrigins, demSystem_, *sink_));
+                                           result.trajectoryOrigins, demSystem_, *sink_, intensity_.enabled));
         reportPhase(runPhases::writingTrajectories, 1, 1);
     }
 

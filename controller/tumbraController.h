@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include "engine/intensity.h"
 #include "engine/simulationSettings.h"
 #include "raster/asciiGridStream.h"
 #include "raster/coordinateSystem.h"
@@ -50,6 +51,9 @@ public:
     void setProbabilityClass(int value) { settings_.probabilityClass = value; }
     void setInitialFallHeight(double value) { settings_.initialFallHeight = value; }
     void setSaveTrajectories(bool value) { settings_.saveTrajectories = value; }
+    // Intensity on: the energy-line heights, velocities and energies are
+    // computed and written beside N and Reach_prob (intensityOutputs.h).
+    void setIntensity(const intensitySettings& value) { intensity_ = value; }
     void setOutputFormat(outputFormat format) { outputFormat_ = format; }
     outputFormat resultFormat() const { return outputFormat_; }
     // With a seed every trajectory draws from a random stream of its own and
@@ -141,6 +145,7 @@ private:
     rasterHeader demHeader;
     grid<int32_t> displayGrid;
     simulationSettings settings_;
+    intensitySettings intensity_;
     std::optional<uint64_t> seed_;
     runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
