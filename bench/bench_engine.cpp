@@ -81,15 +81,19 @@ struct propagationTiming
     int64_t cellsReached;
 };
 
-propagationTiming timePropagation(benchTerrain& terrain, const std::vector<startCell>& startCells, int threads)
+propagationTiming timePropagation(benchTerrain& terrain, const std::vector<startCell>& startCells, int threads,
+                                  const intensitySettings& intensity = {})
 {
     omp_set_num_threads(threads);
     propagationOutput output;
     output.passageCounts.assign(benchRows, benchCols, 0);
     output.reachingStartCells.assign(benchRows, benchCols, 0);
+    if (intensity.enabled)
+        output.intensity.assign(benchRows, benchCols, intensity);
     randomGenerator generator;
-    const propagationInput input{terrain.elevation, terrain.dem,           terrain.aspect,        startCells,
-                                 terrain.settings,  terrain.stopCriterion, terrain.abortRequested};
+    propagationInput input{terrain.elevation, terrain.dem,           terrain.aspect,        startCells,
+                           terrain.settings,  terrain.stopCriterion, terrain.abortRequested};
+    input.intensity = &intensity;
     const auto start = std::chrono::steady_clock::now();
     runPropagation(input, generator, output, nullptr);
     const double seconds = secondsSince(start);
@@ -145,6 +149,21 @@ profileTiming timeProfileSamples(benchTerrain& terrain)
     return profileTiming{static_cast<double>(sampleCount) / secondsSince(start), checksum};
 }
 
+// Intensity on (a block of 2 m3, classes 30 and 300 kJ) against off, one
+// thread, in turns, best of five each: it may cost at most 10%.
+void reportIntensityCost(benchTerrain& terrain, const std::vector<startCell>& startCells)
+{
+    const intensitySettings on{true, 2.0, 2700.0, {30.0, 300.0}};
+    double off = 1e300;
+    double with = 1e300;
+    for (int round = 0; round < 5; ++round) {
+        off = std::min(off, timePropagation(terrain, startCells, 1).seconds);
+        with = std::min(with, timePropagation(terrain, startCells, 1, on).seconds);
+    }
+    std::printf("intensity (1 thread): off %.3f s, on %.3f s, %+.1f%% (at most +10%%)\n", off, with,
+                (with / off - 1.0) * 100.0);
+}
+
 // Every available path in turn, best of three rounds each, against the
 // scalar path measured in the same rounds.
 void reportProfileSamples(benchTerrain& terrain)
@@ -192,6 +211,7 @@ int main()
                 single.trajectories / single.seconds, static_cast<unsigned long long>(single.trajectories),
                 single.seconds, double(single.cellsReached) / double(single.trajectories));
 
+    reportIntensityCost(terrain, cliffTop);
     reportProfileSamples(terrain);
 
     terrain.settings.numberOfSimulations = 2000;
