@@ -41,8 +41,8 @@ std::vector<intensityGrid> gridsOf(const intensityResult& result)
         {energyDecimals, [&result](int row, double* v) { energyMaxRow(result.grids, result.settings, row, v); }});
     for (std::size_t k = 0; k < result.settings.energyClassLimits.size(); ++k)
         list.push_back({energyDecimals, [&result, k](int row, double* v) {
-                            classProbabilityRow(result.grids, k, result.reachingStartCells,
-                                                result.numberOfSimulations, row, v);
+                            classProbabilityRow(result.grids, k, result.reachingStartCells, result.numberOfSimulations,
+                                                row, v);
                         }});
     return list;
 }
@@ -83,8 +83,8 @@ void writeIntensityGrids(const intensityResult& result, const intensityTarget& t
         const QString name = baseName + suffixOf(target.format);
         const outputTarget file(target.folder, name);
         if (target.format == outputFormat::geoTiff) {
-            written(name, writeProbabilityGeoTiff(file, target.header, target.georeference, rows, cols,
-                                                  grid.rowValues, sink));
+            written(name, writeProbabilityGeoTiff(file, target.header, target.georeference, rows, cols, grid.rowValues,
+                                                  sink));
             continue;
         }
         written(name, writeRealGrid(file, target.header, rows, cols, grid.rowValues, grid.decimals, sink));

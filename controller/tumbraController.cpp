@@ -267,8 +267,7 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
 // the process, with nothing said.
 bool tumbraController::runFitsInMemory()
 {
-    const std::uint64_t needed =
-        estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(intensity_));
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(intensity_));
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
         return true;

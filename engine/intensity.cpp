@@ -107,7 +107,6 @@ void classProbabilityRow(const intensityGrids& grids, std::size_t energyClass, c
     const int32_t* counts = grids.classCounts[energyClass].row(row);
     const int32_t* reachingRow = reaching.row(row);
     for (int c = 0; c < grids.heightMax.cols(); ++c)
-        values[c] = reachingRow[c] != 0
-                        ? static_cast<double>(counts[c]) / reachingRow[c] / numberOfSimulations * 100.0
-                        : 0.0;
+        values[c] =
+            reachingRow[c] != 0 ? static_cast<double>(counts[c]) / reachingRow[c] / numberOfSimulations * 100.0 : 0.0;
 }

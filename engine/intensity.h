@@ -14,8 +14,8 @@ struct profileEvaluation;
 struct intensitySettings
 {
     bool enabled = false;
-    double blockVolume = 0.0;                             // m3; 0: heights and velocities only
-    double rockDensity = 2700.0;                          // kg/m3
+    double blockVolume = 0.0;                            // m3; 0: heights and velocities only
+    double rockDensity = 2700.0;                         // kg/m3
     std::vector<double> energyClassLimits{30.0, 300.0};  // kJ, increasing
 
     bool energiesWanted() const { return enabled && blockVolume > 0.0; }

@@ -76,8 +76,7 @@ public:
     }
 
     // Adds one finished trajectory to every result.
-    void addTrajectory(uint64_t item, const trajectoryOrigin& origin, trajectoryResult& trajectory,
-                       bool saveTrajectory)
+    void addTrajectory(uint64_t item, const trajectoryOrigin& origin, trajectoryResult& trajectory, bool saveTrajectory)
     {
         if (saveTrajectory && ordered_) {
             // Every item has its own place: no other thread touches it.
