@@ -158,7 +158,6 @@ int mpiCoordinator::agree(int localCode)
 
 std::vector<std::size_t> mpiCoordinator::share(std::size_t startCellCount)
 {
-    startCellCount_ = startCellCount;
     std::vector<std::size_t> indices;
     indices.reserve(shareSize(startCellCount, rank_, size_));
     for (std::size_t i = static_cast<std::size_t>(rank_); i < startCellCount; i += static_cast<std::size_t>(size_))
@@ -225,28 +224,41 @@ int mpiCoordinator::simulationEnded(int localCode)
     return agree(localCode);
 }
 
-void mpiCoordinator::sumCounts(int32_t* counts, std::size_t cellCount)
+// Combines a grid's cells onto the first process by `op`, in pieces.
+template <typename T>
+static void reduceCells(T* cells, std::size_t cellCount, MPI_Datatype type, MPI_Op op, int rank)
 {
     constexpr std::size_t piece = std::size_t(1) << 26;
     for (std::size_t done = 0; done < cellCount; done += piece) {
         const int n = static_cast<int>(std::min(piece, cellCount - done));
-        if (rank_ == 0)
-            MPI_Reduce(MPI_IN_PLACE, counts + done, n, MPI_INT32_T, MPI_SUM, 0, MPI_COMM_WORLD);
+        if (rank == 0)
+            MPI_Reduce(MPI_IN_PLACE, cells + done, n, type, op, 0, MPI_COMM_WORLD);
         else
-            MPI_Reduce(counts + done, nullptr, n, MPI_INT32_T, MPI_SUM, 0, MPI_COMM_WORLD);
+            MPI_Reduce(cells + done, nullptr, n, type, op, 0, MPI_COMM_WORLD);
     }
+}
+
+void mpiCoordinator::sumCounts(int32_t* counts, std::size_t cellCount)
+{
+    reduceCells(counts, cellCount, MPI_INT32_T, MPI_SUM, rank_);
 }
 
 void mpiCoordinator::combine(propagationOutput& result)
 {
     sumCounts(result.passageCounts.data(), result.passageCounts.size());
     sumCounts(result.reachingStartCells.data(), result.reachingStartCells.size());
+    // Maxima and integer sums: the same whichever process holds which trajectory.
+    intensityGrids& intensity = result.intensity;
+    reduceCells(intensity.heightMax.data(), intensity.heightMax.size(), MPI_DOUBLE, MPI_MAX, rank_);
+    reduceCells(intensity.heightSum.data(), intensity.heightSum.size(), MPI_INT64_T, MPI_SUM, rank_);
+    for (grid<int32_t>& counts : intensity.classCounts)
+        sumCounts(counts.data(), counts.size());
     gatherTrajectories(result);
 }
 
-// Each process holds its trajectories in the order of its share, start cell
-// by start cell, simulation by simulation. The first process takes them in
-// turn and lays them out in the order of the start cells in the file.
+// Each process holds its trajectories and their origins. The first process
+// takes them in turn and lays them out by origin: start cell in file order,
+// then simulation.
 void mpiCoordinator::gatherTrajectories(propagationOutput& result)
 {
     const int held = result.trajectories.empty() ? 0 : 1;
@@ -264,16 +276,21 @@ void mpiCoordinator::gatherTrajectories(propagationOutput& result)
             header[1] += piecesOf(points.size() * sizeof(trajectoryPoint));
         }
         header[1] += piecesOf(lengths.size() * sizeof(uint64_t));
+        header[1] += piecesOf(lengths.size() * sizeof(trajectoryOrigin));
         MPI_Send(header, 2, MPI_UINT64_T, 0, trajectoryTag, MPI_COMM_WORLD);
         sendBytes(lengths.data(), lengths.size() * sizeof(uint64_t), 0);
+        sendBytes(result.trajectoryOrigins.data(), lengths.size() * sizeof(trajectoryOrigin), 0);
         for (const auto& points : result.trajectories)
             sendBytes(points.data(), points.size() * sizeof(trajectoryPoint), 0);
         result.trajectories.clear();
+        result.trajectoryOrigins.clear();
         return;
     }
 
     std::vector<trajectoryList> byProcess(static_cast<std::size_t>(size_));
+    std::vector<std::vector<trajectoryOrigin>> originsByProcess(static_cast<std::size_t>(size_));
     byProcess[0] = std::move(result.trajectories);
+    originsByProcess[0] = std::move(result.trajectoryOrigins);
     bool outOfMemory = false;
     for (int from = 1; from < size_; ++from) {
         uint64_t header[2] = {0, 0};
@@ -284,6 +301,9 @@ void mpiCoordinator::gatherTrajectories(propagationOutput& result)
                 throw std::bad_alloc();
             std::vector<uint64_t> lengths(header[0]);
             received += receiveBytes(lengths.data(), lengths.size() * sizeof(uint64_t), from);
+            std::vector<trajectoryOrigin>& origins = originsByProcess[static_cast<std::size_t>(from)];
+            origins.resize(lengths.size());
+            received += receiveBytes(origins.data(), origins.size() * sizeof(trajectoryOrigin), from);
             trajectoryList& list = byProcess[static_cast<std::size_t>(from)];
             list.reserve(lengths.size());
             for (const uint64_t length : lengths) {
@@ -293,20 +313,33 @@ void mpiCoordinator::gatherTrajectories(propagationOutput& result)
         } catch (const std::bad_alloc&) {
             outOfMemory = true;
             byProcess[static_cast<std::size_t>(from)] = trajectoryList();
+            originsByProcess[static_cast<std::size_t>(from)] = {};
             drainPieces(header[1] - received, from);
         }
     }
     if (outOfMemory)
         throw std::bad_alloc();
 
-    const std::size_t ownShare = shareSize(startCellCount_, 0, size_);
-    const std::size_t simulations = ownShare > 0 ? byProcess[0].size() / ownShare : 0;
+    struct heldTrajectory
+    {
+        trajectoryOrigin origin;
+        std::size_t process;
+        std::size_t index;
+    };
+    std::vector<heldTrajectory> ordered;
+    for (std::size_t p = 0; p < originsByProcess.size(); ++p)
+        for (std::size_t i = 0; i < originsByProcess[p].size() && i < byProcess[p].size(); ++i)
+            ordered.push_back({originsByProcess[p][i], p, i});
+    std::sort(ordered.begin(), ordered.end(), [](const heldTrajectory& a, const heldTrajectory& b) {
+        return a.origin.startCellIndex < b.origin.startCellIndex
+               || (a.origin.startCellIndex == b.origin.startCellIndex && a.origin.simulation < b.origin.simulation);
+    });
     result.trajectories.clear();
-    result.trajectories.reserve(simulations * startCellCount_);
-    for (std::size_t cell = 0; cell < startCellCount_; ++cell) {
-        trajectoryList& list = byProcess[cell % static_cast<std::size_t>(size_)];
-        const std::size_t first = cell / static_cast<std::size_t>(size_) * simulations;
-        for (std::size_t s = 0; s < simulations && first + s < list.size(); ++s)
-            result.trajectories.push_back(std::move(list[first + s]));
+    result.trajectoryOrigins.clear();
+    result.trajectories.reserve(ordered.size());
+    result.trajectoryOrigins.reserve(ordered.size());
+    for (const heldTrajectory& h : ordered) {
+        result.trajectories.push_back(std::move(byProcess[h.process][h.index]));
+        result.trajectoryOrigins.push_back(h.origin);
     }
 }

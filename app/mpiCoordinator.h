@@ -53,7 +53,6 @@ private:
     std::function<void(const QString&)> report_;
     const bool started_;
     QString keptError_;
-    std::size_t startCellCount_ = 0;
 
     std::function<void(uint64_t)> showProgress_;
     std::function<void()> stopLocal_;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <vector>
 
 #include "engine/monteCarloDriver.h"
@@ -77,26 +78,33 @@ double secondsSince(std::chrono::steady_clock::time_point start)
 struct propagationTiming
 {
     double seconds;
+    double processorSeconds;  // of the whole process: with one thread, that thread's
     uint64_t trajectories;
     int64_t cellsReached;
 };
 
-propagationTiming timePropagation(benchTerrain& terrain, const std::vector<startCell>& startCells, int threads)
+propagationTiming timePropagation(benchTerrain& terrain, const std::vector<startCell>& startCells, int threads,
+                                  const intensitySettings& intensity = {})
 {
     omp_set_num_threads(threads);
     propagationOutput output;
     output.passageCounts.assign(benchRows, benchCols, 0);
     output.reachingStartCells.assign(benchRows, benchCols, 0);
+    if (intensity.enabled)
+        output.intensity.assign(benchRows, benchCols, intensity);
     randomGenerator generator;
-    const propagationInput input{terrain.elevation, terrain.dem,           terrain.aspect,        startCells,
-                                 terrain.settings,  terrain.stopCriterion, terrain.abortRequested};
+    propagationInput input{terrain.elevation, terrain.dem,           terrain.aspect,        startCells,
+                           terrain.settings,  terrain.stopCriterion, terrain.abortRequested};
+    input.intensity = &intensity;
+    const std::clock_t processorStart = std::clock();
     const auto start = std::chrono::steady_clock::now();
     runPropagation(input, generator, output, nullptr);
     const double seconds = secondsSince(start);
+    const double processorSeconds = static_cast<double>(std::clock() - processorStart) / CLOCKS_PER_SEC;
     int64_t reached = 0;
     for (std::size_t i = 0; i < output.passageCounts.size(); ++i)
         reached += output.passageCounts.data()[i];
-    return propagationTiming{seconds, output.progressCount, reached};
+    return propagationTiming{seconds, processorSeconds, output.progressCount, reached};
 }
 
 // One and two threads in turn, best of each: the machine is shared, and the
@@ -143,6 +151,27 @@ profileTiming timeProfileSamples(benchTerrain& terrain)
         }
     }
     return profileTiming{static_cast<double>(sampleCount) / secondsSince(start), checksum};
+}
+
+// Intensity on (a block of 2 m3, classes 30 and 300 kJ) against off, one
+// thread, in turns (each first in every other round), best of nine each, in
+// processor time, which other work on a shared machine disturbs least: it
+// may cost at most 10%.
+void reportIntensityCost(benchTerrain& terrain, const std::vector<startCell>& startCells)
+{
+    const intensitySettings on{true, 2.0, 2700.0, {30.0, 300.0}};
+    double off = 1e300;
+    double with = 1e300;
+    for (int round = 0; round < 9; ++round) {
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((round + turn) % 2 == 0)
+                off = std::min(off, timePropagation(terrain, startCells, 1).processorSeconds);
+            else
+                with = std::min(with, timePropagation(terrain, startCells, 1, on).processorSeconds);
+        }
+    }
+    std::printf("intensity (1 thread, processor time): off %.3f s, on %.3f s, %+.1f%% (at most +10%%)\n", off, with,
+                (with / off - 1.0) * 100.0);
 }
 
 // Every available path in turn, best of three rounds each, against the
@@ -192,6 +221,7 @@ int main()
                 single.trajectories / single.seconds, static_cast<unsigned long long>(single.trajectories),
                 single.seconds, double(single.cellsReached) / double(single.trajectories));
 
+    reportIntensityCost(terrain, cliffTop);
     reportProfileSamples(terrain);
 
     terrain.settings.numberOfSimulations = 2000;

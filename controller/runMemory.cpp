@@ -11,16 +11,19 @@
 #include <unistd.h>
 #endif
 
-std::uint64_t estimatedRunBytes(int nrows, int ncols)
+std::uint64_t estimatedRunBytes(int nrows, int ncols, std::uint64_t extraBytesPerCell)
 {
     if (nrows <= 0 || ncols <= 0)
         return 0;
     constexpr std::uint64_t most = std::numeric_limits<std::uint64_t>::max();
     // Two positive ints multiply without overflow in 64 bits; the bytes may not.
     const std::uint64_t cells = static_cast<std::uint64_t>(nrows) * static_cast<std::uint64_t>(ncols);
-    if (cells > most / runBytesPerCell)
+    if (extraBytesPerCell > most - runBytesPerCell)
         return most;
-    return cells * runBytesPerCell;
+    const std::uint64_t bytesPerCell = runBytesPerCell + extraBytesPerCell;
+    if (cells > most / bytesPerCell)
+        return most;
+    return cells * bytesPerCell;
 }
 
 std::uint64_t physicalMemoryBytes()

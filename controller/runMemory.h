@@ -9,9 +9,10 @@
 // for buffers and trajectories.
 constexpr std::uint64_t runBytesPerCell = 4 + 8 + 1 + 4 + 4 + 4;
 
-// The bytes a run on an nrows x ncols DEM needs for its grids; saturates
+// The bytes a run on an nrows x ncols DEM needs for its grids, with
+// `extraBytesPerCell` for optional grids (intensityBytesPerCell); saturates
 // instead of wrapping round for headers no machine could hold.
-std::uint64_t estimatedRunBytes(int nrows, int ncols);
+std::uint64_t estimatedRunBytes(int nrows, int ncols, std::uint64_t extraBytesPerCell = 0);
 
 // The machine's physical memory in bytes, or 0 where it cannot be told.
 std::uint64_t physicalMemoryBytes();

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include "engine/intensity.h"
 #include "engine/simulationSettings.h"
 #include "raster/outputFormat.h"
 
@@ -17,6 +18,7 @@ struct runRequest
     QString startCellsFile;
     QString outputFolder;
     simulationSettings settings;
+    intensitySettings intensity;  // energy-line heights, velocities and energies per cell when enabled
     outputFormat format = outputFormat::esriAscii;
     // With a seed every trajectory draws from a random stream of its own and
     // the outputs do not depend on the number of threads or processes.

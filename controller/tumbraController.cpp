@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <new>
-#include <numeric>
 
 #include <QLoggingCategory>
 #include <QDir>
@@ -14,6 +13,7 @@
 
 #include <omp.h>
 
+#include "controller/intensityOutputs.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
 #include "controller/runMemory.h"
@@ -253,7 +253,7 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
 // the process, with nothing said.
 bool tumbraController::runFitsInMemory()
 {
-    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols);
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(request_.intensity));
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
         return true;
@@ -379,7 +379,7 @@ int tumbraController::runPipeline(runOutcome& outcome)
             return static_cast<int>(stoppedByUser);
         if (!outputFolderReady())
             return static_cast<int>(failed);
-        if (!writeOutputs(result, startCells, outcome))
+        if (!writeOutputs(result, outcome))
             return static_cast<int>(failed);
         if (!abortRequested.load())
             keepResult(result, displayGrid, outcome);
@@ -495,6 +495,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         randomGenerator generator;
         result.passageCounts.assign(demHeader.nrows, demHeader.ncols, 0);
         result.reachingStartCells.assign(demHeader.nrows, demHeader.ncols, 0);
+        if (request_.intensity.enabled)
+            result.intensity.assign(demHeader.nrows, demHeader.ncols, request_.intensity);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -502,6 +504,7 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
                                request_.settings, *stopCriterion, abortRequested};
         input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
+        input.intensity = &request_.intensity;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -509,8 +512,6 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
             else
                 showProgress(finished);
         });
-        if (result.outOfMemory)
-            throw std::bad_alloc();
         qCDebug(timingLog) << "loopTime" << loopTimer.elapsed();
         return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
     });
@@ -532,23 +533,11 @@ void tumbraController::reportPhase(const QString& phase, int64_t done, int64_t t
     emit phaseProgress(phase, percent);
 }
 
-// The work item of every saved trajectory: recorded as they finished, or,
-// in a seeded run, their places in (start cell, simulation) order.
-static std::vector<uint64_t> trajectoryItems(const propagationOutput& result)
-{
-    if (!result.trajectoryOrigins.empty() || result.trajectories.empty())
-        return result.trajectoryOrigins;
-    std::vector<uint64_t> items(result.trajectories.size());
-    std::iota(items.begin(), items.end(), uint64_t{0});
-    return items;
-}
-
 // Each file's phase is named for the file, so progress lines and timings
 // name the files actually written.
 static QString writingPhase(const QString& fileName) { return QStringLiteral("Writing ") + fileName; }
 
-bool tumbraController::writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells,
-                                    runOutcome& outcome)
+bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome& outcome)
 {
     const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
@@ -581,11 +570,11 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     };
     const QString countName = countGridName(request_.format);
     const QString probabilityName = probabilityGridName(request_.format);
+    // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
+    outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
+    if (inputFileType == geoTiff)
+        std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
     if (request_.format == outputFormat::geoTiff) {
-        // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
-        outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
-        if (inputFileType == geoTiff)
-            std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
         reportPhase(writingPhase(countName), 0, 1);
         keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
         reportPhase(writingPhase(countName), 1, 1);
@@ -609,6 +598,16 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                 QFile::remove(prj.path);
         }
     }
+    if (request_.intensity.enabled) {
+        const intensityResult intensity{request_.intensity, result.intensity, passageCounts,
+                                        result.reachingStartCells, simulations};
+        const intensityTarget target{request_.outputFolder, request_.format, demHeader, georeference,
+                                     esriProjectionText(demSystem_)};
+        writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
+            file = name;
+            keep(outcome);
+        });
+    }
     if (request_.settings.saveTrajectories) {
         const QString pointsName = QStringLiteral("trajectory_points.txt");
         reportPhase(writingPhase(pointsName), 0, 1);
@@ -617,9 +616,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
         if (request_.format == outputFormat::geoTiff) {
             const QString layerName = QStringLiteral("trajectories.gpkg");
             reportPhase(writingPhase(layerName), 0, 1);
-            keep(writeTrajectoryGeoPackage(inRunFolder(layerName), result.trajectories,
-                                           trajectoryOriginsOf(trajectoryItems(result), startCells, simulations),
-                                           demSystem_, *sink_));
+            keep(writeTrajectoryGeoPackage(inRunFolder(layerName), result.trajectories, result.trajectoryOrigins,
+                                           demSystem_, *sink_, request_.intensity.enabled));
             reportPhase(writingPhase(layerName), 1, 1);
         }
     }

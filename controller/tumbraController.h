@@ -102,7 +102,7 @@ private:
     void finishProcessing(runOutcome& outcome);
     static void closeStream(asciiGridStream& stream);
     void reportPhase(const QString& phase, int64_t done, int64_t total);
-    bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells, runOutcome& outcome);
+    bool writeOutputs(const propagationOutput& result, runOutcome& outcome);
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
     void keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome);

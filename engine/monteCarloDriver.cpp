@@ -28,6 +28,16 @@ void requireMatchingGrids(const propagationInput& input, const propagationOutput
     requireGridShape(output.passageCounts.rows(), output.passageCounts.cols(), input.dem, "passageCounts");
     requireGridShape(output.reachingStartCells.rows(), output.reachingStartCells.cols(), input.dem,
                      "reachingStartCells");
+    if (input.intensity && input.intensity->enabled) {
+        const intensityGrids& grids = output.intensity;
+        requireGridShape(grids.heightMax.rows(), grids.heightMax.cols(), input.dem, "heightMax");
+        requireGridShape(grids.heightSum.rows(), grids.heightSum.cols(), input.dem, "heightSum");
+        const std::size_t classes = input.intensity->energiesWanted() ? input.intensity->energyClassLimits.size() : 0;
+        if (grids.classCounts.size() != classes)
+            throw std::invalid_argument("classCounts does not have one grid per energy class");
+        for (const grid<int32_t>& counts : grids.classCounts)
+            requireGridShape(counts.rows(), counts.cols(), input.dem, "classCounts");
+    }
 }
 
 bool insideGrid(const startCell& cell, const rasterHeader& dem)
@@ -53,24 +63,29 @@ class propagationMerge
 public:
     // With `itemCount` > 0 the saved trajectories go to their own places,
     // in work item order, instead of being appended as they finish.
+    // With intensity on (`intensity` not null) the heights go to the output's intensity grids.
     propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress,
-                     uint64_t itemCount)
-        : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0)
+                     uint64_t itemCount, const intensitySettings* intensity)
+        : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0),
+          intensity_(intensity)
     {
-        if (ordered_)
+        if (ordered_) {
             output_.trajectories.resize(static_cast<std::size_t>(itemCount));
+            output_.trajectoryOrigins.resize(static_cast<std::size_t>(itemCount));
+        }
     }
 
-    // Adds one finished trajectory of the given start cell to every result.
-    void addTrajectory(uint64_t item, std::size_t startCellIndex, trajectoryResult& trajectory, bool saveTrajectory)
+    // Adds one finished trajectory to every result.
+    void addTrajectory(uint64_t item, const trajectoryOrigin& origin, trajectoryResult& trajectory, bool saveTrajectory)
     {
         if (saveTrajectory && ordered_) {
             // Every item has its own place: no other thread touches it.
             output_.trajectories[static_cast<std::size_t>(item)] = std::move(trajectory.points);
+            output_.trajectoryOrigins[static_cast<std::size_t>(item)] = origin;
         } else if (saveTrajectory) {
             std::lock_guard<std::mutex> guard(trajectoryAppend_);
             // The two lists stay of one length even when memory runs out.
-            output_.trajectoryOrigins.push_back(item);
+            output_.trajectoryOrigins.push_back(origin);
             try {
                 output_.trajectories.push_back(std::move(trajectory.points));
             } catch (...) {
@@ -83,7 +98,10 @@ public:
             int32_t* counts = output_.passageCounts.data();
             for (const std::size_t cell : trajectory.reachedCells)
                 ++counts[cell];
+            if (intensity_)
+                output_.intensity.addTrajectory(trajectory.cellHeights, *intensity_);
         }
+        const std::size_t startCellIndex = static_cast<std::size_t>(origin.startCellIndex);
         std::vector<std::size_t> startCellUnion;
         if (startCells_.addTrajectory(startCellIndex, trajectory.reachedCells, startCellUnion))
             addStartCell(startCellUnion);
@@ -116,6 +134,7 @@ private:
     startCellReach startCells_;
     const progressCallback& onProgress_;
     const bool ordered_;
+    const intensitySettings* const intensity_;
     std::mutex trajectoryAppend_;
     std::mutex countUpdate_;
     std::mutex reachUpdate_;
@@ -148,18 +167,16 @@ private:
 };
 
 // What ends the parallel work early other than an abort. Exceptions never
-// leave the parallel region: they are kept here and raised after it.
+// leave the parallel region: the first is kept here and raised after it.
 class workFailure
 {
 public:
-    void outOfMemory() { outOfMemory_.store(true); }
     void keep(std::exception_ptr failure)
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (!failure_)
             failure_ = failure;
     }
-    bool ranOutOfMemory() const { return outOfMemory_.load(); }
     void rethrow() const
     {
         if (failure_)
@@ -167,7 +184,6 @@ public:
     }
 
 private:
-    std::atomic<bool> outOfMemory_{false};
     std::mutex lock_;
     std::exception_ptr failure_;
 };
@@ -182,10 +198,12 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
         const std::size_t position = static_cast<std::size_t>(item / simulations);
         const std::size_t startCellIndex = input.share ? (*input.share)[position] : position;
         const startCell& cell = input.startCells[startCellIndex];
+        const uint64_t simulation = item % simulations;
+        const trajectoryOrigin origin{startCellIndex, cell.row, cell.col, static_cast<int32_t>(simulation + 1)};
         if (insideGrid(cell, input.dem)) {
             if (input.seed) {
                 trajectoryStream stream(*input.seed, static_cast<uint32_t>(startCellIndex),
-                                        static_cast<uint32_t>(item % simulations));
+                                        static_cast<uint32_t>(simulation));
                 runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, stream), stream, trajectory);
             } else {
                 runTrajectory(context, randomStartPosition(cell, input.dem.cellsize, generator), generator, trajectory);
@@ -196,9 +214,10 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
             // Cannot come from a checked start-cells raster; such a cell
             // reaches nothing rather than reading outside the grids.
             trajectory.reachedCells.clear();
+            trajectory.cellHeights.clear();
             trajectory.points.clear();
         }
-        merge.addTrajectory(item, startCellIndex, trajectory, input.settings.saveTrajectories);
+        merge.addTrajectory(item, origin, trajectory, input.settings.saveTrajectories);
     }
 }
 }  // namespace
@@ -211,8 +230,13 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     if (simulations <= 0 || input.startCells.empty())
         return;
 
-    const trajectoryContext context{terrainSurface{input.elevation, input.dem}, input.aspect, input.settings,
-                                    input.stopCriterion, input.abortRequested};
+    const bool recordHeights = input.intensity && input.intensity->enabled;
+    const trajectoryContext context{terrainSurface{input.elevation, input.dem},
+                                    input.aspect,
+                                    input.settings,
+                                    input.stopCriterion,
+                                    input.abortRequested,
+                                    recordHeights};
     if (input.share) {
         for (const std::size_t index : *input.share)
             if (index >= input.startCells.size())
@@ -224,18 +248,17 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
         throw std::invalid_argument("a seeded run numbers its start cells in 32 bits");
     workQueue work(items);
     const bool ordered = input.seed.has_value() && input.settings.saveTrajectories;
-    propagationMerge merge(output, simulations, onProgress, ordered ? items : 0);
+    propagationMerge merge(output, simulations, onProgress, ordered ? items : 0,
+                           recordHeights ? input.intensity : nullptr);
     workFailure failure;
 
 #pragma omp parallel
     {
         try {
             simulate(input, context, generator, work, merge);
-        } catch (const std::bad_alloc&) {
-            failure.outOfMemory();
-            work.stop();
         } catch (const std::length_error&) {
-            failure.outOfMemory();
+            // A container that cannot grow: memory has run out as surely.
+            failure.keep(std::make_exception_ptr(std::bad_alloc()));
             work.stop();
         } catch (...) {
             failure.keep(std::current_exception());
@@ -244,10 +267,5 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     }
 
     failure.rethrow();
-    try {
-        merge.addIncompleteStartCells();
-    } catch (const std::bad_alloc&) {
-        failure.outOfMemory();
-    }
-    output.outOfMemory = failure.ranOutOfMemory();
+    merge.addIncompleteStartCells();
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "engine/intensity.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -29,20 +30,21 @@ struct propagationInput
     // The start cells to simulate, as increasing indices into startCells;
     // null: every start cell.
     const std::vector<std::size_t>* share = nullptr;
+    // With intensity on, output.intensity gathers the energy-line heights.
+    const intensitySettings* intensity = nullptr;
 };
 
 // What a propagation fills. The caller sizes passageCounts and
-// reachingStartCells (nrows x ncols, all 0) before the call.
+// reachingStartCells (nrows x ncols, all 0) before the call, and with
+// intensity on the intensity grids (intensityGrids::assign).
 struct propagationOutput
 {
     grid<int32_t> passageCounts;
     grid<int32_t> reachingStartCells;
+    intensityGrids intensity;
     trajectoryList trajectories;
-    // Beside each saved trajectory: its start cell's index in the list times
-    // the simulations per cell, plus its simulation's index (from 0).
-    std::vector<uint64_t> trajectoryOrigins;
+    std::vector<trajectoryOrigin> trajectoryOrigins;  // beside each saved trajectory
     uint64_t progressCount = 0;  // trajectories finished and merged
-    bool outOfMemory = false;    // memory ran out inside the parallel work
 };
 
 // Called after every finished trajectory with the new progress count, from
@@ -51,8 +53,9 @@ using progressCallback = std::function<void(uint64_t finishedTrajectories)>;
 
 // Simulates settings.numberOfSimulations trajectories from every start cell
 // (of the share, when one is given).
-// Returns when all are done, or early when abortRequested is set or memory
-// ran out (output.outOfMemory). With one OpenMP thread the generator is
+// Returns when all are done or early when abortRequested is set; memory
+// running out inside the parallel work raises std::bad_alloc after it, any
+// other failure its own exception. With one OpenMP thread the generator is
 // consumed start cell by start cell, simulation by simulation; with a seed it
 // is not used.
 void runPropagation(const propagationInput& input, randomGenerator& generator, propagationOutput& output,

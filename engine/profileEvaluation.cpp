@@ -77,9 +77,11 @@ bool halfInFloat(float bracket, float& half)
 // gives the float sum: double has more than 2 x 24 + 2 bits, so rounding
 // twice is innocuous (Figueroa, "When is double rounding innocuous?", 1995).
 // Each half trapezoid is a float but for brackets in the lowest binade, NaN
-// or a gap; then profileArea decides. The chain of sums, the only part done
-// in order, costs one float addition per sample instead of three steps.
-float profileAreaByFloatSums(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope)
+// or a gap; then it returns false and profileArea decides. The chain of
+// sums, the only part done in order, costs one float addition per sample
+// instead of three steps.
+bool profileAreaByFloatSums(const std::vector<float>& samples, float zStart, float zEnd, float zMin, float slope,
+                            float& result)
 {
     float area = 0.0f;
     float previous = zStart;
@@ -92,7 +94,10 @@ float profileAreaByFloatSums(const std::vector<float>& samples, float zStart, fl
     }
     float half;
     exact &= halfInFloat((previous + zEnd - 2.0f * zMin) * slope, half);
-    return exact ? area + half : profileArea(samples, zStart, zEnd, zMin, slope);
+    if (!exact)
+        return false;
+    result = area + half;
+    return true;
 }
 }  // namespace
 
@@ -108,6 +113,8 @@ profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition&
 
     profileEvaluation result;
     result.elevation = zEnd;
+    result.startElevation = zStart;
+    result.length = length;
     if (length == 0.0) {
         // Back on the start point: no profile, and the energy line is
         // vertical (or level when there is no drop) instead of 0/0.
@@ -119,9 +126,11 @@ profileEvaluation evaluateProfile(const gridPosition& start, const gridPosition&
 
     const float slope = static_cast<float>(drop / length);
     const float zMin = sampleProfile(start, dRow, dCol, length, surface, profileStep, zStart, samples);
-    const float area = activeSimdPath() == simdPath::scalar
-                           ? profileArea(samples, zStart, zEnd, zMin, slope)
-                           : profileAreaByFloatSums(samples, zStart, zEnd, zMin, slope);
+    // profileArea is called from this one place: a NaN's sign then comes out
+    // of the same instructions on every path.
+    float area = 0.0f;
+    if (activeSimdPath() == simdPath::scalar || !profileAreaByFloatSums(samples, zStart, zEnd, zMin, slope, area))
+        area = profileArea(samples, zStart, zEnd, zMin, slope);
     const double depth = static_cast<double>(zStart - zMin);
     const double squaredDepth = depth * depth;
     result.shapeFactor = static_cast<float>(area / (squaredDepth > 1.0 ? squaredDepth : 1.0));

@@ -24,16 +24,20 @@ struct energyLineThreshold
     double intercept;
 };
 
-bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor, float energyLineAngle)
+double thresholdAngle(const energyLineThreshold& threshold, float shapeFactor)
 {
-    const double angleDegrees = static_cast<double>(energyLineAngle) * 180.0 / pi;
     if (static_cast<double>(shapeFactor) <= capShapeFactor)
-        return threshold.capDegrees > angleDegrees;
+        return threshold.capDegrees;
     // The logarithm is rounded to float before it is scaled: thresholds near
     // the cap depend on that rounding.
     const float logShape = static_cast<float>(std::log(static_cast<double>(shapeFactor)));
-    const double limit = threshold.slope * static_cast<double>(logShape) + threshold.intercept;
-    return limit > angleDegrees;
+    return threshold.slope * static_cast<double>(logShape) + threshold.intercept;
+}
+
+bool stopsBelowThreshold(const energyLineThreshold& threshold, float shapeFactor, float energyLineAngle)
+{
+    const double angleDegrees = static_cast<double>(energyLineAngle) * 180.0 / pi;
+    return thresholdAngle(threshold, shapeFactor) > angleDegrees;
 }
 
 // Cap (degrees), slope and intercept of each class. The High class has the
@@ -48,14 +52,29 @@ bool HighClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle
     return stopsBelowThreshold(highClass, shapeFactor, energyLineAngle);
 }
 
+double HighClassStopCriterion::thresholdDegrees(float shapeFactor) const
+{
+    return thresholdAngle(highClass, shapeFactor);
+}
+
 bool MediumClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle) const
 {
     return stopsBelowThreshold(mediumClass, shapeFactor, energyLineAngle);
 }
 
+double MediumClassStopCriterion::thresholdDegrees(float shapeFactor) const
+{
+    return thresholdAngle(mediumClass, shapeFactor);
+}
+
 bool LowClassStopCriterion::shouldStop(float shapeFactor, float energyLineAngle) const
 {
     return stopsBelowThreshold(lowClass, shapeFactor, energyLineAngle);
+}
+
+double LowClassStopCriterion::thresholdDegrees(float shapeFactor) const
+{
+    return thresholdAngle(lowClass, shapeFactor);
 }
 
 // Each shared pointer is made from the concrete class, so it deletes through

@@ -97,14 +97,15 @@ public:
                    trajectoryResult& result)
         : context_(context), start_(start), generator_(generator), result_(result),
           nodata_(context.surface.dem.nodataValue),
-          maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.segmentLength))
+          maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.segmentLength)),
+          recordHeights_(context.recordHeights)
     {
     }
 
     trajectoryEnd run()
     {
         const float z0 = interpolateElevation(start_, context_.surface);
-        reach(start_, z0);
+        reach(start_, z0, recordHeights_ ? startHeight(z0, context_.settings.initialFallHeight) : 0.0);
         gridPosition position = start_;
         float previousElevation = z0;
         float climb = 0.0f;
@@ -150,7 +151,10 @@ public:
             if (climbExceeded)
                 return trajectoryEnd::climbLimit;
 
-            reach(position, profile.elevation);
+            reach(position, profile.elevation,
+                  recordHeights_
+                      ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
+                      : 0.0);
             if (edge)
                 return trajectoryEnd::gridEdge;
             if (static_cast<double>(result_.steps) >= maxSteps_)
@@ -160,13 +164,20 @@ public:
     }
 
 private:
-    void reach(const gridPosition& position, float elevation)
+    void reach(const gridPosition& position, float elevation, double height)
     {
-        result_.reachedCells.push_back(static_cast<std::size_t>(position.row)
-                                           * static_cast<std::size_t>(context_.surface.dem.ncols)
-                                       + position.col);
-        if (context_.settings.saveTrajectories)
-            result_.points.push_back(worldPoint(position, elevation, context_.surface.dem));
+        const std::size_t cell =
+            static_cast<std::size_t>(position.row) * static_cast<std::size_t>(context_.surface.dem.ncols)
+            + position.col;
+        if (recordHeights_)
+            result_.cellHeights.push_back(cellHeight{cell, height});
+        else
+            result_.reachedCells.push_back(cell);
+        if (context_.settings.saveTrajectories) {
+            trajectoryPoint point = worldPoint(position, elevation, context_.surface.dem);
+            point.h = static_cast<float>(height);
+            result_.points.push_back(point);
+        }
     }
 
     const trajectoryContext& context_;
@@ -175,7 +186,23 @@ private:
     trajectoryResult& result_;
     const double nodata_;
     const double maxSteps_;
+    const bool recordHeights_;
 };
+
+// Each cell once with the largest of its heights; reachedCells follows.
+void keepLargestHeightPerCell(trajectoryResult& result)
+{
+    std::vector<cellHeight>& heights = result.cellHeights;
+    std::sort(heights.begin(), heights.end(), [](const cellHeight& a, const cellHeight& b) {
+        return a.cell < b.cell || (a.cell == b.cell && a.height > b.height);
+    });
+    heights.erase(std::unique(heights.begin(), heights.end(),
+                              [](const cellHeight& a, const cellHeight& b) { return a.cell == b.cell; }),
+                  heights.end());
+    result.reachedCells.clear();
+    for (const cellHeight& reached : heights)
+        result.reachedCells.push_back(reached.cell);
+}
 }  // namespace
 
 template <class Generator>
@@ -183,9 +210,14 @@ void runTrajectory(const trajectoryContext& context, const gridPosition& start, 
                    trajectoryResult& result)
 {
     result.reachedCells.clear();
+    result.cellHeights.clear();
     result.points.clear();
     result.steps = 0;
     result.end = trajectoryWalk<Generator>(context, start, generator, result).run();
+    if (context.recordHeights) {
+        keepLargestHeightPerCell(result);
+        return;
+    }
     // A cell visited several times is reached once.
     std::sort(result.reachedCells.begin(), result.reachedCells.end());
     result.reachedCells.erase(std::unique(result.reachedCells.begin(), result.reachedCells.end()),

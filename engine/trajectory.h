@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/intensity.h"
 #include "engine/profileEvaluation.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
@@ -28,6 +29,8 @@ struct trajectoryContext
     const simulationSettings& settings;
     const iStopCriterionStrategy& stopCriterion;
     const std::atomic<bool>& abortRequested;
+    // Records every reached cell's largest energy-line height (intensity on).
+    bool recordHeights = false;
 };
 
 enum class trajectoryEnd { noDownslope, noElevation, stopCriterion, climbLimit, gridEdge, stepLimit, aborted };
@@ -37,6 +40,7 @@ enum class trajectoryEnd { noDownslope, noElevation, stopCriterion, climbLimit, 
 struct trajectoryResult
 {
     std::vector<std::size_t> reachedCells;  // flat row-major indices, sorted, each once
+    std::vector<cellHeight> cellHeights;    // with recordHeights: as reachedCells, each with its largest height
     std::vector<trajectoryPoint> points;    // recorded only when saveTrajectories is on
     std::vector<float> profileSamples;      // scratch for evaluateProfile
     trajectoryEnd end = trajectoryEnd::noDownslope;

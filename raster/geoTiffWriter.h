@@ -24,6 +24,7 @@ outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordi
 // of that name untouched. The header gives the grid's NODATA value.
 writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
                                const outputGeoreference& georeference, const grid<int32_t>& counts, messageSink& sink);
+// Rows of reals as Float32: the reach probability, and the intensity grids.
 writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHeader& header,
                                      const outputGeoreference& georeference, int rows, int cols,
                                      const probabilityRowSource& rowValues, messageSink& sink);

@@ -327,6 +327,18 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
     return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writePercent, sink, progress);
 }
 
+writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
+                           const probabilityRowSource& rowValues, int decimals, messageSink& sink,
+                           const rowProgress& progress)
+{
+    const auto rowAt = [&rowValues](int r, double* scratch) {
+        rowValues(r, scratch);
+        return static_cast<const double*>(scratch);
+    };
+    const auto writeValue = [decimals](char* out, double value) { return writeFixed(out, value, decimals); };
+    return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writeValue, sink, progress);
+}
+
 writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink)
 {
     QSaveFile file(target.path);

@@ -69,6 +69,10 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
 writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                                   const probabilityRowSource& rowValues, messageSink& sink,
                                   const rowProgress& progress = {});
+// Any real grid formed row by row as it is written, with `decimals` decimals.
+writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
+                           const probabilityRowSource& rowValues, int decimals, messageSink& sink,
+                           const rowProgress& progress = {});
 writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
 // A number as log.txt writes it (six decimals).
 QString logValueText(double value);

@@ -34,15 +34,31 @@ struct startCell
     bool operator==(const startCell& other) const { return row == other.row && col == other.col; }
 };
 
-// A recorded point of a trajectory: world x and y, terrain elevation z.
+// A recorded point of a trajectory: world x and y, terrain elevation z, and
+// the energy line's height above the ground h (0 unless intensity is on).
 struct trajectoryPoint
 {
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;
-    bool operator==(const trajectoryPoint& other) const { return x == other.x && y == other.y && z == other.z; }
+    float h = 0.0f;
+    bool operator==(const trajectoryPoint& other) const
+    {
+        return x == other.x && y == other.y && z == other.z && h == other.h;
+    }
 };
 using trajectoryList = std::vector<std::vector<trajectoryPoint>>;
+
+// Where a saved trajectory came from: its start cell (the index in the
+// start-cells list in file order, the cell's row and column) and its
+// simulation, counted from 1 for each start cell.
+struct trajectoryOrigin
+{
+    uint64_t startCellIndex = 0;
+    int32_t row = -1;
+    int32_t col = -1;
+    int32_t simulation = 0;
+};
 
 // Elevations are parsed as 32-bit floats, so storing them as floats keeps
 // every value exactly while halving the memory of a widened copy; readers of

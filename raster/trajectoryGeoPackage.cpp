@@ -10,21 +10,6 @@
 #include "raster/gdalOutputFile.h"
 #include "raster/gdalSession.h"
 
-std::vector<trajectoryOrigin> trajectoryOriginsOf(const std::vector<uint64_t>& items,
-                                                  const std::vector<startCell>& startCells, int simulations)
-{
-    std::vector<trajectoryOrigin> origins;
-    if (simulations <= 0)
-        return origins;
-    origins.reserve(items.size());
-    for (const uint64_t item : items) {
-        const std::size_t cell = static_cast<std::size_t>(item / uint64_t(simulations));
-        const startCell start = cell < startCells.size() ? startCells[cell] : startCell{-1, -1};
-        origins.push_back({start.row, start.col, static_cast<int32_t>(item % uint64_t(simulations)) + 1});
-    }
-    return origins;
-}
-
 namespace {
 
 bool addField(OGRLayer& layer, const char* name)
@@ -34,7 +19,7 @@ bool addField(OGRLayer& layer, const char* name)
 }
 
 bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std::vector<trajectoryOrigin>& origins,
-                const coordinateSystem& system)
+                const coordinateSystem& system, bool heightsAsM)
 {
     OGRSpatialReference* reference = nullptr;
     if (!system.isEmpty()) {
@@ -45,7 +30,8 @@ bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std
             return false;
         }
     }
-    OGRLayer* layer = file.CreateLayer("trajectories", reference, wkbLineString25D, nullptr);
+    OGRLayer* layer =
+        file.CreateLayer("trajectories", reference, heightsAsM ? wkbLineStringZM : wkbLineString25D, nullptr);
     if (reference)
         reference->Release();
     if (!layer || !addField(*layer, "trajectory") || !addField(*layer, "start_row") || !addField(*layer, "start_col")
@@ -56,7 +42,7 @@ bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std
         return false;
     for (std::size_t i = 0; i < trajectories.size(); ++i) {
         OGRFeature feature(layer->GetLayerDefn());
-        const trajectoryOrigin origin = i < origins.size() ? origins[i] : trajectoryOrigin{-1, -1, 0};
+        const trajectoryOrigin origin = i < origins.size() ? origins[i] : trajectoryOrigin();
         feature.SetField("trajectory", static_cast<int>(i + 1));
         feature.SetField("start_row", origin.row);
         feature.SetField("start_col", origin.col);
@@ -65,7 +51,10 @@ bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std
         line.setNumPoints(static_cast<int>(trajectories[i].size()));
         for (std::size_t p = 0; p < trajectories[i].size(); ++p) {
             const trajectoryPoint& point = trajectories[i][p];
-            line.setPoint(static_cast<int>(p), point.x, point.y, point.z);
+            if (heightsAsM)
+                line.setPoint(static_cast<int>(p), point.x, point.y, point.z, point.h);
+            else
+                line.setPoint(static_cast<int>(p), point.x, point.y, point.z);
         }
         feature.SetGeometry(&line);
         if (layer->CreateFeature(&feature) != OGRERR_NONE)
@@ -78,7 +67,7 @@ bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std
 
 writeOutcome writeTrajectoryGeoPackage(const outputTarget& target, const trajectoryList& trajectories,
                                        const std::vector<trajectoryOrigin>& origins, const coordinateSystem& system,
-                                       messageSink& sink)
+                                       messageSink& sink, bool heightsAsM)
 {
     QString temporaryName;
     if (!reserveTemporaryName(target, QStringLiteral(".gpkg"), temporaryName, sink))
@@ -94,7 +83,7 @@ writeOutcome writeTrajectoryGeoPackage(const outputTarget& target, const traject
         GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
         GDALDatasetUniquePtr file(
             driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
-        const bool layerWritten = file && writeLayer(*file, trajectories, origins, system);
+        const bool layerWritten = file && writeLayer(*file, trajectories, origins, system, heightsAsM);
         file.reset();
         written = layerWritten && !errors.failed();
         reason = errors.text();

@@ -30,4 +30,5 @@ class neverStop final : public iStopCriterionStrategy
 {
 public:
     bool shouldStop(float, float) const override { return false; }
+    double thresholdDegrees(float) const override { return 0.0; }
 };

@@ -97,7 +97,7 @@ class geoTiffTest : public QObject
     QString path(const QString& name) const { return folder_.filePath(name); }
 
     QStringList run(const QString& dem, const QString& start, const QString& out, outputFormat format,
-                    bool saveTrajectories = false)
+                    bool saveTrajectories = false, bool intensity = false)
     {
         tumbraController controller;
         controllerRecorder recorder(controller);
@@ -107,6 +107,7 @@ class geoTiffTest : public QObject
         request.outputFolder = path(out);
         request.settings.numberOfSimulations = 4;
         request.settings.saveTrajectories = saveTrajectories;
+        request.intensity = intensitySettings{intensity, 1.0, 2700.0, {30.0, 300.0}};
         request.format = format;
         QDir().mkpath(path(out));
         controller.run(request);
@@ -124,7 +125,7 @@ private slots:
         writeGeoTiff(path("dem.tif"), dem, slopeTransform);
         writeSouthUp(path("south.tif"), dem);
         writeGeoTiff(path("start.TIFF"), readWithGdal(slopeStart), slopeTransform, nullptr, GDT_Byte);
-        QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii).contains("done:0"));
+        QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii, false, true).contains("done:0"));
     }
 
     void everyInputFormGivesTheSameResults_data()
@@ -151,7 +152,7 @@ private slots:
 
     void outputsCarryTheGridAndSystemOfTheDem()
     {
-        QVERIFY(run(path("dem.asc"), slopeStart, "tif", outputFormat::geoTiff, true).contains("done:0"));
+        QVERIFY(run(path("dem.asc"), slopeStart, "tif", outputFormat::geoTiff, true, true).contains("done:0"));
         const raster counts = readWithGdal(path("tif/N.tif"));
         const raster probability = readWithGdal(path("tif/Reach_prob.tif"));
         const raster asciiCounts = readWithGdal(path("reference/N.asc"));
@@ -159,8 +160,13 @@ private slots:
         QCOMPARE(counts.values, asciiCounts.values);
         for (std::size_t i = 0; i < probability.values.size(); ++i)
             QVERIFY(std::fabs(probability.values[i] - asciiProbability.values.at(i)) <= 0.05f + 1e-4f);
+        const raster heights = readWithGdal(path("tif/Height_max.tif"));
+        const raster asciiHeights = readWithGdal(path("reference/Height_max.asc"));
+        for (std::size_t i = 0; i < heights.values.size(); ++i)
+            QVERIFY(std::fabs(heights.values[i] - asciiHeights.values.at(i)) <= 0.005f + 1e-4f);
 
-        for (const char* name : {"tif/N.tif", "tif/Reach_prob.tif", "reference/N.asc", "reference/Reach_prob.asc"}) {
+        for (const char* name : {"tif/N.tif", "tif/Reach_prob.tif", "tif/Height_max.tif", "tif/Reach_prob_300kJ.tif",
+                                 "reference/N.asc", "reference/Reach_prob.asc", "reference/Velocity_max.asc"}) {
             GDALDatasetUniquePtr file(GDALDataset::Open(path(name).toUtf8().constData(), GDAL_OF_RASTER));
             double transform[6];
             QVERIFY(file->GetGeoTransform(transform) == CE_None);
@@ -174,6 +180,15 @@ private slots:
         QVERIFY(isSystem(layer->GetSpatialRef(), "EPSG:21781"));
         const QByteArray lastPoint = readTextFile(path("tif/trajectory_points.txt")).split('\n').last();
         QCOMPARE(layer->GetFeatureCount(), lastPoint.split('\t').first().toLongLong());
+        // Each vertex carries its energy-line height as M: none at the release point, some further on.
+        bool rises = false;
+        layer->ResetReading();
+        for (auto& feature : *layer) {
+            const OGRLineString* line = feature->GetGeometryRef()->toLineString();
+            QVERIFY(line->IsMeasured() && line->getM(0) == 0.0);
+            rises = rises || (line->getNumPoints() > 1 && line->getM(1) > 0.0);
+        }
+        QVERIFY(rises);
     }
 
     // Each row is named by the file it writes.

@@ -1,6 +1,7 @@
 #include <omp.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,13 +45,15 @@ private slots:
         QTest::addColumn<double>("fallHeight");
         QTest::addColumn<int>("probabilityClass");
         QTest::addColumn<int>("simulations");
+        QTest::addColumn<bool>("intensity");  // with a block of 2 m3, classes 30 and 300 kJ
 
-        QTest::newRow("slope-2m-45deg-0.5m-high") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4;
-        QTest::newRow("slope-10m-5deg-1m-fall5-medium") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6;
-        QTest::newRow("slope-2m-5deg-1m-fall2-low") << "slope" << 2.0 << 5 << 1.0 << 2.0 << 2 << 4;
-        QTest::newRow("basin-2m-45deg-0.5m-fall3-low") << "basin" << 2.0 << 45 << 0.5 << 3.0 << 2 << 5;
-        QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10;
-        QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5;
+        QTest::newRow("slope-2m-45deg-0.5m-high") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4 << false;
+        QTest::newRow("slope-10m-5deg-1m-fall5-medium") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6 << false;
+        QTest::newRow("slope-2m-5deg-1m-fall2-low") << "slope" << 2.0 << 5 << 1.0 << 2.0 << 2 << 4 << false;
+        QTest::newRow("basin-2m-45deg-0.5m-fall3-low") << "basin" << 2.0 << 45 << 0.5 << 3.0 << 2 << 5 << false;
+        QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10 << false;
+        QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5 << false;
+        QTest::newRow("slope-2m-22deg-1m-fall5-high-intensity") << "slope" << 2.0 << 22 << 1.0 << 5.0 << 0 << 6 << true;
     }
 
     void runMatchesGolden()
@@ -62,6 +65,7 @@ private slots:
         QFETCH(double, fallHeight);
         QFETCH(int, probabilityClass);
         QFETCH(int, simulations);
+        QFETCH(bool, intensity);
 
         QTemporaryDir out;
         QVERIFY(out.isValid());
@@ -70,6 +74,7 @@ private slots:
         request.startCellsFile = goldenDir() + "/" + terrain + "/start_cells.asc";
         request.outputFolder = out.path();
         request.settings = {segment, simulations, angle, step, probabilityClass, fallHeight, true};
+        request.intensity = intensitySettings{intensity, 2.0, 2700.0, {30.0, 300.0}};
 
         tumbraController controller;
         controllerRecorder recorder(controller);
@@ -77,12 +82,18 @@ private slots:
         QVERIFY2(recorder.events.contains("done:0"), qPrintable(recorder.events.join('\n')));
 
         const QString caseDir = goldenDir() + "/" + QTest::currentDataTag();
-        const QMap<QString, QByteArray> outputs{
+        QMap<QString, QByteArray> outputs{
             {"N.asc", readTextFile(out.filePath("N.asc"))},
             {"Reach_prob.asc", readTextFile(out.filePath("Reach_prob.asc"))},
             {"trajectory_points.txt", readTextFile(out.filePath("trajectory_points.txt"))},
             {"result_map.txt", displayGridText(recorder.last)},
         };
+        QCOMPARE(QFileInfo::exists(out.filePath("Height_max.asc")), intensity);
+        if (intensity) {
+            for (const char* name : {"Height_max.asc", "Height_mean.asc", "Velocity_max.asc", "Energy_max.asc",
+                                     "Reach_prob_30kJ.asc", "Reach_prob_300kJ.asc"})
+                outputs.insert(name, readTextFile(out.filePath(name)));
+        }
         if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1) {
             QVERIFY(QDir().mkpath(caseDir));
             for (auto file = outputs.cbegin(); file != outputs.cend(); ++file)

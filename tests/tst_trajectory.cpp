@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/intensity.h"
 #include "engine/profileEvaluation.h"
 #include "engine/randomGenerator.h"
 #include "engine/simdPath.h"
@@ -34,7 +35,12 @@ struct terrainCase
     trajectoryResult run(uint32_t row, uint32_t col, float rowOffset = 5.0f, float colOffset = 5.0f)
     {
         trajectoryResult result;
-        const trajectoryContext context{terrainSurface{elevation, dem}, aspect, settings, never, abortRequested};
+        const trajectoryContext context{terrainSurface{elevation, dem},
+                                        aspect,
+                                        settings,
+                                        criterion ? *criterion : static_cast<const iStopCriterionStrategy&>(never),
+                                        abortRequested,
+                                        recordHeights};
         runTrajectory(context, gridPosition{row, col, rowOffset, colOffset, dem.cellsize}, generator, result);
         return result;
     }
@@ -55,6 +61,8 @@ struct terrainCase
     grid<double> aspect;
     simulationSettings settings;
     neverStop never;
+    std::shared_ptr<iStopCriterionStrategy> criterion;  // null: never stops
+    bool recordHeights = false;
     std::atomic<bool> abortRequested{false};
     randomGenerator generator;
 };
@@ -199,6 +207,73 @@ private slots:
     // chord slope 2, the trapezoids add up to
     // 124 + 100 + 88 + (56 + 24 - 24) + 24 + 24 + 12 + (12 + 0 - 24) = 416:
     // the sample after the gap joins the last one before it.
+    // A plane falling 1 m per 10 m cell to the south, released 100 m above
+    // the ground: the profile stays nearly straight (shape factor below
+    // 0.07), so the threshold is the class's cap angle and after k steps
+    // h = (100 + k) - 10 k tan(cap); the mass stops at the first k where that
+    // is negative, which is never recorded.
+    void energyLineHeightOnAPlane_data()
+    {
+        QTest::addColumn<int>("probabilityClass");
+        QTest::addColumn<double>("capDegrees");
+        QTest::addColumn<int>("recordedPoints");
+        QTest::newRow("High") << 0 << 60.44 << 7;
+        QTest::newRow("Medium") << 1 << 62.2 << 6;
+        QTest::newRow("Low") << 2 << 65.91 << 5;
+    }
+
+    void energyLineHeightOnAPlane()
+    {
+        QFETCH(int, probabilityClass);
+        QFETCH(double, capDegrees);
+        QFETCH(int, recordedPoints);
+        terrainCase plane(20, 5, [](int r, int) { return 1000.0f - r; });
+        plane.settings.initialFallHeight = 100.0;
+        plane.criterion = makeStopCriterion(probabilityClass);
+        plane.recordHeights = true;
+        const trajectoryResult result = plane.run(1, 2);
+        QCOMPARE(result.end, trajectoryEnd::stopCriterion);
+        QCOMPARE(int(result.points.size()), recordedPoints);
+        QCOMPARE(int(result.cellHeights.size()), recordedPoints);
+        for (int k = 0; k < recordedPoints; ++k) {
+            const double h = (100.0 + k) - 10.0 * k * std::tan(capDegrees * pi / 180.0);
+            QVERIFY2(std::abs(result.points[k].h - h) < 1e-4, qPrintable(QString::number(k)));
+            QCOMPARE(result.cellHeights[k].cell, std::size_t(5 * (1 + k) + 2));
+            QVERIFY(std::abs(result.cellHeights[k].height - h) < 1e-4);
+        }
+    }
+
+    // Below the energy line (rounding) and NaN count as 0.
+    void heightsBelowTheLineOrUnknownCountAsZero_data()
+    {
+        QTest::addColumn<float>("start");
+        QTest::addColumn<float>("ground");
+        QTest::addColumn<double>("length");
+        QTest::addColumn<double>("threshold");
+        QTest::addColumn<double>("height");
+        QTest::newRow("above") << 120.0f << 100.0f << 10.0 << 45.0 << 10.0;
+        QTest::newRow("on the release point") << 120.0f << 100.0f << 0.0 << 60.0 << 20.0;
+        QTest::newRow("below") << 105.0f << 100.0f << 10.0 << 45.0 << 0.0;
+        QTest::newRow("no ground") << 105.0f << float(NAN) << 10.0 << 45.0 << 0.0;
+        QTest::newRow("no threshold") << 105.0f << 100.0f << 10.0 << double(NAN) << 0.0;
+    }
+
+    void heightsBelowTheLineOrUnknownCountAsZero()
+    {
+        QFETCH(float, start);
+        QFETCH(float, ground);
+        QFETCH(double, length);
+        QFETCH(double, threshold);
+        QFETCH(double, height);
+        profileEvaluation profile;
+        profile.startElevation = start;
+        profile.elevation = ground;
+        profile.length = length;
+        const double h = energyLineHeight(profile, threshold);
+        QVERIFY2(std::abs(h - height) < 1e-9 && !std::signbit(h), qPrintable(QString::number(h)));
+        QCOMPARE(startHeight(ground, start - 100.0f), std::isnan(ground) ? 0.0 : double(start) - 100.0);
+    }
+
     void profileAcrossAGapSumsTheGroundItHas()
     {
         rasterHeader dem = testHeader(1, 6, 8.0f);
