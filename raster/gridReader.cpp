@@ -344,9 +344,12 @@ bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int 
 {
     if (stream.atEnd() || ncols <= 0)
         return true;
-    std::vector<float> row(static_cast<std::size_t>(ncols));
+    // Every value takes at least one byte: a row wider than the rest of the
+    // file cannot be complete, and must not make the reader allocate for it.
+    const qsizetype rowCapacity = static_cast<qsizetype>(std::min<qint64>(ncols, stream.size() - stream.pos() + 1));
+    std::vector<float> row(static_cast<std::size_t>(rowCapacity));
     for (int r = 0; r < nrows; ++r) {
-        const qsizetype read = stream.readFloats(row.data(), ncols);
+        const qsizetype read = stream.readFloats(row.data(), rowCapacity);
         for (qsizetype c = 0; c < read; ++c) {
             if (row[std::size_t(c)] > 0.0f)
                 cells.push_back(startCell{r, static_cast<int32_t>(c)});
