@@ -11,9 +11,8 @@
 #include <QStringList>
 
 #include "engine/simulationSettings.h"
-#include "raster/asciiGridStream.h"
 #include "raster/coordinateSystem.h"
-#include "raster/geoTiffReader.h"
+#include "raster/rasterInput.h"
 #include "raster/outputFormat.h"
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
@@ -128,7 +127,6 @@ private:
     int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
                  propagationOutput& result);
     void finishProcessing(int code);
-    static void closeStream(asciiGridStream& stream);
     void reportPhase(const char* phase, int64_t done, int64_t total);
     bool writeOutputs(const propagationOutput& result, const std::vector<startCell>& startCells);
     void closeInputs();
@@ -136,7 +134,7 @@ private:
     void keepResult(propagationOutput& result);
 
     QString demFile;
-    asciiGridStream demStream;
+    std::unique_ptr<rasterInput> demInput_;
     elevationGrid elevationGrid_;
     rasterHeader demHeader;
     grid<int32_t> displayGrid;
@@ -145,16 +143,13 @@ private:
     runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
     QString startCellsFile_;
-    asciiGridStream startCellsStream;
+    std::unique_ptr<rasterInput> startCellsInput_;
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
     QString outputFolder_;  // where the outputs go: the current directory when the run began
-    geoTiffInput demGeoTiff_;
-    geoTiffInput startCellsGeoTiff_;
     coordinateSystem demSystem_;
     outputFormat outputFormat_ = outputFormat::esriAscii;
-    int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
