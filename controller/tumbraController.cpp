@@ -25,9 +25,9 @@
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
 #include "engine/terrainDerivatives.h"
+#include "raster/asciiGridProjection.h"
 #include "raster/consistencyChecks.h"
 #include "raster/geoTiffWriter.h"
-#include "raster/gridReader.h"
 #include "raster/outputFiles.h"
 #include "raster/trajectoryGeoPackage.h"
 
@@ -73,14 +73,12 @@ int tumbraController::progressValue(uint64_t count, uint64_t total)
     return static_cast<int>(count / divisor);
 }
 
-void tumbraController::closeStream(asciiGridStream& stream) { stream.close(); }
-
 void tumbraController::closeInputs()
 {
-    closeStream(demStream);
-    closeStream(startCellsStream);
-    demGeoTiff_.close();
-    startCellsGeoTiff_.close();
+    for (rasterInput* input : {demInput_.get(), startCellsInput_.get()}) {
+        if (input)
+            input->close();
+    }
 }
 
 void tumbraController::finishProcessing(runOutcome& outcome)
@@ -112,7 +110,6 @@ void tumbraController::run(const runRequest& request)
     reportedPercent_ = -1;
     startTime = QDateTime::currentDateTime();
     demFile = request.demFile;
-    inputFileType = inputFileTypeFromName(demFile);
     startCellsFile_ = request.startCellsFile;
     request_ = request;
     if (request.threads > 0)
@@ -137,9 +134,8 @@ void tumbraController::run(const runRequest& request)
 // Each input is read by the reader its own suffix names.
 static QString unsupportedTypeText(const QString& what, const QString& fileName)
 {
-    return QStringLiteral("The file type of %1 %2 is not supported. Supported are ESRI ASCII grids with the suffix "
-                          ".asc or .txt and GeoTIFF files with the suffix .tif or .tiff.")
-        .arg(what, fileName);
+    return QStringLiteral("The file type of %1 %2 is not supported. Supported are %3.")
+        .arg(what, fileName, supportedRasterInputs());
 }
 
 // What a stage throws ends it as a failure right here, so that a run shared
@@ -177,31 +173,31 @@ bool tumbraController::openDigitalElevationModel()
         emit displayError(QStringLiteral("No file name provided!"));
         return false;
     }
-    if (inputFileType == esriAsciiGrid) {
-        if (!readGridHeader(demFile, demHeader, demStream, *sink_))
-            return false;
-        demSystem_ = coordinateSystemBesideGrid(demFile, *sink_);
-    } else if (inputFileType == geoTiff) {
-        if (!demGeoTiff_.open(demFile, demHeader, *sink_))
-            return false;
-        demSystem_ = demGeoTiff_.system();
-    } else {
+    demInput_ = rasterInputFor(demFile);
+    if (!demInput_) {
         // Without a word here the run would fail in silence.
         emit displayError(unsupportedTypeText(QStringLiteral("DEM"), demFile));
         return false;
     }
+    if (!demInput_->open(demFile, demHeader, *sink_))
+        return false;
+    demSystem_ = demInput_->system();
     return checkElevationCoordinateSystem(demSystem_, demFile, *sink_);
 }
 
 bool tumbraController::openStartCells()
 {
-    const int32_t type = inputFileTypeFromName(startCellsFile_);
-    if (type == geoTiff)
-        return startCellsGeoTiff_.open(startCellsFile_, startCellsHeader, *sink_);
-    if (type == esriAsciiGrid || startCellsFile_.isEmpty())
-        return readGridHeader(startCellsFile_, startCellsHeader, startCellsStream, *sink_);
-    emit displayError(unsupportedTypeText(QStringLiteral("start cells file"), startCellsFile_));
-    return false;
+    startCellsInput_ = rasterInputFor(startCellsFile_);
+    if (startCellsFile_.isEmpty()) {
+        emit displayError(QStringLiteral("No file name provided!"));
+        return false;
+    }
+    if (!startCellsInput_) {
+        emit displayError(unsupportedTypeText(QStringLiteral("start cells file"), startCellsFile_));
+        return false;
+    }
+    return startCellsInput_->open(startCellsFile_, startCellsHeader, *sink_)
+           && checkSameCoordinateSystem(demSystem_, startCellsInput_->system(), demFile, startCellsFile_, *sink_);
 }
 
 // A zero step would make the profile sampling or the trajectory endless.
@@ -410,23 +406,8 @@ bool tumbraController::readElevations()
     const auto readingProgress = [this](qint64 done, qint64 total) {
         reportPhase(runPhases::readingElevations, done, total);
     };
-    if (inputFileType == geoTiff) {
-        const bool read = demGeoTiff_.readElevations(elevationGrid_, *sink_, readingProgress);
-        demGeoTiff_.close();
-        if (!read)
-            return false;
-    } else if (!readElevationRows(demStream, elevationGrid_, demHeader.nrows, demHeader.ncols, readingProgress)) {
-        emit displayError(QStringLiteral("No complete data row could be read from file %1.").arg(demFile));
+    if (!demInput_->readElevations(elevationGrid_, *sink_, readingProgress))
         return false;
-    }
-    closeStream(demStream);
-    if (elevationGrid_.rows() < demHeader.nrows) {
-        emit displayError(QStringLiteral("File %1 holds %2 complete data rows, but its header announces %3.")
-                              .arg(demFile)
-                              .arg(elevationGrid_.rows())
-                              .arg(demHeader.nrows));
-        return false;
-    }
     reportPhase(runPhases::readingElevations, 1, 1);
     return true;
 }
@@ -447,7 +428,6 @@ bool tumbraController::deriveTerrain(terrainGrids& terrain)
 
 bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
 {
-    closeStream(startCellsStream);
     if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
     rasterMismatchSink mismatch(*sink_);
@@ -456,13 +436,10 @@ bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
     if (!consistent)
         return false;
     reportPhase(runPhases::readingStartCells, 0, 1);
-    const bool read = startCellsGeoTiff_.isOpen() ? startCellsGeoTiff_.readStartCells(startCells, *sink_)
-                                                  : readStartCells(startCellsStream, startCells, startCellsHeader.nrows,
-                                                                   startCellsHeader.ncols, *sink_);
+    const bool read = startCellsInput_->readStartCells(startCells, *sink_);
+    startCellsInput_->close();
     if (!read)
         return false;
-    closeStream(startCellsStream);
-    startCellsGeoTiff_.close();
     reportPhase(runPhases::readingStartCells, 1, 1);
     return true;
 }
@@ -570,10 +547,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     };
     const QString countName = countGridName(request_.format);
     const QString probabilityName = probabilityGridName(request_.format);
-    // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
-    outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
-    if (inputFileType == geoTiff)
-        std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
+    const outputGeoreference georeference = demInput_->georeference();
     if (request_.format == outputFormat::geoTiff) {
         reportPhase(writingPhase(countName), 0, 1);
         keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
@@ -587,15 +561,10 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
                             rowsWritten(writingPhase(countName))));
         keep(writeProbabilityGrid(inRunFolder(probabilityName), demHeader, passageCounts.rows(), passageCounts.cols(),
                                   probabilityRow, *sink_, rowsWritten(writingPhase(probabilityName))));
-        // Named as GDAL's ESRI ASCII grid driver looks for them: N.prj beside N.asc.
-        const QByteArray projection = esriProjectionText(demSystem_);
-        // Without a system, a .prj left by an earlier run would place the new grids wrongly.
-        for (const QString& prjName : {QStringLiteral("N.prj"), QStringLiteral("Reach_prob.prj")}) {
-            const outputTarget prj = inRunFolder(prjName);
-            if (!projection.isEmpty())
-                keep(writeProjectionFile(prj, projection, *sink_));
-            else if (QFileInfo::exists(prj.path))
-                QFile::remove(prj.path);
+        for (const QString& gridName : {countName, probabilityName}) {
+            if (const auto outcome =
+                    writeProjectionBesideGrid(inRunFolder(projectionFileName(gridName)), demSystem_, *sink_))
+                keep(*outcome);
         }
     }
     if (request_.intensity.enabled) {

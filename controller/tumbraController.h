@@ -13,9 +13,8 @@
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
 #include "engine/simulationSettings.h"
-#include "raster/asciiGridStream.h"
 #include "raster/coordinateSystem.h"
-#include "raster/geoTiffReader.h"
+#include "raster/rasterInput.h"
 #include "raster/outputFormat.h"
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
@@ -100,7 +99,6 @@ private:
     int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
                  propagationOutput& result);
     void finishProcessing(runOutcome& outcome);
-    static void closeStream(asciiGridStream& stream);
     void reportPhase(const QString& phase, int64_t done, int64_t total);
     bool writeOutputs(const propagationOutput& result, runOutcome& outcome);
     void closeInputs();
@@ -108,21 +106,18 @@ private:
     void keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome);
 
     QString demFile;
-    asciiGridStream demStream;
+    std::unique_ptr<rasterInput> demInput_;
     elevationGrid elevationGrid_;
     rasterHeader demHeader;
     runRequest request_;  // of the run under way; its files are named again below for the input readers
     runCoordinator* coordinator_ = nullptr;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion;
     QString startCellsFile_;
-    asciiGridStream startCellsStream;
+    std::unique_ptr<rasterInput> startCellsInput_;
     rasterHeader startCellsHeader;
     QDateTime startTime;
     QDateTime endTime;
-    geoTiffInput demGeoTiff_;
-    geoTiffInput startCellsGeoTiff_;
     coordinateSystem demSystem_;
-    int32_t inputFileType = unsupportedFile;
     std::atomic<bool> abortRequested{false};
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;

@@ -299,7 +299,15 @@ void asciiGridStream::setFailed()
 
 bool asciiGridStream::readFloat(float& value)
 {
-    value = 0.0f;
+    double number = 0.0;
+    const bool read = readDouble(number);
+    value = static_cast<float>(number);
+    return read;
+}
+
+bool asciiGridStream::readDouble(double& value)
+{
+    value = 0.0;
     if (!device_) {
         setFailed();
         return false;
@@ -311,7 +319,7 @@ bool asciiGridStream::readFloat(float& value)
     double plainNumber = 0.0;
     if (const int plainLength = readPlainNumber(token, token + available(), plainNumber)) {
         head_ += plainLength;
-        value = static_cast<float>(plainNumber);
+        value = plainNumber;
         return true;
     }
     const realTokenScan scan = scanRealToken(token, token + available());
@@ -324,7 +332,7 @@ bool asciiGridStream::readFloat(float& value)
         setFailed();
         return false;
     }
-    value = static_cast<float>(number);
+    value = number;
     return true;
 }
 

@@ -50,6 +50,8 @@ public:
     // Skips white space and reads one number as a 32-bit float. On failure the
     // value is 0, the status turns bad and the offending character stays unread.
     bool readFloat(float& value);
+    // The same number before its narrowing to float: header origins keep it.
+    bool readDouble(double& value);
     readStatus status() const { return status_; }
     // readFloat `count` times; returns how many values were read before the
     // first failure. Large counts are read on two threads where the text

@@ -69,3 +69,15 @@ bool checkRasterConsistency(rasterHeader& dem, const rasterHeader& startCells, c
            && sameSpatialReference(dem, startCells, demFileName, startCellsFileName, sink)
            && sameCoordinates(dem, startCells, sink) && sameCellsize(dem, startCells, sink);
 }
+
+bool checkSameCoordinateSystem(const coordinateSystem& dem, const coordinateSystem& other, const QString& demFileName,
+                               const QString& otherFileName, messageSink& sink)
+{
+    if (dem.isEmpty() || other.isEmpty() || sameCoordinateSystem(dem, other))
+        return true;
+    const QString target = dem.name.startsWith(QLatin1String("EPSG:")) ? dem.name : QStringLiteral("<DEM's system>");
+    sink.error(QStringLiteral("File %1 is in the coordinate system %2, but the DEM %3 is in %4. Reproject it onto the "
+                              "DEM's grid, for example with gdalwarp -t_srs %5.")
+                   .arg(otherFileName, other.name, demFileName, dem.name, target));
+    return false;
+}

@@ -3,10 +3,7 @@
 #include <cmath>
 #include <memory>
 
-#include <QFileInfo>
-
 #include <cpl_conv.h>
-#include <cpl_string.h>
 #include <ogr_spatialref.h>
 
 #include "raster/gdalSession.h"
@@ -67,33 +64,6 @@ coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference)
     return system;
 }
 
-coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink& sink)
-{
-    const QFileInfo grid(gridFile);
-    QString prjFile;
-    for (const char* suffix : {".prj", ".PRJ"}) {
-        const QString candidate = grid.path() + u'/' + grid.completeBaseName() + QLatin1String(suffix);
-        if (QFileInfo(candidate).isFile()) {
-            prjFile = candidate;
-            break;
-        }
-    }
-    if (prjFile.isEmpty())
-        return {};
-
-    gdalErrorCapture errors;
-    char** lines = CSLLoad(prjFile.toUtf8().constData());
-    OGRSpatialReference reference;
-    const bool read = lines && reference.importFromESRI(lines) == OGRERR_NONE;
-    CSLDestroy(lines);
-    if (!read) {
-        sink.warning(QStringLiteral("The coordinate system in %1 could not be read%2; the outputs get none.")
-                         .arg(prjFile, errors.reason()));
-        return {};
-    }
-    return coordinateSystemOf(&reference);
-}
-
 bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink)
 {
     if (system.isEmpty())
@@ -115,21 +85,21 @@ bool checkElevationCoordinateSystem(const coordinateSystem& system, const QStrin
     return true;
 }
 
-QByteArray esriProjectionText(const coordinateSystem& system)
+bool sameCoordinateSystem(const coordinateSystem& a, const coordinateSystem& b)
 {
-    if (system.isEmpty())
-        return {};
+    if (a.isEmpty() || b.isEmpty())
+        return a.isEmpty() == b.isEmpty();
+    if (a.wkt == b.wkt)
+        return true;
     gdalErrorCapture quiet;
-    OGRSpatialReference reference;
-    if (reference.importFromWkt(system.wkt.constData()) != OGRERR_NONE)
-        return {};
-    char* wkt = nullptr;
-    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
-    QByteArray text;
-    if (reference.exportToWkt(&wkt, options) == OGRERR_NONE && wkt)
-        text = QByteArray(wkt);
-    CPLFree(wkt);
-    return text;
+    OGRSpatialReference first;
+    OGRSpatialReference second;
+    if (first.importFromWkt(a.wkt.constData()) != OGRERR_NONE || second.importFromWkt(b.wkt.constData()) != OGRERR_NONE)
+        return false;
+    // A .prj in ESRI's form and the EPSG system it stands for are the same.
+    const char* const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES",
+                                   "CRITERION=EQUIVALENT_EXCEPT_AXIS_ORDER_GEOGCRS", nullptr};
+    return first.IsSame(&second, options) != 0;
 }
 
 QString coordinateSystemLogLine(const coordinateSystem& system)

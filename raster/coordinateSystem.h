@@ -22,18 +22,13 @@ struct coordinateSystem
 
 coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference);
 
-// The system in the .prj file beside an ESRI ASCII grid (dem.prj for
-// dem.asc), read as GDAL's ESRI ASCII grid driver reads it. Empty without
-// such a file; a file that cannot be read is reported as a warning.
-coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink& sink);
-
 // Cell sizes in degrees would be taken as metres: a DEM in a geographic
 // system is refused. A projected system in another unit than the metre is
 // run with a warning that all lengths are taken in that unit.
 bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink);
 
-// The system as GDAL's ESRI ASCII grid driver writes it into a .prj file.
-QByteArray esriProjectionText(const coordinateSystem& system);
+// Both systems describe the same coordinates; an empty one matches only an empty one.
+bool sameCoordinateSystem(const coordinateSystem& a, const coordinateSystem& b);
 
 // The line log.txt gives it.
 QString coordinateSystemLogLine(const coordinateSystem& system);

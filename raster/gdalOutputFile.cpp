@@ -1,5 +1,7 @@
 #include "raster/gdalOutputFile.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
 
@@ -7,6 +9,49 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+#ifdef Q_OS_UNIX
+// The process's umask, read without changing it where Linux tells it
+// (changing it, even for a moment, would race with other threads' files).
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+                if (ok)
+                    return static_cast<mode_t>(mask);
+            }
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+#endif
+
+// A temporary file is made for its owner alone; the finished file gets the
+// mode any new file gets (0666 less the umask), as QSaveFile gives the ESRI
+// ASCII outputs, so that colleagues sharing the folder can read it.
+bool giveNewFileMode(const QString& fileName)
+{
+#ifdef Q_OS_UNIX
+    return ::chmod(QFile::encodeName(fileName).constData(), 0666 & ~currentUmask()) == 0;
+#else
+    Q_UNUSED(fileName);
+    return true;
+#endif
+}
+
+}  // namespace
 
 bool reserveTemporaryName(const outputTarget& target, const QString& suffix, QString& temporaryName, messageSink& sink)
 {
@@ -26,7 +71,9 @@ bool reserveTemporaryName(const outputTarget& target, const QString& suffix, QSt
 writeOutcome commitTemporaryFile(const QString& temporaryName, const outputTarget& target, bool written, QString reason,
                                  messageSink& sink)
 {
-    if (written) {
+    if (written && !giveNewFileMode(temporaryName)) {
+        reason = QString::fromLocal8Bit(std::strerror(errno));
+    } else if (written) {
         // Replaces an earlier file in one step, as QSaveFile does.
         std::error_code renameError;
         std::filesystem::rename(QFile::encodeName(temporaryName).toStdString(),

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 
 #include <cpl_conv.h>
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 
 #include "raster/gdalSession.h"
@@ -41,15 +42,21 @@ void geoTiffInput::close()
     dataset_.reset();
 }
 
-bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSink& sink)
+bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messageSink& sink)
 {
-    close();
     fileName_ = fileName;
-    if (fileName.isEmpty()) {
-        sink.error(QStringLiteral("No file name provided!"));
+    // Asked through GDAL, so that its in-memory files (/vsimem/) are read too.
+    VSIStatBufL status;
+    if (VSIStatExL(fileName.toUtf8().constData(), &status, VSI_STAT_EXISTS_FLAG | VSI_STAT_NATURE_FLAG) != 0) {
+        sink.error(QStringLiteral("File %1 does not exist. Check its name and folder.").arg(fileName));
         return false;
     }
-    if (!QFileInfo(fileName).isReadable()) {
+    if (VSI_ISDIR(status.st_mode)) {
+        sink.error(QStringLiteral("%1 is a folder, not a GeoTIFF file. Choose the file inside it.").arg(fileName));
+        return false;
+    }
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isReadable()) {
         sink.warningBox(permissionWarningText(true, fileName));
         sink.error(QStringLiteral("Unable to open file %1 for reading: please check permissions.").arg(fileName));
         return false;
@@ -94,6 +101,16 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
                        .arg(fileName));
         return false;
     }
+    if (!std::isfinite(gt[0]) || !std::isfinite(gt[3]) || !std::isfinite(gt[5])) {
+        sink.error(QStringLiteral("File %1 has a geotransform that is not finite (%2, %3, %4): the grid's position and "
+                                  "cell size must be finite numbers. Georeference it again, for example with "
+                                  "gdal_translate -a_ullr <west> <north> <east> <south>.")
+                       .arg(fileName)
+                       .arg(gt[0])
+                       .arg(gt[3])
+                       .arg(gt[5]));
+        return false;
+    }
     if (!(gt[1] > 0.0) || !std::isfinite(gt[1]) || !(gt[5] != 0.0)) {
         sink.error(QStringLiteral("File %1 has a geotransform with a cell width of %2: its columns must run from west "
                                   "to east. Warp it to a north-up grid, for example with gdalwarp.")
@@ -111,6 +128,18 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
     }
 
     opened->band = file.GetRasterBand(1);
+    const int bands = file.GetRasterCount();
+    const bool complexValues = GDALDataTypeIsComplex(opened->band->GetRasterDataType()) != 0;
+    if (bands > 1 || complexValues) {
+        QString text = QStringLiteral("File %1").arg(fileName);
+        if (bands > 1)
+            text += QStringLiteral(" has %1 bands").arg(bands);
+        if (complexValues)
+            text += QStringLiteral("%1 holds complex values").arg(bands > 1 ? QStringLiteral(" and") : QString());
+        text +=
+            complexValues ? QStringLiteral(": the real part of band 1 is used.") : QStringLiteral(": band 1 is used.");
+        sink.warning(text);
+    }
     // A south-up file (rows from south to north) is read with its rows turned round.
     southUp_ = gt[5] > 0.0;
     int hasNodata = 0;
@@ -122,8 +151,8 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
     header = rasterHeader{};
     header.nrows = rows_;
     header.ncols = cols_;
-    header.xll = static_cast<float>(gt[0]);
-    header.yll = static_cast<float>(southUp_ ? gt[3] : gt[3] + rows_ * gt[5]);
+    header.xll = gt[0];
+    header.yll = southUp_ ? gt[3] : gt[3] + rows_ * gt[5];
     header.cellsize = static_cast<float>(gt[1]);
     header.nodataValue = nodata_;
     header.spatialReference = rasterHeader::corner;
@@ -140,7 +169,7 @@ bool geoTiffInput::open(const QString& fileName, rasterHeader& header, messageSi
     return true;
 }
 
-bool geoTiffInput::readRows(int first, int count, float* values, messageSink& sink)
+bool geoTiffInput::readRowBlock(int first, int count, float* values, messageSink& sink)
 {
     gdalErrorCapture errors;
     const int fileRow = southUp_ ? rows_ - first - count : first;
@@ -173,14 +202,27 @@ bool geoTiffInput::readRows(int first, int count, float* values, messageSink& si
     return true;
 }
 
-bool geoTiffInput::readElevations(elevationGrid& elevation, messageSink& sink, const readProgress& progress)
+outputGeoreference geoTiffInput::georeference() const
+{
+    // Rows are read north first: a south-up file's geotransform is turned to match.
+    const double* gt = geoTransform_;
+    const double cellHeight = std::fabs(gt[5]);
+    const double north = southUp_ ? gt[3] + rows_ * gt[5] : gt[3];
+    outputGeoreference georeference;
+    const double transform[6] = {gt[0], gt[1], 0.0, north, 0.0, -cellHeight};
+    std::copy(transform, transform + 6, georeference.geoTransform);
+    georeference.system = system_;
+    return georeference;
+}
+
+bool geoTiffInput::readRows(elevationGrid& elevation, messageSink& sink, const readProgress& progress)
 {
     if (!dataset_)
         return false;
     elevation.startRows(cols_, static_cast<std::size_t>(rows_));
     for (int first = 0; first < rows_; first += chunkRows_) {
         const int count = std::min(chunkRows_, rows_ - first);
-        if (!readRows(first, count, elevation.appendRows(count), sink)) {
+        if (!readRowBlock(first, count, elevation.appendRows(count), sink)) {
             elevation.clear();
             return false;
         }
@@ -197,7 +239,7 @@ bool geoTiffInput::readStartCells(std::vector<startCell>& cells, messageSink& si
     std::vector<float> chunk(static_cast<std::size_t>(chunkRows_) * static_cast<std::size_t>(cols_));
     for (int first = 0; first < rows_; first += chunkRows_) {
         const int count = std::min(chunkRows_, rows_ - first);
-        if (!readRows(first, count, chunk.data(), sink))
+        if (!readRowBlock(first, count, chunk.data(), sink))
             return false;
         for (int r = 0; r < count; ++r) {
             const float* row = chunk.data() + std::size_t(r) * std::size_t(cols_);

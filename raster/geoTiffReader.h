@@ -8,38 +8,42 @@
 #include "raster/coordinateSystem.h"
 #include "raster/gridReader.h"
 #include "raster/messageSink.h"
+#include "raster/rasterInput.h"
 #include "raster/rasterTypes.h"
 
 // A GeoTIFF input raster read through GDAL: band 1, any numeric type, read
-// as 32-bit floats. Its header comes from the geotransform and always says
-// `corner`, as the geotransform gives the outer corner of the grid.
-class geoTiffInput
+// as 32-bit floats (the real part of complex values). Its header comes from
+// the geotransform and always says `corner`, as the geotransform gives the
+// outer corner of the grid. A south-up file is read with its rows turned
+// round, so its grid and georeference are north-up like any other.
+class geoTiffInput : public rasterInput
 {
 public:
     geoTiffInput();
-    ~geoTiffInput();
+    ~geoTiffInput() override;
     geoTiffInput(const geoTiffInput&) = delete;
     geoTiffInput& operator=(const geoTiffInput&) = delete;
 
-    // Opens the file and forms its header; refuses (with a message naming
-    // the file and what to do) what cannot be read as a grid of square cells.
-    bool open(const QString& fileName, rasterHeader& header, messageSink& sink);
-    bool isOpen() const;
-    void close();
+    bool isOpen() const override;
+    void close() override;
 
-    const coordinateSystem& system() const { return system_; }
-    // GDAL's geotransform: x of the west edge, cell width, 0, y of the north
-    // edge, 0, minus the cell height.
+    const coordinateSystem& system() const override { return system_; }
+    // GDAL's geotransform as the file gives it: x of the west edge, cell
+    // width, 0, y of the first row's edge, 0, minus the cell height (plus
+    // the cell height in a south-up file).
     const double* geoTransform() const { return geoTransform_; }
+    outputGeoreference georeference() const override;
 
+    bool readStartCells(std::vector<startCell>& cells, messageSink& sink) override;
+
+protected:
+    bool openFile(const QString& fileName, rasterHeader& header, messageSink& sink) override;
     // Reads all rows straight into the grid, row 0 northernmost.
-    bool readElevations(elevationGrid& elevation, messageSink& sink, const readProgress& progress = {});
-    // Appends the cells holding a value greater than 0, rows top to bottom.
-    bool readStartCells(std::vector<startCell>& cells, messageSink& sink);
+    bool readRows(elevationGrid& elevation, messageSink& sink, const readProgress& progress) override;
 
 private:
     struct dataset;
-    bool readRows(int first, int count, float* values, messageSink& sink);
+    bool readRowBlock(int first, int count, float* values, messageSink& sink);
 
     std::unique_ptr<dataset> dataset_;
     QString fileName_;

@@ -1,9 +1,12 @@
 #include "raster/gridReader.h"
 
 #include <algorithm>
+#include <cmath>
+#include <utility>
 #include <memory>
 
 #include <QBuffer>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -12,12 +15,11 @@ namespace {
 // Two code points at most four bytes each decide whether a line is a header line.
 constexpr int headerTestBytes = 16;
 
-// The header is taken by position: ncols, nrows, xll, yll, cellsize, NODATA_value.
-constexpr int parsedHeaderLines = 6;
-
-// ESRI grids may leave out NODATA_value; such a grid has five header lines.
-constexpr int requiredHeaderLines = 5;
+// ESRI grids may leave out NODATA_value.
 constexpr float defaultNodataValue = -9999.0f;
+
+// Messages quote at most this much of a line.
+constexpr int quotedLineLength = 80;
 
 // Reports reading progress about this often on large files.
 constexpr qint64 progressStepBytes = qint64(16) << 20;
@@ -49,68 +51,183 @@ keywordAndValue splitHeaderLine(const QString& line)
 }
 
 // A decimal integer; anything else leaves the field at 0.
-int32_t integerValue(const QString& line)
+int32_t integerValue(const QString& valueText)
 {
-    const QString text = splitHeaderLine(line).valueText;
     qsizetype begin = 0;
-    while (begin < text.size() && text.at(begin).isSpace())
+    while (begin < valueText.size() && valueText.at(begin).isSpace())
         ++begin;
     qsizetype end = begin;
-    while (end < text.size() && !text.at(end).isSpace())
+    while (end < valueText.size() && !valueText.at(end).isSpace())
         ++end;
     bool ok = false;
-    const int value = text.mid(begin, end - begin).toInt(&ok, 10);
+    const int value = valueText.mid(begin, end - begin).toInt(&ok, 10);
     return ok ? value : 0;
 }
 
-// Read exactly as a data value is read; a value that fails to parse is 0.
-float floatValue(const QString& line)
+// Read exactly as a data value is read, before its narrowing to float; a
+// value that fails to parse is 0.
+double realValue(const QString& valueText)
 {
     // The value text starts with the white space after the keyword, so it
     // never starts with a byte order mark that the stream would drop.
     auto text = std::make_unique<QBuffer>();
-    text->setData(splitHeaderLine(line).valueText.toUtf8());
+    text->setData(valueText.toUtf8());
     asciiGridStream stream;
-    float value = 0.0f;
+    double value = 0.0;
     if (stream.open(std::move(text)))
-        stream.readFloat(value);
+        stream.readDouble(value);
     return value;
 }
 
-int32_t spatialReferenceOf(const QString& xllLine)
-{
-    const QString keyword = splitHeaderLine(xllLine).keyword;
-    if (keyword.contains(QLatin1String("corner"), Qt::CaseInsensitive))
-        return rasterHeader::corner;
-    if (keyword.contains(QLatin1String("center"), Qt::CaseInsensitive))
-        return rasterHeader::center;
-    return rasterHeader::undefined;
-}
+// The header's fields, each named by one keyword or, for the lower-left
+// point, by any of three (xllcorner, xllcenter, a bare xll), in any case.
+enum headerField { ncolsField, nrowsField, xField, yField, cellsizeField, nodataField, fieldCount };
+constexpr int requiredFields = nodataField;
 
-// GDAL writes a grid of non-square cells with "dx" and "dy" lines where the
-// cell size goes; taken by position, dy would become the NODATA value.
-bool hasCellWidthAndHeight(const QStringList& lines)
+struct headerKeyword
 {
-    for (const QString& line : lines) {
-        const QString keyword = splitHeaderLine(line).keyword;
-        if (keyword.compare(QLatin1String("dx"), Qt::CaseInsensitive) == 0
-            || keyword.compare(QLatin1String("dy"), Qt::CaseInsensitive) == 0)
-            return true;
+    const char* keyword;
+    headerField field;
+    int32_t spatialReference;
+};
+
+constexpr headerKeyword headerKeywords[] = {
+    {"ncols", ncolsField, rasterHeader::undefined},
+    {"nrows", nrowsField, rasterHeader::undefined},
+    {"xllcorner", xField, rasterHeader::corner},
+    {"xllcenter", xField, rasterHeader::center},
+    {"xll", xField, rasterHeader::undefined},
+    {"yllcorner", yField, rasterHeader::corner},
+    {"yllcenter", yField, rasterHeader::center},
+    {"yll", yField, rasterHeader::undefined},
+    {"cellsize", cellsizeField, rasterHeader::undefined},
+    {"nodata_value", nodataField, rasterHeader::undefined},
+    {"nodata", nodataField, rasterHeader::undefined},
+};
+
+const char* const fieldNames[fieldCount] = {
+    "ncols", "nrows", "xllcorner (or xllcenter)", "yllcorner (or yllcenter)", "cellsize", "NODATA_value"};
+
+const headerKeyword* findKeyword(const QString& keyword)
+{
+    for (const headerKeyword& known : headerKeywords) {
+        if (keyword.compare(QLatin1String(known.keyword), Qt::CaseInsensitive) == 0)
+            return &known;
     }
-    return false;
+    return nullptr;
 }
 
-rasterHeader parseHeader(const QStringList& lines)
+// The header lines gathered by keyword as they are read.
+struct headerScan
+{
+    QString valueText[fieldCount];
+    QString keywordUsed[fieldCount];
+    int lineOf[fieldCount] = {};  // 0: not given
+    int32_t spatialReference = rasterHeader::undefined;
+    QStringList repeated;
+    QStringList notUnderstood;
+    bool cellWidthAndHeight = false;
+    int lines = 0;
+
+    void add(const QString& line)
+    {
+        ++lines;
+        const keywordAndValue parts = splitHeaderLine(line);
+        // GDAL writes a grid of non-square cells with "dx" and "dy" lines
+        // where the cell size goes.
+        if (parts.keyword.compare(QLatin1String("dx"), Qt::CaseInsensitive) == 0
+            || parts.keyword.compare(QLatin1String("dy"), Qt::CaseInsensitive) == 0) {
+            cellWidthAndHeight = true;
+            return;
+        }
+        const headerKeyword* known = findKeyword(parts.keyword);
+        if (!known) {
+            notUnderstood << parts.keyword;
+            return;
+        }
+        const int field = known->field;
+        if (lineOf[field] != 0) {
+            repeated << QStringLiteral("%1 (lines %2 and %3)").arg(parts.keyword).arg(lineOf[field]).arg(lines);
+            return;
+        }
+        lineOf[field] = lines;
+        keywordUsed[field] = parts.keyword;
+        valueText[field] = parts.valueText;
+        if (field == xField)
+            spatialReference = known->spatialReference;
+    }
+
+    int requiredFound() const
+    {
+        return static_cast<int>(std::count_if(lineOf, lineOf + requiredFields, [](int line) { return line != 0; }));
+    }
+
+    QStringList missing() const
+    {
+        QStringList names;
+        for (int field = 0; field < requiredFields; ++field) {
+            if (lineOf[field] == 0)
+                names << QLatin1String(fieldNames[field]);
+        }
+        return names;
+    }
+};
+
+rasterHeader headerOf(const headerScan& scan)
 {
     rasterHeader header;
-    header.ncols = integerValue(lines.at(0));
-    header.nrows = integerValue(lines.at(1));
-    header.xll = floatValue(lines.at(2));
-    header.yll = floatValue(lines.at(3));
-    header.cellsize = floatValue(lines.at(4));
-    header.nodataValue = lines.size() > 5 ? floatValue(lines.at(5)) : defaultNodataValue;
-    header.spatialReference = spatialReferenceOf(lines.at(2));
+    header.ncols = integerValue(scan.valueText[ncolsField]);
+    header.nrows = integerValue(scan.valueText[nrowsField]);
+    header.xll = realValue(scan.valueText[xField]);
+    header.yll = realValue(scan.valueText[yField]);
+    header.cellsize = static_cast<float>(realValue(scan.valueText[cellsizeField]));
+    header.nodataValue =
+        scan.lineOf[nodataField] != 0 ? static_cast<float>(realValue(scan.valueText[nodataField])) : defaultNodataValue;
+    header.spatialReference = scan.spatialReference;
     return header;
+}
+
+// Names the file and the cause: a folder, a missing file, one that cannot be read.
+void reportUnopened(const QString& fileName, messageSink& sink)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists()) {
+        sink.error(QStringLiteral("File %1 does not exist. Check its name and folder.").arg(fileName));
+    } else if (info.isDir()) {
+        sink.error(QStringLiteral("%1 is a folder, not a grid file. Choose the grid file inside it.").arg(fileName));
+    } else {
+        sink.warningBox(permissionWarningText(true, fileName));
+        sink.error(QStringLiteral("Unable to open file %1 for reading: please check permissions.").arg(fileName));
+    }
+}
+
+// Control characters (a carriage return, the bytes of a binary file) are
+// left out, so the quote prints on one line.
+QString quotedLine(const QString& line)
+{
+    QString text;
+    for (const QChar c : line) {
+        if (!c.isNonCharacter() && c.category() != QChar::Other_Control)
+            text += c;
+    }
+    return text.size() > quotedLineLength ? text.left(quotedLineLength) + QStringLiteral("...") : text;
+}
+
+// The origin and cell size place every cell: a non-finite one places none.
+bool headerValuesAreFinite(const QString& fileName, const rasterHeader& header, const headerScan& scan,
+                           messageSink& sink)
+{
+    const std::pair<headerField, double> values[] = {
+        {xField, header.xll}, {yField, header.yll}, {cellsizeField, double(header.cellsize)}};
+    for (const auto& [field, value] : values) {
+        if (!std::isfinite(value)) {
+            sink.error(QStringLiteral("File %1 gives %2 as %3: the grid's position and cell size must be finite "
+                                      "numbers.")
+                           .arg(fileName, scan.keywordUsed[field], scan.valueText[field].trimmed()));
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -121,16 +238,20 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
         sink.error(QStringLiteral("No file name provided!"));
         return false;
     }
-    if (!stream.open(fileName)) {
-        sink.warningBox(permissionWarningText(true, fileName));
-        sink.error(QStringLiteral("Unable to open file %1 for reading: please check permissions.").arg(fileName));
+    if (!QFileInfo(fileName).isFile() || !stream.open(fileName)) {
+        reportUnopened(fileName, sink);
         return false;
     }
+    if (stream.atEnd()) {
+        sink.error(QStringLiteral("File %1 is empty: it holds no ESRI ASCII grid.").arg(fileName));
+        return false;
+    }
+    const QString firstLine = stream.peekLineStart(quotedLineLength * 4);
 
     // Header lines run up to the first line that is not letter-led; that line
-    // stays unread for the data readers. Lines after the sixth are ignored.
-    QStringList headerLines;
-    int headerLineCount = 0;
+    // stays unread for the data readers. Each header line is taken by its
+    // keyword; lines of other keywords are ignored.
+    headerScan scan;
     bool dataLineFound = false;
     while (!stream.atEnd()) {
         if (!isHeaderLine(stream.peekLineStart(headerTestBytes))) {
@@ -139,29 +260,44 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
         }
         QString line;
         stream.readLine(line);
-        if (headerLines.size() < parsedHeaderLines)
-            headerLines.append(line);
-        ++headerLineCount;
+        scan.add(line);
     }
 
-    if (!dataLineFound) {
-        sink.error(QStringLiteral("File %1 contains no data.").arg(fileName));
+    if (scan.requiredFound() == 0 && !scan.cellWidthAndHeight) {
+        sink.error(QStringLiteral("File %1 is not an ESRI ASCII grid: its first line reads \"%2\", where a grid "
+                                  "starts with \"ncols\". Give an ESRI ASCII grid (.asc) or a GeoTIFF (.tif).")
+                       .arg(fileName, quotedLine(firstLine)));
         return false;
     }
-    if (headerLineCount < requiredHeaderLines) {
-        sink.error(QStringLiteral("File %1 has an incomplete header: expected at least %2 header lines, found %3.")
-                       .arg(fileName)
-                       .arg(requiredHeaderLines)
-                       .arg(headerLineCount));
-        return false;
-    }
-    if (hasCellWidthAndHeight(headerLines)) {
+    if (scan.cellWidthAndHeight) {
         sink.error(QStringLiteral("File %1 has non-square cells (dx and dy header lines): resample it to square "
                                   "cells, for example with gdalwarp -tr <size> <size>.")
                        .arg(fileName));
         return false;
     }
-    header = parseHeader(headerLines);
+    if (!scan.repeated.isEmpty()) {
+        sink.error(QStringLiteral("File %1 gives %2 more than once in its header: keep one line of each.")
+                       .arg(fileName, scan.repeated.join(QStringLiteral(", "))));
+        return false;
+    }
+    const QStringList missing = scan.missing();
+    if (!missing.isEmpty()) {
+        QString text = QStringLiteral("File %1 has an incomplete header: %2 missing.")
+                           .arg(fileName, missing.join(QStringLiteral(", ")));
+        if (!scan.notUnderstood.isEmpty())
+            text +=
+                QStringLiteral(" Header lines not understood: %1.").arg(scan.notUnderstood.join(QStringLiteral(", ")));
+        sink.error(text);
+        return false;
+    }
+    if (!dataLineFound) {
+        sink.error(QStringLiteral("File %1 contains no data.").arg(fileName));
+        return false;
+    }
+    const rasterHeader read = headerOf(scan);
+    if (!headerValuesAreFinite(fileName, read, scan, sink))
+        return false;
+    header = read;
     return true;
 }
 
@@ -208,9 +344,12 @@ bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int 
 {
     if (stream.atEnd() || ncols <= 0)
         return true;
-    std::vector<float> row(static_cast<std::size_t>(ncols));
+    // Every value takes at least one byte: a row wider than the rest of the
+    // file cannot be complete, and must not make the reader allocate for it.
+    const qsizetype rowCapacity = static_cast<qsizetype>(std::min<qint64>(ncols, stream.size() - stream.pos() + 1));
+    std::vector<float> row(static_cast<std::size_t>(rowCapacity));
     for (int r = 0; r < nrows; ++r) {
-        const qsizetype read = stream.readFloats(row.data(), ncols);
+        const qsizetype read = stream.readFloats(row.data(), rowCapacity);
         for (qsizetype c = 0; c < read; ++c) {
             if (row[std::size_t(c)] > 0.0f)
                 cells.push_back(startCell{r, static_cast<int32_t>(c)});

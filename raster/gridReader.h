@@ -9,8 +9,11 @@
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
 
-// Opens the named file into the stream, scans the header lines and parses
-// the first six by position; leaves the stream at the first data line.
+// Opens the named file into the stream and reads the header lines by keyword,
+// in any order and any case: ncols, nrows, xllcorner/xllcenter/xll,
+// yllcorner/yllcenter/yll, cellsize and the optional NODATA_value; other
+// header lines are ignored. A missing or repeated keyword is refused, naming
+// it. Leaves the stream at the first data line.
 bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStream& stream, messageSink& sink);
 
 // Told now and then how far reading has come, in bytes of the file.

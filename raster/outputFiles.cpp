@@ -1,6 +1,7 @@
 #include "raster/outputFiles.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -12,6 +13,7 @@
 
 #include "raster/fixedNotation.h"
 #include "raster/helperThread.h"
+#include "raster/numberParser.h"
 #include "tumbraVersion.h"
 
 outputTarget::outputTarget(const QString& folder, const QString& fileName)
@@ -137,6 +139,32 @@ char* writePercent(char* out, double percent) { return writeFixed(out, percent, 
 
 QString valueText(double value) { return QString::fromLatin1(fixedText(value, valueDecimals)); }
 
+// At least gridHeaderDecimals decimals, and as many more as the value needs
+// to read back as itself (a cell size of 1e-7 must not become 0.000000); as
+// a float for the cell size, which the reader narrows to float.
+QByteArray roundTripText(double value, bool asFloat)
+{
+    const auto readsBack = [&](const QByteArray& text) {
+        double read = 0.0;
+        if (!realTokenToDouble(text.constData(), static_cast<int>(text.size()), read))
+            return false;
+        return asFloat ? static_cast<float>(read) == static_cast<float>(value) : read == value;
+    };
+    for (int decimals = gridHeaderDecimals; decimals <= maxFixedDecimals; ++decimals) {
+        const QByteArray text = fixedText(value, decimals);
+        if (!std::isfinite(value) || readsBack(text))
+            return text;
+    }
+    // Too small for fixed notation: the fewest significant digits that read back.
+    const int mostDigits = asFloat ? 9 : 17;
+    for (int digits = 1; digits < mostDigits; ++digits) {
+        const QByteArray text = QByteArray::number(value, 'g', digits);
+        if (readsBack(text))
+            return text;
+    }
+    return QByteArray::number(value, 'g', mostDigits);
+}
+
 // The six header lines of an ESRI ASCII grid, without a line break after
 // the last; the keywords of the lower-left corner carry the spatial
 // reference's name ("xllcenter", "yllcorner", "xllundefined").
@@ -146,9 +174,9 @@ QByteArray gridHeaderText(const rasterHeader& header)
     QByteArray text;
     text += "ncols " + integerText(header.ncols);
     text += "\nnrows " + integerText(header.nrows);
-    text += "\nxll" + reference + ' ' + fixedText(header.xll, gridHeaderDecimals);
-    text += "\nyll" + reference + ' ' + fixedText(header.yll, gridHeaderDecimals);
-    text += "\ncellsize " + fixedText(header.cellsize, gridHeaderDecimals);
+    text += "\nxll" + reference + ' ' + roundTripText(header.xll, false);
+    text += "\nyll" + reference + ' ' + roundTripText(header.yll, false);
+    text += "\ncellsize " + roundTripText(header.cellsize, true);
     text += "\nNODATA_value " + fixedText(header.nodataValue, gridHeaderDecimals);
     return text;
 }

@@ -8,15 +8,17 @@
 #include "raster/grid.h"
 
 // Header of an ESRI ASCII grid. nrows is kept ahead of ncols although the
-// file gives ncols first. All numeric fields are 0 until parsed.
+// file gives ncols first. All numeric fields are 0 until parsed. The origin
+// is kept in double from reading to writing: national grids place their
+// origins to the centimetre, beyond what a float holds at their distances.
 struct rasterHeader
 {
     enum spatialReferenceKind : int32_t { undefined = 0, corner = 1, center = 2 };
 
     int32_t nrows = 0;
     int32_t ncols = 0;
-    float xll = 0.0f;
-    float yll = 0.0f;
+    double xll = 0.0;
+    double yll = 0.0;
     float cellsize = 0.0f;
     float nodataValue = 0.0f;
     int32_t spatialReference = undefined;

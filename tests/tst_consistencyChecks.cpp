@@ -1,9 +1,32 @@
 #include <QTest>
 
+#include <ogr_spatialref.h>
+
 #include "raster/consistencyChecks.h"
+#include "raster/gdalSession.h"
 #include "tests/recordingSink.h"
 
 namespace {
+
+// "EPSG:2056", an ESRI text ("esri:EPSG:2056": that system as a .prj gives it) or "" for none.
+coordinateSystem systemFrom(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    const bool esri = text.startsWith("esri:");
+    OGRSpatialReference reference;
+    reference.SetFromUserInput(qPrintable(esri ? text.mid(5) : text));
+    if (!esri)
+        return coordinateSystemOf(&reference);
+    char* wkt = nullptr;
+    const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};
+    reference.exportToWkt(&wkt, options);
+    OGRSpatialReference fromEsri;
+    char* lines[] = {wkt, nullptr};
+    fromEsri.importFromESRI(lines);
+    CPLFree(wkt);
+    return coordinateSystemOf(&fromEsri);
+}
 
 // A DEM header changed by "key=value" pairs such as "xll=10.5 ref=0".
 rasterHeader headerWith(const QString& changes)
@@ -11,18 +34,17 @@ rasterHeader headerWith(const QString& changes)
     rasterHeader header{40, 30, 600000.0f, 5100000.0f, 2.0f, -9999.0f, rasterHeader::corner};
     for (const QString& change : changes.split(' ', Qt::SkipEmptyParts)) {
         const QString key = change.section('=', 0, 0);
-        const float value = change.section('=', 1).toFloat();
+        const double value = change.section('=', 1).toDouble();
         if (key == "nrows")
             header.nrows = int(value);
         else if (key == "ncols")
             header.ncols = int(value);
         else if (key == "ref")
             header.spatialReference = int(value);
+        else if (key == "xll" || key == "yll")
+            (key == "xll" ? header.xll : header.yll) = value;
         else
-            (key == "xll"        ? header.xll
-             : key == "yll"      ? header.yll
-             : key == "cellsize" ? header.cellsize
-                                 : header.nodataValue) = value;
+            (key == "cellsize" ? header.cellsize : header.nodataValue) = float(value);
     }
     return header;
 }
@@ -83,6 +105,43 @@ private slots:
             log.isEmpty() || log.first().startsWith("warning"));
         QCOMPARE(sink.log, log);
         QCOMPARE(demHeader.spatialReference, demReferenceAfter);
+    }
+
+    // A raster without a system shares the DEM's; one in another system is refused, naming both.
+    void acceptsOnlyTheDemsCoordinateSystem_data()
+    {
+        QTest::addColumn<QString>("dem");
+        QTest::addColumn<QString>("other");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("same") << "EPSG:2056"
+                              << "EPSG:2056"
+                              << "";
+        QTest::newRow("a .prj of the same") << "EPSG:2056"
+                                            << "esri:EPSG:2056"
+                                            << "";
+        QTest::newRow("start cells without") << "EPSG:2056"
+                                             << ""
+                                             << "";
+        QTest::newRow("DEM without") << ""
+                                     << "EPSG:2169"
+                                     << "";
+        QTest::newRow("another") << "EPSG:2169"
+                                 << "EPSG:2056"
+                                 << "error: File start.tif is in the coordinate system EPSG:2056, but the DEM dem.tif "
+                                    "is in EPSG:2169. Reproject it onto the DEM's grid, for example with gdalwarp "
+                                    "-t_srs EPSG:2169.";
+    }
+
+    void acceptsOnlyTheDemsCoordinateSystem()
+    {
+        QFETCH(QString, dem);
+        QFETCH(QString, other);
+        QFETCH(QString, error);
+        initialiseGdal();
+        recordingSink sink;
+        QCOMPARE(checkSameCoordinateSystem(systemFrom(dem), systemFrom(other), "dem.tif", "start.tif", sink),
+                 error.isEmpty());
+        QCOMPARE(sink.log.join('\n'), error);
     }
 };
 

@@ -173,10 +173,11 @@ private slots:
                                        << "Unknown propagation probability class 7.";
         QTest::newRow("DEM nrows 0") << "" << gridHeader("5", "0") + rows << goodStart << invalid.arg("%dem");
         QTest::newRow("DEM cellsize NaN")
-            << "" << gridHeader("5", "4", "nan") + rows << goodStart << invalid.arg("%dem");
-        QTest::newRow("DEM cellsize infinite")
-            << "" << gridHeader("5", "4", "inf") + rows << goodStart
-            << "The header of file %dem is invalid: cellsize must be a finite number.";
+            << "" << gridHeader("5", "4", "nan") + rows << goodStart
+            << "File %dem gives cellsize as nan: the grid's position and cell size must be finite numbers.";
+        QTest::newRow("DEM without elevation")
+            << "" << header + QByteArray("-9999 -9999 -9999 -9999 -9999\n").repeated(4) << goodStart
+            << "File %dem holds no elevation: every cell is NODATA (-9999). Give a DEM with elevations.";
         QTest::newRow("start cellsize < 0")
             << "" << goodDem << gridHeader("5", "4", "-2") + startRows << invalid.arg("%start");
         QTest::newRow("DEM short of rows") << "" << header + rows + rows + "100 100\n"
@@ -186,9 +187,10 @@ private slots:
         QTest::newRow("DEM without a complete row")
             << "" << header + "100 100\n"
             << goodStart << "No complete data row could be read from file %dem.";
-        QTest::newRow("PNG as DEM") << "" << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806")
-                                    << goodStart
-                                    << "File %dem has an incomplete header: expected at least 5 header lines, found 0.";
+        QTest::newRow("PNG as DEM")
+            << "" << QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200000010000000100806") << goodStart
+            << "File %dem is not an ESRI ASCII grid: its first line reads \"\uFFFDPNG\", where a "
+               "grid starts with \"ncols\". Give an ESRI ASCII grid (.asc) or a GeoTIFF (.tif).";
         QTest::newRow("NUL in start cells") << "" << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21)
                                             << "Failed to parse start cells file. Syntax error on line 8.";
         QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)

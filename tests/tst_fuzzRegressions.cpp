@@ -5,8 +5,8 @@
 
 #include "tests/fuzz/readerExercise.h"
 
-// Every input the grid reader fuzzer ever broke on, and its seed corpus,
-// through the same checks the fuzzer makes.
+// Every input the grid reader fuzzers ever broke on, and their seed corpora,
+// through the same checks the fuzzers make.
 class tst_fuzzRegressions : public QObject
 {
     Q_OBJECT
@@ -19,7 +19,7 @@ private slots:
         QTest::addColumn<QString>("path");
         const QDir fuzz(QStringLiteral(TEST_DATA_DIR "/../fuzz"));
         QVERIFY2(!QDir(fuzz.filePath("corpus")).isEmpty(), "the seed corpus is missing");
-        for (const char* folder : {"regressions", "corpus"})
+        for (const char* folder : {"regressions", "corpus", "regressions-geotiff", "corpus-geotiff"})
             for (const QFileInfo& file : QDir(fuzz.filePath(folder)).entryInfoList(QDir::Files, QDir::Name))
                 if (file.fileName() != QLatin1String("README.md"))
                     QTest::addRow("%s/%s", folder, qPrintable(file.fileName())) << file.filePath();
@@ -31,7 +31,9 @@ private slots:
         QFile file(path);
         QVERIFY(dir_.isValid() && file.open(QIODevice::ReadOnly));
         const QString failure =
-            readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
+            path.contains(QLatin1String("geotiff/"))
+                ? readerExercise::exerciseGeoTiff(file.readAll())
+                : readerExercise::exerciseReaders(dir_.filePath(QStringLiteral("input.asc")), file.readAll());
         QVERIFY2(failure.isEmpty(), qPrintable(failure));
     }
 };

@@ -1,5 +1,7 @@
 #include <vector>
 
+#include <sys/stat.h>
+
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -41,12 +43,13 @@ raster readWithGdal(const QString& fileName)
     return grid;
 }
 
-// A one-band GeoTIFF through GDAL; an empty transform leaves it without one.
+// A GeoTIFF through GDAL, the values in band 1; an empty transform leaves it without one.
 void writeGeoTiff(const QString& fileName, const raster& grid, const std::vector<double>& transform,
-                  const char* system = "EPSG:21781", GDALDataType type = GDT_Float32)
+                  const char* system = "EPSG:21781", GDALDataType type = GDT_Float32, int bands = 1)
 {
     GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-    GDALDatasetUniquePtr file(driver->Create(fileName.toUtf8().constData(), grid.cols, grid.rows, 1, type, nullptr));
+    GDALDatasetUniquePtr file(
+        driver->Create(fileName.toUtf8().constData(), grid.cols, grid.rows, bands, type, nullptr));
     if (!transform.empty())
         file->SetGeoTransform(const_cast<double*>(transform.data()));
     OGRSpatialReference reference;
@@ -150,9 +153,21 @@ private slots:
             QCOMPARE(readTextFile(path(out + name)), readTextFile(path(QStringLiteral("reference") + name)));
     }
 
+    // A south-up DEM gives north-up outputs; the files get the umask's mode.
+    void outputsCarryTheGridAndSystemOfTheDem_data()
+    {
+        QTest::addColumn<QString>("dem");
+        QTest::newRow("ASCII DEM") << "dem.asc";
+        QTest::newRow("south-up GeoTIFF DEM") << "south.tif";
+    }
+
     void outputsCarryTheGridAndSystemOfTheDem()
     {
-        QVERIFY(run(path("dem.asc"), slopeStart, "tif", outputFormat::geoTiff, true, true).contains("done:0"));
+        QFETCH(QString, dem);
+        const mode_t umask = ::umask(027);
+        const bool done = run(path(dem), slopeStart, "tif", outputFormat::geoTiff, true, true).contains("done:0");
+        ::umask(umask);
+        QVERIFY(done);
         const raster counts = readWithGdal(path("tif/N.tif"));
         const raster probability = readWithGdal(path("tif/Reach_prob.tif"));
         const raster asciiCounts = readWithGdal(path("reference/N.asc"));
@@ -172,6 +187,10 @@ private slots:
             QVERIFY(file->GetGeoTransform(transform) == CE_None);
             QCOMPARE(std::vector<double>(transform, transform + 6), slopeTransform);
             QVERIFY2(isSystem(file->GetSpatialRef(), "EPSG:21781"), name);
+            struct stat status;
+            QVERIFY(::stat(QFile::encodeName(path(name)).constData(), &status) == 0);
+            if (QByteArray(name).startsWith("tif/"))
+                QCOMPARE(status.st_mode & 0777, 0640u);
         }
         QVERIFY(readTextFile(path("tif/log.txt")).split('\n').contains("Coordinate system: EPSG:21781"));
 
@@ -191,45 +210,68 @@ private slots:
         QVERIFY(rises);
     }
 
-    // Each row is named by the file it writes.
+    // Each row is named by the file it writes; start cells are the slope's unless "start" names others.
     void refusesWhatCannotBeRunAsMetres_data()
     {
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("start");
         const raster dem = readWithGdal(slopeDem);
+        writeGeoTiff(path("start2056.tif"), readWithGdal(slopeStart), slopeTransform, "EPSG:2056", GDT_Byte);
+        QTest::newRow("dem.tif") << "error:File %2 is in the coordinate system EPSG:2056, but the DEM %1 is in "
+                                    "EPSG:21781."
+                                 << "start2056.tif";
+        writeGeoTiff(path("bands.tif"), dem, slopeTransform, "EPSG:21781", GDT_Float32, 3);
+        QTest::newRow("bands.tif") << "warning:File %1 has 3 bands: band 1 is used." << QString();
+        writeGeoTiff(path("complex.tif"), dem, slopeTransform, "EPSG:21781", GDT_CFloat32);
+        QTest::newRow("complex.tif") << "warning:File %1 holds complex values: the real part of band 1 is used."
+                                     << QString();
+        writeGeoTiff(path("nodata.tif"), raster{dem.cols, dem.rows, std::vector<float>(dem.values.size(), -9999.0f)},
+                     slopeTransform);
+        QTest::newRow("nodata.tif") << "error:File %1 holds no elevation: every cell is NODATA (-9999)." << QString();
+        writeGeoTiff(path("infinite.tif"), dem, {-INFINITY, 2.0, 0.0, 150560.0, 0.0, -2.0});
+        QTest::newRow("infinite.tif") << "error:File %1 has a geotransform that is not finite (-inf, 150560, -2)"
+                                      << QString();
+        QVERIFY(QFile::copy(slopeDem, path("blank-led.asc")));
+        QVERIFY(writeTextFile(path("blank-led.prj"), "\n  " + esriText("EPSG:4326") + "  \n\n"));
+        QTest::newRow("blank-led.asc") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)"
+                                       << QString();
         writeGeoTiff(path("rotated.tif"), dem, {600200.0, 2.0, 0.5, 150560.0, 0.5, -2.0});
-        QTest::newRow("rotated.tif") << "error:File %1 has a rotated geotransform.";
+        QTest::newRow("rotated.tif") << "error:File %1 has a rotated geotransform." << QString();
         writeGeoTiff(path("oblong.tif"), dem, {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0});
-        QTest::newRow("oblong.tif") << "error:File %1 has non-square cells (2 x 3): resample it";
+        QTest::newRow("oblong.tif") << "error:File %1 has non-square cells (2 x 3): resample it" << QString();
         writeGeoTiff(path("unplaced.tif"), dem, {});
-        QTest::newRow("unplaced.tif") << "error:File %1 has no geotransform";
+        QTest::newRow("unplaced.tif") << "error:File %1 has no geotransform" << QString();
         writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
-        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
+        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)"
+                                     << QString();
         writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
         QTest::newRow("feet.tif")
-            << "warning:The coordinate system of the DEM %1 (EPSG:2249) measures in US survey foot";
+            << "warning:The coordinate system of the DEM %1 (EPSG:2249) measures in US survey foot" << QString();
 
         GDALDatasetUniquePtr memory(
             GetGDALDriverManager()->GetDriverByName("MEM")->Create("", 3, 2, 1, GDT_Byte, nullptr));
         GDALClose(GetGDALDriverManager()->GetDriverByName("PNG")->CreateCopy(
             path("image.tif").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("image.tif") << "error:File %1 cannot be read as a GeoTIFF (GDAL: ";
+        QTest::newRow("image.tif") << "error:File %1 cannot be read as a GeoTIFF (GDAL: " << QString();
         QByteArray whole = readTextFile(path("dem.tif"));
         QVERIFY(writeTextFile(path("truncated.tif"), whole.left(whole.size() / 2)));
-        QTest::newRow("truncated.tif") << "error:Failed to read rows 1 to 100 of file %1 (GDAL: ";
+        QTest::newRow("truncated.tif") << "error:Failed to read rows 1 to 100 of file %1 (GDAL: " << QString();
 
         double oblongCells[6] = {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0};
         memory->SetGeoTransform(oblongCells);
         GDALClose(GetGDALDriverManager()->GetDriverByName("AAIGrid")->CreateCopy(
             path("dxdy.asc").toUtf8().constData(), memory.get(), false, nullptr, nullptr, nullptr));
-        QTest::newRow("dxdy.asc") << "error:File %1 has non-square cells (dx and dy";
+        QTest::newRow("dxdy.asc") << "error:File %1 has non-square cells (dx and dy" << QString();
     }
 
     void refusesWhatCannotBeRunAsMetres()
     {
         QFETCH(QString, expected);
+        QFETCH(QString, start);
         const QString dem = path(QTest::currentDataTag());
-        const QStringList events = run(dem, slopeStart, "refused", outputFormat::esriAscii);
-        const QString text = expected.arg(dem);
+        const QString startCells = start.isEmpty() ? slopeStart : path(start);
+        const QStringList events = run(dem, startCells, "refused", outputFormat::esriAscii);
+        const QString text = expected.arg(dem, startCells);
         QVERIFY2(std::any_of(events.begin(), events.end(), [&](const QString& e) { return e.startsWith(text); }),
                  qPrintable(events.join('\n')));
         QCOMPARE(events.contains("done:0"), expected.startsWith("warning:"));

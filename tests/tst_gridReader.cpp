@@ -131,28 +131,29 @@ private slots:
         QVERIFY(awkwardTokens().size() > 100);
     }
 
-    // The header is taken by position, keywords unchecked; "outcome" is either
+    // The header is taken by keyword in any order and case; "outcome" is either
     // "ncols nrows xll cellsize nodata reference firstValue" or the reports.
-    void readsHeaderByPosition_data()
+    void readsHeaderByKeyword_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("outcome");
-        const QString incomplete = "error: File %1 has an incomplete header: expected at least 5 header lines, found ";
-        const QString noData = "error: File %1 contains no data.";
+        const QString incomplete = "error: File %1 has an incomplete header: ";
         QTest::newRow("corner") << sixLineHeader + "1 2 3\n"
                                 << "3 2 100.5 2 -9999 1 1";
         QTest::newRow("capitals, center") << QByteArray("NCOLS 4\nNROWS 5\nXLLCENTER 1.25\nYLLCENTER 2\nCELLSIZE 10\n"
                                                         "NODATA_VALUE -1\n7 8\n")
                                           << "4 5 1.25 10 -1 2 7";
-        QTest::newRow("xll alone: undefined")
-            << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnd 0\n9\n") << "1 1 3 1 0 0 9";
-        QTest::newRow("keywords unchecked")
-            << QByteArray("aa 2\nbb 3\nxx_Corner_yy 5\nzz 6\ncc 7\ndd 8\n1 2\n") << "2 3 5 7 8 1 1";
+        QTest::newRow("nrows before ncols")
+            << QByteArray("nrows 2\nNcols 3\ncellsize 2\nyllcorner 200\nnodata_value 0\n"
+                          "xllcorner 100.5\n1 2 3\n")
+            << "3 2 100.5 2 0 1 1";
+        QTest::newRow("origin in double") << QByteArray("ncols 1\nnrows 1\nxllcorner 2600000.37\nyllcorner 0\n"
+                                                        "cellsize 1\n9\n")
+                                          << "1 1 2600000.37 1 -9999 1 9";
+        QTest::newRow("xll alone: undefined, other lines ignored")
+            << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnd 0\n9\n") << "1 1 3 1 -9999 0 9";
         QTest::newRow("seventh line ignored") << sixLineHeader + "projection UTM 32\n-5 6 7\n"
                                               << "3 2 100.5 2 -9999 1 -5";
-        QTest::newRow("five lines: nodata -9999") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n"
-                                                                "cellsize 5\n1 2 3\n")
-                                                  << "3 2 0 5 -9999 1 1";
         QTest::newRow("indented data line") << sixLineHeader + "   .5 2 3\n"
                                             << "3 2 100.5 2 -9999 1 0.5";
         QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + QByteArray(sixLineHeader).replace("\n", "\r\n") + "11 2\r\n"
@@ -166,21 +167,34 @@ private slots:
             QStringEncoder(QStringEncoder::Utf16LE, QStringEncoder::Flag::WriteBom)(QString::fromLatin1(sixLineHeader)
                                                                                     + QStringLiteral("3\u00a04 5\n")))
                                          << "3 2 100.5 2 -9999 1 3";
-        QTest::newRow("empty") << QByteArray() << noData;
-        QTest::newRow("header only") << sixLineHeader.chopped(1) << noData;
+        QTest::newRow("typo ncolz") << QByteArray(sixLineHeader).replace("ncols", "ncolz") + "1\n"
+                                    << incomplete + "ncols missing. Header lines not understood: ncolz.";
         QTest::newRow("four lines") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n1 2 3\n")
-                                    << incomplete + "4.";
-        QTest::newRow("indented header line ends it") << QByteArray("ncols 3\nnrows 2\n xllcorner 0\nyllcorner 0\n"
-                                                                    "cellsize 1\n1 2 3\n")
-                                                      << incomplete + "2.";
-        const QString unopened = "box: Error when reading file %1: please check read permissions.\n"
-                                 "error: Unable to open file %1 for reading: please check permissions.";
-        QTest::newRow("missing file") << QByteArray("<missing>") << unopened;
-        QTest::newRow("a folder") << QByteArray("<folder>") << unopened;
+                                    << incomplete + "cellsize missing.";
+        QTest::newRow("indented header line ends it")
+            << QByteArray("ncols 3\nnrows 2\n xllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n")
+            << incomplete + "xllcorner (or xllcenter), yllcorner (or yllcenter), cellsize missing.";
+        QTest::newRow("repeated") << "NROWS 9\nxll 5\n" + sixLineHeader + "1\n"
+                                  << "error: File %1 gives nrows (lines 1 and 4), xllcorner (lines 2 and 5) more than "
+                                     "once in its header: keep one line of each.";
+        QTest::newRow("infinite origin") << QByteArray(sixLineHeader).replace("100.5", "-inf") + "1\n"
+                                         << "error: File %1 gives xllcorner as -inf: the grid's position and cell size "
+                                            "must be finite numbers.";
+        QTest::newRow("text file")
+            << QByteArray("Dear colleague,\r\nthe grid follows.\n")
+            << "error: File %1 is not an ESRI ASCII grid: its first line reads \"Dear colleague,\","
+               " where a grid starts with \"ncols\". Give an ESRI ASCII grid (.asc) or a GeoTIFF "
+               "(.tif).";
+        QTest::newRow("empty") << QByteArray() << "error: File %1 is empty: it holds no ESRI ASCII grid.";
+        QTest::newRow("header only") << sixLineHeader.chopped(1) << "error: File %1 contains no data.";
+        QTest::newRow("missing file") << QByteArray("<missing>")
+                                      << "error: File %1 does not exist. Check its name and folder.";
+        QTest::newRow("a folder") << QByteArray("<folder>")
+                                  << "error: %1 is a folder, not a grid file. Choose the grid file inside it.";
         QTest::newRow("no file name") << QByteArray("<none>") << "error: No file name provided!";
     }
 
-    void readsHeaderByPosition()
+    void readsHeaderByKeyword()
     {
         QFETCH(QByteArray, content);
         QFETCH(QString, outcome);
@@ -193,7 +207,7 @@ private slots:
         rasterHeader h;
         float first = 0.0f;
         if (readGridHeader(path, h, stream, sink) && stream.readFloat(first))
-            sink.log << QString::asprintf("%d %d %g %g %g %d %g", h.ncols, h.nrows, double(h.xll), double(h.cellsize),
+            sink.log << QString::asprintf("%d %d %.10g %g %g %d %g", h.ncols, h.nrows, h.xll, double(h.cellsize),
                                           double(h.nodataValue), h.spatialReference, double(first));
         QCOMPARE(sink.log.join('\n'), outcome.arg(path));
     }

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "raster/fixedNotation.h"
+#include "raster/gridReader.h"
 #include "raster/outputFiles.h"
 #include "tests/recordingSink.h"
 
@@ -160,6 +161,43 @@ private slots:
                   "\tMax deviation angle (\xC2\xB0): 22\n\tInitial fall height (m): 0.3\n"
                   "\tRisk acceptance: High (log10\xE2\x81\xBB\xE2\x81\xB6)\n\n"
                   "Results written to folder C:/out/100sims_22deg_10m_High");
+    }
+
+    // The origin and cell size read back as the values written; usual values
+    // keep six decimals.
+    void headerReadsBackExactly_data()
+    {
+        QTest::addColumn<double>("xll");
+        QTest::addColumn<float>("cellsize");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("usual") << 600000.0 << 2.0f
+                               << QByteArray("xllcorner 600000.000000\nyllcorner 150000.000000\n"
+                                             "cellsize 2.000000\n");
+        QTest::newRow("LV95 origin to the centimetre")
+            << 2600000.37 << 0.5f
+            << QByteArray("xllcorner 2600000.370000\nyllcorner 150000.000000\ncellsize 0.500000\n");
+        QTest::newRow("cell size 1e-7") << 0.0 << 1e-7f << QByteArray("\ncellsize 0.0000001\n");
+        QTest::newRow("cell size 1e-20") << 1.0 / 3 << 1e-20f << QByteArray("\ncellsize 1e-20\n");
+    }
+
+    void headerReadsBackExactly()
+    {
+        QFETCH(double, xll);
+        QFETCH(float, cellsize);
+        QFETCH(QByteArray, text);
+        rasterHeader header = sampleHeader(1, 1);
+        header.xll = xll;
+        header.cellsize = cellsize;
+        recordingSink sink;
+        QCOMPARE(writeCountGrid(path("N.asc"), header, grid<int32_t>(1, 1, 7), sink), writeOutcome::written);
+        QVERIFY2(contents(path("N.asc")).contains(text), contents(path("N.asc")).constData());
+        rasterHeader read;
+        asciiGridStream stream;
+        QVERIFY(readGridHeader(path("N.asc"), read, stream, sink));
+        QCOMPARE(read.xll, header.xll);
+        QCOMPARE(read.yll, header.yll);
+        QCOMPARE(read.cellsize, header.cellsize);
+        QCOMPARE(sink.log, QStringList());
     }
 
     // An earlier file is replaced, missing folders are made, and a folder that
