@@ -77,17 +77,18 @@ mapLegend resultMapLegend(mapColouring colouring)
         double lower = 0.0;
         for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
             legend.entries.append(
-                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i]});
+                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i],
+                 classUpperBounds[i]});
             lower = classUpperBounds[i];
         }
     } else {
         // A class k of the display grid holds the shares ((k-1)/255, k/255].
         legend.caption = QStringLiteral("Passage share of the run");
-        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1)},
-                          {QStringLiteral("25 %"), passageShareColour(-64)},
-                          {QStringLiteral("50 %"), passageShareColour(-128)},
-                          {QStringLiteral("75 %"), passageShareColour(-192)},
-                          {QStringLiteral("100 %"), passageShareColour(-255)}};
+        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1), 100.0 / 255.0},
+                          {QStringLiteral("25 %"), passageShareColour(-64), 25.0},
+                          {QStringLiteral("50 %"), passageShareColour(-128), 50.0},
+                          {QStringLiteral("75 %"), passageShareColour(-192), 75.0},
+                          {QStringLiteral("100 %"), passageShareColour(-255), 100.0}};
     }
     legend.entries.append({QStringLiteral("not reached (shaded relief)"), unreachedSwatch});
     return legend;

@@ -21,6 +21,10 @@ struct legendEntry
 {
     QString label;
     QRgb colour;
+    // The highest value the entry stands for, in percent: of reach
+    // probability, or of all the run's trajectories for the passage share.
+    // 0 for the unreached cells.
+    double upTo = 0.0;
 };
 
 struct mapLegend
