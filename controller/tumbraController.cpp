@@ -17,6 +17,7 @@
 #include "controller/propagationProbability.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
+#include "controller/resultGridStyles.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
@@ -591,11 +592,11 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
         if (inputFileType == geoTiff)
             std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
         reportPhase(runPhases::writingCounts, 0, 1);
-        keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
+        keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, elevationGrid_, *sink_));
         reportPhase(runPhases::writingCounts, 1, 1);
         reportPhase(runPhases::writingProbabilities, 0, 1);
         keep(writeProbabilityGeoTiff(inRunFolder(probabilityName), demHeader, georeference, passageCounts.rows(),
-                                     passageCounts.cols(), probabilityRow, *sink_));
+                                     passageCounts.cols(), probabilityRow, elevationGrid_, *sink_));
         reportPhase(runPhases::writingProbabilities, 1, 1);
     } else {
         keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_,
@@ -613,6 +614,11 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
                 QFile::remove(prj.path);
         }
     }
+    // Beside each grid the style that draws it as the window's map does.
+    const resultStyleInputs styleInputs{uint64_t(std::max(simulations, 0)) * startCells.size()};
+    for (const resultGridStyle& row : resultGridStyles())
+        if (!row.applies || row.applies(styleInputs))
+            keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
     if (settings_.saveTrajectories) {
         reportPhase(runPhases::writingTrajectories, 0, 1);
         keep(writeTrajectoryPoints(inRunFolder(QStringLiteral("trajectory_points.txt")), result.trajectories, *sink_));

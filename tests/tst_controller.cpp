@@ -272,7 +272,7 @@ private slots:
         QCOMPARE(folderEntries(dir_->path()), (QStringList{"dem.ASC", "out", "start.asc"}));
         QVERIFY(QDir::setCurrent(outPath()));
         QCOMPARE(folderEntries(outPath()),
-                 (QStringList{"N.asc", "Reach_prob.asc", "log.txt", "trajectory_points.txt"}));
+                 (QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
         const QString folder = QDir(outPath()).canonicalPath();
         QVERIFY(
@@ -296,11 +296,14 @@ private slots:
             << "Reach_prob.asc" << QStringList{"init:10", box.arg("Reach_prob.asc")} + completedEnd;
         QTest::newRow("read-only folder") << "read-only"
                                           << QStringList{"init:10", box.arg("N.asc"), box.arg("Reach_prob.asc"),
+                                                         box.arg("N.qml"), box.arg("Reach_prob.qml"),
                                                          box.arg("trajectory_points.txt"), box.arg("log.txt")}
                                                  + completedEnd;
         QTest::newRow("full disk") << "full"
                                    << QStringList{"init:10", "error:Failed to write file N.asc: ",
                                                   "error:Failed to write file Reach_prob.asc: ",
+                                                  "error:Failed to write file N.qml: ",
+                                                  "error:Failed to write file Reach_prob.qml: ",
                                                   "error:Failed to write file trajectory_points.txt: ",
                                                   "error:Failed to write file log.txt: "}
                                           + failedEnd;
@@ -410,7 +413,8 @@ private slots:
         QCOMPARE(run(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner)), events);
         QCOMPARE(
             folderEntries(outPath()),
-            (phase == QLatin1String("writing") ? QStringList{"N.asc", "Reach_prob.asc", "log.txt"} : QStringList()));
+            (phase == QLatin1String("writing") ? QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}
+                                                : QStringList()));
         QVERIFY(!controller.isRunning());
 
         armed = false;
