@@ -151,13 +151,21 @@ QImage resultMapLegendImage(mapColouring colouring)
     return image;
 }
 
+int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
+{
+    const int rows = result.displayGrid.rows();
+    const int cols = result.displayGrid.cols();
+    const int legendHeight = resultMapLegendImage(colouring).height();
+    if (rows <= 0 || cols <= 0 || rows >= legendHeight)
+        return 1;
+    return std::min((legendHeight + rows - 1) / rows, std::max(1, 2000 / cols));
+}
+
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
 {
     const QImage map = resultMapImage(result, colouring);
     const QImage legend = resultMapLegendImage(colouring);
-    int factor = 1;
-    if (!map.isNull() && map.height() < legend.height())
-        factor = std::min((legend.height() + map.height() - 1) / map.height(), std::max(1, 2000 / map.width()));
+    const int factor = resultMapPictureScale(result, colouring);
     const QImage shownMap = factor > 1 ? map.scaled(map.size() * factor) : map;
     QImage picture(shownMap.width() + legend.width(), std::max(shownMap.height(), legend.height()),
                    QImage::Format_RGB32);
