@@ -413,7 +413,16 @@ void tumbraController::keepResult(propagationOutput& result)
     kept->reachingStartCells = std::move(result.reachingStartCells);
     kept->elevations = elevationGrid_;
     kept->numberOfSimulations = settings_.numberOfSimulations;
+    kept->placement = outputPlacement();
     lastResult_ = std::move(kept);
+}
+
+outputGeoreference tumbraController::outputPlacement() const
+{
+    outputGeoreference placement = georeferenceOfHeader(demHeader, demSystem_);
+    if (inputFileType == geoTiff)
+        std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, placement.geoTransform);
+    return placement;
 }
 
 bool tumbraController::readElevations()
@@ -587,10 +596,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, const std::
     const QString countName = countGridName(outputFormat_);
     const QString probabilityName = probabilityGridName(outputFormat_);
     if (outputFormat_ == outputFormat::geoTiff) {
-        // A GeoTIFF DEM lends its geotransform as it is; the header holds it only to float precision.
-        outputGeoreference georeference = georeferenceOfHeader(demHeader, demSystem_);
-        if (inputFileType == geoTiff)
-            std::copy(demGeoTiff_.geoTransform(), demGeoTiff_.geoTransform() + 6, georeference.geoTransform);
+        const outputGeoreference georeference = outputPlacement();
         reportPhase(runPhases::writingCounts, 0, 1);
         keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, elevationGrid_, *sink_));
         reportPhase(runPhases::writingCounts, 1, 1);

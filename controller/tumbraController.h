@@ -14,6 +14,7 @@
 #include "raster/asciiGridStream.h"
 #include "raster/coordinateSystem.h"
 #include "raster/geoTiffReader.h"
+#include "raster/geoTiffWriter.h"
 #include "raster/outputFormat.h"
 #include "raster/messageSink.h"
 #include "raster/rasterTypes.h"
@@ -134,6 +135,9 @@ private:
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
     void keepResult(propagationOutput& result);
+    // Where the outputs lie: a GeoTIFF DEM lends its geotransform as it is;
+    // the header holds it only to float precision.
+    outputGeoreference outputPlacement() const;
 
     QString demFile;
     asciiGridStream demStream;
