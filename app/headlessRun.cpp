@@ -14,10 +14,10 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <omp.h>
 
+#include "controller/mapPictureFile.h"
 #include "controller/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
@@ -153,8 +153,14 @@ bool headlessRun::handOverSettings()
     controller_.setInitialFallHeight(options_.fallHeight);
     controller_.setSaveTrajectories(options_.saveTrajectories);
     controller_.setOutputFormat(options_.format);
-    if (!options_.mapFile.isEmpty())
+    if (!options_.mapFile.isEmpty()) {
         options_.mapFile = QFileInfo(options_.mapFile).absoluteFilePath();
+        const QString problem = mapFileProblem(options_.mapFile);
+        if (!problem.isEmpty()) {
+            onDisplayError(problem);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -203,13 +209,13 @@ bool headlessRun::writeMap()
 {
     if (options_.mapFile.isEmpty())
         return true;
-    QSaveFile file(options_.mapFile);
     const std::shared_ptr<const runResultGrids> result = controller_.lastResult();
     mapColouring colouring = mapColouring::reachProbability;
     mapColouringFromName(options_.mapColouring, colouring);
-    const QImage map = result ? resultMapPicture(*result, colouring) : QImage();
-    if (!file.open(QIODevice::WriteOnly) || !map.save(&file, "PNG") || !file.commit()) {
-        onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(options_.mapFile, file.errorString()));
+    const QString problem = result ? writeResultMap(options_.mapFile, *result, colouring)
+                                   : QStringLiteral("Failed to write the map %1: the run left no result.").arg(options_.mapFile);
+    if (!problem.isEmpty()) {
+        onDisplayError(problem);
         return false;
     }
     onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.mapFile));
