@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
 
 class OGRSpatialReference;
 
@@ -28,9 +29,11 @@ coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference);
 coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink& sink);
 
 // Cell sizes in degrees would be taken as metres: a DEM in a geographic
-// system is refused. A projected system in another unit than the metre is
-// run with a warning that all lengths are taken in that unit.
-bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink);
+// system is refused, with a metre cell size near its own to reproject to.
+// A projected system in another unit than the metre is run with a warning
+// that all lengths are taken in that unit.
+bool checkElevationCoordinateSystem(const coordinateSystem& system, const rasterHeader& dem, const QString& demFile,
+                                    messageSink& sink);
 
 // The system as GDAL's ESRI ASCII grid driver writes it into a .prj file.
 QByteArray esriProjectionText(const coordinateSystem& system);

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "controller/runMemory.h"
+#include "controller/segmentLengthAdvice.h"
 #include "controller/tumbraController.h"
 #include "tests/controllerRecorder.h"
 #include "tests/testPlatform.h"
@@ -148,6 +149,29 @@ private slots:
         dir_.reset();
     }
 
+    // From a quarter of the cell size on, no warning.
+    void shortSegmentsAreWarnedOf_data()
+    {
+        QTest::addColumn<double>("segment");
+        QTest::addColumn<double>("cell");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("cells 25 times the segment")
+            << 1.0 << 25.0
+            << "The segment length (1 m) is under a quarter of the DEM's cell size (25 m): on such a grid most "
+               "trajectories stop in their start cell. Use a segment length of at least 6.25 m, or a DEM with cells "
+               "of at most 4 m.";
+        QTest::newRow("exactly a quarter") << 5.0 << 20.0 << QString();
+        QTest::newRow("longer than a cell") << 5.0 << 2.0 << QString();
+    }
+
+    void shortSegmentsAreWarnedOf()
+    {
+        QFETCH(double, segment);
+        QFETCH(double, cell);
+        QFETCH(QString, warning);
+        QCOMPARE(segmentLengthWarning(segment, cell), warning);
+    }
+
     // Every refusal ends with its message, reset, code 1 and no file written.
     void refusedRunEndsWithCodeOne_data()
     {
@@ -196,7 +220,10 @@ private slots:
                                       << "Inconsistent number of columns in data! Inconsistent number of rows "
                                          "in data!\nDEM %dem: 4 rows, 5 columns, lower-left corner 600000.0 / "
                                          "150000.0, cell size 2\nStart cells %start: 3 rows, 6 columns, "
-                                         "lower-left corner 600000.0 / 150000.0, cell size 2";
+                                         "lower-left corner 600000.0 / 150000.0, cell size 2\nTo put the start "
+                                         "cells on the DEM's grid, run\n  gdalwarp -te 600000 150000 600010 150008 "
+                                         "-tr 2 2 -r near %start %dir/start_on_dem_grid.tif\nand give the file it "
+                                         "writes as the start cells.";
     }
 
     void refusedRunEndsWithCodeOne()
@@ -209,7 +236,8 @@ private slots:
         controller.setProfileStep(setting == QLatin1String("step=0") ? 0.0 : 1.0);
         controller.setProbabilityClass(setting == QLatin1String("class=7") ? 7 : 0);
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
-        QCOMPARE(run(controller, dem, start, demName), QStringList{"error:" + error} + failedEnd);
+        QCOMPARE(run(controller, dem, start, demName),
+                 QStringList{"error:" + error.replace("%dir", dir_->path())} + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());
         QVERIFY(!controller.isRunning());
     }

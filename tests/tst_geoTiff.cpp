@@ -201,7 +201,10 @@ private slots:
         writeGeoTiff(path("unplaced.tif"), dem, {});
         QTest::newRow("unplaced.tif") << "error:File %1 has no geotransform";
         writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
-        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)";
+        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326): its cell "
+                                        "size is in degrees, not metres. Reproject it to a projected coordinate "
+                                        "system in metres, for example with gdalwarp -t_srs EPSG:<code> -tr 10 10 "
+                                        "(its cells of 0.0001° are about 8 x 11 m at latitude 47.0°).";
         writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
         QTest::newRow("feet.tif")
             << "warning:The coordinate system of the DEM %1 (EPSG:2249) measures in US survey foot";
