@@ -206,7 +206,7 @@ bool tumbraController::openDigitalElevationModel()
         emit displayError(unsupportedTypeText(QStringLiteral("DEM"), demFile));
         return false;
     }
-    return checkElevationCoordinateSystem(demSystem_, demFile, *sink_);
+    return checkElevationCoordinateSystem(demSystem_, demHeader, demFile, *sink_);
 }
 
 bool tumbraController::openStartCells()
