@@ -128,6 +128,25 @@ private slots:
         QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii).contains("done:0"));
     }
 
+    // Where the DEM has no elevation (its first five columns here) the GeoTIFF grids hold NODATA.
+    void cellsWithoutElevationAreNodata()
+    {
+        QList<QByteArray> lines = readTextFile(slopeDem).split('\n');
+        for (int r = 6; r < lines.size(); ++r)
+            lines[r] = "-9999 -9999 -9999 -9999 -9999 " + lines[r].split(' ').mid(5).join(' ');
+        QVERIFY(writeTextFile(path("holes.asc"), lines.join('\n')));
+        QVERIFY(run(path("holes.asc"), slopeStart, "holes", outputFormat::geoTiff).contains("done:0"));
+        for (const char* name : {"holes/N.tif", "holes/Reach_prob.tif"}) {
+            GDALDatasetUniquePtr file(GDALDataset::Open(path(name).toUtf8().constData(), GDAL_OF_RASTER));
+            int hasNodata = 0;
+            QCOMPARE(file->GetRasterBand(1)->GetNoDataValue(&hasNodata), -9999.0);
+            QVERIFY(hasNodata);
+            const raster grid = readWithGdal(path(name));
+            for (std::size_t i = 0; i < grid.values.size(); ++i)
+                QCOMPARE(grid.values[i] == -9999.0f, int(i % 60) < 5);
+        }
+    }
+
     void everyInputFormGivesTheSameResults_data()
     {
         QTest::addColumn<QString>("dem");
