@@ -212,8 +212,9 @@ bool headlessRun::writeMap()
     const std::shared_ptr<const runResultGrids> result = controller_.lastResult();
     mapColouring colouring = mapColouring::reachProbability;
     mapColouringFromName(options_.mapColouring, colouring);
-    const QString problem = result ? writeResultMap(options_.mapFile, *result, colouring)
-                                   : QStringLiteral("Failed to write the map %1: the run left no result.").arg(options_.mapFile);
+    const QString problem =
+        result ? writeResultMap(options_.mapFile, *result, colouring)
+               : QStringLiteral("Failed to write the map %1: the run left no result.").arg(options_.mapFile);
     if (!problem.isEmpty()) {
         onDisplayError(problem);
         return false;

@@ -25,7 +25,8 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     double x = 0.0;
     double y = 0.0;
     cellCentre(result.header, row, col, x, y);
-    const QString place = QStringLiteral("Row %1, column %2 | x %3, y %4").arg(row).arg(col).arg(fixed(x, 1), fixed(y, 1));
+    const QString place =
+        QStringLiteral("Row %1, column %2 | x %3, y %4").arg(row).arg(col).arg(fixed(x, 1), fixed(y, 1));
     // No trajectory enters such a cell: its 0 passages would read as a result.
     if (!result.elevations.contains(row, col) || result.elevations(row, col) == result.header.nodataValue)
         return place + QStringLiteral(" | no elevation");

@@ -74,7 +74,8 @@ QString mapFileProblem(const QString& fileName)
 {
     if (mapPictureFormatOf(fileName))
         return QString();
-    return QStringLiteral("The map %1 has no picture suffix that Tumbra writes: name it .png, .jpg or .tif (a GeoTIFF).")
+    return QStringLiteral(
+               "The map %1 has no picture suffix that Tumbra writes: name it .png, .jpg or .tif (a GeoTIFF).")
         .arg(fileName);
 }
 

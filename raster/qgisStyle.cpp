@@ -9,27 +9,19 @@ namespace {
 
 QString number(double value) { return QString::number(value, 'g', QLocale::FloatingPointShortest); }
 
-QString htmlColour(uint32_t argb)
-{
-    return QStringLiteral("#%1").arg(argb & 0xffffffu, 6, 16, QLatin1Char('0'));
-}
-
-void writeElement(QXmlStreamWriter& xml, const QString& name, const QString& text)
-{
-    xml.writeTextElement(name, text);
-}
+QString htmlColour(uint32_t argb) { return QStringLiteral("#%1").arg(argb & 0xffffffu, 6, 16, QLatin1Char('0')); }
 
 // QGIS's own defaults for a min/max origin that is never recomputed: the
 // stops hold fixed values, not statistics of the grid.
 void writeMinMaxOrigin(QXmlStreamWriter& xml)
 {
     xml.writeStartElement(QStringLiteral("minMaxOrigin"));
-    writeElement(xml, QStringLiteral("limits"), QStringLiteral("None"));
-    writeElement(xml, QStringLiteral("extent"), QStringLiteral("WholeRaster"));
-    writeElement(xml, QStringLiteral("statAccuracy"), QStringLiteral("Estimated"));
-    writeElement(xml, QStringLiteral("cumulativeCutLower"), QStringLiteral("0.02"));
-    writeElement(xml, QStringLiteral("cumulativeCutUpper"), QStringLiteral("0.98"));
-    writeElement(xml, QStringLiteral("stdDevFactor"), QStringLiteral("2"));
+    xml.writeTextElement(QStringLiteral("limits"), QStringLiteral("None"));
+    xml.writeTextElement(QStringLiteral("extent"), QStringLiteral("WholeRaster"));
+    xml.writeTextElement(QStringLiteral("statAccuracy"), QStringLiteral("Estimated"));
+    xml.writeTextElement(QStringLiteral("cumulativeCutLower"), QStringLiteral("0.02"));
+    xml.writeTextElement(QStringLiteral("cumulativeCutUpper"), QStringLiteral("0.98"));
+    xml.writeTextElement(QStringLiteral("stdDevFactor"), QStringLiteral("2"));
     xml.writeEndElement();
 }
 
@@ -39,9 +31,9 @@ void writeColourRamp(QXmlStreamWriter& xml, const layerStyle& style)
     const double maximum = style.stops.empty() ? 0.0 : style.stops.back().value;
     xml.writeStartElement(QStringLiteral("rastershader"));
     xml.writeStartElement(QStringLiteral("colorrampshader"));
-    xml.writeAttribute(QStringLiteral("colorRampType"),
-                       style.kind == layerStyle::ramp::classes ? QStringLiteral("DISCRETE")
-                                                               : QStringLiteral("INTERPOLATED"));
+    xml.writeAttribute(QStringLiteral("colorRampType"), style.kind == layerStyle::ramp::classes
+                                                            ? QStringLiteral("DISCRETE")
+                                                            : QStringLiteral("INTERPOLATED"));
     xml.writeAttribute(QStringLiteral("classificationMode"), QStringLiteral("1"));  // continuous: stops kept as given
     xml.writeAttribute(QStringLiteral("clip"), QStringLiteral("0"));
     xml.writeAttribute(QStringLiteral("minimumValue"), number(minimum));
@@ -102,7 +94,7 @@ QByteArray qgisStyleText(const layerStyle& style)
     xml.writeEmptyElement(QStringLiteral("rasterresampler"));
     xml.writeAttribute(QStringLiteral("maxOversampling"), QStringLiteral("2"));
     xml.writeEndElement();  // pipe
-    writeElement(xml, QStringLiteral("blendMode"), QStringLiteral("0"));
+    xml.writeTextElement(QStringLiteral("blendMode"), QStringLiteral("0"));
     xml.writeEndElement();  // qgis
     xml.writeEndDocument();
     return text;

@@ -14,8 +14,8 @@
 // the same base name (N.qml beside N.tif), which QGIS applies by itself.
 struct styleStop
 {
-    double value;      // in the grid's unit
-    uint32_t colour;   // 0xAARRGGBB, as QRgb
+    double value;     // in the grid's unit
+    uint32_t colour;  // 0xAARRGGBB, as QRgb
     QString label;
 };
 
@@ -25,7 +25,7 @@ struct layerStyle
     // own; gradient: colours run between the stops, below the first its colour.
     enum class ramp { classes, gradient };
     ramp kind = ramp::classes;
-    std::vector<styleStop> stops;  // by rising value
+    std::vector<styleStop> stops;   // by rising value
     double transparentValue = 0.0;  // not drawn (unreached cells), as NODATA is not
 };
 

@@ -299,8 +299,8 @@ private slots:
                                      "Writing Reach_prob.asc", "Writing trajectory_points.txt", "Writing log.txt"}));
         QCOMPARE(folderEntries(dir_->path()), (QStringList{"dem.ASC", "out", "start.asc"}));
         QVERIFY(QDir::setCurrent(outPath()));
-        QCOMPARE(folderEntries(outPath()),
-                 (QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
+        QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt",
+                                                        "trajectory_points.txt"}));
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
         const QString folder = QDir(outPath()).canonicalPath();
         QVERIFY(
@@ -322,13 +322,15 @@ private slots:
         const QString box = "box:Error when writing file %1: please check write permissions.";
         QTest::newRow("read-only Reach_prob.asc")
             << "Reach_prob.asc" << QStringList{"init:10", box.arg("Reach_prob.asc")} + completedEnd;
-        QTest::newRow("read-only folder") << "read-only"
-                                          << QStringList{"init:10", box.arg("N.asc"), box.arg("Reach_prob.asc"),
-                                                         box.arg("N.qml"), box.arg("Reach_prob.qml"),
-                                                         box.arg("trajectory_points.txt"), box.arg("log.txt")}
-                                                 + completedEnd;
+        QTest::newRow("read-only folder")
+            << "read-only"
+            << QStringList{"init:10",         box.arg("N.asc"),          box.arg("Reach_prob.asc"),
+                           box.arg("N.qml"),  box.arg("Reach_prob.qml"), box.arg("trajectory_points.txt"),
+                           box.arg("log.txt")}
+                   + completedEnd;
         QTest::newRow("full disk") << "full"
-                                   << QStringList{"init:10", "error:Failed to write file N.asc: ",
+                                   << QStringList{"init:10",
+                                                  "error:Failed to write file N.asc: ",
                                                   "error:Failed to write file Reach_prob.asc: ",
                                                   "error:Failed to write file N.qml: ",
                                                   "error:Failed to write file Reach_prob.qml: ",
@@ -439,10 +441,10 @@ private slots:
             QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
         const QByteArray corner = phase == QLatin1String("checks") ? "" : "corner";
         QCOMPARE(run(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner)), events);
-        QCOMPARE(
-            folderEntries(outPath()),
-            (phase == QLatin1String("writing") ? QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}
-                                                : QStringList()));
+        QCOMPARE(folderEntries(outPath()),
+                 (phase == QLatin1String("writing")
+                      ? QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}
+                      : QStringList()));
         QVERIFY(!controller.isRunning());
 
         armed = false;

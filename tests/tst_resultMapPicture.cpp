@@ -15,7 +15,8 @@ runResultGrids sameCells(int rows, int cols, int passages, int reaching, int sho
             grid<int32_t>(rows, cols, passages),
             grid<int32_t>(rows, cols, reaching),
             elevationGrid(rows, cols, 512.5f),
-            10};
+            10,
+            {}};
 }
 
 // 2 x 3 cells of 10 m, lower-left corner at (1000, 2000): the middle of the south row reached 13 times from 2

@@ -84,21 +84,21 @@ private slots:
             run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"}, "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
-        QCOMPARE(QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
-                 QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
+        QCOMPARE(
+            QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
+            QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
         // The map, enlarged by a whole factor beside its legend: cell (1, 1) lies above 50 %. Its world file puts
         // the centre of its first pixel half a pixel inside the grid's north-west corner (600000, 150008).
         const QImage image(map);
         const int factor = image.height() / 4;
         QCOMPARE(image.pixel(factor + factor / 2, factor + factor / 2), qRgb(0xbd, 0x00, 0x26));
         const double pixel = 2.0 / factor;
-        QCOMPARE(readTextFile(dir_.filePath("map.pgw")),
-                 QStringLiteral("%1\n0.0000000000\n0.0000000000\n%2\n%3\n%4\n")
-                     .arg(pixel, 0, 'f', 10)
-                     .arg(-pixel, 0, 'f', 10)
-                     .arg(600000 + pixel / 2, 0, 'f', 10)
-                     .arg(150008 - pixel / 2, 0, 'f', 10)
-                     .toUtf8());
+        QCOMPARE(readTextFile(dir_.filePath("map.pgw")), QStringLiteral("%1\n0.0000000000\n0.0000000000\n%2\n%3\n%4\n")
+                                                             .arg(pixel, 0, 'f', 10)
+                                                             .arg(-pixel, 0, 'f', 10)
+                                                             .arg(600000 + pixel / 2, 0, 'f', 10)
+                                                             .arg(150008 - pixel / 2, 0, 'f', 10)
+                                                             .toUtf8());
 
         // Named .tif, the same picture as a GeoTIFF in place, no world file needed.
         const QString geoTiff = dir_.filePath("map.tif");
