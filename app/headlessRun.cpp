@@ -13,9 +13,9 @@
 #endif
 
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "controller/clockText.h"
+#include "controller/mapPictureFile.h"
 #include "controller/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
@@ -155,12 +155,13 @@ bool headlessRun::writeMap()
     const runRequest& request = options_.request;
     if (request.mapFile.isEmpty())
         return true;
-    QSaveFile file(request.mapFile);
     mapColouring colouring = mapColouring::reachProbability;
     mapColouringFromName(request.mapColouring, colouring);
-    const QImage map = outcome_.grids ? resultMapPicture(*outcome_.grids, colouring) : QImage();
-    if (!file.open(QIODevice::WriteOnly) || !map.save(&file, "PNG") || !file.commit()) {
-        onDisplayError(QStringLiteral("Failed to write the map %1: %2").arg(request.mapFile, file.errorString()));
+    const QString problem =
+        outcome_.grids ? writeResultMap(request.mapFile, *outcome_.grids, colouring)
+                       : QStringLiteral("Failed to write the map %1: the run left no result.").arg(request.mapFile);
+    if (!problem.isEmpty()) {
+        onDisplayError(problem);
         return false;
     }
     onDisplayMessage(QStringLiteral("Map written to %1").arg(request.mapFile));

@@ -124,8 +124,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("Format of the result grids: asc (ESRI ASCII grid, default) or gtiff (GeoTIFF)."),
          QStringLiteral("FORMAT")},
         {QStringLiteral("overwrite"), QStringLiteral("Replace output files that already exist.")},
-        {QStringLiteral("map"), QStringLiteral("Also write the result map as a PNG image."),
-         QStringLiteral("FILE.png")},
+        {QStringLiteral("map"),
+         QStringLiteral("Also write the result map with its legend, placed on the DEM's grid: FILE.png or FILE.jpg "
+                        "with a world file (.pgw, .jgw) and the coordinate system in FILE.png.aux.xml, or FILE.tif "
+                        "as a GeoTIFF."),
+         QStringLiteral("FILE")},
         {QStringLiteral("map-colour"),
          QStringLiteral("What the map's colours show: probability (reach probability classes, default) or share "
                         "(passage share of the run)."),

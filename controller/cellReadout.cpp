@@ -25,16 +25,16 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     double x = 0.0;
     double y = 0.0;
     cellCentre(result.header, row, col, x, y);
-    QString elevation = QStringLiteral("no data");
-    if (result.elevations.contains(row, col) && result.elevations(row, col) != result.header.nodataValue)
-        elevation = fixed(result.elevations(row, col), 1) + QStringLiteral(" m");
+    const QString place =
+        QStringLiteral("Row %1, column %2 | x %3, y %4").arg(row).arg(col).arg(fixed(x, 1), fixed(y, 1));
+    // No trajectory enters such a cell: its 0 passages would read as a result.
+    if (!result.elevations.contains(row, col) || result.elevations(row, col) == result.header.nodataValue)
+        return place + QStringLiteral(" | no elevation");
     const bool counted = result.passageCounts.contains(row, col) && result.reachingStartCells.contains(row, col);
     const int passages = counted ? result.passageCounts(row, col) : 0;
     const double probability = counted ? result.reachProbability(row, col) : 0.0;
-    return QStringLiteral("Row %1, column %2 | x %3, y %4 | elevation %5 | %6 passages | reach probability %7 %")
-        .arg(row)
-        .arg(col)
-        .arg(fixed(x, 1), fixed(y, 1), elevation)
+    return QStringLiteral("%1 | elevation %2 m | %3 passages | reach probability %4 %")
+        .arg(place, fixed(result.elevations(row, col), 1))
         .arg(passages)
         .arg(fixed(probability, 1));
 }

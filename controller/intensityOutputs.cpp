@@ -1,5 +1,7 @@
 #include "controller/intensityOutputs.h"
 
+#include "raster/asciiGridProjection.h"
+
 #include <QFile>
 #include <QLocale>
 #include <QFileInfo>
@@ -84,15 +86,12 @@ void writeIntensityGrids(const intensityResult& result, const intensityTarget& t
         const outputTarget file(target.folder, name);
         if (target.format == outputFormat::geoTiff) {
             written(name, writeProbabilityGeoTiff(file, target.header, target.georeference, rows, cols, grid.rowValues,
-                                                  sink));
+                                                  target.elevations, sink));
             continue;
         }
         written(name, writeRealGrid(file, target.header, rows, cols, grid.rowValues, grid.decimals, sink));
-        const QString prjName = baseName + QStringLiteral(".prj");
-        const outputTarget prj(target.folder, prjName);
-        if (!target.projection.isEmpty())
-            written(prjName, writeProjectionFile(prj, target.projection, sink));
-        else if (QFileInfo::exists(prj.path))
-            QFile::remove(prj.path);
+        const QString prjName = projectionFileName(name);
+        if (const auto outcome = writeProjectionBesideGrid(outputTarget(target.folder, prjName), target.system, sink))
+            written(prjName, *outcome);
     }
 }

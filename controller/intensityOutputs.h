@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "engine/intensity.h"
+#include "raster/coordinateSystem.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/outputFormat.h"
 
@@ -33,14 +34,15 @@ struct intensityResult
 };
 
 // Where and how they are written. An ESRI ASCII grid gets a .prj file of
-// the `projection` beside it, or loses a stale one when that is empty.
+// the DEM's system beside it, or loses a stale one when the DEM has none.
 struct intensityTarget
 {
     QString folder;
     outputFormat format = outputFormat::esriAscii;
     rasterHeader header;
     outputGeoreference georeference;  // GeoTIFF only
-    QByteArray projection;            // ESRI ASCII only
+    coordinateSystem system;          // ESRI ASCII only: the .prj beside each grid
+    const elevationGrid& elevations;  // GeoTIFF only: NODATA where the DEM has no elevation
 };
 
 // Writes every grid intensityGridNames names; `written` learns each file's

@@ -9,7 +9,7 @@
 // Holds back the errors of the raster consistency checks so that one failed
 // check makes one message: its sentences (both dimensions when both differ)
 // followed by the values of the two files, which the user needs to see what
-// does not match. Warnings go straight through.
+// does not match, and the command that fixes it. Warnings go straight through.
 class rasterMismatchSink final : public messageSink
 {
 public:
@@ -30,3 +30,8 @@ private:
 
 // "40 rows, 30 columns, lower-left corner 600000.0 / 5100000.0, cell size 2.0"
 QString rasterHeaderSummary(const rasterHeader& header);
+
+// The GDAL command that resamples the start cells onto the DEM's grid (its
+// extent and cell size, nearest neighbour so that cells keep their values),
+// writing <start cells>_on_dem_grid.tif beside them.
+QString startCellsOnDemGridCommand(const rasterHeader& dem, const QString& startCellsFile);

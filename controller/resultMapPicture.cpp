@@ -77,17 +77,18 @@ mapLegend resultMapLegend(mapColouring colouring)
         double lower = 0.0;
         for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
             legend.entries.append(
-                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i]});
+                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i],
+                 classUpperBounds[i]});
             lower = classUpperBounds[i];
         }
     } else {
         // A class k of the display grid holds the shares ((k-1)/255, k/255].
         legend.caption = QStringLiteral("Passage share of the run");
-        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1)},
-                          {QStringLiteral("25 %"), passageShareColour(-64)},
-                          {QStringLiteral("50 %"), passageShareColour(-128)},
-                          {QStringLiteral("75 %"), passageShareColour(-192)},
-                          {QStringLiteral("100 %"), passageShareColour(-255)}};
+        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1), 100.0 / 255.0},
+                          {QStringLiteral("25 %"), passageShareColour(-64), 25.0},
+                          {QStringLiteral("50 %"), passageShareColour(-128), 50.0},
+                          {QStringLiteral("75 %"), passageShareColour(-192), 75.0},
+                          {QStringLiteral("100 %"), passageShareColour(-255), 100.0}};
     }
     legend.entries.append({QStringLiteral("not reached (shaded relief)"), unreachedSwatch});
     return legend;
@@ -150,13 +151,21 @@ QImage resultMapLegendImage(mapColouring colouring)
     return image;
 }
 
+int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
+{
+    const int rows = result.displayGrid.rows();
+    const int cols = result.displayGrid.cols();
+    const int legendHeight = resultMapLegendImage(colouring).height();
+    if (rows <= 0 || cols <= 0 || rows >= legendHeight)
+        return 1;
+    return std::min((legendHeight + rows - 1) / rows, std::max(1, 2000 / cols));
+}
+
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
 {
     const QImage map = resultMapImage(result, colouring);
     const QImage legend = resultMapLegendImage(colouring);
-    int factor = 1;
-    if (!map.isNull() && map.height() < legend.height())
-        factor = std::min((legend.height() + map.height() - 1) / map.height(), std::max(1, 2000 / map.width()));
+    const int factor = resultMapPictureScale(result, colouring);
     const QImage shownMap = factor > 1 ? map.scaled(map.size() * factor) : map;
     QImage picture(shownMap.width() + legend.width(), std::max(shownMap.height(), legend.height()),
                    QImage::Format_RGB32);

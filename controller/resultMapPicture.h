@@ -21,6 +21,10 @@ struct legendEntry
 {
     QString label;
     QRgb colour;
+    // The highest value the entry stands for, in percent: of reach
+    // probability, or of all the run's trajectories for the passage share.
+    // 0 for the unreached cells.
+    double upTo = 0.0;
 };
 
 struct mapLegend
@@ -43,5 +47,7 @@ QImage resultMapImage(const runResultGrids& result, mapColouring colouring);
 QImage resultMapLegendImage(mapColouring colouring);
 
 // The map with its legend to the right, as one picture for a file. A small
-// grid is enlarged by a whole factor so the map is not dwarfed by its legend.
+// grid is enlarged by a whole factor so the map is not dwarfed by its legend:
+// the picture's pixels per cell.
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring);
+int resultMapPictureScale(const runResultGrids& result, mapColouring colouring);

@@ -1,5 +1,7 @@
 #include "controller/runFolder.h"
 
+#include "controller/mapPictureFile.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QLockFile>
@@ -36,6 +38,9 @@ QString mapFileProblem(const QString& mapFile)
 {
     if (mapFile.isEmpty())
         return QString();
+    const QString suffixProblem = mapSuffixProblem(mapFile);
+    if (!suffixProblem.isEmpty())
+        return suffixProblem;
     const QString folder = QFileInfo(mapFile).absolutePath();
     const QString problem = QFileInfo(folder).isDir() ? writeProblem(folder) : QStringLiteral("no such folder");
     if (problem.isEmpty())

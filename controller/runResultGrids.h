@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/aggregation.h"
+#include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
 #include "raster/rasterTypes.h"
 
@@ -17,6 +18,7 @@ struct runResultGrids
     grid<int32_t> reachingStartCells;
     elevationGrid elevations;
     int numberOfSimulations = 0;
+    outputGeoreference placement;  // of the DEM's grid, as the outputs carry it
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const

@@ -16,6 +16,7 @@
 #include "controller/intensityOutputs.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
+#include "controller/resultGridStyles.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
@@ -182,7 +183,7 @@ bool tumbraController::openDigitalElevationModel()
     if (!demInput_->open(demFile, demHeader, *sink_))
         return false;
     demSystem_ = demInput_->system();
-    return checkElevationCoordinateSystem(demSystem_, demFile, *sink_);
+    return checkElevationCoordinateSystem(demSystem_, demHeader, demFile, *sink_);
 }
 
 bool tumbraController::openStartCells()
@@ -396,7 +397,13 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->reachingStartCells = std::move(result.reachingStartCells);
     kept->elevations = std::move(elevationGrid_);
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
+    kept->placement = outputPlacement();
     outcome.grids = std::move(kept);
+}
+
+outputGeoreference tumbraController::outputPlacement() const
+{
+    return demInput_->georeference();
 }
 
 bool tumbraController::readElevations()
@@ -547,14 +554,14 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     };
     const QString countName = countGridName(request_.format);
     const QString probabilityName = probabilityGridName(request_.format);
-    const outputGeoreference georeference = demInput_->georeference();
+    const outputGeoreference georeference = outputPlacement();
     if (request_.format == outputFormat::geoTiff) {
         reportPhase(writingPhase(countName), 0, 1);
-        keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, *sink_));
+        keep(writeCountGeoTiff(inRunFolder(countName), demHeader, georeference, passageCounts, elevationGrid_, *sink_));
         reportPhase(writingPhase(countName), 1, 1);
         reportPhase(writingPhase(probabilityName), 0, 1);
         keep(writeProbabilityGeoTiff(inRunFolder(probabilityName), demHeader, georeference, passageCounts.rows(),
-                                     passageCounts.cols(), probabilityRow, *sink_));
+                                     passageCounts.cols(), probabilityRow, elevationGrid_, *sink_));
         reportPhase(writingPhase(probabilityName), 1, 1);
     } else {
         keep(writeCountGrid(inRunFolder(countName), demHeader, passageCounts, *sink_,
@@ -567,11 +574,16 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
                 keep(*outcome);
         }
     }
+    // Beside each grid the style that draws it as the window's map does.
+    const resultStyleInputs styleInputs{uint64_t(std::max(simulations, 0)) * startCellCount_};
+    for (const resultGridStyle& row : resultGridStyles())
+        if (!row.applies || row.applies(styleInputs))
+            keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
     if (request_.intensity.enabled) {
         const intensityResult intensity{request_.intensity, result.intensity, passageCounts,
                                         result.reachingStartCells, simulations};
-        const intensityTarget target{request_.outputFolder, request_.format, demHeader, georeference,
-                                     esriProjectionText(demSystem_)};
+        const intensityTarget target{request_.outputFolder, request_.format, demHeader, georeference, demSystem_,
+                                     elevationGrid_};
         writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
             file = name;
             keep(outcome);

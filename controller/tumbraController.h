@@ -14,6 +14,7 @@
 #include "controller/runRequest.h"
 #include "engine/simulationSettings.h"
 #include "raster/coordinateSystem.h"
+#include "raster/geoTiffWriter.h"
 #include "raster/rasterInput.h"
 #include "raster/outputFormat.h"
 #include "raster/messageSink.h"
@@ -104,6 +105,8 @@ private:
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
     void keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome);
+    // Where the outputs lie: a GeoTIFF DEM lends its geotransform as it is.
+    outputGeoreference outputPlacement() const;
 
     QString demFile;
     std::unique_ptr<rasterInput> demInput_;

@@ -1,5 +1,6 @@
 #include "raster/coordinateSystem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -64,15 +65,54 @@ coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference)
     return system;
 }
 
-bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink)
+namespace {
+
+// A round cell size near `metres`: the nearest of 1, 2, 2.5 and 5 times a
+// power of ten, measured by ratio.
+double roundCellSize(double metres)
+{
+    const double decade = std::pow(10.0, std::floor(std::log10(metres)));
+    double best = decade;
+    for (const double step : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+        const double candidate = step * decade;
+        if (std::fabs(std::log(candidate / metres)) < std::fabs(std::log(best / metres)))
+            best = candidate;
+    }
+    return best;
+}
+
+// What a geographic DEM's cells measure on the ground at its middle
+// latitude (a degree of latitude about 110.6 km, of longitude 111.3 km times
+// the cosine of the latitude, on the WGS 84 ellipsoid), and a round metre
+// cell size near them for the reprojection.
+QString metreResolutionHint(const rasterHeader& dem)
+{
+    const double degrees = dem.cellsize;
+    const double half = dem.spatialReference == rasterHeader::center ? degrees / 2.0 : 0.0;
+    const double latitude = std::clamp(double(dem.yll) - half + dem.nrows * degrees / 2.0, -89.0, 89.0);
+    const double pi = 3.14159265358979323846;
+    const double eastWest = degrees * 111320.0 * std::cos(latitude * pi / 180.0);
+    const double northSouth = degrees * 110574.0;
+    if (!(eastWest > 0.0) || !std::isfinite(northSouth))
+        return QStringLiteral("-tr <size> <size>");
+    const QString size = QString::number(roundCellSize(std::sqrt(eastWest * northSouth)));
+    return QStringLiteral("-tr %1 %1 (its cells of %2° are about %3 x %4 m at latitude %5°)")
+        .arg(size, QString::number(degrees, 'g', 6), QString::number(eastWest, 'f', 0),
+             QString::number(northSouth, 'f', 0), QString::number(latitude, 'f', 1));
+}
+
+}  // namespace
+
+bool checkElevationCoordinateSystem(const coordinateSystem& system, const rasterHeader& dem, const QString& demFile,
+                                    messageSink& sink)
 {
     if (system.isEmpty())
         return true;
     if (system.geographic) {
         sink.error(QStringLiteral("The DEM %1 is in a geographic coordinate system (%2): its cell size is in degrees, "
                                   "not metres. Reproject it to a projected coordinate system in metres, for example "
-                                  "with gdalwarp -t_srs EPSG:<code> -tr 5 5.")
-                       .arg(demFile, system.name));
+                                  "with gdalwarp -t_srs EPSG:<code> %3.")
+                       .arg(demFile, system.name, metreResolutionHint(dem)));
         return false;
     }
     // The unit of a projected system is given to ten digits at most.

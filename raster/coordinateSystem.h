@@ -4,6 +4,7 @@
 #include <QString>
 
 #include "raster/messageSink.h"
+#include "raster/rasterTypes.h"
 
 class OGRSpatialReference;
 
@@ -23,9 +24,11 @@ struct coordinateSystem
 coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference);
 
 // Cell sizes in degrees would be taken as metres: a DEM in a geographic
-// system is refused. A projected system in another unit than the metre is
-// run with a warning that all lengths are taken in that unit.
-bool checkElevationCoordinateSystem(const coordinateSystem& system, const QString& demFile, messageSink& sink);
+// system is refused, with a metre cell size near its own to reproject to.
+// A projected system in another unit than the metre is run with a warning
+// that all lengths are taken in that unit.
+bool checkElevationCoordinateSystem(const coordinateSystem& system, const rasterHeader& dem, const QString& demFile,
+                                    messageSink& sink);
 
 // Both systems describe the same coordinates; an empty one matches only an empty one.
 bool sameCoordinateSystem(const coordinateSystem& a, const coordinateSystem& b);

@@ -27,6 +27,36 @@ constexpr GDALDataType gdalType()
     return std::is_same<T, float>::value ? GDT_Float32 : GDT_Int32;
 }
 
+// The DEM's NODATA value where the band can hold it and no result can take
+// it (counts and percentages are never negative); otherwise -9999.
+template <typename T>
+double bandNodataValue(const rasterHeader& header)
+{
+    const double nodata = header.nodataValue;
+    const bool representable = gdalType<T>() == GDT_Float32
+                               || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
+                                   && nodata <= std::numeric_limits<int32_t>::max());
+    return representable && nodata < 0.0 ? nodata : -9999.0;
+}
+
+// Cells where the DEM has no elevation get the band's NODATA value, so that
+// a GIS leaves them out instead of showing them as unreached.
+template <typename T>
+void markCellsWithoutElevation(const elevationGrid& elevations, const rasterHeader& header, int first, int count,
+                               int cols, T* values)
+{
+    if (elevations.cols() != cols)
+        return;
+    const T nodata = static_cast<T>(bandNodataValue<T>(header));
+    for (int r = first; r < std::min(first + count, elevations.rows()); ++r) {
+        const float* row = elevations.row(r);
+        T* out = values + std::size_t(r - first) * std::size_t(cols);
+        for (int c = 0; c < cols; ++c)
+            if (row[c] == header.nodataValue)
+                out[c] = nodata;
+    }
+}
+
 template <typename T>
 bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const rasterHeader& header, int rows,
                 int cols, const rowBlockSource<T>& rowBlock)
@@ -42,13 +72,7 @@ bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const
             return false;
     }
     GDALRasterBand* band = file.GetRasterBand(1);
-    // The NODATA value of the DEM's header, as the ESRI ASCII outputs carry
-    // it; an Int32 band can only hold a whole number in its range.
-    const double nodata = header.nodataValue;
-    const bool representable = gdalType<T>() == GDT_Float32
-                               || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
-                                   && nodata <= std::numeric_limits<int32_t>::max());
-    if (representable && band->SetNoDataValue(nodata) != CE_None)
+    if (band->SetNoDataValue(bandNodataValue<T>(header)) != CE_None)
         return false;
     std::vector<T> block(static_cast<std::size_t>(std::min(rows, tileSize)) * static_cast<std::size_t>(cols));
     for (int first = 0; first < rows; first += tileSize) {
@@ -112,17 +136,20 @@ outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordi
 }
 
 writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
-                               const outputGeoreference& georeference, const grid<int32_t>& counts, messageSink& sink)
+                               const outputGeoreference& georeference, const grid<int32_t>& counts,
+                               const elevationGrid& elevations, messageSink& sink)
 {
-    const rowBlockSource<int32_t> rowBlock = [&counts](int first, int count, int32_t* values) {
+    const rowBlockSource<int32_t> rowBlock = [&](int first, int count, int32_t* values) {
         std::copy(counts.row(first), counts.row(first) + std::size_t(count) * std::size_t(counts.cols()), values);
+        markCellsWithoutElevation(elevations, header, first, count, counts.cols(), values);
     };
     return writeGeoTiff<int32_t>(target, header, georeference, counts.rows(), counts.cols(), rowBlock, sink);
 }
 
 writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHeader& header,
                                      const outputGeoreference& georeference, int rows, int cols,
-                                     const probabilityRowSource& rowValues, messageSink& sink)
+                                     const probabilityRowSource& rowValues, const elevationGrid& elevations,
+                                     messageSink& sink)
 {
     std::vector<double> row(static_cast<std::size_t>(std::max(cols, 0)));
     const rowBlockSource<float> rowBlock = [&](int first, int count, float* values) {
@@ -132,6 +159,7 @@ writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHea
             std::transform(row.begin(), row.end(), values + std::size_t(r) * std::size_t(cols),
                            [](double percent) { return static_cast<float>(percent); });
         }
+        markCellsWithoutElevation(elevations, header, first, count, cols, values);
     };
     return writeGeoTiff<float>(target, header, georeference, rows, cols, rowBlock, sink);
 }

@@ -21,10 +21,13 @@ outputGeoreference georeferenceOfHeader(const rasterHeader& header, const coordi
 // written under a temporary name and renamed once complete, and fail as the
 // ESRI ASCII writers do: a file that cannot be made is skipped after the
 // permission warning, a failed write is an error and leaves an earlier file
-// of that name untouched. The header gives the grid's NODATA value.
+// of that name untouched. Cells where `elevations` holds the header's NODATA
+// value are NODATA: the DEM's value where no result can take it, else -9999.
 writeOutcome writeCountGeoTiff(const outputTarget& target, const rasterHeader& header,
-                               const outputGeoreference& georeference, const grid<int32_t>& counts, messageSink& sink);
+                               const outputGeoreference& georeference, const grid<int32_t>& counts,
+                               const elevationGrid& elevations, messageSink& sink);
 // Rows of reals as Float32: the reach probability, and the intensity grids.
 writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHeader& header,
                                      const outputGeoreference& georeference, int rows, int cols,
-                                     const probabilityRowSource& rowValues, messageSink& sink);
+                                     const probabilityRowSource& rowValues, const elevationGrid& elevations,
+                                     messageSink& sink);

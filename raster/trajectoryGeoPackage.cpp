@@ -1,5 +1,7 @@
 #include "raster/trajectoryGeoPackage.h"
 
+#include <algorithm>
+
 #include <QFile>
 
 #include <gdal_priv.h>
@@ -18,8 +20,26 @@ bool addField(OGRLayer& layer, const char* name)
     return layer.CreateField(&field) == OGRERR_NONE;
 }
 
-bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std::vector<trajectoryOrigin>& origins,
-                const coordinateSystem& system, bool heightsAsM)
+OGRLayer* createLayer(GDALDataset& file, const char* name, OGRwkbGeometryType type, OGRSpatialReference* reference)
+{
+    OGRLayer* layer = file.CreateLayer(name, reference, type, nullptr);
+    if (!layer || !addField(*layer, "trajectory") || !addField(*layer, "start_row") || !addField(*layer, "start_col")
+        || !addField(*layer, "simulation"))
+        return nullptr;
+    return layer;
+}
+
+// A line needs two distinct places: one that never left its start point
+// would be an invalid geometry (GEOS, and so QGIS and PostGIS, reject it).
+bool leftItsStartPoint(const std::vector<trajectoryPoint>& points)
+{
+    return std::any_of(points.begin(), points.end(), [&points](const trajectoryPoint& point) {
+        return point.x != points.front().x || point.y != points.front().y;
+    });
+}
+
+bool writeLayers(GDALDataset& file, const trajectoryList& trajectories, const std::vector<trajectoryOrigin>& origins,
+                 const coordinateSystem& system, bool heightsAsM)
 {
     OGRSpatialReference* reference = nullptr;
     if (!system.isEmpty()) {
@@ -30,37 +50,47 @@ bool writeLayer(GDALDataset& file, const trajectoryList& trajectories, const std
             return false;
         }
     }
-    OGRLayer* layer =
-        file.CreateLayer("trajectories", reference, heightsAsM ? wkbLineStringZM : wkbLineString25D, nullptr);
+    OGRLayer* lines = createLayer(file, "trajectories", heightsAsM ? wkbLineStringZM : wkbLineString25D, reference);
+    OGRLayer* points = lines ? createLayer(file, "trajectories_stopped_at_start",
+                                           heightsAsM ? wkbPointZM : wkbPoint25D, reference)
+                             : nullptr;
     if (reference)
         reference->Release();
-    if (!layer || !addField(*layer, "trajectory") || !addField(*layer, "start_row") || !addField(*layer, "start_col")
-        || !addField(*layer, "simulation"))
-        return false;
     // One transaction: a GeoPackage writes row by row otherwise.
-    if (layer->StartTransaction() != OGRERR_NONE)
+    if (!points || file.StartTransaction() != OGRERR_NONE)
         return false;
     for (std::size_t i = 0; i < trajectories.size(); ++i) {
-        OGRFeature feature(layer->GetLayerDefn());
+        const std::vector<trajectoryPoint>& path = trajectories[i];
+        if (path.empty())
+            continue;  // nothing to place; trajectory_points.txt holds no point of it either
+        const bool moved = leftItsStartPoint(path);
+        OGRLayer& layer = moved ? *lines : *points;
+        OGRFeature feature(layer.GetLayerDefn());
         const trajectoryOrigin origin = i < origins.size() ? origins[i] : trajectoryOrigin();
         feature.SetField("trajectory", static_cast<int>(i + 1));
         feature.SetField("start_row", origin.row);
         feature.SetField("start_col", origin.col);
         feature.SetField("simulation", origin.simulation);
-        OGRLineString line;
-        line.setNumPoints(static_cast<int>(trajectories[i].size()));
-        for (std::size_t p = 0; p < trajectories[i].size(); ++p) {
-            const trajectoryPoint& point = trajectories[i][p];
+        if (moved) {
+            OGRLineString line;
+            line.setNumPoints(static_cast<int>(path.size()));
+            for (std::size_t p = 0; p < path.size(); ++p) {
+                if (heightsAsM)
+                    line.setPoint(static_cast<int>(p), path[p].x, path[p].y, path[p].z, path[p].h);
+                else
+                    line.setPoint(static_cast<int>(p), path[p].x, path[p].y, path[p].z);
+            }
+            feature.SetGeometry(&line);
+        } else {
+            OGRPoint start(path.front().x, path.front().y, path.front().z);
             if (heightsAsM)
-                line.setPoint(static_cast<int>(p), point.x, point.y, point.z, point.h);
-            else
-                line.setPoint(static_cast<int>(p), point.x, point.y, point.z);
+                start.setM(path.front().h);
+            feature.SetGeometry(&start);
         }
-        feature.SetGeometry(&line);
-        if (layer->CreateFeature(&feature) != OGRERR_NONE)
+        if (layer.CreateFeature(&feature) != OGRERR_NONE)
             return false;
     }
-    return layer->CommitTransaction() == OGRERR_NONE;
+    return file.CommitTransaction() == OGRERR_NONE;
 }
 
 }  // namespace
@@ -83,7 +113,7 @@ writeOutcome writeTrajectoryGeoPackage(const outputTarget& target, const traject
         GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
         GDALDatasetUniquePtr file(
             driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
-        const bool layerWritten = file && writeLayer(*file, trajectories, origins, system, heightsAsM);
+        const bool layerWritten = file && writeLayers(*file, trajectories, origins, system, heightsAsM);
         file.reset();
         written = layerWritten && !errors.failed();
         reason = errors.text();

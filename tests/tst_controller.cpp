@@ -5,6 +5,7 @@
 #include <QTest>
 
 #include "controller/runMemory.h"
+#include "controller/segmentLengthAdvice.h"
 #include "controller/tumbraController.h"
 #include "tests/controllerRecorder.h"
 #include "tests/testPlatform.h"
@@ -150,6 +151,29 @@ private slots:
         dir_.reset();
     }
 
+    // From a quarter of the cell size on, no warning.
+    void shortSegmentsAreWarnedOf_data()
+    {
+        QTest::addColumn<double>("segment");
+        QTest::addColumn<double>("cell");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("cells 25 times the segment")
+            << 1.0 << 25.0
+            << "The segment length (1 m) is under a quarter of the DEM's cell size (25 m): on such a grid most "
+               "trajectories stop in their start cell. Use a segment length of at least 6.25 m, or a DEM with cells "
+               "of at most 4 m.";
+        QTest::newRow("exactly a quarter") << 5.0 << 20.0 << QString();
+        QTest::newRow("longer than a cell") << 5.0 << 2.0 << QString();
+    }
+
+    void shortSegmentsAreWarnedOf()
+    {
+        QFETCH(double, segment);
+        QFETCH(double, cell);
+        QFETCH(QString, warning);
+        QCOMPARE(segmentLengthWarning(segment, cell), warning);
+    }
+
     // Every refusal ends with its message, reset, code 1 and no file written.
     void refusedRunEndsWithCodeOne_data()
     {
@@ -206,7 +230,10 @@ private slots:
                                       << "Inconsistent number of columns in data! Inconsistent number of rows "
                                          "in data!\nDEM %dem: 4 rows, 5 columns, lower-left corner 600000.0 / "
                                          "150000.0, cell size 2\nStart cells %start: 3 rows, 6 columns, "
-                                         "lower-left corner 600000.0 / 150000.0, cell size 2";
+                                         "lower-left corner 600000.0 / 150000.0, cell size 2\nTo put the start "
+                                         "cells on the DEM's grid, run\n  gdalwarp -te 600000 150000 600010 150008 "
+                                         "-tr 2 2 -r near %start %dir/start_on_dem_grid.tif\nand give the file it "
+                                         "writes as the start cells.";
     }
 
     void refusedRunEndsWithCodeOne()
@@ -221,7 +248,8 @@ private slots:
         if (setting.startsWith(QLatin1String("simulations=")))
             request_.settings.numberOfSimulations = setting.section('=', 1).toInt();
         const QString demName = setting.startsWith(QLatin1String("dem=")) ? setting.mid(4) : QStringLiteral("dem.asc");
-        QCOMPARE(run(controller, dem, start, demName), QStringList{"error:" + error} + failedEnd);
+        QCOMPARE(run(controller, dem, start, demName),
+                 QStringList{"error:" + error.replace("%dir", dir_->path())} + failedEnd);
         QVERIFY(folderEntries(outPath()).isEmpty());
         QVERIFY(!controller.isRunning());
     }
@@ -283,8 +311,8 @@ private slots:
                                      "Writing Reach_prob.asc", "Writing trajectory_points.txt", "Writing log.txt"}));
         QCOMPARE(folderEntries(dir_->path()), (QStringList{"dem.ASC", "out", "start.asc"}));
         QVERIFY(QDir::setCurrent(outPath()));
-        QCOMPARE(folderEntries(outPath()),
-                 (QStringList{"N.asc", "Reach_prob.asc", "log.txt", "trajectory_points.txt"}));
+        QCOMPARE(folderEntries(outPath()), (QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt",
+                                                        "trajectory_points.txt"}));
         QCOMPARE(readTextFile(QStringLiteral("N.asc")), writtenHeader + expectedCounts);
         const QString folder = QDir(outPath()).canonicalPath();
         QVERIFY(
@@ -306,13 +334,18 @@ private slots:
         const QString box = "box:Error when writing file %1: please check write permissions.";
         QTest::newRow("read-only Reach_prob.asc")
             << "Reach_prob.asc" << QStringList{"init:10", box.arg("Reach_prob.asc")} + completedEnd;
-        QTest::newRow("read-only folder") << "read-only"
-                                          << QStringList{"init:10", box.arg("N.asc"), box.arg("Reach_prob.asc"),
-                                                         box.arg("trajectory_points.txt"), box.arg("log.txt")}
-                                                 + completedEnd;
+        QTest::newRow("read-only folder")
+            << "read-only"
+            << QStringList{"init:10",         box.arg("N.asc"),          box.arg("Reach_prob.asc"),
+                           box.arg("N.qml"),  box.arg("Reach_prob.qml"), box.arg("trajectory_points.txt"),
+                           box.arg("log.txt")}
+                   + completedEnd;
         QTest::newRow("full disk") << "full"
-                                   << QStringList{"init:10", "error:Failed to write file N.asc: ",
+                                   << QStringList{"init:10",
+                                                  "error:Failed to write file N.asc: ",
                                                   "error:Failed to write file Reach_prob.asc: ",
+                                                  "error:Failed to write file N.qml: ",
+                                                  "error:Failed to write file Reach_prob.qml: ",
                                                   "error:Failed to write file trajectory_points.txt: ",
                                                   "error:Failed to write file log.txt: "}
                                           + failedEnd;
@@ -420,9 +453,10 @@ private slots:
             QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
         const QByteArray corner = phase == QLatin1String("checks") ? "" : "corner";
         QCOMPARE(run(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner)), events);
-        QCOMPARE(
-            folderEntries(outPath()),
-            (phase == QLatin1String("writing") ? QStringList{"N.asc", "Reach_prob.asc", "log.txt"} : QStringList()));
+        QCOMPARE(folderEntries(outPath()),
+                 (phase == QLatin1String("writing")
+                      ? QStringList{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}
+                      : QStringList()));
         QVERIFY(!controller.isRunning());
 
         armed = false;

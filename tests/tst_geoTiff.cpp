@@ -131,6 +131,25 @@ private slots:
         QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii, false, true).contains("done:0"));
     }
 
+    // Where the DEM has no elevation (its first five columns here) the GeoTIFF grids hold NODATA.
+    void cellsWithoutElevationAreNodata()
+    {
+        QList<QByteArray> lines = readTextFile(slopeDem).split('\n');
+        for (int r = 6; r < lines.size(); ++r)
+            lines[r] = "-9999 -9999 -9999 -9999 -9999 " + lines[r].split(' ').mid(5).join(' ');
+        QVERIFY(writeTextFile(path("holes.asc"), lines.join('\n')));
+        QVERIFY(run(path("holes.asc"), slopeStart, "holes", outputFormat::geoTiff).contains("done:0"));
+        for (const char* name : {"holes/N.tif", "holes/Reach_prob.tif"}) {
+            GDALDatasetUniquePtr file(GDALDataset::Open(path(name).toUtf8().constData(), GDAL_OF_RASTER));
+            int hasNodata = 0;
+            QCOMPARE(file->GetRasterBand(1)->GetNoDataValue(&hasNodata), -9999.0);
+            QVERIFY(hasNodata);
+            const raster grid = readWithGdal(path(name));
+            for (std::size_t i = 0; i < grid.values.size(); ++i)
+                QCOMPARE(grid.values[i] == -9999.0f, int(i % 60) < 5);
+        }
+    }
+
     void everyInputFormGivesTheSameResults_data()
     {
         QTest::addColumn<QString>("dem");
@@ -194,19 +213,31 @@ private slots:
         }
         QVERIFY(readTextFile(path("tif/log.txt")).split('\n').contains("Coordinate system: EPSG:21781"));
 
-        GDALDatasetUniquePtr paths(GDALDataset::Open(path("tif/trajectories.gpkg").toUtf8().constData(), 0));
-        OGRLayer* layer = paths->GetLayerByName("trajectories");
-        QVERIFY(isSystem(layer->GetSpatialRef(), "EPSG:21781"));
-        const QByteArray lastPoint = readTextFile(path("tif/trajectory_points.txt")).split('\n').last();
-        QCOMPARE(layer->GetFeatureCount(), lastPoint.split('\t').first().toLongLong());
+        // Every trajectory once, as a line or, where it never left its start point, as a point; all valid.
         // Each vertex carries its energy-line height as M: none at the release point, some further on.
+        GDALDatasetUniquePtr paths(GDALDataset::Open(path("tif/trajectories.gpkg").toUtf8().constData(), 0));
+        QSet<int> numbers;
+        int stoppedAtStart = 0;
         bool rises = false;
-        layer->ResetReading();
-        for (auto& feature : *layer) {
-            const OGRLineString* line = feature->GetGeometryRef()->toLineString();
-            QVERIFY(line->IsMeasured() && line->getM(0) == 0.0);
-            rises = rises || (line->getNumPoints() > 1 && line->getM(1) > 0.0);
+        for (const char* name : {"trajectories", "trajectories_stopped_at_start"}) {
+            OGRLayer* layer = paths->GetLayerByName(name);
+            QVERIFY(isSystem(layer->GetSpatialRef(), "EPSG:21781"));
+            for (const auto& feature : *layer) {
+                const OGRGeometry* geometry = feature->GetGeometryRef();
+                QVERIFY2(geometry->IsValid() && geometry->IsMeasured(), name);
+                numbers.insert(feature->GetFieldAsInteger("trajectory"));
+                if (wkbFlatten(geometry->getGeometryType()) == wkbPoint) {
+                    ++stoppedAtStart;
+                    continue;
+                }
+                const OGRLineString* line = geometry->toLineString();
+                QVERIFY(line->getM(0) == 0.0);
+                rises = rises || line->getM(1) > 0.0;
+            }
         }
+        const QByteArray lastPoint = readTextFile(path("tif/trajectory_points.txt")).split('\n').last();
+        QCOMPARE(numbers.size(), lastPoint.split('\t').first().toInt());
+        QVERIFY(stoppedAtStart > 0 && stoppedAtStart < numbers.size());
         QVERIFY(rises);
     }
 
@@ -242,7 +273,10 @@ private slots:
         writeGeoTiff(path("unplaced.tif"), dem, {});
         QTest::newRow("unplaced.tif") << "error:File %1 has no geotransform" << QString();
         writeGeoTiff(path("degrees.tif"), dem, {7.0, 0.0001, 0.0, 47.0, 0.0, -0.0001}, "EPSG:4326");
-        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)"
+        QTest::newRow("degrees.tif") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326): its cell "
+                                        "size is in degrees, not metres. Reproject it to a projected coordinate "
+                                        "system in metres, for example with gdalwarp -t_srs EPSG:<code> -tr 10 10 "
+                                        "(its cells of 0.0001° are about 8 x 11 m at latitude 47.0°)."
                                      << QString();
         writeGeoTiff(path("feet.tif"), dem, slopeTransform, "EPSG:2249");
         QTest::newRow("feet.tif")
@@ -291,7 +325,7 @@ private slots:
         writeOutcome outcome;
         {
             const fileSizeLimit fullDisk(4096);
-            outcome = writeCountGeoTiff(fileName, header, georeferenceOfHeader(header, {}), counts, sink);
+            outcome = writeCountGeoTiff(fileName, header, georeferenceOfHeader(header, {}), counts, {}, sink);
         }
         QCOMPARE(outcome, writeOutcome::failed);
         QCOMPARE(sink.log.size(), 1);

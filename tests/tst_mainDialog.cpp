@@ -101,7 +101,8 @@ private slots:
         QVERIFY(logText(dialog).contains(QStringLiteral("\nExisting output files will be overwritten\n")));
         QCOMPARE(boxes.errors, QStringList());
         QCOMPARE(boxes.warnings, QStringList{"Error when writing file N.asc: please check write permissions."});
-        QCOMPARE(runDir().entryList(QDir::Files, QDir::Name), QStringList({"Reach_prob.asc", "log.txt"}));
+        QCOMPARE(runDir().entryList(QDir::Files, QDir::Name),
+                 QStringList({"N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}));
         QVERIFY(
             logText(dialog).contains(QStringLiteral("Results written to folder %1\n").arg(runDir().absolutePath())));
         QVERIFY(logText(dialog).endsWith(QStringLiteral("\nDone.")));

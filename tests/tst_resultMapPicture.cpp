@@ -15,7 +15,8 @@ runResultGrids sameCells(int rows, int cols, int passages, int reaching, int sho
             grid<int32_t>(rows, cols, passages),
             grid<int32_t>(rows, cols, reaching),
             elevationGrid(rows, cols, 512.5f),
-            10};
+            10,
+            {}};
 }
 
 // 2 x 3 cells of 10 m, lower-left corner at (1000, 2000): the middle of the south row reached 13 times from 2
@@ -91,7 +92,7 @@ private slots:
             << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 %";
         QTest::newRow("no elevation")
             << corner << QPoint(2, 1)
-            << "Row 1, column 2 | x 1025.0, y 2005.0 | elevation no data | 0 passages | reach probability 0.0 %";
+            << "Row 1, column 2 | x 1025.0, y 2005.0 | no elevation";
         QTest::newRow("centre reference")
             << int(rasterHeader::center) << QPoint(0, 0)
             << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";

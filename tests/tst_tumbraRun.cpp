@@ -11,6 +11,9 @@
 
 #include <signal.h>
 
+#include <gdal_priv.h>
+
+#include "raster/gdalSession.h"
 #include "tests/controllerRecorder.h"
 
 // The headless runner as a user meets it: options, exit codes, refusals.
@@ -36,6 +39,7 @@ class tst_tumbraRun : public QObject
 private slots:
     void initTestCase()
     {
+        initialiseGdal();
         const QByteArray header =
             "ncols 5\nnrows 4\nxllcorner 600000\nyllcorner 150000\ncellsize 2\nNODATA_value -9999\n";
         QVERIFY(writeTextFile(dir_.filePath("dem.asc"), header + QByteArray("9 8 7 6 5\n").repeated(4)));
@@ -65,6 +69,7 @@ private slots:
             << QStringList{"--threads", "100000"} << "--threads must lie between 0 and 1024, not 100000.";
         QTest::newRow("map in a missing folder")
             << QStringList{"--map", dir_.filePath("missing/map.png")} << "Choose a writable folder for --map";
+        QTest::newRow("map as BMP") << QStringList{"--map", dir_.filePath("map.bmp")} << "name it .png, .jpg or .tif";
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
         QTest::newRow("grids differ") << QStringList{"--start", dir_.filePath("wide.asc")} << "Inconsistent number";
         QTest::newRow("no start cell") << QStringList{"--start", dir_.filePath("none.asc")} << "No start cells found";
@@ -87,12 +92,35 @@ private slots:
             run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"}, "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
-        QCOMPARE(QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
-                 QStringList({"N.asc", "Reach_prob.asc", "log.txt", "trajectory_points.txt"}));
-        // The map, enlarged by a whole factor beside its legend: cell (1, 1) lies above 50 %.
+        QCOMPARE(
+            QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
+            QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
+        // The map, enlarged by a whole factor beside its legend: cell (1, 1) lies above 50 %. Its world file puts
+        // the centre of its first pixel half a pixel inside the grid's north-west corner (600000, 150008).
         const QImage image(map);
         const int factor = image.height() / 4;
         QCOMPARE(image.pixel(factor + factor / 2, factor + factor / 2), qRgb(0xbd, 0x00, 0x26));
+        const double pixel = 2.0 / factor;
+        QCOMPARE(readTextFile(dir_.filePath("map.pgw")), QStringLiteral("%1\n0.0000000000\n0.0000000000\n%2\n%3\n%4\n")
+                                                             .arg(pixel, 0, 'f', 10)
+                                                             .arg(-pixel, 0, 'f', 10)
+                                                             .arg(600000 + pixel / 2, 0, 'f', 10)
+                                                             .arg(150008 - pixel / 2, 0, 'f', 10)
+                                                             .toUtf8());
+
+        // Named .tif, the same picture as a GeoTIFF in place, no world file needed.
+        const QString geoTiff = dir_.filePath("map.tif");
+        QCOMPARE(run({"--simulations", "20", "--map", geoTiff, "--overwrite", "--quiet"}, "deep/new/folder").first, 0);
+        GDALDatasetUniquePtr placed(GDALDataset::Open(geoTiff.toUtf8().constData(), GDAL_OF_RASTER));
+        double transform[6];
+        QVERIFY(placed && placed->GetRasterCount() == 3 && placed->GetGeoTransform(transform) == CE_None);
+        QCOMPARE(std::vector<double>(transform, transform + 6),
+                 (std::vector<double>{600000.0, pixel, 0.0, 150008.0, 0.0, -pixel}));
+        unsigned char rgb[3];
+        QVERIFY(placed->RasterIO(GF_Read, factor + factor / 2, factor + factor / 2, 1, 1, rgb, 1, 1, GDT_Byte, 3,
+                                 nullptr, 3, 3, 1, nullptr)
+                == CE_None);
+        QCOMPARE(qRgb(rgb[0], rgb[1], rgb[2]), qRgb(0xbd, 0x00, 0x26));
 
         // Not a terminal: no progress line, and --quiet keeps the messages back.
         const auto [timedCode, timings] = run({"--simulations", "5", "--quiet", "--timings"}, "timed");

@@ -1,0 +1,41 @@
+#include "controller/resultGridStyles.h"
+
+#include <algorithm>
+
+#include "controller/resultMapPicture.h"
+
+namespace {
+
+// The legend's entries as stops, their percentages scaled into the grid's
+// unit; the unreached cells (0) are left transparent by the style.
+layerStyle styleOfLegend(mapColouring colouring, layerStyle::ramp kind, double unitsPerPercent)
+{
+    layerStyle style;
+    style.kind = kind;
+    for (const legendEntry& entry : resultMapLegend(colouring).entries)
+        if (entry.upTo > 0.0)
+            style.stops.push_back({entry.upTo * unitsPerPercent, entry.colour, entry.label});
+    return style;
+}
+
+}  // namespace
+
+layerStyle reachProbabilityStyle(const resultStyleInputs&)
+{
+    return styleOfLegend(mapColouring::reachProbability, layerStyle::ramp::classes, 1.0);
+}
+
+layerStyle passageCountStyle(const resultStyleInputs& run)
+{
+    const double trajectories = static_cast<double>(std::max<uint64_t>(run.trajectories, 1));
+    return styleOfLegend(mapColouring::passageShare, layerStyle::ramp::gradient, trajectories / 100.0);
+}
+
+const std::vector<resultGridStyle>& resultGridStyles()
+{
+    static const std::vector<resultGridStyle> rows = {
+        {QStringLiteral("N"), passageCountStyle},
+        {QStringLiteral("Reach_prob"), reachProbabilityStyle},
+    };
+    return rows;
+}

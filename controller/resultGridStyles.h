@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include <QString>
+
+#include "raster/qgisStyle.h"
+
+// What a result grid's style may depend on beyond the map's legend.
+struct resultStyleInputs
+{
+    uint64_t trajectories = 0;  // of the whole run: start cells x simulations
+};
+
+// One row per result grid that gets a QGIS style beside it, with the classes,
+// colours and labels of the window's legend. A further grid gets its style
+// by a row here; `applies` (none: every run) leaves out grids a run does not
+// write.
+struct resultGridStyle
+{
+    QString grid;  // base name: the style is grid.qml, beside grid.asc or grid.tif
+    layerStyle (*style)(const resultStyleInputs& run);
+    bool (*applies)(const resultStyleInputs& run) = nullptr;
+};
+
+const std::vector<resultGridStyle>& resultGridStyles();
+
+// Reach_prob: the reach-probability classes of the map, in percent.
+layerStyle reachProbabilityStyle(const resultStyleInputs& run);
+// N: the passage-share ramp of the map, its shares turned into passages.
+layerStyle passageCountStyle(const resultStyleInputs& run);
