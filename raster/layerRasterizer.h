@@ -18,10 +18,13 @@ struct cellWindow
 };
 
 // Burns geometries in the DEM's coordinates into the DEM's grid through
-// GDAL's rasterizer: a polygon takes the cells whose centres lie inside it,
-// a centre on its west or north edge counting as inside and on its east or
-// south edge as outside, so polygons that share an edge never share a cell;
-// a line or point takes every cell it touches. Coordinates become cell
+// GDAL's rasterizer: a polygon takes the cells whose centres lie inside it
+// (a centre on its edge by GDAL's scan-line rule: with GDAL 3.6 one on its
+// west edge is outside, on its east, north or south edge inside, so two
+// polygons that share an edge may both take the cells on it); a line or
+// point takes every cell it passes through or lies in (a line through a
+// cell corner takes the cells it crosses, not the two touching it only
+// there; a point on a corner or edge the cell to its south-east). Coordinates become cell
 // coordinates as (x - west) / cellsize and (north - y) / cellsize, so a
 // window of the grid burns exactly the cells the whole grid would.
 class layerRasterizer

@@ -140,14 +140,31 @@ public:
         OGRLayer* layer = openLayer();
         if (!layer || !selectFeatures(*layer) || !findFields(*layer))
             return std::nullopt;
+        const OGRSpatialReference* layerSystem = layer->GetSpatialRef();
+        if (layerSystem && layerSystem->IsGeographic() && !inDegreeRange(*layer)) {
+            // GeoJSON without a "crs" member is read as WGS 84 whatever its coordinates.
+            sink_.warning(QStringLiteral("The %1 gives its coordinates in degrees (%2), but they lie beyond any "
+                                         "longitude and latitude: they are taken in the DEM's coordinate system%3.")
+                              .arg(what_, coordinateSystemOf(layerSystem).name,
+                                   demSystem.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(demSystem.name)));
+            return readFeatures(*layer, nullptr);
+        }
         bool failed = false;
-        const transformPointer transform = transformToDem(layer->GetSpatialRef(), demSystem, what_, sink_, failed);
+        const transformPointer transform = transformToDem(layerSystem, demSystem, what_, sink_, failed);
         if (failed)
             return std::nullopt;
         return readFeatures(*layer, transform.get());
     }
 
 private:
+    static bool inDegreeRange(OGRLayer& layer)
+    {
+        OGREnvelope extent;
+        if (layer.GetExtent(&extent, TRUE) != OGRERR_NONE)
+            return true;
+        return extent.MinX >= -360.0 && extent.MaxX <= 360.0 && extent.MinY >= -90.0 && extent.MaxY <= 90.0;
+    }
+
     OGRLayer* openLayer()
     {
         const char* driver = driverForSuffix(source_.file);
@@ -223,6 +240,7 @@ private:
         std::size_t selected = 0;
         OGREnvelope extent;
         gdalErrorCapture errors;
+        layer.ResetReading();
         for (;;) {
             std::unique_ptr<OGRFeature, featureDeleter> feature(layer.GetNextFeature());
             if (!feature)
