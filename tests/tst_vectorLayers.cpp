@@ -17,25 +17,24 @@ namespace {
 const rasterHeader dem{6, 6, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
 const double geoTransform[6] = {0.0, 10.0, 0.0, 60.0, 0.0, -10.0};
 
+QString number(double value) { return QString::number(value, 'g', 17); }
+
 QString rectangle(double west, double south, double east, double north)
 {
     return QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":[[[%1,%2],[%3,%2],[%3,%4],[%1,%4],[%1,%2]]]}")
-        .arg(west)
-        .arg(south)
-        .arg(east)
-        .arg(north);
+        .arg(number(west), number(south), number(east), number(north));
 }
 
 QString line(double x0, double y0, double x1, double y1)
 {
     return QStringLiteral("{\"type\":\"LineString\",\"coordinates\":[[%1,%2],[%3,%4]]}")
-        .arg(x0)
-        .arg(y0)
-        .arg(x1)
-        .arg(y1);
+        .arg(number(x0), number(y0), number(x1), number(y1));
 }
 
-QString point(double x, double y) { return QStringLiteral("{\"type\":\"Point\",\"coordinates\":[%1,%2]}").arg(x).arg(y); }
+QString point(double x, double y)
+{
+    return QStringLiteral("{\"type\":\"Point\",\"coordinates\":[%1,%2]}").arg(number(x), number(y));
+}
 
 // A GeoJSON layer of features "geometry" or "geometry|properties"; crs: an EPSG code or none.
 QString layerText(const QStringList& features, int crs = 32632)
