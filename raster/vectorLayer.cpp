@@ -141,6 +141,9 @@ public:
         if (!layer || !selectFeatures(*layer) || !findFields(*layer))
             return std::nullopt;
         const OGRSpatialReference* layerSystem = layer->GetSpatialRef();
+        // A GeoPackage written without a system names its own placeholder, "Undefined geographic SRS".
+        if (layerSystem && layerSystem->GetName() && QByteArray(layerSystem->GetName()).toLower().startsWith("undefined"))
+            layerSystem = nullptr;
         if (layerSystem && layerSystem->IsGeographic() && !inDegreeRange(*layer)) {
             // GeoJSON without a "crs" member is read as WGS 84 whatever its coordinates.
             sink_.warning(QStringLiteral("The %1 gives its coordinates in degrees (%2), but they lie beyond any "

@@ -229,6 +229,21 @@ private slots:
         QVERIFY(sink.log.last().contains("no integer field \"name\"") && sink.log.last().contains("oid"));
     }
 
+    // A GeoPackage written without a system names a placeholder one; the example DEM has none.
+    void exampleObjectsReadCleanly()
+    {
+        const rasterHeader example{320, 260, 600000.0f, 150000.0f, 2.0f, -9999.0f, rasterHeader::corner};
+        const double exampleTransform[6] = {600000.0, 2.0, 0.0, 150640.0, 0.0, -2.0};
+        recordingSink sink;
+        const auto objects = readObjectsLayer({EXAMPLES_DIR "/objects.gpkg", {}, {}}, QString(), example,
+                                              exampleTransform, coordinateSystem(), sink);
+        QVERIFY2(objects && sink.log.isEmpty(), qPrintable(sink.log.join('\n')));
+        QStringList table;
+        for (const objectAtRisk& object : objects->objects())
+            table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
+        QCOMPARE(table, QStringList({"1 Valley road 269", "2 Barn 96", "3 House 68"}));
+    }
+
     void objectsRasterNeedsWholeIds()
     {
         elevationGrid values(2, 2, 0.0f);
