@@ -101,7 +101,8 @@ int main(int argc, char** argv)
     std::uniform_int_distribution<int> noise(0, 99999);
     if (!writeSyntheticGrid(demPath, rows, cols, cellSize,
                             [&](int r, int c, char* value) {
-                                return std::snprintf(value, 32, "%.3f", 500.0 + 0.3 * r + 0.2 * c + noise(random) / 1e3);
+                                return std::snprintf(value, 32, "%.3f",
+                                                     500.0 + 0.3 * r + 0.2 * c + noise(random) / 1e3);
                             })
         || !writePolygons(layerPath, rows, cols, polygons)) {
         std::fprintf(stderr, "cannot write the inputs in %s\n", qPrintable(dir.path()));
@@ -118,8 +119,8 @@ int main(int argc, char** argv)
     double read[2];
     watch.lap(&read[0], &read[1]);
 
-    const double geoTransform[6] = {west, double(cellSize), 0.0, south + rows * double(cellSize), 0.0,
-                                    -double(cellSize)};
+    const double geoTransform[6] = {west, double(cellSize), 0.0, south + rows * double(cellSize),
+                                    0.0,  -double(cellSize)};
     watch.lap();
     const auto startCells = readStartCellsLayer({layerPath, {}, {}}, dem, geoTransform, coordinateSystem(), sink);
     double start[2];

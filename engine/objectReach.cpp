@@ -87,9 +87,9 @@ std::vector<objectReport> objectReports(const objectCells& objects, const object
         if (cell >= passageCounts.size())
             throw std::out_of_range("object cell beyond the count grids");
         // The expression of reachProbabilityRow, so that the figure equals the Reach_prob value.
-        const double probability = reaching[cell] != 0 ? static_cast<double>(passages[cell]) / reaching[cell]
-                                                             / numberOfSimulations * 100.0
-                                                       : 0.0;
+        const double probability =
+            reaching[cell] != 0 ? static_cast<double>(passages[cell]) / reaching[cell] / numberOfSimulations * 100.0
+                                : 0.0;
         for (const uint32_t* object = objects.objectsBegin(k); object != objects.objectsEnd(k); ++object)
             reports[*object].largestReachProbability = std::max(reports[*object].largestReachProbability, probability);
     }
@@ -104,9 +104,9 @@ sourceShareRows::sourceShareRows(const std::vector<startCell>& startCells, const
         throw std::invalid_argument("object totals of another start-cell list");
     cells_.reserve(startCells.size());
     for (std::size_t i = 0; i < startCells.size(); ++i) {
-        const double share =
-            numberOfSimulations > 0 ? static_cast<double>(totals.startCellTrajectories[i]) / numberOfSimulations * 100.0
-                                    : 0.0;
+        const double share = numberOfSimulations > 0
+                                 ? static_cast<double>(totals.startCellTrajectories[i]) / numberOfSimulations * 100.0
+                                 : 0.0;
         cells_.push_back({startCells[i].row, startCells[i].col, share});
     }
     std::stable_sort(cells_.begin(), cells_.end());

@@ -67,10 +67,7 @@ private:
         int32_t row;
         int32_t col;
         double share;
-        bool operator<(const shareCell& other) const
-        {
-            return row != other.row ? row < other.row : col < other.col;
-        }
+        bool operator<(const shareCell& other) const { return row != other.row ? row < other.row : col < other.col; }
     };
     std::vector<shareCell> cells_;  // sorted by row and column
     int cols_;

@@ -9,8 +9,7 @@
 #include "raster/layerRasterizer.h"
 #include "raster/vectorStartCells.h"
 
-objectCells::objectCells(std::vector<objectAtRisk> objects,
-                         std::vector<std::pair<std::size_t, uint32_t>> memberships)
+objectCells::objectCells(std::vector<objectAtRisk> objects, std::vector<std::pair<std::size_t, uint32_t>> memberships)
     : objects_(std::move(objects))
 {
     std::sort(memberships.begin(), memberships.end());
@@ -108,9 +107,8 @@ std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, con
     std::vector<std::size_t> cells;
     for (const layerFeature& feature : layer->features) {
         if (!cellsOfFeature(feature, rasterizer, dem.ncols, cells)) {
-            sink.error(QStringLiteral("Object %1 of the %2 could not be placed on the DEM's grid.")
-                           .arg(feature.id)
-                           .arg(what));
+            sink.error(
+                QStringLiteral("Object %1 of the %2 could not be placed on the DEM's grid.").arg(feature.id).arg(what));
             return std::nullopt;
         }
         const uint32_t object = indexOfId.at(feature.id);

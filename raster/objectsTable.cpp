@@ -30,8 +30,8 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
         text += QByteArray::number(static_cast<qlonglong>(report.id)) + ',' + csvField(report.name) + ','
                 + QByteArray::number(static_cast<qlonglong>(report.cells)) + ',' + integerField(report.trajectories)
                 + ',' + fixedText(share, shareDecimals) + ','
-                + fixedText(report.largestReachProbability, probabilityDecimals) + ','
-                + integerField(report.startCells) + "\r\n";
+                + fixedText(report.largestReachProbability, probabilityDecimals) + ',' + integerField(report.startCells)
+                + "\r\n";
     }
     return text;
 }

@@ -16,8 +16,8 @@ struct objectReport
     int64_t id = 0;
     QString name;
     int64_t cells = 0;
-    uint64_t trajectories = 0;  // trajectories that reached the object
-    uint64_t startCells = 0;    // start cells with a trajectory that reached it
+    uint64_t trajectories = 0;             // trajectories that reached the object
+    uint64_t startCells = 0;               // start cells with a trajectory that reached it
     double largestReachProbability = 0.0;  // percent, the largest Reach_prob value over its cells
 };
 

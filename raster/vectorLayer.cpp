@@ -45,10 +45,7 @@ struct featureDeleter
 
 struct transformDeleter
 {
-    void operator()(OGRCoordinateTransformation* transform) const
-    {
-        OGRCoordinateTransformation::DestroyCT(transform);
-    }
+    void operator()(OGRCoordinateTransformation* transform) const { OGRCoordinateTransformation::DestroyCT(transform); }
 };
 using transformPointer = std::unique_ptr<OGRCoordinateTransformation, transformDeleter>;
 
@@ -130,8 +127,7 @@ class layerReader
 {
 public:
     layerReader(const vectorLayerSource& source, const QString& role, const QString& idField, messageSink& sink)
-        : source_(source), idField_(idField), sink_(sink),
-          what_(QStringLiteral("%1 layer %2").arg(role, source.file))
+        : source_(source), idField_(idField), sink_(sink), what_(QStringLiteral("%1 layer %2").arg(role, source.file))
     {
     }
 
@@ -142,7 +138,8 @@ public:
             return std::nullopt;
         const OGRSpatialReference* layerSystem = layer->GetSpatialRef();
         // A GeoPackage written without a system names its own placeholder, "Undefined geographic SRS".
-        if (layerSystem && layerSystem->GetName() && QByteArray(layerSystem->GetName()).toLower().startsWith("undefined"))
+        if (layerSystem && layerSystem->GetName()
+            && QByteArray(layerSystem->GetName()).toLower().startsWith("undefined"))
             layerSystem = nullptr;
         if (layerSystem && layerSystem->IsGeographic() && !inDegreeRange(*layer)) {
             // GeoJSON without a "crs" member is read as WGS 84 whatever its coordinates.
@@ -179,16 +176,16 @@ private:
         }
         gdalErrorCapture errors;
         const char* const drivers[] = {driver, nullptr};
-        dataset_.reset(static_cast<GDALDataset*>(GDALOpenEx(source_.file.toUtf8().constData(),
-                                                            GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr,
-                                                            nullptr)));
+        dataset_.reset(static_cast<GDALDataset*>(GDALOpenEx(
+            source_.file.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
         if (!dataset_) {
             sink_.error(QStringLiteral("The %1 could not be opened%2: please check that it exists and is readable.")
                             .arg(what_, errors.reason()));
             return nullptr;
         }
-        OGRLayer* layer = source_.layerName.isEmpty() ? dataset_->GetLayer(0)
-                                                      : dataset_->GetLayerByName(source_.layerName.toUtf8().constData());
+        OGRLayer* layer = source_.layerName.isEmpty()
+                              ? dataset_->GetLayer(0)
+                              : dataset_->GetLayerByName(source_.layerName.toUtf8().constData());
         if (!layer) {
             if (source_.layerName.isEmpty())
                 sink_.error(QStringLiteral("The %1 has no layer.").arg(what_));
@@ -230,10 +227,11 @@ private:
             if (field->GetType() == OFTInteger || field->GetType() == OFTInteger64)
                 integerFields << QString::fromUtf8(field->GetNameRef());
         }
-        sink_.error(QStringLiteral("The %1 has no integer field \"%2\" to take the ids from; its integer fields "
-                                   "are: %3.")
-                        .arg(what_, idField_,
-                             integerFields.isEmpty() ? QStringLiteral("none") : integerFields.join(QStringLiteral(", "))));
+        sink_.error(
+            QStringLiteral("The %1 has no integer field \"%2\" to take the ids from; its integer fields "
+                           "are: %3.")
+                .arg(what_, idField_,
+                     integerFields.isEmpty() ? QStringLiteral("none") : integerFields.join(QStringLiteral(", "))));
         return false;
     }
 
@@ -286,8 +284,9 @@ private:
         }
         if (result.features.empty()) {
             sink_.error(QStringLiteral("The %1 has no polygon, line or point%2.")
-                            .arg(what_, source_.where.isEmpty() ? QString() : QStringLiteral(" among the features "
-                                                                                              "selected")));
+                            .arg(what_, source_.where.isEmpty() ? QString()
+                                                                : QStringLiteral(" among the features "
+                                                                                 "selected")));
             return std::nullopt;
         }
         result.minX = extent.MinX;

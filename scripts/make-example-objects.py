@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Writes examples/objects.gpkg: objects at risk on the bundled example slope.
 
-A road along the valley floor below the talus and two buildings between the
-talus foot and the road, in layer "objects" with the fields name and kind.
+A road across the valley floor where the farthest rocks stop and two
+buildings at the talus foot just above it, in layer "objects" with the fields
+name and kind.
 The coordinates are those of examples/dem.asc, which has no coordinate
 system, so the layer has none either. Running the script again writes the
 same layer. Needs GDAL's Python bindings (Debian: python3-gdal).
@@ -22,11 +23,11 @@ WEST, NORTH = 600000.0, 150640.0
 
 OBJECTS = [
     ("Valley road", "road",
-     "LINESTRING (600000 150232, 600130 150236, 600260 150244, 600390 150240, 600520 150234)"),
+     "LINESTRING (600000 150298, 600130 150300, 600260 150304, 600390 150300, 600520 150296)"),
     ("Barn", "building",
-     "POLYGON ((600150 150262, 600174 150262, 600174 150278, 600150 150278, 600150 150262))"),
+     "POLYGON ((600150 150312, 600174 150312, 600174 150328, 600150 150328, 600150 150312))"),
     ("House", "building",
-     "POLYGON ((600330 150256, 600346 150256, 600346 150270, 600338 150276, 600330 150270, 600330 150256))"),
+     "POLYGON ((600330 150306, 600346 150306, 600346 150320, 600338 150326, 600330 150320, 600330 150306))"),
 ]
 
 
