@@ -1,5 +1,7 @@
 #include "raster/objectsTable.h"
 
+#include <algorithm>
+
 #include "raster/fixedNotation.h"
 
 namespace {
@@ -40,4 +42,14 @@ writeOutcome writeObjectsTable(const outputTarget& target, const std::vector<obj
                                uint64_t totalTrajectories, messageSink& sink)
 {
     return writeWholeFile(target, objectsTableText(reports, totalTrajectories), sink);
+}
+
+QStringList objectsLogLines(const QString& objectsFile, const QString& layerName,
+                            const std::vector<objectReport>& reports)
+{
+    const auto reached = std::count_if(reports.begin(), reports.end(),
+                                       [](const objectReport& report) { return report.trajectories > 0; });
+    return {QStringLiteral("Objects at risk: %1%2")
+                .arg(objectsFile, layerName.isEmpty() ? QString() : QStringLiteral(" (layer %1)").arg(layerName)),
+            QStringLiteral("Objects: %1, reached: %2").arg(reports.size()).arg(reached)};
 }

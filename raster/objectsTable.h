@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include "raster/messageSink.h"
 #include "raster/outputFiles.h"
@@ -29,6 +30,11 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
 
 writeOutcome writeObjectsTable(const outputTarget& target, const std::vector<objectReport>& reports,
                                uint64_t totalTrajectories, messageSink& sink);
+
+// The lines log.txt gives the objects: the file (and layer, when named), how
+// many objects it holds and how many of them a trajectory reached.
+QStringList objectsLogLines(const QString& objectsFile, const QString& layerName,
+                            const std::vector<objectReport>& reports);
 
 // "Source_share.asc" or "Source_share.tif".
 inline QString sourceShareGridName(outputFormat format)
