@@ -396,8 +396,7 @@ writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryL
     return commitOutputFile(file, writer, target, sink);
 }
 
-// A small file written whole, as atomically as the grids.
-static writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink)
+writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink)
 {
     QSaveFile file(target.path);
     if (!openOutputFile(file, target, sink))

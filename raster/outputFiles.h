@@ -78,5 +78,7 @@ writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryL
 QString logValueText(double value);
 
 writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);
+// A small file written whole, as atomically as the grids.
+writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink);
 // A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.
 writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink);

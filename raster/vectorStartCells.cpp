@@ -1,0 +1,70 @@
+#include "raster/vectorStartCells.h"
+
+#include <ogr_geometry.h>
+
+#include "raster/grid.h"
+#include "raster/layerRasterizer.h"
+
+bool layerMissesGrid(const layerFeatures& layer, const rasterHeader& dem, const double geoTransform[6],
+                     const QString& what, messageSink& sink)
+{
+    const double west = geoTransform[0];
+    const double north = geoTransform[3];
+    const double east = west + dem.ncols * geoTransform[1];
+    const double south = north + dem.nrows * geoTransform[5];
+    if (layer.maxX >= west && layer.minX <= east && layer.maxY >= south && layer.minY <= north)
+        return false;
+    sink.error(QStringLiteral("The %1 lies wholly outside the DEM: it spans x %2 to %3, y %4 to %5, the DEM x %6 to "
+                              "%7, y %8 to %9. Check that the layer belongs to this DEM and that its coordinate "
+                              "system is set.")
+                   .arg(what)
+                   .arg(layer.minX, 0, 'f', 2)
+                   .arg(layer.maxX, 0, 'f', 2)
+                   .arg(layer.minY, 0, 'f', 2)
+                   .arg(layer.maxY, 0, 'f', 2)
+                   .arg(west, 0, 'f', 2)
+                   .arg(east, 0, 'f', 2)
+                   .arg(south, 0, 'f', 2)
+                   .arg(north, 0, 'f', 2));
+    return true;
+}
+
+std::optional<std::vector<startCell>> readStartCellsLayer(const vectorLayerSource& source, const rasterHeader& dem,
+                                                          const double geoTransform[6],
+                                                          const coordinateSystem& demSystem, messageSink& sink)
+{
+    const QString what = QStringLiteral("start cells layer %1").arg(source.file);
+    const std::optional<layerFeatures> layer =
+        readLayerFeatures(source, demSystem, QStringLiteral("start cells"), QString(), sink);
+    if (!layer || layerMissesGrid(*layer, dem, geoTransform, what, sink))
+        return std::nullopt;
+
+    std::vector<const OGRGeometry*> areas;
+    std::vector<const OGRGeometry*> tracks;
+    for (const layerFeature& feature : layer->features) {
+        for (const geometryPointer& area : feature.areas)
+            areas.push_back(area.get());
+        for (const geometryPointer& track : feature.tracks)
+            tracks.push_back(track.get());
+    }
+    const layerRasterizer rasterizer(dem.nrows, dem.ncols, geoTransform);
+    grid<uint8_t> mask(dem.nrows, dem.ncols, 0);
+    if (!rasterizer.burn(areas, tracks, rasterizer.wholeGrid(), mask.data())) {
+        sink.error(QStringLiteral("The %1 could not be placed on the DEM's grid.").arg(what));
+        return std::nullopt;
+    }
+    std::vector<startCell> cells;
+    for (int r = 0; r < dem.nrows; ++r) {
+        const uint8_t* row = mask.row(r);
+        for (int c = 0; c < dem.ncols; ++c)
+            if (row[c] != 0)
+                cells.push_back({r, c});
+    }
+    if (cells.empty()) {
+        sink.error(QStringLiteral("The %1 gives no start cell: its polygons enclose no cell centre and its lines and "
+                                  "points touch no cell of the DEM.")
+                       .arg(what));
+        return std::nullopt;
+    }
+    return cells;
+}

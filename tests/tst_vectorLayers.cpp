@@ -1,0 +1,302 @@
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
+
+#include "engine/objectReach.h"
+#include "raster/gdalSession.h"
+#include "raster/objectsAtRisk.h"
+#include "raster/vectorStartCells.h"
+#include "tests/recordingSink.h"
+
+namespace {
+
+// A grid of 6 x 6 cells of 10 m from (0, 0): the centre of cell (r, c) lies
+// at x = 10c + 5, y = 55 - 10r.
+const rasterHeader dem{6, 6, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
+const double geoTransform[6] = {0.0, 10.0, 0.0, 60.0, 0.0, -10.0};
+
+QString number(double value) { return QString::number(value, 'g', 17); }
+
+QString rectangle(double west, double south, double east, double north)
+{
+    return QStringLiteral("{\"type\":\"Polygon\",\"coordinates\":[[[%1,%2],[%3,%2],[%3,%4],[%1,%4],[%1,%2]]]}")
+        .arg(number(west), number(south), number(east), number(north));
+}
+
+QString line(double x0, double y0, double x1, double y1)
+{
+    return QStringLiteral("{\"type\":\"LineString\",\"coordinates\":[[%1,%2],[%3,%4]]}")
+        .arg(number(x0), number(y0), number(x1), number(y1));
+}
+
+QString point(double x, double y)
+{
+    return QStringLiteral("{\"type\":\"Point\",\"coordinates\":[%1,%2]}").arg(number(x), number(y));
+}
+
+// A GeoJSON layer of features "geometry" or "geometry|properties"; crs: an EPSG code or none.
+QString layerText(const QStringList& features, int crs = 32632)
+{
+    QStringList parts;
+    for (const QString& feature : features)
+        parts << QStringLiteral("{\"type\":\"Feature\",\"properties\":%1,\"geometry\":%2}")
+                     .arg(feature.contains('|') ? feature.section('|', 1) : QStringLiteral("{}"),
+                          feature.section('|', 0, 0));
+    const QString system =
+        crs ? QStringLiteral("\"crs\":{\"type\":\"name\",\"properties\":{\"name\":\"EPSG:%1\"}},").arg(crs) : "";
+    return QStringLiteral("{\"type\":\"FeatureCollection\",%1\"features\":[%2]}").arg(system, parts.join(','));
+}
+
+QString writeLayer(const QTemporaryDir& folder, const QString& text, const QString& name = "layer.geojson")
+{
+    QFile file(folder.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+        return QString();
+    return file.fileName();
+}
+
+// A shapefile without .prj: GeoJSON without a "crs" member would be WGS 84.
+QString pointWithoutSystem(const QTemporaryDir& folder, double x, double y)
+{
+    initialiseGdal();
+    const QString path = folder.filePath("point.shp");
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    GDALDataset* file = driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
+    OGRLayer* layer = file->CreateLayer("point", nullptr, wkbPoint, nullptr);
+    OGRFeature feature(layer->GetLayerDefn());
+    OGRPoint at(x, y);
+    feature.SetGeometry(&at);
+    const bool written = layer->CreateFeature(&feature) == OGRERR_NONE;
+    GDALClose(file);
+    return written ? path : QString();
+}
+
+coordinateSystem epsg(int code = 32632)
+{
+    OGRSpatialReference reference;
+    reference.importFromEPSG(code);
+    return coordinateSystemOf(&reference);
+}
+
+QString cellsText(const std::vector<startCell>& cells)
+{
+    QStringList text;
+    for (const startCell& cell : cells)
+        text << QStringLiteral("%1,%2").arg(cell.row).arg(cell.col);
+    return text.join(' ');
+}
+
+}  // namespace
+
+class tst_vectorLayers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startCells_data()
+    {
+        QTest::addColumn<QStringList>("features");
+        QTest::addColumn<QString>("cells");
+        QTest::newRow("centres on all four edges: the west edge's out")
+            << QStringList{rectangle(5, 35, 25, 55)} << "0,1 0,2 1,1 1,2 2,1 2,2";
+        QTest::newRow("edges between centres") << QStringList{rectangle(10, 30, 30, 50)} << "1,1 1,2 2,1 2,2";
+        QTest::newRow("two polygons sharing an edge through centres leave no gap")
+            << QStringList{rectangle(5, 45, 25, 55), rectangle(25, 45, 45, 55)} << "0,1 0,2 0,3 0,4 1,1 1,2 1,3 1,4";
+        QTest::newRow("point at a centre") << QStringList{point(15, 45)} << "1,1";
+        QTest::newRow("point on a corner takes the south-east cell") << QStringList{point(10, 50)} << "1,1";
+        QTest::newRow("point outside beside one inside") << QStringList{point(75, 45), point(15, 45)} << "1,1";
+        QTest::newRow("line inside one row") << QStringList{line(2, 45, 28, 45)} << "1,0 1,1 1,2";
+        QTest::newRow("line along a cell border") << QStringList{line(5, 40, 25, 40)} << "2,0 2,1 2,2";
+        QTest::newRow("diagonal line through a corner: not the cells of that corner alone")
+            << QStringList{line(1, 59, 19, 41)} << "0,0 1,1";
+        QTest::newRow("polygon too small for a centre beside a point")
+            << QStringList{rectangle(1, 1, 4, 4), point(55, 5)} << "5,5";
+        QTest::newRow("polygon reaching beyond the grid is cut to it")
+            << QStringList{rectangle(40, -20, 90, 20)} << "4,4 4,5 5,4 5,5";
+    }
+
+    void startCells()
+    {
+        QFETCH(QStringList, features);
+        QFETCH(QString, cells);
+        QTemporaryDir folder;
+        recordingSink sink;
+        const auto read =
+            readStartCellsLayer({writeLayer(folder, layerText(features)), {}, {}}, dem, geoTransform, epsg(), sink);
+        QVERIFY2(read, qPrintable(sink.log.join('\n')));
+        QCOMPARE(cellsText(*read), cells);
+        QCOMPARE(sink.log, QStringList());
+    }
+
+    // (500000, 5000000) in UTM zone 33 is (971622.97, 5017540.25) in zone 32.
+    void layerInAnotherSystemIsTransformed_data()
+    {
+        QTest::addColumn<int>("crs");
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<QString>("warning");
+        QTest::newRow("zone 33 to zone 32") << 33 << 500000.0 << 5000000.0 << "";
+        QTest::newRow("no system: the DEM's") << 0 << 971622.97 << 5017540.25 << "has no coordinate system";
+        QTest::newRow("GeoJSON read as WGS 84 with metres: the DEM's")
+            << 4326 << 971622.97 << 5017540.25 << "beyond any longitude";
+    }
+
+    void layerInAnotherSystemIsTransformed()
+    {
+        QFETCH(int, crs);
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(QString, warning);
+        const rasterHeader utm{10, 10, 971600.0f, 5017500.0f, 10.0f, -9999.0f, rasterHeader::corner};
+        const double utmTransform[6] = {971600.0, 10.0, 0.0, 5017600.0, 0.0, -10.0};
+        QTemporaryDir folder;
+        const QString input = crs == 0 ? pointWithoutSystem(folder, x, y)
+                                       : writeLayer(folder, layerText({point(x, y)}, crs == 4326 ? 0 : 32600 + crs));
+        recordingSink sink;
+        const auto read = readStartCellsLayer({input, {}, {}}, utm, utmTransform, epsg(), sink);
+        QVERIFY2(read, qPrintable(sink.log.join('\n')));
+        QCOMPARE(cellsText(*read), QString("5,2"));
+        QCOMPARE(sink.log.join('\n').contains(warning), true);
+        QCOMPARE(sink.log.size(), warning.isEmpty() ? 0 : 1);
+    }
+
+    void refusals_data()
+    {
+        QTest::addColumn<QString>("fileName");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("layer");
+        QTest::addColumn<QString>("where");
+        QTest::addColumn<QString>("error");
+        const QString one = layerText({point(15, 45) + "|{\"kind\":\"cliff\"}"});
+        QTest::newRow("empty layer") << "a.geojson" << layerText({}) << ""
+                                     << ""
+                                     << "is empty: it has no features";
+        QTest::newRow("empty selection") << "a.geojson" << one << ""
+                                         << "kind = 'scree'"
+                                         << "selects no feature";
+        QTest::newRow("filter naming no field") << "a.geojson" << one << ""
+                                                << "colour = 1"
+                                                << "cannot be applied";
+        QTest::newRow("no polygon, line or point") << "a.geojson" << layerText({"null|{}"}) << ""
+                                                   << ""
+                                                   << "has no polygon, line or point";
+        QTest::newRow("wholly outside") << "a.geojson" << layerText({point(75, 45), rectangle(65, 0, 80, 20)}) << ""
+                                        << ""
+                                        << "lies wholly outside the DEM";
+        QTest::newRow("no cell centre") << "a.geojson" << layerText({rectangle(1, 1, 4, 4)}) << ""
+                                        << ""
+                                        << "gives no start cell";
+        QTest::newRow("unknown layer") << "a.geojson" << one << "cliffs"
+                                       << ""
+                                       << "has no layer named \"cliffs\"";
+        QTest::newRow("other suffix") << "a.csv" << one << ""
+                                      << ""
+                                      << "is not a GeoPackage";
+        QTest::newRow("unreadable") << "a.gpkg" << one << ""
+                                    << ""
+                                    << "could not be opened";
+    }
+
+    void refusals()
+    {
+        QFETCH(QString, fileName);
+        QFETCH(QString, text);
+        QFETCH(QString, layer);
+        QFETCH(QString, where);
+        QFETCH(QString, error);
+        QTemporaryDir folder;
+        const QString file = writeLayer(folder, text, fileName);
+        recordingSink sink;
+        QVERIFY(!readStartCellsLayer({file, layer, where}, dem, geoTransform, epsg(), sink));
+        QCOMPARE(sink.log.size(), 1);
+        QVERIFY2(sink.log.first().startsWith("error: ") && sink.log.first().contains(error)
+                     && sink.log.first().contains(file),
+                 qPrintable(sink.log.first()));
+    }
+
+    // Overlapping objects keep each their cells; features sharing an id are
+    // one object; a polygon between centres takes the cells it touches.
+    void objectsOfALayer()
+    {
+        QTemporaryDir folder;
+        const QString file = writeLayer(folder, layerText({rectangle(10, 30, 30, 50) + "|{\"oid\":7,\"name\":\"Barn\"}",
+                                                           rectangle(20, 30, 40, 50) + "|{\"oid\":3,\"name\":\"Shed\"}",
+                                                           line(2, 15, 58, 15) + "|{\"oid\":9,\"name\":\"Road\"}",
+                                                           rectangle(51, 51, 54, 54) + "|{\"oid\":9}"}));
+        recordingSink sink;
+        const auto objects = readObjectsLayer({file, {}, {}}, "oid", dem, geoTransform, epsg(), sink);
+        QVERIFY2(objects, qPrintable(sink.log.join('\n')));
+        QStringList table;
+        for (const objectAtRisk& object : objects->objects())
+            table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
+        QCOMPARE(table, QStringList({"3 Shed 4", "7 Barn 4", "9 Road 7"}));
+        QStringList cells;
+        for (std::size_t k = 0; k < objects->cells().size(); ++k)
+            cells << QString::number(objects->cells()[k]) + ':'
+                         + QString::number(objects->objectsEnd(k) - objects->objectsBegin(k));
+        QCOMPARE(cells.join(' '), QString("5:1 7:1 8:2 9:1 13:1 14:2 15:1 24:1 25:1 26:1 27:1 28:1 29:1"));
+        QCOMPARE(readObjectsLayer({file, {}, {}}, "name", dem, geoTransform, epsg(), sink).has_value(), false);
+        QVERIFY(sink.log.last().contains("no integer field \"name\"") && sink.log.last().contains("oid"));
+    }
+
+    // A GeoPackage written without a system names a placeholder one; the example DEM has none.
+    void exampleObjectsReadCleanly()
+    {
+        const rasterHeader example{320, 260, 600000.0f, 150000.0f, 2.0f, -9999.0f, rasterHeader::corner};
+        const double exampleTransform[6] = {600000.0, 2.0, 0.0, 150640.0, 0.0, -2.0};
+        recordingSink sink;
+        const auto objects = readObjectsLayer({EXAMPLES_DIR "/objects.gpkg", {}, {}}, QString(), example,
+                                              exampleTransform, coordinateSystem(), sink);
+        QVERIFY2(objects && sink.log.isEmpty(), qPrintable(sink.log.join('\n')));
+        QStringList table;
+        for (const objectAtRisk& object : objects->objects())
+            table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
+        QCOMPARE(table, QStringList({"1 Valley road 265", "2 Barn 96", "3 House 68"}));
+    }
+
+    void objectsRasterNeedsWholeIds()
+    {
+        elevationGrid values(2, 2, 0.0f);
+        values(0, 1) = 4.0f;
+        values(1, 0) = -9999.0f;
+        recordingSink sink;
+        QCOMPARE(objectsFromGrid(values, -9999.0f, "o.asc", sink)->objects().at(0).cells, 1);
+        values(1, 1) = 2.5f;
+        QVERIFY(!objectsFromGrid(values, -9999.0f, "o.asc", sink));
+        QCOMPARE(sink.log, QStringList{"error: The objects raster o.asc holds 2.5 at row 2, column 2: object ids must "
+                                       "be whole numbers from 1 to 16777216."});
+    }
+
+    // Objects 3 (cells 2 and 5) and 7 (cells 1 and 2) on a row of 8 cells;
+    // two start cells of two trajectories each, one process per start cell.
+    void objectsTableCountsEachTrajectoryOncePerObject()
+    {
+        const objectCells objects({{3, "Road", 0}, {7, "Barn, \"old\"", 0}}, {{2, 0}, {5, 0}, {1, 1}, {2, 1}});
+        objectReach first(objects, 2);
+        objectReach second(objects, 2);
+        second.addTrajectory(1, {2, 5});
+        first.addTrajectory(0, {0, 1, 2});
+        second.addTrajectory(1, {5, 6});
+        first.addTrajectory(0, {4});
+        objectReachTotals totals = first.totals();
+        totals.add(second.totals());
+        grid<int32_t> passages(1, 8, 0);
+        grid<int32_t> reaching(1, 8, 0);
+        for (const auto& [cell, count, starts] :
+             {std::tuple{0, 1, 1}, {1, 1, 1}, {2, 2, 2}, {4, 1, 1}, {5, 2, 1}, {6, 1, 1}})
+            passages(0, cell) = count, reaching(0, cell) = starts;
+        QCOMPARE(objectsTableText(objectReports(objects, totals, passages, reaching, 2), 4),
+                 QByteArray("id,name,cells (count),trajectories (count),share of all trajectories (%),largest reach "
+                            "probability (%),start cells (count)\r\n3,Road,2,3,75.000,100.0,2\r\n"
+                            "7,\"Barn, \"\"old\"\"\",2,2,50.000,50.0,2\r\n"));
+        const sourceShareRows shares({{0, 3}, {0, 0}}, totals, 2, 8, -9999.0f);
+        std::vector<double> row(8, 0.0);
+        shares.fill(0, row.data());
+        QCOMPARE(row, (std::vector<double>{100.0, -9999, -9999, 50.0, -9999, -9999, -9999, -9999}));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_vectorLayers)
+#include "tst_vectorLayers.moc"
