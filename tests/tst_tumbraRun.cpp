@@ -32,7 +32,7 @@ class tst_tumbraRun : public QObject
         QProcess process;
         process.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE),
                       QStringList{"--dem", dir_.filePath("dem.asc"), "--start", dir_.filePath("start.asc")} + options
-                          + (out.isEmpty() ? QStringList() : QStringList{"--output", dir_.filePath(out)}));
+                          + (out.isEmpty() ? QStringList() : QStringList{"--output", QDir(dir_.path()).filePath(out)}));
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return {-1, QString()};
         return {process.exitCode(),
@@ -49,6 +49,9 @@ private slots:
         const QByteArray zeros = "0 0 0 0 0\n";
         QVERIFY(writeTextFile(dir_.filePath("start.asc"), header + zeros + "0 1 0 0 0\n" + zeros + zeros));
         QVERIFY(writeTextFile(dir_.filePath("none.asc"), header + zeros.repeated(4)));
+        QVERIFY(writeTextFile(dir_.filePath("huge.asc"), QByteArray(header).replace("cellsize 2", "cellsize 1e37")
+                                                             + QByteArray("9 8 7 6 5\n").repeated(4)));
+        QVERIFY(writeTextFile(dir_.filePath("existing.png"), "an earlier map"));
         QVERIFY(writeTextFile(dir_.filePath("wide.asc"), QByteArray(header).replace("ncols 5", "ncols 6")
                                                              + QByteArray("0 1 0 0 0 0\n").repeated(4)));
     }
@@ -76,13 +79,25 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
         QTest::newRow("grids differ") << QStringList{"--start", dir_.filePath("wide.asc")} << "Inconsistent number";
         QTest::newRow("no start cell") << QStringList{"--start", dir_.filePath("none.asc")} << "No start cells found";
+        QTest::newRow("profile work beyond reach")
+            << QStringList{"--dem", dir_.filePath("huge.asc"), "--start", dir_.filePath("huge.asc")}
+            << "profile sampling is beyond reach";
+        QTest::newRow("existing map") << QStringList{"--map", dir_.filePath("existing.png")} << "existing.png";
+        QTest::newRow("output folder not writable")
+            << QStringList{"--output", "/proc/self/fdinfo"} << "No file can be written into the output folder";
     }
 
     void refusesInvalidOptions()
     {
         QFETCH(QStringList, options);
         QFETCH(QString, reason);
-        const auto [code, text] = run(options, options.isEmpty() ? QString() : QStringLiteral("never"));
+        // A row may name its own output folder (one that takes no file).
+        const QString out = options.isEmpty()                    ? QString()
+                            : options.first() == QLatin1String("--output") ? options.takeLast()
+                                                                           : QStringLiteral("never");
+        if (out != QLatin1String("never"))
+            options.clear();
+        const auto [code, text] = run(options, out);
         QCOMPARE(code, 1);
         QVERIFY2(text.section("\n--\n", 0, 0).contains(reason), qPrintable(text));
         QVERIFY(!QFileInfo::exists(dir_.filePath("never")));
