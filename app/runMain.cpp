@@ -50,9 +50,11 @@ void silenceOutput()
 uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
 {
     const runRequest& request = options.request;
-    QStringList parts{QString::number(static_cast<int>(outcome)), QFileInfo(request.outputFolder).absoluteFilePath(),
+    QStringList parts{QString::number(static_cast<int>(outcome)),
+                      QFileInfo(request.outputFolder).absoluteFilePath(),
                       QFileInfo(request.mapFile).absoluteFilePath(),
-                      request.mapColouring, QString::number(static_cast<int>(request.format)),
+                      request.mapColouring,
+                      QString::number(static_cast<int>(request.format)),
                       request.overwrite ? QStringLiteral("overwrite") : QString(),
                       request.seed ? QString::number(*request.seed) : QStringLiteral("no seed")};
     for (const QString& file : {request.demFile, request.startCellsFile}) {
@@ -64,8 +66,7 @@ uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
     for (const settingRow& row : settingsTable())
         if (row.read && row.name != QLatin1String("threads"))
             parts << row.name + QLatin1Char('=') + row.read(request).toString();
-    const QByteArray hash =
-        QCryptographicHash::hash(parts.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256);
+    const QByteArray hash = QCryptographicHash::hash(parts.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256);
     uint64_t digest = 0;
     for (int i = 0; i < 8; ++i)
         digest = (digest << 8) | static_cast<unsigned char>(hash.at(i));
@@ -105,8 +106,9 @@ int main(int argc, char* argv[])
         return 1;
     if (!mpi.sameRequest(requestDigest(outcome, options))) {
         if (mpi.rank() == 0)
-            std::fprintf(stderr, "Error: the %d processes of this run were not started with the same options and "
-                                 "inputs. Start every process with one command line.\n",
+            std::fprintf(stderr,
+                         "Error: the %d processes of this run were not started with the same options and "
+                         "inputs. Start every process with one command line.\n",
                          mpi.processes());
         return 1;
     }

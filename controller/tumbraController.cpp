@@ -316,8 +316,7 @@ bool tumbraController::trajectoriesFitCounts(std::size_t startCellCount)
 // tiny profile step) is refused with the estimate, instead of running for hours.
 bool tumbraController::profileWorkWithinReach(std::size_t startCellCount)
 {
-    const profileWork work =
-        estimateProfileWork(demHeader, request_.settings, static_cast<double>(startCellCount));
+    const profileWork work = estimateProfileWork(demHeader, request_.settings, static_cast<double>(startCellCount));
     if (!work.beyondReach)
         return true;
     emit displayError(QString::fromStdString(work.explanation));
@@ -601,8 +600,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     if (request_.intensity.enabled) {
         const intensityResult intensity{request_.intensity, result.intensity, passageCounts,
                                         result.reachingStartCells, simulations};
-        const intensityTarget target{staging.folderFor(QString()), request_.format, demHeader, georeference, demSystem_,
-                                     elevationGrid_};
+        const intensityTarget target{
+            staging.folderFor(QString()), request_.format, demHeader, georeference, demSystem_, elevationGrid_};
         writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
             file = name;
             keep(outcome);

@@ -424,9 +424,8 @@ private slots:
                                        + abortedEnd;
         QTest::newRow("simulation") << "simulation" << QStringList{"init:10"} + abortedEnd;
         QTest::newRow("writing") << "writing"
-                                 << QStringList{"init:10",
-                                                "box:Error when writing file N.asc: please check "
-                                                "write permissions."}
+                                 << QStringList{"init:10", "box:Error when writing file N.asc: please check "
+                                                           "write permissions."}
                                         + abortedEnd;
     }
 
@@ -452,8 +451,7 @@ private slots:
             QVERIFY(QDir::current().mkdir(QStringLiteral("N.asc")));
         const QByteArray corner = phase == QLatin1String("checks") ? "" : "corner";
         QCOMPARE(run(controller, slopeDem(4, 5, 0, corner), oneStartCell(4, 5, corner)), events);
-        QCOMPARE(folderEntries(outPath()),
-                 (phase == QLatin1String("writing") ? QStringList{"N.asc"} : QStringList()));
+        QCOMPARE(folderEntries(outPath()), (phase == QLatin1String("writing") ? QStringList{"N.asc"} : QStringList()));
         QVERIFY(!controller.isRunning());
 
         armed = false;

@@ -92,7 +92,7 @@ private slots:
         QFETCH(QStringList, options);
         QFETCH(QString, reason);
         // A row may name its own output folder (one that takes no file).
-        const QString out = options.isEmpty()                    ? QString()
+        const QString out = options.isEmpty()                              ? QString()
                             : options.first() == QLatin1String("--output") ? options.takeLast()
                                                                            : QStringLiteral("never");
         if (out != QLatin1String("never"))
@@ -218,10 +218,10 @@ private slots:
         QTest::addColumn<int>("code");
         QTest::addColumn<QStringList>("after");  // the folder's entries after; empty: the folder is gone
         const QStringList asc{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"};
-        QTest::newRow("full disk, overwrite") << QStringList{"--simulations", "3"}
-                                              << QStringList{"--overwrite", "--simulations", "7"} << 700 << 1 << asc;
-        QTest::newRow("full disk, new folder") << QStringList() << QStringList{"--simulations", "7"} << 700 << 1
-                                               << QStringList();
+        QTest::newRow("full disk, overwrite")
+            << QStringList{"--simulations", "3"} << QStringList{"--overwrite", "--simulations", "7"} << 700 << 1 << asc;
+        QTest::newRow("full disk, new folder")
+            << QStringList() << QStringList{"--simulations", "7"} << 700 << 1 << QStringList();
         QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QStringList() << 0 << 1 << QStringList{"N.prj"};
         QTest::newRow("overwrite drops the other format")
             << QStringList{"--format", "gtiff", "--save-trajectories"} << QStringList{"--overwrite"} << 0 << 0 << asc;
