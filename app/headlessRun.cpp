@@ -25,16 +25,40 @@
 namespace {
 
 std::atomic<tumbraController*> interruptTarget{nullptr};
+std::atomic<int> caughtSignal{0};
 
-// Only an atomic store happens here, which is safe in a signal handler. A
-// second Ctrl-C falls back to the default action and ends the process.
-// mpirun passes on a Ctrl-C as SIGTERM, which a shared run takes alike.
+// Only atomic stores happen here, which is safe in a signal handler. A
+// second signal falls back to the default action and ends the process.
+// SIGTERM (kill, timeout, a batch system's cancel; mpirun passes on a Ctrl-C
+// as one) is taken as Ctrl-C is.
 extern "C" void onInterrupt(int signalNumber)
 {
+    caughtSignal.store(signalNumber);
     if (tumbraController* controller = interruptTarget.load())
         controller->requestAbort();
     std::signal(signalNumber, SIG_DFL);
 }
+
+// Caught from the start of exec to its end, so that a signal while the
+// folder is prepared, or the inputs are read, leaves nothing behind either.
+class caughtSignals
+{
+public:
+    caughtSignals()
+    {
+        caughtSignal.store(0);
+        std::signal(SIGINT, onInterrupt);
+        std::signal(SIGTERM, onInterrupt);
+    }
+    ~caughtSignals()
+    {
+        std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGTERM, SIG_DFL);
+        interruptTarget.store(nullptr);
+    }
+    caughtSignals(const caughtSignals&) = delete;
+    caughtSignals& operator=(const caughtSignals&) = delete;
+};
 
 void printLine(std::FILE* stream, const QString& text)
 {
@@ -70,6 +94,7 @@ headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
 
 int headlessRun::exec()
 {
+    const caughtSignals signalGuard;
     // Only the process that writes prepares the output folder; every
     // process of a shared run learns whether all are ready.
     bool ready = prepareRequest() && (!role_.writes || prepareOutputFolder());
@@ -80,14 +105,12 @@ int headlessRun::exec()
     controller_.setCoordinator(role_.coordinator);
 
     interruptTarget.store(&controller_);
-    std::signal(SIGINT, onInterrupt);
-    if (role_.coordinator)
-        std::signal(SIGTERM, onInterrupt);
     runTimer_.start();
-    controller_.run(options_.request);
-    std::signal(SIGINT, SIG_DFL);
-    if (role_.coordinator)
-        std::signal(SIGTERM, SIG_DFL);
+    // A signal before the run began is not lost to its start.
+    if (caughtSignal.load() == 0)
+        controller_.run(options_.request);
+    else
+        onFinished(stoppedBeforeStart());
     interruptTarget.store(nullptr);
     endPhase();
     if (options_.timings)
@@ -313,8 +336,24 @@ void headlessRun::onDisplayError(const QString& text)
     printLine(stderr, QStringLiteral("Error: ") + text);
 }
 
+runOutcome headlessRun::stoppedBeforeStart()
+{
+    runOutcome outcome;
+    outcome.code = resultCode::stoppedByUser;
+    return outcome;
+}
+
+// A stop by a signal says so: in a shared run, mpirun sends SIGTERM to all
+// processes when one of them ended early, a crash among them.
 void headlessRun::onFinished(const runOutcome& outcome)
 {
     outcome_ = outcome;
-    onDisplayMessage(outcome.closingLine);
+    if (caughtSignal.load() == SIGTERM && outcome.code == resultCode::stoppedByUser && outcome.filesWritten.isEmpty())
+        outcome_.closingLine = role_.coordinator
+                                   ? QStringLiteral("Process ended by SIGTERM (a cancel, or mpirun after another "
+                                                    "process of the run ended or crashed). No files saved.")
+                                   : QStringLiteral("Process ended by SIGTERM. No files saved.");
+    else if (outcome_.closingLine.isEmpty())
+        outcome_.closingLine = QStringLiteral("Process aborted by user. No files saved.");
+    onDisplayMessage(outcome_.closingLine);
 }

@@ -54,6 +54,7 @@ private:
     bool prepareRequest();
     bool prepareOutputFolder();
     bool writeMap();
+    static runOutcome stoppedBeforeStart();
     void drawProgress(int progress, bool final);
     void drawPhase(int percent);
     void endPhase();

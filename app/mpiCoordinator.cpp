@@ -123,6 +123,18 @@ void mpiCoordinator::keepError(const QString& text)
         keptError_ = text;
 }
 
+bool mpiCoordinator::sameRequest(uint64_t digest)
+{
+    if (size_ == 1)
+        return true;
+    // The largest digest and the largest complement are of one digest only
+    // when all are equal.
+    const uint64_t local[2] = {digest, ~digest};
+    uint64_t largest[2] = {0, 0};
+    allreduceGently(local, largest, 2, MPI_UINT64_T, MPI_MAX);
+    return largest[0] == ~largest[1];
+}
+
 int mpiCoordinator::agree(int localCode)
 {
     if (size_ == 1)

@@ -35,6 +35,11 @@ public:
     // fails here and nowhere before. Only the first one is kept.
     void keepError(const QString& text);
 
+    // Whether every process was started with the same request, told by its
+    // `digest`. Every process calls it, whatever its command line said, so
+    // that a difference ends them all rather than leaving some waiting.
+    bool sameRequest(uint64_t digest);
+
     int agree(int localCode) override;
     std::vector<std::size_t> share(std::size_t startCellCount) override;
     void simulationStarted(std::function<void(uint64_t)> showProgress, std::function<void()> stopLocal) override;

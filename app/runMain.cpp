@@ -11,7 +11,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCryptographicHash>
+#include <QFileInfo>
+
 #include "app/mpiCoordinator.h"
+#include "controller/settingsTable.h"
 #endif
 
 namespace {
@@ -36,6 +40,37 @@ void silenceOutput()
     dup2(nowhere, STDOUT_FILENO);
     dup2(nowhere, STDERR_FILENO);
     close(nowhere);
+}
+
+// What every process of a shared run must agree on: how its command line was
+// understood, the inputs (by path and size: copies on each node's own disk
+// may differ in their times), every setting and the
+// seed. Processes started with different options (an MPMD launch, a script
+// that builds the command per node) would otherwise sum unrelated grids.
+uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
+{
+    const runRequest& request = options.request;
+    QStringList parts{QString::number(static_cast<int>(outcome)),
+                      QFileInfo(request.outputFolder).absoluteFilePath(),
+                      QFileInfo(request.mapFile).absoluteFilePath(),
+                      request.mapColouring,
+                      QString::number(static_cast<int>(request.format)),
+                      request.overwrite ? QStringLiteral("overwrite") : QString(),
+                      request.seed ? QString::number(*request.seed) : QStringLiteral("no seed")};
+    for (const QString& file : {request.demFile, request.startCellsFile}) {
+        const QFileInfo info(file);
+        parts << info.absoluteFilePath() << QString::number(info.size());
+    }
+    // The threads each process uses are its own affair: the seeded outputs
+    // are the same for any number.
+    for (const settingRow& row : settingsTable())
+        if (row.read && row.name != QLatin1String("threads"))
+            parts << row.name + QLatin1Char('=') + row.read(request).toString();
+    const QByteArray hash = QCryptographicHash::hash(parts.join(QChar(0)).toUtf8(), QCryptographicHash::Sha256);
+    uint64_t digest = 0;
+    for (int i = 0; i < 8; ++i)
+        digest = (digest << 8) | static_cast<unsigned char>(hash.at(i));
+    return digest;
 }
 #endif
 }  // namespace
@@ -69,6 +104,14 @@ int main(int argc, char* argv[])
 #ifdef TUMBRA_MPI
     if (mpi.agree(outcome == parseOutcome::exitFailure ? 1 : 0) != 0)
         return 1;
+    if (!mpi.sameRequest(requestDigest(outcome, options))) {
+        if (mpi.rank() == 0)
+            std::fprintf(stderr,
+                         "Error: the %d processes of this run were not started with the same options and "
+                         "inputs. Start every process with one command line.\n",
+                         mpi.processes());
+        return 1;
+    }
 #endif
     switch (outcome) {
     case parseOutcome::exitSuccess:

@@ -3,11 +3,19 @@
 #include "controller/mapPictureFile.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <filesystem>
+#include <system_error>
+
+#include "controller/intensityOutputs.h"
+#include "controller/resultGridStyles.h"
 #include "controller/runRequest.h"
+#include "raster/asciiGridProjection.h"
 
 namespace {
 
@@ -31,6 +39,26 @@ QStringList outputNames(const runRequest& request)
     if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)
         names << QStringLiteral("trajectories.gpkg");
     names << QStringLiteral("log.txt");
+    return names;
+}
+
+QStringList everyOutputName(const runRequest& request)
+{
+    QStringList names;
+    runRequest variant = request;
+    variant.intensity.enabled = true;
+    variant.settings.saveTrajectories = true;
+    for (const outputFormat format : {outputFormat::esriAscii, outputFormat::geoTiff}) {
+        variant.format = format;
+        for (const QString& name : outputNames(variant) + intensityGridNames(variant.intensity, format)) {
+            names << name;
+            if (format == outputFormat::esriAscii && name.endsWith(QLatin1String(".asc")))
+                names << projectionFileName(name);
+        }
+    }
+    for (const resultGridStyle& row : resultGridStyles())
+        names << row.grid + QStringLiteral(".qml");
+    names.removeDuplicates();
     return names;
 }
 
@@ -90,7 +118,12 @@ QStringList runFolder::existingOutputs(const runRequest& request) const
 {
     QStringList present;
     const QDir folder(path_);
+    QStringList names = outputNames(request);
+    // The .prj beside an ESRI ASCII grid is this run's too.
     for (const QString& name : outputNames(request))
+        if (request.format == outputFormat::esriAscii && name.endsWith(QLatin1String(".asc")))
+            names << projectionFileName(name);
+    for (const QString& name : names)
         if (QFileInfo::exists(folder.filePath(name)))
             present << folder.filePath(name);
     if (!request.mapFile.isEmpty() && QFileInfo::exists(request.mapFile))
@@ -111,4 +144,51 @@ void runFolder::release()
     if (created_)
         QDir().rmdir(path_);  // only when empty
     created_ = false;
+}
+
+outputStaging::outputStaging(const QString& outputFolder)
+    : outputFolder_(outputFolder),
+      staging_(std::make_unique<QTemporaryDir>(QDir(outputFolder).filePath(QStringLiteral(".tumbra-staging-XXXXXX"))))
+{
+    if (!staging_->isValid())
+        staging_.reset();
+}
+
+outputStaging::~outputStaging() = default;  // the staging folder goes with what it still holds
+
+QString outputStaging::folderFor(const QString& name) const
+{
+    const QFileInfo final(QDir(outputFolder_).filePath(name));
+    if (!staging_ || (final.exists() && (!final.isFile() || !final.isWritable())))
+        return outputFolder_;
+    return staging_->path();
+}
+
+bool outputStaging::commit(const QStringList& names, QString& error)
+{
+    if (!staging_)
+        return true;
+    for (const QString& name : names) {
+        const QString staged = QDir(staging_->path()).filePath(name);
+        if (!QFileInfo::exists(staged))
+            continue;
+        // One rename each within the folder's volume: it cannot run out of space.
+        std::error_code renameError;
+        std::filesystem::rename(QFile::encodeName(staged).toStdString(),
+                                QFile::encodeName(QDir(outputFolder_).filePath(name)).toStdString(), renameError);
+        if (renameError) {
+            error = QStringLiteral("Failed to move file %1 into place: %2.")
+                        .arg(name, QString::fromLocal8Bit(renameError.message().c_str()));
+            return false;
+        }
+    }
+    return true;
+}
+
+void removeEarlierOutputs(const QString& folder, const QStringList& candidates, const QStringList& kept)
+{
+    const QDir dir(folder);
+    for (const QString& name : candidates)
+        if (!kept.contains(name) && QFileInfo(dir.filePath(name)).isFile())
+            QFile::remove(dir.filePath(name));
 }

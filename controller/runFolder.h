@@ -6,12 +6,19 @@
 #include <QStringList>
 
 class QLockFile;
+class QTemporaryDir;
 struct runRequest;
 
 // The names of the files a run of `request` writes into its output folder,
 // in the order it writes them. The one list of output names: a new output
 // is one line here.
 QStringList outputNames(const runRequest& request);
+
+// Every name a run into the same folder may have written, whatever its format
+// and options: the grids, their .prj and .qml beside them, and the rest.
+// With --overwrite, those of them a run does not write again are removed
+// once its own files are in place, so that no earlier file is taken for its.
+QStringList everyOutputName(const runRequest& request);
 
 // Why no file can be written where `mapFile` names one; empty when it can.
 QString mapFileProblem(const QString& mapFile);
@@ -47,3 +54,32 @@ private:
     bool created_ = false;
     std::unique_ptr<QLockFile> lock_;
 };
+
+// The files of one run, written into a hidden folder inside the output folder
+// and moved into place together once every one is complete: a failed write,
+// a full disk, a stop or a signal leaves the earlier files as they were.
+// What is still staged is removed with this object.
+class outputStaging
+{
+public:
+    explicit outputStaging(const QString& outputFolder);
+    ~outputStaging();
+    outputStaging(const outputStaging&) = delete;
+    outputStaging& operator=(const outputStaging&) = delete;
+
+    // Where the file `name` is written. Straight into the output folder when
+    // no staging folder can be made there (nothing can be written then), or
+    // when the file there cannot be replaced (a write-protected file, a
+    // folder in its place), so that the writer says why as it always has.
+    QString folderFor(const QString& name) const;
+    // Moves the staged files among `names` into the output folder; false
+    // with the reason in `error` when one cannot be moved.
+    bool commit(const QStringList& names, QString& error);
+
+private:
+    QString outputFolder_;
+    std::unique_ptr<QTemporaryDir> staging_;
+};
+
+// Removes from `folder` every file named in `candidates` but not in `kept`.
+void removeEarlierOutputs(const QString& folder, const QStringList& candidates, const QStringList& kept);

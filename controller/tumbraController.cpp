@@ -15,6 +15,7 @@
 
 #include "controller/intensityOutputs.h"
 #include "controller/runCoordinator.h"
+#include "controller/runFolder.h"
 #include "controller/rasterMismatch.h"
 #include "controller/resultGridStyles.h"
 #include "controller/runMemory.h"
@@ -23,6 +24,7 @@
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
+#include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
 #include "engine/terrainDerivatives.h"
@@ -310,6 +312,17 @@ bool tumbraController::trajectoriesFitCounts(std::size_t startCellCount)
     return false;
 }
 
+// A run whose profile sampling no machine could finish (a huge cell size, a
+// tiny profile step) is refused with the estimate, instead of running for hours.
+bool tumbraController::profileWorkWithinReach(std::size_t startCellCount)
+{
+    const profileWork work = estimateProfileWork(demHeader, request_.settings, static_cast<double>(startCellCount));
+    if (!work.beyondReach)
+        return true;
+    emit displayError(QString::fromStdString(work.explanation));
+    return false;
+}
+
 int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells)
 {
     if (!checkSettings() || !openDigitalElevationModel())
@@ -332,7 +345,8 @@ int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell
         emit displayError(QStringLiteral("No start cells found. Aborting."));
         return failed;
     }
-    if (!trajectoriesFitCounts(startCells.size()) || !selectStopCriterion())
+    if (!trajectoriesFitCounts(startCells.size()) || !profileWorkWithinReach(startCells.size())
+        || !selectStopCriterion())
         return failed;
     startCellCount_ = startCells.size();
     return completed;
@@ -378,10 +392,12 @@ int tumbraController::runPipeline(runOutcome& outcome)
             return static_cast<int>(failed);
         if (!writeOutputs(result, outcome))
             return static_cast<int>(failed);
-        if (!abortRequested.load())
-            keepResult(result, displayGrid, outcome);
-        // An abort requested while the files were written lets the writing finish.
-        return static_cast<int>(abortRequested.load() ? stoppedByUser : completed);
+        // A stop while the files were written left none of them; once they
+        // are in place the run is complete, whenever a stop comes.
+        if (abortRequested.load() && outcome.filesWritten.isEmpty())
+            return static_cast<int>(stoppedByUser);
+        keepResult(result, displayGrid, outcome);
+        return static_cast<int>(completed);
     });
     return agreeWithOthers(code);
 }
@@ -536,10 +552,12 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
             outcome.filesNotWritten << file;
         }
     };
-    // Each target remembers its file's name for the lists of files written and not written.
-    const auto inRunFolder = [this, &file](const QString& name) {
+    // Each target remembers its file's name for the lists of files written and
+    // not written; the files are staged and moved into place together.
+    outputStaging staging(request_.outputFolder);
+    const auto inRunFolder = [&staging, &file](const QString& name) {
         file = name;
-        return outputTarget(request_.outputFolder, name);
+        return outputTarget(staging.folderFor(name), name);
     };
     auto rowsWritten = [this](const QString& phase) {
         reportPhase(phase, 0, 1);
@@ -582,8 +600,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     if (request_.intensity.enabled) {
         const intensityResult intensity{request_.intensity, result.intensity, passageCounts,
                                         result.reachingStartCells, simulations};
-        const intensityTarget target{request_.outputFolder, request_.format, demHeader, georeference, demSystem_,
-                                     elevationGrid_};
+        const intensityTarget target{
+            staging.folderFor(QString()), request_.format, demHeader, georeference, demSystem_, elevationGrid_};
         writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
             file = name;
             keep(outcome);
@@ -621,7 +639,28 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     reportPhase(writingPhase(logName), 0, 1);
     keep(writeLogFile(inRunFolder(logName), report, *sink_));
     reportPhase(writingPhase(logName), 1, 1);
-    return allWritten;
+    return placeOutputs(staging, allWritten, outcome) && allWritten;
+}
+
+// All or nothing: after a failed write or a stop, the staged files are
+// dropped with the staging folder and the earlier files stay as they were.
+// With --overwrite, the earlier run's files this one does not write go once
+// its own are in place.
+bool tumbraController::placeOutputs(outputStaging& staging, bool allWritten, runOutcome& outcome)
+{
+    QString error;
+    const bool placed = allWritten && !abortRequested.load() && staging.commit(outcome.filesWritten, error);
+    if (placed) {
+        if (request_.overwrite)
+            removeEarlierOutputs(request_.outputFolder, everyOutputName(request_), outcome.filesWritten);
+        return true;
+    }
+    if (!error.isEmpty())
+        emit displayError(error);
+    outcome.filesNotWritten = outcome.filesWritten + outcome.filesNotWritten;
+    outcome.filesWritten.clear();
+    filesWritten_ = 0;
+    return error.isEmpty();
 }
 
 QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const

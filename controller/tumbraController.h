@@ -22,6 +22,7 @@
 
 class iStopCriterionStrategy;
 class runCoordinator;
+class outputStaging;
 struct propagationOutput;
 struct runResultGrids;
 
@@ -102,6 +103,8 @@ private:
     void finishProcessing(runOutcome& outcome);
     void reportPhase(const QString& phase, int64_t done, int64_t total);
     bool writeOutputs(const propagationOutput& result, runOutcome& outcome);
+    bool profileWorkWithinReach(std::size_t startCellCount);
+    bool placeOutputs(outputStaging& staging, bool allWritten, runOutcome& outcome);
     void closeInputs();
     QStringList runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const;
     void keepResult(propagationOutput& result, grid<int32_t>& displayGrid, runOutcome& outcome);

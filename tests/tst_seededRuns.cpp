@@ -155,16 +155,18 @@ private slots:
             QCOMPARE(file.value() == expected_[terrain + "1"][file.key()], seed == "42");
     }
 
-    // The last process cannot read its DEM, or one process is told to stop
-    // (mpirun passes Ctrl-C on as SIGTERM), or no seed is given: every
-    // process ends with the same code, one message is shown, no file written.
+    // The last process is given another DEM or no seed (an MPMD launch), or
+    // one process is told to stop (mpirun passes Ctrl-C on as SIGTERM), or no
+    // seed is given: every process ends with the same code at once, one
+    // message is shown, no file written, no folder left.
     void sharedRunsEndTogether_data()
     {
         QTest::addColumn<QString>("mode");
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("message");
-        const QString broken = "rank 2 (of 3) failed: File " + dir_.filePath("broken.asc");
-        QTest::newRow("unreadable input") << "broken" << 1 << broken;
+        const QString differ = "the 3 processes of this run were not started with the same options and inputs";
+        QTest::newRow("another input") << "broken" << 1 << differ;
+        QTest::newRow("seed on some") << "seedless" << 1 << differ;
         QTest::newRow("stopped") << "stopped" << 2 << "";
         QTest::newRow("no seed") << "unseeded" << 1 << "2 processes need --seed N";
     }
@@ -180,11 +182,13 @@ private slots:
         QStringList command = mpirun(2) + arguments("example", mode, settings);
         if (mode == "broken")
             command << QStringList{":", "-n", "1"} << arguments("example", mode, settings, dir_.filePath("broken.asc"));
+        if (mode == "seedless")
+            command << QStringList{":", "-n", "1"} << arguments("example", mode, {"5"});
         QCOMPARE(launch(command, mode == "stopped", mode), code);
         QVERIFY(milliseconds_ < 30000);
         QCOMPARE(err_.count("Error: "), message.isEmpty() ? 0 : 1);
         QVERIFY2(err_.contains(message), qPrintable(err_));
-        QVERIFY(QDir(dir_.filePath(mode)).isEmpty());
+        QVERIFY(!QFileInfo::exists(dir_.filePath(mode)));
     }
 };
 

@@ -9,12 +9,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <memory>
+
 #include <signal.h>
 
 #include <gdal_priv.h>
 
 #include "raster/gdalSession.h"
 #include "tests/controllerRecorder.h"
+#include "tests/testPlatform.h"
 
 // The headless runner as a user meets it: options, exit codes, refusals.
 class tst_tumbraRun : public QObject
@@ -29,7 +32,7 @@ class tst_tumbraRun : public QObject
         QProcess process;
         process.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE),
                       QStringList{"--dem", dir_.filePath("dem.asc"), "--start", dir_.filePath("start.asc")} + options
-                          + (out.isEmpty() ? QStringList() : QStringList{"--output", dir_.filePath(out)}));
+                          + (out.isEmpty() ? QStringList() : QStringList{"--output", QDir(dir_.path()).filePath(out)}));
         if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
             return {-1, QString()};
         return {process.exitCode(),
@@ -46,6 +49,9 @@ private slots:
         const QByteArray zeros = "0 0 0 0 0\n";
         QVERIFY(writeTextFile(dir_.filePath("start.asc"), header + zeros + "0 1 0 0 0\n" + zeros + zeros));
         QVERIFY(writeTextFile(dir_.filePath("none.asc"), header + zeros.repeated(4)));
+        QVERIFY(writeTextFile(dir_.filePath("huge.asc"), QByteArray(header).replace("cellsize 2", "cellsize 1e37")
+                                                             + QByteArray("9 8 7 6 5\n").repeated(4)));
+        QVERIFY(writeTextFile(dir_.filePath("existing.png"), "an earlier map"));
         QVERIFY(writeTextFile(dir_.filePath("wide.asc"), QByteArray(header).replace("ncols 5", "ncols 6")
                                                              + QByteArray("0 1 0 0 0 0\n").repeated(4)));
     }
@@ -73,13 +79,25 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
         QTest::newRow("grids differ") << QStringList{"--start", dir_.filePath("wide.asc")} << "Inconsistent number";
         QTest::newRow("no start cell") << QStringList{"--start", dir_.filePath("none.asc")} << "No start cells found";
+        QTest::newRow("profile work beyond reach")
+            << QStringList{"--dem", dir_.filePath("huge.asc"), "--start", dir_.filePath("huge.asc")}
+            << "profile sampling is beyond reach";
+        QTest::newRow("existing map") << QStringList{"--map", dir_.filePath("existing.png")} << "existing.png";
+        QTest::newRow("output folder not writable")
+            << QStringList{"--output", "/proc/self/fdinfo"} << "No file can be written into the output folder";
     }
 
     void refusesInvalidOptions()
     {
         QFETCH(QStringList, options);
         QFETCH(QString, reason);
-        const auto [code, text] = run(options, options.isEmpty() ? QString() : QStringLiteral("never"));
+        // A row may name its own output folder (one that takes no file).
+        const QString out = options.isEmpty()                              ? QString()
+                            : options.first() == QLatin1String("--output") ? options.takeLast()
+                                                                           : QStringLiteral("never");
+        if (out != QLatin1String("never"))
+            options.clear();
+        const auto [code, text] = run(options, out);
         QCOMPARE(code, 1);
         QVERIFY2(text.section("\n--\n", 0, 0).contains(reason), qPrintable(text));
         QVERIFY(!QFileInfo::exists(dir_.filePath("never")));
@@ -188,10 +206,67 @@ private slots:
         QVERIFY2(blocked.contains("were not written") && blocked.contains("N.asc"), qPrintable(blocked));
     }
 
-    // Interrupted as Ctrl-C would while it simulates: code 2 and no files.
+    // A run leaves its complete set of files or none: a full disk or a refusal
+    // leaves the earlier files byte for byte and nothing half-written, a
+    // folder it made goes again, and --overwrite removes the earlier run's
+    // files it does not write once its own are in place.
+    void outputSetIsAllOrNothing_data()
+    {
+        QTest::addColumn<QStringList>("earlier");  // options of an earlier run into the folder; none: no folder
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("fileSizeLimit");  // bytes; 0: no limit
+        QTest::addColumn<int>("code");
+        QTest::addColumn<QStringList>("after");  // the folder's entries after; empty: the folder is gone
+        const QStringList asc{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"};
+        QTest::newRow("full disk, overwrite")
+            << QStringList{"--simulations", "3"} << QStringList{"--overwrite", "--simulations", "7"} << 700 << 1 << asc;
+        QTest::newRow("full disk, new folder")
+            << QStringList() << QStringList{"--simulations", "7"} << 700 << 1 << QStringList();
+        QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QStringList() << 0 << 1 << QStringList{"N.prj"};
+        QTest::newRow("overwrite drops the other format")
+            << QStringList{"--format", "gtiff", "--save-trajectories"} << QStringList{"--overwrite"} << 0 << 0 << asc;
+    }
+
+    void outputSetIsAllOrNothing()
+    {
+        QFETCH(QStringList, earlier);
+        QFETCH(QStringList, options);
+        QFETCH(int, fileSizeLimit);
+        QFETCH(int, code);
+        QFETCH(QStringList, after);
+        const QString out = dir_.filePath(QString::fromLatin1(QTest::currentDataTag()).replace(' ', '_'));
+        if (earlier == QStringList{"prj"})
+            QVERIFY(QDir().mkpath(out) && writeTextFile(out + "/N.prj", "earlier"));
+        else if (!earlier.isEmpty())
+            QCOMPARE(run(earlier + QStringList{"--quiet"}, QFileInfo(out).fileName()).first, 0);
+        QMap<QString, QByteArray> before;
+        for (const QString& name : QDir(out).entryList(QDir::Files))
+            before[name] = readTextFile(out + '/' + name);
+        std::unique_ptr<::fileSizeLimit> limit(fileSizeLimit > 0 ? new ::fileSizeLimit(fileSizeLimit) : nullptr);
+        const auto [exitCode, text] = run(options, QFileInfo(out).fileName());
+        limit.reset();
+        QVERIFY2(exitCode == code, qPrintable(text));
+        QStringList entries = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+        after.sort();
+        QCOMPARE(entries, after);
+        if (code != 0)
+            for (auto file = before.cbegin(); file != before.cend(); ++file)
+                QCOMPARE(readTextFile(out + '/' + file.key()), file.value());
+    }
+
+    // Interrupted as Ctrl-C, or a cancel's SIGTERM, would while it simulates:
+    // code 2, no files, and the folder it made is gone.
+    void interruptAbortsWithoutFiles_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("Ctrl-C") << int(SIGINT);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+
     void interruptAbortsWithoutFiles()
     {
-        const QString out = dir_.filePath("interrupted");
+        QFETCH(int, signalNumber);
+        const QString out = dir_.filePath(QStringLiteral("interrupted%1").arg(signalNumber));
         QProcess process;
         process.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE),
                       {"--dem", EXAMPLES_DIR "/dem.asc", "--start", EXAMPLES_DIR "/start_cells.asc", "--output", out,
@@ -199,11 +274,11 @@ private slots:
         QVERIFY(process.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(out), 20000);
         QTest::qWait(1500);
-        ::kill(static_cast<pid_t>(process.processId()), SIGINT);
+        ::kill(static_cast<pid_t>(process.processId()), signalNumber);
         QVERIFY(process.waitForFinished(60000));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 2);
-        QVERIFY(QDir(out).entryList(QDir::Files).isEmpty());
+        QVERIFY(!QFileInfo::exists(out));
     }
 };
 
