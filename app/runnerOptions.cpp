@@ -70,7 +70,7 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
         break;
     }
     }
-    const QString problem = row.rangeProblem(value.toDouble());
+    const QString problem = row.textProblem ? row.textProblem(text) : row.rangeProblem(value.toDouble());
     if (!problem.isEmpty()) {
         printError(QStringLiteral("%1 %2, not %3.").arg(name, problem, text));
         return false;

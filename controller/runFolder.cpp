@@ -7,7 +7,9 @@
 #include <QLockFile>
 #include <QTemporaryFile>
 
+#include "controller/intensityOutputs.h"
 #include "controller/runRequest.h"
+#include "raster/asciiGridProjection.h"
 
 namespace {
 
@@ -26,6 +28,11 @@ QString writeProblem(const QString& folder)
 QStringList outputNames(const runRequest& request)
 {
     QStringList names{countGridName(request.format), probabilityGridName(request.format)};
+    for (const QString& name : intensityGridNames(request.intensity, request.format)) {
+        names << name;
+        if (request.format == outputFormat::esriAscii)
+            names << projectionFileName(name);
+    }
     if (request.settings.saveTrajectories)
         names << QStringLiteral("trajectory_points.txt");
     if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -39,6 +40,14 @@ fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
         return {form.probabilityClass, form.probabilityClassLabel};
     if (name == QLatin1String("saveTrajectories"))
         return {form.saveTrajectories, nullptr};
+    if (name == QLatin1String("intensity"))
+        return {form.intensityGroup, nullptr};
+    if (name == QLatin1String("blockVolume"))
+        return {form.blockVolume, form.blockVolumeLabel};
+    if (name == QLatin1String("rockDensity"))
+        return {form.rockDensity, form.rockDensityLabel};
+    if (name == QLatin1String("energyClasses"))
+        return {form.energyClasses, form.energyClassesLabel};
     return {};
 }
 
@@ -62,6 +71,11 @@ void applyRow(const settingRow& row, QWidget* field)
     if (auto* spinBox = qobject_cast<QDoubleSpinBox*>(field)) {
         spinBox->setDecimals(row.decimals);
         spinBox->setRange(row.minimum, row.maximum);
+        // Its lowest value, 0, stands for "not given".
+        if (!row.notGivenText.isEmpty()) {
+            spinBox->setMinimum(0.0);
+            spinBox->setSpecialValueText(row.notGivenText);
+        }
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && row.type == settingType::wholeNumber) {
         takeWholeNumbers(*box, static_cast<int>(row.minimum), static_cast<int>(row.maximum));
     } else if (box && row.type == settingType::choice) {
@@ -91,6 +105,8 @@ void applySettingsTable(tumbraMainDialogForm& form)
             widgets.label->setToolTip(row.tooltip);
         } else if (auto* checkBox = qobject_cast<QCheckBox*>(widgets.field)) {
             checkBox->setText(row.label);
+        } else if (auto* group = qobject_cast<QGroupBox*>(widgets.field)) {
+            group->setTitle(row.label);
         }
     }
 }
@@ -101,6 +117,10 @@ QVariant fieldValue(const QWidget* field)
         return spinBox->value();
     if (const auto* checkBox = qobject_cast<const QCheckBox*>(field))
         return checkBox->isChecked();
+    if (const auto* group = qobject_cast<const QGroupBox*>(field))
+        return group->isChecked();
+    if (const auto* line = qobject_cast<const QLineEdit*>(field))
+        return line->text();
     if (const auto* box = qobject_cast<const QComboBox*>(field))
         return box->isEditable() ? QVariant(box->currentText()) : QVariant(box->currentIndex());
     return QVariant();
@@ -112,6 +132,10 @@ void restoreFieldValue(QWidget* field, const QVariant& stored)
         spinBox->setValue(stored.toDouble());
     } else if (auto* checkBox = qobject_cast<QCheckBox*>(field)) {
         checkBox->setChecked(stored.toBool());
+    } else if (auto* group = qobject_cast<QGroupBox*>(field)) {
+        group->setChecked(stored.toBool());
+    } else if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        line->setText(stored.toString());
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && box->isEditable()) {
         if (holdsWholeNumberInRange(*box, stored.toString()))
             box->setCurrentText(stored.toString());

@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -203,9 +204,30 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     seed->setEnabled(false);
     QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
     addSettingsRow(settingsGrid, 5, reproducible, seed);
+    setupIntensityPanel();
 
     settingsRow->addWidget(settingsGroup);
     formColumn->addLayout(settingsRow);
+}
+
+// Below the settings; its title, labels, ranges and tooltips come from the
+// settings table (applySettingsTable).
+void tumbraMainDialogForm::setupIntensityPanel()
+{
+    intensityGroup = named(new QGroupBox(settingsGroup), "intensityGroup");
+    intensityGroup->setCheckable(true);
+    intensityGroup->setChecked(false);
+    intensityGrid = spacedLayout(new QGridLayout(intensityGroup), "intensityGrid", 11);
+    blockVolumeLabel = named(new QLabel(intensityGroup), "blockVolumeLabel");
+    blockVolume = lengthSpinBox(intensityGroup, "blockVolume");
+    addSettingsRow(intensityGrid, 0, blockVolumeLabel, blockVolume);
+    rockDensityLabel = named(new QLabel(intensityGroup), "rockDensityLabel");
+    rockDensity = lengthSpinBox(intensityGroup, "rockDensity");
+    addSettingsRow(intensityGrid, 1, rockDensityLabel, rockDensity);
+    energyClassesLabel = named(new QLabel(intensityGroup), "energyClassesLabel");
+    energyClasses = named(new QLineEdit(intensityGroup), "energyClasses");
+    addSettingsRow(intensityGrid, 2, energyClassesLabel, energyClasses);
+    settingsGrid->addWidget(intensityGroup, 8, 0, 1, 3);
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)

@@ -9,6 +9,7 @@ class QGroupBox;
 class QSpinBox;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -72,6 +73,16 @@ public:
     QCheckBox* reproducible = nullptr;
     QSpinBox* seed = nullptr;
 
+    // Checkable: checked is the intensity setting.
+    QGroupBox* intensityGroup = nullptr;
+    QGridLayout* intensityGrid = nullptr;
+    QLabel* blockVolumeLabel = nullptr;
+    QDoubleSpinBox* blockVolume = nullptr;
+    QLabel* rockDensityLabel = nullptr;
+    QDoubleSpinBox* rockDensity = nullptr;
+    QLabel* energyClassesLabel = nullptr;
+    QLineEdit* energyClasses = nullptr;
+
     QHBoxLayout* runRow = nullptr;
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
@@ -91,6 +102,7 @@ public:
 private:
     void setupFilePanel(QWidget* parent);
     void setupSettingsPanel(QWidget* parent);
+    void setupIntensityPanel();
     void setupRunArea(QWidget* parent);
     void setupResultPane();
     void markDefaultButtons();
