@@ -14,6 +14,7 @@
 #include <omp.h>
 
 #include "controller/intensityOutputs.h"
+#include "controller/intensitySummary.h"
 #include "controller/runCoordinator.h"
 #include "controller/rasterMismatch.h"
 #include "controller/resultGridStyles.h"
@@ -397,6 +398,8 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->reachingStartCells = std::move(result.reachingStartCells);
     kept->elevations = std::move(elevationGrid_);
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
+    kept->intensityOptions = request_.intensity;
+    kept->intensity = std::move(result.intensity);
     kept->placement = outputPlacement();
     outcome.grids = std::move(kept);
 }
@@ -575,7 +578,9 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
         }
     }
     // Beside each grid the style that draws it as the window's map does.
-    const resultStyleInputs styleInputs{uint64_t(std::max(simulations, 0)) * startCellCount_};
+    resultStyleInputs styleInputs;
+    styleInputs.trajectories = uint64_t(std::max(simulations, 0)) * startCellCount_;
+    styleInputs.intensity = request_.intensity;
     for (const resultGridStyle& row : resultGridStyles())
         if (!row.applies || row.applies(styleInputs))
             keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
@@ -614,6 +619,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
     report.seed = request_.seed;
     report.summary = runSummary(passageCounts, startCellCount_);
+    report.summary << intensitySummaryLines(request_.intensity, result.intensity, passageCounts, demHeader.cellsize);
     if (request_.seed)
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     outcome.summary = report.summary;
