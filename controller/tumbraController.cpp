@@ -251,18 +251,20 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
 // the process, with nothing said.
 bool tumbraController::runFitsInMemory()
 {
-    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(request_.intensity));
+    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity);
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
         return true;
     constexpr double megabyte = 1024.0 * 1024.0;
     emit displayError(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
-                                     "memory, more than the %5 MB this machine has. Aborting.")
+                                     "memory (%6 bytes per cell), more than the %5 MB this machine has. Aborting.")
                           .arg(demFile)
                           .arg(demHeader.nrows)
                           .arg(demHeader.ncols)
                           .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
-                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0));
+                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0)
+                          .arg(runBytesPerCell + intensityBytes));
     return false;
 }
 
