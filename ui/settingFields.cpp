@@ -3,7 +3,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -41,7 +40,7 @@ fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
     if (name == QLatin1String("saveTrajectories"))
         return {form.saveTrajectories, nullptr};
     if (name == QLatin1String("intensity"))
-        return {form.intensityGroup, nullptr};
+        return {form.intensity, nullptr};
     if (name == QLatin1String("blockVolume"))
         return {form.blockVolume, form.blockVolumeLabel};
     if (name == QLatin1String("rockDensity"))
@@ -105,8 +104,6 @@ void applySettingsTable(tumbraMainDialogForm& form)
             widgets.label->setToolTip(row.tooltip);
         } else if (auto* checkBox = qobject_cast<QCheckBox*>(widgets.field)) {
             checkBox->setText(row.label);
-        } else if (auto* group = qobject_cast<QGroupBox*>(widgets.field)) {
-            group->setTitle(row.label);
         }
     }
 }
@@ -117,8 +114,6 @@ QVariant fieldValue(const QWidget* field)
         return spinBox->value();
     if (const auto* checkBox = qobject_cast<const QCheckBox*>(field))
         return checkBox->isChecked();
-    if (const auto* group = qobject_cast<const QGroupBox*>(field))
-        return group->isChecked();
     if (const auto* line = qobject_cast<const QLineEdit*>(field))
         return line->text();
     if (const auto* box = qobject_cast<const QComboBox*>(field))
@@ -132,8 +127,6 @@ void restoreFieldValue(QWidget* field, const QVariant& stored)
         spinBox->setValue(stored.toDouble());
     } else if (auto* checkBox = qobject_cast<QCheckBox*>(field)) {
         checkBox->setChecked(stored.toBool());
-    } else if (auto* group = qobject_cast<QGroupBox*>(field)) {
-        group->setChecked(stored.toBool());
     } else if (auto* line = qobject_cast<QLineEdit*>(field)) {
         line->setText(stored.toString());
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && box->isEditable()) {

@@ -73,8 +73,11 @@ public:
     QCheckBox* reproducible = nullptr;
     QSpinBox* seed = nullptr;
 
-    // Checkable: checked is the intensity setting.
-    QGroupBox* intensityGroup = nullptr;
+    // The intensity setting, and beside it the button that opens the small
+    // dialog holding the block volume, the rock density and the class limits.
+    QCheckBox* intensity = nullptr;
+    QPushButton* intensityDetails = nullptr;
+    QDialog* intensityDialog = nullptr;
     QGridLayout* intensityGrid = nullptr;
     QLabel* blockVolumeLabel = nullptr;
     QDoubleSpinBox* blockVolume = nullptr;
@@ -102,7 +105,7 @@ public:
 private:
     void setupFilePanel(QWidget* parent);
     void setupSettingsPanel(QWidget* parent);
-    void setupIntensityPanel();
+    void setupIntensityPanel(QWidget* parent);
     void setupRunArea(QWidget* parent);
     void setupResultPane();
     void markDefaultButtons();
