@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
+#include "controller/resultMapPicture.h"
 #include "controller/settingsTable.h"
 
 namespace {
@@ -70,7 +71,7 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
         break;
     }
     }
-    const QString problem = row.rangeProblem(value.toDouble());
+    const QString problem = row.textProblem ? row.textProblem(text) : row.rangeProblem(value.toDouble());
     if (!problem.isEmpty()) {
         printError(QStringLiteral("%1 %2, not %3.").arg(name, problem, text));
         return false;
@@ -130,8 +131,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                         "as a GeoTIFF."),
          QStringLiteral("FILE")},
         {QStringLiteral("map-colour"),
-         QStringLiteral("What the map's colours show: probability (reach probability classes, default) or share "
-                        "(passage share of the run)."),
+         QStringLiteral("What the map's colours show: probability (reach probability classes, default), share "
+                        "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
+                        "and --block-volume) or height (largest energy-line height; with --intensity)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
@@ -184,8 +186,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.mapFile = parser.value(QStringLiteral("map"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
-        if (request.mapColouring != QLatin1String("probability") && request.mapColouring != QLatin1String("share")) {
-            printError(QStringLiteral("--map-colour takes probability or share, not \"%1\".")
+        mapColouring colouring = mapColouring::reachProbability;
+        if (!mapColouringFromName(request.mapColouring, colouring)) {
+            printError(QStringLiteral("--map-colour takes probability, share, energy or height, not \"%1\".")
                            .arg(parser.value(QStringLiteral("map-colour"))));
             return parseOutcome::exitFailure;
         }

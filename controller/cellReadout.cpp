@@ -16,6 +16,20 @@ void cellCentre(const rasterHeader& header, int row, int col, double& x, double&
 
 QString fixed(double value, int decimals) { return QString::number(value, 'f', decimals); }
 
+// The cell's largest energy-line height, velocity and energy, as the
+// intensity grids write them; empty for a run without intensity.
+QString intensityReadout(const runResultGrids& result, int row, int col)
+{
+    if (!result.intensity.heightMax.contains(row, col))
+        return QString();
+    const double height = result.intensity.heightMax(row, col);
+    QString text = QStringLiteral(" | energy-line height %1 m | velocity %2 m/s")
+                       .arg(fixed(height, 2), fixed(velocityOfHeight(height), 2));
+    if (result.intensityOptions.energiesWanted())
+        text += QStringLiteral(" | energy %1 kJ").arg(fixed(energyOfHeight(result.intensityOptions, height), 1));
+    return text;
+}
+
 }  // namespace
 
 QString cellReadout(const runResultGrids& result, int row, int col)
@@ -33,8 +47,9 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     const bool counted = result.passageCounts.contains(row, col) && result.reachingStartCells.contains(row, col);
     const int passages = counted ? result.passageCounts(row, col) : 0;
     const double probability = counted ? result.reachProbability(row, col) : 0.0;
-    return QStringLiteral("%1 | elevation %2 m | %3 passages | reach probability %4 %")
-        .arg(place, fixed(result.elevations(row, col), 1))
-        .arg(passages)
-        .arg(fixed(probability, 1));
+    const QString line = QStringLiteral("%1 | elevation %2 m | %3 passages | reach probability %4 %")
+                             .arg(place, fixed(result.elevations(row, col), 1))
+                             .arg(passages)
+                             .arg(fixed(probability, 1));
+    return line + intensityReadout(result, row, col);
 }

@@ -7,5 +7,6 @@ struct runResultGrids;
 // The line that describes one cell of a run's result map: its row and
 // column, the world coordinates of its centre, its elevation, its passage
 // count and its reach probability; "no elevation" instead of the last three
-// where the DEM has none. Empty for a cell outside the grid.
+// where the DEM has none; with intensity the largest energy-line height,
+// velocity and energy. Empty for a cell outside the grid.
 QString cellReadout(const runResultGrids& result, int row, int col);

@@ -8,11 +8,12 @@ namespace {
 
 // The legend's entries as stops, their percentages scaled into the grid's
 // unit; the unreached cells (0) are left transparent by the style.
-layerStyle styleOfLegend(mapColouring colouring, layerStyle::ramp kind, double unitsPerPercent)
+layerStyle styleOfLegend(mapColouring colouring, layerStyle::ramp kind, double unitsPerPercent,
+                         const std::vector<double>& energyClassLimits = {})
 {
     layerStyle style;
     style.kind = kind;
-    for (const legendEntry& entry : resultMapLegend(colouring).entries)
+    for (const legendEntry& entry : resultMapLegend(colouring, energyClassLimits).entries)
         if (entry.upTo > 0.0)
             style.stops.push_back({entry.upTo * unitsPerPercent, entry.colour, entry.label});
     return style;
@@ -31,11 +32,25 @@ layerStyle passageCountStyle(const resultStyleInputs& run)
     return styleOfLegend(mapColouring::passageShare, layerStyle::ramp::gradient, trajectories / 100.0);
 }
 
+layerStyle energyLineHeightStyle(const resultStyleInputs&)
+{
+    return styleOfLegend(mapColouring::energyLineHeight, layerStyle::ramp::classes, 1.0);
+}
+
+layerStyle energyClassStyle(const resultStyleInputs& run)
+{
+    return styleOfLegend(mapColouring::energyClass, layerStyle::ramp::classes, 1.0, run.intensity.energyClassLimits);
+}
+
 const std::vector<resultGridStyle>& resultGridStyles()
 {
     static const std::vector<resultGridStyle> rows = {
         {QStringLiteral("N"), passageCountStyle},
         {QStringLiteral("Reach_prob"), reachProbabilityStyle},
+        {QStringLiteral("Height_max"), energyLineHeightStyle,
+         [](const resultStyleInputs& run) { return run.intensity.enabled; }},
+        {QStringLiteral("Energy_max"), energyClassStyle,
+         [](const resultStyleInputs& run) { return run.intensity.energiesWanted(); }},
     };
     return rows;
 }

@@ -5,12 +5,14 @@
 
 #include <QString>
 
+#include "engine/intensity.h"
 #include "raster/qgisStyle.h"
 
 // What a result grid's style may depend on beyond the map's legend.
 struct resultStyleInputs
 {
     uint64_t trajectories = 0;  // of the whole run: start cells x simulations
+    intensitySettings intensity;  // off: no intensity grids are written
 };
 
 // One row per result grid that gets a QGIS style beside it, with the classes,
@@ -28,5 +30,9 @@ const std::vector<resultGridStyle>& resultGridStyles();
 
 // Reach_prob: the reach-probability classes of the map, in percent.
 layerStyle reachProbabilityStyle(const resultStyleInputs& run);
+// Height_max: the energy-line height classes of the map, in metres.
+layerStyle energyLineHeightStyle(const resultStyleInputs& run);
+// Energy_max: the run's energy classes, in kJ.
+layerStyle energyClassStyle(const resultStyleInputs& run);
 // N: the passage-share ramp of the map, its shares turned into passages.
 layerStyle passageCountStyle(const resultStyleInputs& run);

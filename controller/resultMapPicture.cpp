@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 #include <QFont>
 #include <QFontMetrics>
@@ -21,6 +22,73 @@ constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xff
                                                     0xfffd8d3c, 0xfff03b20, 0xffbd0026};
 
 constexpr QRgb unreachedSwatch = 0xffa0a0a0;
+
+// Upper bounds of the energy-line height classes in metres; with 1 m3 of
+// rock at 2700 kg/m3 a height of 1.1 m gives 30 kJ, 11 m 300 kJ.
+constexpr std::array<double, 6> heightUpperBounds = {1.0, 2.0, 5.0, 10.0, 20.0,
+                                                     std::numeric_limits<double>::infinity()};
+
+// Class k of `classes` on the probability ramp, spread over its whole length.
+QRgb rampColour(std::size_t k, std::size_t classes)
+{
+    if (classes <= 1)
+        return probabilityColours.back();
+    const double position = static_cast<double>(k) * (probabilityColours.size() - 1) / (classes - 1);
+    const std::size_t low = std::min(static_cast<std::size_t>(position), probabilityColours.size() - 2);
+    const double t = position - static_cast<double>(low);
+    const auto mix = [t](int a, int b) { return static_cast<int>(a + (b - a) * t + 0.5); };
+    const QRgb a = probabilityColours[low];
+    const QRgb b = probabilityColours[low + 1];
+    return qRgb(mix(qRed(a), qRed(b)), mix(qGreen(a), qGreen(b)), mix(qBlue(a), qBlue(b)));
+}
+
+// The class of an energy: below the first limit 0, from limit i on i + 1.
+std::size_t energyClassOf(const std::vector<double>& limits, double energy)
+{
+    return static_cast<std::size_t>(std::upper_bound(limits.begin(), limits.end(), energy) - limits.begin());
+}
+
+std::size_t heightClassOf(double height)
+{
+    std::size_t k = 0;
+    while (k + 1 < heightUpperBounds.size() && height > heightUpperBounds[k])
+        ++k;
+    return k;
+}
+
+QString numberText(double value) { return QString::number(value, 'g', 12); }
+
+void appendEnergyEntries(mapLegend& legend, const std::vector<double>& limits)
+{
+    legend.caption = QStringLiteral("Largest energy");
+    const std::size_t classes = limits.size() + 1;
+    for (std::size_t k = 0; k < classes; ++k) {
+        QString label;
+        if (limits.empty())
+            label = QStringLiteral("reached");
+        else if (k == 0)
+            label = QStringLiteral("below %1 kJ").arg(numberText(limits.front()));
+        else if (k == limits.size())
+            label = QStringLiteral("%1 kJ and more").arg(numberText(limits.back()));
+        else
+            label = QStringLiteral("%1 – %2 kJ").arg(numberText(limits[k - 1]), numberText(limits[k]));
+        const double upTo = k < limits.size() ? limits[k] : std::numeric_limits<double>::infinity();
+        legend.entries.append({label, rampColour(k, classes), upTo});
+    }
+}
+
+void appendHeightEntries(mapLegend& legend)
+{
+    legend.caption = QStringLiteral("Largest energy-line height");
+    double lower = 0.0;
+    for (std::size_t k = 0; k < heightUpperBounds.size(); ++k) {
+        const QString label = k + 1 < heightUpperBounds.size()
+                                  ? QStringLiteral("%1 – %2 m").arg(lower).arg(heightUpperBounds[k])
+                                  : QStringLiteral("above %1 m").arg(lower);
+        legend.entries.append({label, probabilityColours[k], heightUpperBounds[k]});
+        lower = heightUpperBounds[k];
+    }
+}
 
 // The older rule: -1 (a passage or two) yellow to -255 (every trajectory) red.
 QRgb passageShareColour(int32_t value) { return qRgb(255, (value + 255) & 0xFF, 0); }
@@ -47,7 +115,17 @@ constexpr int rowHeight = 20;
 
 QString mapColouringName(mapColouring colouring)
 {
-    return colouring == mapColouring::passageShare ? QStringLiteral("share") : QStringLiteral("probability");
+    switch (colouring) {
+    case mapColouring::passageShare:
+        return QStringLiteral("share");
+    case mapColouring::energyClass:
+        return QStringLiteral("energy");
+    case mapColouring::energyLineHeight:
+        return QStringLiteral("height");
+    case mapColouring::reachProbability:
+        break;
+    }
+    return QStringLiteral("probability");
 }
 
 bool mapColouringFromName(const QString& name, mapColouring& colouring)
@@ -56,6 +134,10 @@ bool mapColouringFromName(const QString& name, mapColouring& colouring)
         colouring = mapColouring::reachProbability;
     else if (name == QLatin1String("share"))
         colouring = mapColouring::passageShare;
+    else if (name == QLatin1String("energy"))
+        colouring = mapColouring::energyClass;
+    else if (name == QLatin1String("height"))
+        colouring = mapColouring::energyLineHeight;
     else
         return false;
     return true;
@@ -69,10 +151,26 @@ int reachProbabilityClass(double percent)
     return static_cast<int>(classUpperBounds.size()) - 1;
 }
 
-mapLegend resultMapLegend(mapColouring colouring)
+mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
+{
+    const auto& heights = result.intensity.heightMax;
+    const bool heightsKept = !heights.empty() && heights.rows() == result.displayGrid.rows()
+                             && heights.cols() == result.displayGrid.cols();
+    if (wanted == mapColouring::energyLineHeight && !heightsKept)
+        return mapColouring::reachProbability;
+    if (wanted == mapColouring::energyClass && !(heightsKept && result.intensityOptions.energiesWanted()))
+        return mapColouring::reachProbability;
+    return wanted;
+}
+
+mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& energyClassLimits)
 {
     mapLegend legend;
-    if (colouring == mapColouring::reachProbability) {
+    if (colouring == mapColouring::energyClass) {
+        appendEnergyEntries(legend, energyClassLimits);
+    } else if (colouring == mapColouring::energyLineHeight) {
+        appendHeightEntries(legend);
+    } else if (colouring == mapColouring::reachProbability) {
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
         for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
@@ -94,9 +192,11 @@ mapLegend resultMapLegend(mapColouring colouring)
     return legend;
 }
 
-QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
+QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
 {
+    const mapColouring colouring = shownColouring(result, wanted);
     const grid<int32_t>& shown = result.displayGrid;
+    const std::vector<double>& limits = result.intensityOptions.energyClassLimits;
     const bool byProbability =
         colouring == mapColouring::reachProbability && result.passageCounts.rows() == shown.rows()
         && result.passageCounts.cols() == shown.cols() && result.reachingStartCells.rows() == shown.rows()
@@ -109,6 +209,12 @@ QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
             const int32_t v = values[c];
             if (v >= 0)
                 pixels[c] = reliefColour(v);
+            else if (colouring == mapColouring::energyClass)
+                pixels[c] = rampColour(
+                    energyClassOf(limits, energyOfHeight(result.intensityOptions, result.intensity.heightMax(r, c))),
+                    limits.size() + 1);
+            else if (colouring == mapColouring::energyLineHeight)
+                pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
             else if (byProbability)
                 pixels[c] = probabilityColours[reachProbabilityClass(result.reachProbability(r, c))];
             else
@@ -118,9 +224,9 @@ QImage resultMapImage(const runResultGrids& result, mapColouring colouring)
     return image;
 }
 
-QImage resultMapLegendImage(mapColouring colouring)
+QImage resultMapLegendImage(mapColouring colouring, const std::vector<double>& energyClassLimits)
 {
-    const mapLegend legend = resultMapLegend(colouring);
+    const mapLegend legend = resultMapLegend(colouring, energyClassLimits);
     const QFont captionFont = legendFont(true);
     const QFont entryFont = legendFont(false);
     int textWidth = QFontMetrics(captionFont).horizontalAdvance(legend.caption);
@@ -155,7 +261,8 @@ int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
 {
     const int rows = result.displayGrid.rows();
     const int cols = result.displayGrid.cols();
-    const int legendHeight = resultMapLegendImage(colouring).height();
+    const int legendHeight =
+        resultMapLegendImage(shownColouring(result, colouring), result.intensityOptions.energyClassLimits).height();
     if (rows <= 0 || cols <= 0 || rows >= legendHeight)
         return 1;
     return std::min((legendHeight + rows - 1) / rows, std::max(1, 2000 / cols));
@@ -164,7 +271,8 @@ int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
 {
     const QImage map = resultMapImage(result, colouring);
-    const QImage legend = resultMapLegendImage(colouring);
+    const QImage legend =
+        resultMapLegendImage(shownColouring(result, colouring), result.intensityOptions.energyClassLimits);
     const int factor = resultMapPictureScale(result, colouring);
     const QImage shownMap = factor > 1 ? map.scaled(map.size() * factor) : map;
     QImage picture(shownMap.width() + legend.width(), std::max(shownMap.height(), legend.height()),

@@ -5,14 +5,18 @@
 #include <QRgb>
 #include <QString>
 
+#include <vector>
+
 struct runResultGrids;
 
 // What the result map's colours tell: the reach probability of each cell in
 // the classes of a hazard map, or the older rule, the share of all the run's
 // trajectories that passed the cell.
-enum class mapColouring { reachProbability, passageShare };
+// With intensity: the largest energy in the run's energy classes, or the
+// largest energy-line height.
+enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight };
 
-// "probability" and "share": the names on the command line and in the
+// "probability", "share", "energy" and "height": the names on the command line and in the
 // settings store.
 QString mapColouringName(mapColouring colouring);
 bool mapColouringFromName(const QString& name, mapColouring& colouring);
@@ -23,7 +27,8 @@ struct legendEntry
     QRgb colour;
     // The highest value the entry stands for, in percent: of reach
     // probability, or of all the run's trajectories for the passage share.
-    // 0 for the unreached cells.
+    // 0 for the unreached cells. In kJ or m for the intensity colourings;
+    // infinite for their top class.
     double upTo = 0.0;
 };
 
@@ -33,7 +38,13 @@ struct mapLegend
     QList<legendEntry> entries;  // from rarely to often reached, then the unreached cells
 };
 
-mapLegend resultMapLegend(mapColouring colouring);
+// The energy colouring's classes are those of the run's limits (kJ).
+mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& energyClassLimits = {});
+
+// The colouring a run's map shows when `wanted` is asked for: reach
+// probability where the run has no grids for it (no intensity, or no block
+// volume for energies).
+mapColouring shownColouring(const runResultGrids& result, mapColouring wanted);
 
 // The class of a reached cell's reach probability (percent, above 0):
 // 0 up to 1 %, 1 up to 5 %, 2 up to 10 %, 3 up to 25 %, 4 up to 50 %,
@@ -44,7 +55,7 @@ int reachProbabilityClass(double percent);
 QImage resultMapImage(const runResultGrids& result, mapColouring colouring);
 
 // The legend on its own, as the window shows it beside the map.
-QImage resultMapLegendImage(mapColouring colouring);
+QImage resultMapLegendImage(mapColouring colouring, const std::vector<double>& energyClassLimits = {});
 
 // The map with its legend to the right, as one picture for a file. A small
 // grid is enlarged by a whole factor so the map is not dwarfed by its legend:

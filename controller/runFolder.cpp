@@ -34,6 +34,11 @@ QString writeProblem(const QString& folder)
 QStringList outputNames(const runRequest& request)
 {
     QStringList names{countGridName(request.format), probabilityGridName(request.format)};
+    for (const QString& name : intensityGridNames(request.intensity, request.format)) {
+        names << name;
+        if (request.format == outputFormat::esriAscii)
+            names << projectionFileName(name);
+    }
     if (request.settings.saveTrajectories)
         names << QStringLiteral("trajectory_points.txt");
     if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)
@@ -50,7 +55,7 @@ QStringList everyOutputName(const runRequest& request)
     variant.settings.saveTrajectories = true;
     for (const outputFormat format : {outputFormat::esriAscii, outputFormat::geoTiff}) {
         variant.format = format;
-        for (const QString& name : outputNames(variant) + intensityGridNames(variant.intensity, format)) {
+        for (const QString& name : outputNames(variant)) {
             names << name;
             if (format == outputFormat::esriAscii && name.endsWith(QLatin1String(".asc")))
                 names << projectionFileName(name);

@@ -24,9 +24,13 @@ QString requestRefusal(const runRequest& request)
     if (!isRegularFile(request.startCellsFile))
         return QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable.");
     for (const settingRow& row : settingsTable()) {
-        if (!row.read)
+        if (!row.read || (row.inUse && !row.inUse(request)))
             continue;
-        const QString problem = row.rangeProblem(row.read(request).toDouble());
+        const QVariant value = row.read(request);
+        if (!value.isValid())  // not given
+            continue;
+        const QString problem =
+            row.textProblem ? row.textProblem(value.toString()) : row.rangeProblem(value.toDouble());
         if (!problem.isEmpty())
             return QStringLiteral("%1 %2.").arg(row.label, problem);
     }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/aggregation.h"
+#include "engine/intensity.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
 #include "raster/rasterTypes.h"
@@ -19,6 +20,9 @@ struct runResultGrids
     elevationGrid elevations;
     int numberOfSimulations = 0;
     outputGeoreference placement;  // of the DEM's grid, as the outputs carry it
+    // The run's intensity settings; its grids are empty when intensity was off.
+    intensitySettings intensityOptions;
+    intensityGrids intensity;
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const

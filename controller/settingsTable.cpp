@@ -1,6 +1,9 @@
 #include "controller/settingsTable.h"
 
+#include <cmath>
 #include <cstdlib>
+#include <optional>
+#include <vector>
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,6 +16,123 @@
 namespace {
 
 QString number(double value) { return QString::number(value, 'g', 12); }
+
+bool intensityOn(const runRequest& request) { return request.intensity.enabled; }
+
+// "30,300": the class limits as the option takes them.
+QString classLimitsText(const std::vector<double>& limits)
+{
+    QStringList parts;
+    for (const double limit : limits)
+        parts << number(limit);
+    return parts.join(QLatin1Char(','));
+}
+
+// Positive, finite and strictly increasing numbers separated by commas; none
+// when the text is not such a list.
+std::optional<std::vector<double>> classLimitsOf(const QString& text)
+{
+    std::vector<double> limits;
+    for (const QString& part : text.split(QLatin1Char(','))) {
+        bool ok = false;
+        const double limit = part.trimmed().toDouble(&ok);
+        if (!ok || !std::isfinite(limit) || limit <= 0.0 || (!limits.empty() && limit <= limits.back()))
+            return std::nullopt;
+        limits.push_back(limit);
+    }
+    return limits;
+}
+
+QString classLimitsProblem(const QString& text)
+{
+    return classLimitsOf(text) ? QString()
+                               : QStringLiteral("must be positive numbers in kJ, increasing and separated by commas "
+                                                "(such as 30,300)");
+}
+
+// The intensity: the energy-line height per cell, and with a block volume the
+// block's energy and the share of trajectories in each energy class.
+void appendIntensityRows(QList<settingRow>& rows)
+{
+    const QString cubed = QString(QChar(0x00B3));
+
+    settingRow intensity;
+    intensity.name = QStringLiteral("intensity");
+    intensity.label = QStringLiteral("Intensity");
+    intensity.type = settingType::yesNo;
+    intensity.defaultValue = false;
+    intensity.tooltip = QStringLiteral("Also write the energy-line height (m) and the velocity (m/s) of every reached "
+                                       "cell, and with a block volume its energy (kJ) and the reach probability of "
+                                       "each energy class (%), without one heights and velocities only. The files "
+                                       "are Height_max, Height_mean, Velocity_max, Energy_max and "
+                                       "Reach_prob_<limit>kJ.");
+    intensity.option = QStringLiteral("intensity");
+    intensity.storeKey = QStringLiteral("intensity");
+    intensity.logLabel = QStringLiteral("Intensity");
+    intensity.read = [](const runRequest& r) { return QVariant(r.intensity.enabled); };
+    intensity.write = [](runRequest& r, const QVariant& v) { r.intensity.enabled = v.toBool(); };
+    intensity.inUse = intensityOn;
+    rows << intensity;
+
+    settingRow volume;
+    volume.name = QStringLiteral("blockVolume");
+    volume.label = QStringLiteral("Block volume");
+    volume.unit = QStringLiteral("m") + cubed;
+    volume.minimum = 0.001;
+    volume.maximum = 100000.0;
+    volume.decimals = 3;
+    volume.tooltip = QStringLiteral("Volume of the falling block, in cubic metres (0.001 to 100000 m") + cubed
+                     + QStringLiteral("). With it the intensity gives energies and energy classes; without it, "
+                                      "energy-line heights and velocities only.");
+    volume.option = QStringLiteral("block-volume");
+    volume.storeKey = QStringLiteral("blockVolume");
+    volume.logLabel = QStringLiteral("Block volume (m") + cubed + QLatin1Char(')');
+    volume.notGivenText = QStringLiteral("not given");
+    volume.read = [](const runRequest& r) {
+        return r.intensity.blockVolume > 0.0 ? QVariant(r.intensity.blockVolume) : QVariant();
+    };
+    volume.write = [](runRequest& r, const QVariant& v) { r.intensity.blockVolume = v.toDouble(); };
+    volume.inUse = intensityOn;
+    rows << volume;
+
+    settingRow density;
+    density.name = QStringLiteral("rockDensity");
+    density.label = QStringLiteral("Rock density");
+    density.unit = QStringLiteral("kg/m") + cubed;
+    density.defaultValue = 2700.0;
+    density.minimum = 1.0;
+    density.maximum = 20000.0;
+    density.tooltip = QStringLiteral("Density of the rock, in kilograms per cubic metre (1 to 20000 kg/m") + cubed
+                      + QStringLiteral("); the block's mass is its volume times this.");
+    density.option = QStringLiteral("rock-density");
+    density.storeKey = QStringLiteral("rockDensity");
+    density.logLabel = QStringLiteral("Rock density (kg/m") + cubed + QLatin1Char(')');
+    density.read = [](const runRequest& r) { return QVariant(r.intensity.rockDensity); };
+    density.write = [](runRequest& r, const QVariant& v) { r.intensity.rockDensity = v.toDouble(); };
+    density.inUse = intensityOn;
+    rows << density;
+
+    settingRow classes;
+    classes.name = QStringLiteral("energyClasses");
+    classes.label = QStringLiteral("Energy class limits");
+    classes.unit = QStringLiteral("kJ");
+    classes.type = settingType::text;
+    classes.defaultValue = QStringLiteral("30,300");
+    classes.tooltip = QStringLiteral("Limits between the energy classes in kJ, positive, increasing and separated by "
+                                     "commas (default 30,300: below 30 kJ, 30 to 300 kJ, above 300 kJ). Each limit "
+                                     "gives a grid Reach_prob_<limit>kJ; used with a block volume.");
+    classes.option = QStringLiteral("energy-classes");
+    classes.storeKey = QStringLiteral("energyClassLimits");
+    classes.logLabel = QStringLiteral("Energy class limits (kJ)");
+    classes.read = [](const runRequest& r) { return QVariant(classLimitsText(r.intensity.energyClassLimits)); };
+    // A text that is not a list of limits is kept as no limits, which the check refuses.
+    classes.write = [](runRequest& r, const QVariant& v) {
+        r.intensity.energyClassLimits = classLimitsOf(v.toString()).value_or(std::vector<double>{});
+    };
+    classes.textProblem = classLimitsProblem;
+    classes.inUse = intensityOn;
+    rows << classes;
+}
 
 QList<settingRow> makeTable()
 {
@@ -148,6 +268,7 @@ QList<settingRow> makeTable()
     threads.read = [](const runRequest& r) { return QVariant(r.threads); };
     threads.write = [](runRequest& r, const QVariant& v) { r.threads = v.toInt(); };
     rows << threads;
+    appendIntensityRows(rows);
     return rows;
 }
 
@@ -210,6 +331,9 @@ QString settingRow::helpText() const
         return QStringLiteral("%1: %2 (default %3).")
             .arg(label, choiceValues.join(QStringLiteral(", ")), choiceValues.value(defaultValue.toInt()));
     const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    if (!notGivenText.isEmpty())
+        return QStringLiteral("%1 (%2 to %3%4, default %5).").arg(label, number(minimum), number(maximum), unitText,
+                                                                   notGivenText);
     return QStringLiteral("%1 (%2 to %3%4, default %5).")
         .arg(label, number(minimum), number(maximum), unitText, number(defaultValue.toDouble()));
 }
@@ -218,11 +342,15 @@ QList<QPair<QString, QString>> settingLogLines(const runRequest& request)
 {
     QList<QPair<QString, QString>> lines;
     for (const settingRow& row : settingsTable()) {
-        if (row.logLabel.isEmpty())
+        if (row.logLabel.isEmpty() || (row.inUse && !row.inUse(request)))
             continue;
         const QVariant value = row.read(request);
         QString text;
-        if (row.type == settingType::number)
+        if (!value.isValid())
+            text = row.notGivenText;
+        else if (row.type == settingType::yesNo)
+            text = value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+        else if (row.type == settingType::number)
             text = logValueText(value.toDouble());
         else if (row.type == settingType::choice)
             text = row.choices.value(value.toInt());  // empty for a class beyond the list
@@ -249,6 +377,8 @@ QByteArray settingsTableJson()
             entry.insert(QStringLiteral("maximum"), row.maximum);
             entry.insert(QStringLiteral("decimals"), row.decimals);
         }
+        if (!row.notGivenText.isEmpty())
+            entry.insert(QStringLiteral("optional"), true);
         if (row.type == settingType::choice) {
             entry.insert(QStringLiteral("choices"), QJsonArray::fromStringList(row.choices));
             entry.insert(QStringLiteral("values"), QJsonArray::fromStringList(row.choiceValues));

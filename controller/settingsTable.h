@@ -34,6 +34,15 @@ struct settingRow
     QString logLabel;  // its line in log.txt; empty: not written there
     QVariant (*read)(const runRequest&) = nullptr;
     void (*write)(runRequest&, const QVariant&) = nullptr;
+    // A number whose default is "not given" (a null default; read gives a
+    // null value while it is not given): the window and log.txt show this
+    // text for it, and a value that is given must lie in the range.
+    QString notGivenText;
+    // A text's check: why the text cannot be taken; empty when it can.
+    QString (*textProblem)(const QString& text) = nullptr;
+    // Whether the request uses the setting (none: always). One it does not
+    // use is neither checked before the run nor written to log.txt.
+    bool (*inUse)(const runRequest&) = nullptr;
 
     // "Segment length (m)", as a field is labelled.
     QString labelWithUnit() const;

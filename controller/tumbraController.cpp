@@ -14,6 +14,7 @@
 #include <omp.h>
 
 #include "controller/intensityOutputs.h"
+#include "controller/intensitySummary.h"
 #include "controller/runCoordinator.h"
 #include "controller/runFolder.h"
 #include "controller/rasterMismatch.h"
@@ -252,18 +253,20 @@ bool tumbraController::headerIsUsable(const rasterHeader& header, const QString&
 // the process, with nothing said.
 bool tumbraController::runFitsInMemory()
 {
-    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytesPerCell(request_.intensity));
+    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity);
+    const std::uint64_t needed = estimatedRunBytes(demHeader.nrows, demHeader.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
         return true;
     constexpr double megabyte = 1024.0 * 1024.0;
     emit displayError(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
-                                     "memory, more than the %5 MB this machine has. Aborting.")
+                                     "memory (%6 bytes per cell), more than the %5 MB this machine has. Aborting.")
                           .arg(demFile)
                           .arg(demHeader.nrows)
                           .arg(demHeader.ncols)
                           .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
-                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0));
+                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0)
+                          .arg(runBytesPerCell + intensityBytes));
     return false;
 }
 
@@ -413,6 +416,8 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->reachingStartCells = std::move(result.reachingStartCells);
     kept->elevations = std::move(elevationGrid_);
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
+    kept->intensityOptions = request_.intensity;
+    kept->intensity = std::move(result.intensity);
     kept->placement = outputPlacement();
     outcome.grids = std::move(kept);
 }
@@ -593,7 +598,9 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
         }
     }
     // Beside each grid the style that draws it as the window's map does.
-    const resultStyleInputs styleInputs{uint64_t(std::max(simulations, 0)) * startCellCount_};
+    resultStyleInputs styleInputs;
+    styleInputs.trajectories = uint64_t(std::max(simulations, 0)) * startCellCount_;
+    styleInputs.intensity = request_.intensity;
     for (const resultGridStyle& row : resultGridStyles())
         if (!row.applies || row.applies(styleInputs))
             keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
@@ -632,6 +639,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
     report.seed = request_.seed;
     report.summary = runSummary(passageCounts, startCellCount_);
+    report.summary << intensitySummaryLines(request_.intensity, result.intensity, passageCounts, demHeader.cellsize);
     if (request_.seed)
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     outcome.summary = report.summary;

@@ -33,6 +33,37 @@ class tst_goldenRuns : public QObject
         return text;
     }
 
+    // The values of an ESRI ASCII grid after its six header lines.
+    static QList<double> gridValues(const QByteArray& text)
+    {
+        QList<double> values;
+        const QList<QByteArray> lines = text.split('\n');
+        for (int i = 6; i < lines.size(); ++i)
+            for (const QByteArray& word : lines[i].simplified().split(' '))
+                if (!word.isEmpty())
+                    values << word.toDouble();
+        return values;
+    }
+
+    // log.txt's intensity summary, counted from the golden Energy_max and N
+    // grids (2 m cells: 0.0004 ha each), classes 30 and 300 kJ.
+    static QByteArray intensitySummary(const QString& caseDir)
+    {
+        const QList<double> energies = gridValues(readTextFile(caseDir + "/Energy_max.asc"));
+        const QList<double> passages = gridValues(readTextFile(caseDir + "/N.asc"));
+        double largest = 0.0;
+        int cells[3] = {0, 0, 0};
+        for (int i = 0; i < energies.size(); ++i) {
+            largest = std::max(largest, energies[i]);
+            if (passages.value(i) > 0)
+                ++cells[energies[i] >= 300.0 ? 2 : energies[i] >= 30.0 ? 1 : 0];
+        }
+        const auto area = [](int count) { return QByteArray::number(count * 0.0004, 'f', 4); };
+        return "\tLargest energy (kJ): " + QByteArray::number(largest, 'f', 1) + "\n\tArea below 30 kJ (ha): "
+               + area(cells[0]) + "\n\tArea from 30 to 300 kJ (ha): " + area(cells[1])
+               + "\n\tArea from 300 kJ (ha): " + area(cells[2]);
+    }
+
 private slots:
     void initTestCase() { omp_set_num_threads(1); }
 
@@ -93,6 +124,15 @@ private slots:
             for (const char* name : {"Height_max.asc", "Height_mean.asc", "Velocity_max.asc", "Energy_max.asc",
                                      "Reach_prob_30kJ.asc", "Reach_prob_300kJ.asc"})
                 outputs.insert(name, readTextFile(out.filePath(name)));
+        }
+        // Without intensity log.txt says nothing of it.
+        const QByteArray log = readTextFile(out.filePath("log.txt"));
+        QCOMPARE(log.contains("Intensity"), intensity);
+        if (intensity && qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") != 1) {
+            QVERIFY2(log.contains("\tIntensity: yes\n\tBlock volume (m\xC2\xB3): 2.0\n\tRock density (kg/m\xC2\xB3): "
+                                  "2700.0\n\tEnergy class limits (kJ): 30,300\n"),
+                     log.constData());
+            QVERIFY2(log.contains(intensitySummary(caseDir)), log.constData());
         }
         if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1) {
             QVERIFY(QDir().mkpath(caseDir));

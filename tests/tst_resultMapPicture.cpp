@@ -16,6 +16,8 @@ runResultGrids sameCells(int rows, int cols, int passages, int reaching, int sho
             grid<int32_t>(rows, cols, reaching),
             elevationGrid(rows, cols, 512.5f),
             10,
+            {},
+            {},
             {}};
 }
 

@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -33,7 +34,11 @@ class tst_settings : public QObject
             fields << QString::number(child<QDoubleSpinBox>(dialog, name)->value());
         for (const char* name : {"numberOfSimulations", "maxAngle", "probabilityClass"})
             fields << child<QComboBox>(dialog, name)->currentText();
-        fields << (child<QCheckBox>(dialog, "saveTrajectories")->isChecked() ? "true" : "false");
+        for (const char* name : {"saveTrajectories", "intensity"})
+            fields << (child<QCheckBox>(dialog, name)->isChecked() ? "true" : "false");
+        for (const char* name : {"blockVolume", "rockDensity"})
+            fields << child<QDoubleSpinBox>(dialog, name)->text();
+        fields << child<QLineEdit>(dialog, "energyClasses")->text();
         return fields;
     }
 
@@ -54,6 +59,10 @@ private slots:
             child<QComboBox>(dialog, "maxAngle")->setCurrentText("35");
             child<QComboBox>(dialog, "probabilityClass")->setCurrentIndex(2);
             child<QCheckBox>(dialog, "saveTrajectories")->setChecked(true);
+            child<QCheckBox>(dialog, "intensity")->setChecked(true);
+            child<QDoubleSpinBox>(dialog, "blockVolume")->setValue(2.5);
+            child<QDoubleSpinBox>(dialog, "rockDensity")->setValue(2650);
+            child<QLineEdit>(dialog, "energyClasses")->setText("10,100,1000");
             dialog.show();
             dialog.resize(760, 580);
             dialog.move(50, 60);
@@ -64,7 +73,8 @@ private slots:
         QCOMPARE(restored.pos(), QPoint(50, 60));
         // Lists come back whole; only the next promotion cuts them to five.
         QCOMPARE(shown(restored), QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25",
-                                               "12.75", "1000", "35", propagationProbabilityLabels().at(2), "true"}));
+                                               "12.75", "1000", "35", propagationProbabilityLabels().at(2), "true",
+                                               "true", "2.500", "2650", "10,100,1000"}));
     }
 
     void storedValuesAreBoundedByTheFields_data()

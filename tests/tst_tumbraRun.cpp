@@ -73,6 +73,16 @@ private slots:
         QTest::newRow("unknown class") << QStringList{"--probability", "extreme"} << "--probability";
         QTest::newRow("too many threads")
             << QStringList{"--threads", "100000"} << "--threads must lie between 0 and 1024, not 100000.";
+        QTest::newRow("zero block volume")
+            << QStringList{"--intensity", "--block-volume", "0"} << "--block-volume must lie between 0.001 and";
+        QTest::newRow("negative block volume") << QStringList{"--block-volume", "-2"} << "--block-volume";
+        QTest::newRow("zero rock density")
+            << QStringList{"--intensity", "--rock-density", "0"} << "--rock-density must lie between 1 and";
+        QTest::newRow("classes decreasing") << QStringList{"--energy-classes", "300,30"} << "--energy-classes must be";
+        QTest::newRow("class not a number") << QStringList{"--energy-classes", "30,x"} << "--energy-classes must be";
+        QTest::newRow("class not positive") << QStringList{"--energy-classes", "0,30"} << "--energy-classes must be";
+        QTest::newRow("empty class") << QStringList{"--energy-classes", "30,,300"} << "--energy-classes must be";
+        QTest::newRow("unknown map colouring") << QStringList{"--map-colour", "speed"} << "--map-colour takes";
         QTest::newRow("map in a missing folder")
             << QStringList{"--map", dir_.filePath("missing/map.png")} << "Choose a writable folder for --map";
         QTest::newRow("map as BMP") << QStringList{"--map", dir_.filePath("map.bmp")} << "name it .png, .jpg or .tif";
@@ -168,7 +178,11 @@ private slots:
                                         {"initialFallHeight", 0},
                                         {"probabilityClass", 0},
                                         {"saveTrajectories", false},
-                                        {"threads", 0}}));
+                                        {"threads", 0},
+                                        {"intensity", false},
+                                        {"blockVolume", QVariant::fromValue(nullptr)},
+                                        {"rockDensity", 2700},
+                                        {"energyClasses", "30,300"}}));
 
         const auto [code, text] = run(
             {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");

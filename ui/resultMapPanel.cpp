@@ -35,10 +35,15 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     colouringChoice_->setObjectName(QStringLiteral("mapColouring"));
     colouringChoice_->addItem(tr("Reach probability"), QVariant::fromValue(int(mapColouring::reachProbability)));
     colouringChoice_->addItem(tr("Passage share of the run"), QVariant::fromValue(int(mapColouring::passageShare)));
+    colouringChoice_->addItem(tr("Largest energy (classes)"), QVariant::fromValue(int(mapColouring::energyClass)));
+    colouringChoice_->addItem(tr("Energy-line height"), QVariant::fromValue(int(mapColouring::energyLineHeight)));
     colouringChoice_->setToolTip(
         tr("What the colours show. Reach probability: of the trajectories from the start cells able to reach a "
            "cell, the share in percent that did, in hazard-map classes (the values of Reach_prob.asc). Passage "
-           "share of the run: the share of all the run's trajectories that passed the cell."));
+           "share of the run: the share of all the run's trajectories that passed the cell. Largest energy: the "
+           "cell's Energy_max in the run's energy classes (kJ; a run with intensity and a block volume). "
+           "Energy-line height: the cell's Height_max (m; a run with intensity). A run without these grids shows "
+           "the reach probability."));
     openFolder_ = new QPushButton(tr("Open output folder"), this);
     openFolder_->setObjectName(QStringLiteral("openOutputFolder"));
     openFolder_->setEnabled(false);
@@ -86,7 +91,10 @@ void resultMapPanel::setColouring(mapColouring colouring)
 
 void resultMapPanel::redraw()
 {
-    legend_->setPixmap(QPixmap::fromImage(resultMapLegendImage(colouring())));
+    const mapColouring shown = result_ ? shownColouring(*result_, colouring()) : colouring();
+    const std::vector<double> limits =
+        result_ ? result_->intensityOptions.energyClassLimits : intensitySettings().energyClassLimits;
+    legend_->setPixmap(QPixmap::fromImage(resultMapLegendImage(shown, limits)));
     if (result_)
         view_->setPicture(resultMapImage(*result_, colouring()));
 }

@@ -39,6 +39,14 @@ fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
         return {form.probabilityClass, form.probabilityClassLabel};
     if (name == QLatin1String("saveTrajectories"))
         return {form.saveTrajectories, nullptr};
+    if (name == QLatin1String("intensity"))
+        return {form.intensity, nullptr};
+    if (name == QLatin1String("blockVolume"))
+        return {form.blockVolume, form.blockVolumeLabel};
+    if (name == QLatin1String("rockDensity"))
+        return {form.rockDensity, form.rockDensityLabel};
+    if (name == QLatin1String("energyClasses"))
+        return {form.energyClasses, form.energyClassesLabel};
     return {};
 }
 
@@ -62,6 +70,11 @@ void applyRow(const settingRow& row, QWidget* field)
     if (auto* spinBox = qobject_cast<QDoubleSpinBox*>(field)) {
         spinBox->setDecimals(row.decimals);
         spinBox->setRange(row.minimum, row.maximum);
+        // Its lowest value, 0, stands for "not given".
+        if (!row.notGivenText.isEmpty()) {
+            spinBox->setMinimum(0.0);
+            spinBox->setSpecialValueText(row.notGivenText);
+        }
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && row.type == settingType::wholeNumber) {
         takeWholeNumbers(*box, static_cast<int>(row.minimum), static_cast<int>(row.maximum));
     } else if (box && row.type == settingType::choice) {
@@ -101,6 +114,8 @@ QVariant fieldValue(const QWidget* field)
         return spinBox->value();
     if (const auto* checkBox = qobject_cast<const QCheckBox*>(field))
         return checkBox->isChecked();
+    if (const auto* line = qobject_cast<const QLineEdit*>(field))
+        return line->text();
     if (const auto* box = qobject_cast<const QComboBox*>(field))
         return box->isEditable() ? QVariant(box->currentText()) : QVariant(box->currentIndex());
     return QVariant();
@@ -112,6 +127,8 @@ void restoreFieldValue(QWidget* field, const QVariant& stored)
         spinBox->setValue(stored.toDouble());
     } else if (auto* checkBox = qobject_cast<QCheckBox*>(field)) {
         checkBox->setChecked(stored.toBool());
+    } else if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        line->setText(stored.toString());
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && box->isEditable()) {
         if (holdsWholeNumberInRange(*box, stored.toString()))
             box->setCurrentText(stored.toString());

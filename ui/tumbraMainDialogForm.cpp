@@ -4,12 +4,14 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
@@ -203,9 +205,38 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     seed->setEnabled(false);
     QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
     addSettingsRow(settingsGrid, 5, reproducible, seed);
+    setupIntensityPanel(parent);
 
     settingsRow->addWidget(settingsGroup);
     formColumn->addLayout(settingsRow);
+}
+
+// A row below the settings; the fields live in a small dialog of their own so
+// that the window keeps its size. Their labels, ranges and tooltips come from
+// the settings table (applySettingsTable).
+void tumbraMainDialogForm::setupIntensityPanel(QWidget* parent)
+{
+    intensity = named(new QCheckBox(settingsGroup), "intensity");
+    intensityDetails = named(new QPushButton(settingsGroup), "intensityDetails");
+    intensityDetails->setEnabled(false);
+    QObject::connect(intensity, &QCheckBox::toggled, intensityDetails, &QWidget::setEnabled);
+    addSettingsRow(settingsGrid, 8, intensity, intensityDetails);
+
+    intensityDialog = named(new QDialog(parent), "intensityDialog");
+    intensityGrid = spacedLayout(new QGridLayout(intensityDialog), "intensityGrid", 11);
+    blockVolumeLabel = named(new QLabel(intensityDialog), "blockVolumeLabel");
+    blockVolume = lengthSpinBox(intensityDialog, "blockVolume");
+    addSettingsRow(intensityGrid, 0, blockVolumeLabel, blockVolume);
+    rockDensityLabel = named(new QLabel(intensityDialog), "rockDensityLabel");
+    rockDensity = lengthSpinBox(intensityDialog, "rockDensity");
+    addSettingsRow(intensityGrid, 1, rockDensityLabel, rockDensity);
+    energyClassesLabel = named(new QLabel(intensityDialog), "energyClassesLabel");
+    energyClasses = named(new QLineEdit(intensityDialog), "energyClasses");
+    addSettingsRow(intensityGrid, 2, energyClassesLabel, energyClasses);
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, intensityDialog);
+    QObject::connect(close, &QDialogButtonBox::rejected, intensityDialog, &QDialog::hide);
+    intensityGrid->addWidget(close, 3, 0, 1, 2);
+    QObject::connect(intensityDetails, &QPushButton::clicked, intensityDialog, &QDialog::show);
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)
@@ -284,6 +315,9 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     outputFormatLabel->setText(tr("Output format"));
     outputFormat->setToolTip(tr("ESRI ASCII grids (N.asc, Reach_prob.asc) or GeoTIFF (N.tif, Reach_prob.tif and, "
                                 "with saved trajectories, trajectories.gpkg)"));
+    intensityDetails->setText(tr("Block and classes..."));
+    intensityDetails->setToolTip(tr("Block volume, rock density and energy class limits of the intensity"));
+    intensityDialog->setWindowTitle(tr("Intensity"));
     reproducible->setText(tr("Reproducible (seed)"));
     reproducible->setToolTip(tr("Every trajectory draws from a random stream of its own, keyed by the seed: the "
                                 "results are the same for any number of cores."));

@@ -9,6 +9,7 @@ class QGroupBox;
 class QSpinBox;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QStackedWidget;
@@ -72,6 +73,19 @@ public:
     QCheckBox* reproducible = nullptr;
     QSpinBox* seed = nullptr;
 
+    // The intensity setting, and beside it the button that opens the small
+    // dialog holding the block volume, the rock density and the class limits.
+    QCheckBox* intensity = nullptr;
+    QPushButton* intensityDetails = nullptr;
+    QDialog* intensityDialog = nullptr;
+    QGridLayout* intensityGrid = nullptr;
+    QLabel* blockVolumeLabel = nullptr;
+    QDoubleSpinBox* blockVolume = nullptr;
+    QLabel* rockDensityLabel = nullptr;
+    QDoubleSpinBox* rockDensity = nullptr;
+    QLabel* energyClassesLabel = nullptr;
+    QLineEdit* energyClasses = nullptr;
+
     QHBoxLayout* runRow = nullptr;
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
@@ -91,6 +105,7 @@ public:
 private:
     void setupFilePanel(QWidget* parent);
     void setupSettingsPanel(QWidget* parent);
+    void setupIntensityPanel(QWidget* parent);
     void setupRunArea(QWidget* parent);
     void setupResultPane();
     void markDefaultButtons();
