@@ -42,6 +42,7 @@ public:
     int simulationEnded(int localCode) override;
     void combine(propagationOutput& result) override;
     bool writesOutputs() const override { return rank_ == 0; }
+    int processCount() const override { return size_; }
 
 private:
     void watchSimulation();

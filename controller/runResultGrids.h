@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "engine/aggregation.h"
+#include "engine/runOutStatistics.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
 #include "raster/rasterTypes.h"
@@ -18,7 +19,9 @@ struct runResultGrids
     grid<int32_t> reachingStartCells;
     elevationGrid elevations;
     int numberOfSimulations = 0;
+    uint64_t trajectories = 0;  // of the whole run, for the passage share
     outputGeoreference placement;  // of the DEM's grid, as the outputs carry it
+    runOutStatistics runOuts;      // run-out and travel-angle counts, for the window's charts
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const
