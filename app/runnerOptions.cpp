@@ -116,7 +116,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"
-        "Exit codes: 0 completed, 1 failed, 2 stopped (Ctrl-C or SIGTERM)."));
+        "Exit codes: 0 completed, 1 failed, 2 stopped by the user (Ctrl-C)."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOptions({

@@ -28,9 +28,8 @@ QStringList reachSummaryLines(const grid<int32_t>& passageCounts, const grid<int
             continue;  // the unreached cells
         lines << QStringLiteral("Area reached, reach probability %1 (ha): %2")
                      .arg(classes[i].label)
-                     .arg(QString::number(static_cast<double>(cellsInClass[static_cast<std::size_t>(i)])
-                                              * hectaresPerCell,
-                                          'f', 2));
+                     .arg(QString::number(
+                         static_cast<double>(cellsInClass[static_cast<std::size_t>(i)]) * hectaresPerCell, 'f', 2));
     }
     lines << QStringLiteral("Longest run-out (m): %1").arg(QString::number(runOuts.longestRunOut, 'f', 1));
     const auto angle = [&](double percent) {

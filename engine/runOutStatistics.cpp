@@ -20,7 +20,8 @@ void runOutStatistics::addTrajectory(double runOut, bool moved, double travelAng
     longestRunOut = std::max(longestRunOut, runOut);
     const double bin = std::floor(runOut / runOutBinWidth);
     const std::size_t last = runOutCounts.size() - 1;
-    ++runOutCounts[bin >= 0.0 && bin < static_cast<double>(last) ? static_cast<std::size_t>(bin) : (bin < 0 ? 0 : last)];
+    ++runOutCounts[bin >= 0.0 && bin < static_cast<double>(last) ? static_cast<std::size_t>(bin)
+                                                                 : (bin < 0 ? 0 : last)];
     if (!moved || !std::isfinite(travelAngleDegrees))
         return;
     const double angleBin = std::floor((travelAngleDegrees + 90.0) * angleBinsPerDegree);

@@ -11,7 +11,7 @@
 // A trajectory that never left its start point has no travel angle.
 struct runOutStatistics
 {
-    static constexpr int angleBinsPerDegree = 10;  // the percentiles' resolution: 0.1 degree
+    static constexpr int angleBinsPerDegree = 10;               // the percentiles' resolution: 0.1 degree
     static constexpr int angleBins = 180 * angleBinsPerDegree;  // -90 to 90 degrees
 
     double longestRunOut = 0.0;

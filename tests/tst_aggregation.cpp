@@ -64,8 +64,8 @@ private slots:
         QTest::newRow("twenty, stuck ones left out")
             << QList<double>{nan, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}
             << 210.0 << QList<double>{20.05, 29.05, 38.05};
-        QTest::newRow("below the horizon and steep") << QList<double>{-5.0, 89.99} << 20.0
-                                                     << QList<double>{-4.95, -4.95, 89.95};
+        QTest::newRow("below the horizon and steep")
+            << QList<double>{-5.0, 89.99} << 20.0 << QList<double>{-4.95, -4.95, 89.95};
     }
 
     void runOutFigures()

@@ -332,7 +332,9 @@ private slots:
             const QList<int> sizes = splitter->sizes();
             if (session == 0) {
                 QVERIFY2(child<mapView>(dialog, "raster")->width() > dialog.width() / 2,
-                         qPrintable(QStringLiteral("map %1 of %2").arg(child<mapView>(dialog, "raster")->width()).arg(dialog.width())));
+                         qPrintable(QStringLiteral("map %1 of %2")
+                                        .arg(child<mapView>(dialog, "raster")->width())
+                                        .arg(dialog.width())));
                 QCOMPARE(child<histogramChart>(dialog, "travelAngleChart")->bars().size(), 1);
                 formWidth = sizes[0] + 80;
                 splitter->setSizes({formWidth, sizes[1] - 80});

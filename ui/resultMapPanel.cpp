@@ -126,9 +126,7 @@ QString resultMapPanel::caption() const
 void resultMapPanel::showDistributions()
 {
     const runOutStatistics* runOuts = result_ ? &result_->runOuts : nullptr;
-    const auto bars = [](const std::vector<uint64_t>& counts) {
-        return QVector<double>(counts.begin(), counts.end());
-    };
+    const auto bars = [](const std::vector<uint64_t>& counts) { return QVector<double>(counts.begin(), counts.end()); };
     constexpr int mostBars = 30;
     const histogramChart::regrouped angles =
         runOuts ? histogramChart::regroup(bars(runOuts->travelAngleCounts), -90.0,
@@ -143,9 +141,9 @@ void resultMapPanel::showDistributions()
 
 void resultMapPanel::askWhereToSaveMap()
 {
-    const QString fileName = QFileDialog::getSaveFileName(
-        this, tr("Save map as"), outputFolder_ + QStringLiteral("/map.png"),
-        tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg);;GeoTIFF (*.tif *.tiff)"));
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, tr("Save map as"), outputFolder_ + QStringLiteral("/map.png"),
+                                     tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg);;GeoTIFF (*.tif *.tiff)"));
     if (!fileName.isEmpty())
         saveMap(fileName);
 }
@@ -167,8 +165,7 @@ void resultMapPanel::saveMap(const QString& fileName)
         const QString error = writeResultMap(fileName, *result, shown);
         QMetaObject::invokeMethod(QCoreApplication::instance(), [panel, error, fileName] {
             if (panel)
-                emit panel->message(error.isEmpty() ? tr("Map saved as %1").arg(fileName)
-                                                    : tr("Error: %1").arg(error));
+                emit panel->message(error.isEmpty() ? tr("Map saved as %1").arg(fileName) : tr("Error: %1").arg(error));
         });
     });
     connect(writer, &QThread::finished, writer, &QObject::deleteLater);

@@ -85,9 +85,8 @@ const QString asciiGridFilter = QStringLiteral(
 
 tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     : QDialog(parent, Qt::WindowFlags()), ui(std::make_unique<tumbraMainDialogForm>()), workerThread(new QThread(this)),
-      questionBox_([this](const QString& text, const QString& informative) {
-          return showQuestionBox(this, text, informative);
-      }),
+      questionBox_(
+          [this](const QString& text, const QString& informative) { return showQuestionBox(this, text, informative); }),
       errorBox_(showErrorBox), warningBox_(showErrorBox)
 {
     controller.moveToThread(workerThread);
@@ -188,8 +187,8 @@ void tumbraMainDialog::showResultPane()
     if (ui->splitter->sizes().value(1) > 0)
         return;
     const int total = ui->splitter->width() - ui->splitter->handleWidth();
-    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : ui->formPane->minimumSizeHint().width(),
-                                0, std::max(0, total));
+    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : ui->formPane->minimumSizeHint().width(), 0,
+                                std::max(0, total));
     ui->splitter->setSizes({form, total - form});
 }
 

@@ -15,8 +15,7 @@ public:
 
     // Bars of equal width, the first starting at `from`, each `width` wide,
     // in `unit`. No bars (or all empty) show "no data".
-    void setBars(const QString& title, const QVector<double>& heights, double from, double width,
-                 const QString& unit);
+    void setBars(const QString& title, const QVector<double>& heights, double from, double width, const QString& unit);
     void clear();
 
     QVector<double> bars() const { return heights_; }
