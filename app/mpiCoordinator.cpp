@@ -265,6 +265,10 @@ void mpiCoordinator::combine(propagationOutput& result)
     reduceCells(intensity.heightSum.data(), intensity.heightSum.size(), MPI_INT64_T, MPI_SUM, rank_);
     for (grid<int32_t>& counts : intensity.classCounts)
         sumCounts(counts.data(), counts.size());
+    runOutStatistics& runOuts = result.runOuts;
+    reduceCells(&runOuts.longestRunOut, 1, MPI_DOUBLE, MPI_MAX, rank_);
+    reduceCells(runOuts.runOutCounts.data(), runOuts.runOutCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(runOuts.travelAngleCounts.data(), runOuts.travelAngleCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     gatherTrajectories(result);
 }
 

@@ -47,6 +47,7 @@ public:
     int simulationEnded(int localCode) override;
     void combine(propagationOutput& result) override;
     bool writesOutputs() const override { return rank_ == 0; }
+    int processCount() const override { return size_; }
 
 private:
     void watchSimulation();

@@ -105,7 +105,19 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     parser.setApplicationDescription(QStringLiteral(
         "Simulates rockfall trajectories over a DEM from the cells of a start-cells raster and writes N.asc, "
         "Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the output "
-        "folder."));
+        "folder.\n\n"
+        "Outputs:\n"
+        "  N            trajectories that passed each cell (a count).\n"
+        "  Reach_prob   reach probability in percent: of the trajectories from the start cells able to reach the\n"
+        "               cell, the share that did.\n"
+        "  .qml         QGIS style beside each grid, with the classes of the map.\n"
+        "  log.txt      inputs, settings and the run summary: area reached in hectares per reach-probability\n"
+        "               class, longest run-out in metres, travel-angle percentiles in degrees.\n"
+        "  trajectory_points.txt (--save-trajectories) every point: x, y in map units, z in metres.\n\n"
+        "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
+        "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
+        "shortest.\n\n"
+        "Exit codes: 0 completed, 1 failed, 2 stopped by the user (Ctrl-C)."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();
     parser.addOptions({

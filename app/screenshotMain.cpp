@@ -50,8 +50,7 @@ int main(int argc, char* argv[])
     setPath(dialog, "digitalElevationModel", QStringLiteral(EXAMPLES_DIR "/dem.asc"));
     setPath(dialog, "startRaster", QStringLiteral(EXAMPLES_DIR "/start_cells.asc"));
     dialog.findChild<QComboBox*>(QStringLiteral("numberOfSimulations"))->setCurrentText(QStringLiteral("100"));
-    dialog.resize(1200, 720);
-    dialog.show();
+    dialog.show();  // at the window's default size
 
     int exitCode = 1;
     QTimer::singleShot(600000, &app, [&] {

@@ -90,8 +90,26 @@ void appendHeightEntries(mapLegend& legend)
     }
 }
 
-// The older rule: -1 (a passage or two) yellow to -255 (every trajectory) red.
-QRgb passageShareColour(int32_t value) { return qRgb(255, (value + 255) & 0xFF, 0); }
+// Upper bounds of the passage-share classes in percent of all the run's
+// trajectories: decades, since with many start cells most reached cells see
+// a tiny share of them and equal steps would paint them all alike.
+constexpr std::array<double, 5> shareUpperBounds = {0.01, 0.1, 1.0, 10.0, 100.0};
+
+// ColorBrewer's five-class YlGnBu ramp (Brewer, colorbrewer2.org), apart
+// from the reach probability's reds so the two maps are not mistaken.
+constexpr std::array<QRgb, 5> shareColours = {0xffffffcc, 0xffa1dab4, 0xff41b6c4, 0xff2c7fb8, 0xff253494};
+
+int passageShareClass(double percent)
+{
+    for (std::size_t i = 0; i + 1 < shareUpperBounds.size(); ++i)
+        if (percent <= shareUpperBounds[i])
+            return static_cast<int>(i);
+    return static_cast<int>(shareUpperBounds.size()) - 1;
+}
+
+// Without the run's trajectory count: the display grid's value, -1 (a
+// passage or two) to -255 (every trajectory), stands for the share.
+double displayedSharePercent(int32_t value) { return -static_cast<double>(value) * 100.0 / 255.0; }
 
 QRgb reliefColour(int32_t grey)
 {
@@ -180,13 +198,12 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
             lower = classUpperBounds[i];
         }
     } else {
-        // A class k of the display grid holds the shares ((k-1)/255, k/255].
         legend.caption = QStringLiteral("Passage share of the run");
-        legend.entries = {{QStringLiteral("up to 0.4 % of all trajectories"), passageShareColour(-1), 100.0 / 255.0},
-                          {QStringLiteral("25 %"), passageShareColour(-64), 25.0},
-                          {QStringLiteral("50 %"), passageShareColour(-128), 50.0},
-                          {QStringLiteral("75 %"), passageShareColour(-192), 75.0},
-                          {QStringLiteral("100 %"), passageShareColour(-255), 100.0}};
+        legend.entries.append({QStringLiteral("up to %1 % of all trajectories").arg(shareUpperBounds[0]),
+                               shareColours[0], shareUpperBounds[0]});
+        for (std::size_t i = 1; i < shareUpperBounds.size(); ++i)
+            legend.entries.append({QStringLiteral("%1 – %2 %").arg(shareUpperBounds[i - 1]).arg(shareUpperBounds[i]),
+                                   shareColours[i], shareUpperBounds[i]});
     }
     legend.entries.append({QStringLiteral("not reached (shaded relief)"), unreachedSwatch});
     return legend;
@@ -201,6 +218,8 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
         colouring == mapColouring::reachProbability && result.passageCounts.rows() == shown.rows()
         && result.passageCounts.cols() == shown.cols() && result.reachingStartCells.rows() == shown.rows()
         && result.reachingStartCells.cols() == shown.cols();
+    const bool byShare = colouring == mapColouring::passageShare && result.trajectories > 0
+                         && result.passageCounts.rows() == shown.rows() && result.passageCounts.cols() == shown.cols();
     QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
     for (int r = 0; r < shown.rows(); ++r) {
         auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
@@ -217,8 +236,11 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
                 pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
             else if (byProbability)
                 pixels[c] = probabilityColours[reachProbabilityClass(result.reachProbability(r, c))];
+            else if (byShare)
+                pixels[c] = shareColours[passageShareClass(static_cast<double>(result.passageCounts(r, c)) * 100.0
+                                                           / static_cast<double>(result.trajectories))];
             else
-                pixels[c] = passageShareColour(v);
+                pixels[c] = shareColours[passageShareClass(displayedSharePercent(v))];
         }
     }
     return image;

@@ -39,4 +39,6 @@ public:
     // cell, simulation) order, onto the process that writes the outputs.
     virtual void combine(propagationOutput& result) = 0;
     virtual bool writesOutputs() const = 0;
+    // How many processes share the run, for its summary.
+    virtual int processCount() const { return 1; }
 };

@@ -22,6 +22,8 @@
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
+#include "controller/runSummaryLines.h"
+#include "controller/segmentLengthAdvice.h"
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
@@ -163,10 +165,8 @@ int tumbraController::agreeWithOthers(int localCode)
 {
     if (!coordinator_)
         return localCode;
-    const int agreed = coordinator_->agree(localCode);
-    if (agreed == stoppedByUser && localCode != stoppedByUser)
-        emit displayMessage(abortedText);
-    return agreed;
+    // A stop is told once, by the run's closing line.
+    return coordinator_->agree(localCode);
 }
 
 bool tumbraController::openDigitalElevationModel()
@@ -332,6 +332,9 @@ int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell
         return failed;
     if (!headerIsUsable(demHeader, demFile) || !runFitsInMemory())
         return failed;
+    if (const QString advice = segmentLengthWarning(request_.settings.segmentLength, demHeader.cellsize);
+        !advice.isEmpty())
+        emit displayWarning(advice);
     if (!readElevations())
         return failed;
     if (abortedBetweenPhases())
@@ -369,7 +372,8 @@ int tumbraController::runPipeline(runOutcome& outcome)
     propagationOutput result;
     code = simulate(terrain.aspect, startCells, progressTotal, result);
     terrain.aspect.clear();
-    if (code == failed || (coordinator_ && code != completed))
+    // A stopped run goes no further: no phase of it may show as done after the stop.
+    if (code != completed)
         return code;
     if (coordinator_) {
         code = agreeWithOthers(guardedStage([&] {
@@ -418,7 +422,9 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
     kept->intensityOptions = request_.intensity;
     kept->intensity = std::move(result.intensity);
+    kept->trajectories = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCellCount_;
     kept->placement = outputPlacement();
+    kept->runOuts = std::move(result.runOuts);
     outcome.grids = std::move(kept);
 }
 
@@ -522,10 +528,8 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
     });
     if (!coordinator_)
         return code;
-    const int agreed = coordinator_->simulationEnded(code);
-    if (agreed == stoppedByUser)
-        emit displayMessage(abortedText);
-    return agreed;
+    // A stop is told once, by the run's closing line.
+    return coordinator_->simulationEnded(code);
 }
 
 void tumbraController::reportPhase(const QString& phase, int64_t done, int64_t total)
@@ -642,6 +646,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     report.summary << intensitySummaryLines(request_.intensity, result.intensity, passageCounts, demHeader.cellsize);
     if (request_.seed)
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
+    report.summary << reachSummaryLines(passageCounts, result.reachingStartCells, simulations, demHeader.cellsize,
+                                        result.runOuts);
     outcome.summary = report.summary;
     const QString logName = QStringLiteral("log.txt");
     reportPhase(writingPhase(logName), 0, 1);
@@ -676,11 +682,11 @@ QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std
     const int32_t* counts = passageCounts.data();
     const auto reached = std::count_if(counts, counts + passageCounts.size(), [](int32_t n) { return n > 0; });
     const qint64 milliseconds = startTime.msecsTo(endTime);
-    return {QStringLiteral("Start cells: %1").arg(startCellCount),
-            QStringLiteral("Trajectories: %1")
-                .arg(static_cast<qulonglong>(startCellCount)
-                     * static_cast<qulonglong>(std::max(request_.settings.numberOfSimulations, 0))),
-            QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached)),
-            QStringLiteral("Threads: %1").arg(omp_get_max_threads()),
-            QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};
+    return QStringList{QStringLiteral("Start cells: %1").arg(startCellCount),
+                       QStringLiteral("Trajectories: %1")
+                           .arg(static_cast<qulonglong>(startCellCount)
+                                * static_cast<qulonglong>(std::max(request_.settings.numberOfSimulations, 0))),
+                       QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached))}
+           + parallelismLines(coordinator_ ? coordinator_->processCount() : 1, omp_get_max_threads())
+           + QStringList{QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};
 }

@@ -1,11 +1,13 @@
 #include "engine/monteCarloDriver.h"
 
+#include <cmath>
 #include <exception>
 #include <mutex>
 #include <new>
 #include <stdexcept>
 #include <string>
 
+#include "engine/angles.h"
 #include "engine/randomGenerator.h"
 #include "engine/startCellReach.h"
 #include "engine/stopCriterion.h"
@@ -39,6 +41,13 @@ void requireMatchingGrids(const propagationInput& input, const propagationOutput
             requireGridShape(counts.rows(), counts.cols(), input.dem, "classCounts");
     }
 }
+
+// Run-outs are counted in bins of one cell up to the grid's diagonal.
+double gridDiagonal(const rasterHeader& dem)
+{
+    return std::hypot(static_cast<double>(dem.nrows), static_cast<double>(dem.ncols)) * dem.cellsize;
+}
+double runOutBinWidth(const rasterHeader& dem) { return dem.cellsize; }
 
 bool insideGrid(const startCell& cell, const rasterHeader& dem)
 {
@@ -100,6 +109,8 @@ public:
                 ++counts[cell];
             if (intensity_)
                 output_.intensity.addTrajectory(trajectory.cellHeights, *intensity_);
+            output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
+                                          static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
         }
         const std::size_t startCellIndex = static_cast<std::size_t>(origin.startCellIndex);
         std::vector<std::size_t> startCellUnion;
@@ -216,6 +227,8 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
             trajectory.reachedCells.clear();
             trajectory.cellHeights.clear();
             trajectory.points.clear();
+            trajectory.runOut = 0.0;
+            trajectory.moved = false;
         }
         merge.addTrajectory(item, origin, trajectory, input.settings.saveTrajectories);
     }
@@ -226,6 +239,8 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
                     const progressCallback& onProgress)
 {
     requireMatchingGrids(input, output);
+    if (output.runOuts.runOutCounts.empty())
+        output.runOuts.assign(runOutBinWidth(input.dem), gridDiagonal(input.dem));
     const int simulations = input.settings.numberOfSimulations;
     if (simulations <= 0 || input.startCells.empty())
         return;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/intensity.h"
+#include "engine/runOutStatistics.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -44,6 +45,7 @@ struct propagationOutput
     intensityGrids intensity;
     trajectoryList trajectories;
     std::vector<trajectoryOrigin> trajectoryOrigins;  // beside each saved trajectory
+    runOutStatistics runOuts;  // sized by runPropagation when not yet assigned
     uint64_t progressCount = 0;  // trajectories finished and merged
 };
 

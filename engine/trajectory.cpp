@@ -155,6 +155,9 @@ public:
                   recordHeights_
                       ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
                       : 0.0);
+            result_.runOut = profile.length;
+            result_.travelAngle = profile.energyLineAngle;
+            result_.moved = true;
             if (edge)
                 return trajectoryEnd::gridEdge;
             if (static_cast<double>(result_.steps) >= maxSteps_)
@@ -213,6 +216,8 @@ void runTrajectory(const trajectoryContext& context, const gridPosition& start, 
     result.cellHeights.clear();
     result.points.clear();
     result.steps = 0;
+    result.runOut = 0.0;
+    result.moved = false;
     result.end = trajectoryWalk<Generator>(context, start, generator, result).run();
     if (context.recordHeights) {
         keepLargestHeightPerCell(result);

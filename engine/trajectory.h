@@ -45,6 +45,11 @@ struct trajectoryResult
     std::vector<float> profileSamples;      // scratch for evaluateProfile
     trajectoryEnd end = trajectoryEnd::noDownslope;
     uint64_t steps = 0;
+    // At the last recorded point: horizontal distance from the start point (m)
+    // and the energy-line angle (radians); moved is false while it is the start point.
+    double runOut = 0.0;
+    float travelAngle = 0.0f;
+    bool moved = false;
 };
 
 // Moves one mass from `start` until it stops, climbs too far, steps onto a

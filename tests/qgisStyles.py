@@ -22,7 +22,7 @@ except ImportError as missing:
     sys.exit(77)
 
 # Grid, number of colour stops, first label: as the window's legend has them.
-EXPECTED = (("N", 5, "up to 0.4 % of all trajectories"), ("Reach_prob", 6, "0 – 1 %"))
+EXPECTED = (("N", 5, "up to 0.01 % of all trajectories"), ("Reach_prob", 6, "0 – 1 %"))
 
 
 def check_grid(folder, grid, suffix, stops, first_label):

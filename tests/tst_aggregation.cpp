@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "engine/aggregation.h"
+#include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
 
 class tst_aggregation : public QObject
@@ -47,6 +48,56 @@ private slots:
         aggregateDisplayGrid(counts, grid<uint8_t>(1, 2, reliefGrey(relief)), total, displayGrid);
         QCOMPARE(displayGrid.rows() * 10 + displayGrid.cols(), 12);
         QCOMPARE(displayGrid(0, 1), shown);
+    }
+
+    // Run-outs and travel angles: the longest run-out and the percentiles
+    // (nearest rank, bin centres of 0.1 degree) are the same whichever share
+    // of the run each trajectory fell into.
+    void runOutFigures_data()
+    {
+        QTest::addColumn<QList<double>>("angles");  // degrees; NaN: never left the start point (run-out 0)
+        QTest::addColumn<double>("longest");
+        QTest::addColumn<QList<double>>("percentiles");  // 5th, 50th, 95th
+        const double nan = qQNaN();
+        QTest::newRow("none moved") << QList<double>{nan, nan} << 0.0 << QList<double>{nan, nan, nan};
+        QTest::newRow("one angle") << QList<double>{33.0} << 10.0 << QList<double>{33.05, 33.05, 33.05};
+        QTest::newRow("twenty, stuck ones left out")
+            << QList<double>{nan, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39}
+            << 210.0 << QList<double>{20.05, 29.05, 38.05};
+        QTest::newRow("below the horizon and steep")
+            << QList<double>{-5.0, 89.99} << 20.0 << QList<double>{-4.95, -4.95, 89.95};
+    }
+
+    void runOutFigures()
+    {
+        QFETCH(QList<double>, angles);
+        QFETCH(double, longest);
+        QFETCH(QList<double>, percentiles);
+        runOutStatistics whole;
+        runOutStatistics halves[2];
+        for (runOutStatistics* statistics : {&whole, &halves[0], &halves[1]})
+            statistics->assign(5.0, 100.0);
+        for (int i = 0; i < angles.size(); ++i) {
+            const bool moved = !qIsNaN(angles[i]);
+            const double runOut = moved ? 10.0 * (i + 1) : 0.0;
+            whole.addTrajectory(runOut, moved, angles[i]);
+            halves[i % 2].addTrajectory(runOut, moved, angles[i]);
+        }
+        halves[1].add(halves[0]);
+        for (const runOutStatistics* statistics : {&whole, &halves[1]}) {
+            QCOMPARE(statistics->longestRunOut, longest);
+            QCOMPARE(statistics->runOutCounts, whole.runOutCounts);
+            const double expected[] = {5.0, 50.0, 95.0};
+            for (int p = 0; p < 3; ++p) {
+                const double value = statistics->travelAnglePercentile(expected[p]);
+                QVERIFY2(qIsNaN(percentiles[p]) ? qIsNaN(value) : qAbs(value - percentiles[p]) < 1e-9,
+                         qPrintable(QString::number(value)));
+            }
+        }
+        // Beyond the bins the last one takes the run-out.
+        const uint64_t beyond = whole.runOutCounts.back();
+        whole.addTrajectory(1.0e9, true, 10.0);
+        QCOMPARE(whole.runOutCounts.back(), beyond + 1);
     }
 };
 

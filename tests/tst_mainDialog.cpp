@@ -12,10 +12,12 @@
 #include <QTest>
 #include <QTimer>
 
+#include "controller/runResultGrids.h"
 #include "tests/controllerRecorder.h"
 #include "tests/dialogDriver.h"
 #include "ui/runFolderName.h"
 #include "widgets/mruComboBox.h"
+#include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
 
 // The window driven as a user would: paths typed, buttons clicked, boxes
@@ -258,6 +260,90 @@ private slots:
             QCOMPARE(QDir(output_->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
         else if (duringRun)
             QVERIFY(!runDir().entryList(QDir::Files).isEmpty());
+    }
+
+    // A run that ends while its stop question is open closes the question; the
+    // answer is not acted on, the files stay, the window stays open.
+    void questionOutlivedByTheRunClosesItself_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("stop") << "stop";
+        QTest::newRow("close") << "close";
+    }
+
+    void questionOutlivedByTheRunClosesItself()
+    {
+        QFETCH(QString, action);
+        tumbraMainDialog dialog;
+        boxRecorder boxes(dialog);
+        bool closedByItself = false;
+        dialog.setQuestionBox([&](const QString&, const QString&) {
+            QEventLoop question;
+            connect(&dialog, &tumbraMainDialog::stopQuestionOutlived, &question, [&] {
+                closedByItself = true;
+                question.quit();
+            });
+            QTimer::singleShot(120000, &question, &QEventLoop::quit);
+            question.exec();
+            return int(QMessageBox::Yes);  // a late Yes must not stop anything
+        });
+        dialog.show();
+        fillValidRun(dialog, "50");
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
+        child<QPushButton>(dialog, "runProcess")->click();
+        QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
+        if (action == "stop")
+            child<QPushButton>(dialog, "stopProcess")->click();
+        else
+            QVERIFY(!dialog.close());
+        QVERIFY(closedByItself);
+        QVERIFY(waitForRunEnd(ended));
+        QCOMPARE(ended.first().first().toInt(), 0);
+        QVERIFY(logText(dialog).contains("nothing was stopped and its files are kept"));
+        QVERIFY(logText(dialog).endsWith("\nDone."));
+        QVERIFY(dialog.isVisible());
+        QVERIFY(runDir().exists("log.txt"));
+    }
+
+    // The map takes most of the window at its default size; a form width set by
+    // dragging the splitter comes back in the next session.
+    void mapDominatesAndSplitterIsRemembered()
+    {
+        runOutcome outcome;
+        outcome.code = 0;
+        auto grids = std::make_shared<runResultGrids>();
+        grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
+        grids->displayGrid.assign(40, 40, -3);
+        grids->passageCounts.assign(40, 40, 2);
+        grids->reachingStartCells.assign(40, 40, 1);
+        grids->elevations.assign(40, 40, 100.0f);
+        grids->numberOfSimulations = 10;
+        grids->trajectories = 10;
+        grids->runOuts.assign(10.0, 600.0);
+        grids->runOuts.addTrajectory(120.0, true, 31.0);
+        outcome.grids = grids;
+        int formWidth = 0;
+        for (int session = 0; session < 2; ++session) {
+            tumbraMainDialog dialog;
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            dialog.onRunFinished(outcome);
+            auto* splitter = child<QSplitter>(dialog, "splitter");
+            const QList<int> sizes = splitter->sizes();
+            if (session == 0) {
+                QVERIFY2(child<mapView>(dialog, "raster")->width() > dialog.width() / 2,
+                         qPrintable(QStringLiteral("map %1 of %2")
+                                        .arg(child<mapView>(dialog, "raster")->width())
+                                        .arg(dialog.width())));
+                QCOMPARE(child<histogramChart>(dialog, "travelAngleChart")->bars().size(), 1);
+                formWidth = sizes[0] + 80;
+                splitter->setSizes({formWidth, sizes[1] - 80});
+                emit splitter->splitterMoved(formWidth, 1);
+                dialog.close();
+            } else {
+                QCOMPARE(sizes[0], formWidth);
+            }
+        }
     }
 
     // The bar lingers a moment after a run, and a run started meanwhile keeps it.

@@ -43,7 +43,8 @@ void moveIfOnScreen(QWidget& dialog, const QPoint& position)
 void readWindowGeometry(QSettings& store, QWidget& dialog)
 {
     store.beginGroup(windowGroup);
-    dialog.resize(store.value(QStringLiteral("size"), QSize(900, 650)).toSize());
+    // Wide enough for the form beside a map that takes most of the window.
+    dialog.resize(store.value(QStringLiteral("size"), QSize(1400, 860)).toSize());
     moveIfOnScreen(dialog, store.value(QStringLiteral("pos"), QPoint(200, 200)).toPoint());
     store.endGroup();
 }
@@ -80,6 +81,7 @@ void readDialogSettings(QWidget& dialog, tumbraMainDialogForm& form)
     QSettings store = openStore();
     store.beginGroup(versionGroup);
     readWindowGeometry(store, dialog);
+    form.formPaneWidth = store.value(windowGroup + QStringLiteral("/formPaneWidth"), 0).toInt();
     readParameters(store, form);
     store.endGroup();
 }
@@ -92,6 +94,7 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.beginGroup(windowGroup);
     store.setValue(QStringLiteral("size"), dialog.size());
     store.setValue(QStringLiteral("pos"), dialog.pos());
+    store.setValue(QStringLiteral("formPaneWidth"), form.formPaneWidth);
     store.endGroup();
 
     store.beginGroup(parametersGroup);

@@ -2,6 +2,10 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QFileDialog>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QThread>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPixmap>
@@ -10,7 +14,9 @@
 #include <QVBoxLayout>
 
 #include "controller/cellReadout.h"
+#include "controller/mapPictureFile.h"
 #include "controller/runResultGrids.h"
+#include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
 
 namespace {
@@ -48,9 +54,25 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     openFolder_->setObjectName(QStringLiteral("openOutputFolder"));
     openFolder_->setEnabled(false);
     openFolder_->setToolTip(tr("Open the folder this run wrote its files into"));
+    saveMap_ = new QPushButton(tr("Save map as…"), this);
+    saveMap_->setObjectName(QStringLiteral("saveMap"));
+    saveMap_->setEnabled(false);
+    saveMap_->setToolTip(tr("Write the map with its legend as a picture placed on the DEM's grid: PNG or JPEG "
+                            "with a world file and the coordinate system beside it, or a GeoTIFF"));
+    travelAngles_ = new histogramChart(this);
+    travelAngles_->setObjectName(QStringLiteral("travelAngleChart"));
+    travelAngles_->setToolTip(tr("Travel angles of the run's trajectories: the energy-line angle from the start "
+                                 "point to the last point, in degrees"));
+    runOuts_ = new histogramChart(this);
+    runOuts_->setObjectName(QStringLiteral("runOutChart"));
+    runOuts_->setToolTip(tr("Run-outs of the run's trajectories: the horizontal distance from the start point to "
+                            "the last point, in metres"));
     side->addWidget(colouringChoice_);
     side->addWidget(legend_);
+    side->addWidget(travelAngles_);
+    side->addWidget(runOuts_);
     side->addStretch(1);
+    side->addWidget(saveMap_);
     side->addWidget(openFolder_);
     mapRow->addLayout(side);
     layout->addLayout(mapRow, 1);
@@ -65,7 +87,9 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     connect(view_, &mapView::cellHovered, this, &resultMapPanel::showReadout);
     connect(view_, &mapView::hoverLeft, this, [this] { status_->setText(hoverHint); });
     connect(openFolder_, &QPushButton::clicked, this, &resultMapPanel::openOutputFolder);
+    connect(saveMap_, &QPushButton::clicked, this, &resultMapPanel::askWhereToSaveMap);
     redraw();
+    showDistributions();
 }
 
 void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder)
@@ -73,8 +97,10 @@ void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, co
     result_ = std::move(result);
     outputFolder_ = outputFolder;
     openFolder_->setEnabled(!outputFolder_.isEmpty());
+    saveMap_->setEnabled(result_ != nullptr);
     view_->setNote(QString());
     redraw();
+    showDistributions();
 }
 
 void resultMapPanel::markAsPrevious(const QString& note) { view_->setNote(note); }
@@ -97,6 +123,61 @@ void resultMapPanel::redraw()
     legend_->setPixmap(QPixmap::fromImage(resultMapLegendImage(shown, limits)));
     if (result_)
         view_->setPicture(resultMapImage(*result_, colouring()));
+    emit captionChanged(caption());
+}
+
+QString resultMapPanel::caption() const
+{
+    return colouring() == mapColouring::passageShare ? tr("Passage share map") : tr("Reach probability map");
+}
+
+void resultMapPanel::showDistributions()
+{
+    const runOutStatistics* runOuts = result_ ? &result_->runOuts : nullptr;
+    const auto bars = [](const std::vector<uint64_t>& counts) { return QVector<double>(counts.begin(), counts.end()); };
+    constexpr int mostBars = 30;
+    const histogramChart::regrouped angles =
+        runOuts ? histogramChart::regroup(bars(runOuts->travelAngleCounts), -90.0,
+                                          1.0 / runOutStatistics::angleBinsPerDegree, mostBars)
+                : histogramChart::regrouped{};
+    travelAngles_->setBars(tr("Travel angle"), angles.heights, angles.from, angles.width, QStringLiteral("°"));
+    const histogramChart::regrouped distances =
+        runOuts ? histogramChart::regroup(bars(runOuts->runOutCounts), 0.0, runOuts->runOutBinWidth, mostBars)
+                : histogramChart::regrouped{};
+    runOuts_->setBars(tr("Run-out"), distances.heights, distances.from, distances.width, QStringLiteral("m"));
+}
+
+void resultMapPanel::askWhereToSaveMap()
+{
+    const QString fileName =
+        QFileDialog::getSaveFileName(this, tr("Save map as"), outputFolder_ + QStringLiteral("/map.png"),
+                                     tr("PNG picture (*.png);;JPEG picture (*.jpg *.jpeg);;GeoTIFF (*.tif *.tiff)"));
+    if (!fileName.isEmpty())
+        saveMap(fileName);
+}
+
+void resultMapPanel::saveMap(const QString& fileName)
+{
+    if (!result_)
+        return;
+    const QString problem = mapSuffixProblem(fileName);
+    if (!problem.isEmpty()) {
+        emit message(tr("Error: %1").arg(problem));
+        return;
+    }
+    // The grids are shared read-only, so the writer may hold them while a new run starts.
+    std::shared_ptr<const runResultGrids> result = result_;
+    const mapColouring shown = colouring();
+    const QPointer<resultMapPanel> panel(this);
+    auto* writer = QThread::create([panel, result, shown, fileName] {
+        const QString error = writeResultMap(fileName, *result, shown);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [panel, error, fileName] {
+            if (panel)
+                emit panel->message(error.isEmpty() ? tr("Map saved as %1").arg(fileName) : tr("Error: %1").arg(error));
+        });
+    });
+    connect(writer, &QThread::finished, writer, &QObject::deleteLater);
+    writer->start();
 }
 
 void resultMapPanel::showReadout(int row, int col)
@@ -107,6 +188,8 @@ void resultMapPanel::showReadout(int row, int col)
 
 void resultMapPanel::openOutputFolder()
 {
-    if (!outputFolder_.isEmpty())
-        QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder_));
+    if (!outputFolder_.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder_)))
+        emit message(tr("Could not open the output folder %1: no file manager answered. Open it from a file "
+                        "manager or a terminal.")
+                         .arg(outputFolder_));
 }

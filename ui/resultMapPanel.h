@@ -10,6 +10,7 @@
 class QComboBox;
 class QLabel;
 class QPushButton;
+class histogramChart;
 class mapView;
 struct runResultGrids;
 
@@ -35,16 +36,32 @@ public:
     QString outputFolder() const { return outputFolder_; }
 
     mapView* view() const { return view_; }
+    // The map's caption, after the colouring shown.
+    QString caption() const;
+
+    // Writes the map with its legend, placed, in the format of the name's
+    // suffix, off the window's thread; the outcome comes as a message.
+    void saveMap(const QString& fileName);
+
+signals:
+    // A line for the window's log: what became of an action of this panel.
+    void message(const QString& text);
+    void captionChanged(const QString& caption);
 
 private:
     void redraw();
     void showReadout(int row, int col);
     void openOutputFolder();
+    void askWhereToSaveMap();
+    void showDistributions();
 
     mapView* view_ = nullptr;
     QLabel* legend_ = nullptr;
     QComboBox* colouringChoice_ = nullptr;
     QPushButton* openFolder_ = nullptr;
+    QPushButton* saveMap_ = nullptr;
+    histogramChart* travelAngles_ = nullptr;
+    histogramChart* runOuts_ = nullptr;
     QLabel* status_ = nullptr;
     std::shared_ptr<const runResultGrids> result_;
     QString outputFolder_;

@@ -42,10 +42,12 @@ void applySettingTooltips(tumbraMainDialogForm& form)
     form.probabilityClassLabel->setToolTip(classes);
 
     form.outputFolder->setToolTip(
-        tr("Folder in which every run makes a sub-folder of its own for N.asc, Reach_prob.asc, log.txt and "
-           "trajectory_points.txt."));
+        tr("Folder in which every run makes a sub-folder of its own for its outputs: N (trajectories that passed "
+           "each cell), Reach_prob (reach probability in percent), their QGIS styles (.qml), log.txt (settings and "
+           "run summary) and, when asked for, the trajectory points."));
     form.digitalElevationModel->setToolTip(
-        tr("Digital elevation model: an ESRI ASCII grid (.asc or .txt), elevations in metres."));
-    form.startRaster->setToolTip(tr("Start cells: an ESRI ASCII grid on the DEM's grid; cells above 0 are "
-                                    "the sources of the rocks."));
+        tr("Digital elevation model: an ESRI ASCII grid (.asc or .txt) or a GeoTIFF (.tif, .tiff), elevations in "
+           "metres, in a coordinate system in metres."));
+    form.startRaster->setToolTip(tr("Start cells: an ESRI ASCII grid or a GeoTIFF on the DEM's grid; cells above 0 "
+                                    "are the sources of the rocks."));
 }

@@ -1,5 +1,7 @@
 #include "ui/tumbraMainDialog.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -16,6 +18,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -47,9 +50,10 @@ void showErrorBox(const QString& text)
     box.exec();
 }
 
-int showQuestionBox(const QString& questionText, const QString& informativeText)
+int showQuestionBox(tumbraMainDialog* dialog, const QString& questionText, const QString& informativeText)
 {
     QMessageBox box;
+    QObject::connect(dialog, &tumbraMainDialog::stopQuestionOutlived, &box, [&box] { box.done(QMessageBox::No); });
     box.setIcon(QMessageBox::Question);
     box.setText(questionText);
     box.setInformativeText(informativeText);
@@ -81,7 +85,9 @@ const QString asciiGridFilter = QStringLiteral(
 
 tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     : QDialog(parent, Qt::WindowFlags()), ui(std::make_unique<tumbraMainDialogForm>()), workerThread(new QThread(this)),
-      questionBox_(showQuestionBox), errorBox_(showErrorBox), warningBox_(showErrorBox)
+      questionBox_(
+          [this](const QString& text, const QString& informative) { return showQuestionBox(this, text, informative); }),
+      errorBox_(showErrorBox), warningBox_(showErrorBox)
 {
     controller.moveToThread(workerThread);
     workerThread->start(QThread::InheritPriority);
@@ -165,6 +171,25 @@ void tumbraMainDialog::connectSignals()
     connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::updateButtons);
     connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::onRunFinished);
     connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
+    connect(ui->resultPanel, &resultMapPanel::message, this, &tumbraMainDialog::onDisplayMessage);
+    connect(ui->resultPanel, &resultMapPanel::captionChanged, ui->mapCaption, &QLabel::setText);
+    // Only a width set by hand is remembered, never the folded one.
+    connect(ui->splitter, &QSplitter::splitterMoved, this, [this] {
+        if (ui->splitter->sizes().value(1) > 0)
+            ui->formPaneWidth = ui->splitter->sizes().value(0);
+    });
+}
+
+// The map takes what the form leaves: the form keeps its remembered width,
+// or its smallest when none was set.
+void tumbraMainDialog::showResultPane()
+{
+    if (ui->splitter->sizes().value(1) > 0)
+        return;
+    const int total = ui->splitter->width() - ui->splitter->handleWidth();
+    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : ui->formPane->minimumSizeHint().width(), 0,
+                                std::max(0, total));
+    ui->splitter->setSizes({form, total - form});
 }
 
 updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outputFolder->pathEdit(); }
@@ -337,6 +362,7 @@ bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
 {
     runStarted_ = false;
+    closeOutlivedQuestion(outcome);
     reportFilesNotWritten(outcome.filesNotWritten);
     if (outcome.code == resultCode::completed) {
         const QString folder = runFolder_ ? runFolder_->path() : QString();
@@ -345,7 +371,7 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         ui->outputFolder->promoteCurrentText();
         ui->digitalElevationModel->promoteCurrentText();
         ui->startRaster->promoteCurrentText();
-        ui->splitter->expandSecondWidget();
+        showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)
             ui->resultPanel->showResult(outcome.grids, folder);
@@ -354,8 +380,23 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map: the last run did not complete"));
     }
+    for (const QString& line : outcome.summary)
+        onDisplayMessage(line);
     onDisplayMessage(outcome.closingLine);
     emit runFinished(outcome.code);
+}
+
+void tumbraMainDialog::closeOutlivedQuestion(const runOutcome& outcome)
+{
+    if (!stopQuestionOpen_)
+        return;
+    stopQuestionOutlived_ = true;
+    emit stopQuestionOutlived();
+    if (outcome.code == resultCode::completed)
+        onDisplayMessage(tr("The run completed before the question to stop it was answered: nothing was stopped "
+                            "and its files are kept."));
+    else
+        onDisplayMessage(tr("The run ended before the question to stop it was answered."));
 }
 
 // The run's folder goes only when it is empty: whatever a run did write stays.
@@ -444,10 +485,15 @@ int tumbraMainDialog::onDisplayQuestion(QString questionText, QString yesNoQuest
     return questionBox_(questionText, yesNoQuestion);
 }
 
+// A run that ends while the question is open closes it (onRunFinished):
+// there is nothing left to stop, and the answer is not acted on.
 bool tumbraMainDialog::onAbortRequested()
 {
-    if (onDisplayQuestion(tr("Do you really want to abort the process?"), tr("No files will be saved!"))
-        != QMessageBox::Yes)
+    stopQuestionOpen_ = true;
+    stopQuestionOutlived_ = false;
+    const int answer = onDisplayQuestion(tr("Do you really want to abort the process?"), tr("No files will be saved!"));
+    stopQuestionOpen_ = false;
+    if (stopQuestionOutlived_ || answer != QMessageBox::Yes)
         return false;
     controller.requestAbort();
     return true;

@@ -46,6 +46,9 @@ signals:
     void startRun(runRequest request);
     // A run has ended and the window shows its outcome, the closing line last.
     void runFinished(int code);
+    // The run ended while a question about stopping it was open: the
+    // question has nothing left to decide and closes itself.
+    void stopQuestionOutlived();
 
 public slots:
     void onInitProgressBar(int nRows);
@@ -84,6 +87,8 @@ private:
     runRequest requestFromForm() const;
     bool checkExistingOutputFiles(const runRequest& request);
     void reportFilesNotWritten(const QStringList& fileNames);
+    void showResultPane();
+    void closeOutlivedQuestion(const runOutcome& outcome);
     void leaveUnfinishedRunFolder();
     void readSettings();
     void writeSettings();
@@ -108,6 +113,8 @@ private:
     std::unique_ptr<runFolder> runFolder_;
 
     questionBoxFunction questionBox_;
+    bool stopQuestionOpen_ = false;
+    bool stopQuestionOutlived_ = false;
     noticeBoxFunction errorBox_;
     noticeBoxFunction warningBox_;
 };

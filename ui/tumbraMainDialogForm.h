@@ -101,6 +101,8 @@ public:
     resultMapPanel* resultPanel = nullptr;
     mapView* raster = nullptr;  // the map itself, inside resultPanel
     QLabel* mapCaption = nullptr;
+    // The form's width beside the map as last set by hand; 0: its smallest.
+    int formPaneWidth = 0;
 
 private:
     void setupFilePanel(QWidget* parent);
