@@ -253,6 +253,12 @@ void mpiCoordinator::combine(propagationOutput& result)
     reduceCells(intensity.heightSum.data(), intensity.heightSum.size(), MPI_INT64_T, MPI_SUM, rank_);
     for (grid<int32_t>& counts : intensity.classCounts)
         sumCounts(counts.data(), counts.size());
+    // Counts of disjoint start cells: their sums are those of one process.
+    objectReachTotals& objects = result.objectTotals;
+    reduceCells(objects.trajectories.data(), objects.trajectories.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(objects.startCells.data(), objects.startCells.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(objects.startCellTrajectories.data(), objects.startCellTrajectories.size(), MPI_UINT32_T, MPI_SUM,
+                rank_);
     gatherTrajectories(result);
 }
 

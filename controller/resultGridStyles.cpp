@@ -36,6 +36,8 @@ const std::vector<resultGridStyle>& resultGridStyles()
     static const std::vector<resultGridStyle> rows = {
         {QStringLiteral("N"), passageCountStyle},
         {QStringLiteral("Reach_prob"), reachProbabilityStyle},
+        // A percentage of a start cell's trajectories, drawn in the probability classes.
+        {QStringLiteral("Source_share"), reachProbabilityStyle, [](const resultStyleInputs& run) { return run.objects; }},
     };
     return rows;
 }

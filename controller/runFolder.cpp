@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 
 #include "controller/runRequest.h"
+#include "raster/objectsTable.h"
 
 namespace {
 
@@ -30,6 +31,8 @@ QStringList outputNames(const runRequest& request)
         names << QStringLiteral("trajectory_points.txt");
     if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)
         names << QStringLiteral("trajectories.gpkg");
+    if (!request.objectsFile.isEmpty())
+        names << QStringLiteral("objects.csv") << sourceShareGridName(request.format);
     names << QStringLiteral("log.txt");
     return names;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/intensity.h"
+#include "engine/objectReach.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -32,6 +33,8 @@ struct propagationInput
     const std::vector<std::size_t>* share = nullptr;
     // With intensity on, output.intensity gathers the energy-line heights.
     const intensitySettings* intensity = nullptr;
+    // With objects at risk, every trajectory is counted for the objects it reaches.
+    objectReach* objects = nullptr;
 };
 
 // What a propagation fills. The caller sizes passageCounts and
@@ -45,6 +48,7 @@ struct propagationOutput
     trajectoryList trajectories;
     std::vector<trajectoryOrigin> trajectoryOrigins;  // beside each saved trajectory
     uint64_t progressCount = 0;  // trajectories finished and merged
+    objectReachTotals objectTotals;  // with objects at risk: what the trajectories did to them
 };
 
 // Called after every finished trajectory with the new progress count, from
