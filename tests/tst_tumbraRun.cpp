@@ -73,6 +73,11 @@ private slots:
         QTest::newRow("unknown option") << QStringList{"--colour"} << "colour";
         QTest::newRow("grids differ") << QStringList{"--start", dir_.filePath("wide.asc")} << "Inconsistent number";
         QTest::newRow("no start cell") << QStringList{"--start", dir_.filePath("none.asc")} << "No start cells found";
+        QTest::newRow("start layer of a raster") << QStringList{"--start-layer", "cliffs"} << "--start-layer";
+        QTest::newRow("objects id without objects") << QStringList{"--objects-id", "id"} << "give one with --objects";
+        QTest::newRow("missing objects") << QStringList{"--objects", dir_.filePath("roads.gpkg")} << "roads.gpkg";
+        QTest::newRow("objects layer of a raster")
+            << QStringList{"--objects", dir_.filePath("start.asc"), "--objects-layer", "roads"} << "--objects-layer";
     }
 
     void refusesInvalidOptions()
@@ -150,7 +155,11 @@ private slots:
                                         {"initialFallHeight", 0},
                                         {"probabilityClass", 0},
                                         {"saveTrajectories", false},
-                                        {"threads", 0}}));
+                                        {"threads", 0},
+                                        {"startLayer", ""},
+                                        {"startWhere", ""},
+                                        {"objectsLayer", ""},
+                                        {"objectsIdField", ""}}));
 
         const auto [code, text] = run(
             {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");
