@@ -269,6 +269,12 @@ void mpiCoordinator::combine(propagationOutput& result)
     reduceCells(&runOuts.longestRunOut, 1, MPI_DOUBLE, MPI_MAX, rank_);
     reduceCells(runOuts.runOutCounts.data(), runOuts.runOutCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(runOuts.travelAngleCounts.data(), runOuts.travelAngleCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    // Counts of disjoint start cells: their sums are those of one process.
+    objectReachTotals& objects = result.objectTotals;
+    reduceCells(objects.trajectories.data(), objects.trajectories.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(objects.startCells.data(), objects.startCells.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(objects.startCellTrajectories.data(), objects.startCellTrajectories.size(), MPI_UINT32_T, MPI_SUM,
+                rank_);
     gatherTrajectories(result);
 }
 

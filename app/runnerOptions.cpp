@@ -124,7 +124,14 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("dem"),
          QStringLiteral("Digital elevation model (ESRI ASCII grid, .asc or .txt, or GeoTIFF, .tif or .tiff)."),
          QStringLiteral("FILE")},
-        {QStringLiteral("start"), QStringLiteral("Start-cells raster on the DEM's grid; cells > 0 are sources."),
+        {QStringLiteral("start"),
+         QStringLiteral("Start cells: a raster on the DEM's grid (cells > 0 are sources) or a vector layer "
+                        "(GeoPackage, Shapefile, GeoJSON, FlatGeobuf; polygons give the cells whose centres lie "
+                        "inside, lines and points the cells they touch)."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("objects"),
+         QStringLiteral("Objects at risk: a raster on the DEM's grid (cells > 0 hold the object's id) or a vector "
+                        "layer; writes objects.csv and Source_share."),
          QStringLiteral("FILE")},
         {QStringLiteral("output"), QStringLiteral("Folder the files are written to (created if missing)."),
          QStringLiteral("DIR")},
@@ -196,6 +203,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.startCellsFile = parser.value(QStringLiteral("start"));
     request.outputFolder = parser.value(QStringLiteral("output"));
     request.mapFile = parser.value(QStringLiteral("map"));
+    request.objectsFile = parser.value(QStringLiteral("objects"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;

@@ -16,6 +16,7 @@
 #include "controller/resultGridStyles.h"
 #include "controller/runRequest.h"
 #include "raster/asciiGridProjection.h"
+#include "raster/objectsTable.h"
 
 namespace {
 
@@ -43,6 +44,8 @@ QStringList outputNames(const runRequest& request)
         names << QStringLiteral("trajectory_points.txt");
     if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)
         names << QStringLiteral("trajectories.gpkg");
+    if (!request.objectsFile.isEmpty())
+        names << QStringLiteral("objects.csv") << sourceShareGridName(request.format);
     names << QStringLiteral("log.txt");
     return names;
 }

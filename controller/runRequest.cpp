@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #include "controller/settingsTable.h"
+#include "raster/rasterInput.h"
+#include "raster/vectorLayer.h"
 
 namespace {
 
@@ -10,6 +12,35 @@ bool isRegularFile(const QString& fileName)
 {
     const QFileInfo info(fileName);
     return info.exists() && info.isFile();
+}
+
+// Why the layer options or the objects file cannot be used; empty when they can.
+QString vectorInputRefusal(const runRequest& request)
+{
+    if ((!request.startLayer.isEmpty() || !request.startWhere.isEmpty()) && !isVectorFileName(request.startCellsFile))
+        return QStringLiteral("A start layer or filter (--start-layer, --start-where) applies only to vector start "
+                              "cells, not to %1. Give a GeoPackage, Shapefile, GeoJSON or FlatGeobuf file, or leave "
+                              "them out.")
+            .arg(request.startCellsFile);
+    if (request.objectsFile.isEmpty()) {
+        if (!request.objectsLayer.isEmpty() || !request.objectsIdField.isEmpty())
+            return QStringLiteral("An objects layer or id field (--objects-layer, --objects-id) needs an objects "
+                                  "file: give one with --objects, or leave them out.");
+        return QString();
+    }
+    if (!isRegularFile(request.objectsFile))
+        return QStringLiteral("Failed to load objects at risk %1. Please check that the file exists and is readable.")
+            .arg(request.objectsFile);
+    const bool vector = isVectorFileName(request.objectsFile);
+    if (!vector && !rasterInputFor(request.objectsFile))
+        return QStringLiteral("The file type of objects at risk %1 is not supported. Supported are %2, and the vector "
+                              "files GeoPackage, Shapefile, GeoJSON and FlatGeobuf.")
+            .arg(request.objectsFile, supportedRasterInputs());
+    if (!vector && (!request.objectsLayer.isEmpty() || !request.objectsIdField.isEmpty()))
+        return QStringLiteral("An objects layer or id field (--objects-layer, --objects-id) applies only to a vector "
+                              "objects file, not to the raster %1: leave them out.")
+            .arg(request.objectsFile);
+    return QString();
 }
 
 }  // namespace
@@ -23,6 +54,8 @@ QString requestRefusal(const runRequest& request)
         return QStringLiteral("Failed to load model. Please check that the file exists and is readable.");
     if (!isRegularFile(request.startCellsFile))
         return QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable.");
+    if (const QString problem = vectorInputRefusal(request); !problem.isEmpty())
+        return problem;
     for (const settingRow& row : settingsTable()) {
         if (!row.read || (row.inUse && !row.inUse(request)))
             continue;

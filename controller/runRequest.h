@@ -27,6 +27,13 @@ struct runRequest
     QString mapColouring = QStringLiteral("probability");  // or "share", as the window offers
     bool overwrite = false;                                // replace output files that exist
     int threads = 0;                                       // 0: the OpenMP runtime's default
+    // A vector start-cells file: its layer (empty: the first) and an OGR SQL attribute filter (empty: none).
+    QString startLayer;
+    QString startWhere;
+    // Objects at risk (empty: none): a raster on the DEM's grid or a vector file, its layer and id field.
+    QString objectsFile;
+    QString objectsLayer;
+    QString objectsIdField;  // empty: the feature id
 };
 
 // Why the request cannot run (missing inputs, a setting out of its range),

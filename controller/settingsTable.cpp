@@ -273,6 +273,39 @@ QList<settingRow> makeTable()
     threads.write = [](runRequest& r, const QVariant& v) { r.threads = v.toInt(); };
     rows << threads;
     appendIntensityRows(rows);
+
+    // The layer options of vector inputs: free text, no field of their own in the window.
+    const auto textRow = [](const char* name, const char* label, const char* option, const char* tooltip) {
+        settingRow row;
+        row.name = QLatin1String(name);
+        row.label = QLatin1String(label);
+        row.type = settingType::text;
+        row.defaultValue = QString();
+        row.option = QLatin1String(option);
+        row.tooltip = QLatin1String(tooltip);
+        return row;
+    };
+    settingRow startLayer = textRow("startLayer", "Start layer", "start-layer",
+                                    "Layer of a vector start-cells file; the first when not given.");
+    startLayer.read = [](const runRequest& r) { return QVariant(r.startLayer); };
+    startLayer.write = [](runRequest& r, const QVariant& v) { r.startLayer = v.toString(); };
+    rows << startLayer;
+    settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
+                                    "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
+    startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
+    startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
+    rows << startWhere;
+    settingRow objectsLayer = textRow("objectsLayer", "Objects layer", "objects-layer",
+                                      "Layer of a vector objects file; the first when not given.");
+    objectsLayer.read = [](const runRequest& r) { return QVariant(r.objectsLayer); };
+    objectsLayer.write = [](runRequest& r, const QVariant& v) { r.objectsLayer = v.toString(); };
+    rows << objectsLayer;
+    settingRow objectsId = textRow("objectsIdField", "Objects id field", "objects-id",
+                                   "Integer field of a vector objects layer that gives each object's id; the feature "
+                                   "id when not given.");
+    objectsId.read = [](const runRequest& r) { return QVariant(r.objectsIdField); };
+    objectsId.write = [](runRequest& r, const QVariant& v) { r.objectsIdField = v.toString(); };
+    rows << objectsId;
     return rows;
 }
 

@@ -28,6 +28,7 @@
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/profileWork.h"
+#include "engine/objectReach.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
 #include "engine/terrainDerivatives.h"
@@ -35,7 +36,9 @@
 #include "raster/consistencyChecks.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/outputFiles.h"
+#include "raster/objectsTable.h"
 #include "raster/trajectoryGeoPackage.h"
+#include "raster/vectorStartCells.h"
 
 // How long the simulation took, for developers: off unless asked for with
 // QT_LOGGING_RULES="tumbra.timing.debug=true".
@@ -91,6 +94,8 @@ void tumbraController::finishProcessing(runOutcome& outcome)
 {
     closeInputs();
     elevationGrid_.clear();
+    objects_.reset();
+    runStartCells_ = nullptr;
     abortRequested.store(false);
     running.store(false);
     // The last line says how the run ended: a stopped run does not end in
@@ -347,6 +352,8 @@ int tumbraController::prepareInputs(terrainGrids& terrain, std::vector<startCell
         return failed;
     if (abortedBetweenPhases())
         return stoppedByUser;
+    if (!request_.objectsFile.isEmpty() && !readObjects())
+        return failed;
     if (startCells.empty()) {
         emit displayError(QStringLiteral("No start cells found. Aborting."));
         return failed;
@@ -365,6 +372,7 @@ int tumbraController::runPipeline(runOutcome& outcome)
     int code = agreeWithOthers(guardedStage([&] { return prepareInputs(terrain, startCells); }));
     if (code != completed)
         return code;
+    runStartCells_ = &startCells;
 
     const uint64_t progressTotal =
         static_cast<uint64_t>(request_.settings.numberOfSimulations > 0 ? request_.settings.numberOfSimulations : 0)
@@ -460,8 +468,56 @@ bool tumbraController::deriveTerrain(terrainGrids& terrain)
                                 });
 }
 
+// A layer is burnt onto the DEM's grid, so the raster checks have nothing to compare.
+bool tumbraController::readStartCellsLayer(std::vector<startCell>& startCells)
+{
+    reportPhase(runPhases::readingStartCells, 0, 1);
+    auto cells = ::readStartCellsLayer({startCellsFile_, request_.startLayer, request_.startWhere}, demHeader,
+                                       demInput_->georeference().geoTransform, demSystem_, *sink_);
+    if (!cells)
+        return false;
+    startCells = std::move(*cells);
+    reportPhase(runPhases::readingStartCells, 1, 1);
+    return true;
+}
+
+// A vector layer is burnt onto the DEM's grid; a raster must lie on it, in
+// the DEM's coordinate system, as start cells must.
+bool tumbraController::readObjects()
+{
+    const QString& file = request_.objectsFile;
+    if (isVectorFileName(file)) {
+        objects_ = readObjectsLayer({file, request_.objectsLayer, {}}, request_.objectsIdField, demHeader,
+                                    demInput_->georeference().geoTransform, demSystem_, *sink_);
+        return objects_.has_value();
+    }
+    std::unique_ptr<rasterInput> input = rasterInputFor(file);
+    if (!input) {
+        emit displayError(unsupportedTypeText(QStringLiteral("objects at risk"), file));
+        return false;
+    }
+    rasterHeader header;
+    if (!input->open(file, header, *sink_) || !headerIsUsable(header, file)
+        || !checkSameCoordinateSystem(demSystem_, input->system(), demFile, file, *sink_))
+        return false;
+    rasterMismatchSink mismatch(*sink_);
+    const bool consistent = checkRasterConsistency(demHeader, header, demFile, mismatch, file);
+    mismatch.reportTo(demFile, demHeader, file, header);
+    if (!consistent)
+        return false;
+    elevationGrid values;
+    const bool read = input->readElevations(values, *sink_);
+    input->close();
+    if (!read)
+        return false;
+    objects_ = objectsFromGrid(values, header.nodataValue, file, *sink_);
+    return objects_.has_value();
+}
+
 bool tumbraController::readStartCellList(std::vector<startCell>& startCells)
 {
+    if (isVectorFileName(startCellsFile_))
+        return readStartCellsLayer(startCells);
     if (!openStartCells() || !headerIsUsable(startCellsHeader, startCellsFile_))
         return false;
     rasterMismatchSink mismatch(*sink_);
@@ -516,6 +572,10 @@ int tumbraController::simulate(const grid<double>& aspect, const std::vector<sta
         input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
         input.intensity = &request_.intensity;
+        std::optional<objectReach> reach;
+        if (objects_)
+            reach.emplace(*objects_, startCells.size());
+        input.objects = reach ? &*reach : nullptr;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -605,6 +665,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     resultStyleInputs styleInputs;
     styleInputs.trajectories = uint64_t(std::max(simulations, 0)) * startCellCount_;
     styleInputs.intensity = request_.intensity;
+    styleInputs.objects = objects_.has_value();
     for (const resultGridStyle& row : resultGridStyles())
         if (!row.applies || row.applies(styleInputs))
             keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
@@ -644,6 +705,11 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     report.seed = request_.seed;
     report.summary = runSummary(passageCounts, startCellCount_);
     report.summary << intensitySummaryLines(request_.intensity, result.intensity, passageCounts, demHeader.cellsize);
+    if (objects_ && runStartCells_)
+        allWritten = writeObjectOutputs(result, [&](const QString& name, writeOutcome written) {
+            file = name;
+            keep(written);
+        }, report.summary) && allWritten;
     if (request_.seed)
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     report.summary << reachSummaryLines(passageCounts, result.reachingStartCells, simulations, demHeader.cellsize,
@@ -675,6 +741,50 @@ bool tumbraController::placeOutputs(outputStaging& staging, bool allWritten, run
     outcome.filesWritten.clear();
     filesWritten_ = 0;
     return error.isEmpty();
+}
+
+// objects.csv and the Source_share grid (with its .prj beside an ASCII grid),
+// and the objects' lines of log.txt.
+bool tumbraController::writeObjectOutputs(const propagationOutput& result,
+                                          const std::function<void(const QString&, writeOutcome)>& keep,
+                                          QStringList& logLines)
+{
+    const int simulations = request_.settings.numberOfSimulations;
+    const objectReachTotals& totals = result.objectTotals;
+    const std::vector<objectReport> reports =
+        objectReports(*objects_, totals, result.passageCounts, result.reachingStartCells, simulations);
+    bool allWritten = true;
+    const auto kept = [&](const QString& name, writeOutcome written) {
+        allWritten = allWritten && written != writeOutcome::failed;
+        keep(name, written);
+    };
+    const QString tableName = QStringLiteral("objects.csv");
+    reportPhase(writingPhase(tableName), 0, 1);
+    const uint64_t trajectories = uint64_t(runStartCells_->size()) * uint64_t(std::max(simulations, 0));
+    kept(tableName, writeObjectsTable(outputTarget(request_.outputFolder, tableName), reports, trajectories, *sink_));
+    reportPhase(writingPhase(tableName), 1, 1);
+
+    const sourceShareRows shares(*runStartCells_, totals, simulations, demHeader.ncols, demHeader.nodataValue);
+    const auto shareRow = [&](int row, double* values) { shares.fill(row, values); };
+    const QString shareName = sourceShareGridName(request_.format);
+    reportPhase(writingPhase(shareName), 0, 1);
+    const outputTarget shareTarget(request_.outputFolder, shareName);
+    if (request_.format == outputFormat::geoTiff) {
+        kept(shareName, writeProbabilityGeoTiff(shareTarget, demHeader, outputPlacement(), demHeader.nrows,
+                                                demHeader.ncols, shareRow, elevationGrid_, *sink_));
+    } else {
+        kept(shareName, writeProbabilityGrid(shareTarget, demHeader, demHeader.nrows, demHeader.ncols, shareRow,
+                                             *sink_, [this, shareName](int done, int total) {
+                                                 reportPhase(writingPhase(shareName), done, total);
+                                             }));
+        const QString projectionName = projectionFileName(shareName);
+        if (const auto written = writeProjectionBesideGrid(outputTarget(request_.outputFolder, projectionName),
+                                                           demSystem_, *sink_))
+            kept(projectionName, *written);
+    }
+    reportPhase(writingPhase(shareName), 1, 1);
+    logLines << objectsLogLines(request_.objectsFile, request_.objectsLayer, reports);
+    return allWritten;
 }
 
 QStringList tumbraController::runSummary(const grid<int32_t>& passageCounts, std::size_t startCellCount) const

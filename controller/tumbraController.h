@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -15,6 +16,8 @@
 #include "engine/simulationSettings.h"
 #include "raster/coordinateSystem.h"
 #include "raster/geoTiffWriter.h"
+#include "raster/outputFiles.h"
+#include "raster/objectsAtRisk.h"
 #include "raster/rasterInput.h"
 #include "raster/outputFormat.h"
 #include "raster/messageSink.h"
@@ -97,6 +100,10 @@ private:
     bool readElevations();
     bool deriveTerrain(terrainGrids& terrain);
     bool readStartCellList(std::vector<startCell>& startCells);
+    bool readStartCellsLayer(std::vector<startCell>& startCells);
+    bool readObjects();
+    bool writeObjectOutputs(const propagationOutput& result, const std::function<void(const QString&, writeOutcome)>& keep,
+                            QStringList& logLines);
     int prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells);
     int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
                  propagationOutput& result);
@@ -128,6 +135,8 @@ private:
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
     std::size_t startCellCount_ = 0;
+    std::optional<objectCells> objects_;                  // of the run under way, when it has objects at risk
+    const std::vector<startCell>* runStartCells_ = nullptr;  // of the run under way, for the objects' outputs
     int filesWritten_ = 0;  // by the run under way
     QString reportedPhase_;
     int reportedPercent_ = -1;

@@ -74,9 +74,9 @@ public:
     // in work item order, instead of being appended as they finish.
     // With intensity on (`intensity` not null) the heights go to the output's intensity grids.
     propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress,
-                     uint64_t itemCount, const intensitySettings* intensity)
+                     uint64_t itemCount, const intensitySettings* intensity, objectReach* objects)
         : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0),
-          intensity_(intensity)
+          intensity_(intensity), objects_(objects)
     {
         if (ordered_) {
             output_.trajectories.resize(static_cast<std::size_t>(itemCount));
@@ -113,6 +113,8 @@ public:
                                           static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
         }
         const std::size_t startCellIndex = static_cast<std::size_t>(origin.startCellIndex);
+        if (objects_)
+            objects_->addTrajectory(startCellIndex, trajectory.reachedCells);
         std::vector<std::size_t> startCellUnion;
         if (startCells_.addTrajectory(startCellIndex, trajectory.reachedCells, startCellUnion))
             addStartCell(startCellUnion);
@@ -146,6 +148,7 @@ private:
     const progressCallback& onProgress_;
     const bool ordered_;
     const intensitySettings* const intensity_;
+    objectReach* const objects_;
     std::mutex trajectoryAppend_;
     std::mutex countUpdate_;
     std::mutex reachUpdate_;
@@ -264,7 +267,7 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     workQueue work(items);
     const bool ordered = input.seed.has_value() && input.settings.saveTrajectories;
     propagationMerge merge(output, simulations, onProgress, ordered ? items : 0,
-                           recordHeights ? input.intensity : nullptr);
+                           recordHeights ? input.intensity : nullptr, input.objects);
     workFailure failure;
 
 #pragma omp parallel
@@ -283,4 +286,6 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
 
     failure.rethrow();
     merge.addIncompleteStartCells();
+    if (input.objects)
+        output.objectTotals = input.objects->totals();
 }

@@ -8,6 +8,7 @@
 
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
+#include "engine/objectReach.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -33,6 +34,8 @@ struct propagationInput
     const std::vector<std::size_t>* share = nullptr;
     // With intensity on, output.intensity gathers the energy-line heights.
     const intensitySettings* intensity = nullptr;
+    // With objects at risk, every trajectory is counted for the objects it reaches.
+    objectReach* objects = nullptr;
 };
 
 // What a propagation fills. The caller sizes passageCounts and
@@ -47,6 +50,7 @@ struct propagationOutput
     std::vector<trajectoryOrigin> trajectoryOrigins;  // beside each saved trajectory
     runOutStatistics runOuts;  // sized by runPropagation when not yet assigned
     uint64_t progressCount = 0;  // trajectories finished and merged
+    objectReachTotals objectTotals;  // with objects at risk: what the trajectories did to them
 };
 
 // Called after every finished trajectory with the new progress count, from

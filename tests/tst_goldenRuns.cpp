@@ -85,6 +85,9 @@ private slots:
         QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10 << false;
         QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5 << false;
         QTest::newRow("slope-2m-22deg-1m-fall5-high-intensity") << "slope" << 2.0 << 22 << 1.0 << 5.0 << 0 << 6 << true;
+        // A row whose name ends in "-objects" runs with the terrain's objects.geojson: a road, two overlapping
+        // polygons and a point.
+        QTest::newRow("slope-2m-22deg-1m-high-objects") << "slope" << 2.0 << 22 << 1.0 << 0.0 << 0 << 6 << false;
     }
 
     void runMatchesGolden()
@@ -106,6 +109,11 @@ private slots:
         request.outputFolder = out.path();
         request.settings = {segment, simulations, angle, step, probabilityClass, fallHeight, true};
         request.intensity = intensitySettings{intensity, 2.0, 2700.0, {30.0, 300.0}};
+        const bool objects = QByteArray(QTest::currentDataTag()).endsWith("-objects");
+        if (objects) {
+            request.objectsFile = goldenDir() + "/" + terrain + "/objects.geojson";
+            request.objectsIdField = "id";
+        }
 
         tumbraController controller;
         controllerRecorder recorder(controller);
@@ -133,6 +141,11 @@ private slots:
                                   "2700.0\n\tEnergy class limits (kJ): 30,300\n"),
                      log.constData());
             QVERIFY2(log.contains(intensitySummary(caseDir)), log.constData());
+        }
+        QCOMPARE(QFileInfo::exists(out.filePath("objects.csv")), objects);
+        if (objects) {
+            for (const char* name : {"objects.csv", "Source_share.asc"})
+                outputs.insert(name, readTextFile(out.filePath(name)));
         }
         if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1) {
             QVERIFY(QDir().mkpath(caseDir));

@@ -95,6 +95,11 @@ private slots:
         QTest::newRow("existing map") << QStringList{"--map", dir_.filePath("existing.png")} << "existing.png";
         QTest::newRow("output folder not writable")
             << QStringList{"--output", "/proc/self/fdinfo"} << "No file can be written into the output folder";
+        QTest::newRow("start layer of a raster") << QStringList{"--start-layer", "cliffs"} << "--start-layer";
+        QTest::newRow("objects id without objects") << QStringList{"--objects-id", "id"} << "give one with --objects";
+        QTest::newRow("missing objects") << QStringList{"--objects", dir_.filePath("roads.gpkg")} << "roads.gpkg";
+        QTest::newRow("objects layer of a raster")
+            << QStringList{"--objects", dir_.filePath("start.asc"), "--objects-layer", "roads"} << "--objects-layer";
     }
 
     void refusesInvalidOptions()
@@ -182,7 +187,11 @@ private slots:
                                         {"intensity", false},
                                         {"blockVolume", QVariant::fromValue(nullptr)},
                                         {"rockDensity", 2700},
-                                        {"energyClasses", "30,300"}}));
+                                        {"energyClasses", "30,300"},
+                                        {"startLayer", ""},
+                                        {"startWhere", ""},
+                                        {"objectsLayer", ""},
+                                        {"objectsIdField", ""}}));
 
         const auto [code, text] = run(
             {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");
