@@ -15,8 +15,8 @@
 #include <QFileInfo>
 
 #include "controller/clockText.h"
-#include "controller/mapPictureFile.h"
-#include "controller/resultMapPicture.h"
+#include "map/mapPictureFile.h"
+#include "map/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"

@@ -5,7 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 #include "controller/settingsTable.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 
 namespace {
 

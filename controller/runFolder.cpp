@@ -1,6 +1,6 @@
 #include "controller/runFolder.h"
 
-#include "controller/mapPictureFile.h"
+#include "map/mapPictureFile.h"
 
 #include <QDir>
 #include <QFile>

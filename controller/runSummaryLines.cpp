@@ -4,7 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 #include "engine/aggregation.h"
 #include "engine/runOutStatistics.h"
 

@@ -2,8 +2,8 @@
 
 #include <QTest>
 
-#include "controller/cellReadout.h"
-#include "controller/resultMapPicture.h"
+#include "map/cellReadout.h"
+#include "map/resultMapPicture.h"
 #include "controller/runResultGrids.h"
 #include "widgets/mapView.h"
 

@@ -12,7 +12,7 @@
 #include <QSize>
 #include <QWidget>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 #include "controller/settingsTable.h"
 #include "ui/resultMapPanel.h"
 #include "ui/settingFields.h"

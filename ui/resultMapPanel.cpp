@@ -13,8 +13,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "controller/cellReadout.h"
-#include "controller/mapPictureFile.h"
+#include "map/cellReadout.h"
+#include "map/mapPictureFile.h"
 #include "controller/runResultGrids.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"

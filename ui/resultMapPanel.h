@@ -5,7 +5,7 @@
 #include <QString>
 #include <QWidget>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 
 class QComboBox;
 class QLabel;

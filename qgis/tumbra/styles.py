@@ -6,7 +6,7 @@ import os
 from qgis.core import QgsColorRampShader, QgsRasterShader, QgsSingleBandPseudoColorRenderer
 from qgis.PyQt.QtGui import QColor
 
-# The window's reach probability classes (controller/resultMapPicture.cpp):
+# The window's reach probability classes (map/resultMapPicture.cpp):
 # upper bounds in percent, each class holding the values above the previous
 # bound up to its own, coloured by ColorBrewer's six-class YlOrRd ramp.
 REACH_CLASS_BOUNDS = [1.0, 5.0, 10.0, 25.0, 50.0, 100.0]

@@ -1,4 +1,4 @@
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 
 #include <algorithm>
 #include <array>

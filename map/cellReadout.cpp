@@ -1,4 +1,4 @@
-#include "controller/cellReadout.h"
+#include "map/cellReadout.h"
 
 #include "controller/runResultGrids.h"
 

@@ -1,4 +1,4 @@
-#include "controller/mapPictureFile.h"
+#include "map/mapPictureFile.h"
 
 #include <QBuffer>
 #include <QFile>

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-#include "controller/resultMapPicture.h"
+#include "map/resultMapPicture.h"
 
 struct runResultGrids;
 
