@@ -141,8 +141,8 @@ int headlessRun::exec()
 bool headlessRun::prepareRequest()
 {
     runRequest& request = options_.request;
-    for (QString* path : {&request.demFile, &request.startCellsFile, &request.outputFolder, &request.mapFile,
-                          &request.objectsFile})
+    for (QString* path :
+         {&request.demFile, &request.startCellsFile, &request.outputFolder, &request.mapFile, &request.objectsFile})
         if (!path->isEmpty())
             *path = QFileInfo(*path).absoluteFilePath();
     const QString refusal = requestRefusal(request);

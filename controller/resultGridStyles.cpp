@@ -52,7 +52,8 @@ const std::vector<resultGridStyle>& resultGridStyles()
         {QStringLiteral("Energy_max"), energyClassStyle,
          [](const resultStyleInputs& run) { return run.intensity.energiesWanted(); }},
         // A percentage of a start cell's trajectories, drawn in the probability classes.
-        {QStringLiteral("Source_share"), reachProbabilityStyle, [](const resultStyleInputs& run) { return run.objects; }},
+        {QStringLiteral("Source_share"), reachProbabilityStyle,
+         [](const resultStyleInputs& run) { return run.objects; }},
     };
     return rows;
 }

@@ -20,12 +20,12 @@ struct runResultGrids
     grid<int32_t> reachingStartCells;
     elevationGrid elevations;
     int numberOfSimulations = 0;
-    uint64_t trajectories = 0;  // of the whole run, for the passage share
+    uint64_t trajectories = 0;     // of the whole run, for the passage share
     outputGeoreference placement;  // of the DEM's grid, as the outputs carry it
     // The run's intensity settings; its grids are empty when intensity was off.
     intensitySettings intensityOptions;
     intensityGrids intensity;
-    runOutStatistics runOuts;      // run-out and travel-angle counts, for the window's charts
+    runOutStatistics runOuts;  // run-out and travel-angle counts, for the window's charts
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const

@@ -164,9 +164,10 @@ QList<settingRow> makeTable()
     segment.minimum = 0.1;
     segment.maximum = 100.0;
     segment.decimals = 1;
-    segment.tooltip = QStringLiteral("Length of the straight segments a trajectory advances by, in metres (0.1 to "
-                                     "100 m). Shorter segments follow the terrain more closely and take longer; under a quarter of the DEM's "
-                                     "cell size most trajectories never leave their start cell.");
+    segment.tooltip = QStringLiteral(
+        "Length of the straight segments a trajectory advances by, in metres (0.1 to "
+        "100 m). Shorter segments follow the terrain more closely and take longer; under a quarter of the DEM's "
+        "cell size most trajectories never leave their start cell.");
     segment.option = QStringLiteral("segment-length");
     segment.storeKey = QStringLiteral("straightDistance");
     segment.logLabel = QStringLiteral("Segment length (m)");
@@ -182,9 +183,10 @@ QList<settingRow> makeTable()
     step.minimum = 0.01;  // a step of 0 never ends the profile
     step.maximum = 99.99;
     step.decimals = 2;
-    step.tooltip = QStringLiteral("Distance between the points at which the terrain profile under a trajectory is "
-                                  "sampled for the stop criterion, in metres (0.01 to 99.99 m; 0 cannot run). Larger steps run faster "
-                                  "and see less of the terrain's detail.");
+    step.tooltip = QStringLiteral(
+        "Distance between the points at which the terrain profile under a trajectory is "
+        "sampled for the stop criterion, in metres (0.01 to 99.99 m; 0 cannot run). Larger steps run faster "
+        "and see less of the terrain's detail.");
     step.option = QStringLiteral("profile-step");
     step.storeKey = QStringLiteral("profileStep");
     step.logLabel = QStringLiteral("Profile step (m)");
@@ -200,9 +202,10 @@ QList<settingRow> makeTable()
     angle.defaultValue = 22;
     angle.minimum = 0;
     angle.maximum = 90;
-    angle.tooltip = QStringLiteral("Largest turn of a trajectory's heading towards the local downslope direction "
-                                   "before each segment, in whole degrees from 0 to 90; the list holds suggestions. Larger angles spread "
-                                   "the trajectories wider across the slope.");
+    angle.tooltip = QStringLiteral(
+        "Largest turn of a trajectory's heading towards the local downslope direction "
+        "before each segment, in whole degrees from 0 to 90; the list holds suggestions. Larger angles spread "
+        "the trajectories wider across the slope.");
     angle.option = QStringLiteral("max-angle");
     angle.storeKey = QStringLiteral("maxDeviationAngle");
     angle.logLabel = QStringLiteral("Max deviation angle (") + degree + QLatin1Char(')');
@@ -218,7 +221,8 @@ QList<settingRow> makeTable()
     height.minimum = 0.0;
     height.maximum = 1000.0;
     height.decimals = 2;
-    height.tooltip = QStringLiteral("Height from which the rocks fall at their start cell, in metres (0 to 1000 m). A greater height gives longer run-outs.");
+    height.tooltip = QStringLiteral("Height from which the rocks fall at their start cell, in metres (0 to 1000 m). A "
+                                    "greater height gives longer run-outs.");
     height.option = QStringLiteral("fall-height");
     height.storeKey = QStringLiteral("initialFallHeight");
     height.logLabel = QStringLiteral("Initial fall height (m)");
@@ -235,9 +239,10 @@ QList<settingRow> makeTable()
     probability.maximum = 2;
     probability.choices = propagationProbabilityLabels();
     probability.choiceValues = {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
-    probability.tooltip = QStringLiteral("How far trajectories run before the energy-line criterion stops them: High gives the longest "
-                                         "run-outs, Low the shortest. "
-                                         "log.txt names this setting \"Risk acceptance\".");
+    probability.tooltip =
+        QStringLiteral("How far trajectories run before the energy-line criterion stops them: High gives the longest "
+                       "run-outs, Low the shortest. "
+                       "log.txt names this setting \"Risk acceptance\".");
     probability.option = QStringLiteral("probability");
     probability.storeKey = QStringLiteral("riskIntensity");
     probability.logLabel = QStringLiteral("Risk acceptance");
@@ -369,8 +374,8 @@ QString settingRow::helpText() const
             .arg(label, choiceValues.join(QStringLiteral(", ")), choiceValues.value(defaultValue.toInt()));
     const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
     if (!notGivenText.isEmpty())
-        return QStringLiteral("%1 (%2 to %3%4, default %5).").arg(label, number(minimum), number(maximum), unitText,
-                                                                   notGivenText);
+        return QStringLiteral("%1 (%2 to %3%4, default %5).")
+            .arg(label, number(minimum), number(maximum), unitText, notGivenText);
     return QStringLiteral("%1 (%2 to %3%4, default %5).")
         .arg(label, number(minimum), number(maximum), unitText, number(defaultValue.toDouble()));
 }

@@ -436,10 +436,7 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     outcome.grids = std::move(kept);
 }
 
-outputGeoreference tumbraController::outputPlacement() const
-{
-    return demInput_->georeference();
-}
+outputGeoreference tumbraController::outputPlacement() const { return demInput_->georeference(); }
 
 bool tumbraController::readElevations()
 {
@@ -670,8 +667,8 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
         if (!row.applies || row.applies(styleInputs))
             keep(writeQgisStyle(inRunFolder(row.grid + QStringLiteral(".qml")), row.style(styleInputs), *sink_));
     if (request_.intensity.enabled) {
-        const intensityResult intensity{request_.intensity, result.intensity, passageCounts,
-                                        result.reachingStartCells, simulations};
+        const intensityResult intensity{request_.intensity, result.intensity, passageCounts, result.reachingStartCells,
+                                        simulations};
         const intensityTarget target{
             staging.folderFor(QString()), request_.format, demHeader, georeference, demSystem_, elevationGrid_};
         writeIntensityGrids(intensity, target, *sink_, [&](const QString& name, writeOutcome outcome) {
@@ -706,10 +703,14 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     report.summary = runSummary(passageCounts, startCellCount_);
     report.summary << intensitySummaryLines(request_.intensity, result.intensity, passageCounts, demHeader.cellsize);
     if (objects_ && runStartCells_)
-        allWritten = writeObjectOutputs(result, [&](const QString& name, writeOutcome written) {
-            file = name;
-            keep(written);
-        }, report.summary) && allWritten;
+        allWritten = writeObjectOutputs(
+                         result,
+                         [&](const QString& name, writeOutcome written) {
+                             file = name;
+                             keep(written);
+                         },
+                         report.summary)
+                     && allWritten;
     if (request_.seed)
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     report.summary << reachSummaryLines(passageCounts, result.reachingStartCells, simulations, demHeader.cellsize,
@@ -773,13 +774,13 @@ bool tumbraController::writeObjectOutputs(const propagationOutput& result,
         kept(shareName, writeProbabilityGeoTiff(shareTarget, demHeader, outputPlacement(), demHeader.nrows,
                                                 demHeader.ncols, shareRow, elevationGrid_, *sink_));
     } else {
-        kept(shareName, writeProbabilityGrid(shareTarget, demHeader, demHeader.nrows, demHeader.ncols, shareRow,
-                                             *sink_, [this, shareName](int done, int total) {
+        kept(shareName, writeProbabilityGrid(shareTarget, demHeader, demHeader.nrows, demHeader.ncols, shareRow, *sink_,
+                                             [this, shareName](int done, int total) {
                                                  reportPhase(writingPhase(shareName), done, total);
                                              }));
         const QString projectionName = projectionFileName(shareName);
-        if (const auto written = writeProjectionBesideGrid(outputTarget(request_.outputFolder, projectionName),
-                                                           demSystem_, *sink_))
+        if (const auto written =
+                writeProjectionBesideGrid(outputTarget(request_.outputFolder, projectionName), demSystem_, *sink_))
             kept(projectionName, *written);
     }
     reportPhase(writingPhase(shareName), 1, 1);

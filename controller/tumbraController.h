@@ -102,8 +102,8 @@ private:
     bool readStartCellList(std::vector<startCell>& startCells);
     bool readStartCellsLayer(std::vector<startCell>& startCells);
     bool readObjects();
-    bool writeObjectOutputs(const propagationOutput& result, const std::function<void(const QString&, writeOutcome)>& keep,
-                            QStringList& logLines);
+    bool writeObjectOutputs(const propagationOutput& result,
+                            const std::function<void(const QString&, writeOutcome)>& keep, QStringList& logLines);
     int prepareInputs(terrainGrids& terrain, std::vector<startCell>& startCells);
     int simulate(const grid<double>& aspect, const std::vector<startCell>& startCells, uint64_t progressTotal,
                  propagationOutput& result);
@@ -135,9 +135,9 @@ private:
     std::atomic<bool> running{false};
     std::unique_ptr<signalSink> sink_;
     std::size_t startCellCount_ = 0;
-    std::optional<objectCells> objects_;                  // of the run under way, when it has objects at risk
+    std::optional<objectCells> objects_;                     // of the run under way, when it has objects at risk
     const std::vector<startCell>* runStartCells_ = nullptr;  // of the run under way, for the objects' outputs
-    int filesWritten_ = 0;  // by the run under way
+    int filesWritten_ = 0;                                   // by the run under way
     QString reportedPhase_;
     int reportedPercent_ = -1;
 };

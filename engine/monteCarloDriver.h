@@ -48,9 +48,9 @@ struct propagationOutput
     intensityGrids intensity;
     trajectoryList trajectories;
     std::vector<trajectoryOrigin> trajectoryOrigins;  // beside each saved trajectory
-    runOutStatistics runOuts;  // sized by runPropagation when not yet assigned
-    uint64_t progressCount = 0;  // trajectories finished and merged
-    objectReachTotals objectTotals;  // with objects at risk: what the trajectories did to them
+    runOutStatistics runOuts;                         // sized by runPropagation when not yet assigned
+    uint64_t progressCount = 0;                       // trajectories finished and merged
+    objectReachTotals objectTotals;                   // with objects at risk: what the trajectories did to them
 };
 
 // Called after every finished trajectory with the new progress count, from

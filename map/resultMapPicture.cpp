@@ -25,8 +25,8 @@ constexpr QRgb unreachedSwatch = 0xffa0a0a0;
 
 // Upper bounds of the energy-line height classes in metres; with 1 m3 of
 // rock at 2700 kg/m3 a height of 1.1 m gives 30 kJ, 11 m 300 kJ.
-constexpr std::array<double, 6> heightUpperBounds = {1.0, 2.0, 5.0, 10.0, 20.0,
-                                                     std::numeric_limits<double>::infinity()};
+constexpr std::array<double, 6> heightUpperBounds = {1.0,  2.0,  5.0,
+                                                     10.0, 20.0, std::numeric_limits<double>::infinity()};
 
 // Class k of `classes` on the probability ramp, spread over its whole length.
 QRgb rampColour(std::size_t k, std::size_t classes)
@@ -172,8 +172,8 @@ int reachProbabilityClass(double percent)
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
     const auto& heights = result.intensity.heightMax;
-    const bool heightsKept = !heights.empty() && heights.rows() == result.displayGrid.rows()
-                             && heights.cols() == result.displayGrid.cols();
+    const bool heightsKept =
+        !heights.empty() && heights.rows() == result.displayGrid.rows() && heights.cols() == result.displayGrid.cols();
     if (wanted == mapColouring::energyLineHeight && !heightsKept)
         return mapColouring::reachProbability;
     if (wanted == mapColouring::energyClass && !(heightsKept && result.intensityOptions.energiesWanted()))
@@ -192,9 +192,8 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
         for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
-            legend.entries.append(
-                {QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]), probabilityColours[i],
-                 classUpperBounds[i]});
+            legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]),
+                                   probabilityColours[i], classUpperBounds[i]});
             lower = classUpperBounds[i];
         }
     } else {

@@ -51,9 +51,9 @@ bool writeLayers(GDALDataset& file, const trajectoryList& trajectories, const st
         }
     }
     OGRLayer* lines = createLayer(file, "trajectories", heightsAsM ? wkbLineStringZM : wkbLineString25D, reference);
-    OGRLayer* points = lines ? createLayer(file, "trajectories_stopped_at_start",
-                                           heightsAsM ? wkbPointZM : wkbPoint25D, reference)
-                             : nullptr;
+    OGRLayer* points =
+        lines ? createLayer(file, "trajectories_stopped_at_start", heightsAsM ? wkbPointZM : wkbPoint25D, reference)
+              : nullptr;
     if (reference)
         reference->Release();
     // One transaction: a GeoPackage writes row by row otherwise.

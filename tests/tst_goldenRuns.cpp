@@ -59,8 +59,8 @@ class tst_goldenRuns : public QObject
                 ++cells[energies[i] >= 300.0 ? 2 : energies[i] >= 30.0 ? 1 : 0];
         }
         const auto area = [](int count) { return QByteArray::number(count * 0.0004, 'f', 4); };
-        return "\tLargest energy (kJ): " + QByteArray::number(largest, 'f', 1) + "\n\tArea below 30 kJ (ha): "
-               + area(cells[0]) + "\n\tArea from 30 to 300 kJ (ha): " + area(cells[1])
+        return "\tLargest energy (kJ): " + QByteArray::number(largest, 'f', 1)
+               + "\n\tArea below 30 kJ (ha): " + area(cells[0]) + "\n\tArea from 30 to 300 kJ (ha): " + area(cells[1])
                + "\n\tArea from 300 kJ (ha): " + area(cells[2]);
     }
 

@@ -101,9 +101,8 @@ private slots:
         QTest::newRow("reached")
             << corner << QPoint(1, 1)
             << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 %";
-        QTest::newRow("no elevation")
-            << corner << QPoint(2, 1)
-            << "Row 1, column 2 | x 1025.0, y 2005.0 | no elevation";
+        QTest::newRow("no elevation") << corner << QPoint(2, 1)
+                                      << "Row 1, column 2 | x 1025.0, y 2005.0 | no elevation";
         QTest::newRow("centre reference")
             << int(rasterHeader::center) << QPoint(0, 0)
             << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
