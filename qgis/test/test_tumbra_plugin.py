@@ -571,6 +571,8 @@ class Styles(unittest.TestCase):
         folder = os.path.join(scratch(), "run")
         self.assertEqual(direct_run(["--seed", "1", "--simulations", "5"], folder).returncode, 0)
         grid = os.path.join(folder, "Reach_prob.asc")
+        # tumbra-run writes its own style beside the grid; this test writes its own.
+        os.remove(os.path.join(folder, "Reach_prob.qml"))
         cases = [("no style file", None, "singlebandpseudocolor", "classes"),
                  ("a style file", "singlebandgray", "singlebandgray", os.path.join(folder, "Reach_prob.qml"))]
         for label, saved, renderer, how in cases:
