@@ -631,10 +631,7 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     };
     const int simulations = request_.settings.numberOfSimulations;
     const auto probabilityRow = [&](int row, double* values) {
-        const int32_t* passages = passageCounts.row(row);
-        const int32_t* reaching = result.reachingStartCells.row(row);
-        for (int c = 0; c < passageCounts.cols(); ++c)
-            values[c] = reachProbabilityPercent(passages[c], reaching[c], simulations);
+        reachProbabilityRow(passageCounts, result.reachingStartCells, simulations, row, values);
     };
     const QString countName = countGridName(request_.format);
     const QString probabilityName = probabilityGridName(request_.format);

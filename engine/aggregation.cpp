@@ -45,11 +45,6 @@ void reachProbabilityRow(const grid<int32_t>& passageCounts, const grid<int32_t>
         throw std::out_of_range("reach probability row outside the count grids");
     const int32_t* passages = passageCounts.row(row);
     const int32_t* reachingRow = reachingStartCells.row(row);
-    for (int c = 0; c < ncols; ++c) {
-        // Share of the trajectories from the start cells able to reach the
-        // cell that did reach it, in percent.
-        const int32_t reaching = reachingRow[c];
-        probabilities[c] =
-            reaching != 0 ? static_cast<double>(passages[c]) / reaching / numberOfSimulations * 100.0 : 0.0;
-    }
+    for (int c = 0; c < ncols; ++c)
+        probabilities[c] = reachProbabilityPercent(passages[c], reachingRow[c], numberOfSimulations);
 }

@@ -1,5 +1,7 @@
 #include "engine/objectReach.h"
 
+#include "engine/aggregation.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -86,10 +88,8 @@ std::vector<objectReport> objectReports(const objectCells& objects, const object
         const std::size_t cell = objects.cells()[k];
         if (cell >= passageCounts.size())
             throw std::out_of_range("object cell beyond the count grids");
-        // The expression of reachProbabilityRow, so that the figure equals the Reach_prob value.
-        const double probability =
-            reaching[cell] != 0 ? static_cast<double>(passages[cell]) / reaching[cell] / numberOfSimulations * 100.0
-                                : 0.0;
+        // As Reach_prob forms it, so that the figure equals the grid's value.
+        const double probability = reachProbabilityPercent(passages[cell], reaching[cell], numberOfSimulations);
         for (const uint32_t* object = objects.objectsBegin(k); object != objects.objectsEnd(k); ++object)
             reports[*object].largestReachProbability = std::max(reports[*object].largestReachProbability, probability);
     }

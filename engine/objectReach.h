@@ -46,7 +46,7 @@ private:
 };
 
 // The rows in the objects' order (by id), with the largest reach probability
-// over each object's cells formed as reachProbabilityRow forms it.
+// over each object's cells formed as reachProbabilityPercent forms it.
 std::vector<objectReport> objectReports(const objectCells& objects, const objectReachTotals& totals,
                                         const grid<int32_t>& passageCounts, const grid<int32_t>& reachingStartCells,
                                         int numberOfSimulations);
