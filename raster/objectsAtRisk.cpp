@@ -3,21 +3,82 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <utility>
 
 #include <ogr_geometry.h>
 
 #include "raster/layerRasterizer.h"
 #include "raster/vectorStartCells.h"
 
+namespace {
+
+// Sorts keys below 2^bits by least-significant-digit radix passes of 11 bits:
+// millions of memberships sort in a few linear passes instead of n log n
+// comparisons.
+void radixSort(std::vector<uint64_t>& keys, int bits)
+{
+    constexpr int digitBits = 11;
+    constexpr std::size_t buckets = std::size_t(1) << digitBits;
+    std::vector<uint64_t> spare(keys.size());
+    std::vector<std::size_t> starts(buckets);
+    for (int shift = 0; shift < bits; shift += digitBits) {
+        std::fill(starts.begin(), starts.end(), 0);
+        for (const uint64_t key : keys)
+            ++starts[(key >> shift) & (buckets - 1)];
+        std::size_t next = 0;
+        for (std::size_t& start : starts)
+            next += std::exchange(start, next);
+        for (const uint64_t key : keys)
+            spare[starts[(key >> shift) & (buckets - 1)]++] = key;
+        keys.swap(spare);
+    }
+}
+
+}  // namespace
+
+int objectCells::bitsForObjects(std::size_t objectCount)
+{
+    int bits = 1;
+    while (bits < 32 && (std::size_t(1) << bits) < objectCount)
+        ++bits;
+    return bits;
+}
+
 objectCells::objectCells(std::vector<objectAtRisk> objects, std::vector<std::pair<std::size_t, uint32_t>> memberships)
+{
+    const int objectBits = bitsForObjects(objects.size());
+    std::vector<uint64_t> keys;
+    keys.reserve(memberships.size());
+    for (const auto& [cell, object] : memberships)
+        keys.push_back(packMembership(cell, object, objectBits));
+    *this = objectCells(std::move(objects), std::move(keys), objectBits);
+}
+
+objectCells::objectCells(std::vector<objectAtRisk> objects, std::vector<uint64_t> packedMemberships, int objectBits)
     : objects_(std::move(objects))
 {
-    std::sort(memberships.begin(), memberships.end());
-    memberships.erase(std::unique(memberships.begin(), memberships.end()), memberships.end());
+    uint64_t largest = 0;
+    for (const uint64_t key : packedMemberships)
+        largest = std::max(largest, key);
+    int bits = 0;
+    while (bits < 64 && (largest >> bits) != 0)
+        ++bits;
+    radixSort(packedMemberships, bits);
+    packedMemberships.erase(std::unique(packedMemberships.begin(), packedMemberships.end()), packedMemberships.end());
     for (objectAtRisk& object : objects_)
         object.cells = 0;
-    objectIndices_.reserve(memberships.size());
-    for (const auto& [cell, object] : memberships) {
+    const uint64_t objectMask = (uint64_t(1) << objectBits) - 1;
+    // Exact sizes up front: growing vectors of millions of cells would copy
+    // them and touch fresh memory several times over.
+    std::size_t cellCount = 0;
+    for (std::size_t k = 0; k < packedMemberships.size(); ++k)
+        cellCount += k == 0 || (packedMemberships[k] >> objectBits) != (packedMemberships[k - 1] >> objectBits);
+    cells_.reserve(cellCount);
+    offsets_.reserve(cellCount + 1);
+    objectIndices_.reserve(packedMemberships.size());
+    for (const uint64_t key : packedMemberships) {
+        const auto cell = static_cast<std::size_t>(key >> objectBits);
+        const auto object = static_cast<uint32_t>(key & objectMask);
         if (cells_.empty() || cells_.back() != cell) {
             if (!cells_.empty())
                 offsets_.push_back(objectIndices_.size());
@@ -40,9 +101,12 @@ std::vector<const OGRGeometry*> pointersOf(const std::vector<geometryPointer>& g
     return pointers;
 }
 
-// The cells one feature takes, as flat indices of the DEM's grid.
-bool cellsOfFeature(const layerFeature& feature, const layerRasterizer& rasterizer, int ncols,
-                    std::vector<std::size_t>& cells)
+// Appends the memberships of one feature's cells in object `object`, as keys
+// packed by objectCells::packMembership. `mask` is scratch space kept from
+// feature to feature so that thousands of small objects cost no allocation
+// each.
+bool addFeatureCells(const layerFeature& feature, uint32_t object, const layerRasterizer& rasterizer, int ncols,
+                     int objectBits, std::vector<uint8_t>& mask, std::vector<uint64_t>& keys)
 {
     OGREnvelope extent;
     for (const auto* parts : {&feature.areas, &feature.tracks})
@@ -51,17 +115,23 @@ bool cellsOfFeature(const layerFeature& feature, const layerRasterizer& rasteriz
             part->getEnvelope(&envelope);
             extent.Merge(envelope);
         }
-    cells.clear();
     const cellWindow window = rasterizer.windowOf(extent.MinX, extent.MinY, extent.MaxX, extent.MaxY);
     if (window.empty())
         return true;
-    std::vector<uint8_t> mask(static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols), 0);
+    const std::size_t size = static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols);
+    if (mask.size() < size)
+        mask.resize(size);
+    std::fill_n(mask.begin(), size, uint8_t(0));
+    const std::size_t before = keys.size();
     const auto collect = [&] {
-        for (int r = 0; r < window.rows; ++r)
+        for (int r = 0; r < window.rows; ++r) {
+            const uint8_t* row = mask.data() + static_cast<std::size_t>(r) * window.cols;
+            const std::size_t rowStart =
+                static_cast<std::size_t>(window.row0 + r) * static_cast<std::size_t>(ncols) + window.col0;
             for (int c = 0; c < window.cols; ++c)
-                if (mask[static_cast<std::size_t>(r) * window.cols + c] != 0)
-                    cells.push_back(static_cast<std::size_t>(window.row0 + r) * static_cast<std::size_t>(ncols)
-                                    + static_cast<std::size_t>(window.col0 + c));
+                if (row[c] != 0)
+                    keys.push_back(objectCells::packMembership(rowStart + c, object, objectBits));
+        }
     };
     const std::vector<const OGRGeometry*> areas = pointersOf(feature.areas);
     const std::vector<const OGRGeometry*> tracks = pointersOf(feature.tracks);
@@ -69,7 +139,7 @@ bool cellsOfFeature(const layerFeature& feature, const layerRasterizer& rasteriz
         return false;
     collect();
     // A polygon between cell centres takes the cells it touches instead.
-    if (cells.empty() && !areas.empty()) {
+    if (keys.size() == before && !areas.empty()) {
         if (!rasterizer.burn({}, areas, window, mask.data()))
             return false;
         collect();
@@ -103,19 +173,25 @@ std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, con
     }
 
     const layerRasterizer rasterizer(dem.nrows, dem.ncols, geoTransform);
-    std::vector<std::pair<std::size_t, uint32_t>> memberships;
-    std::vector<std::size_t> cells;
+    const int objectBits = objectCells::bitsForObjects(objects.size());
+    const auto gridCells = static_cast<uint64_t>(dem.nrows) * static_cast<uint64_t>(dem.ncols);
+    if ((gridCells >> (64 - objectBits)) != 0) {
+        sink.error(QStringLiteral("The DEM has too many cells to place the %1 objects of the %2 on it.")
+                       .arg(objects.size())
+                       .arg(what));
+        return std::nullopt;
+    }
+    std::vector<uint64_t> memberships;
+    std::vector<uint8_t> mask;
     for (const layerFeature& feature : layer->features) {
-        if (!cellsOfFeature(feature, rasterizer, dem.ncols, cells)) {
+        if (!addFeatureCells(feature, indexOfId.at(feature.id), rasterizer, dem.ncols, objectBits, mask,
+                             memberships)) {
             sink.error(
                 QStringLiteral("Object %1 of the %2 could not be placed on the DEM's grid.").arg(feature.id).arg(what));
             return std::nullopt;
         }
-        const uint32_t object = indexOfId.at(feature.id);
-        for (const std::size_t cell : cells)
-            memberships.emplace_back(cell, object);
     }
-    objectCells result(std::move(objects), std::move(memberships));
+    objectCells result(std::move(objects), std::move(memberships), objectBits);
     const auto missing = std::count_if(result.objects().begin(), result.objects().end(),
                                        [](const objectAtRisk& object) { return object.cells == 0; });
     if (missing == static_cast<long>(result.objects().size())) {

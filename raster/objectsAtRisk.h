@@ -34,6 +34,18 @@ public:
     // index into objects), in any order, repeats allowed. Sets each object's
     // cell count.
     objectCells(std::vector<objectAtRisk> objects, std::vector<std::pair<std::size_t, uint32_t>> memberships);
+    // The same from memberships packed by packMembership with objectBits
+    // = bitsForObjects(objects.size()); sorts and thins the keys in place.
+    objectCells(std::vector<objectAtRisk> objects, std::vector<uint64_t> packedMemberships, int objectBits);
+
+    // The bits an object index takes in a packed membership.
+    static int bitsForObjects(std::size_t objectCount);
+    // One 64-bit key per membership: the cell above the object, so that keys
+    // sort by cell, then object.
+    static uint64_t packMembership(std::size_t cell, uint32_t object, int objectBits)
+    {
+        return (static_cast<uint64_t>(cell) << objectBits) | object;
+    }
 
     const std::vector<objectAtRisk>& objects() const { return objects_; }
     // The flat row-major indices of the cells holding an object, increasing.
