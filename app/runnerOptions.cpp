@@ -152,7 +152,8 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("map-colour"),
          QStringLiteral("What the map's colours show: probability (reach probability classes, default), share "
                         "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
-                        "and --block-volume) or height (largest energy-line height; with --intensity)."),
+                        "and --block-volume), height (largest energy-line height; with --intensity) or source (each start "
+                        "cell's share of trajectories that reached an object; with --objects)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
@@ -208,7 +209,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;
         if (!mapColouringFromName(request.mapColouring, colouring)) {
-            printError(QStringLiteral("--map-colour takes probability, share, energy or height, not \"%1\".")
+            printError(QStringLiteral("--map-colour takes probability, share, energy, height or source, not \"%1\".")
                            .arg(parser.value(QStringLiteral("map-colour"))));
             return parseOutcome::exitFailure;
         }

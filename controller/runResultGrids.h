@@ -1,9 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 
 #include "engine/aggregation.h"
 #include "engine/intensity.h"
+#include "engine/objectReach.h"
 #include "engine/runOutStatistics.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
@@ -26,6 +28,9 @@ struct runResultGrids
     intensitySettings intensityOptions;
     intensityGrids intensity;
     runOutStatistics runOuts;  // run-out and travel-angle counts, for the window's charts
+    // With objects at risk: each start cell's share of its trajectories that
+    // reached an object, as Source_share holds it; none without objects.
+    std::optional<sourceShareRows> sourceShares;
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const

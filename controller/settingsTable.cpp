@@ -12,6 +12,7 @@
 #include "controller/propagationProbability.h"
 #include "controller/runRequest.h"
 #include "raster/outputFiles.h"
+#include "raster/vectorLayer.h"
 
 namespace {
 
@@ -279,7 +280,10 @@ QList<settingRow> makeTable()
     rows << threads;
     appendIntensityRows(rows);
 
-    // The layer options of vector inputs: free text, no field of their own in the window.
+    // The layer options of vector inputs: free text. The window's fields for
+    // them apply only while their file is a vector file; log.txt names the
+    // start cells' layer and filter when they are given (the objects' layer
+    // is in the objects' lines of the run summary).
     const auto textRow = [](const char* name, const char* label, const char* option, const char* tooltip) {
         settingRow row;
         row.name = QLatin1String(name);
@@ -288,17 +292,22 @@ QList<settingRow> makeTable()
         row.defaultValue = QString();
         row.option = QLatin1String(option);
         row.tooltip = QLatin1String(tooltip);
+        row.storeKey = QLatin1String(name);
         return row;
     };
     settingRow startLayer = textRow("startLayer", "Start layer", "start-layer",
                                     "Layer of a vector start-cells file; the first when not given.");
     startLayer.read = [](const runRequest& r) { return QVariant(r.startLayer); };
     startLayer.write = [](runRequest& r, const QVariant& v) { r.startLayer = v.toString(); };
+    startLayer.logLabel = QStringLiteral("Start cells layer");
+    startLayer.inUse = [](const runRequest& r) { return isVectorFileName(r.startCellsFile) && !r.startLayer.isEmpty(); };
     rows << startLayer;
     settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
                                     "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
     startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
     startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
+    startWhere.logLabel = QStringLiteral("Start cells filter");
+    startWhere.inUse = [](const runRequest& r) { return isVectorFileName(r.startCellsFile) && !r.startWhere.isEmpty(); };
     rows << startWhere;
     settingRow objectsLayer = textRow("objectsLayer", "Objects layer", "objects-layer",
                                       "Layer of a vector objects file; the first when not given.");

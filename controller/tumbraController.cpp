@@ -95,6 +95,7 @@ void tumbraController::finishProcessing(runOutcome& outcome)
     closeInputs();
     elevationGrid_.clear();
     objects_.reset();
+    sourceShares_.reset();
     runStartCells_ = nullptr;
     abortRequested.store(false);
     running.store(false);
@@ -433,6 +434,7 @@ void tumbraController::keepResult(propagationOutput& result, grid<int32_t>& disp
     kept->trajectories = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCellCount_;
     kept->placement = outputPlacement();
     kept->runOuts = std::move(result.runOuts);
+    kept->sourceShares = std::move(sourceShares_);
     outcome.grids = std::move(kept);
 }
 
@@ -762,7 +764,8 @@ bool tumbraController::writeObjectOutputs(const propagationOutput& result,
     kept(tableName, writeObjectsTable(outputTarget(request_.outputFolder, tableName), reports, trajectories, *sink_));
     reportPhase(writingPhase(tableName), 1, 1);
 
-    const sourceShareRows shares(*runStartCells_, totals, simulations, demHeader.ncols, demHeader.nodataValue);
+    const sourceShareRows& shares =
+        sourceShares_.emplace(*runStartCells_, totals, simulations, demHeader.ncols, demHeader.nodataValue);
     const auto shareRow = [&](int row, double* values) { shares.fill(row, values); };
     const QString shareName = sourceShareGridName(request_.format);
     reportPhase(writingPhase(shareName), 0, 1);

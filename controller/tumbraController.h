@@ -13,6 +13,7 @@
 
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
+#include "engine/objectReach.h"
 #include "engine/simulationSettings.h"
 #include "raster/coordinateSystem.h"
 #include "raster/geoTiffWriter.h"
@@ -137,6 +138,7 @@ private:
     std::size_t startCellCount_ = 0;
     std::optional<objectCells> objects_;                     // of the run under way, when it has objects at risk
     const std::vector<startCell>* runStartCells_ = nullptr;  // of the run under way, for the objects' outputs
+    std::optional<sourceShareRows> sourceShares_;            // as written, kept for the map
     int filesWritten_ = 0;                                   // by the run under way
     QString reportedPhase_;
     int reportedPercent_ = -1;

@@ -3,6 +3,7 @@
 #include "engine/aggregation.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 
 void objectReachTotals::add(const objectReachTotals& other)
@@ -119,4 +120,13 @@ void sourceShareRows::fill(int row, double* values) const
     for (; cell != cells_.end() && cell->row == row; ++cell)
         if (cell->col >= 0 && cell->col < cols_)
             values[cell->col] = cell->share;
+}
+
+std::optional<double> sourceShareRows::share(int row, int col) const
+{
+    // The last of equal cells, as fill leaves it in the grid.
+    auto cell = std::upper_bound(cells_.begin(), cells_.end(), shareCell{row, col, 0.0});
+    if (cell == cells_.begin() || std::prev(cell)->row != row || std::prev(cell)->col != col)
+        return std::nullopt;
+    return std::prev(cell)->share;
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <unordered_set>
 #include <vector>
 
@@ -61,14 +62,19 @@ public:
     // Fills one row of `cols` values; safe from several threads at once.
     void fill(int row, double* values) const;
 
-private:
     struct shareCell
     {
         int32_t row;
         int32_t col;
-        double share;
+        double share;  // percent
         bool operator<(const shareCell& other) const { return row != other.row ? row < other.row : col < other.col; }
     };
+    // The start cells with their shares, sorted by row and column.
+    const std::vector<shareCell>& cells() const { return cells_; }
+    // The share at a start cell, as the grid holds it; none elsewhere.
+    std::optional<double> share(int row, int col) const;
+
+private:
     std::vector<shareCell> cells_;  // sorted by row and column
     int cols_;
     double nodata_;

@@ -51,5 +51,8 @@ QString cellReadout(const runResultGrids& result, int row, int col)
                              .arg(place, fixed(result.elevations(row, col), 1))
                              .arg(passages)
                              .arg(fixed(probability, 1));
-    return line + intensityReadout(result, row, col);
+    QString share;
+    if (const std::optional<double> percent = result.sourceShares ? result.sourceShares->share(row, col) : std::nullopt)
+        share = QStringLiteral(" | source share %1 %").arg(fixed(*percent, 1));
+    return line + share + intensityReadout(result, row, col);
 }

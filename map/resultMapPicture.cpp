@@ -111,6 +111,29 @@ int passageShareClass(double percent)
 // passage or two) to -255 (every trajectory), stands for the share.
 double displayedSharePercent(int32_t value) { return -static_cast<double>(value) * 100.0 / 255.0; }
 
+// Upper bounds of the source-share classes in percent of a start cell's
+// trajectories; the first class holds the start cells that endanger no object.
+constexpr std::array<double, 5> sourceUpperBounds = {0.0, 1.0, 10.0, 50.0, 100.0};
+
+// ColorBrewer's five-class PuRd ramp (Brewer, colorbrewer2.org), apart from
+// the other maps' reds and blues.
+constexpr std::array<QRgb, 5> sourceColours = {0xfff1eef6, 0xffd7b5d8, 0xffdf65b0, 0xffdd1c77, 0xff980043};
+
+// Cells that are no start cell but were passed: their relief grey is not
+// kept, so they show one flat grey.
+constexpr QRgb passedSwatch = 0xffc8c8c8;
+
+void appendSourceEntries(mapLegend& legend)
+{
+    legend.caption = QStringLiteral("Source share");
+    legend.entries.append({QStringLiteral("0 %: reaches no object"), sourceColours[0], 0.0});
+    legend.entries.append({QStringLiteral("up to 1 % reach an object"), sourceColours[1], sourceUpperBounds[1]});
+    for (std::size_t i = 2; i < sourceUpperBounds.size(); ++i)
+        legend.entries.append({QStringLiteral("%1 – %2 %").arg(sourceUpperBounds[i - 1]).arg(sourceUpperBounds[i]),
+                               sourceColours[i], sourceUpperBounds[i]});
+    legend.entries.append({QStringLiteral("not a start cell, passed"), passedSwatch});
+}
+
 QRgb reliefColour(int32_t grey)
 {
     const int level = grey & 0xFF;
@@ -140,6 +163,8 @@ QString mapColouringName(mapColouring colouring)
         return QStringLiteral("energy");
     case mapColouring::energyLineHeight:
         return QStringLiteral("height");
+    case mapColouring::sourceShare:
+        return QStringLiteral("source");
     case mapColouring::reachProbability:
         break;
     }
@@ -156,6 +181,8 @@ bool mapColouringFromName(const QString& name, mapColouring& colouring)
         colouring = mapColouring::energyClass;
     else if (name == QLatin1String("height"))
         colouring = mapColouring::energyLineHeight;
+    else if (name == QLatin1String("source"))
+        colouring = mapColouring::sourceShare;
     else
         return false;
     return true;
@@ -169,8 +196,35 @@ int reachProbabilityClass(double percent)
     return static_cast<int>(classUpperBounds.size()) - 1;
 }
 
+int sourceShareClass(double percent)
+{
+    for (std::size_t i = 0; i + 1 < sourceUpperBounds.size(); ++i)
+        if (percent <= sourceUpperBounds[i])
+            return static_cast<int>(i);
+    return static_cast<int>(sourceUpperBounds.size()) - 1;
+}
+
+QString resultMapCaption(mapColouring shown)
+{
+    switch (shown) {
+    case mapColouring::passageShare:
+        return QStringLiteral("Passage share map");
+    case mapColouring::energyClass:
+        return QStringLiteral("Largest energy map");
+    case mapColouring::energyLineHeight:
+        return QStringLiteral("Energy-line height map");
+    case mapColouring::sourceShare:
+        return QStringLiteral("Source share map: which start cells endanger the objects");
+    case mapColouring::reachProbability:
+        break;
+    }
+    return QStringLiteral("Reach probability map");
+}
+
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
+    if (wanted == mapColouring::sourceShare && !result.sourceShares)
+        return mapColouring::reachProbability;
     const auto& heights = result.intensity.heightMax;
     const bool heightsKept =
         !heights.empty() && heights.rows() == result.displayGrid.rows() && heights.cols() == result.displayGrid.cols();
@@ -188,6 +242,8 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
         appendEnergyEntries(legend, energyClassLimits);
     } else if (colouring == mapColouring::energyLineHeight) {
         appendHeightEntries(legend);
+    } else if (colouring == mapColouring::sourceShare) {
+        appendSourceEntries(legend);
     } else if (colouring == mapColouring::reachProbability) {
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
@@ -204,7 +260,9 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
             legend.entries.append({QStringLiteral("%1 – %2 %").arg(shareUpperBounds[i - 1]).arg(shareUpperBounds[i]),
                                    shareColours[i], shareUpperBounds[i]});
     }
-    legend.entries.append({QStringLiteral("not reached (shaded relief)"), unreachedSwatch});
+    legend.entries.append({colouring == mapColouring::sourceShare ? QStringLiteral("other cells (shaded relief)")
+                                                                  : QStringLiteral("not reached (shaded relief)"),
+                           unreachedSwatch});
     return legend;
 }
 
@@ -227,6 +285,8 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
             const int32_t v = values[c];
             if (v >= 0)
                 pixels[c] = reliefColour(v);
+            else if (colouring == mapColouring::sourceShare)
+                pixels[c] = passedSwatch;
             else if (colouring == mapColouring::energyClass)
                 pixels[c] = rampColour(
                     energyClassOf(limits, energyOfHeight(result.intensityOptions, result.intensity.heightMax(r, c))),
@@ -242,6 +302,10 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
                 pixels[c] = shareColours[passageShareClass(displayedSharePercent(v))];
         }
     }
+    if (colouring == mapColouring::sourceShare)
+        for (const sourceShareRows::shareCell& cell : result.sourceShares->cells())
+            if (cell.row >= 0 && cell.row < shown.rows() && cell.col >= 0 && cell.col < shown.cols())
+                image.setPixel(cell.col, cell.row, sourceColours[sourceShareClass(cell.share)]);
     return image;
 }
 

@@ -13,10 +13,11 @@ struct runResultGrids;
 // the classes of a hazard map, or the older rule, the share of all the run's
 // trajectories that passed the cell.
 // With intensity: the largest energy in the run's energy classes, or the
-// largest energy-line height.
-enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight };
+// largest energy-line height. With objects at risk: at each start cell the
+// share of its trajectories that reached an object.
+enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight, sourceShare };
 
-// "probability", "share", "energy" and "height": the names on the command line and in the
+// "probability", "share", "energy", "height" and "source": the names on the command line and in the
 // settings store.
 QString mapColouringName(mapColouring colouring);
 bool mapColouringFromName(const QString& name, mapColouring& colouring);
@@ -43,13 +44,20 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
 
 // The colouring a run's map shows when `wanted` is asked for: reach
 // probability where the run has no grids for it (no intensity, or no block
-// volume for energies).
+// volume for energies, or no objects at risk for source shares).
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted);
 
 // The class of a reached cell's reach probability (percent, above 0):
 // 0 up to 1 %, 1 up to 5 %, 2 up to 10 %, 3 up to 25 %, 4 up to 50 %,
 // 5 above 50 %. Each class holds its upper bound.
 int reachProbabilityClass(double percent);
+
+// The class of a start cell's source share (percent): 0 for none of its
+// trajectories, 1 up to 1 %, 2 up to 10 %, 3 up to 50 %, 4 above 50 %.
+int sourceShareClass(double percent);
+
+// "Reach probability map", after the colouring shown.
+QString resultMapCaption(mapColouring shown);
 
 // One pixel per cell; unreached cells show the relief's grey.
 QImage resultMapImage(const runResultGrids& result, mapColouring colouring);

@@ -326,6 +326,22 @@ private:
 
 bool isVectorFileName(const QString& fileName) { return driverForSuffix(fileName) != nullptr; }
 
+QStringList vectorLayerNames(const QString& file)
+{
+    const char* driver = driverForSuffix(file);
+    if (!driver)
+        return {};
+    initialiseGdal();
+    gdalErrorCapture errors;
+    const char* const drivers[] = {driver, nullptr};
+    const datasetPointer dataset(static_cast<GDALDataset*>(
+        GDALOpenEx(file.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
+    QStringList names;
+    for (int i = 0; dataset && i < dataset->GetLayerCount(); ++i)
+        names << QString::fromUtf8(dataset->GetLayer(i)->GetName());
+    return names;
+}
+
 std::optional<layerFeatures> readLayerFeatures(const vectorLayerSource& source, const coordinateSystem& demSystem,
                                                const QString& role, const QString& idField, messageSink& sink)
 {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include <QString>
+#include <QStringList>
 
 #include "raster/coordinateSystem.h"
 #include "raster/messageSink.h"
@@ -24,6 +25,11 @@ struct vectorLayerSource
 // GeoPackage (.gpkg), Shapefile (.shp), GeoJSON (.geojson, .json) and
 // FlatGeobuf (.fgb), told by the suffix without regard to case.
 bool isVectorFileName(const QString& fileName);
+
+// The names of the file's layers in their order; none when the file is no
+// vector file or cannot be opened. Opens the file only, reads no feature
+// (a GeoJSON file is parsed whole, so a large one takes its time).
+QStringList vectorLayerNames(const QString& file);
 
 struct geometryDeleter
 {

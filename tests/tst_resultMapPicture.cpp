@@ -22,6 +22,7 @@ runResultGrids sameCells(int rows, int cols, int passages, int reaching, int sho
             {},
             {},
             {},
+            {},
             {}};
 }
 

@@ -64,12 +64,12 @@ private slots:
             child<QDoubleSpinBox>(dialog, "rockDensity")->setValue(2650);
             child<QLineEdit>(dialog, "energyClasses")->setText("10,100,1000");
             dialog.show();
-            dialog.resize(760, 580);
+            dialog.resize(760, 680);
             dialog.move(50, 60);
             QVERIFY(dialog.close());
         }
         tumbraMainDialog restored;
-        QCOMPARE(restored.size(), QSize(760, 580));
+        QCOMPARE(restored.size(), QSize(760, 680));
         QCOMPARE(restored.pos(), QPoint(50, 60));
         // Lists come back whole; only the next promotion cuts them to five.
         QCOMPARE(shown(restored), QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25",

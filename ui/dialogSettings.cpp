@@ -58,6 +58,7 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
         store.value(QStringLiteral("workingDirMRU"), QStringList{QDir::homePath()}).toStringList());
     form.digitalElevationModel->setStringList(store.value(QStringLiteral("demFileMRU")).toStringList());
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
+    form.objectsFile->setStringList(store.value(QStringLiteral("objectsFileMRU")).toStringList());
 
     // A stored value the field cannot hold (an earlier version's angle
     // "22.5", a class beyond the list) leaves the table's default.
@@ -101,6 +102,7 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("workingDirMRU"), form.outputFolder->stringList());
     store.setValue(QStringLiteral("demFileMRU"), form.digitalElevationModel->stringList());
     store.setValue(QStringLiteral("startRasterMRU"), form.startRaster->stringList());
+    store.setValue(QStringLiteral("objectsFileMRU"), form.objectsFile->stringList());
     for (const settingRow& row : settingsTable())
         if (const QWidget* field = settingField(form, row); field && !row.storeKey.isEmpty())
             store.setValue(row.storeKey, fieldValue(field));

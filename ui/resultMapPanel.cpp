@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -43,13 +44,15 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     colouringChoice_->addItem(tr("Passage share of the run"), QVariant::fromValue(int(mapColouring::passageShare)));
     colouringChoice_->addItem(tr("Largest energy (classes)"), QVariant::fromValue(int(mapColouring::energyClass)));
     colouringChoice_->addItem(tr("Energy-line height"), QVariant::fromValue(int(mapColouring::energyLineHeight)));
+    colouringChoice_->addItem(tr("Source share"), QVariant::fromValue(int(mapColouring::sourceShare)));
     colouringChoice_->setToolTip(
         tr("What the colours show. Reach probability: of the trajectories from the start cells able to reach a "
            "cell, the share in percent that did, in hazard-map classes (the values of Reach_prob.asc). Passage "
            "share of the run: the share of all the run's trajectories that passed the cell. Largest energy: the "
            "cell's Energy_max in the run's energy classes (kJ; a run with intensity and a block volume). "
-           "Energy-line height: the cell's Height_max (m; a run with intensity). A run without these grids shows "
-           "the reach probability."));
+           "Energy-line height: the cell's Height_max (m; a run with intensity). Source share: at each start cell "
+           "the share of its trajectories that reached an object at risk (Source_share; a run with objects at "
+           "risk). A run without these grids shows the reach probability."));
     openFolder_ = new QPushButton(tr("Open output folder"), this);
     openFolder_->setObjectName(QStringLiteral("openOutputFolder"));
     openFolder_->setEnabled(false);
@@ -117,6 +120,10 @@ void resultMapPanel::setColouring(mapColouring colouring)
 
 void resultMapPanel::redraw()
 {
+    // Offered only where the run has objects at risk.
+    if (auto* items = qobject_cast<QStandardItemModel*>(colouringChoice_->model()))
+        items->item(colouringChoice_->findData(int(mapColouring::sourceShare)))
+            ->setEnabled(result_ && result_->sourceShares);
     const mapColouring shown = result_ ? shownColouring(*result_, colouring()) : colouring();
     const std::vector<double> limits =
         result_ ? result_->intensityOptions.energyClassLimits : intensitySettings().energyClassLimits;
@@ -128,7 +135,7 @@ void resultMapPanel::redraw()
 
 QString resultMapPanel::caption() const
 {
-    return colouring() == mapColouring::passageShare ? tr("Passage share map") : tr("Reach probability map");
+    return resultMapCaption(result_ ? shownColouring(*result_, colouring()) : colouring());
 }
 
 void resultMapPanel::showDistributions()

@@ -47,6 +47,14 @@ fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
         return {form.rockDensity, form.rockDensityLabel};
     if (name == QLatin1String("energyClasses"))
         return {form.energyClasses, form.energyClassesLabel};
+    if (name == QLatin1String("startLayer"))
+        return {form.startLayer, form.startLayerLabel};
+    if (name == QLatin1String("startWhere"))
+        return {form.startWhere, form.startWhereLabel};
+    if (name == QLatin1String("objectsLayer"))
+        return {form.objectsLayer, form.objectsLayerLabel};
+    if (name == QLatin1String("objectsIdField"))
+        return {form.objectsIdField, form.objectsIdLabel};
     return {};
 }
 
@@ -130,7 +138,8 @@ void restoreFieldValue(QWidget* field, const QVariant& stored)
     } else if (auto* line = qobject_cast<QLineEdit*>(field)) {
         line->setText(stored.toString());
     } else if (auto* box = qobject_cast<QComboBox*>(field); box && box->isEditable()) {
-        if (holdsWholeNumberInRange(*box, stored.toString()))
+        // A list of whole numbers takes one in range; a list of names any text.
+        if (!box->property(lowestProperty).isValid() || holdsWholeNumberInRange(*box, stored.toString()))
             box->setCurrentText(stored.toString());
     } else if (box) {
         bool ok = false;

@@ -25,7 +25,9 @@
 #include <QTextEdit>
 #include <QThread>
 
+#include "raster/vectorLayer.h"
 #include "ui/dialogSettings.h"
+#include "ui/layerChoice.h"
 #include "ui/resultMapPanel.h"
 #include "ui/runFolderName.h"
 #include "ui/settingFields.h"
@@ -81,6 +83,18 @@ void appendLogParagraph(QTextEdit& log, const QString& text)
 const QString asciiGridFilter = QStringLiteral(
     "Rasters (*.asc *.txt *.tif *.tiff);;Ascii files (*.asc *.txt);;GeoTIFF files (*.tif *.tiff);;All files (*)");
 
+// Start cells and objects at risk: a raster on the DEM's grid or a vector layer.
+const QString rasterOrVectorFilter = QStringLiteral(
+    "Rasters and vector layers (*.asc *.txt *.tif *.tiff *.gpkg *.shp *.geojson *.json *.fgb);;Ascii files (*.asc "
+    "*.txt);;GeoTIFF files (*.tif *.tiff);;GeoPackage (*.gpkg);;Shapefile (*.shp);;GeoJSON (*.geojson *.json);;"
+    "FlatGeobuf (*.fgb);;All files (*)");
+
+// The path of an optional field: empty while nothing is typed.
+QString optionalPath(const updatableLineEdit& edit)
+{
+    return edit.text().trimmed().isEmpty() ? QString() : edit.absoluteFilePath();
+}
+
 }  // namespace
 
 tumbraMainDialog::tumbraMainDialog(QWidget* parent)
@@ -130,6 +144,7 @@ void tumbraMainDialog::installPathEdits()
     ui->outputFolder->setPathEdit(outputDirectoryEdit);
     ui->startRaster->setPathEdit(new updatableLineEdit());
     ui->digitalElevationModel->setPathEdit(new updatableLineEdit());
+    ui->objectsFile->setPathEdit(new updatableLineEdit());
 }
 
 void tumbraMainDialog::fillComboBoxes()
@@ -153,6 +168,8 @@ void tumbraMainDialog::connectSignals()
     connect(ui->outputFolder, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateAllFields);
     connect(ui->digitalElevationModel, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->browseObjects, &QPushButton::clicked, this, &tumbraMainDialog::browseObjects);
+    connect(ui->objectsFile, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->numberOfSimulations, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->maxAngle, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->runProcess, &QPushButton::clicked, this, &tumbraMainDialog::runProcess);
@@ -195,6 +212,7 @@ void tumbraMainDialog::showResultPane()
 updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outputFolder->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::demEdit() const { return ui->digitalElevationModel->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::startRasterEdit() const { return ui->startRaster->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::objectsEdit() const { return ui->objectsFile->pathEdit(); }
 
 // The two input paths may be typed relative to the output directory.
 void tumbraMainDialog::updateAllFields()
@@ -202,17 +220,37 @@ void tumbraMainDialog::updateAllFields()
     workingDir = outputFolderEdit()->text();
     demEdit()->setBaseDir(workingDir);
     startRasterEdit()->setBaseDir(workingDir);
+    objectsEdit()->setBaseDir(workingDir);
     updateButtons();
 }
 
 void tumbraMainDialog::updateButtons()
 {
     const bool running = controller.isRunning();
-    const bool pathsValid = outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid();
+    const bool objectsValid = optionalPath(*objectsEdit()).isEmpty() || objectsEdit()->isValid();
+    const bool pathsValid =
+        outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid() && objectsValid;
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
+    // A layer and its filter or id field belong to a vector file only.
+    const QString startCells = optionalPath(*startRasterEdit());
+    const QString objects = optionalPath(*objectsEdit());
+    offerLayersOf(ui->startLayer, startCells);
+    offerLayersOf(ui->objectsLayer, objects);
+    // Shown only then, so that the window keeps its height for rasters.
+    const auto showLayerRow = [running](bool vector, std::initializer_list<QWidget*> row) {
+        for (QWidget* widget : row) {
+            widget->setVisible(vector);
+            widget->setEnabled(!running && vector);
+        }
+    };
+    showLayerRow(isVectorFileName(startCells),
+                 {ui->startLayerLabel, ui->startLayer, ui->startWhereLabel, ui->startWhere});
+    showLayerRow(isVectorFileName(objects),
+                 {ui->objectsLayerLabel, ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
     QWidget* const settingsControls[] = {
         ui->outputFolder,     ui->browseOutputFolder, ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster,  ui->segmentLength,         ui->numberOfSimulations,
+        ui->startRaster,      ui->browseStartRaster,  ui->objectsFile,           ui->browseObjects,
+        ui->segmentLength,    ui->numberOfSimulations,
         ui->maxAngle,         ui->profileStep,        ui->probabilityClass,      ui->initialHeight,
         ui->saveTrajectories, ui->outputFormat,       ui->reproducible};
     for (QWidget* control : settingsControls)
@@ -252,7 +290,12 @@ void tumbraMainDialog::browseDigitalElevationModel()
 
 void tumbraMainDialog::browseStartRaster()
 {
-    browseForFile(startRasterEdit(), tr("Choose a digital model for start cells"), asciiGridFilter);
+    browseForFile(startRasterEdit(), tr("Choose the start cells: a raster or a vector layer"), rasterOrVectorFilter);
+}
+
+void tumbraMainDialog::browseObjects()
+{
+    browseForFile(objectsEdit(), tr("Choose the objects at risk: a raster or a vector layer"), rasterOrVectorFilter);
 }
 
 void tumbraMainDialog::browseOutputFolder()
@@ -333,8 +376,14 @@ runRequest tumbraMainDialog::requestFromForm() const
     runRequest request;
     request.demFile = demEdit()->absoluteFilePath();
     request.startCellsFile = startRasterEdit()->absoluteFilePath();
+    request.objectsFile = optionalPath(*objectsEdit());
     request.outputFolder = runFolder_->path();
     fillSettings(*ui, request);
+    // The fields of a layer keep their text while a raster is chosen; it does not apply to one.
+    if (!isVectorFileName(request.startCellsFile))
+        request.startLayer = request.startWhere = QString();
+    if (!isVectorFileName(request.objectsFile))
+        request.objectsLayer = request.objectsIdField = QString();
     request.format = selectedOutputFormat();
     request.seed = ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt;
     return request;
@@ -371,6 +420,8 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         ui->outputFolder->promoteCurrentText();
         ui->digitalElevationModel->promoteCurrentText();
         ui->startRaster->promoteCurrentText();
+        if (!ui->objectsFile->currentText().trimmed().isEmpty())
+            ui->objectsFile->promoteCurrentText();
         showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)

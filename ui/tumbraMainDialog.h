@@ -61,6 +61,7 @@ public slots:
     void browseDigitalElevationModel();
     void browseOutputFolder();
     void browseStartRaster();
+    void browseObjects();
     void runProcess();
     bool onAbortRequested();
     void onAbout();
@@ -96,6 +97,7 @@ private:
     updatableLineEdit* outputFolderEdit() const;
     updatableLineEdit* demEdit() const;
     updatableLineEdit* startRasterEdit() const;
+    updatableLineEdit* objectsEdit() const;
 
     std::unique_ptr<tumbraMainDialogForm> ui;
     QString workingDir;

@@ -20,6 +20,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <string>
+
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/mruComboBox.h"
@@ -143,6 +145,30 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     startRaster = named(new mruComboBox(parent), "startRaster");
     browseStartRaster = named(new QPushButton(parent), "browseStartRaster");
     addRow(2, startCellsLabel, startRaster, browseStartRaster);
+    objectsLabel = rowLabel(parent, "objectsLabel");
+    objectsFile = named(new mruComboBox(parent), "objectsFile");
+    browseObjects = named(new QPushButton(parent), "browseObjects");
+    addRow(4, objectsLabel, objectsFile, browseObjects);
+    // Below each file: its layer, then its filter or id field. Labels and
+    // tooltips come from the settings table (applySettingsTable).
+    const auto addLayerRow = [this, parent](int row, QLabel*& layerLabel, QComboBox*& layer, const char* layerName,
+                                            QLabel*& textLabel, QLineEdit*& text, const char* textName) {
+        layerLabel = rowLabel(parent, (std::string(layerName) + "Label").c_str());
+        layer = named(new QComboBox(parent), layerName);
+        layer->setEditable(true);
+        layer->setInsertPolicy(QComboBox::NoInsert);
+        layer->lineEdit()->setPlaceholderText(tr("the first"));
+        textLabel = rowLabel(parent, (std::string(textName) + "Label").c_str());
+        text = named(new QLineEdit(parent), textName);
+        auto* line = new QHBoxLayout();
+        line->addWidget(layer, 1);
+        line->addWidget(textLabel);
+        line->addWidget(text, 1);
+        pathGrid->addWidget(layerLabel, row, 0);
+        pathGrid->addLayout(line, row, 1);
+    };
+    addLayerRow(3, startLayerLabel, startLayer, "startLayer", startWhereLabel, startWhere, "startWhere");
+    addLayerRow(5, objectsLayerLabel, objectsLayer, "objectsLayer", objectsIdLabel, objectsIdField, "objectsIdField");
     pathGrid->setColumnStretch(1, 1);
     formColumn->addLayout(pathGrid);
 }
@@ -307,8 +333,14 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     browseDigitalElevationModel->setToolTip(tr("Browse the folder which contains the digital elevation model"));
     browseDigitalElevationModel->setText(tr("Browse"));
     startCellsLabel->setText(tr("Start cells file"));
-    browseStartRaster->setToolTip(tr("Browse for the raster that marks the start cells"));
+    browseStartRaster->setToolTip(tr("Browse for the start cells: a raster on the DEM's grid or a vector file"));
     browseStartRaster->setText(tr("Browse"));
+    objectsLabel->setText(tr("Objects at risk"));
+    objectsLabel->setToolTip(tr("Optional: buildings, roads, railways. A raster on the DEM's grid (cells above 0 hold "
+                                "an object's id) or a vector layer (each feature one object). The run then writes "
+                                "objects.csv and Source_share."));
+    browseObjects->setToolTip(tr("Browse for the objects at risk: a raster on the DEM's grid or a vector file"));
+    browseObjects->setText(tr("Browse"));
 
     settingsGroup->setTitle(tr("Simulation settings"));
     // The settings' labels come from the settings table (applySettingsTable).

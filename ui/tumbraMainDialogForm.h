@@ -51,6 +51,19 @@ public:
     QLabel* startCellsLabel = nullptr;
     mruComboBox* startRaster = nullptr;
     QPushButton* browseStartRaster = nullptr;
+    // The layer and filter of a vector start-cells file, the optional objects
+    // at risk with the layer and id field of a vector one.
+    QLabel* startLayerLabel = nullptr;
+    QComboBox* startLayer = nullptr;  // editable: the file's layer names, empty for the first
+    QLabel* startWhereLabel = nullptr;
+    QLineEdit* startWhere = nullptr;
+    QLabel* objectsLabel = nullptr;
+    mruComboBox* objectsFile = nullptr;
+    QPushButton* browseObjects = nullptr;
+    QLabel* objectsLayerLabel = nullptr;
+    QComboBox* objectsLayer = nullptr;
+    QLabel* objectsIdLabel = nullptr;
+    QLineEdit* objectsIdField = nullptr;
 
     QHBoxLayout* settingsRow = nullptr;
     QGroupBox* settingsGroup = nullptr;
