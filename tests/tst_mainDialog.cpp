@@ -8,12 +8,17 @@
 #include <QSettings>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include "controller/runResultGrids.h"
 #include "tests/controllerRecorder.h"
+#include "map/resultMapPicture.h"
 #include "tests/dialogDriver.h"
 #include "ui/runFolderName.h"
 #include "widgets/mruComboBox.h"
@@ -111,9 +116,48 @@ private slots:
         QCOMPARE(shownPage(dialog), QStringLiteral("resultPage"));
         QVERIFY(child<QSplitter>(dialog, "splitter")->sizes().value(1) > 0);
         QVERIFY(child<mapView>(dialog, "raster")->hasPicture());
+        // No objects at risk: no source shares to show.
+        QVERIFY(!qobject_cast<QStandardItemModel*>(child<QComboBox>(dialog, "mapColouring")->model())->item(4)->isEnabled());
         QCOMPARE(child<mruComboBox>(dialog, "digitalElevationModel")->stringList(), QStringList{demPath()});
         QCOMPARE(QDir::currentPath(), startDir_);
         QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
+    }
+
+    // Objects at risk from a vector file: its layers are offered, the run
+    // writes their outputs, and the map shows the source shares and reads them.
+    void runWithObjectsShowsTheSourceShares()
+    {
+        tumbraMainDialog dialog;
+        boxRecorder boxes(dialog);
+        dialog.show();
+        fillValidRun(dialog, "10");
+        auto* layers = child<QComboBox>(dialog, "objectsLayer");
+        QVERIFY(!layers->isVisible());
+        typePath(dialog, "objectsFile", EXAMPLES_DIR "/objects.gpkg");
+        QTRY_COMPARE(layers->count(), 1);
+        QVERIFY(layers->isVisible() && layers->isEnabled() && layers->currentText().isEmpty());
+        QCOMPARE(layers->itemText(0), QStringLiteral("objects"));
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
+        child<QPushButton>(dialog, "runProcess")->click();
+        QVERIFY(waitForRunEnd(ended));
+        QCOMPARE(ended.value(0).value(0).toInt(), 0);
+        QVERIFY(runDir().exists("objects.csv"));
+        QVERIFY(logText(dialog).contains(QStringLiteral("Objects at risk: %1").arg(EXAMPLES_DIR "/objects.gpkg")));
+        auto* colouring = child<QComboBox>(dialog, "mapColouring");
+        colouring->setCurrentIndex(colouring->findData(int(mapColouring::sourceShare)));
+        QVERIFY(child<QLabel>(dialog, "mapCaption")->text().startsWith("Source share map"));
+        // The first start cell: the first value of Source_share.asc that is no NODATA.
+        const QStringList rows =
+            QString::fromLatin1(readTextFile(runDir().filePath("Source_share.asc"))).split('\n').mid(6);
+        for (int row = 0; row < rows.size(); ++row) {
+            const int col = rows[row].split(' ', Qt::SkipEmptyParts).indexOf(QRegularExpression("^[0-9.]+$"));
+            if (col >= 0) {
+                emit child<mapView>(dialog, "raster")->cellHovered(row, col);
+                break;
+            }
+        }
+        QVERIFY(child<QLabel>(dialog, "mapStatus")->text().contains(" | source share "));
+        QCOMPARE(boxes.errors, QStringList());
     }
 
     // Declined, the question starts no run (accepted: see the completed run).

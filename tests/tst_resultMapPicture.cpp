@@ -81,6 +81,16 @@ private slots:
             QCOMPARE(
                 resultMapImage(sameCells(1, 1, passagesInClass[i], 10, -1), mapColouring::reachProbability).pixel(0, 0),
                 probability.entries[i].colour);
+        // Start cells of 0, 0.5, 5, 30 and 80 % source share, then a passed cell that is none.
+        runResultGrids sources = sameCells(1, 6, 1, 1, -1);
+        objectReachTotals totals;
+        totals.startCellTrajectories = {0, 1, 10, 60, 160};
+        sources.sourceShares.emplace(std::vector<startCell>{{0, 0}, {0, 1}, {0, 2}, {0, 3}, {0, 4}}, totals, 200, 6,
+                                     -9999.0f);
+        const mapLegend source = resultMapLegend(mapColouring::sourceShare);
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(resultMapImage(sources, mapColouring::sourceShare).pixel(i, 0), source.entries[i].colour);
+        QCOMPARE(shownColouring(sameCells(1, 1, 1, 1, -1), mapColouring::sourceShare), mapColouring::reachProbability);
         const mapLegend share = resultMapLegend(mapColouring::passageShare);
         // Shares of 1 passage in 10000, 1000, 100, 10 and 1 trajectory fall in the decades in turn.
         runResultGrids run = sameCells(1, 1, 1, 1, -1);
@@ -108,6 +118,10 @@ private slots:
             << int(rasterHeader::center) << QPoint(0, 0)
             << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
         QTest::newRow("outside") << corner << QPoint(0, 2) << QString();
+        QTest::newRow("start cell of a run with objects")
+            << -1 << QPoint(1, 1)
+            << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 % | "
+               "source share 37.5 %";
     }
 
     void readoutDescribesTheCell()
@@ -115,7 +129,13 @@ private slots:
         QFETCH(int, reference);
         QFETCH(QPoint, cell);
         QFETCH(QString, readout);
-        QCOMPARE(cellReadout(tinyRun(reference), cell.y(), cell.x()), readout);
+        runResultGrids run = tinyRun(std::max(reference, int(rasterHeader::corner)));
+        if (reference < 0) {  // objects at risk: 3 of the 8 trajectories of start cell (1, 1) reached one
+            objectReachTotals totals;
+            totals.startCellTrajectories = {3};
+            run.sourceShares.emplace(std::vector<startCell>{{1, 1}}, totals, 8, 3, -9999.0f);
+        }
+        QCOMPARE(cellReadout(run, cell.y(), cell.x()), readout);
     }
 
     void viewFindsTheCellUnderTheMouse()

@@ -8,6 +8,8 @@
 #include <QTest>
 
 #include "controller/propagationProbability.h"
+#include "controller/runRequest.h"
+#include "controller/settingsTable.h"
 #include "tests/dialogDriver.h"
 #include "widgets/mruComboBox.h"
 
@@ -39,6 +41,11 @@ class tst_settings : public QObject
         for (const char* name : {"blockVolume", "rockDensity"})
             fields << child<QDoubleSpinBox>(dialog, name)->text();
         fields << child<QLineEdit>(dialog, "energyClasses")->text();
+        fields << child<mruComboBox>(dialog, "objectsFile")->stringList().join('|');
+        for (const char* name : {"startLayer", "objectsLayer"})
+            fields << child<QComboBox>(dialog, name)->currentText();
+        for (const char* name : {"startWhere", "objectsIdField"})
+            fields << child<QLineEdit>(dialog, name)->text();
         return fields;
     }
 
@@ -63,6 +70,11 @@ private slots:
             child<QDoubleSpinBox>(dialog, "blockVolume")->setValue(2.5);
             child<QDoubleSpinBox>(dialog, "rockDensity")->setValue(2650);
             child<QLineEdit>(dialog, "energyClasses")->setText("10,100,1000");
+            child<mruComboBox>(dialog, "objectsFile")->setStringList({"roads.gpkg"});
+            child<QComboBox>(dialog, "startLayer")->setCurrentText("cliffs");
+            child<QComboBox>(dialog, "objectsLayer")->setCurrentText("roads");
+            child<QLineEdit>(dialog, "startWhere")->setText("type = 'rock'");
+            child<QLineEdit>(dialog, "objectsIdField")->setText("ref");
             dialog.show();
             dialog.resize(760, 680);
             dialog.move(50, 60);
@@ -74,7 +86,27 @@ private slots:
         // Lists come back whole; only the next promotion cuts them to five.
         QCOMPARE(shown(restored), QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25",
                                                "12.75", "1000", "35", propagationProbabilityLabels().at(2), "true",
-                                               "true", "2.500", "2650", "10,100,1000"}));
+                                               "true", "2.500", "2650", "10,100,1000", "roads.gpkg", "cliffs",
+                                               "roads", "type = 'rock'", "ref"}));
+    }
+
+    // log.txt names the layer and filter of vector start cells; a raster has none.
+    void logNamesTheStartLayerOfAVectorFile()
+    {
+        runRequest request;
+        request.startLayer = "cliffs";
+        request.startWhere = "type = 'rock'";
+        const auto startLines = [&request] {
+            QStringList lines;
+            for (const auto& [label, value] : settingLogLines(request))
+                if (label.startsWith("Start cells"))
+                    lines << label + ": " + value;
+            return lines;
+        };
+        request.startCellsFile = "start.asc";
+        QCOMPARE(startLines(), QStringList());
+        request.startCellsFile = "start.gpkg";
+        QCOMPARE(startLines(), QStringList({"Start cells layer: cliffs", "Start cells filter: type = 'rock'"}));
     }
 
     void storedValuesAreBoundedByTheFields_data()

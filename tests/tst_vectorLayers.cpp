@@ -254,6 +254,18 @@ private slots:
         for (const objectAtRisk& object : objects->objects())
             table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
         QCOMPARE(table, QStringList({"1 Valley road 265", "2 Barn 96", "3 House 68"}));
+        QCOMPARE(vectorLayerNames(EXAMPLES_DIR "/objects.gpkg"), QStringList{"objects"});
+        QCOMPARE(vectorLayerNames(EXAMPLES_DIR "/dem.asc"), QStringList());
+    }
+
+    // Cells beyond 2^32 (a grid of 70000 x 70000) keep their place and their objects.
+    void objectCellsOfAHugeGrid()
+    {
+        const std::size_t far = (std::size_t(1) << 33) + 1;
+        const objectCells objects({{1, {}, 0}, {2, {}, 0}, {3, {}, 0}}, {{far, 2}, {5, 1}, {far, 0}, {5, 1}, {far, 2}});
+        QCOMPARE(objects.cells(), (std::vector<std::size_t>{5, far}));
+        QCOMPARE(std::vector<uint32_t>(objects.objectsBegin(1), objects.objectsEnd(1)), (std::vector<uint32_t>{0, 2}));
+        QCOMPARE(objects.objects()[1].cells, 1);
     }
 
     void objectsRasterNeedsWholeIds()
@@ -295,6 +307,8 @@ private slots:
         std::vector<double> row(8, 0.0);
         shares.fill(0, row.data());
         QCOMPARE(row, (std::vector<double>{100.0, -9999, -9999, 50.0, -9999, -9999, -9999, -9999}));
+        QCOMPARE(shares.share(0, 3), std::optional<double>(50.0));
+        QCOMPARE(shares.share(0, 1), std::nullopt);
     }
 };
 
