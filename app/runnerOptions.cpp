@@ -150,10 +150,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
                         "as a GeoTIFF."),
          QStringLiteral("FILE")},
         {QStringLiteral("map-colour"),
-         QStringLiteral("What the map's colours show: probability (reach probability classes, default), share "
-                        "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
-                        "and --block-volume), height (largest energy-line height; with --intensity) or source (each start "
-                        "cell's share of trajectories that reached an object; with --objects)."),
+         QStringLiteral(
+             "What the map's colours show: probability (reach probability classes, default), share "
+             "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
+             "and --block-volume), height (largest energy-line height; with --intensity) or source (each start "
+             "cell's share of trajectories that reached an object; with --objects)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},

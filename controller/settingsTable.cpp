@@ -300,14 +300,18 @@ QList<settingRow> makeTable()
     startLayer.read = [](const runRequest& r) { return QVariant(r.startLayer); };
     startLayer.write = [](runRequest& r, const QVariant& v) { r.startLayer = v.toString(); };
     startLayer.logLabel = QStringLiteral("Start cells layer");
-    startLayer.inUse = [](const runRequest& r) { return isVectorFileName(r.startCellsFile) && !r.startLayer.isEmpty(); };
+    startLayer.inUse = [](const runRequest& r) {
+        return isVectorFileName(r.startCellsFile) && !r.startLayer.isEmpty();
+    };
     rows << startLayer;
     settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
                                     "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
     startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
     startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
     startWhere.logLabel = QStringLiteral("Start cells filter");
-    startWhere.inUse = [](const runRequest& r) { return isVectorFileName(r.startCellsFile) && !r.startWhere.isEmpty(); };
+    startWhere.inUse = [](const runRequest& r) {
+        return isVectorFileName(r.startCellsFile) && !r.startWhere.isEmpty();
+    };
     rows << startWhere;
     settingRow objectsLayer = textRow("objectsLayer", "Objects layer", "objects-layer",
                                       "Layer of a vector objects file; the first when not given.");

@@ -127,7 +127,7 @@ void appendSourceEntries(mapLegend& legend)
 {
     legend.caption = QStringLiteral("Source share");
     legend.entries.append({QStringLiteral("0 %: reaches no object"), sourceColours[0], 0.0});
-    legend.entries.append({QStringLiteral("up to 1 % reach an object"), sourceColours[1], sourceUpperBounds[1]});
+    legend.entries.append({QStringLiteral("up to 1 %"), sourceColours[1], sourceUpperBounds[1]});
     for (std::size_t i = 2; i < sourceUpperBounds.size(); ++i)
         legend.entries.append({QStringLiteral("%1 – %2 %").arg(sourceUpperBounds[i - 1]).arg(sourceUpperBounds[i]),
                                sourceColours[i], sourceUpperBounds[i]});
@@ -214,7 +214,7 @@ QString resultMapCaption(mapColouring shown)
     case mapColouring::energyLineHeight:
         return QStringLiteral("Energy-line height map");
     case mapColouring::sourceShare:
-        return QStringLiteral("Source share map: which start cells endanger the objects");
+        return QStringLiteral("Source share map: each start cell's share of trajectories that reached an object");
     case mapColouring::reachProbability:
         break;
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <type_traits>
 #include <utility>
 
 #include <ogr_geometry.h>
@@ -12,26 +13,39 @@
 
 namespace {
 
-// Sorts keys below 2^bits by least-significant-digit radix passes of 11 bits:
-// millions of memberships sort in a few linear passes instead of n log n
-// comparisons.
+// Sorts keys below 2^bits by least-significant-digit radix passes of at
+// most 14 bits: millions of memberships sort in two to four linear passes
+// instead of n log n comparisons.
 void radixSort(std::vector<uint64_t>& keys, int bits)
 {
-    constexpr int digitBits = 11;
-    constexpr std::size_t buckets = std::size_t(1) << digitBits;
+    const int passes = std::max(1, (bits + 13) / 14);
+    const int digitBits = (bits + passes - 1) / passes;
+    const uint64_t digitMask = (uint64_t(1) << digitBits) - 1;
     std::vector<uint64_t> spare(keys.size());
-    std::vector<std::size_t> starts(buckets);
+    std::vector<std::size_t> starts(std::size_t(1) << digitBits);
     for (int shift = 0; shift < bits; shift += digitBits) {
         std::fill(starts.begin(), starts.end(), 0);
         for (const uint64_t key : keys)
-            ++starts[(key >> shift) & (buckets - 1)];
+            ++starts[(key >> shift) & digitMask];
         std::size_t next = 0;
         for (std::size_t& start : starts)
             next += std::exchange(start, next);
         for (const uint64_t key : keys)
-            spare[starts[(key >> shift) & (buckets - 1)]++] = key;
+            spare[starts[(key >> shift) & digitMask]++] = key;
         keys.swap(spare);
     }
+}
+
+// The cells, compacted at the front of the keys' buffer, become the list of
+// cells without another allocation where a cell index is a 64-bit number.
+template <typename Cell>
+void takeCells(std::vector<Cell>& cells, std::vector<uint64_t>& compacted, std::size_t count)
+{
+    compacted.resize(count);
+    if constexpr (std::is_same_v<Cell, uint64_t>)
+        cells.swap(compacted);
+    else
+        cells.assign(compacted.begin(), compacted.end());
 }
 
 }  // namespace
@@ -73,20 +87,22 @@ objectCells::objectCells(std::vector<objectAtRisk> objects, std::vector<uint64_t
     std::size_t cellCount = 0;
     for (std::size_t k = 0; k < packedMemberships.size(); ++k)
         cellCount += k == 0 || (packedMemberships[k] >> objectBits) != (packedMemberships[k - 1] >> objectBits);
-    cells_.reserve(cellCount);
     offsets_.reserve(cellCount + 1);
     objectIndices_.reserve(packedMemberships.size());
+    // Cell j is written over key j, already read (j <= k).
+    std::size_t cellsDone = 0;
     for (const uint64_t key : packedMemberships) {
-        const auto cell = static_cast<std::size_t>(key >> objectBits);
+        const uint64_t cell = key >> objectBits;
         const auto object = static_cast<uint32_t>(key & objectMask);
-        if (cells_.empty() || cells_.back() != cell) {
-            if (!cells_.empty())
+        if (cellsDone == 0 || packedMemberships[cellsDone - 1] != cell) {
+            if (cellsDone != 0)
                 offsets_.push_back(objectIndices_.size());
-            cells_.push_back(cell);
+            packedMemberships[cellsDone++] = cell;
         }
         objectIndices_.push_back(object);
         ++objects_[object].cells;
     }
+    takeCells(cells_, packedMemberships, cellsDone);
     if (!cells_.empty())
         offsets_.push_back(objectIndices_.size());
 }
@@ -101,12 +117,8 @@ std::vector<const OGRGeometry*> pointersOf(const std::vector<geometryPointer>& g
     return pointers;
 }
 
-// Appends the memberships of one feature's cells in object `object`, as keys
-// packed by objectCells::packMembership. `mask` is scratch space kept from
-// feature to feature so that thousands of small objects cost no allocation
-// each.
-bool addFeatureCells(const layerFeature& feature, uint32_t object, const layerRasterizer& rasterizer, int ncols,
-                     int objectBits, std::vector<uint8_t>& mask, std::vector<uint64_t>& keys)
+// The cells under a feature's envelope, one more on every side.
+cellWindow windowOfFeature(const layerFeature& feature, const layerRasterizer& rasterizer)
 {
     OGREnvelope extent;
     for (const auto* parts : {&feature.areas, &feature.tracks})
@@ -115,7 +127,22 @@ bool addFeatureCells(const layerFeature& feature, uint32_t object, const layerRa
             part->getEnvelope(&envelope);
             extent.Merge(envelope);
         }
-    const cellWindow window = rasterizer.windowOf(extent.MinX, extent.MinY, extent.MaxX, extent.MaxY);
+    return rasterizer.windowOf(extent.MinX, extent.MinY, extent.MaxX, extent.MaxY);
+}
+
+std::size_t cellsIn(const cellWindow& window)
+{
+    return window.empty() ? 0 : static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols);
+}
+
+// Appends the memberships of one feature's cells in object `object`, as keys
+// packed by objectCells::packMembership. `mask` is scratch space kept from
+// feature to feature so that thousands of small objects cost no allocation
+// each.
+bool addFeatureCells(const layerFeature& feature, const cellWindow& window, uint32_t object,
+                     const layerRasterizer& rasterizer, int ncols, int objectBits, std::vector<uint8_t>& mask,
+                     std::vector<uint64_t>& keys)
+{
     if (window.empty())
         return true;
     const std::size_t size = static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols);
@@ -181,10 +208,21 @@ std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, con
                        .arg(what));
         return std::nullopt;
     }
+    std::vector<cellWindow> windows;
+    windows.reserve(layer->features.size());
+    std::size_t windowCells = 0;
+    for (const layerFeature& feature : layer->features)
+        windowCells += cellsIn(windows.emplace_back(windowOfFeature(feature, rasterizer)));
+    // The windows hold every membership and a few more: room reserved but
+    // never touched costs no memory, while growing would copy millions of
+    // keys. Bounded, so that a road across a huge grid asks for no more
+    // than 128 MB up front.
     std::vector<uint64_t> memberships;
+    memberships.reserve(std::min(windowCells, std::size_t(1) << 24));
     std::vector<uint8_t> mask;
-    for (const layerFeature& feature : layer->features) {
-        if (!addFeatureCells(feature, indexOfId.at(feature.id), rasterizer, dem.ncols, objectBits, mask,
+    for (std::size_t i = 0; i < layer->features.size(); ++i) {
+        const layerFeature& feature = layer->features[i];
+        if (!addFeatureCells(feature, windows[i], indexOfId.at(feature.id), rasterizer, dem.ncols, objectBits, mask,
                              memberships)) {
             sink.error(
                 QStringLiteral("Object %1 of the %2 could not be placed on the DEM's grid.").arg(feature.id).arg(what));

@@ -1,5 +1,7 @@
 #include "raster/vectorStartCells.h"
 
+#include <algorithm>
+
 #include <ogr_geometry.h>
 
 #include "raster/grid.h"
@@ -54,6 +56,7 @@ std::optional<std::vector<startCell>> readStartCellsLayer(const vectorLayerSourc
         return std::nullopt;
     }
     std::vector<startCell> cells;
+    cells.reserve(static_cast<std::size_t>(mask.size() - std::count(mask.data(), mask.data() + mask.size(), 0)));
     for (int r = 0; r < dem.nrows; ++r) {
         const uint8_t* row = mask.row(r);
         for (int c = 0; c < dem.ncols; ++c)

@@ -117,7 +117,9 @@ private slots:
         QVERIFY(child<QSplitter>(dialog, "splitter")->sizes().value(1) > 0);
         QVERIFY(child<mapView>(dialog, "raster")->hasPicture());
         // No objects at risk: no source shares to show.
-        QVERIFY(!qobject_cast<QStandardItemModel*>(child<QComboBox>(dialog, "mapColouring")->model())->item(4)->isEnabled());
+        QVERIFY(!qobject_cast<QStandardItemModel*>(child<QComboBox>(dialog, "mapColouring")->model())
+                     ->item(4)
+                     ->isEnabled());
         QCOMPARE(child<mruComboBox>(dialog, "digitalElevationModel")->stringList(), QStringList{demPath()});
         QCOMPARE(QDir::currentPath(), startDir_);
         QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);

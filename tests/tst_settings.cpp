@@ -84,10 +84,10 @@ private slots:
         QCOMPARE(restored.size(), QSize(760, 680));
         QCOMPARE(restored.pos(), QPoint(50, 60));
         // Lists come back whole; only the next promotion cuts them to five.
-        QCOMPARE(shown(restored), QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25",
-                                               "12.75", "1000", "35", propagationProbabilityLabels().at(2), "true",
-                                               "true", "2.500", "2650", "10,100,1000", "roads.gpkg", "cliffs",
-                                               "roads", "type = 'rock'", "ref"}));
+        QCOMPARE(shown(restored),
+                 QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25", "12.75", "1000",
+                              "35", propagationProbabilityLabels().at(2), "true", "true", "2.500", "2650",
+                              "10,100,1000", "roads.gpkg", "cliffs", "roads", "type = 'rock'", "ref"}));
     }
 
     // log.txt names the layer and filter of vector start cells; a raster has none.

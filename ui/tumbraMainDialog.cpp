@@ -247,12 +247,23 @@ void tumbraMainDialog::updateButtons()
                  {ui->startLayerLabel, ui->startLayer, ui->startWhereLabel, ui->startWhere});
     showLayerRow(isVectorFileName(objects),
                  {ui->objectsLayerLabel, ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
-    QWidget* const settingsControls[] = {
-        ui->outputFolder,     ui->browseOutputFolder, ui->digitalElevationModel, ui->browseDigitalElevationModel,
-        ui->startRaster,      ui->browseStartRaster,  ui->objectsFile,           ui->browseObjects,
-        ui->segmentLength,    ui->numberOfSimulations,
-        ui->maxAngle,         ui->profileStep,        ui->probabilityClass,      ui->initialHeight,
-        ui->saveTrajectories, ui->outputFormat,       ui->reproducible};
+    QWidget* const settingsControls[] = {ui->outputFolder,
+                                         ui->browseOutputFolder,
+                                         ui->digitalElevationModel,
+                                         ui->browseDigitalElevationModel,
+                                         ui->startRaster,
+                                         ui->browseStartRaster,
+                                         ui->objectsFile,
+                                         ui->browseObjects,
+                                         ui->segmentLength,
+                                         ui->numberOfSimulations,
+                                         ui->maxAngle,
+                                         ui->profileStep,
+                                         ui->probabilityClass,
+                                         ui->initialHeight,
+                                         ui->saveTrajectories,
+                                         ui->outputFormat,
+                                         ui->reproducible};
     for (QWidget* control : settingsControls)
         control->setEnabled(!running);
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
