@@ -103,9 +103,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulates rockfall trajectories over a DEM from the cells of a start-cells raster and writes N.asc, "
-        "Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the output "
-        "folder.\n\n"
+        "Simulates rockfall trajectories over a DEM from its start cells (a raster or a vector layer) and writes "
+        "N.asc, Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the "
+        "output folder.\n\n"
         "Outputs:\n"
         "  N            trajectories that passed each cell (a count).\n"
         "  Reach_prob   reach probability in percent: of the trajectories from the start cells able to reach the\n"
@@ -113,7 +113,12 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "  .qml         QGIS style beside each grid, with the classes of the map.\n"
         "  log.txt      inputs, settings and the run summary: area reached in hectares per reach-probability\n"
         "               class, longest run-out in metres, travel-angle percentiles in degrees.\n"
-        "  trajectory_points.txt (--save-trajectories) every point: x, y in map units, z in metres.\n\n"
+        "  trajectory_points.txt (--save-trajectories) every point: x, y in map units, z in metres;\n"
+        "               with --format gtiff also trajectories.gpkg (3D lines).\n"
+        "  Height_max, Height_mean (m), Velocity_max (m/s), Energy_max (kJ), Reach_prob_<E>kJ (percent of\n"
+        "               trajectories arriving with at least E kJ) (--intensity; energies with --block-volume).\n"
+        "  objects.csv, Source_share (--objects) the reach of each object; at each start cell the percentage\n"
+        "               of its trajectories that reached an object.\n\n"
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"

@@ -119,7 +119,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     classes.type = settingType::text;
     classes.defaultValue = QStringLiteral("30,300");
     classes.tooltip = QStringLiteral("Limits between the energy classes in kJ, positive, increasing and separated by "
-                                     "commas (default 30,300: below 30 kJ, 30 to 300 kJ, above 300 kJ). Each limit "
+                                     "commas (default 30,300: below 30 kJ, 30 to 300 kJ, 300 kJ and more). Each limit "
                                      "gives a grid Reach_prob_<limit>kJ; used with a block volume.");
     classes.option = QStringLiteral("energy-classes");
     classes.storeKey = QStringLiteral("energyClassLimits");
@@ -295,8 +295,9 @@ QList<settingRow> makeTable()
     startLayer.read = [](const runRequest& r) { return QVariant(r.startLayer); };
     startLayer.write = [](runRequest& r, const QVariant& v) { r.startLayer = v.toString(); };
     rows << startLayer;
-    settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
-                                    "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
+    settingRow startWhere =
+        textRow("startWhere", "Start filter", "start-where",
+                "OGR SQL attribute filter on a vector start-cells layer, for example \"type = 'cliff'\".");
     startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
     startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
     rows << startWhere;

@@ -153,12 +153,11 @@ private slots:
         QTest::addColumn<QString>("lastLine");
         const QByteArray header = "ncols 5\nnrows 4\nxllcorner 600000\nyllcorner 150000\ncellsize 2\nNODATA_value -9\n";
         const QByteArray dem = header + QByteArray("9 8 7 6 5\n").repeated(4);
-        const QString demGone = "Failed to load model. Please check that the file exists and is readable.";
-        const QString startGone =
-            "Failed to load start cells raster. Please check that the file exists and is readable.";
-        QTest::newRow("DEM gone") << QByteArray() << QByteArray() << "dem" << demGone << "Error: " + demGone;
-        QTest::newRow("start cells gone")
-            << QByteArray() << QByteArray() << "start" << startGone << "Error: " + startGone;
+        const QString gone = "does not exist. Check its name and folder.";
+        QTest::newRow("DEM gone") << QByteArray() << QByteArray() << "dem"
+                                  << "dem.asc " + gone << "Error: The DEM /";
+        QTest::newRow("start cells gone") << QByteArray() << QByteArray() << "start"
+                                          << "start.asc " + gone << "Error: The start cells file /";
         QTest::newRow("output directory gone")
             << QByteArray() << QByteArray() << "output" << QString() << "Failed to create output folder (";
         QTest::newRow("no start cell") << dem << header + QByteArray("0 0 0 0 0\n").repeated(4) << QString()

@@ -80,6 +80,10 @@ void appendLogParagraph(QTextEdit& log, const QString& text)
 
 const QString asciiGridFilter = QStringLiteral(
     "Rasters (*.asc *.txt *.tif *.tiff);;Ascii files (*.asc *.txt);;GeoTIFF files (*.tif *.tiff);;All files (*)");
+// Start cells may also be the first layer of a vector file: polygons, lines or points.
+const QString startCellsFilter = QStringLiteral(
+    "Rasters and vector layers (*.asc *.txt *.tif *.tiff *.gpkg *.shp *.geojson *.json *.fgb);;Rasters (*.asc *.txt "
+    "*.tif *.tiff);;Vector layers (*.gpkg *.shp *.geojson *.json *.fgb);;All files (*)");
 
 }  // namespace
 
@@ -253,7 +257,7 @@ void tumbraMainDialog::browseDigitalElevationModel()
 
 void tumbraMainDialog::browseStartRaster()
 {
-    browseForFile(startRasterEdit(), tr("Choose a digital model for start cells"), asciiGridFilter);
+    browseForFile(startRasterEdit(), tr("Choose the start cells: a raster or a vector layer"), startCellsFilter);
 }
 
 void tumbraMainDialog::browseOutputFolder()

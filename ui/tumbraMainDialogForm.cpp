@@ -304,7 +304,7 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     browseDigitalElevationModel->setToolTip(tr("Browse the folder which contains the digital elevation model"));
     browseDigitalElevationModel->setText(tr("Browse"));
     startCellsLabel->setText(tr("Start cells file"));
-    browseStartRaster->setToolTip(tr("Browse for the raster that marks the start cells"));
+    browseStartRaster->setToolTip(tr("Browse for the start cells: a raster or a vector layer"));
     browseStartRaster->setText(tr("Browse"));
 
     settingsGroup->setTitle(tr("Simulation settings"));
