@@ -708,10 +708,10 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
                          },
                          report.summary)
                      && allWritten;
-    if (request_.seed)
-        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     report.summary << reachSummaryLines(passageCounts, result.reachingStartCells, simulations, demHeader.cellsize,
                                         result.runOuts);
+    if (request_.seed)  // last, so the log ends naming the seed that repeats the run
+        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     outcome.summary = report.summary;
     const QString logName = QStringLiteral("log.txt");
     reportPhase(writingPhase(logName), 0, 1);
