@@ -216,7 +216,7 @@ private slots:
             << "File %dem is not an ESRI ASCII grid: its first line reads \"\uFFFDPNG\", where a "
                "grid starts with \"ncols\". Give an ESRI ASCII grid (.asc) or a GeoTIFF (.tif).";
         QTest::newRow("NUL in start cells") << "" << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21)
-                                            << "Failed to parse start cells file. Syntax error on line 8.";
+                                            << "Failed to parse start cells file %start. Syntax error on line 8.";
         QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)
                                        << "No start cells found. Aborting.";
         // Beyond the window's and tumbra-run's limits, but the controller checks for itself.
