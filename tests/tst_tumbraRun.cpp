@@ -76,6 +76,10 @@ private slots:
         QTest::newRow("zero block volume")
             << QStringList{"--intensity", "--block-volume", "0"} << "--block-volume must lie between 0.001 and";
         QTest::newRow("negative block volume") << QStringList{"--block-volume", "-2"} << "--block-volume";
+        QTest::newRow("block volume without intensity")
+            << QStringList{"--block-volume", "2"} << "--block-volume is used only with --intensity: add --intensity";
+        QTest::newRow("energy map without a volume")
+            << QStringList{"--intensity", "--map-colour", "energy"} << "needs --intensity and --block-volume";
         QTest::newRow("zero rock density")
             << QStringList{"--intensity", "--rock-density", "0"} << "--rock-density must lie between 1 and";
         QTest::newRow("classes decreasing") << QStringList{"--energy-classes", "300,30"} << "--energy-classes must be";
