@@ -15,8 +15,6 @@
 #include <QFileInfo>
 
 #include "controller/clockText.h"
-#include "map/mapPictureFile.h"
-#include "map/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
@@ -126,8 +124,9 @@ int headlessRun::exec()
         code = resultCode::failed;
     } else if (code == resultCode::completed && role_.writes) {
         onDisplayMessage(QStringLiteral("Results written to folder %1").arg(folder));
-        if (!writeMap())
-            code = resultCode::failed;
+        // The controller wrote the map with the other files.
+        if (!options_.request.mapFile.isEmpty())
+            onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.request.mapFile));
     }
     if (role_.coordinator)
         code = role_.coordinator->agree(code);
@@ -172,24 +171,6 @@ bool headlessRun::prepareOutputFolder()
     onDisplayError(error);
     folder_->release();
     return false;
-}
-
-bool headlessRun::writeMap()
-{
-    const runRequest& request = options_.request;
-    if (request.mapFile.isEmpty())
-        return true;
-    mapColouring colouring = mapColouring::reachProbability;
-    mapColouringFromName(request.mapColouring, colouring);
-    const QString problem =
-        outcome_.grids ? writeResultMap(request.mapFile, *outcome_.grids, colouring)
-                       : QStringLiteral("Failed to write the map %1: the run left no result.").arg(request.mapFile);
-    if (!problem.isEmpty()) {
-        onDisplayError(problem);
-        return false;
-    }
-    onDisplayMessage(QStringLiteral("Map written to %1").arg(request.mapFile));
-    return true;
 }
 
 void headlessRun::onInitProgressBar(int total)

@@ -53,7 +53,6 @@ private slots:
 private:
     bool prepareRequest();
     bool prepareOutputFolder();
-    bool writeMap();
     static runOutcome stoppedBeforeStart();
     void drawProgress(int progress, bool final);
     void drawPhase(int percent);
