@@ -77,6 +77,7 @@ uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
 
 int main(int argc, char* argv[])
 {
+    const stopSignals stops;
 #ifdef TUMBRA_MPI
     // Without mpirun this is a run of one process.
     headlessRun* reporter = nullptr;
