@@ -80,6 +80,33 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
     return true;
 }
 
+// An option the run would not use is refused rather than silently ignored.
+bool refuseUnusedOption(const QCommandLineParser& parser, const settingRow& row, const runRequest& request)
+{
+    if (row.option.isEmpty() || !parser.isSet(row.option) || !row.inUse || row.inUse(request))
+        return true;
+    printError(QStringLiteral("--%1 is used only with --%2: add --%2, or leave --%1 out.")
+                   .arg(row.option, row.usedWithOption));
+    return false;
+}
+
+// The map's intensity colourings need the grids they are drawn from.
+bool refuseColouringWithoutIntensity(const runRequest& request)
+{
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(request.mapColouring, colouring);
+    QString needed;
+    if (colouring == mapColouring::energyLineHeight && !request.intensity.enabled)
+        needed = QStringLiteral("--intensity");
+    else if (colouring == mapColouring::energyClass && !request.intensity.energiesWanted())
+        needed = QStringLiteral("--intensity and --block-volume");
+    if (needed.isEmpty())
+        return true;
+    printError(QStringLiteral("--map-colour %1 needs %2: add them, or choose probability or share.")
+                   .arg(request.mapColouring, needed));
+    return false;
+}
+
 bool readOutputFormat(const QCommandLineParser& parser, outputFormat& value)
 {
     if (!parser.isSet(QStringLiteral("format")))
@@ -225,6 +252,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     for (const settingRow& row : settingsTable())
         if (!row.option.isEmpty() && !readTableOption(parser, row, request))
             return parseOutcome::exitFailure;
+    for (const settingRow& row : settingsTable())
+        if (!refuseUnusedOption(parser, row, request))
+            return parseOutcome::exitFailure;
+    if (!refuseColouringWithoutIntensity(request))
+        return parseOutcome::exitFailure;
     if (!readOutputFormat(parser, request.format))
         return parseOutcome::exitFailure;
     if (parser.isSet(QStringLiteral("seed"))) {

@@ -93,6 +93,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     };
     volume.write = [](runRequest& r, const QVariant& v) { r.intensity.blockVolume = v.toDouble(); };
     volume.inUse = intensityOn;
+    volume.usedWithOption = QStringLiteral("intensity");
     rows << volume;
 
     settingRow density;
@@ -110,6 +111,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     density.read = [](const runRequest& r) { return QVariant(r.intensity.rockDensity); };
     density.write = [](runRequest& r, const QVariant& v) { r.intensity.rockDensity = v.toDouble(); };
     density.inUse = intensityOn;
+    density.usedWithOption = QStringLiteral("intensity");
     rows << density;
 
     settingRow classes;
@@ -131,6 +133,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     };
     classes.textProblem = classLimitsProblem;
     classes.inUse = intensityOn;
+    classes.usedWithOption = QStringLiteral("intensity");
     rows << classes;
 }
 
