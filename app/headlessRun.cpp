@@ -15,8 +15,6 @@
 #include <QFileInfo>
 
 #include "controller/clockText.h"
-#include "map/mapPictureFile.h"
-#include "map/resultMapPicture.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
 #include "controller/runResultGrids.h"
@@ -27,38 +25,38 @@ namespace {
 std::atomic<tumbraController*> interruptTarget{nullptr};
 std::atomic<int> caughtSignal{0};
 
-// Only atomic stores happen here, which is safe in a signal handler. A
-// second signal falls back to the default action and ends the process.
-// SIGTERM (kill, timeout, a batch system's cancel; mpirun passes on a Ctrl-C
-// as one) is taken as Ctrl-C is.
+// Only atomic operations happen here, which is safe in a signal handler. The
+// first signal names the stop: a Ctrl-C on a terminal reaches the processes
+// of a shared run itself, and then once more from mpirun as SIGTERM. A second
+// signal of the same kind falls back to the default action and ends the
+// process. SIGTERM (kill, timeout, a batch system's cancel) is taken as
+// Ctrl-C is.
 extern "C" void onInterrupt(int signalNumber)
 {
-    caughtSignal.store(signalNumber);
+    int none = 0;
+    caughtSignal.compare_exchange_strong(none, signalNumber);
     if (tumbraController* controller = interruptTarget.load())
         controller->requestAbort();
     std::signal(signalNumber, SIG_DFL);
 }
 
-// Caught from the start of exec to its end, so that a signal while the
-// folder is prepared, or the inputs are read, leaves nothing behind either.
-class caughtSignals
+}  // namespace
+
+stopSignals::stopSignals()
 {
-public:
-    caughtSignals()
-    {
-        caughtSignal.store(0);
-        std::signal(SIGINT, onInterrupt);
-        std::signal(SIGTERM, onInterrupt);
-    }
-    ~caughtSignals()
-    {
-        std::signal(SIGINT, SIG_DFL);
-        std::signal(SIGTERM, SIG_DFL);
-        interruptTarget.store(nullptr);
-    }
-    caughtSignals(const caughtSignals&) = delete;
-    caughtSignals& operator=(const caughtSignals&) = delete;
-};
+    caughtSignal.store(0);
+    std::signal(SIGINT, onInterrupt);
+    std::signal(SIGTERM, onInterrupt);
+}
+
+stopSignals::~stopSignals()
+{
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    interruptTarget.store(nullptr);
+}
+
+namespace {
 
 void printLine(std::FILE* stream, const QString& text)
 {
@@ -94,20 +92,25 @@ headlessRun::~headlessRun() { interruptTarget.store(nullptr); }
 
 int headlessRun::exec()
 {
-    const caughtSignals signalGuard;
     // Only the process that writes prepares the output folder; every
-    // process of a shared run learns whether all are ready.
-    bool ready = prepareRequest() && (!role_.writes || prepareOutputFolder());
+    // process of a shared run learns whether all are ready, and whether one
+    // was stopped already: all of them start, or none.
+    const bool ready = prepareRequest() && (!role_.writes || prepareOutputFolder());
+    int start = !ready                     ? resultCode::failed
+                : caughtSignal.load() != 0 ? resultCode::stoppedByUser
+                                           : resultCode::completed;
     if (role_.coordinator)
-        ready = role_.coordinator->agree(ready ? resultCode::completed : resultCode::failed) == resultCode::completed;
-    if (!ready)
+        start = role_.coordinator->agree(start);
+    if (start == resultCode::failed)
         return resultCode::failed;
     controller_.setCoordinator(role_.coordinator);
 
     interruptTarget.store(&controller_);
     runTimer_.start();
-    // A signal before the run began is not lost to its start.
-    if (caughtSignal.load() == 0)
+    // A signal before the run began is not lost to its start; in a shared
+    // run the processes start as they agreed, and a later signal stops the
+    // run from its first phase on.
+    if (start == resultCode::completed && (role_.coordinator || caughtSignal.load() == 0))
         controller_.run(options_.request);
     else
         onFinished(stoppedBeforeStart());
@@ -126,8 +129,9 @@ int headlessRun::exec()
         code = resultCode::failed;
     } else if (code == resultCode::completed && role_.writes) {
         onDisplayMessage(QStringLiteral("Results written to folder %1").arg(folder));
-        if (!writeMap())
-            code = resultCode::failed;
+        // The controller wrote the map with the other files.
+        if (!options_.request.mapFile.isEmpty())
+            onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.request.mapFile));
     }
     if (role_.coordinator)
         code = role_.coordinator->agree(code);
@@ -174,24 +178,6 @@ bool headlessRun::prepareOutputFolder()
     return false;
 }
 
-bool headlessRun::writeMap()
-{
-    const runRequest& request = options_.request;
-    if (request.mapFile.isEmpty())
-        return true;
-    mapColouring colouring = mapColouring::reachProbability;
-    mapColouringFromName(request.mapColouring, colouring);
-    const QString problem =
-        outcome_.grids ? writeResultMap(request.mapFile, *outcome_.grids, colouring)
-                       : QStringLiteral("Failed to write the map %1: the run left no result.").arg(request.mapFile);
-    if (!problem.isEmpty()) {
-        onDisplayError(problem);
-        return false;
-    }
-    onDisplayMessage(QStringLiteral("Map written to %1").arg(request.mapFile));
-    return true;
-}
-
 void headlessRun::onInitProgressBar(int total)
 {
     endPhase();
@@ -212,6 +198,9 @@ void headlessRun::onResetProgressBar() { endPhase(); }
 
 void headlessRun::onPhaseProgress(const QString& phase, int percent)
 {
+    // A signal just as the run started, before it cleared its stop request.
+    if (caughtSignal.load() != 0)
+        controller_.requestAbort();
     if (phase != phase_) {
         endPhase();
         phase_ = phase;

@@ -23,6 +23,18 @@ struct sharedRunRole
     std::function<void(const QString&)> keepError;  // where a process that does not write leaves its errors
 };
 
+// Ctrl-C (SIGINT) and SIGTERM taken as a stop while this object lives: made
+// first thing in main, so that a signal while the processes start, read
+// their options or agree on them stops the run before it begins.
+class stopSignals
+{
+public:
+    stopSignals();
+    ~stopSignals();
+    stopSignals(const stopSignals&) = delete;
+    stopSignals& operator=(const stopSignals&) = delete;
+};
+
 // One run of the controller without a window: messages to stdout, warnings
 // and errors to stderr, a progress line on a terminal, Ctrl-C to abort.
 class headlessRun : public QObject
@@ -53,7 +65,6 @@ private slots:
 private:
     bool prepareRequest();
     bool prepareOutputFolder();
-    bool writeMap();
     static runOutcome stoppedBeforeStart();
     void drawProgress(int progress, bool final);
     void drawPhase(int percent);

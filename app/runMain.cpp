@@ -57,7 +57,7 @@ uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
                       QString::number(static_cast<int>(request.format)),
                       request.overwrite ? QStringLiteral("overwrite") : QString(),
                       request.seed ? QString::number(*request.seed) : QStringLiteral("no seed")};
-    for (const QString& file : {request.demFile, request.startCellsFile}) {
+    for (const QString& file : {request.demFile, request.startCellsFile, request.objectsFile}) {
         const QFileInfo info(file);
         parts << info.absoluteFilePath() << QString::number(info.size());
     }
@@ -77,6 +77,7 @@ uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
 
 int main(int argc, char* argv[])
 {
+    const stopSignals stops;
 #ifdef TUMBRA_MPI
     // Without mpirun this is a run of one process.
     headlessRun* reporter = nullptr;

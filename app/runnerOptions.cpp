@@ -80,6 +80,35 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
     return true;
 }
 
+// An option the run would not use is refused rather than silently ignored.
+bool refuseUnusedOption(const QCommandLineParser& parser, const settingRow& row, const runRequest& request)
+{
+    if (row.option.isEmpty() || !parser.isSet(row.option) || !row.inUse || row.inUse(request))
+        return true;
+    printError(QStringLiteral("--%1 is used only with --%2: add --%2, or leave --%1 out.")
+                   .arg(row.option, row.usedWithOption));
+    return false;
+}
+
+// The map's intensity and source-share colourings need the grids they are drawn from.
+bool refuseColouringWithoutIntensity(const runRequest& request)
+{
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(request.mapColouring, colouring);
+    QString needed;
+    if (colouring == mapColouring::energyLineHeight && !request.intensity.enabled)
+        needed = QStringLiteral("--intensity");
+    else if (colouring == mapColouring::energyClass && !request.intensity.energiesWanted())
+        needed = QStringLiteral("--intensity and --block-volume");
+    else if (colouring == mapColouring::sourceShare && request.objectsFile.isEmpty())
+        needed = QStringLiteral("--objects");
+    if (needed.isEmpty())
+        return true;
+    printError(QStringLiteral("--map-colour %1 needs %2: add them, or choose probability or share.")
+                   .arg(request.mapColouring, needed));
+    return false;
+}
+
 bool readOutputFormat(const QCommandLineParser& parser, outputFormat& value)
 {
     if (!parser.isSet(QStringLiteral("format")))
@@ -103,9 +132,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Simulates rockfall trajectories over a DEM from the cells of a start-cells raster and writes N.asc, "
-        "Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the output "
-        "folder.\n\n"
+        "Simulates rockfall trajectories over a DEM from its start cells (a raster or a vector layer) and writes "
+        "N.asc, Reach_prob.asc (or N.tif and Reach_prob.tif), log.txt and optionally trajectory_points.txt into the "
+        "output folder.\n\n"
         "Outputs:\n"
         "  N            trajectories that passed each cell (a count).\n"
         "  Reach_prob   reach probability in percent: of the trajectories from the start cells able to reach the\n"
@@ -113,7 +142,12 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "  .qml         QGIS style beside each grid, with the classes of the map.\n"
         "  log.txt      inputs, settings and the run summary: area reached in hectares per reach-probability\n"
         "               class, longest run-out in metres, travel-angle percentiles in degrees.\n"
-        "  trajectory_points.txt (--save-trajectories) every point: x, y in map units, z in metres.\n\n"
+        "  trajectory_points.txt (--save-trajectories) every point: x, y in map units, z in metres;\n"
+        "               with --format gtiff also trajectories.gpkg (3D lines).\n"
+        "  Height_max, Height_mean (m), Velocity_max (m/s), Energy_max (kJ), Reach_prob_<E>kJ (percent of\n"
+        "               trajectories arriving with at least E kJ) (--intensity; energies with --block-volume).\n"
+        "  objects.csv, Source_share (--objects) the reach of each object; at each start cell the percentage\n"
+        "               of its trajectories that reached an object.\n\n"
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"
@@ -222,6 +256,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     for (const settingRow& row : settingsTable())
         if (!row.option.isEmpty() && !readTableOption(parser, row, request))
             return parseOutcome::exitFailure;
+    for (const settingRow& row : settingsTable())
+        if (!refuseUnusedOption(parser, row, request))
+            return parseOutcome::exitFailure;
+    if (!refuseColouringWithoutIntensity(request))
+        return parseOutcome::exitFailure;
     if (!readOutputFormat(parser, request.format))
         return parseOutcome::exitFailure;
     if (parser.isSet(QStringLiteral("seed"))) {

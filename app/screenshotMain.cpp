@@ -1,7 +1,10 @@
 // Runs the window on the bundled example and saves a picture of it once the
 // run has finished and the map is shown. Used to make the README's screenshot:
-//   QT_QPA_PLATFORM=offscreen tumbra-screenshot docs/screenshot.png
-// The user's settings store is left alone: a temporary one is used instead.
+//   QT_QPA_PLATFORM=offscreen tumbra-screenshot docs/screenshot.png [EXAMPLE_FOLDER]
+// A copy of the example in a folder whose path reads well (its dem.asc and
+// start_cells.asc; the run writes into its sub-folder results) keeps the
+// build's paths out of the picture. The user's settings store is left alone:
+// a temporary one is used instead.
 
 #include <cstdio>
 
@@ -39,7 +42,10 @@ int main(int argc, char* argv[])
     if (!scratch.isValid())
         return 1;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, scratch.filePath(QStringLiteral("settings")));
-    const QString outputDir = scratch.filePath(QStringLiteral("output"));
+    const QString exampleDir =
+        argc > 2 ? QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2])) : QStringLiteral(EXAMPLES_DIR);
+    const QString outputDir =
+        argc > 2 ? QDir(exampleDir).filePath(QStringLiteral("results")) : scratch.filePath(QStringLiteral("output"));
     QDir().mkpath(outputDir);
 
     tumbraMainDialog dialog(nullptr);
@@ -47,8 +53,8 @@ int main(int argc, char* argv[])
     dialog.setErrorBox([](const QString& text) { std::fprintf(stderr, "Error: %s\n", qUtf8Printable(text)); });
     dialog.setWarningBox([](const QString& text) { std::fprintf(stderr, "Warning: %s\n", qUtf8Printable(text)); });
     setPath(dialog, "outputFolder", outputDir);
-    setPath(dialog, "digitalElevationModel", QStringLiteral(EXAMPLES_DIR "/dem.asc"));
-    setPath(dialog, "startRaster", QStringLiteral(EXAMPLES_DIR "/start_cells.asc"));
+    setPath(dialog, "digitalElevationModel", QDir(exampleDir).filePath(QStringLiteral("dem.asc")));
+    setPath(dialog, "startRaster", QDir(exampleDir).filePath(QStringLiteral("start_cells.asc")));
     dialog.findChild<QComboBox*>(QStringLiteral("numberOfSimulations"))->setCurrentText(QStringLiteral("100"));
     dialog.show();  // at the window's default size
 

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QTemporaryFile>
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -154,36 +155,78 @@ void runFolder::release()
     created_ = false;
 }
 
-outputStaging::outputStaging(const QString& outputFolder)
-    : outputFolder_(outputFolder),
-      staging_(std::make_unique<QTemporaryDir>(QDir(outputFolder).filePath(QStringLiteral(".tumbra-staging-XXXXXX"))))
+outputStaging::outputStaging(const QString& outputFolder) : outputFolder_(outputFolder)
 {
-    if (!staging_->isValid())
-        staging_.reset();
+    addStagingFolder(outputFolder);
 }
 
-outputStaging::~outputStaging() = default;  // the staging folder goes with what it still holds
+outputStaging::~outputStaging() = default;  // each staging folder goes with what it still holds
+
+void outputStaging::addStagingFolder(const QString& folder)
+{
+    auto staged = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".tumbra-staging-XXXXXX")));
+    if (!staged->isValid())
+        staged.reset();
+    folders_.push_back({folder, std::move(staged)});
+}
+
+// The output folder however `path` reaches it (by a link, say), else the folder `path` names.
+QString outputStaging::folderOf(const QString& path) const
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (folder == QDir::cleanPath(outputFolder_)
+        || QFileInfo(folder).canonicalFilePath() == QFileInfo(outputFolder_).canonicalFilePath())
+        return outputFolder_;
+    return folder;
+}
+
+const QTemporaryDir* outputStaging::stagingFor(const QString& path) const
+{
+    const QFileInfo final(path);
+    const QString folder = folderOf(path);
+    for (const stagingFolder& candidate : folders_) {
+        if (candidate.folder != folder)
+            continue;
+        if (!candidate.staged || (final.exists() && (!final.isFile() || !final.isWritable())))
+            return nullptr;
+        return candidate.staged.get();
+    }
+    return nullptr;
+}
 
 QString outputStaging::folderFor(const QString& name) const
 {
-    const QFileInfo final(QDir(outputFolder_).filePath(name));
-    if (!staging_ || (final.exists() && (!final.isFile() || !final.isWritable())))
-        return outputFolder_;
-    return staging_->path();
+    const QTemporaryDir* staged = stagingFor(QDir(outputFolder_).filePath(name));
+    return staged ? staged->path() : outputFolder_;
+}
+
+QString outputStaging::stagedPath(const QString& path)
+{
+    const QString folder = folderOf(path);
+    if (std::none_of(folders_.begin(), folders_.end(), [&](const stagingFolder& f) { return f.folder == folder; }))
+        addStagingFolder(folder);
+    const QTemporaryDir* staged = stagingFor(path);
+    return staged ? QDir(staged->path()).filePath(QFileInfo(path).fileName()) : path;
+}
+
+bool outputStaging::holds(const QString& name) const
+{
+    const QString final = QDir(outputFolder_).filePath(name);
+    const QTemporaryDir* staged = stagingFor(final);
+    return staged && QFileInfo::exists(QDir(staged->path()).filePath(QFileInfo(final).fileName()));
 }
 
 bool outputStaging::commit(const QStringList& names, QString& error)
 {
-    if (!staging_)
-        return true;
     for (const QString& name : names) {
-        const QString staged = QDir(staging_->path()).filePath(name);
-        if (!QFileInfo::exists(staged))
+        if (!holds(name))
             continue;
+        const QString final = QDir(outputFolder_).filePath(name);
+        const QString staged = QDir(stagingFor(final)->path()).filePath(QFileInfo(final).fileName());
         // One rename each within the folder's volume: it cannot run out of space.
         std::error_code renameError;
-        std::filesystem::rename(QFile::encodeName(staged).toStdString(),
-                                QFile::encodeName(QDir(outputFolder_).filePath(name)).toStdString(), renameError);
+        std::filesystem::rename(QFile::encodeName(staged).toStdString(), QFile::encodeName(final).toStdString(),
+                                renameError);
         if (renameError) {
             error = QStringLiteral("Failed to move file %1 into place: %2.")
                         .arg(name, QString::fromLocal8Bit(renameError.message().c_str()));

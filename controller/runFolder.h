@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include <QString>
 #include <QStringList>
@@ -57,8 +58,9 @@ private:
 
 // The files of one run, written into a hidden folder inside the output folder
 // and moved into place together once every one is complete: a failed write,
-// a full disk, a stop or a signal leaves the earlier files as they were.
-// What is still staged is removed with this object.
+// a full disk, a stop or a signal leaves the earlier files as they were. A
+// file of the run in another folder (the map) is staged in a hidden folder
+// of its own beside it. What is still staged is removed with this object.
 class outputStaging
 {
 public:
@@ -72,13 +74,28 @@ public:
     // when the file there cannot be replaced (a write-protected file, a
     // folder in its place), so that the writer says why as it always has.
     QString folderFor(const QString& name) const;
-    // Moves the staged files among `names` into the output folder; false
-    // with the reason in `error` when one cannot be moved.
+    // Where the file at the absolute `path`, in any folder, is written: on
+    // the same terms, staged beside it.
+    QString stagedPath(const QString& path);
+    // Whether the file `name` (in the output folder, or an absolute path) is staged.
+    bool holds(const QString& name) const;
+    // Moves the staged files among `names` (in the output folder, or absolute
+    // paths) into place; false with the reason in `error` when one cannot be moved.
     bool commit(const QStringList& names, QString& error);
 
 private:
+    struct stagingFolder
+    {
+        QString folder;  // where its files go
+        std::unique_ptr<QTemporaryDir> staged;
+    };
+    QString folderOf(const QString& path) const;
+    // The staging folder of the file that goes to `path`; null where it is written straight there.
+    const QTemporaryDir* stagingFor(const QString& path) const;
+    void addStagingFolder(const QString& folder);
+
     QString outputFolder_;
-    std::unique_ptr<QTemporaryDir> staging_;
+    std::vector<stagingFolder> folders_;  // the output folder's first
 };
 
 // Removes from `folder` every file named in `candidates` but not in `kept`.

@@ -8,10 +8,21 @@
 
 namespace {
 
-bool isRegularFile(const QString& fileName)
+// Why an input file cannot be used, naming it and the cause; empty when it can be.
+QString inputFileProblem(const QString& role, const QString& fileName)
 {
     const QFileInfo info(fileName);
-    return info.exists() && info.isFile();
+    if (fileName.isEmpty())
+        return QStringLiteral("No %1 was given.").arg(role);
+    if (!info.exists())
+        return QStringLiteral("The %1 %2 does not exist. Check its name and folder.").arg(role, fileName);
+    if (info.isDir())
+        return QStringLiteral("The %1 %2 is a folder, not a file. Choose the file inside it.").arg(role, fileName);
+    if (!info.isFile())
+        return QStringLiteral("The %1 %2 is not a regular file. Choose a file.").arg(role, fileName);
+    if (!info.isReadable())
+        return QStringLiteral("The %1 %2 cannot be read. Check its permissions.").arg(role, fileName);
+    return QString();
 }
 
 // Why the layer options or the objects file cannot be used; empty when they can.
@@ -28,9 +39,9 @@ QString vectorInputRefusal(const runRequest& request)
                                   "file: give one with --objects, or leave them out.");
         return QString();
     }
-    if (!isRegularFile(request.objectsFile))
-        return QStringLiteral("Failed to load objects at risk %1. Please check that the file exists and is readable.")
-            .arg(request.objectsFile);
+    if (const QString problem = inputFileProblem(QStringLiteral("objects file"), request.objectsFile);
+        !problem.isEmpty())
+        return problem;
     const bool vector = isVectorFileName(request.objectsFile);
     if (!vector && !rasterInputFor(request.objectsFile))
         return QStringLiteral("The file type of objects at risk %1 is not supported. Supported are %2, and the vector "
@@ -50,10 +61,11 @@ QString vectorInputRefusal(const runRequest& request)
 // its options, so a range message here means a front end let one through.
 QString requestRefusal(const runRequest& request)
 {
-    if (!isRegularFile(request.demFile))
-        return QStringLiteral("Failed to load model. Please check that the file exists and is readable.");
-    if (!isRegularFile(request.startCellsFile))
-        return QStringLiteral("Failed to load start cells raster. Please check that the file exists and is readable.");
+    if (const QString problem = inputFileProblem(QStringLiteral("DEM"), request.demFile); !problem.isEmpty())
+        return problem;
+    if (const QString problem = inputFileProblem(QStringLiteral("start cells file"), request.startCellsFile);
+        !problem.isEmpty())
+        return problem;
     if (const QString problem = vectorInputRefusal(request); !problem.isEmpty())
         return problem;
     for (const settingRow& row : settingsTable()) {

@@ -94,6 +94,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     };
     volume.write = [](runRequest& r, const QVariant& v) { r.intensity.blockVolume = v.toDouble(); };
     volume.inUse = intensityOn;
+    volume.usedWithOption = QStringLiteral("intensity");
     rows << volume;
 
     settingRow density;
@@ -111,6 +112,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     density.read = [](const runRequest& r) { return QVariant(r.intensity.rockDensity); };
     density.write = [](runRequest& r, const QVariant& v) { r.intensity.rockDensity = v.toDouble(); };
     density.inUse = intensityOn;
+    density.usedWithOption = QStringLiteral("intensity");
     rows << density;
 
     settingRow classes;
@@ -120,7 +122,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     classes.type = settingType::text;
     classes.defaultValue = QStringLiteral("30,300");
     classes.tooltip = QStringLiteral("Limits between the energy classes in kJ, positive, increasing and separated by "
-                                     "commas (default 30,300: below 30 kJ, 30 to 300 kJ, above 300 kJ). Each limit "
+                                     "commas (default 30,300: below 30 kJ, 30 to 300 kJ, 300 kJ and more). Each limit "
                                      "gives a grid Reach_prob_<limit>kJ; used with a block volume.");
     classes.option = QStringLiteral("energy-classes");
     classes.storeKey = QStringLiteral("energyClassLimits");
@@ -132,6 +134,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     };
     classes.textProblem = classLimitsProblem;
     classes.inUse = intensityOn;
+    classes.usedWithOption = QStringLiteral("intensity");
     rows << classes;
 }
 
@@ -304,8 +307,9 @@ QList<settingRow> makeTable()
         return isVectorFileName(r.startCellsFile) && !r.startLayer.isEmpty();
     };
     rows << startLayer;
-    settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
-                                    "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
+    settingRow startWhere =
+        textRow("startWhere", "Start filter", "start-where",
+                "OGR SQL attribute filter on a vector start-cells layer, for example \"type = 'cliff'\".");
     startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
     startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
     startWhere.logLabel = QStringLiteral("Start cells filter");

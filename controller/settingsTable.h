@@ -43,6 +43,9 @@ struct settingRow
     // Whether the request uses the setting (none: always). One it does not
     // use is neither checked before the run nor written to log.txt.
     bool (*inUse)(const runRequest&) = nullptr;
+    // The option that puts the setting in use ("intensity"), so that
+    // tumbra-run refuses the setting's option given without it by name.
+    QString usedWithOption;
 
     // "Segment length (m)", as a field is labelled.
     QString labelWithUnit() const;

@@ -26,6 +26,7 @@
 #include "controller/segmentLengthAdvice.h"
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
+#include "map/mapPictureFile.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/profileWork.h"
 #include "engine/objectReach.h"
@@ -406,13 +407,16 @@ int tumbraController::runPipeline(runOutcome& outcome)
             return static_cast<int>(stoppedByUser);
         if (!outputFolderReady())
             return static_cast<int>(failed);
-        if (!writeOutputs(result, outcome))
+        outputStaging staging(request_.outputFolder);
+        bool allWritten = writeOutputs(staging, result, outcome);
+        keepResult(result, displayGrid, outcome);
+        allWritten = allWritten && writeMapPicture(staging, *outcome.grids);
+        if (!placeOutputs(staging, allWritten, outcome) || !allWritten)
             return static_cast<int>(failed);
         // A stop while the files were written left none of them; once they
         // are in place the run is complete, whenever a stop comes.
         if (abortRequested.load() && outcome.filesWritten.isEmpty())
             return static_cast<int>(stoppedByUser);
-        keepResult(result, displayGrid, outcome);
         return static_cast<int>(completed);
     });
     return agreeWithOthers(code);
@@ -605,7 +609,7 @@ void tumbraController::reportPhase(const QString& phase, int64_t done, int64_t t
 // name the files actually written.
 static QString writingPhase(const QString& fileName) { return QStringLiteral("Writing ") + fileName; }
 
-bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome& outcome)
+bool tumbraController::writeOutputs(outputStaging& staging, const propagationOutput& result, runOutcome& outcome)
 {
     const grid<int32_t>& passageCounts = result.passageCounts;
     bool allWritten = true;
@@ -622,7 +626,6 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
     };
     // Each target remembers its file's name for the lists of files written and
     // not written; the files are staged and moved into place together.
-    outputStaging staging(request_.outputFolder);
     const auto inRunFolder = [&staging, &file](const QString& name) {
         file = name;
         return outputTarget(staging.folderFor(name), name);
@@ -710,16 +713,35 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
                          },
                          report.summary)
                      && allWritten;
-    if (request_.seed)
-        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     report.summary << reachSummaryLines(passageCounts, result.reachingStartCells, simulations, demHeader.cellsize,
                                         result.runOuts);
+    if (request_.seed)  // last, so the log ends naming the seed that repeats the run
+        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     outcome.summary = report.summary;
     const QString logName = QStringLiteral("log.txt");
     reportPhase(writingPhase(logName), 0, 1);
     keep(writeLogFile(inRunFolder(logName), report, *sink_));
     reportPhase(writingPhase(logName), 1, 1);
-    return placeOutputs(staging, allWritten, outcome) && allWritten;
+    return allWritten;
+}
+
+// The map of the request is one of the run's files: staged with them and
+// placed with them, or dropped with them.
+bool tumbraController::writeMapPicture(outputStaging& staging, const runResultGrids& result)
+{
+    if (request_.mapFile.isEmpty() || abortRequested.load())
+        return true;
+    mapColouring colouring = mapColouring::reachProbability;
+    mapColouringFromName(request_.mapColouring, colouring);
+    const QString phase = writingPhase(QFileInfo(request_.mapFile).fileName());
+    reportPhase(phase, 0, 1);
+    outputTarget target(staging.stagedPath(request_.mapFile));
+    target.name = request_.mapFile;
+    const QString problem = writeResultMap(target, result, colouring);
+    reportPhase(phase, 1, 1);
+    if (!problem.isEmpty())
+        emit displayError(problem);
+    return problem.isEmpty();
 }
 
 // All or nothing: after a failed write or a stop, the staged files are
@@ -729,10 +751,20 @@ bool tumbraController::writeOutputs(const propagationOutput& result, runOutcome&
 bool tumbraController::placeOutputs(outputStaging& staging, bool allWritten, runOutcome& outcome)
 {
     QString error;
-    const bool placed = allWritten && !abortRequested.load() && staging.commit(outcome.filesWritten, error);
+    // The map's files, where they were staged; an earlier side file the new
+    // map has not (its auxiliary file of another system) would misplace it.
+    const QStringList mapFiles = request_.mapFile.isEmpty() ? QStringList() : mapPictureFiles(request_.mapFile);
+    QStringList stagedMapFiles;
+    for (const QString& file : mapFiles)
+        if (staging.holds(file))
+            stagedMapFiles << file;
+    const bool placed =
+        allWritten && !abortRequested.load() && staging.commit(outcome.filesWritten + stagedMapFiles, error);
     if (placed) {
         if (request_.overwrite)
             removeEarlierOutputs(request_.outputFolder, everyOutputName(request_), outcome.filesWritten);
+        if (stagedMapFiles.contains(request_.mapFile))
+            removeEarlierOutputs(QString(), mapFiles, stagedMapFiles);
         return true;
     }
     if (!error.isEmpty())

@@ -110,7 +110,8 @@ private:
                  propagationOutput& result);
     void finishProcessing(runOutcome& outcome);
     void reportPhase(const QString& phase, int64_t done, int64_t total);
-    bool writeOutputs(const propagationOutput& result, runOutcome& outcome);
+    bool writeOutputs(outputStaging& staging, const propagationOutput& result, runOutcome& outcome);
+    bool writeMapPicture(outputStaging& staging, const runResultGrids& result);
     bool profileWorkWithinReach(std::size_t startCellCount);
     bool placeOutputs(outputStaging& staging, bool allWritten, runOutcome& outcome);
     void closeInputs();

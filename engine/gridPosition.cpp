@@ -66,6 +66,6 @@ trajectoryPoint worldPoint(const gridPosition& position, float elevation, const 
         yllCorner -= dem.cellsize / 2.0;
     }
     const double gridHeight = static_cast<double>(dem.nrows) * dem.cellsize;
-    return trajectoryPoint{static_cast<float>(xllCorner + distanceFromWestEdge(position)),
-                           static_cast<float>(yllCorner + gridHeight - distanceFromNorthEdge(position)), elevation};
+    return trajectoryPoint{xllCorner + distanceFromWestEdge(position),
+                           yllCorner + gridHeight - distanceFromNorthEdge(position), elevation};
 }

@@ -42,18 +42,21 @@ outputGeoreference picturePlacement(const runResultGrids& result, mapColouring c
 
 // Beside a picture, the world file and the system; an earlier auxiliary file
 // of another system would misplace the new picture, so it goes.
-bool writePlacementFiles(const QFileInfo& picture, const outputGeoreference& placement, messageSink& sink)
+bool writePlacementFiles(const outputTarget& picture, const outputGeoreference& placement, messageSink& sink)
 {
-    const QString base = picture.absolutePath() + u'/' + picture.completeBaseName() + u'.';
-    if (writeSmallOutputFile(base + worldFileSuffix(picture.suffix().toLower()), worldFileText(placement.geoTransform),
-                             sink)
-        != writeOutcome::written)
+    const QStringList paths = mapPictureFiles(picture.path);
+    const QStringList names = mapPictureFiles(picture.name);
+    const auto side = [&](int file) {
+        outputTarget target(paths[file]);
+        target.name = names[file];
+        return target;
+    };
+    if (writeSmallOutputFile(side(1), worldFileText(placement.geoTransform), sink) != writeOutcome::written)
         return false;
-    const QString auxiliary = picture.absoluteFilePath() + QStringLiteral(".aux.xml");
     const QByteArray system = auxiliarySystemText(placement.system);
     if (system.isEmpty())
-        return !QFileInfo::exists(auxiliary) || QFile::remove(auxiliary);
-    return writeSmallOutputFile(auxiliary, system, sink) == writeOutcome::written;
+        return !QFileInfo::exists(paths[2]) || QFile::remove(paths[2]);
+    return writeSmallOutputFile(side(2), system, sink) == writeOutcome::written;
 }
 
 }  // namespace
@@ -79,8 +82,19 @@ QString mapSuffixProblem(const QString& fileName)
         .arg(fileName);
 }
 
-QString writeResultMap(const QString& fileName, const runResultGrids& result, mapColouring colouring)
+QStringList mapPictureFiles(const QString& fileName)
 {
+    if (mapPictureFormatOf(fileName) == mapPictureFormat::geoTiff)
+        return {fileName};
+    const QFileInfo picture(fileName);
+    const QString folder = fileName.contains(u'/') ? picture.path() + u'/' : QString();
+    return {fileName, folder + picture.completeBaseName() + u'.' + worldFileSuffix(picture.suffix().toLower()),
+            fileName + QStringLiteral(".aux.xml")};
+}
+
+QString writeResultMap(const outputTarget& target, const runResultGrids& result, mapColouring colouring)
+{
+    const QString& fileName = target.name;
     const std::optional<mapPictureFormat> format = mapPictureFormatOf(fileName);
     if (!format)
         return mapSuffixProblem(fileName);
@@ -89,7 +103,7 @@ QString writeResultMap(const QString& fileName, const runResultGrids& result, ma
     firstProblem problem;
     if (*format == mapPictureFormat::geoTiff) {
         const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
-        writePictureGeoTiff(fileName, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
+        writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
                             problem);
         return problem.text;
     }
@@ -99,7 +113,7 @@ QString writeResultMap(const QString& fileName, const runResultGrids& result, ma
     QImageWriter writer(&buffer, *format == mapPictureFormat::png ? "png" : "jpeg");
     if (!writer.write(picture))
         return QStringLiteral("Failed to write the map %1: %2").arg(fileName, writer.errorString());
-    if (writeSmallOutputFile(fileName, bytes, problem) == writeOutcome::written)
-        writePlacementFiles(QFileInfo(fileName), placement, problem);
+    if (writeSmallOutputFile(target, bytes, problem) == writeOutcome::written)
+        writePlacementFiles(target, placement, problem);
     return problem.text;
 }

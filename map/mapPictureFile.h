@@ -4,7 +4,10 @@
 
 #include <QString>
 
+#include <QStringList>
+
 #include "map/resultMapPicture.h"
+#include "raster/outputFiles.h"
 
 struct runResultGrids;
 
@@ -18,9 +21,16 @@ std::optional<mapPictureFormat> mapPictureFormatOf(const QString& fileName);
 // what to do, so that a request is refused before its run.
 QString mapSuffixProblem(const QString& fileName);
 
+// The files a map named `fileName` is written as: the picture first, then
+// beside a PNG or JPEG its world file and its auxiliary file, in the folder
+// `fileName` names.
+QStringList mapPictureFiles(const QString& fileName);
+
 // The map with its legend (resultMapPicture) in the format its suffix names,
 // placed on the DEM's grid: a PNG or JPEG with its world file and, where the
 // DEM has a coordinate system, GDAL's auxiliary file holding it; a GeoTIFF
 // with both inside. The legend lies east of the grid. Returns the error,
-// empty once every file is written.
-QString writeResultMap(const QString& fileName, const runResultGrids& result, mapColouring colouring);
+// empty once every file is written. Its files are written where
+// `target.path` says (a run stages them with its other outputs) and named
+// as `target.name` in messages.
+QString writeResultMap(const outputTarget& target, const runResultGrids& result, mapColouring colouring);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 
 #include <QFont>
@@ -72,7 +73,10 @@ void appendEnergyEntries(mapLegend& legend, const std::vector<double>& limits)
             label = QStringLiteral("%1 kJ and more").arg(numberText(limits.back()));
         else
             label = QStringLiteral("%1 – %2 kJ").arg(numberText(limits[k - 1]), numberText(limits[k]));
-        const double upTo = k < limits.size() ? limits[k] : std::numeric_limits<double>::infinity();
+        // A cell at a limit is in the class above, as Reach_prob_<E>kJ counts it
+        // (energy >= E): the class below ends at the largest value under the limit.
+        const double upTo = k < limits.size() ? std::nextafter(limits[k], -std::numeric_limits<double>::infinity())
+                                              : std::numeric_limits<double>::infinity();
         legend.entries.append({label, rampColour(k, classes), upTo});
     }
 }

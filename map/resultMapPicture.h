@@ -26,7 +26,7 @@ struct legendEntry
 {
     QString label;
     QRgb colour;
-    // The highest value the entry stands for, in percent: of reach
+    // The highest value the entry stands for, itself included, in percent: of reach
     // probability, or of all the run's trajectories for the passage share.
     // 0 for the unreached cells. In kJ or m for the intensity colourings;
     // infinite for their top class.

@@ -52,11 +52,9 @@ coordinateSystem coordinateSystemBesideGrid(const QString& gridFile, messageSink
 
 QByteArray esriProjectionText(const coordinateSystem& system)
 {
-    if (system.isEmpty())
-        return {};
     gdalErrorCapture quiet;
     OGRSpatialReference reference;
-    if (reference.importFromWkt(system.wkt.constData()) != OGRERR_NONE)
+    if (!spatialReferenceOf(system, reference))
         return {};
     char* wkt = nullptr;
     const char* const options[] = {"FORMAT=WKT1_ESRI", nullptr};

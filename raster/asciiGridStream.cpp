@@ -96,6 +96,7 @@ bool asciiGridStream::open(const QString& fileName)
     if (!file->open(QIODevice::ReadOnly))
         return false;
     attach(std::move(file), defaultChunkSize);
+    fileName_ = fileName;
     return true;
 }
 
@@ -113,6 +114,7 @@ bool asciiGridStream::isOpen() const { return device_ != nullptr; }
 void asciiGridStream::close()
 {
     device_.reset();
+    fileName_.clear();
     buffer_.clear();
     buffer_.shrink_to_fit();
     head_ = tail_ = 0;

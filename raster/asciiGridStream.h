@@ -33,6 +33,8 @@ public:
     bool open(std::unique_ptr<QIODevice> device, qsizetype chunkSize = defaultChunkSize);
     bool isOpen() const;
     void close();
+    // The file opened by name, for messages; empty for a device.
+    const QString& fileName() const { return fileName_; }
 
     // No more characters; trailing white space is not the end.
     bool atEnd() const;
@@ -81,6 +83,7 @@ private:
     parallelRead readPlainNumbersInParallel(float* values, qsizetype count);
 
     std::unique_ptr<QIODevice> device_;
+    QString fileName_;
     std::vector<char> buffer_;
     qsizetype chunkSize_ = defaultChunkSize;
     qsizetype head_ = 0;      // next unread byte in buffer_

@@ -65,6 +65,14 @@ coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference)
     return system;
 }
 
+bool spatialReferenceOf(const coordinateSystem& system, OGRSpatialReference& reference)
+{
+    if (system.isEmpty())
+        return false;
+    reference.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    return reference.importFromWkt(system.wkt.constData()) == OGRERR_NONE;
+}
+
 namespace {
 
 // A round cell size near `metres`: the nearest of 1, 2, 2.5 and 5 times a
@@ -134,7 +142,7 @@ bool sameCoordinateSystem(const coordinateSystem& a, const coordinateSystem& b)
     gdalErrorCapture quiet;
     OGRSpatialReference first;
     OGRSpatialReference second;
-    if (first.importFromWkt(a.wkt.constData()) != OGRERR_NONE || second.importFromWkt(b.wkt.constData()) != OGRERR_NONE)
+    if (!spatialReferenceOf(a, first) || !spatialReferenceOf(b, second))
         return false;
     // A .prj in ESRI's form and the EPSG system it stands for are the same.
     const char* const options[] = {"IGNORE_DATA_AXIS_TO_SRS_AXIS_MAPPING=YES",

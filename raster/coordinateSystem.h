@@ -23,6 +23,11 @@ struct coordinateSystem
 
 coordinateSystem coordinateSystemOf(const OGRSpatialReference* reference);
 
+// GDAL's spatial reference of `system` in `reference`, its axes in the order
+// x (east), y that grids and layers give their coordinates in; false for no
+// system or one GDAL cannot read.
+bool spatialReferenceOf(const coordinateSystem& system, OGRSpatialReference& reference);
+
 // Cell sizes in degrees would be taken as metres: a DEM in a geographic
 // system is refused, with a metre cell size near its own to reproject to.
 // A projected system in another unit than the metre is run with a warning

@@ -156,6 +156,19 @@ bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messa
     header.cellsize = static_cast<float>(gt[1]);
     header.nodataValue = nodata_;
     header.spatialReference = rasterHeader::corner;
+    // The cell size is kept in single precision and the south edge is the
+    // north edge plus the grid's height: either can leave the range of
+    // finite numbers although the geotransform itself is finite.
+    if (!std::isfinite(header.yll) || !std::isfinite(header.cellsize) || !(header.cellsize > 0.0f)) {
+        sink.error(QStringLiteral("File %1 has a cell size of %2 at a position of (%3, %4), beyond the numbers a grid "
+                                  "can hold. Georeference it again, for example with gdal_translate -a_ullr <west> "
+                                  "<north> <east> <south>.")
+                       .arg(fileName)
+                       .arg(gt[1], 0, 'g', 12)
+                       .arg(gt[0], 0, 'g', 12)
+                       .arg(gt[3], 0, 'g', 12));
+        return false;
+    }
     system_ = coordinateSystemOf(file.GetSpatialRef());
 
     int blockCols = 0;

@@ -7,10 +7,8 @@
 #include <vector>
 
 #include <gdal_priv.h>
-#include <ogr_spatialref.h>
 
-#include "raster/gdalOutputFile.h"
-#include "raster/gdalSession.h"
+#include "raster/geoTiffFile.h"
 
 namespace {
 
@@ -58,19 +56,8 @@ void markCellsWithoutElevation(const elevationGrid& elevations, const rasterHead
 }
 
 template <typename T>
-bool writeBands(GDALDataset& file, const outputGeoreference& georeference, const rasterHeader& header, int rows,
-                int cols, const rowBlockSource<T>& rowBlock)
+bool writeBands(GDALDataset& file, const rasterHeader& header, int rows, int cols, const rowBlockSource<T>& rowBlock)
 {
-    double transform[6];
-    std::copy(georeference.geoTransform, georeference.geoTransform + 6, transform);
-    if (file.SetGeoTransform(transform) != CE_None)
-        return false;
-    if (!georeference.system.isEmpty()) {
-        OGRSpatialReference reference;
-        if (reference.importFromWkt(georeference.system.wkt.constData()) != OGRERR_NONE
-            || file.SetSpatialRef(&reference) != CE_None)
-            return false;
-    }
     GDALRasterBand* band = file.GetRasterBand(1);
     if (band->SetNoDataValue(bandNodataValue<T>(header)) != CE_None)
         return false;
@@ -90,34 +77,17 @@ writeOutcome writeGeoTiff(const outputTarget& target, const rasterHeader& header
                           const outputGeoreference& georeference, int rows, int cols, const rowBlockSource<T>& rowBlock,
                           messageSink& sink)
 {
-    QString temporaryName;
-    if (!reserveTemporaryName(target, QString(), temporaryName, sink))
-        return writeOutcome::notOpened;
-
-    bool written = false;
-    QString reason;
-    {
-        gdalErrorCapture errors;
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-        // Horizontal differencing for whole numbers, the floating-point predictor for reals.
-        const char* const options[] = {"TILED=YES",
-                                       "BLOCKXSIZE=256",
-                                       "BLOCKYSIZE=256",
-                                       "COMPRESS=DEFLATE",
-                                       gdalType<T>() == GDT_Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
-                                       "BIGTIFF=IF_SAFER",
-                                       nullptr};
-        GDALDatasetUniquePtr file(driver
-                                      ? driver->Create(temporaryName.toUtf8().constData(), std::max(cols, 1),
-                                                       std::max(rows, 1), 1, gdalType<T>(), const_cast<char**>(options))
-                                      : nullptr);
-        const bool bandsWritten = file && writeBands<T>(*file, georeference, header, rows, cols, rowBlock);
-        // Closing writes the last tiles: its errors count too.
-        file.reset();
-        written = bandsWritten && !errors.failed();
-        reason = errors.text();
-    }
-    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+    // Horizontal differencing for whole numbers, the floating-point predictor for reals.
+    const char* const options[] = {"TILED=YES",
+                                   "BLOCKXSIZE=256",
+                                   "BLOCKYSIZE=256",
+                                   "COMPRESS=DEFLATE",
+                                   gdalType<T>() == GDT_Float32 ? "PREDICTOR=3" : "PREDICTOR=2",
+                                   "BIGTIFF=IF_SAFER",
+                                   nullptr};
+    return writePlacedGeoTiff(
+        target, std::max(cols, 1), std::max(rows, 1), 1, gdalType<T>(), options, georeference,
+        [&](GDALDataset& file) { return writeBands<T>(file, header, rows, cols, rowBlock); }, sink);
 }
 
 }  // namespace

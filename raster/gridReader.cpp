@@ -356,7 +356,9 @@ bool readStartCells(asciiGridStream& stream, std::vector<startCell>& cells, int 
         }
         if (read < ncols) {
             // Six header lines and one line per row, counted from 1.
-            sink.error(QStringLiteral("Failed to parse start cells file. Syntax error on line %1.").arg(qint64(r) + 7));
+            const QString file = stream.fileName().isEmpty() ? QString() : QLatin1Char(' ') + stream.fileName();
+            sink.error(QStringLiteral("Failed to parse start cells file%1. Syntax error on line %2.")
+                           .arg(file, QString::number(qint64(r) + 7)));
             return false;
         }
         if (stream.atEnd())

@@ -5,7 +5,7 @@
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
 
-#include "raster/gdalOutputFile.h"
+#include "raster/geoTiffFile.h"
 #include "raster/gdalSession.h"
 
 QString worldFileSuffix(const QString& pictureSuffix)
@@ -27,14 +27,11 @@ QByteArray worldFileText(const double geoTransform[6])
 
 QByteArray auxiliarySystemText(const coordinateSystem& system)
 {
-    if (system.isEmpty())
-        return {};
     gdalErrorCapture quiet;
     OGRSpatialReference reference;
-    if (reference.importFromWkt(system.wkt.constData()) != OGRERR_NONE)
-        return {};
     // Pictures list x (east) before y, whatever order the system's own axes have.
-    reference.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    if (!spatialReferenceOf(system, reference))
+        return {};
     QStringList mapping;
     for (const int axis : reference.GetDataAxisToSRSAxisMapping())
         mapping << QString::number(axis);
@@ -54,33 +51,14 @@ QByteArray auxiliarySystemText(const coordinateSystem& system)
 writeOutcome writePictureGeoTiff(const outputTarget& target, int width, int height, const unsigned char* rgb,
                                  int lineBytes, const outputGeoreference& placement, messageSink& sink)
 {
-    QString temporaryName;
-    if (!reserveTemporaryName(target, QString(), temporaryName, sink))
-        return writeOutcome::notOpened;
-    bool written = false;
-    QString reason;
-    {
-        gdalErrorCapture errors;
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GTiff");
-        const char* const options[] = {"PHOTOMETRIC=RGB", "COMPRESS=DEFLATE", "TILED=YES", nullptr};
-        GDALDatasetUniquePtr file(driver ? driver->Create(temporaryName.toUtf8().constData(), width, height, 3,
-                                                          GDT_Byte, const_cast<char**>(options))
-                                         : nullptr);
-        double transform[6];
-        std::copy(placement.geoTransform, placement.geoTransform + 6, transform);
-        OGRSpatialReference reference;
-        bool filled = file && file->SetGeoTransform(transform) == CE_None;
-        if (filled && !placement.system.isEmpty())
-            filled = reference.importFromWkt(placement.system.wkt.constData()) == OGRERR_NONE
-                     && file->SetSpatialRef(&reference) == CE_None;
-        int bands[3] = {1, 2, 3};
-        filled = filled
-                 && file->RasterIO(GF_Write, 0, 0, width, height, const_cast<unsigned char*>(rgb), width, height,
-                                   GDT_Byte, 3, bands, 3, lineBytes, 1, nullptr)
-                        == CE_None;
-        file.reset();
-        written = filled && !errors.failed();
-        reason = errors.text();
-    }
-    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+    const char* const options[] = {"PHOTOMETRIC=RGB", "COMPRESS=DEFLATE", "TILED=YES", nullptr};
+    return writePlacedGeoTiff(
+        target, width, height, 3, GDT_Byte, options, placement,
+        [&](GDALDataset& file) {
+            int bands[3] = {1, 2, 3};
+            return file.RasterIO(GF_Write, 0, 0, width, height, const_cast<unsigned char*>(rgb), width, height,
+                                 GDT_Byte, 3, bands, 3, lineBytes, 1, nullptr)
+                   == CE_None;
+        },
+        sink);
 }

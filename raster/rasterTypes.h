@@ -36,12 +36,13 @@ struct startCell
     bool operator==(const startCell& other) const { return row == other.row && col == other.col; }
 };
 
-// A recorded point of a trajectory: world x and y, terrain elevation z, and
-// the energy line's height above the ground h (0 unless intensity is on).
+// A recorded point of a trajectory: world x and y (in double, as the origin
+// they are measured from), terrain elevation z, and the energy line's height
+// above the ground h (0 unless intensity is on).
 struct trajectoryPoint
 {
-    float x = 0.0f;
-    float y = 0.0f;
+    double x = 0.0;
+    double y = 0.0;
     float z = 0.0f;
     float h = 0.0f;
     bool operator==(const trajectoryPoint& other) const

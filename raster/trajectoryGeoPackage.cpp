@@ -41,21 +41,15 @@ bool leftItsStartPoint(const std::vector<trajectoryPoint>& points)
 bool writeLayers(GDALDataset& file, const trajectoryList& trajectories, const std::vector<trajectoryOrigin>& origins,
                  const coordinateSystem& system, bool heightsAsM)
 {
-    OGRSpatialReference* reference = nullptr;
-    if (!system.isEmpty()) {
-        reference = new OGRSpatialReference();
-        reference->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-        if (reference->importFromWkt(system.wkt.constData()) != OGRERR_NONE) {
-            reference->Release();
-            return false;
-        }
-    }
+    // The layers take copies of the system.
+    OGRSpatialReference layerSystem;
+    if (!system.isEmpty() && !spatialReferenceOf(system, layerSystem))
+        return false;
+    OGRSpatialReference* reference = system.isEmpty() ? nullptr : &layerSystem;
     OGRLayer* lines = createLayer(file, "trajectories", heightsAsM ? wkbLineStringZM : wkbLineString25D, reference);
     OGRLayer* points =
         lines ? createLayer(file, "trajectories_stopped_at_start", heightsAsM ? wkbPointZM : wkbPoint25D, reference)
               : nullptr;
-    if (reference)
-        reference->Release();
     // One transaction: a GeoPackage writes row by row otherwise.
     if (!points || file.StartTransaction() != OGRERR_NONE)
         return false;

@@ -105,9 +105,8 @@ transformPointer transformToDem(const OGRSpatialReference* layerSystem, const co
     OGRSpatialReference source(*layerSystem);
     OGRSpatialReference target;
     source.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    target.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
     gdalErrorCapture errors;
-    if (target.importFromWkt(demSystem.wkt.constData()) != OGRERR_NONE) {
+    if (!spatialReferenceOf(demSystem, target)) {
         failed = true;
     } else {
         if (source.IsSame(&target))

@@ -22,7 +22,11 @@ except ImportError as missing:
     sys.exit(77)
 
 # Grid, number of colour stops, first label: as the window's legend has them.
-EXPECTED = (("N", 5, "up to 0.01 % of all trajectories"), ("Reach_prob", 6, "0 – 1 %"))
+EXPECTED = (("N", 5, "up to 0.01 % of all trajectories"), ("Reach_prob", 6, "0 – 1 %"),
+            ("Energy_max", 3, "below 30 kJ"))
+# Energies exactly at the class limits and the class QGIS must draw them in: the one above, as
+# Reach_prob_<E>kJ counts them and the window's map draws them.
+AT_LIMITS = ((30.0, 1), (300.0, 2))
 
 
 def check_grid(folder, grid, suffix, stops, first_label):
@@ -39,6 +43,10 @@ def check_grid(folder, grid, suffix, stops, first_label):
     items = renderer.shader().rasterShaderFunction().colorRampItemList()
     if len(items) != stops or items[0].label != first_label:
         problems.append(f"{grid}.qml: {len(items)} stops from '{items[0].label if items else ''}'")
+    for value, index in AT_LIMITS if grid == "Energy_max" else ():
+        shaded = renderer.shader().rasterShaderFunction().shade(value)
+        if len(items) > index and tuple(shaded[1:4]) != items[index].color.getRgb()[:3]:
+            problems.append(f"{grid}.qml draws {value} outside '{items[index].label}'")
     transparent = renderer.rasterTransparency().transparentSingleValuePixelList()
     if not transparent or transparent[0].min != 0 or transparent[0].percentTransparent != 100:
         problems.append(f"{grid}.qml leaves unreached cells drawn")
@@ -59,7 +67,7 @@ def main():
             folder = os.path.join(out, form)
             subprocess.run([runner, "--dem", os.path.join(data, "dem.asc"), "--start",
                             os.path.join(data, "start_cells.asc"), "--output", folder, "--simulations", "5",
-                            "--format", form, "--quiet"], check=True)
+                            "--format", form, "--intensity", "--block-volume", "1", "--quiet"], check=True)
             for grid, stops, first_label in EXPECTED:
                 problems += check_grid(folder, grid, suffix, stops, first_label)
     application.processEvents()

@@ -216,7 +216,7 @@ private slots:
             << "File %dem is not an ESRI ASCII grid: its first line reads \"\uFFFDPNG\", where a "
                "grid starts with \"ncols\". Give an ESRI ASCII grid (.asc) or a GeoTIFF (.tif).";
         QTest::newRow("NUL in start cells") << "" << goodDem << header + QByteArray("0 0 0 0 0\n0 0 1\0 0 0\n", 21)
-                                            << "Failed to parse start cells file. Syntax error on line 8.";
+                                            << "Failed to parse start cells file %start. Syntax error on line 8.";
         QTest::newRow("no start cell") << "" << goodDem << header + QByteArray("0 0 0 0 0\n").repeated(4)
                                        << "No start cells found. Aborting.";
         // Beyond the window's and tumbra-run's limits, but the controller checks for itself.
@@ -507,14 +507,14 @@ private slots:
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<QString>("refusal");
-        const QString model = "Failed to load model. Please check that the file exists and is readable.";
         QTest::newRow("as prepared") << ""
                                      << "";
-        QTest::newRow("DEM a folder") << "dem=folder" << model;
-        QTest::newRow("DEM missing") << "dem=missing" << model;
-        QTest::newRow("start cells missing")
-            << "start=missing"
-            << "Failed to load start cells raster. Please check that the file exists and is readable.";
+        QTest::newRow("DEM a folder") << "dem=folder"
+                                      << "The DEM FILE is a folder, not a file. Choose the file inside it.";
+        QTest::newRow("DEM missing") << "dem=missing"
+                                     << "The DEM FILE does not exist. Check its name and folder.";
+        QTest::newRow("start cells missing") << "start=missing"
+                                             << "The start cells file FILE does not exist. Check its name and folder.";
         QTest::newRow("no simulations") << "simulations=0"
                                         << "Number of simulations must lie between 1 and 1000000.";
         QTest::newRow("segment too long") << "segment=1000"
@@ -533,10 +533,11 @@ private slots:
         QFETCH(QString, refusal);
         prepare(goodDem, goodStart);
         const QString value = change.section('=', 1);
+        const QString file = value == "folder" ? outPath() : inputPath("missing.asc");
         if (change.startsWith("dem="))
-            request_.demFile = value == "folder" ? outPath() : inputPath("missing.asc");
+            request_.demFile = file;
         if (change.startsWith("start="))
-            request_.startCellsFile = inputPath("missing.asc");
+            request_.startCellsFile = file;
         if (change.startsWith("simulations="))
             request_.settings.numberOfSimulations = value.toInt();
         if (change.startsWith("segment="))
@@ -547,7 +548,7 @@ private slots:
             request_.threads = value.toInt();
         if (change.startsWith("output="))
             request_.outputFolder = value;
-        QCOMPARE(requestRefusal(request_), refusal);
+        QCOMPARE(requestRefusal(request_), QString(refusal).replace("FILE", file));
     }
 };
 

@@ -199,12 +199,11 @@ private slots:
         QTest::addColumn<QString>("lastLine");
         const QByteArray header = "ncols 5\nnrows 4\nxllcorner 600000\nyllcorner 150000\ncellsize 2\nNODATA_value -9\n";
         const QByteArray dem = header + QByteArray("9 8 7 6 5\n").repeated(4);
-        const QString demGone = "Failed to load model. Please check that the file exists and is readable.";
-        const QString startGone =
-            "Failed to load start cells raster. Please check that the file exists and is readable.";
-        QTest::newRow("DEM gone") << QByteArray() << QByteArray() << "dem" << demGone << "Error: " + demGone;
-        QTest::newRow("start cells gone")
-            << QByteArray() << QByteArray() << "start" << startGone << "Error: " + startGone;
+        const QString gone = "does not exist. Check its name and folder.";
+        QTest::newRow("DEM gone") << QByteArray() << QByteArray() << "dem"
+                                  << "dem.asc " + gone << "Error: The DEM /";
+        QTest::newRow("start cells gone") << QByteArray() << QByteArray() << "start"
+                                          << "start.asc " + gone << "Error: The start cells file /";
         QTest::newRow("output directory gone")
             << QByteArray() << QByteArray() << "output" << QString() << "Failed to create output folder (";
         QTest::newRow("no start cell") << dem << header + QByteArray("0 0 0 0 0\n").repeated(4) << QString()
@@ -351,7 +350,7 @@ private slots:
         QVERIFY(runDir().exists("log.txt"));
     }
 
-    // The map takes most of the window at its default size; a form width set by
+    // The map takes most of the window's area at its default size; a form width set by
     // dragging the splitter comes back in the next session.
     void mapDominatesAndSplitterIsRemembered()
     {
@@ -377,10 +376,13 @@ private slots:
             auto* splitter = child<QSplitter>(dialog, "splitter");
             const QList<int> sizes = splitter->sizes();
             if (session == 0) {
-                QVERIFY2(child<mapView>(dialog, "raster")->width() > dialog.width() / 2,
-                         qPrintable(QStringLiteral("map %1 of %2")
-                                        .arg(child<mapView>(dialog, "raster")->width())
-                                        .arg(dialog.width())));
+                const QSize map = child<mapView>(dialog, "raster")->size();
+                QVERIFY2(map.width() * map.height() > dialog.width() * dialog.height() / 2,
+                         qPrintable(QStringLiteral("map %1 x %2 in %3 x %4")
+                                        .arg(map.width())
+                                        .arg(map.height())
+                                        .arg(dialog.width())
+                                        .arg(dialog.height())));
                 QCOMPARE(child<histogramChart>(dialog, "travelAngleChart")->bars().size(), 1);
                 formWidth = sizes[0] + 80;
                 splitter->setSizes({formWidth, sizes[1] - 80});

@@ -1,7 +1,9 @@
+#include <algorithm>
 #include <cmath>
 
 #include <QTest>
 
+#include "controller/resultGridStyles.h"
 #include "map/cellReadout.h"
 #include "map/resultMapPicture.h"
 #include "controller/runResultGrids.h"
@@ -98,6 +100,40 @@ private slots:
             run.trajectories = uint64_t(std::pow(10.0, 4 - i));
             QCOMPARE(resultMapImage(run, mapColouring::passageShare).pixel(0, 0), share.entries[i].colour);
         }
+    }
+
+    // The map, the written style (QGIS gives a value the first stop at or above it) and the
+    // Reach_prob_<E>kJ counts put a cell in the same energy class, also at a class limit.
+    void energyClassAgreesEverywhere_data()
+    {
+        QTest::addColumn<double>("limitAbove");  // how far the middle limit lies above the cell's energy
+        QTest::addColumn<int>("energyClass");
+        QTest::newRow("at a limit: the class above") << 0.0 << 2;
+        QTest::newRow("just under a limit: the class below") << 1e-9 << 1;
+    }
+
+    void energyClassAgreesEverywhere()
+    {
+        QFETCH(double, limitAbove);
+        QFETCH(int, energyClass);
+        runResultGrids run = sameCells(1, 1, 1, 1, -1);
+        run.intensityOptions.enabled = true;
+        run.intensityOptions.blockVolume = 1.0;
+        const double energy = energyOfHeight(run.intensityOptions, 2.0);
+        run.intensityOptions.energyClassLimits = {energy / 2, energy + limitAbove, energy * 2};
+        run.intensity.assign(1, 1, run.intensityOptions);
+        run.intensity.addTrajectory({{0, 2.0}}, run.intensityOptions);
+        const QRgb shown = resultMapImage(run, mapColouring::energyClass).pixel(0, 0);
+        QCOMPARE(shown, resultMapLegend(mapColouring::energyClass, run.intensityOptions.energyClassLimits)
+                            .entries[energyClass]
+                            .colour);
+        const layerStyle style = energyClassStyle({1, run.intensityOptions, false});
+        const auto stop = std::find_if(style.stops.begin(), style.stops.end(),
+                                       [energy](const styleStop& s) { return s.value >= energy; });
+        QCOMPARE(stop - style.stops.begin(), energyClass);
+        QCOMPARE(int(std::count_if(run.intensity.classCounts.begin(), run.intensity.classCounts.end(),
+                                   [](const grid<int32_t>& counts) { return counts(0, 0) == 1; })),
+                 energyClass);
     }
 
     void readoutDescribesTheCell_data()

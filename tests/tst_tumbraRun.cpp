@@ -76,6 +76,11 @@ private slots:
         QTest::newRow("zero block volume")
             << QStringList{"--intensity", "--block-volume", "0"} << "--block-volume must lie between 0.001 and";
         QTest::newRow("negative block volume") << QStringList{"--block-volume", "-2"} << "--block-volume";
+        QTest::newRow("block volume without intensity")
+            << QStringList{"--block-volume", "2"} << "--block-volume is used only with --intensity: add --intensity";
+        QTest::newRow("energy map without a volume")
+            << QStringList{"--intensity", "--map-colour", "energy"} << "needs --intensity and --block-volume";
+        QTest::newRow("source shares without objects") << QStringList{"--map-colour", "source"} << "needs --objects";
         QTest::newRow("zero rock density")
             << QStringList{"--intensity", "--rock-density", "0"} << "--rock-density must lie between 1 and";
         QTest::newRow("classes decreasing") << QStringList{"--energy-classes", "300,30"} << "--energy-classes must be";
@@ -125,6 +130,7 @@ private slots:
             run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"}, "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
+        QCOMPARE(QDir(dir_.path()).entryList({".tumbra-staging*"}, QDir::Hidden | QDir::AllEntries), QStringList());
         QCOMPARE(
             QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
             QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
@@ -248,6 +254,14 @@ private slots:
         QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QStringList() << 0 << 1 << QStringList{"N.prj"};
         QTest::newRow("overwrite drops the other format")
             << QStringList{"--format", "gtiff", "--save-trajectories"} << QStringList{"--overwrite"} << 0 << 0 << asc;
+        // The map is one of the set: too large a picture leaves none of the run's files.
+        const QStringList map{"--map", dir_.filePath("map_too_large,_overwrite/map.png")};
+        QTest::newRow("map too large, overwrite")
+            << QStringList{"--simulations", "3"} + map << QStringList{"--overwrite", "--simulations", "7"} + map << 4000
+            << 1 << asc + QStringList{"map.pgw", "map.png"};
+        QTest::newRow("map too large, new folder")
+            << QStringList() << QStringList{"--map", dir_.filePath("map_too_large,_new_folder/m.png")} << 4000 << 1
+            << QStringList();
     }
 
     void outputSetIsAllOrNothing()

@@ -48,6 +48,8 @@ void applySettingTooltips(tumbraMainDialogForm& form)
     form.digitalElevationModel->setToolTip(
         tr("Digital elevation model: an ESRI ASCII grid (.asc or .txt) or a GeoTIFF (.tif, .tiff), elevations in "
            "metres, in a coordinate system in metres."));
-    form.startRaster->setToolTip(tr("Start cells: an ESRI ASCII grid or a GeoTIFF on the DEM's grid; cells above 0 "
-                                    "are the sources of the rocks."));
+    form.startRaster->setToolTip(tr("Start cells: an ESRI ASCII grid or a GeoTIFF on the DEM's grid, whose cells "
+                                    "above 0 are the sources of the rocks, or a vector layer (GeoPackage, Shapefile, "
+                                    "GeoJSON, FlatGeobuf; its first layer): polygons give the cells whose centres lie "
+                                    "inside, lines and points the cells they touch."));
 }

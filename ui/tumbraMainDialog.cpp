@@ -197,15 +197,16 @@ void tumbraMainDialog::connectSignals()
     });
 }
 
-// The map takes what the form leaves: the form keeps its remembered width,
-// or its smallest when none was set.
+// The map takes what the form leaves: the form keeps its remembered width or,
+// when none was set, a quarter of the window (room for the log's lines) and
+// never less than it needs.
 void tumbraMainDialog::showResultPane()
 {
     if (ui->splitter->sizes().value(1) > 0)
         return;
     const int total = ui->splitter->width() - ui->splitter->handleWidth();
-    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : ui->formPane->minimumSizeHint().width(), 0,
-                                std::max(0, total));
+    const int fallback = std::max(ui->formPane->minimumSizeHint().width(), total / 4);
+    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : fallback, 0, std::max(0, total));
     ui->splitter->setSizes({form, total - form});
 }
 

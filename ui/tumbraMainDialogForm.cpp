@@ -85,7 +85,9 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
     splitter->setChildrenCollapsible(true);
 
     formPane = named(new QWidget(splitter), "formPane");
-    formColumn = spacedLayout(new QVBoxLayout(formPane), "formColumn", 11);
+    // The window's own margin frames both panes; inside, only a gap beside the handle.
+    formColumn = spacedLayout(new QVBoxLayout(formPane), "formColumn", -1);
+    formColumn->setContentsMargins(0, 0, 6, 0);
 
     titleRow = spacedLayout(new QHBoxLayout(), "titleRow", -1);
     velmoraLogo = named(new QLabel(formPane), "velmoraLogo");
@@ -107,8 +109,7 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
 
     logWindow = named(new clearableTextBrowser(formPane), "logWindow");
     logWindow->setTabChangesFocus(false);
-    formColumn->addWidget(logWindow);
-    formColumn->setStretch(5, 1);
+    formColumn->addWidget(logWindow, 1);
 
     splitter->addWidget(formPane);
     setupResultPane();
@@ -209,19 +210,14 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     probabilityClassLabel = named(new QLabel(settingsGroup), "probabilityClassLabel");
     probabilityClass = named(new QComboBox(settingsGroup), "probabilityClass");
     addSettingsRow(settingsGrid, 6, probabilityClassLabel, probabilityClass);
-    settingsGrid->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum), 6, 2);
 
-    saveTrajectories = named(new QCheckBox(settingsGroup), "saveTrajectories");
-    saveTrajectories->setChecked(false);
-    settingsGrid->addWidget(saveTrajectories, 7, 0);
-
-    // Beside the check box, so that the window keeps its height.
-    auto* outputFormatRow = new QHBoxLayout();
+    // Each on a row of its own, so that the form stays narrow beside the map.
     outputFormatLabel = named(new QLabel(settingsGroup), "outputFormatLabel");
     outputFormat = named(new QComboBox(settingsGroup), "outputFormat");
-    outputFormatRow->addWidget(outputFormatLabel);
-    outputFormatRow->addWidget(outputFormat, 1);
-    settingsGrid->addLayout(outputFormatRow, 7, 1);
+    addSettingsRow(settingsGrid, 7, outputFormatLabel, outputFormat);
+    saveTrajectories = named(new QCheckBox(settingsGroup), "saveTrajectories");
+    saveTrajectories->setChecked(false);
+    settingsGrid->addWidget(saveTrajectories, 8, 0, 1, 2);
 
     // A seeded run gives the same maps on any machine and number of cores.
     reproducible = named(new QCheckBox(settingsGroup), "reproducible");
@@ -246,7 +242,7 @@ void tumbraMainDialogForm::setupIntensityPanel(QWidget* parent)
     intensityDetails = named(new QPushButton(settingsGroup), "intensityDetails");
     intensityDetails->setEnabled(false);
     QObject::connect(intensity, &QCheckBox::toggled, intensityDetails, &QWidget::setEnabled);
-    addSettingsRow(settingsGrid, 8, intensity, intensityDetails);
+    addSettingsRow(settingsGrid, 9, intensity, intensityDetails);
 
     intensityDialog = named(new QDialog(parent), "intensityDialog");
     intensityGrid = spacedLayout(new QGridLayout(intensityDialog), "intensityGrid", 11);
@@ -280,13 +276,13 @@ void tumbraMainDialogForm::setupRunArea(QWidget* parent)
     progressBar->setValue(0);
     runRow->addWidget(runProcess);
     runRow->addWidget(stopProcess);
-    runRow->addWidget(progressBar);
+    runRow->addWidget(progressBar, 1);
+    runRow->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
+    formColumn->addLayout(runRow);
+    // On a line of its own: beside the bar, its text would widen the form and narrow the map.
     runClock = named(new runClockLabel(parent), "runClock");
     runClock->hide();
-    runRow->addWidget(runClock);
-    runRow->addItem(new QSpacerItem(40, 20, QSizePolicy::Expanding, QSizePolicy::Minimum));
-    runRow->setStretch(2, 1);
-    formColumn->addLayout(runRow);
+    formColumn->addWidget(runClock);
 }
 
 void tumbraMainDialogForm::setupResultPane()
@@ -298,7 +294,8 @@ void tumbraMainDialogForm::setupResultPane()
     stackedWidget->addWidget(noResultsLabel);
 
     resultPage = named(new QWidget(), "resultPage");
-    resultLayout = spacedLayout(new QVBoxLayout(resultPage), "resultLayout", 11);
+    resultLayout = spacedLayout(new QVBoxLayout(resultPage), "resultLayout", -1);
+    resultLayout->setContentsMargins(6, 0, 0, 0);
     resultPanel = named(new resultMapPanel(resultPage), "resultPanel");
     raster = resultPanel->view();
     resultLayout->addWidget(resultPanel);
@@ -333,7 +330,7 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     browseDigitalElevationModel->setToolTip(tr("Browse the folder which contains the digital elevation model"));
     browseDigitalElevationModel->setText(tr("Browse"));
     startCellsLabel->setText(tr("Start cells file"));
-    browseStartRaster->setToolTip(tr("Browse for the start cells: a raster on the DEM's grid or a vector file"));
+    browseStartRaster->setToolTip(tr("Browse for the start cells: a raster or a vector layer"));
     browseStartRaster->setText(tr("Browse"));
     objectsLabel->setText(tr("Objects at risk"));
     objectsLabel->setToolTip(tr("Optional: buildings, roads, railways. A raster on the DEM's grid (cells above 0 hold "

@@ -7,8 +7,8 @@
 
 runClockLabel::runClockLabel(QWidget* parent) : QLabel(parent)
 {
-    // Hidden, it keeps its place, so the progress bar beside it keeps its size
-    // while it narrows away after a run.
+    // Hidden, it keeps its place, so what lies below it does not jump as runs
+    // start and end.
     QSizePolicy policy = sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     setSizePolicy(policy);
