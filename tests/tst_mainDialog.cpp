@@ -383,6 +383,9 @@ private slots:
                                         .arg(map.height())
                                         .arg(dialog.width())
                                         .arg(dialog.height())));
+                // The paths stay readable: their fields are wider than their buttons.
+                QVERIFY(child<QWidget>(dialog, "outputFolder")->width() >
+                        child<QWidget>(dialog, "browseOutputFolder")->width());
                 QCOMPARE(child<histogramChart>(dialog, "travelAngleChart")->bars().size(), 1);
                 formWidth = sizes[0] + 80;
                 splitter->setSizes({formWidth, sizes[1] - 80});

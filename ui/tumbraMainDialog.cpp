@@ -244,10 +244,11 @@ void tumbraMainDialog::updateButtons()
             widget->setEnabled(!running && vector);
         }
     };
-    showLayerRow(isVectorFileName(startCells),
-                 {ui->startLayerLabel, ui->startLayer, ui->startWhereLabel, ui->startWhere});
-    showLayerRow(isVectorFileName(objects),
-                 {ui->objectsLayerLabel, ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
+    // The layer's parent is the row's box in the path grid.
+    showLayerRow(isVectorFileName(startCells), {ui->startLayerLabel, ui->startLayer->parentWidget(), ui->startLayer,
+                                                ui->startWhereLabel, ui->startWhere});
+    showLayerRow(isVectorFileName(objects), {ui->objectsLayerLabel, ui->objectsLayer->parentWidget(),
+                                             ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
     QWidget* const settingsControls[] = {ui->outputFolder,
                                          ui->browseOutputFolder,
                                          ui->digitalElevationModel,

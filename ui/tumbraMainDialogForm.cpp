@@ -133,6 +133,8 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         pathGrid->addWidget(field, row, 1);
         pathGrid->addWidget(button, row, 2);
         button->setStyleSheet(QString());
+        // The path takes the row's width; the button keeps its own.
+        button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     };
     outputFolderLabel = rowLabel(parent, "outputFolderLabel");
     outputFolder = named(new mruComboBox(parent), "outputFolder");
@@ -161,12 +163,16 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         layer->lineEdit()->setPlaceholderText(tr("the first"));
         textLabel = rowLabel(parent, (std::string(textName) + "Label").c_str());
         text = named(new QLineEdit(parent), textName);
-        auto* line = new QHBoxLayout();
+        // In a widget of its own: an empty layout in the grid would cap the
+        // path column at its narrowest while the row is hidden.
+        auto* box = new QWidget(parent);
+        auto* line = new QHBoxLayout(box);
+        line->setContentsMargins(0, 0, 0, 0);
         line->addWidget(layer, 1);
         line->addWidget(textLabel);
         line->addWidget(text, 1);
         pathGrid->addWidget(layerLabel, row, 0);
-        pathGrid->addLayout(line, row, 1);
+        pathGrid->addWidget(box, row, 1);
     };
     addLayerRow(3, startLayerLabel, startLayer, "startLayer", startWhereLabel, startWhere, "startWhere");
     addLayerRow(5, objectsLayerLabel, objectsLayer, "objectsLayer", objectsIdLabel, objectsIdField, "objectsIdField");
