@@ -23,6 +23,9 @@ constexpr std::size_t chunkBytes = std::size_t{16} << 20;
 // square: geotransforms computed in double carry such noise.
 constexpr double squareTolerance = 1e-9;
 
+// More bands than any elevation or start-cells raster plausibly has.
+constexpr int largestBandCount = 256;
+
 }  // namespace
 
 struct geoTiffInput::dataset
@@ -129,6 +132,15 @@ bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messa
 
     opened->band = file.GetRasterBand(1);
     const int bands = file.GetRasterCount();
+    // Band 1 of a file whose bands are interleaved by pixel is read with all
+    // the others: thousands of bands make a small file take minutes to read.
+    if (bands > largestBandCount) {
+        sink.error(QStringLiteral("File %1 has %2 bands; a DEM or start-cells raster needs one. Take band 1 out of it, "
+                                  "for example with gdal_translate -b 1.")
+                       .arg(fileName)
+                       .arg(bands));
+        return false;
+    }
     const bool complexValues = GDALDataTypeIsComplex(opened->band->GetRasterDataType()) != 0;
     if (bands > 1 || complexValues) {
         QString text = QStringLiteral("File %1").arg(fileName);
