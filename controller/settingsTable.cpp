@@ -295,8 +295,9 @@ QList<settingRow> makeTable()
     startLayer.read = [](const runRequest& r) { return QVariant(r.startLayer); };
     startLayer.write = [](runRequest& r, const QVariant& v) { r.startLayer = v.toString(); };
     rows << startLayer;
-    settingRow startWhere = textRow("startWhere", "Start filter", "start-where",
-                                    "OGR SQL attribute filter on a vector start-cells layer, e.g. \"type = 'cliff'\".");
+    settingRow startWhere =
+        textRow("startWhere", "Start filter", "start-where",
+                "OGR SQL attribute filter on a vector start-cells layer, such as \"type = 'cliff'\".");
     startWhere.read = [](const runRequest& r) { return QVariant(r.startWhere); };
     startWhere.write = [](runRequest& r, const QVariant& v) { r.startWhere = v.toString(); };
     rows << startWhere;
