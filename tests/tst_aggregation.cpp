@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "engine/aggregation.h"
+#include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
 
@@ -98,6 +99,28 @@ private slots:
         const uint64_t beyond = whole.runOutCounts.back();
         whole.addTrajectory(1.0e9, true, 10.0);
         QCOMPARE(whole.runOutCounts.back(), beyond + 1);
+    }
+
+    // A cell counts in an energy class from the class's limit on: a block of 1 m3 at 1000 kg/m3 on an energy line
+    // 10 m high carries 98.1 kJ (g = 9.81 m/s2).
+    void energyClassesCountFromTheirLimit_data()
+    {
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<int>("counted");
+        QTest::newRow("limit below") << 98.0 << 1;
+        QTest::newRow("limit met exactly") << 98.1 << 1;
+        QTest::newRow("limit above") << 98.2 << 0;
+    }
+
+    void energyClassesCountFromTheirLimit()
+    {
+        QFETCH(double, limit);
+        QFETCH(int, counted);
+        const intensitySettings settings{true, 1.0, 1000.0, {limit}};
+        intensityGrids grids;
+        grids.assign(1, 2, settings);
+        grids.addTrajectory({{1, 10.0}}, settings);
+        QCOMPARE(grids.classCounts[0](0, 1), counted);
     }
 };
 

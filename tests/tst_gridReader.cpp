@@ -150,8 +150,8 @@ private slots:
         QTest::newRow("origin in double") << QByteArray("ncols 1\nnrows 1\nxllcorner 2600000.37\nyllcorner 0\n"
                                                         "cellsize 1\n9\n")
                                           << "1 1 2600000.37 1 -9999 1 9";
-        QTest::newRow("xll alone: undefined, other lines ignored")
-            << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nnd 0\n9\n") << "1 1 3 1 -9999 0 9";
+        QTest::newRow("xll alone: undefined; a bare NoData")
+            << QByteArray("ncols 1\nnrows 1\nxll 3\nyll 4\ncellsize 1\nNoData 0\n9\n") << "1 1 3 1 0 0 9";
         QTest::newRow("seventh line ignored") << sixLineHeader + "projection UTM 32\n-5 6 7\n"
                                               << "3 2 100.5 2 -9999 1 -5";
         QTest::newRow("indented data line") << sixLineHeader + "   .5 2 3\n"

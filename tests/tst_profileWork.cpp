@@ -67,6 +67,10 @@ private slots:
         QTest::newRow("every cell of 10000 x 10000 at 1 m") << 10000 << 1.0f << 1.0 << 100 << false << "";
         QTest::newRow("profile step 1e-9 m")
             << 10 << 5.0f << 1e-9 << 100 << true << "profile step of at least 7.7e-05 m";
+        QTest::newRow("profile step at 1/65536 of the cell") << 10 << 5.0f << 5.0 / 65536 << 100 << false << "";
+        QTest::newRow("segment at 1/4096 of the cell") << 10 << 20480.0f << 1.0 << 100 << false << "";
+        QTest::newRow("segment under 1/4096 of the cell")
+            << 10 << 20485.0f << 1.0 << 100 << true << "choose a segment length of at least 5.1 m";
         QTest::newRow("cell size 1e37 m") << 10 << 1e37f << 1.0 << 100 << true << "segment length of at least";
         QTest::newRow("a million simulations of 20000 x 20000")
             << 20000 << 1.0f << 1.0 << 1000000 << true << "fewer simulations";

@@ -1,9 +1,11 @@
 #include <QCheckBox>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QSettings>
 #include <QTest>
 
@@ -107,6 +109,26 @@ private slots:
         QCOMPARE(startLines(), QStringList());
         request.startCellsFile = "start.gpkg";
         QCOMPARE(startLines(), QStringList({"Start cells layer: cliffs", "Start cells filter: type = 'rock'"}));
+    }
+
+    // A first start: the settings table's defaults, the suggestion lists and the window's own first values.
+    void firstStartValues()
+    {
+        tumbraMainDialog dialog;
+        QStringList fields = shown(dialog);
+        for (const char* name : {"numberOfSimulations", "maxAngle", "outputFormat"}) {
+            QStringList items;
+            for (int i = 0; i < child<QComboBox>(dialog, name)->count(); ++i)
+                items << child<QComboBox>(dialog, name)->itemText(i);
+            fields << items.join('|');
+        }
+        fields << child<QSpinBox>(dialog, "seed")->text()
+               << (child<QCheckBox>(dialog, "reproducible")->isChecked() ? "true" : "false");
+        QCOMPARE(fields, QStringList({QDir::homePath(), "", "", "5", "1", "0", "100", "22",
+                                      propagationProbabilityLabels().at(0), "false", "false", "not given", "2700",
+                                      "30,300", "1|10|50|100|1000", "5|10|15|20|25|30|35|40|45",
+                                      "ESRI ASCII grid|GeoTIFF", "1", "false"}));
+        QCOMPARE(dialog.size(), QSize(1400, 860));
     }
 
     void storedValuesAreBoundedByTheFields_data()

@@ -1,9 +1,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -171,34 +168,35 @@ private slots:
         QVERIFY2(phases.match(timings).hasMatch(), qPrintable(timings));
     }
 
-    // For programs that drive tumbra-run: the settings table as JSON with the
-    // defaults both front ends share, and progress as one line per percent.
-    void machineReadableOutputs()
+    // The help, and the settings table as JSON (names, defaults, limits, options) that programs driving
+    // tumbra-run read, as the files in tests/data/tumbra-run (TUMBRA_UPDATE_GOLDEN=1 writes them anew).
+    void printsHelpAndSettingsTable_data()
     {
-        QProcess table;
-        table.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE), {"--settings-table"});
-        QVERIFY(table.waitForFinished(30000) && table.exitCode() == 0);
-        QVariantMap defaults;
-        for (const QVariant& row :
-             QJsonDocument::fromJson(table.readAllStandardOutput())["settings"].toArray().toVariantList())
-            defaults.insert(row.toMap().value("name").toString(), row.toMap().value("default"));
-        QCOMPARE(defaults, (QVariantMap{{"numberOfSimulations", 100},
-                                        {"segmentLength", 5},
-                                        {"profileStep", 1},
-                                        {"maxDeviationAngle", 22},
-                                        {"initialFallHeight", 0},
-                                        {"probabilityClass", 0},
-                                        {"saveTrajectories", false},
-                                        {"threads", 0},
-                                        {"intensity", false},
-                                        {"blockVolume", QVariant::fromValue(nullptr)},
-                                        {"rockDensity", 2700},
-                                        {"energyClasses", "30,300"},
-                                        {"startLayer", ""},
-                                        {"startWhere", ""},
-                                        {"objectsLayer", ""},
-                                        {"objectsIdField", ""}}));
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("help") << "--help"
+                              << "help.txt";
+        QTest::newRow("settings table") << "--settings-table"
+                                        << "settings-table.json";
+    }
 
+    void printsHelpAndSettingsTable()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, expected);
+        QProcess process;
+        process.start(QStringLiteral(TUMBRA_RUN_EXECUTABLE), {option});
+        QVERIFY(process.waitForFinished(30000) && process.exitCode() == 0);
+        const QByteArray text = process.readAllStandardOutput().replace(TUMBRA_RUN_EXECUTABLE, "tumbra-run");
+        const QString file = QStringLiteral(TEST_DATA_DIR "/tumbra-run/") + expected;
+        if (qEnvironmentVariableIntValue("TUMBRA_UPDATE_GOLDEN") == 1)
+            QVERIFY(QDir().mkpath(TEST_DATA_DIR "/tumbra-run") && writeTextFile(file, text));
+        QCOMPARE(text, readTextFile(file));
+    }
+
+    // Progress as one line per percent, for programs that drive tumbra-run.
+    void progressLines()
+    {
         const auto [code, text] = run(
             {"--simulations", "5", "--quiet", "--progress-lines", "--format", "gtiff", "--save-trajectories"}, "lines");
         QCOMPARE(code, 0);

@@ -8,11 +8,13 @@
 
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
+#include "widgets/histogramChart.h"
 #include "widgets/mruComboBox.h"
+#include "widgets/runClockLabel.h"
 #include "widgets/updatableLineEdit.h"
 
-// The window's small widgets: path fields, recent-path lists, the log and
-// the splitter.
+// The window's small widgets: path fields, recent-path lists, the log, the
+// splitter, the run clock and the charts.
 class tst_widgets : public QObject
 {
     Q_OBJECT
@@ -169,6 +171,40 @@ private slots:
         QCOMPARE(splitter.sizes(), (QList<int>{300, 0}));
         splitter.expandSecondWidget();
         QCOMPARE(splitter.sizes(), (QList<int>{150, 150}));
+    }
+
+    // The time elapsed, and once some trajectories are done the time left at the pace so far.
+    void runClockTellsTheTimeLeft_data()
+    {
+        QTest::addColumn<double>("elapsed");
+        QTest::addColumn<int>("done");  // of 100
+        QTest::addColumn<QString>("text");
+        QTest::newRow("nothing done") << 12.4 << 0 << "0:00:12 elapsed";
+        QTest::newRow("a quarter done") << 30.0 << 25 << "0:00:30 elapsed, about 0:01:30 left";
+        QTest::newRow("half done after an hour") << 3725.0 << 50 << "1:02:05 elapsed, about 1:02:05 left";
+    }
+
+    void runClockTellsTheTimeLeft()
+    {
+        QFETCH(double, elapsed);
+        QFETCH(int, done);
+        QFETCH(QString, text);
+        QCOMPARE(runClockLabel::text(elapsed, done, 100), text);
+    }
+
+    // Bars in the map's colour of the highest reach class, as high as their values allow.
+    void histogramBarsInTheMapsColour()
+    {
+        histogramChart chart;
+        chart.resize(220, 120);
+        chart.setBars("Run-out", {1.0, 2.0}, 0.0, 10.0, "m");
+        const QImage image = chart.grab().toImage();
+        int barPixels[2] = {0, 0};
+        for (int y = 0; y < image.height(); ++y)
+            for (int bar : {0, 1})
+                barPixels[bar] += image.pixel(image.width() * (1 + 2 * bar) / 4, y) == qRgb(0xbd, 0x00, 0x26);
+        QVERIFY2(barPixels[0] > 10 && qAbs(2 * barPixels[0] - barPixels[1]) <= 2,
+                 qPrintable(QStringLiteral("%1 %2").arg(barPixels[0]).arg(barPixels[1])));
     }
 };
 
