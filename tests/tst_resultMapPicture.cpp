@@ -79,7 +79,8 @@ private slots:
     {
         QByteArray text;
         for (const mapColouring colouring : {mapColouring::reachProbability, mapColouring::passageShare,
-                                             mapColouring::energyClass, mapColouring::energyLineHeight}) {
+                                             mapColouring::energyClass, mapColouring::energyLineHeight,
+                                             mapColouring::sourceShare}) {
             const mapLegend legend = resultMapLegend(colouring, {30.0, 300.0});
             for (const legendEntry& entry : legend.entries)
                 text += QStringLiteral("%1 | %2 | #%3 | %4\n")

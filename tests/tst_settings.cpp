@@ -126,7 +126,7 @@ private slots:
                << (child<QCheckBox>(dialog, "reproducible")->isChecked() ? "true" : "false");
         QCOMPARE(fields, QStringList({QDir::homePath(), "", "", "5", "1", "0", "100", "22",
                                       propagationProbabilityLabels().at(0), "false", "false", "not given", "2700",
-                                      "30,300", "1|10|50|100|1000", "5|10|15|20|25|30|35|40|45",
+                                      "30,300", "", "", "", "", "", "1|10|50|100|1000", "5|10|15|20|25|30|35|40|45",
                                       "ESRI ASCII grid|GeoTIFF", "1", "false"}));
         QCOMPARE(dialog.size(), QSize(1400, 860));
     }

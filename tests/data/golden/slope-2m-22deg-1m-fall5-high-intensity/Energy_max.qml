@@ -2,7 +2,7 @@
 <!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>
 <qgis version="3.22.0" styleCategories="AllStyleCategories">
     <pipe>
-        <rasterrenderer type="singlebandpseudocolor" band="1" opacity="1" alphaBand="-1" nodataColor="" classificationMin="30" classificationMax="inf">
+        <rasterrenderer type="singlebandpseudocolor" band="1" opacity="1" alphaBand="-1" nodataColor="" classificationMin="29.999999999999996" classificationMax="inf">
             <rasterTransparency>
                 <singleValuePixelList>
                     <pixelListEntry min="0" max="0" percentTransparent="100"/>
@@ -17,9 +17,9 @@
                 <stdDevFactor>2</stdDevFactor>
             </minMaxOrigin>
             <rastershader>
-                <colorrampshader colorRampType="DISCRETE" classificationMode="1" clip="0" minimumValue="30" maximumValue="inf" labelPrecision="4">
-                    <item value="30" color="#ffffb2" alpha="255" label="below 30 kJ"/>
-                    <item value="300" color="#fea044" alpha="255" label="30 – 300 kJ"/>
+                <colorrampshader colorRampType="DISCRETE" classificationMode="1" clip="0" minimumValue="29.999999999999996" maximumValue="inf" labelPrecision="4">
+                    <item value="29.999999999999996" color="#ffffb2" alpha="255" label="below 30 kJ"/>
+                    <item value="299.99999999999994" color="#fea044" alpha="255" label="30 – 300 kJ"/>
                     <item value="inf" color="#bd0026" alpha="255" label="300 kJ and more"/>
                 </colorrampshader>
             </rastershader>
