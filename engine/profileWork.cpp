@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <string>
 
 #include "engine/trajectory.h"
 
@@ -35,7 +36,7 @@ std::string beyondReachText(const profileWork& work, const rasterHeader& dem, co
                        + " samples per profile). ";
     if (cellSize / settings.segmentLength > maxSegmentsPerCell) {
         return text + "The segment length of " + shortNumber(settings.segmentLength) + " m is below 1/"
-               + shortNumber(maxSegmentsPerCell) + " of the cell size (" + shortNumber(cellSize)
+               + std::to_string(static_cast<long long>(maxSegmentsPerCell)) + " of the cell size (" + shortNumber(cellSize)
                + " m): choose a segment length of at least " + shortNumber(roundedUp(cellSize / maxSegmentsPerCell))
                + " m, or check the DEM's cell size.";
     }
