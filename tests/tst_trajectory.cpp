@@ -117,6 +117,31 @@ private slots:
         QCOMPARE(terrain.drawsTaken(), 0);
     }
 
+    // Down into a trough, then straight up its far side (the heading never
+    // turns): climbing ends the trajectory once it has risen more than 10 m
+    // over unbroken rising steps, not when it has risen exactly 10 m.
+    void climbingPastTheLimitEnds_data()
+    {
+        QTest::addColumn<float>("risePerCell");
+        QTest::addColumn<int>("steps");
+        QTest::newRow("4 m a step: 12 m on the third") << 4.0f << 5;
+        QTest::newRow("5 m a step: 10 m goes on, 15 m ends") << 5.0f << 5;
+        QTest::newRow("11 m at once") << 11.0f << 3;
+    }
+
+    void climbingPastTheLimitEnds()
+    {
+        QFETCH(float, risePerCell);
+        QFETCH(int, steps);
+        terrainCase terrain(3, 12, [risePerCell](int, int c) {
+            return c <= 3 ? 50.0f - 10.0f * float(c) : 20.0f + risePerCell * float(c - 3);
+        });
+        const trajectoryResult result = terrain.run(1, 1);
+        QCOMPARE(result.end, trajectoryEnd::climbLimit);
+        QCOMPARE(result.steps, steps);
+        QCOMPARE(result.points.size(), std::size_t(steps));
+    }
+
     // A gentle cone-shaped pit that nothing stops in pulls the heading back
     // step after step: the step limit ends it, the last step still counted.
     void closedDepressionEndsAtTheStepLimit()
