@@ -152,6 +152,16 @@ QFont legendFont(bool bold)
     return font;
 }
 
+// The first class whose upper bound holds the percentage; the last holds the rest.
+template <std::size_t N>
+int classOf(double percent, const std::array<double, N>& upperBounds)
+{
+    for (std::size_t i = 0; i + 1 < N; ++i)
+        if (percent <= upperBounds[i])
+            return static_cast<int>(i);
+    return static_cast<int>(N) - 1;
+}
+
 constexpr int legendMargin = 8;
 constexpr int swatchWidth = 22;
 constexpr int rowHeight = 20;
@@ -194,18 +204,12 @@ bool mapColouringFromName(const QString& name, mapColouring& colouring)
 
 int reachProbabilityClass(double percent)
 {
-    for (std::size_t i = 0; i + 1 < classUpperBounds.size(); ++i)
-        if (percent <= classUpperBounds[i])
-            return static_cast<int>(i);
-    return static_cast<int>(classUpperBounds.size()) - 1;
+    return classOf(percent, classUpperBounds);
 }
 
 int sourceShareClass(double percent)
 {
-    for (std::size_t i = 0; i + 1 < sourceUpperBounds.size(); ++i)
-        if (percent <= sourceUpperBounds[i])
-            return static_cast<int>(i);
-    return static_cast<int>(sourceUpperBounds.size()) - 1;
+    return classOf(percent, sourceUpperBounds);
 }
 
 QString resultMapCaption(mapColouring shown)
