@@ -17,7 +17,7 @@
 #include "controller/clockText.h"
 #include "controller/runCoordinator.h"
 #include "controller/runPhases.h"
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "engine/simdPath.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "controller/runFolder.h"
 
-#include "map/mapPictureFile.h"
+#include "outputs/mapPictureFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +13,11 @@
 #include <filesystem>
 #include <system_error>
 
-#include "controller/intensityOutputs.h"
-#include "controller/resultGridStyles.h"
+#include "outputs/intensityOutputs.h"
+#include "outputs/resultGridStyles.h"
 #include "controller/runRequest.h"
 #include "raster/asciiGridProjection.h"
-#include "raster/objectsTable.h"
+#include "outputs/objectsTable.h"
 
 namespace {
 

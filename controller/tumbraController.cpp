@@ -13,20 +13,20 @@
 
 #include <omp.h>
 
-#include "controller/intensityOutputs.h"
+#include "outputs/intensityOutputs.h"
 #include "controller/intensitySummary.h"
 #include "controller/runCoordinator.h"
 #include "controller/runFolder.h"
 #include "controller/rasterMismatch.h"
-#include "controller/resultGridStyles.h"
+#include "outputs/resultGridStyles.h"
 #include "controller/runMemory.h"
 #include "controller/runPhases.h"
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "controller/runSummaryLines.h"
 #include "controller/segmentLengthAdvice.h"
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
-#include "map/mapPictureFile.h"
+#include "outputs/mapPictureFile.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/profileWork.h"
 #include "engine/objectReach.h"
@@ -37,8 +37,8 @@
 #include "raster/consistencyChecks.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/outputFiles.h"
-#include "raster/objectsTable.h"
-#include "raster/trajectoryGeoPackage.h"
+#include "outputs/objectsTable.h"
+#include "outputs/trajectoryGeoPackage.h"
 #include "raster/vectorStartCells.h"
 
 // How long the simulation took, for developers: off unless asked for with

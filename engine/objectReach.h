@@ -7,9 +7,21 @@
 #include <unordered_set>
 #include <vector>
 
+#include <QString>
+
 #include "raster/grid.h"
 #include "raster/objectsAtRisk.h"
-#include "raster/objectsTable.h"
+
+// What a run found at one object: one row of objects.csv.
+struct objectReport
+{
+    int64_t id = 0;
+    QString name;
+    int64_t cells = 0;
+    uint64_t trajectories = 0;             // trajectories that reached the object
+    uint64_t startCells = 0;               // start cells with a trajectory that reached it
+    double largestReachProbability = 0.0;  // percent, the largest Reach_prob value over its cells
+};
 
 // What the trajectories did to the objects. Every figure is a count, so the
 // totals do not depend on the order the trajectories finish in, and the

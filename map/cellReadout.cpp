@@ -1,6 +1,6 @@
 #include "map/cellReadout.h"
 
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 
 namespace {
 

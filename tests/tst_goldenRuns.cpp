@@ -6,7 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "controller/tumbraController.h"
 #include "tests/controllerRecorder.h"
 #include "tumbraVersion.h"

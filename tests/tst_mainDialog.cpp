@@ -16,7 +16,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "tests/controllerRecorder.h"
 #include "map/resultMapPicture.h"
 #include "tests/dialogDriver.h"

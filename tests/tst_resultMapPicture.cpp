@@ -3,10 +3,10 @@
 
 #include <QTest>
 
-#include "controller/resultGridStyles.h"
+#include "outputs/resultGridStyles.h"
 #include "map/cellReadout.h"
 #include "map/resultMapPicture.h"
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "tests/controllerRecorder.h"
 #include "widgets/mapView.h"
 

@@ -5,6 +5,7 @@
 #include <ogrsf_frmts.h>
 
 #include "engine/objectReach.h"
+#include "outputs/objectsTable.h"
 #include "raster/gdalSession.h"
 #include "raster/objectsAtRisk.h"
 #include "raster/vectorStartCells.h"

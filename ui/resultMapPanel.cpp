@@ -15,8 +15,8 @@
 #include <QVBoxLayout>
 
 #include "map/cellReadout.h"
-#include "map/mapPictureFile.h"
-#include "controller/runResultGrids.h"
+#include "outputs/mapPictureFile.h"
+#include "map/runResultGrids.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
 

@@ -1,11 +1,11 @@
-#include "map/mapPictureFile.h"
+#include "outputs/mapPictureFile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageWriter>
 
-#include "controller/runResultGrids.h"
+#include "map/runResultGrids.h"
 #include "raster/pictureGeoreference.h"
 #include "raster/smallOutputFile.h"
 

@@ -1,4 +1,4 @@
-#include "raster/qgisStyle.h"
+#include "outputs/qgisStyle.h"
 
 #include <QLocale>
 #include <QXmlStreamWriter>

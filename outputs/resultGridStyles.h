@@ -6,7 +6,7 @@
 #include <QString>
 
 #include "engine/intensity.h"
-#include "raster/qgisStyle.h"
+#include "outputs/qgisStyle.h"
 
 // What a result grid's style may depend on beyond the map's legend.
 struct resultStyleInputs

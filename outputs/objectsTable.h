@@ -10,17 +10,7 @@
 #include "raster/messageSink.h"
 #include "raster/outputFiles.h"
 #include "raster/outputFormat.h"
-
-// One row of objects.csv.
-struct objectReport
-{
-    int64_t id = 0;
-    QString name;
-    int64_t cells = 0;
-    uint64_t trajectories = 0;             // trajectories that reached the object
-    uint64_t startCells = 0;               // start cells with a trajectory that reached it
-    double largestReachProbability = 0.0;  // percent, the largest Reach_prob value over its cells
-};
+#include "engine/objectReach.h"
 
 // objects.csv as RFC 4180 has it (CRLF line ends; a field with a comma,
 // quote or line break quoted, its quotes doubled): a header row naming each

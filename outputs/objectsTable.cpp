@@ -1,4 +1,4 @@
-#include "raster/objectsTable.h"
+#include "outputs/objectsTable.h"
 
 #include <algorithm>
 

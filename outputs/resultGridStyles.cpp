@@ -1,4 +1,4 @@
-#include "controller/resultGridStyles.h"
+#include "outputs/resultGridStyles.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "raster/trajectoryGeoPackage.h"
+#include "outputs/trajectoryGeoPackage.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "controller/intensityOutputs.h"
+#include "outputs/intensityOutputs.h"
 
 #include "raster/asciiGridProjection.h"
 
