@@ -168,6 +168,8 @@ bool headlessRun::prepareOutputFolder()
     }
     request.outputFolder = folder_->path();
     error = mapFileProblem(request.mapFile);
+    if (error.isEmpty())
+        error = folder_->outputsRefusal(request);
     const QStringList present = request.overwrite ? QStringList() : folder_->existingOutputs(request);
     if (error.isEmpty() && !present.isEmpty())
         error = runFolder::existingFilesRefusal(present);

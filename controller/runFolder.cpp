@@ -1,23 +1,18 @@
 #include "controller/runFolder.h"
 
-#include "outputs/mapPictureFile.h"
-
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
-#include <QTemporaryDir>
 #include <QTemporaryFile>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "outputs/intensityOutputs.h"
-#include "outputs/resultGridStyles.h"
 #include "controller/runRequest.h"
-#include "raster/asciiGridProjection.h"
-#include "outputs/objectsTable.h"
+#include "outputs/mapPictureFile.h"
+#include "outputs/outputStaging.h"
 
 namespace {
 
@@ -31,44 +26,34 @@ QString writeProblem(const QString& folder)
     return probe.open() ? QString() : probe.errorString();
 }
 
-}  // namespace
-
-QStringList outputNames(const runRequest& request)
+// Two paths name the same place when they do once every link is resolved;
+// a file not made yet is compared by its cleaned absolute path.
+QString samePlace(const QString& path)
 {
-    QStringList names{countGridName(request.format), probabilityGridName(request.format)};
-    for (const QString& name : intensityGridNames(request.intensity, request.format)) {
-        names << name;
-        if (request.format == outputFormat::esriAscii)
-            names << projectionFileName(name);
-    }
-    if (request.settings.saveTrajectories)
-        names << QStringLiteral("trajectory_points.txt");
-    if (request.settings.saveTrajectories && request.format == outputFormat::geoTiff)
-        names << QStringLiteral("trajectories.gpkg");
-    if (!request.objectsFile.isEmpty())
-        names << QStringLiteral("objects.csv") << sourceShareGridName(request.format);
-    names << QStringLiteral("log.txt");
-    return names;
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
 }
 
-QStringList everyOutputName(const runRequest& request)
+}  // namespace
+
+QStringList outputNames(const runRequest& request) { return plannedFileNames(outputSelectionOf(request)); }
+
+QStringList withoutInputFiles(const runRequest& request, const QStringList& names)
 {
-    QStringList names;
-    runRequest variant = request;
-    variant.intensity.enabled = true;
-    variant.settings.saveTrajectories = true;
-    for (const outputFormat format : {outputFormat::esriAscii, outputFormat::geoTiff}) {
-        variant.format = format;
-        for (const QString& name : outputNames(variant)) {
-            names << name;
-            if (format == outputFormat::esriAscii && name.endsWith(QLatin1String(".asc")))
-                names << projectionFileName(name);
+    QStringList kept;
+    for (const QString& name : names) {
+        const QFileInfo output(QDir(request.outputFolder).filePath(name));
+        bool input = false;
+        for (const QString& file : {request.demFile, request.startCellsFile, request.objectsFile}) {
+            const QFileInfo read(file);
+            input = input || (!file.isEmpty() && samePlace(read.absolutePath()) == samePlace(output.absolutePath())
+                              && read.completeBaseName() == output.completeBaseName());
         }
+        if (!input)
+            kept << name;
     }
-    for (const resultGridStyle& row : resultGridStyles())
-        names << row.grid + QStringLiteral(".qml");
-    names.removeDuplicates();
-    return names;
+    return kept;
 }
 
 QString mapFileProblem(const QString& mapFile)
@@ -106,19 +91,39 @@ bool runFolder::prepare(QString& error)
                     .arg(path_, problem);
         return false;
     }
+    if (!lock(error))
+        return false;
+    removeLeftoverStaging(path_);
+    return true;
+}
+
+// A lock is broken only when its process has gone (on this machine) or when
+// it names none: an empty or unreadable lock, such as a full disk leaves,
+// would block the folder for ever.
+bool runFolder::lock(QString& error)
+{
     lock_ = std::make_unique<QLockFile>(path_ + QLatin1Char('/') + lockFileName);
-    lock_->setStaleLockTime(0);  // a lock is broken only when its process has gone
+    lock_->setStaleLockTime(0);
     if (lock_->tryLock(0))
         return true;
     qint64 pid = 0;
     QString host;
     QString program;
-    lock_->getLockInfo(&pid, &host, &program);
-    error = QStringLiteral("The output folder %1 is in use by another run (%2, process %3 on %4). Wait for it to end "
-                           "or choose another folder.")
-                .arg(path_, program)
-                .arg(pid)
-                .arg(host);
+    const bool named = lock_->getLockInfo(&pid, &host, &program) && pid > 0 && !host.isEmpty();
+    if (lock_->error() == QLockFile::LockFailedError && !named && lock_->removeStaleLockFile() && lock_->tryLock(0))
+        return true;
+    if (lock_->error() == QLockFile::LockFailedError && named)
+        error = QStringLiteral("The output folder %1 is in use by another run (%2, process %3 on %4). Wait for it to "
+                               "end or choose another folder.")
+                    .arg(path_, program)
+                    .arg(pid)
+                    .arg(host);
+    else {
+        const QString problem = writeProblem(path_);
+        error = QStringLiteral("The output folder %1 cannot be locked for this run: its lock file %2 cannot be made "
+                               "(%3). Free some space or choose another folder.")
+                    .arg(path_, lockFileName, problem.isEmpty() ? QStringLiteral("it cannot be replaced") : problem);
+    }
     lock_.reset();
     return false;
 }
@@ -127,17 +132,41 @@ QStringList runFolder::existingOutputs(const runRequest& request) const
 {
     QStringList present;
     const QDir folder(path_);
-    QStringList names = outputNames(request);
-    // The .prj beside an ESRI ASCII grid is this run's too.
     for (const QString& name : outputNames(request))
-        if (request.format == outputFormat::esriAscii && name.endsWith(QLatin1String(".asc")))
-            names << projectionFileName(name);
-    for (const QString& name : names)
-        if (QFileInfo::exists(folder.filePath(name)))
+        if (QFileInfo::exists(folder.filePath(name)) || QFileInfo(folder.filePath(name)).isSymLink())
             present << folder.filePath(name);
-    if (!request.mapFile.isEmpty() && QFileInfo::exists(request.mapFile))
-        present << request.mapFile;
     return present;
+}
+
+QString runFolder::outputsRefusal(const runRequest& request) const
+{
+    const QDir folder(path_);
+    QStringList inputs;
+    for (const QString& input : {request.demFile, request.startCellsFile, request.objectsFile})
+        if (!input.isEmpty())
+            inputs << samePlace(input);
+    const QStringList names = outputNames(request);
+    for (const QString& name : names) {
+        const QString path = folder.filePath(name);
+        if (inputs.contains(samePlace(path)))
+            return QStringLiteral("The input %1 lies where the run writes its output %2. Move the input out of the "
+                                  "output folder or choose another output folder.")
+                .arg(path, name);
+    }
+    if (!request.mapFile.isEmpty()) {
+        const QString map = samePlace(request.mapFile);
+        for (const QString& name : names)
+            if (!QDir::isAbsolutePath(name) && samePlace(folder.filePath(name)) == map)
+                return QStringLiteral("The map %1 would replace the run's output %2. Give --map another name.")
+                    .arg(request.mapFile, name);
+        if (inputs.contains(map))
+            return QStringLiteral("The map %1 would replace an input of the run. Give --map another name.")
+                .arg(request.mapFile);
+    }
+    for (const QString& name : names)
+        if (const QString problem = outputStaging::placeProblem(folder.filePath(name)); !problem.isEmpty())
+            return problem;
+    return QString();
 }
 
 QString runFolder::existingFilesRefusal(const QStringList& present)
@@ -153,93 +182,4 @@ void runFolder::release()
     if (created_)
         QDir().rmdir(path_);  // only when empty
     created_ = false;
-}
-
-outputStaging::outputStaging(const QString& outputFolder) : outputFolder_(outputFolder)
-{
-    addStagingFolder(outputFolder);
-}
-
-outputStaging::~outputStaging() = default;  // each staging folder goes with what it still holds
-
-void outputStaging::addStagingFolder(const QString& folder)
-{
-    auto staged = std::make_unique<QTemporaryDir>(QDir(folder).filePath(QStringLiteral(".tumbra-staging-XXXXXX")));
-    if (!staged->isValid())
-        staged.reset();
-    folders_.push_back({folder, std::move(staged)});
-}
-
-// The output folder however `path` reaches it (by a link, say), else the folder `path` names.
-QString outputStaging::folderOf(const QString& path) const
-{
-    const QString folder = QFileInfo(path).absolutePath();
-    if (folder == QDir::cleanPath(outputFolder_)
-        || QFileInfo(folder).canonicalFilePath() == QFileInfo(outputFolder_).canonicalFilePath())
-        return outputFolder_;
-    return folder;
-}
-
-const QTemporaryDir* outputStaging::stagingFor(const QString& path) const
-{
-    const QFileInfo final(path);
-    const QString folder = folderOf(path);
-    for (const stagingFolder& candidate : folders_) {
-        if (candidate.folder != folder)
-            continue;
-        if (!candidate.staged || (final.exists() && (!final.isFile() || !final.isWritable())))
-            return nullptr;
-        return candidate.staged.get();
-    }
-    return nullptr;
-}
-
-QString outputStaging::folderFor(const QString& name) const
-{
-    const QTemporaryDir* staged = stagingFor(QDir(outputFolder_).filePath(name));
-    return staged ? staged->path() : outputFolder_;
-}
-
-QString outputStaging::stagedPath(const QString& path)
-{
-    const QString folder = folderOf(path);
-    if (std::none_of(folders_.begin(), folders_.end(), [&](const stagingFolder& f) { return f.folder == folder; }))
-        addStagingFolder(folder);
-    const QTemporaryDir* staged = stagingFor(path);
-    return staged ? QDir(staged->path()).filePath(QFileInfo(path).fileName()) : path;
-}
-
-bool outputStaging::holds(const QString& name) const
-{
-    const QString final = QDir(outputFolder_).filePath(name);
-    const QTemporaryDir* staged = stagingFor(final);
-    return staged && QFileInfo::exists(QDir(staged->path()).filePath(QFileInfo(final).fileName()));
-}
-
-bool outputStaging::commit(const QStringList& names, QString& error)
-{
-    for (const QString& name : names) {
-        if (!holds(name))
-            continue;
-        const QString final = QDir(outputFolder_).filePath(name);
-        const QString staged = QDir(stagingFor(final)->path()).filePath(QFileInfo(final).fileName());
-        // One rename each within the folder's volume: it cannot run out of space.
-        std::error_code renameError;
-        std::filesystem::rename(QFile::encodeName(staged).toStdString(), QFile::encodeName(final).toStdString(),
-                                renameError);
-        if (renameError) {
-            error = QStringLiteral("Failed to move file %1 into place: %2.")
-                        .arg(name, QString::fromLocal8Bit(renameError.message().c_str()));
-            return false;
-        }
-    }
-    return true;
-}
-
-void removeEarlierOutputs(const QString& folder, const QStringList& candidates, const QStringList& kept)
-{
-    const QDir dir(folder);
-    for (const QString& name : candidates)
-        if (!kept.contains(name) && QFileInfo(dir.filePath(name)).isFile())
-            QFile::remove(dir.filePath(name));
 }

@@ -83,3 +83,17 @@ QString requestRefusal(const runRequest& request)
         return QStringLiteral("The output folder \"%1\" is not an absolute path.").arg(request.outputFolder);
     return QString();
 }
+
+outputSelection outputSelectionOf(const runRequest& request)
+{
+    outputSelection selection;
+    selection.format = request.format;
+    selection.intensity = request.intensity.enabled;
+    selection.energies = request.intensity.energiesWanted();
+    if (selection.energies)
+        selection.energyClassLimits = request.intensity.energyClassLimits;
+    selection.trajectories = request.settings.saveTrajectories;
+    selection.objects = !request.objectsFile.isEmpty();
+    selection.mapFile = request.mapFile;
+    return selection;
+}

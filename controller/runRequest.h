@@ -7,6 +7,7 @@
 
 #include "engine/intensity.h"
 #include "engine/simulationSettings.h"
+#include "outputs/outputTable.h"
 #include "raster/outputFormat.h"
 
 // Everything a run is asked to do, as a plain value: the front ends fill it,
@@ -39,3 +40,6 @@ struct runRequest
 // Why the request cannot run (missing inputs, a setting out of its range),
 // as a message for the user; empty when it can.
 QString requestRefusal(const runRequest& request);
+
+// What the request asks the output table for.
+outputSelection outputSelectionOf(const runRequest& request);

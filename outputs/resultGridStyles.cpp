@@ -41,19 +41,3 @@ layerStyle energyClassStyle(const resultStyleInputs& run)
 {
     return styleOfLegend(mapColouring::energyClass, layerStyle::ramp::classes, 1.0, run.intensity.energyClassLimits);
 }
-
-const std::vector<resultGridStyle>& resultGridStyles()
-{
-    static const std::vector<resultGridStyle> rows = {
-        {QStringLiteral("N"), passageCountStyle},
-        {QStringLiteral("Reach_prob"), reachProbabilityStyle},
-        {QStringLiteral("Height_max"), energyLineHeightStyle,
-         [](const resultStyleInputs& run) { return run.intensity.enabled; }},
-        {QStringLiteral("Energy_max"), energyClassStyle,
-         [](const resultStyleInputs& run) { return run.intensity.energiesWanted(); }},
-        // A percentage of a start cell's trajectories, drawn in the probability classes.
-        {QStringLiteral("Source_share"), reachProbabilityStyle,
-         [](const resultStyleInputs& run) { return run.objects; }},
-    };
-    return rows;
-}

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include <QString>
 
@@ -16,19 +15,8 @@ struct resultStyleInputs
     bool objects = false;         // the run had objects at risk and writes Source_share
 };
 
-// One row per result grid that gets a QGIS style beside it, with the classes,
-// colours and labels of the window's legend. A further grid gets its style
-// by a row here; `applies` (none: every run) leaves out grids a run does not
-// write.
-struct resultGridStyle
-{
-    QString grid;  // base name: the style is grid.qml, beside grid.asc or grid.tif
-    layerStyle (*style)(const resultStyleInputs& run);
-    bool (*applies)(const resultStyleInputs& run) = nullptr;
-};
-
-const std::vector<resultGridStyle>& resultGridStyles();
-
+// The styles the output table gives the result grids, with the classes,
+// colours and labels of the window's legend.
 // Reach_prob: the reach-probability classes of the map, in percent.
 layerStyle reachProbabilityStyle(const resultStyleInputs& run);
 // Height_max: the energy-line height classes of the map, in metres.

@@ -9,12 +9,11 @@
 #include <QByteArrayView>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include "raster/fixedNotation.h"
 #include "raster/helperThread.h"
 #include "raster/numberParser.h"
-#include "tumbraVersion.h"
+#include "raster/textOutputFile.h"
 
 outputTarget::outputTarget(const QString& folder, const QString& fileName)
     : path(QDir(folder).filePath(fileName)), name(fileName)
@@ -25,108 +24,6 @@ namespace {
 
 constexpr int gridHeaderDecimals = 6;
 constexpr int valueDecimals = 1;
-
-// Collects output text into blocks of about a megabyte before it goes to the
-// file: a grid of a hundred million cells then costs a hundred large writes
-// instead of one call per value. After a failed write everything further is
-// dropped, so the writers can stop early and report.
-class blockWriter
-{
-public:
-    static constexpr std::size_t blockSize = std::size_t{1} << 20;
-    // Room always free at cursor(): one trajectory point line, the longest text the writers put there at once.
-    static constexpr std::size_t slack = 4096;
-    static_assert(slack >= 1 + integerTextCapacity + 3 * (1 + fixedTextCapacity), "a point line must fit");
-
-    explicit blockWriter(QSaveFile& file) : file_(file), bytes_(blockSize + slack) {}
-
-    char* cursor() { return bytes_.data() + used_; }
-
-    void advanceTo(const char* end)
-    {
-        used_ = static_cast<std::size_t>(end - bytes_.data());
-        if (used_ >= blockSize)
-            flush();
-    }
-
-    void append(QByteArrayView text)
-    {
-        const char* data = text.data();
-        std::size_t left = static_cast<std::size_t>(text.size());
-        while (left > 0) {
-            const std::size_t chunk = std::min(left, blockSize - used_);
-            std::memcpy(cursor(), data, chunk);
-            data += chunk;
-            left -= chunk;
-            advanceTo(cursor() + chunk);
-        }
-    }
-
-    bool flush()
-    {
-        // A short write is not an error yet (the file takes what fits);
-        // asking for the rest brings out the reason, a full disk for one.
-        const char* data = bytes_.data();
-        qint64 left = static_cast<qint64>(used_);
-        while (!failed() && left > 0) {
-            const qint64 written = file_.write(data, left);
-            if (written <= 0)
-                writeError_ = file_.errorString();
-            else {
-                data += written;
-                left -= written;
-            }
-        }
-        used_ = 0;
-        return !failed();
-    }
-
-    bool failed() const { return !writeError_.isNull(); }
-    const QString& writeError() const { return writeError_; }
-
-private:
-    QSaveFile& file_;
-    std::vector<char> bytes_;
-    std::size_t used_ = 0;
-    QString writeError_;
-};
-
-// Every file goes through a temporary file that replaces the target only
-// once it is complete, so a failed write leaves an earlier file untouched.
-// Opening otherwise behaves as a plain open for writing: a missing folder is
-// made with its parents (the file is skipped silently when that fails), and
-// a file that cannot be opened is skipped after the permission warning.
-// QSaveFile refuses an existing file that is not writable, as a plain open
-// does, although its rename could replace it; it also refuses a folder it
-// cannot create the temporary file in, even when the file itself is writable.
-bool openOutputFile(QSaveFile& file, const outputTarget& target, messageSink& sink)
-{
-    const QString folder = QFileInfo(target.path).absolutePath();
-    if (!QDir(folder).exists() && !QDir().mkpath(folder))
-        return false;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
-        sink.warningBox(permissionWarningText(false, target.name));
-        return false;
-    }
-    return true;
-}
-
-// Replaces the target with the complete temporary file; after a failed
-// write the temporary file is dropped and the target stays as it was.
-writeOutcome commitOutputFile(QSaveFile& file, blockWriter& writer, const outputTarget& target, messageSink& sink)
-{
-    QString reason;
-    if (!writer.flush()) {
-        reason = writer.writeError();
-        file.cancelWriting();
-    } else if (!file.commit()) {
-        reason = file.errorString();
-    } else {
-        return writeOutcome::written;
-    }
-    sink.error(QStringLiteral("Failed to write file %1: %2.").arg(target.name, reason));
-    return writeOutcome::failed;
-}
 
 QByteArray integerText(std::int64_t value)
 {
@@ -257,10 +154,10 @@ writeOutcome writeGrid(const outputTarget& target, const rasterHeader& header, i
                        std::size_t longestValue, const WriteValue& writeValue, messageSink& sink,
                        const rowProgress& progress)
 {
-    QSaveFile file(target.path);
-    if (!openOutputFile(file, target, sink))
+    textOutputFile file(target);
+    if (!file.open(sink))
         return writeOutcome::notOpened;
-    blockWriter writer(file);
+    blockWriter& writer = file.writer();
     writer.append(gridHeaderText(header));
     rows = std::max(rows, 0);
     cols = std::max(cols, 0);
@@ -288,40 +185,10 @@ writeOutcome writeGrid(const outputTarget& target, const rasterHeader& header, i
             progress(last, rows);
     }
     // The last rows count as written once the file is complete on disk.
-    const writeOutcome outcome = commitOutputFile(file, writer, target, sink);
+    const writeOutcome outcome = file.commit(sink);
     if (progress && outcome == writeOutcome::written)
         progress(rows, rows);
     return outcome;
-}
-
-QString logText(const logReport& report)
-{
-    const bool center = report.dem.spatialReference == rasterHeader::center;
-    QString text;
-    text += QStringLiteral("Tumbra ") + QLatin1String(tumbraVersion);
-    text += QStringLiteral(" - Analysis completed on ") + report.endTime.toString();
-    text += QStringLiteral("\n(started ") + report.startTime.toString() + QStringLiteral(")\n");
-    text += QStringLiteral("\nDigital Elevation Model: ") + report.demFile;
-    text += QStringLiteral("\nStart cells file: ") + report.startCellsFile;
-    text += QStringLiteral("\n(nrows: ") + QString::number(report.dem.nrows);
-    text += QStringLiteral("; ncols: ") + QString::number(report.dem.ncols);
-    text += (center ? QStringLiteral("; xllcenter: ") : QStringLiteral("; xllcorner: ")) + valueText(report.dem.xll);
-    text += (center ? QStringLiteral("; yllcenter: ") : QStringLiteral("; yllcorner: ")) + valueText(report.dem.yll);
-    text += QStringLiteral("; cellsize: ") + valueText(report.dem.cellsize) + QStringLiteral(")\n");
-    text += QStringLiteral("\nSimulation settings:\n");
-    QStringList settingLines;
-    for (const auto& [label, value] : report.settings)
-        settingLines << QStringLiteral("\t%1: %2").arg(label, value);
-    text += settingLines.join(u'\n');
-    text += QStringLiteral("\n\nResults written to folder ") + report.resultsFolder;
-    if (report.seed)
-        text += QStringLiteral("\nRandom numbers: seed %1, one random stream per trajectory (Philox4x32-10)")
-                    .arg(*report.seed);
-    if (!report.coordinateSystemLine.isEmpty())
-        text += u'\n' + report.coordinateSystemLine;
-    if (!report.summary.isEmpty())
-        text += QStringLiteral("\n\nRun summary:\n\t") + report.summary.join(QStringLiteral("\n\t"));
-    return text;
 }
 
 }  // namespace
@@ -367,48 +234,13 @@ writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& heade
     return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writeValue, sink, progress);
 }
 
-writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink)
-{
-    QSaveFile file(target.path);
-    if (!openOutputFile(file, target, sink))
-        return writeOutcome::notOpened;
-    blockWriter writer(file);
-    writer.append("All trajectories\n#\tx\ty\tz");
-    // Every trajectory takes a number, an empty one too, so numbers match list positions.
-    std::int64_t number = 0;
-    for (const auto& trajectory : trajectories) {
-        ++number;
-        for (const trajectoryPoint& point : trajectory) {
-            char* out = writer.cursor();
-            *out++ = '\n';
-            out = writeInteger(out, number);
-            *out++ = '\t';
-            out = writeFixed(out, point.x, valueDecimals);
-            *out++ = '\t';
-            out = writeFixed(out, point.y, valueDecimals);
-            *out++ = '\t';
-            out = writeFixed(out, point.z, valueDecimals);
-            writer.advanceTo(out);
-        }
-        if (writer.failed())
-            break;
-    }
-    return commitOutputFile(file, writer, target, sink);
-}
-
 writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink)
 {
-    QSaveFile file(target.path);
-    if (!openOutputFile(file, target, sink))
+    textOutputFile file(target);
+    if (!file.open(sink))
         return writeOutcome::notOpened;
-    blockWriter writer(file);
-    writer.append(contents);
-    return commitOutputFile(file, writer, target, sink);
-}
-
-writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink)
-{
-    return writeWholeFile(target, logText(report).toUtf8(), sink);
+    file.writer().append(contents);
+    return file.commit(sink);
 }
 
 writeOutcome writeProjectionFile(const outputTarget& target, const QByteArray& projectionText, messageSink& sink)

@@ -17,7 +17,8 @@
 enum class writeOutcome {
     written,
     notOpened,  // could not be opened (warning box requested) or its folder made: skipped
-    failed      // opened but not completely written: an error naming the file was reported
+    failed,     // opened but not completely written: an error naming the file was reported
+    notNeeded   // nothing was due: no file is written and none of the name belongs to the result
 };
 
 // Where an output file is written and the name messages give it. A run
@@ -32,23 +33,6 @@ struct outputTarget
     QString name;
 };
 
-// What log.txt reports about a run.
-struct logReport
-{
-    QDateTime startTime;
-    QDateTime endTime;
-    QString demFile;
-    QString startCellsFile;
-    rasterHeader dem;
-    // The simulation settings, one line each: label and value as written.
-    QList<QPair<QString, QString>> settings;
-    QString resultsFolder;         // absolute path
-    QString coordinateSystemLine;  // appended as the last line when not empty
-    std::optional<uint64_t> seed;  // a seeded run: one line more at the end
-    // Lines of the run summary that follows the lines above ("Start cells:
-    // 12" and so on); none, and the summary is left out.
-    QStringList summary;
-};
 
 // Told as the rows of a grid are written, in increasing order, on the
 // calling thread; all rows are reported once the file is complete.
@@ -73,11 +57,9 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
 writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                            const probabilityRowSource& rowValues, int decimals, messageSink& sink,
                            const rowProgress& progress = {});
-writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryList& trajectories, messageSink& sink);
 // A number as log.txt writes it (six decimals).
 QString logValueText(double value);
 
-writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);
 // A small file written whole, as atomically as the grids.
 writeOutcome writeWholeFile(const outputTarget& target, const QByteArray& contents, messageSink& sink);
 // A .prj file beside an ESRI ASCII grid: the coordinate system's text as it is.

@@ -90,26 +90,21 @@ private slots:
     }
     void cleanup() { QDir::setCurrent(startDir_); }
 
-    // The run shows its map; the writer's request for a box, made on the
-    // worker thread, is shown here and the run still completes.
-    void completedRunShowsTheMapAndTheWritersBox()
+    // The run shows its map and the source shares of its start cells.
+    void completedRunShowsTheMapAndItsFiles()
     {
         tumbraMainDialog dialog;
         boxRecorder boxes(dialog);
         dialog.show();
         fillValidRun(dialog, "10");
-        plantOutputFiles(dialog, {"N.asc/"});
         QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
         child<QPushButton>(dialog, "runProcess")->click();
         QVERIFY(waitForRunEnd(ended));
         QCOMPARE(ended.value(0).value(0).toInt(), 0);
-
-        QCOMPARE(boxes.questions.size(), 1);  // the folder counts as a file to overwrite: yes
-        QVERIFY(logText(dialog).contains(QStringLiteral("\nExisting output files will be overwritten\n")));
         QCOMPARE(boxes.errors, QStringList());
-        QCOMPARE(boxes.warnings, QStringList{"Error when writing file N.asc: please check write permissions."});
+        QCOMPARE(boxes.warnings, QStringList());
         QCOMPARE(runDir().entryList(QDir::Files, QDir::Name),
-                 QStringList({"N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}));
+                 QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"}));
         QVERIFY(
             logText(dialog).contains(QStringLiteral("Results written to folder %1\n").arg(runDir().absolutePath())));
         QVERIFY(logText(dialog).endsWith(QStringLiteral("\nDone.")));
@@ -169,7 +164,9 @@ private slots:
         QTest::addColumn<QString>("question");
         QTest::newRow("two") << QStringList{"N.asc", "log.txt"}
                              << "The following files already exist:\n - N.asc\n - log.txt.";
-        QTest::newRow("all") << QStringList{"N.asc", "Reach_prob.asc", "log.txt"} << "Output files already exist.";
+        QTest::newRow("all") << QStringList{"N.asc",          "N.prj",          "N.qml",  "Reach_prob.asc",
+                                            "Reach_prob.prj", "Reach_prob.qml", "log.txt"}
+                             << "Output files already exist.";
     }
 
     void existingOutputFilesAreKeptWhenAsked()

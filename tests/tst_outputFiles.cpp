@@ -9,6 +9,8 @@
 
 #include "raster/fixedNotation.h"
 #include "raster/gridReader.h"
+#include "outputs/logFile.h"
+#include "outputs/trajectoryPointsFile.h"
 #include "raster/outputFiles.h"
 #include "tests/recordingSink.h"
 

@@ -404,6 +404,10 @@ runRequest tumbraMainDialog::requestFromForm() const
 
 bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 {
+    if (const QString refusal = runFolder_->outputsRefusal(request); !refusal.isEmpty()) {
+        onDisplayError(refusal);
+        return false;
+    }
     const QStringList present = runFolder_->existingOutputs(request);
     if (present.isEmpty())
         return true;

@@ -1,0 +1,629 @@
+#include "controller/runPipeline.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <new>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QLoggingCategory>
+
+#include <omp.h>
+
+#include "controller/intensitySummary.h"
+#include "controller/rasterMismatch.h"
+#include "controller/runCoordinator.h"
+#include "controller/runMemory.h"
+#include "controller/runFolder.h"
+#include "controller/runPhases.h"
+#include "controller/runSummaryLines.h"
+#include "controller/segmentLengthAdvice.h"
+#include "controller/settingsTable.h"
+#include "engine/aggregation.h"
+#include "engine/monteCarloDriver.h"
+#include "engine/profileWork.h"
+#include "engine/randomGenerator.h"
+#include "engine/stopCriterion.h"
+#include "engine/terrainDerivatives.h"
+#include "map/runResultGrids.h"
+#include "outputs/objectsTable.h"
+#include "outputs/outputStaging.h"
+#include "outputs/outputWriting.h"
+#include "outputs/runProducts.h"
+#include "raster/consistencyChecks.h"
+#include "raster/vectorStartCells.h"
+
+// How long the simulation took, for developers: off unless asked for with
+// QT_LOGGING_RULES="tumbra.timing.debug=true".
+Q_LOGGING_CATEGORY(timingLog, "tumbra.timing", QtInfoMsg)
+
+namespace {
+using resultCode::completed;
+using resultCode::failed;
+using resultCode::stoppedByUser;
+
+// Each input is read by the reader its own suffix names.
+QString unsupportedTypeText(const QString& what, const QString& fileName)
+{
+    return QStringLiteral("The file type of %1 %2 is not supported. Supported are %3.")
+        .arg(what, fileName, supportedRasterInputs());
+}
+
+}  // namespace
+
+runPipeline::runPipeline(const runRequest& request, runEvents& events, std::atomic<bool>& abortRequested,
+                         runCoordinator* coordinator)
+    : request_(request), events_(events), abortRequested_(abortRequested), coordinator_(coordinator)
+{
+}
+
+runPipeline::~runPipeline() { closeInputs(); }
+
+int runPipeline::progressValue(uint64_t count, uint64_t total)
+{
+    const uint64_t maxValue = static_cast<uint64_t>(INT_MAX);
+    if (total <= maxValue)
+        return static_cast<int>(count);
+    const uint64_t divisor = total / maxValue + 1;
+    return static_cast<int>(count / divisor);
+}
+
+runOutcome runPipeline::run()
+{
+    startTime_ = QDateTime::currentDateTime();
+    runOutcome outcome;
+    try {
+        outcome.code = runStages(outcome);
+    } catch (const std::bad_alloc&) {
+        events_.error(QStringLiteral("Process ran out of memory. Aborting."));
+        outcome.code = failed;
+    } catch (...) {
+        events_.error(QStringLiteral("Unhandled exception. Aborting."));
+        outcome.code = failed;
+    }
+    if (outcome.code != completed)
+        outcome.grids.reset();
+    closeInputs();
+    return outcome;
+}
+
+void runPipeline::closeInputs()
+{
+    for (rasterInput* input : {demInput_.get(), startCellsInput_.get()}) {
+        if (input)
+            input->close();
+    }
+}
+
+// What a stage throws ends it as a failure right here, so that a run shared
+// among processes still meets the others after it.
+template <class Stage>
+int runPipeline::guardedStage(Stage stage)
+{
+    try {
+        return stage();
+    } catch (const std::bad_alloc&) {
+        events_.error(QStringLiteral("Process ran out of memory. Aborting."));
+    } catch (...) {
+        events_.error(QStringLiteral("Unhandled exception. Aborting."));
+    }
+    return failed;
+}
+
+// A run of its own keeps its code; a shared run takes the code all its
+// processes agree on.
+int runPipeline::agreeWithOthers(int localCode)
+{
+    if (!coordinator_)
+        return localCode;
+    // A stop is told once, by the run's closing line.
+    return coordinator_->agree(localCode);
+}
+
+int runPipeline::runStages(runOutcome& outcome)
+{
+    terrainGrids terrain;
+    int code = agreeWithOthers(guardedStage([&] { return prepareInputs(terrain); }));
+    if (code != completed)
+        return code;
+
+    propagationOutput result;
+    code = simulate(terrain.aspect, result);
+    terrain.aspect.clear();
+    // A stopped run goes no further: no phase of it may show as done after the stop.
+    if (code != completed)
+        return code;
+    if (coordinator_) {
+        code = agreeWithOthers(guardedStage([&] {
+            coordinator_->combine(result);
+            return static_cast<int>(completed);
+        }));
+        if (code != completed || !coordinator_->writesOutputs())
+            return code == completed ? agreeWithOthers(completed) : code;
+    }
+    return agreeWithOthers(guardedStage([&] { return writeResults(result, terrain, outcome); }));
+}
+
+int runPipeline::prepareInputs(terrainGrids& terrain)
+{
+    if (!checkSettings() || !openDigitalElevationModel())
+        return failed;
+    if (!headerIsUsable(demHeader_, request_.demFile) || !runFitsInMemory())
+        return failed;
+    if (const QString advice = segmentLengthWarning(request_.settings.segmentLength, demHeader_.cellsize);
+        !advice.isEmpty())
+        events_.warning(advice);
+    if (!readElevations())
+        return failed;
+    if (aborted())
+        return stoppedByUser;
+    if (!deriveTerrain(terrain))
+        return failed;
+    if (aborted())
+        return stoppedByUser;
+    if (!readStartCellList())
+        return failed;
+    if (aborted())
+        return stoppedByUser;
+    if (!request_.objectsFile.isEmpty() && !readObjects())
+        return failed;
+    if (startCells_.empty()) {
+        events_.error(QStringLiteral("No start cells found. Aborting."));
+        return failed;
+    }
+    if (!trajectoriesFitCounts() || !profileWorkWithinReach() || !selectStopCriterion())
+        return failed;
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    return completed;
+}
+
+// A zero step would make the profile sampling or the trajectory endless.
+bool runPipeline::checkSettings()
+{
+    if (!(request_.settings.segmentLength > 0.0)) {
+        events_.error(QStringLiteral("The segment length must be greater than 0."));
+        return false;
+    }
+    if (!(request_.settings.profileStep > 0.0)) {
+        events_.error(QStringLiteral("The profile step must be greater than 0."));
+        return false;
+    }
+    return true;
+}
+
+bool runPipeline::openDigitalElevationModel()
+{
+    if (request_.demFile.isEmpty()) {
+        events_.error(QStringLiteral("No file name provided!"));
+        return false;
+    }
+    demInput_ = rasterInputFor(request_.demFile);
+    if (!demInput_) {
+        // Without a word here the run would fail in silence.
+        events_.error(unsupportedTypeText(QStringLiteral("DEM"), request_.demFile));
+        return false;
+    }
+    if (!demInput_->open(request_.demFile, demHeader_, events_))
+        return false;
+    demSystem_ = demInput_->system();
+    return checkElevationCoordinateSystem(demSystem_, demHeader_, request_.demFile, events_);
+}
+
+bool runPipeline::openStartCells()
+{
+    startCellsInput_ = rasterInputFor(request_.startCellsFile);
+    if (request_.startCellsFile.isEmpty()) {
+        events_.error(QStringLiteral("No file name provided!"));
+        return false;
+    }
+    if (!startCellsInput_) {
+        events_.error(unsupportedTypeText(QStringLiteral("start cells file"), request_.startCellsFile));
+        return false;
+    }
+    return startCellsInput_->open(request_.startCellsFile, startCellsHeader_, events_)
+           && checkSameCoordinateSystem(demSystem_, startCellsInput_->system(), request_.demFile, request_.startCellsFile, events_);
+}
+
+bool runPipeline::selectStopCriterion()
+{
+    if (auto selected = makeStopCriterion(request_.settings.probabilityClass))
+        stopCriterion_ = std::move(selected);
+    if (!stopCriterion_) {
+        events_.error(
+            QStringLiteral("Unknown propagation probability class %1.").arg(request_.settings.probabilityClass));
+        return false;
+    }
+    return true;
+}
+
+// A header whose sizes make no grid ends the run before anything is read
+// for it. An infinite cell size would turn every distance into NaN.
+bool runPipeline::headerIsUsable(const rasterHeader& header, const QString& fileName)
+{
+    if (!(header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f)) {
+        events_.error(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
+                                         "greater than 0.")
+                              .arg(fileName));
+        return false;
+    }
+    if (!std::isfinite(header.cellsize)) {
+        events_.error(
+            QStringLiteral("The header of file %1 is invalid: cellsize must be a finite number.").arg(fileName));
+        return false;
+    }
+    return true;
+}
+
+// Refused before anything is allocated: a grid larger than the machine's
+// memory would otherwise end in swapping for hours or in the system killing
+// the process, with nothing said.
+bool runPipeline::runFitsInMemory()
+{
+    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity);
+    const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
+    const std::uint64_t physical = physicalMemoryBytes();
+    if (fitsInMemory(needed, physical))
+        return true;
+    constexpr double megabyte = 1024.0 * 1024.0;
+    events_.error(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
+                                     "memory (%6 bytes per cell), more than the %5 MB this machine has. Aborting.")
+                          .arg(request_.demFile)
+                          .arg(demHeader_.nrows)
+                          .arg(demHeader_.ncols)
+                          .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
+                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0)
+                          .arg(runBytesPerCell + intensityBytes));
+    return false;
+}
+
+// The outputs go into the request's folder, by absolute paths. If that
+// folder was removed in the meantime, it is made again at the same place,
+// so that hours of simulation are not lost.
+bool runPipeline::outputFolderReady()
+{
+    if (!request_.outputFolder.isEmpty() && QFileInfo(request_.outputFolder).isDir())
+        return true;
+    if (request_.outputFolder.isEmpty()) {
+        events_.error(QStringLiteral("The output folder no longer exists. No files saved."));
+        return false;
+    }
+    if (!QDir().mkpath(request_.outputFolder)) {
+        events_.error(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
+                                         "No files saved.")
+                              .arg(request_.outputFolder));
+        return false;
+    }
+    events_.warning(QStringLiteral("The output folder %1 was removed during the run and has been created again.")
+                            .arg(request_.outputFolder));
+    return true;
+}
+
+// Counts are 32-bit: a run with more trajectories than they can hold would
+// wrap round in the cells every trajectory reaches.
+bool runPipeline::trajectoriesFitCounts()
+{
+    const std::size_t startCellCount = startCells_.size();
+    const uint64_t simulations = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0));
+    const uint64_t most = static_cast<uint64_t>(INT32_MAX);
+    if (startCellCount <= most && simulations * startCellCount <= most)
+        return true;
+    events_.error(QStringLiteral("The run would simulate %1 trajectories (%2 start cells x %3 simulations), more "
+                                     "than the %4 that the passage counts can hold. Use fewer simulations or split "
+                                     "the start cells over several runs. Aborting.")
+                          .arg(static_cast<double>(simulations) * static_cast<double>(startCellCount), 0, 'f', 0)
+                          .arg(startCellCount)
+                          .arg(simulations)
+                          .arg(most));
+    return false;
+}
+
+// A run whose profile sampling no machine could finish (a huge cell size, a
+// tiny profile step) is refused with the estimate, instead of running for hours.
+bool runPipeline::profileWorkWithinReach()
+{
+    const profileWork work = estimateProfileWork(demHeader_, request_.settings, static_cast<double>(startCells_.size()));
+    if (!work.beyondReach)
+        return true;
+    events_.error(QString::fromStdString(work.explanation));
+    return false;
+}
+
+bool runPipeline::readElevations()
+{
+    elevations_.clear();
+    reportPhase(runPhases::readingElevations, 0, 1);
+    const auto readingProgress = [this](qint64 done, qint64 total) {
+        reportPhase(runPhases::readingElevations, done, total);
+    };
+    if (!demInput_->readElevations(elevations_, events_, readingProgress))
+        return false;
+    reportPhase(runPhases::readingElevations, 1, 1);
+    return true;
+}
+
+bool runPipeline::deriveTerrain(terrainGrids& terrain)
+{
+    // The relief is computed first, then the slope directions: half the phase each.
+    reportPhase(runPhases::derivingTerrain, 0, 1);
+    const int64_t nrows = demHeader_.nrows;
+    return computeReliefGreyGrid(elevations_, demHeader_.nrows, demHeader_.ncols, demHeader_.cellsize,
+                                 terrain.reliefGreys,
+                                 [&](int done, int) { reportPhase(runPhases::derivingTerrain, done, 2 * nrows); })
+           && computeAspectGrid(elevations_, demHeader_.nrows, demHeader_.ncols, demHeader_.cellsize,
+                                demHeader_.nodataValue, terrain.aspect, [&](int done, int) {
+                                    reportPhase(runPhases::derivingTerrain, nrows + done, 2 * nrows);
+                                });
+}
+
+// A layer is burnt onto the DEM's grid, so the raster checks have nothing to compare.
+bool runPipeline::readStartCellsLayer()
+{
+    reportPhase(runPhases::readingStartCells, 0, 1);
+    auto cells = ::readStartCellsLayer({request_.startCellsFile, request_.startLayer, request_.startWhere}, demHeader_,
+                                       demInput_->georeference().geoTransform, demSystem_, events_);
+    if (!cells)
+        return false;
+    startCells_ = std::move(*cells);
+    reportPhase(runPhases::readingStartCells, 1, 1);
+    return true;
+}
+
+// A vector layer is burnt onto the DEM's grid; a raster must lie on it, in
+// the DEM's coordinate system, as start cells must.
+bool runPipeline::readObjects()
+{
+    const QString& file = request_.objectsFile;
+    if (isVectorFileName(file)) {
+        objects_ = readObjectsLayer({file, request_.objectsLayer, {}}, request_.objectsIdField, demHeader_,
+                                    demInput_->georeference().geoTransform, demSystem_, events_);
+        return objects_.has_value();
+    }
+    std::unique_ptr<rasterInput> input = rasterInputFor(file);
+    if (!input) {
+        events_.error(unsupportedTypeText(QStringLiteral("objects at risk"), file));
+        return false;
+    }
+    rasterHeader header;
+    if (!input->open(file, header, events_) || !headerIsUsable(header, file)
+        || !checkSameCoordinateSystem(demSystem_, input->system(), request_.demFile, file, events_))
+        return false;
+    rasterMismatchSink mismatch(events_);
+    const bool consistent = checkRasterConsistency(demHeader_, header, request_.demFile, mismatch, file);
+    mismatch.reportTo(request_.demFile, demHeader_, file, header);
+    if (!consistent)
+        return false;
+    elevationGrid values;
+    const bool read = input->readElevations(values, events_);
+    input->close();
+    if (!read)
+        return false;
+    objects_ = objectsFromGrid(values, header.nodataValue, file, events_);
+    return objects_.has_value();
+}
+
+bool runPipeline::readStartCellList()
+{
+    if (isVectorFileName(request_.startCellsFile))
+        return readStartCellsLayer();
+    if (!openStartCells() || !headerIsUsable(startCellsHeader_, request_.startCellsFile))
+        return false;
+    rasterMismatchSink mismatch(events_);
+    const bool consistent = checkRasterConsistency(demHeader_, startCellsHeader_, request_.demFile, mismatch, request_.startCellsFile);
+    mismatch.reportTo(request_.demFile, demHeader_, request_.startCellsFile, startCellsHeader_);
+    if (!consistent)
+        return false;
+    reportPhase(runPhases::readingStartCells, 0, 1);
+    const bool read = startCellsInput_->readStartCells(startCells_, events_);
+    startCellsInput_->close();
+    if (!read)
+        return false;
+    reportPhase(runPhases::readingStartCells, 1, 1);
+    return true;
+}
+
+int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
+{
+    const uint64_t progressTotal = trajectoryTotal_;
+    events_.progressBarStarted(progressValue(progressTotal, progressTotal));
+    const QString simulating = QString::fromLatin1(runPhases::simulating);
+    reportPhase(simulating, 0, 1);
+
+    // Shown from the engine's threads one at a time, or in a shared run from
+    // the coordinator with the count of all processes.
+    int lastProgress = -1;
+    const auto showProgress = [&](uint64_t finished) {
+        const int value = progressValue(finished, progressTotal);
+        if (value != lastProgress) {
+            lastProgress = value;
+            events_.progressBarMoved(value);
+        }
+        reportPhase(simulating, static_cast<int64_t>(finished), static_cast<int64_t>(progressTotal));
+    };
+    std::vector<std::size_t> share;
+    if (coordinator_) {
+        share = coordinator_->share(startCells_.size());
+        coordinator_->simulationStarted(showProgress, [this] { abortRequested_.store(true); });
+    }
+
+    const int code = guardedStage([&] {
+        randomGenerator generator;
+        result.passageCounts.assign(demHeader_.nrows, demHeader_.ncols, 0);
+        result.reachingStartCells.assign(demHeader_.nrows, demHeader_.ncols, 0);
+        if (request_.intensity.enabled)
+            result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
+
+        QElapsedTimer loopTimer;
+        loopTimer.start();
+        propagationInput input{elevations_,       demHeader_,      aspect,          startCells_,
+                               request_.settings, *stopCriterion_, abortRequested_};
+        input.seed = request_.seed;
+        input.share = coordinator_ ? &share : nullptr;
+        input.intensity = &request_.intensity;
+        std::optional<objectReach> reach;
+        if (objects_)
+            reach.emplace(*objects_, startCells_.size());
+        input.objects = reach ? &*reach : nullptr;
+        runCoordinator* const coordinator = coordinator_;
+        runPropagation(input, generator, result, [&](uint64_t finished) {
+            if (coordinator)
+                coordinator->localProgress(finished);
+            else
+                showProgress(finished);
+        });
+        qCDebug(timingLog) << "loopTime" << loopTimer.elapsed();
+        return static_cast<int>(aborted() ? stoppedByUser : completed);
+    });
+    if (!coordinator_)
+        return code;
+    // A stop is told once, by the run's closing line.
+    return coordinator_->simulationEnded(code);
+}
+
+void runPipeline::reportPhase(const QString& phase, int64_t done, int64_t total)
+{
+    const int percent = total > 0 ? static_cast<int>(std::clamp<int64_t>(done, 0, total) * 100 / total) : 100;
+    if (phase == reportedPhase_ && percent == reportedPercent_)
+        return;
+    reportedPhase_ = phase;
+    reportedPercent_ = percent;
+    events_.phaseProgress(phase, percent);
+}
+
+// The map's grids first, moved out of the result, then the files from them:
+// nothing after the simulation may need memory that could turn a
+// completed run into a failed one.
+int runPipeline::writeResults(propagationOutput& result, terrainGrids& terrain, runOutcome& outcome)
+{
+    const QString aggregating = QString::fromLatin1(runPhases::aggregating);
+    grid<int32_t> displayGrid;
+    reportPhase(aggregating, 0, 1);
+    aggregateDisplayGrid(result.passageCounts, terrain.reliefGreys, trajectoryTotal_, displayGrid);
+    terrain.reliefGreys.clear();
+    reportPhase(aggregating, 1, 1);
+    endTime_ = QDateTime::currentDateTime();
+    if (aborted())
+        return stoppedByUser;
+    if (!outputFolderReady())
+        return failed;
+
+    const std::shared_ptr<runResultGrids> grids = keepResult(result, displayGrid);
+    const runProducts products = productsOf(*grids, result);
+    outcome.summary = products.log.summary;
+    outputStaging staging(request_.outputFolder);
+    const std::vector<plannedOutput> planned = plannedOutputs(outputSelectionOf(request_));
+    const writtenOutputs written = writeStagedOutputs(
+        planned, products, staging, events_,
+        [this](const QString& phase, int64_t done, int64_t total) { reportPhase(phase, done, total); },
+        [this] { return aborted(); });
+    outcome.filesNotWritten = written.notWritten;
+    // A stop while the files were written leaves none of them; once they
+    // are in place the run is complete, whenever a stop comes.
+    if (aborted())
+        return stoppedByUser;
+    if (!written.complete() || !placeOutputs(staging, planned, outcome.filesWritten)) {
+        outcome.filesNotWritten = plannedFileNames(planned);
+        return failed;
+    }
+    outcome.grids = grids;
+    return completed;
+}
+
+std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& result, grid<int32_t>& displayGrid)
+{
+    auto kept = std::make_shared<runResultGrids>();
+    kept->header = demHeader_;
+    kept->displayGrid = std::move(displayGrid);
+    kept->passageCounts = std::move(result.passageCounts);
+    kept->reachingStartCells = std::move(result.reachingStartCells);
+    kept->elevations = std::move(elevations_);
+    kept->numberOfSimulations = request_.settings.numberOfSimulations;
+    kept->intensityOptions = request_.intensity;
+    kept->intensity = std::move(result.intensity);
+    kept->trajectories = trajectoryTotal_;
+    // A GeoTIFF DEM lends its geotransform as it is.
+    kept->placement = demInput_->georeference();
+    kept->runOuts = std::move(result.runOuts);
+    if (objects_)
+        kept->sourceShares.emplace(startCells_, result.objectTotals, request_.settings.numberOfSimulations,
+                                   demHeader_.ncols, demHeader_.nodataValue);
+    return kept;
+}
+
+// The objects' rows and the log, with every line of the run summary.
+runProducts runPipeline::productsOf(const runResultGrids& grids, const propagationOutput& result) const
+{
+    runProducts products{grids, demSystem_, result.trajectories, result.trajectoryOrigins, {}, {}, {}};
+    mapColouringFromName(request_.mapColouring, products.colouring);
+    logReport& report = products.log;
+    report.startTime = startTime_;
+    report.endTime = endTime_;
+    report.demFile = request_.demFile;
+    report.startCellsFile = request_.startCellsFile;
+    report.dem = demHeader_;
+    report.settings = settingLogLines(request_);
+    report.resultsFolder = request_.outputFolder;
+    report.coordinateSystemLine = coordinateSystemLogLine(demSystem_);
+    report.seed = request_.seed;
+    report.summary = runSummary(grids.passageCounts);
+    report.summary << intensitySummaryLines(request_.intensity, grids.intensity, grids.passageCounts,
+                                            demHeader_.cellsize);
+    if (objects_) {
+        products.objects = objectReports(*objects_, result.objectTotals, grids.passageCounts, grids.reachingStartCells,
+                                         grids.numberOfSimulations);
+        report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
+    }
+    report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,
+                                        demHeader_.cellsize, grids.runOuts);
+    if (request_.seed)  // last, so the log ends naming the seed that repeats the run
+        report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
+    return products;
+}
+
+// All or nothing: the staged files go into place together, and the files
+// of the request that this run had nothing for (a .prj without a system, a
+// map's auxiliary file) go with them, as do, with --overwrite, the earlier
+// run's outputs this one does not write.
+bool runPipeline::placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned,
+                               QStringList& written)
+{
+    const QStringList names = plannedFileNames(planned);
+    QStringList placed;
+    QStringList removed;
+    for (const QString& name : names)
+        (staging.holds(name) ? placed : removed) << name;
+    if (request_.overwrite)
+        removed << earlierOutputsToRemove(names);
+    removed = withoutInputFiles(request_, removed);
+    QString error;
+    if (!staging.commit(placed, removed, error)) {
+        events_.error(error);
+        return false;
+    }
+    written = placed;
+    return true;
+}
+
+// The files of the output folder that some run writes and this one does not.
+QStringList runPipeline::earlierOutputsToRemove(const QStringList& written) const
+{
+    QStringList earlier;
+    const QDir folder(request_.outputFolder);
+    for (const QString& name : folder.entryList(QDir::Files | QDir::System | QDir::Hidden))
+        if (isOutputFileName(name) && !written.contains(name))
+            earlier << name;
+    return earlier;
+}
+
+QStringList runPipeline::runSummary(const grid<int32_t>& passageCounts) const
+{
+    const int32_t* counts = passageCounts.data();
+    const auto reached = std::count_if(counts, counts + passageCounts.size(), [](int32_t n) { return n > 0; });
+    const qint64 milliseconds = startTime_.msecsTo(endTime_);
+    return QStringList{QStringLiteral("Start cells: %1").arg(startCells_.size()),
+                       QStringLiteral("Trajectories: %1").arg(static_cast<qulonglong>(trajectoryTotal_)),
+                       QStringLiteral("Cells reached: %1").arg(static_cast<qlonglong>(reached))}
+           + parallelismLines(coordinator_ ? coordinator_->processCount() : 1, omp_get_max_threads())
+           + QStringList{QStringLiteral("Duration (s): %1").arg(QString::number(milliseconds / 1000.0, 'f', 1))};
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include "controller/runOutcome.h"
+#include "controller/runRequest.h"
+#include "engine/objectReach.h"
+#include "outputs/outputTable.h"
+#include "raster/coordinateSystem.h"
+#include "raster/grid.h"
+#include "raster/messageSink.h"
+#include "raster/rasterInput.h"
+#include "raster/rasterTypes.h"
+
+class iStopCriterionStrategy;
+class outputStaging;
+class runCoordinator;
+struct propagationOutput;
+struct runProducts;
+struct runResultGrids;
+
+// What a run tells its front end as it goes, besides its messages.
+class runEvents : public messageSink
+{
+public:
+    // The simulation's progress bar: its maximum, then values up to it.
+    virtual void progressBarStarted(int total) = 0;
+    virtual void progressBarMoved(int value) = 0;
+    // How far the current long phase has come (names in runPhases.h).
+    virtual void phaseProgress(const QString& phase, int percent) = 0;
+};
+
+// One run, from its request to its outcome: reads the inputs, derives the
+// terrain, simulates, and writes the outputs of the output table through
+// the staging, all or none. It holds that run's inputs and grids and is
+// dropped after it; the request is never changed.
+class runPipeline
+{
+public:
+    // `abortRequested` is polled throughout; `coordinator` (not owned; null:
+    // a run of its own) meets the other processes of a shared run.
+    runPipeline(const runRequest& request, runEvents& events, std::atomic<bool>& abortRequested,
+                runCoordinator* coordinator);
+    ~runPipeline();
+    runPipeline(const runPipeline&) = delete;
+    runPipeline& operator=(const runPipeline&) = delete;
+
+    runOutcome run();
+
+    // The int that progress signals carry for a count of finished
+    // trajectories: the count itself while the run's total fits an int,
+    // scaled down otherwise so the bar still runs from 0 to its maximum.
+    static int progressValue(uint64_t count, uint64_t total);
+
+private:
+    // The grids derived from the DEM that a run needs until its end.
+    struct terrainGrids
+    {
+        grid<uint8_t> reliefGreys;
+        grid<double> aspect;
+    };
+
+    int runStages(runOutcome& outcome);
+    int prepareInputs(terrainGrids& terrain);
+    int simulate(const grid<double>& aspect, propagationOutput& result);
+    int writeResults(propagationOutput& result, terrainGrids& terrain, runOutcome& outcome);
+    int agreeWithOthers(int localCode);
+    template <class Stage>
+    int guardedStage(Stage stage);
+
+    bool checkSettings();
+    bool openDigitalElevationModel();
+    bool openStartCells();
+    bool headerIsUsable(const rasterHeader& header, const QString& fileName);
+    bool runFitsInMemory();
+    bool selectStopCriterion();
+    bool trajectoriesFitCounts();
+    bool profileWorkWithinReach();
+    bool readElevations();
+    bool deriveTerrain(terrainGrids& terrain);
+    bool readStartCellList();
+    bool readStartCellsLayer();
+    bool readObjects();
+    bool outputFolderReady();
+    bool aborted() const { return abortRequested_.load(); }
+    void reportPhase(const QString& phase, int64_t done, int64_t total);
+    void closeInputs();
+
+    std::shared_ptr<runResultGrids> keepResult(propagationOutput& result, grid<int32_t>& displayGrid);
+    runProducts productsOf(const runResultGrids& grids, const propagationOutput& result) const;
+    QStringList runSummary(const grid<int32_t>& passageCounts) const;
+    bool placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned, QStringList& written);
+    QStringList earlierOutputsToRemove(const QStringList& placed) const;
+
+    const runRequest request_;
+    runEvents& events_;
+    std::atomic<bool>& abortRequested_;
+    runCoordinator* const coordinator_;
+
+    std::unique_ptr<rasterInput> demInput_;
+    rasterHeader demHeader_;
+    coordinateSystem demSystem_;
+    elevationGrid elevations_;
+    std::unique_ptr<rasterInput> startCellsInput_;
+    rasterHeader startCellsHeader_;
+    std::vector<startCell> startCells_;
+    std::optional<objectCells> objects_;
+    std::shared_ptr<iStopCriterionStrategy> stopCriterion_;
+    uint64_t trajectoryTotal_ = 0;  // start cells x simulations, once the start cells are read
+    QDateTime startTime_;
+    QDateTime endTime_;
+    QString reportedPhase_;
+    int reportedPercent_ = -1;
+};

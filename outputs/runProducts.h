@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include "engine/objectReach.h"
+#include "raster/rasterTypes.h"
+#include "map/resultMapPicture.h"
+#include "map/runResultGrids.h"
+#include "outputs/logFile.h"
+#include "raster/coordinateSystem.h"
+
+// Everything the writers of a run's outputs read, gathered once the
+// simulation is over: the grids the map is drawn from too, the trajectories,
+// the objects' rows and the log. Nothing here changes while the files are
+// written, so every writer sees the same run.
+struct runProducts
+{
+    const runResultGrids& grids;
+    coordinateSystem system;  // the DEM's, for the .prj files and the layers
+    const trajectoryList& trajectories;
+    const std::vector<trajectoryOrigin>& trajectoryOrigins;
+    std::vector<objectReport> objects;  // with objects at risk
+    logReport log;
+    mapColouring colouring = mapColouring::reachProbability;  // of the map picture
+};
