@@ -12,6 +12,7 @@
 #include <unistd.h>
 #endif
 
+#include <QDir>
 #include <QFileInfo>
 
 #include "controller/clockText.h"
@@ -132,6 +133,7 @@ int headlessRun::exec()
         // The controller wrote the map with the other files.
         if (!options_.request.mapFile.isEmpty())
             onDisplayMessage(QStringLiteral("Map written to %1").arg(options_.request.mapFile));
+        printFilesWritten();
     }
     if (role_.coordinator)
         code = role_.coordinator->agree(code);
@@ -139,6 +141,22 @@ int headlessRun::exec()
     if (folder_)
         folder_->release();
     return code;
+}
+
+// For programs that load the results (the QGIS plugin): the files placed, by absolute path.
+void headlessRun::printFilesWritten() const
+{
+    if (!options_.filesWritten && !options_.progressLines)
+        return;
+    const QDir folder(options_.request.outputFolder);
+    for (const QString& name : outcome_.filesWritten) {
+        const QString path = folder.filePath(name);
+        if (options_.progressLines)
+            std::printf("file %s\n", qUtf8Printable(path));
+        if (options_.filesWritten)
+            std::printf("%s\n", qUtf8Printable(path));
+    }
+    std::fflush(stdout);
 }
 
 // Relative paths are taken from the directory tumbra-run was started in.

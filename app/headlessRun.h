@@ -65,6 +65,7 @@ private slots:
 private:
     bool prepareRequest();
     bool prepareOutputFolder();
+    void printFilesWritten() const;
     static runOutcome stoppedBeforeStart();
     void drawProgress(int progress, bool final);
     void drawPhase(int percent);

@@ -199,7 +199,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("N")},
         {QStringLiteral("progress-lines"),
          QStringLiteral("Print progress as lines \"progress <percent> <phase>\" on standard output, one per change "
-                        "of a phase's whole percent, instead of the progress bar.")},
+                        "of a phase's whole percent, instead of the progress bar; once the files are in place, a "
+                        "line \"file <path>\" for each.")},
+        {QStringLiteral("files-written"),
+         QStringLiteral("Once the run's files are in place, print the path of each on standard output, one per "
+                        "line.")},
         {QStringLiteral("settings-table"),
          QStringLiteral("Print the settings (names, units, defaults, limits, options) as JSON and exit.")},
     });
@@ -253,6 +257,7 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     options.quiet = parser.isSet(QStringLiteral("quiet"));
     options.timings = parser.isSet(QStringLiteral("timings"));
     options.progressLines = parser.isSet(QStringLiteral("progress-lines"));
+    options.filesWritten = parser.isSet(QStringLiteral("files-written"));
     for (const settingRow& row : settingsTable())
         if (!row.option.isEmpty() && !readTableOption(parser, row, request))
             return parseOutcome::exitFailure;

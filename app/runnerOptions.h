@@ -11,6 +11,7 @@ struct runnerOptions
     bool quiet = false;
     bool timings = false;        // print how long each phase took
     bool progressLines = false;  // "progress <percent> <phase>" lines on stdout instead of the terminal's bar
+    bool filesWritten = false;   // the paths of the files placed, on stdout
 };
 
 enum class parseOutcome { run, exitSuccess, exitFailure };
