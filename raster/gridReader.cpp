@@ -58,18 +58,18 @@ bool realValue(const QString& valueText, double& value)
     return stream.readAll().trimmed().isEmpty();
 }
 
-// A line the header reading has to judge: the start of the line, whether it
-// is all white space, and whether the header takes it.
+// How the header reading takes the line ahead.
 struct peekedLine
 {
-    bool blank = false;
-    bool header = false;
+    bool blank = false;   // white space only: passed over
+    bool header = false;  // a header line
 };
 
-// A letter-led line at the start of a line, right after a header line, is a
-// header line, as always. A line indented or after a blank line is one when
-// its first word is letter-led and not a number ("nan", "inf"): before, such a
-// line ended the header, and the data reading then failed on its keyword.
+// A line that starts with two letters is a header line, as it always was,
+// unless it follows a blank line. An indented line, or one after a blank
+// line, is a header line when its first word is letter-led and is not a
+// number ("nan", "inf"): such a line used to end the header, and the data
+// reading then failed on its keyword, so no file that was read reads otherwise.
 peekedLine judgeLine(const QString& start, bool afterBlankLine)
 {
     const qsizetype indent = leadingSpaces(start);
