@@ -149,12 +149,19 @@ bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messa
     const bool complexValues = GDALDataTypeIsComplex(opened->band->GetRasterDataType()) != 0;
     // A mask band, an alpha band or a mask of the whole file marks cells
     // without a value, as NODATA does; a mask made from the NODATA value
-    // needs no reading of its own. An alpha band that masks band 1 is used
-    // with it, so a band and its alpha band bring no warning.
+    // needs no reading of its own. GDAL's mask of the band is the NODATA
+    // one where the file has both a NODATA value and an alpha band (the
+    // last band), or none for an alpha band of floats: the alpha band
+    // counts then too. It is used with band 1, so a band and its alpha band
+    // bring no warning.
+    GDALRasterBand* lastBand = file.GetRasterBand(bands);
+    const bool alphaBand = bands >= 2 && lastBand->GetColorInterpretation() == GCI_AlphaBand;
     const int maskFlags = opened->band->GetMaskFlags();
     if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) == 0)
         opened->mask = opened->band->GetMaskBand();
-    const bool bandAndAlpha = bands == 2 && (maskFlags & GMF_ALPHA) != 0;
+    else if (alphaBand)
+        opened->mask = lastBand;
+    const bool bandAndAlpha = bands == 2 && alphaBand;
     if ((bands > 1 && !bandAndAlpha) || complexValues) {
         QString text = QStringLiteral("File %1").arg(fileName);
         if (bands > 1 && !bandAndAlpha)

@@ -170,6 +170,10 @@ private slots:
         writeStored(path("scaled.tif"), dem, GDT_Float64, 0.5, 100.0);
         writeStored(path("masked.tif"), dem, GDT_Float32, 1.0, 0.0, valid);
         writeStored(path("alpha.tif"), dem, GDT_UInt16, 0.01, 1000.0, valid, true);
+        writeStored(path("alphaNodata.tif"), dem, GDT_Float32, 1.0, 0.0, valid, true);
+        GDALDatasetUniquePtr(GDALDataset::Open(path("alphaNodata.tif").toUtf8().constData(), GDAL_OF_UPDATE))
+            ->GetRasterBand(1)
+            ->SetNoDataValue(-9999.0);
         const raster start = readWithGdal(slopeStart);
         for (std::size_t i = 0; i < valid.size(); ++i)
             valid[i] = start.values[i] > 0.0f ? 255 : 0;
@@ -185,6 +189,7 @@ private slots:
         QTest::newRow("scale 0.5, offset 100") << path("scaled.tif") << slopeDem;
         QTest::newRow("mask of the file") << path("masked.tif") << path("holes.asc");
         QTest::newRow("alpha band, UInt16 scaled") << path("alpha.tif") << path("holes.asc");
+        QTest::newRow("alpha band beside NODATA") << path("alphaNodata.tif") << path("holes.asc");
         QTest::newRow("start cells under a mask") << path("maskedStart.tif") << slopeStart;
     }
 
