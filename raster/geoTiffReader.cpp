@@ -32,6 +32,11 @@ struct geoTiffInput::dataset
 {
     GDALDatasetUniquePtr handle;
     GDALRasterBand* band = nullptr;
+    // Where the band has a mask of its own, an alpha band or a mask of the
+    // whole file; null where only its NODATA value (or nothing) masks cells.
+    GDALRasterBand* mask = nullptr;
+    std::vector<double> raw;           // a scaled band's values as stored
+    std::vector<unsigned char> valid;  // the mask's values: 0 where a cell has none
 };
 
 geoTiffInput::geoTiffInput() = default;
@@ -142,12 +147,28 @@ bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messa
         return false;
     }
     const bool complexValues = GDALDataTypeIsComplex(opened->band->GetRasterDataType()) != 0;
-    if (bands > 1 || complexValues) {
+    // A mask band, an alpha band or a mask of the whole file marks cells
+    // without a value, as NODATA does; a mask made from the NODATA value
+    // needs no reading of its own. GDAL's mask of the band is the NODATA
+    // one where the file has both a NODATA value and an alpha band (the
+    // last band), or none for an alpha band of floats: the alpha band
+    // counts then too. It is used with band 1, so a band and its alpha band
+    // bring no warning.
+    GDALRasterBand* lastBand = file.GetRasterBand(bands);
+    const bool alphaBand = bands >= 2 && lastBand->GetColorInterpretation() == GCI_AlphaBand;
+    const int maskFlags = opened->band->GetMaskFlags();
+    if ((maskFlags & (GMF_ALL_VALID | GMF_NODATA)) == 0)
+        opened->mask = opened->band->GetMaskBand();
+    else if (alphaBand)
+        opened->mask = lastBand;
+    const bool bandAndAlpha = bands == 2 && alphaBand;
+    if ((bands > 1 && !bandAndAlpha) || complexValues) {
         QString text = QStringLiteral("File %1").arg(fileName);
-        if (bands > 1)
+        if (bands > 1 && !bandAndAlpha)
             text += QStringLiteral(" has %1 bands").arg(bands);
         if (complexValues)
-            text += QStringLiteral("%1 holds complex values").arg(bands > 1 ? QStringLiteral(" and") : QString());
+            text += QStringLiteral("%1 holds complex values")
+                        .arg(bands > 1 && !bandAndAlpha ? QStringLiteral(" and") : QString());
         text +=
             complexValues ? QStringLiteral(": the real part of band 1 is used.") : QStringLiteral(": band 1 is used.");
         sink.warning(text);
@@ -159,6 +180,19 @@ bool geoTiffInput::openFile(const QString& fileName, rasterHeader& header, messa
     hasNodata_ = hasNodata != 0;
     nanNodata_ = hasNodata_ && std::isnan(nodata);
     nodata_ = hasNodata_ && !nanNodata_ ? static_cast<float>(nodata) : defaultNodataValue;
+    // The values of a band with a scale or an offset are value * scale + offset.
+    scale_ = opened->band->GetScale();
+    offset_ = opened->band->GetOffset();
+    if (!std::isfinite(scale_) || !std::isfinite(offset_)) {
+        sink.error(QStringLiteral("File %1 gives band 1 a scale of %2 and an offset of %3: both must be finite "
+                                  "numbers. Set them again, for example with gdal_edit -scale <scale> -offset "
+                                  "<offset>.")
+                       .arg(fileName)
+                       .arg(scale_, 0, 'g', 12)
+                       .arg(offset_, 0, 'g', 12));
+        return false;
+    }
+    scaled_ = scale_ != 1.0 || offset_ != 0.0;
 
     header = rasterHeader{};
     header.nrows = rows_;
@@ -202,8 +236,38 @@ bool geoTiffInput::readRowBlock(int first, int count, float* values, messageSink
     // blocks pass GDAL's block cache, which is emptied after every block of
     // rows so that it never holds a second copy of the grid.
     CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", "YES");
-    const CPLErr result =
-        dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count, GDT_Float32, 0, 0, nullptr);
+    const std::size_t cols = static_cast<std::size_t>(cols_);
+    const std::size_t cells = std::size_t(count) * cols;
+    CPLErr result = CE_None;
+    if (!scaled_) {
+        result = dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, values, cols_, count, GDT_Float32, 0, 0,
+                                          nullptr);
+    } else {
+        // Read as stored into double, which holds every value of the types a
+        // DEM comes in exactly; value * scale + offset is worked out in
+        // double (a product and a sum, each rounded once, never fused) and
+        // narrowed to float once, as the unscaled values are. The NODATA
+        // value is compared as the unscaled values are: in float.
+        dataset_->raw.resize(cells);
+        result = dataset_->band->RasterIO(GF_Read, 0, fileRow, cols_, count, dataset_->raw.data(), cols_, count,
+                                          GDT_Float64, 0, 0, nullptr);
+        const bool nodataStored = hasNodata_ && !nanNodata_;
+        for (std::size_t i = 0; result == CE_None && i < cells; ++i) {
+            const double raw = dataset_->raw[i];
+            values[i] = nodataStored && static_cast<float>(raw) == nodata_ ? nodata_
+                                                                           : static_cast<float>(raw * scale_ + offset_);
+        }
+    }
+    if (result == CE_None && dataset_->mask) {
+        dataset_->valid.resize(cells);
+        result = dataset_->mask->RasterIO(GF_Read, 0, fileRow, cols_, count, dataset_->valid.data(), cols_, count,
+                                          GDT_Byte, 0, 0, nullptr);
+        for (std::size_t i = 0; result == CE_None && i < cells; ++i) {
+            if (dataset_->valid[i] == 0)
+                values[i] = nodata_;
+        }
+        dataset_->mask->FlushCache();
+    }
     CPLSetThreadLocalConfigOption("GTIFF_DIRECT_IO", nullptr);
     dataset_->band->FlushCache();
     if (result != CE_None) {
@@ -213,7 +277,6 @@ bool geoTiffInput::readRowBlock(int first, int count, float* values, messageSink
                        .arg(fileName_, errors.reason()));
         return false;
     }
-    const std::size_t cols = static_cast<std::size_t>(cols_);
     if (southUp_) {
         for (int top = 0, bottom = count - 1; top < bottom; ++top, --bottom)
             std::swap_ranges(values + std::size_t(top) * cols, values + std::size_t(top + 1) * cols,

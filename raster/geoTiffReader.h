@@ -12,7 +12,10 @@
 #include "raster/rasterTypes.h"
 
 // A GeoTIFF input raster read through GDAL: band 1, any numeric type, read
-// as 32-bit floats (the real part of complex values). Its header comes from
+// as 32-bit floats (the real part of complex values), with the band's scale
+// and offset applied. Cells the band's mask leaves out (a mask band, an
+// alpha band, a mask of the whole file) are NODATA, as are those holding
+// the NODATA value. Its header comes from
 // the geotransform and always says `corner`, as the geotransform gives the
 // outer corner of the grid. A south-up file is read with its rows turned
 // round, so its grid and georeference are north-up like any other.
@@ -53,6 +56,9 @@ private:
     bool nanNodata_ = false;
     bool hasNodata_ = false;
     float nodata_ = 0.0f;
+    bool scaled_ = false;  // a scale other than 1 or an offset other than 0
+    double scale_ = 1.0;
+    double offset_ = 0.0;
     int rows_ = 0;
     int cols_ = 0;
     int chunkRows_ = 1;

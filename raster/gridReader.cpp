@@ -12,8 +12,8 @@
 
 namespace {
 
-// Two code points at most four bytes each decide whether a line is a header line.
-constexpr int headerTestBytes = 16;
+// Enough of a line to see past its leading white space to its first word.
+constexpr int headerTestBytes = 320;
 
 // ESRI grids may leave out NODATA_value.
 constexpr float defaultNodataValue = -9999.0f;
@@ -35,6 +35,62 @@ bool isHeaderLine(const QString& lineStart)
     return pattern.match(lineStart).hasMatch();
 }
 
+qsizetype leadingSpaces(const QString& text)
+{
+    qsizetype begin = 0;
+    while (begin < text.size() && text.at(begin).isSpace())
+        ++begin;
+    return begin;
+}
+
+// Read exactly as a data value is read, before its narrowing to float. True
+// only when the text holds that one number and white space.
+bool realValue(const QString& valueText, double& value)
+{
+    // The value text starts with the white space after the keyword, so it
+    // never starts with a byte order mark that the stream would drop.
+    auto text = std::make_unique<QBuffer>();
+    text->setData(valueText.toUtf8());
+    asciiGridStream stream;
+    value = 0.0;
+    if (!stream.open(std::move(text)) || !stream.readDouble(value))
+        return false;
+    return stream.readAll().trimmed().isEmpty();
+}
+
+// How the header reading takes the line ahead.
+struct peekedLine
+{
+    bool blank = false;   // white space only: passed over
+    bool header = false;  // a header line
+};
+
+// A line that starts with two letters is a header line, as it always was,
+// unless it follows a blank line. An indented line, or one after a blank
+// line, is a header line when its first word is letter-led and is not a
+// number ("nan", "inf"): such a line used to end the header, and the data
+// reading then failed on its keyword, so no file that was read reads otherwise.
+peekedLine judgeLine(const QString& start, bool afterBlankLine)
+{
+    const qsizetype indent = leadingSpaces(start);
+    peekedLine line;
+    // A whitespace line longer than the look is left to the data reading.
+    line.blank = indent == start.size() && start.toUtf8().size() < headerTestBytes;
+    if (line.blank)
+        return line;
+    if (indent == 0 && !afterBlankLine) {
+        line.header = isHeaderLine(start);
+        return line;
+    }
+    const QString rest = start.mid(indent);
+    qsizetype wordEnd = 0;
+    while (wordEnd < rest.size() && !rest.at(wordEnd).isSpace())
+        ++wordEnd;
+    double number = 0.0;
+    line.header = isHeaderLine(rest) && !realValue(rest.left(wordEnd), number);
+    return line;
+}
+
 // A header line is a keyword, white space, then the value.
 struct keywordAndValue
 {
@@ -44,39 +100,11 @@ struct keywordAndValue
 
 keywordAndValue splitHeaderLine(const QString& line)
 {
-    qsizetype keywordEnd = 0;
+    const qsizetype keywordBegin = leadingSpaces(line);
+    qsizetype keywordEnd = keywordBegin;
     while (keywordEnd < line.size() && !line.at(keywordEnd).isSpace())
         ++keywordEnd;
-    return {line.left(keywordEnd), line.mid(keywordEnd)};
-}
-
-// A decimal integer; anything else leaves the field at 0.
-int32_t integerValue(const QString& valueText)
-{
-    qsizetype begin = 0;
-    while (begin < valueText.size() && valueText.at(begin).isSpace())
-        ++begin;
-    qsizetype end = begin;
-    while (end < valueText.size() && !valueText.at(end).isSpace())
-        ++end;
-    bool ok = false;
-    const int value = valueText.mid(begin, end - begin).toInt(&ok, 10);
-    return ok ? value : 0;
-}
-
-// Read exactly as a data value is read, before its narrowing to float; a
-// value that fails to parse is 0.
-double realValue(const QString& valueText)
-{
-    // The value text starts with the white space after the keyword, so it
-    // never starts with a byte order mark that the stream would drop.
-    auto text = std::make_unique<QBuffer>();
-    text->setData(valueText.toUtf8());
-    asciiGridStream stream;
-    double value = 0.0;
-    if (stream.open(std::move(text)))
-        stream.readDouble(value);
-    return value;
+    return {line.mid(keywordBegin, keywordEnd - keywordBegin), line.mid(keywordEnd)};
 }
 
 // The header's fields, each named by one keyword or, for the lower-left
@@ -122,16 +150,15 @@ struct headerScan
 {
     QString valueText[fieldCount];
     QString keywordUsed[fieldCount];
-    int lineOf[fieldCount] = {};  // 0: not given
+    QString lineText[fieldCount];
+    int lineOf[fieldCount] = {};  // line number in the file, from 1; 0: not given
     int32_t spatialReference = rasterHeader::undefined;
     QStringList repeated;
     QStringList notUnderstood;
     bool cellWidthAndHeight = false;
-    int lines = 0;
 
-    void add(const QString& line)
+    void add(const QString& line, int lineNumber)
     {
-        ++lines;
         const keywordAndValue parts = splitHeaderLine(line);
         // GDAL writes a grid of non-square cells with "dx" and "dy" lines
         // where the cell size goes.
@@ -147,10 +174,11 @@ struct headerScan
         }
         const int field = known->field;
         if (lineOf[field] != 0) {
-            repeated << QStringLiteral("%1 (lines %2 and %3)").arg(parts.keyword).arg(lineOf[field]).arg(lines);
+            repeated << QStringLiteral("%1 (lines %2 and %3)").arg(parts.keyword).arg(lineOf[field]).arg(lineNumber);
             return;
         }
-        lineOf[field] = lines;
+        lineOf[field] = lineNumber;
+        lineText[field] = line;
         keywordUsed[field] = parts.keyword;
         valueText[field] = parts.valueText;
         if (field == xField)
@@ -172,20 +200,6 @@ struct headerScan
         return names;
     }
 };
-
-rasterHeader headerOf(const headerScan& scan)
-{
-    rasterHeader header;
-    header.ncols = integerValue(scan.valueText[ncolsField]);
-    header.nrows = integerValue(scan.valueText[nrowsField]);
-    header.xll = realValue(scan.valueText[xField]);
-    header.yll = realValue(scan.valueText[yField]);
-    header.cellsize = static_cast<float>(realValue(scan.valueText[cellsizeField]));
-    header.nodataValue =
-        scan.lineOf[nodataField] != 0 ? static_cast<float>(realValue(scan.valueText[nodataField])) : defaultNodataValue;
-    header.spatialReference = scan.spatialReference;
-    return header;
-}
 
 // Names the file and the cause: a folder, a missing file, one that cannot be read.
 void reportUnopened(const QString& fileName, messageSink& sink)
@@ -211,6 +225,57 @@ QString quotedLine(const QString& line)
             text += c;
     }
     return text.size() > quotedLineLength ? text.left(quotedLineLength) + QStringLiteral("...") : text;
+}
+
+// What is wrong with a header value, or nothing when it reads as one number
+// alone (a whole number for ncols and nrows), which is then stored.
+QString valueProblem(int field, const QString& keyword, const QString& text, double& real, int32_t& whole)
+{
+    if (text.isEmpty())
+        return QStringLiteral("%1 has no value. Write the number after the keyword.").arg(keyword);
+    const QString quoted = QLatin1Char('"') + quotedLine(text) + QLatin1Char('"');
+    if (field == ncolsField || field == nrowsField) {
+        bool ok = false;
+        whole = text.toInt(&ok, 10);
+        return ok ? QString() : QStringLiteral("%1 takes a whole number, not %2.").arg(keyword, quoted);
+    }
+    if (realValue(text, real))
+        return {};
+    QString pointed = text;
+    pointed.replace(QLatin1Char(','), QLatin1Char('.'));
+    double number = 0.0;
+    if (text.count(QLatin1Char(',')) == 1 && realValue(pointed, number))
+        return QStringLiteral("%1 has a decimal comma. Write it with a decimal point: %2.").arg(quoted, pointed);
+    return QStringLiteral("%1 is not a number. Write the number alone after the keyword.").arg(quoted);
+}
+
+// The header's values, each read as one number; the first that is not is
+// refused, naming the line and what is wrong with it.
+bool readHeaderValues(const QString& fileName, const headerScan& scan, rasterHeader& header, messageSink& sink)
+{
+    double real[fieldCount] = {};
+    int32_t whole[fieldCount] = {};
+    for (int field = 0; field < fieldCount; ++field) {
+        if (scan.lineOf[field] == 0)
+            continue;
+        const QString problem =
+            valueProblem(field, scan.keywordUsed[field], scan.valueText[field].trimmed(), real[field], whole[field]);
+        if (!problem.isEmpty()) {
+            sink.error(
+                QStringLiteral("File %1, line %2 (\"%3\"): %4")
+                    .arg(fileName, QString::number(scan.lineOf[field]), quotedLine(scan.lineText[field]), problem));
+            return false;
+        }
+    }
+    header = rasterHeader{};
+    header.ncols = whole[ncolsField];
+    header.nrows = whole[nrowsField];
+    header.xll = real[xField];
+    header.yll = real[yField];
+    header.cellsize = static_cast<float>(real[cellsizeField]);
+    header.nodataValue = scan.lineOf[nodataField] != 0 ? static_cast<float>(real[nodataField]) : defaultNodataValue;
+    header.spatialReference = scan.spatialReference;
+    return true;
 }
 
 // The origin and cell size place every cell: a non-finite one places none.
@@ -246,21 +311,33 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
         sink.error(QStringLiteral("File %1 is empty: it holds no ESRI ASCII grid.").arg(fileName));
         return false;
     }
-    const QString firstLine = stream.peekLineStart(quotedLineLength * 4);
+    QString firstLine;  // the first that is not blank, for the message on a file of other text
 
-    // Header lines run up to the first line that is not letter-led; that line
-    // stays unread for the data readers. Each header line is taken by its
-    // keyword; lines of other keywords are ignored.
+    // Header lines run up to the first line that is not a header line (see
+    // judgeLine); that line stays unread for the data readers. Blank lines
+    // are passed over: the data reading skips white space anyway. Each header
+    // line is taken by its keyword; lines of other keywords are ignored.
     headerScan scan;
     bool dataLineFound = false;
+    bool afterBlankLine = false;
+    int lineNumber = 0;
+    QString dataLine;
     while (!stream.atEnd()) {
-        if (!isHeaderLine(stream.peekLineStart(headerTestBytes))) {
+        const QString start = stream.peekLineStart(headerTestBytes);
+        const peekedLine peeked = judgeLine(start, afterBlankLine);
+        if (lineNumber == 0 || firstLine.trimmed().isEmpty())
+            firstLine = start;
+        if (!peeked.blank && !peeked.header) {
             dataLineFound = true;
+            dataLine = start;
             break;
         }
         QString line;
         stream.readLine(line);
-        scan.add(line);
+        ++lineNumber;
+        afterBlankLine = peeked.blank;
+        if (!peeked.blank)
+            scan.add(line, lineNumber);
     }
 
     if (scan.requiredFound() == 0 && !scan.cellWidthAndHeight) {
@@ -287,6 +364,9 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
         if (!scan.notUnderstood.isEmpty())
             text +=
                 QStringLiteral(" Header lines not understood: %1.").arg(scan.notUnderstood.join(QStringLiteral(", ")));
+        if (dataLineFound)
+            text += QStringLiteral(" The header ends before line %1, which reads \"%2\".")
+                        .arg(QString::number(lineNumber + 1), quotedLine(dataLine));
         sink.error(text);
         return false;
     }
@@ -294,7 +374,9 @@ bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStre
         sink.error(QStringLiteral("File %1 contains no data.").arg(fileName));
         return false;
     }
-    const rasterHeader read = headerOf(scan);
+    rasterHeader read;
+    if (!readHeaderValues(fileName, scan, read, sink))
+        return false;
     if (!headerValuesAreFinite(fileName, read, scan, sink))
         return false;
     header = read;

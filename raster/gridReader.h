@@ -12,8 +12,10 @@
 // Opens the named file into the stream and reads the header lines by keyword,
 // in any order and any case: ncols, nrows, xllcorner/xllcenter/xll,
 // yllcorner/yllcenter/yll, cellsize and the optional NODATA_value; other
-// header lines are ignored. A missing or repeated keyword is refused, naming
-// it. Leaves the stream at the first data line.
+// header lines are ignored. Blank lines are passed over, and so is the
+// indent of a keyword line. A missing or repeated keyword is refused, naming
+// it, and so is a value that is not one number alone (a decimal comma,
+// trailing letters), naming its line. Leaves the stream at the first data line.
 bool readGridHeader(const QString& fileName, rasterHeader& header, asciiGridStream& stream, messageSink& sink);
 
 // Told now and then how far reading has come, in bytes of the file.

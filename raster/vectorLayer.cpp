@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
@@ -164,6 +165,39 @@ private:
         return extent.MinX >= -360.0 && extent.MaxX <= 360.0 && extent.MinY >= -90.0 && extent.MaxY <= 90.0;
     }
 
+    // What keeps a file from opening as a vector file: missing, a folder,
+    // unreadable, a GeoPackage of raster tiles or of nothing, or else what
+    // GDAL says.
+    QString unopenedReason(const char* driver, const QString& gdalReason) const
+    {
+        const QByteArray name = source_.file.toUtf8();
+        VSIStatBufL status;
+        if (VSIStatExL(name.constData(), &status, VSI_STAT_EXISTS_FLAG | VSI_STAT_NATURE_FLAG) != 0)
+            return QStringLiteral("The %1 does not exist. Check its name and folder.").arg(what_);
+        if (VSI_ISDIR(status.st_mode))
+            return QStringLiteral("The %1 is a folder, not a vector file. Choose the file inside it.").arg(what_);
+        const QFileInfo info(source_.file);
+        if (info.exists() && !info.isReadable())
+            return QStringLiteral("The %1 cannot be read: please check its permissions.").arg(what_);
+        const char* const drivers[] = {driver, nullptr};
+        if (QByteArray(driver) == "GPKG" && GDALIdentifyDriverEx(name.constData(), GDAL_OF_VECTOR, drivers, nullptr)) {
+            gdalErrorCapture quiet;
+            const datasetPointer raster(static_cast<GDALDataset*>(
+                GDALOpenEx(name.constData(), GDAL_OF_RASTER | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
+            if (raster && raster->GetRasterCount() > 0)
+                return QStringLiteral("The %1 holds raster tiles, not vector features: give it as a GeoTIFF (.tif), "
+                                      "for example made with gdal_translate -of GTiff.")
+                    .arg(what_);
+            if (!raster && !quiet.failed())
+                return QStringLiteral("The %1 holds no vector layer: it is an empty GeoPackage. Give a GeoPackage "
+                                      "with a layer of polygons, lines or points.")
+                    .arg(what_);
+        }
+        return QStringLiteral("The %1 could not be opened%2: please check that it is a complete vector file of its "
+                              "kind.")
+            .arg(what_, gdalReason);
+    }
+
     OGRLayer* openLayer()
     {
         const char* driver = driverForSuffix(source_.file);
@@ -178,8 +212,7 @@ private:
         dataset_.reset(static_cast<GDALDataset*>(GDALOpenEx(
             source_.file.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY, drivers, nullptr, nullptr)));
         if (!dataset_) {
-            sink_.error(QStringLiteral("The %1 could not be opened%2: please check that it exists and is readable.")
-                            .arg(what_, errors.reason()));
+            sink_.error(unopenedReason(driver, errors.reason()));
             return nullptr;
         }
         OGRLayer* layer = source_.layerName.isEmpty()

@@ -14,6 +14,7 @@
 #include "controllerRecorder.h"
 #include "raster/gdalSession.h"
 #include "raster/geoTiffWriter.h"
+#include "raster/rasterInput.h"
 #include "recordingSink.h"
 #include "testPlatform.h"
 
@@ -69,6 +70,35 @@ void writeSouthUp(const QString& fileName, const raster& grid)
         std::copy_n(grid.values.begin() + std::ptrdiff_t(r) * grid.cols, grid.cols,
                     flipped.values.begin() + std::ptrdiff_t(grid.rows - 1 - r) * grid.cols);
     writeGeoTiff(fileName, flipped, {600200.0, 2.0, 0.0, 150360.0, 0.0, 2.0});
+}
+
+// Band 1 stored as (value - offset) / scale in `type`, with that scale and
+// offset; the cells where `valid` is 0 hold `hidden` and are left out by a mask of
+// the whole file or, with `alpha`, by an alpha band.
+void writeStored(const QString& fileName, const raster& grid, GDALDataType type, double scale, double offset,
+                 const std::vector<unsigned char>& valid = {}, bool alpha = false, double hidden = 0.0)
+{
+    std::vector<double> stored(grid.values.size());
+    for (std::size_t i = 0; i < stored.size(); ++i)
+        stored[i] = valid.empty() || valid[i] ? (double(grid.values[i]) - offset) / scale : hidden;
+    GDALDatasetUniquePtr file(GetGDALDriverManager()->GetDriverByName("GTiff")->Create(
+        fileName.toUtf8().constData(), grid.cols, grid.rows, alpha ? 2 : 1, type, nullptr));
+    file->SetGeoTransform(const_cast<double*>(slopeTransform.data()));
+    GDALRasterBand* band = file->GetRasterBand(1);
+    QVERIFY(band->SetScale(scale) == CE_None && band->SetOffset(offset) == CE_None);
+    QVERIFY(band->RasterIO(GF_Write, 0, 0, grid.cols, grid.rows, stored.data(), grid.cols, grid.rows, GDT_Float64, 0, 0,
+                           nullptr)
+            == CE_None);
+    if (valid.empty())
+        return;
+    if (alpha)
+        file->GetRasterBand(2)->SetColorInterpretation(GCI_AlphaBand);
+    else
+        QVERIFY(file->CreateMaskBand(GMF_PER_DATASET) == CE_None);
+    GDALRasterBand* mask = alpha ? file->GetRasterBand(2) : band->GetMaskBand();
+    QVERIFY(mask->RasterIO(GF_Write, 0, 0, grid.cols, grid.rows, const_cast<unsigned char*>(valid.data()), grid.cols,
+                           grid.rows, GDT_Byte, 0, 0, nullptr)
+            == CE_None);
 }
 
 QByteArray esriText(const char* system)
@@ -129,15 +159,66 @@ private slots:
         writeSouthUp(path("south.tif"), dem);
         writeGeoTiff(path("start.TIFF"), readWithGdal(slopeStart), slopeTransform, nullptr, GDT_Byte);
         QVERIFY(run(path("dem.asc"), slopeStart, "reference", outputFormat::esriAscii, false, true).contains("done:0"));
+        // The slope without elevation in its first five columns, and the same left out by masks.
+        QList<QByteArray> lines = readTextFile(slopeDem).split('\n');
+        for (int r = 6; r < lines.size(); ++r)
+            lines[r] = "-9999 -9999 -9999 -9999 -9999 " + lines[r].split(' ').mid(5).join(' ');
+        QVERIFY(writeTextFile(path("holes.asc"), lines.join('\n')));
+        std::vector<unsigned char> valid(dem.values.size());
+        for (std::size_t i = 0; i < valid.size(); ++i)
+            valid[i] = i % std::size_t(dem.cols) < 5 ? 0 : 255;
+        writeStored(path("scaled.tif"), dem, GDT_Float64, 0.5, 100.0);
+        writeStored(path("masked.tif"), dem, GDT_Float32, 1.0, 0.0, valid);
+        writeStored(path("alpha.tif"), dem, GDT_UInt16, 0.01, 1000.0, valid, true);
+        writeStored(path("alphaNodata.tif"), dem, GDT_Float32, 1.0, 0.0, valid, true);
+        GDALDatasetUniquePtr(GDALDataset::Open(path("alphaNodata.tif").toUtf8().constData(), GDAL_OF_UPDATE))
+            ->GetRasterBand(1)
+            ->SetNoDataValue(-9999.0);
+        const raster start = readWithGdal(slopeStart);
+        for (std::size_t i = 0; i < valid.size(); ++i)
+            valid[i] = start.values[i] > 0.0f ? 255 : 0;
+        writeStored(path("maskedStart.tif"), raster{start.cols, start.rows, std::vector<float>(valid.size(), 1.0f)},
+                    GDT_Byte, 1.0, 0.0, valid, false, 1.0);
+    }
+
+    // Scaled values and cells left out by a mask read as the ASCII grid of the same cells, bit for bit.
+    void readsAsTheAsciiTwin_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("twin");
+        QTest::newRow("scale 0.5, offset 100") << path("scaled.tif") << slopeDem;
+        QTest::newRow("mask of the file") << path("masked.tif") << path("holes.asc");
+        QTest::newRow("alpha band, UInt16 scaled") << path("alpha.tif") << path("holes.asc");
+        QTest::newRow("alpha band beside NODATA") << path("alphaNodata.tif") << path("holes.asc");
+        QTest::newRow("start cells under a mask") << path("maskedStart.tif") << slopeStart;
+    }
+
+    void readsAsTheAsciiTwin()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, twin);
+        QList<QByteArray> read;
+        for (const QString& name : {file, twin}) {
+            recordingSink sink;
+            rasterHeader header;
+            elevationGrid elevation;
+            std::vector<startCell> cells;
+            const std::unique_ptr<rasterInput> input = rasterInputFor(name);
+            QVERIFY(input->open(name, header, sink));
+            QVERIFY(twin == slopeStart ? input->readStartCells(cells, sink) : input->readElevations(elevation, sink));
+            read << (twin == slopeStart ? QByteArray(reinterpret_cast<const char*>(cells.data()),
+                                                     qsizetype(cells.size() * sizeof(startCell)))
+                                        : QByteArray(reinterpret_cast<const char*>(elevation.data()),
+                                                     qsizetype(elevation.size() * sizeof(float))));
+            QCOMPARE(sink.log, QStringList());
+        }
+        QVERIFY(!read[0].isEmpty());
+        QCOMPARE(read[0], read[1]);
     }
 
     // Where the DEM has no elevation (its first five columns here) the GeoTIFF grids hold NODATA.
     void cellsWithoutElevationAreNodata()
     {
-        QList<QByteArray> lines = readTextFile(slopeDem).split('\n');
-        for (int r = 6; r < lines.size(); ++r)
-            lines[r] = "-9999 -9999 -9999 -9999 -9999 " + lines[r].split(' ').mid(5).join(' ');
-        QVERIFY(writeTextFile(path("holes.asc"), lines.join('\n')));
         QVERIFY(run(path("holes.asc"), slopeStart, "holes", outputFormat::geoTiff).contains("done:0"));
         for (const char* name : {"holes/N.tif", "holes/Reach_prob.tif"}) {
             GDALDatasetUniquePtr file(GDALDataset::Open(path(name).toUtf8().constData(), GDAL_OF_RASTER));
@@ -266,6 +347,10 @@ private slots:
         QVERIFY(writeTextFile(path("blank-led.prj"), "\n  " + esriText("EPSG:4326") + "  \n\n"));
         QTest::newRow("blank-led.asc") << "error:The DEM %1 is in a geographic coordinate system (EPSG:4326)"
                                        << QString();
+        writeStored(path("unscalable.tif"), dem, GDT_Float32, 1.0, INFINITY);
+        QTest::newRow("unscalable.tif") << "error:File %1 gives band 1 a scale of 1 and an offset of inf: both must be "
+                                           "finite numbers."
+                                        << QString();
         writeGeoTiff(path("rotated.tif"), dem, {600200.0, 2.0, 0.5, 150560.0, 0.5, -2.0});
         QTest::newRow("rotated.tif") << "error:File %1 has a rotated geotransform." << QString();
         writeGeoTiff(path("oblong.tif"), dem, {600200.0, 2.0, 0.0, 150560.0, 0.0, -3.0});

@@ -158,9 +158,27 @@ private slots:
                                             << "3 2 100.5 2 -9999 1 0.5";
         QTest::newRow("BOM and CRLF") << "\xEF\xBB\xBF" + QByteArray(sixLineHeader).replace("\n", "\r\n") + "11 2\r\n"
                                       << "3 2 100.5 2 -9999 1 11";
-        QTest::newRow("unparsable values are 0") << QByteArray("ncols 3.0\nnrows 0x10\nxllcorner 12abc\nyllcorner 0\n"
-                                                               "cellsize size\nnodata_value\n1\n")
-                                                 << "0 0 12 0 0 1 1";
+        QTest::newRow("blank lines and indents")
+            << "\n  ncols 3\n\n\tnrows 2\r\n \r\n" + sixLineHeader.mid(16) + "\n \n1\n"
+            << "3 2 100.5 2 -9999 1 1";
+        QTest::newRow("nan row after a blank line") << sixLineHeader + "\n nan 1 2\n4 5 6\n"
+                                                    << "3 2 100.5 2 -9999 1 nan";
+        const QString badLine = "error: File %1, line %2 (\"%3\"): ";
+        QTest::newRow("decimal comma") << QByteArray(sixLineHeader).replace("cellsize 2", "cellsize 2,5") + "1\n"
+                                       << badLine.arg("%1", "5", "cellsize 2,5")
+                                              + "\"2,5\" has a decimal comma. Write it with a decimal point: 2.5.";
+        QTest::newRow("trailing letters") << QByteArray(sixLineHeader).replace("100.5", "600000.0abc") + "1\n"
+                                          << badLine.arg("%1", "3", "xllcorner 600000.0abc")
+                                                 + "\"600000.0abc\" is not a number. Write the number alone after "
+                                                   "the keyword.";
+        QTest::newRow("second number") << QByteArray(sixLineHeader).replace("ncols 3", "ncols 3 4") + "1\n"
+                                       << badLine.arg("%1", "1", "ncols 3 4")
+                                              + "ncols takes a whole number, not \"3 4\".";
+        QTest::newRow("ncols 3.0") << QByteArray(sixLineHeader).replace("ncols 3", "ncols 3.0") + "1\n"
+                                   << badLine.arg("%1", "1", "ncols 3.0") + "ncols takes a whole number, not \"3.0\".";
+        QTest::newRow("no value") << QByteArray(sixLineHeader).replace("NODATA_value -9999", "NODATA_value  ") + "1\n"
+                                  << badLine.arg("%1", "6", "NODATA_value  ")
+                                         + "NODATA_value has no value. Write the number after the keyword.";
         QTest::newRow("letter-led line is header") << sixLineHeader + "nan 1 2\n4 5 6\n"
                                                    << "3 2 100.5 2 -9999 1 4";
         QTest::newRow("UTF-16 with BOM") << QByteArray(
@@ -168,12 +186,18 @@ private slots:
                                                                                     + QStringLiteral("3\u00a04 5\n")))
                                          << "3 2 100.5 2 -9999 1 3";
         QTest::newRow("typo ncolz") << QByteArray(sixLineHeader).replace("ncols", "ncolz") + "1\n"
-                                    << incomplete + "ncols missing. Header lines not understood: ncolz.";
+                                    << incomplete
+                                           + "ncols missing. Header lines not understood: ncolz. The header "
+                                             "ends before line 7, which reads \"1\".";
         QTest::newRow("four lines") << QByteArray("ncols 3\nnrows 2\nxllcorner 0\nyllcorner 0\n1 2 3\n")
-                                    << incomplete + "cellsize missing.";
-        QTest::newRow("indented header line ends it")
-            << QByteArray("ncols 3\nnrows 2\n xllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n")
-            << incomplete + "xllcorner (or xllcenter), yllcorner (or yllcenter), cellsize missing.";
+                                    << incomplete
+                                           + "cellsize missing. The header ends before line 5, which reads "
+                                             "\"1 2 3\".";
+        QTest::newRow("non-keyword line ends it")
+            << QByteArray("ncols 3\nnrows 2\n-xllcorner 0\nyllcorner 0\ncellsize 1\n1 2 3\n")
+            << incomplete
+                   + "xllcorner (or xllcenter), yllcorner (or yllcenter), cellsize missing. The header ends "
+                     "before line 3, which reads \"-xllcorner 0\".";
         QTest::newRow("repeated") << "NROWS 9\nxll 5\n" + sixLineHeader + "1\n"
                                   << "error: File %1 gives nrows (lines 1 and 4), xllcorner (lines 2 and 5) more than "
                                      "once in its header: keep one line of each.";
@@ -187,6 +211,8 @@ private slots:
                "(.tif).";
         QTest::newRow("empty") << QByteArray() << "error: File %1 is empty: it holds no ESRI ASCII grid.";
         QTest::newRow("header only") << sixLineHeader.chopped(1) << "error: File %1 contains no data.";
+        QTest::newRow("header, blank lines") << sixLineHeader + "\n \r\n"
+                                             << "error: File %1 contains no data.";
         QTest::newRow("missing file") << QByteArray("<missing>")
                                       << "error: File %1 does not exist. Check its name and folder.";
         QTest::newRow("a folder") << QByteArray("<folder>")
@@ -226,7 +252,6 @@ private slots:
             << QByteArray("1 2 3\n4 1e39 6\n") << QList<float>{1, 2, 3, 4, INFINITY, 6};
         QTest::newRow("short file") << QByteArray("1 2 3\n4 5\n") << QList<float>{1, 2, 3};
         QTest::newRow("first row unreadable") << QByteArray("1 ? 3\n4 5 6\n") << QList<float>{};
-        QTest::newRow("empty data line") << QByteArray("\n") << QList<float>{};
     }
 
     void readsElevationRows()

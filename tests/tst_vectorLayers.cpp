@@ -58,6 +58,23 @@ QString writeLayer(const QTemporaryDir& folder, const QString& text, const QStri
     return file.fileName();
 }
 
+// A GeoPackage of no layer or of raster tiles only ("<raster>"), or no file ("<missing>").
+QString writeUnusual(const QTemporaryDir& folder, const QString& name, const QString& kind)
+{
+    initialiseGdal();
+    const QString path = folder.filePath(name);
+    const int size = kind == "<raster>" ? 4 : 0;
+    if (kind != "<missing>") {
+        GDALDataset* file = GetGDALDriverManager()->GetDriverByName("GPKG")->Create(
+            path.toUtf8().constData(), size, size, size ? 1 : 0, size ? GDT_Byte : GDT_Unknown, nullptr);
+        double placement[6] = {0, 10, 0, 40, 0, -10};
+        if (size)
+            file->SetGeoTransform(placement);
+        GDALClose(file);
+    }
+    return path;
+}
+
 // A shapefile without .prj: GeoJSON without a "crs" member would be WGS 84.
 QString pointWithoutSystem(const QTemporaryDir& folder, double x, double y)
 {
@@ -198,6 +215,21 @@ private slots:
         QTest::newRow("unreadable") << "a.gpkg" << one << ""
                                     << ""
                                     << "could not be opened";
+        QTest::newRow("empty GeoPackage") << "a.gpkg"
+                                          << "<none>"
+                                          << ""
+                                          << ""
+                                          << "holds no vector layer";
+        QTest::newRow("raster GeoPackage") << "a.gpkg"
+                                           << "<raster>"
+                                           << ""
+                                           << ""
+                                           << "holds raster tiles, not vector features: give it as a GeoTIFF";
+        QTest::newRow("no file") << "a.shp"
+                                 << "<missing>"
+                                 << ""
+                                 << ""
+                                 << "does not exist. Check its name";
     }
 
     void refusals()
@@ -208,7 +240,8 @@ private slots:
         QFETCH(QString, where);
         QFETCH(QString, error);
         QTemporaryDir folder;
-        const QString file = writeLayer(folder, text, fileName);
+        const QString file =
+            text.startsWith('<') ? writeUnusual(folder, fileName, text) : writeLayer(folder, text, fileName);
         recordingSink sink;
         QVERIFY(!readStartCellsLayer({file, layer, where}, dem, geoTransform, epsg(), sink));
         QCOMPARE(sink.log.size(), 1);
