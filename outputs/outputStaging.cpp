@@ -131,10 +131,10 @@ QString outputStaging::placeProblem(const QString& path)
         return QStringLiteral("%1 is a folder, where an output file of that name goes. Move it away or choose another "
                               "output folder.")
             .arg(path);
-    // By its permissions, not by access(): the superuser may write anything,
-    // but a file its owner made read-only is not to be replaced.
-    constexpr QFile::Permissions writable =
-        QFile::WriteOwner | QFile::WriteUser | QFile::WriteGroup | QFile::WriteOther;
+    // By its permission bits, not by access() (nor Qt's WriteUser, taken from
+    // it): the superuser may write anything, but a file its owner made
+    // read-only is not to be replaced.
+    constexpr QFile::Permissions writable = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (!(QFile::permissions(path) & writable))
         return QStringLiteral("%1 is write-protected. Make it writable or choose another output folder.").arg(path);
     return QString();

@@ -46,6 +46,7 @@ private slots:
         const QByteArray zeros = "0 0 0 0 0\n";
         QVERIFY(writeTextFile(dir_.filePath("start.asc"), header + zeros + "0 1 0 0 0\n" + zeros + zeros));
         QVERIFY(writeTextFile(dir_.filePath("none.asc"), header + zeros.repeated(4)));
+        QVERIFY(writeTextFile(dir_.filePath("objects.asc"), header + zeros + zeros + "0 0 0 4 4\n" + zeros));
         QVERIFY(writeTextFile(dir_.filePath("huge.asc"), QByteArray(header).replace("cellsize 2", "cellsize 1e37")
                                                              + QByteArray("9 8 7 6 5\n").repeated(4)));
         QVERIFY(writeTextFile(dir_.filePath("existing.png"), "an earlier map"));
@@ -194,7 +195,8 @@ private slots:
         QCOMPARE(text, readTextFile(file));
     }
 
-    // Progress as one line per percent, for programs that drive tumbra-run.
+    // Progress as one line per percent, then the files placed, for programs
+    // that drive tumbra-run.
     void progressLines()
     {
         const auto [code, text] = run(
@@ -203,7 +205,12 @@ private slots:
         const QStringList lines = text.section("\n--\n", 1).split('\n', Qt::SkipEmptyParts);
         const QRegularExpression line("^progress (\\d{1,3}) (.+)$");
         QStringList completed;
+        QStringList files;
         for (const QString& printed : lines) {
+            if (printed.startsWith("file ")) {
+                files << QFileInfo(printed.mid(5)).fileName();
+                continue;
+            }
             const QRegularExpressionMatch match = line.match(printed);
             QVERIFY2(match.hasMatch(), qPrintable(printed));
             if (match.captured(1) == "100")
@@ -212,6 +219,8 @@ private slots:
         QCOMPARE(completed.mid(completed.indexOf("Aggregating results")),
                  (QStringList{"Aggregating results", "Writing N.tif", "Writing Reach_prob.tif",
                               "Writing trajectory_points.txt", "Writing trajectories.gpkg", "Writing log.txt"}));
+        QCOMPARE(files, (QStringList{"N.tif", "N.qml", "Reach_prob.tif", "Reach_prob.qml", "trajectory_points.txt",
+                                     "trajectories.gpkg", "log.txt"}));
     }
 
     // Existing files are kept unless overwriting is asked for; a file that
@@ -240,31 +249,81 @@ private slots:
     void outputSetIsAllOrNothing_data()
     {
         QTest::addColumn<QStringList>("earlier");  // options of an earlier run into the folder; none: no folder
+        QTest::addColumn<QString>("fault");        // what is put in the folder after it: kind:file
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<int>("fileSizeLimit");  // bytes; 0: no limit
         QTest::addColumn<int>("code");
-        QTest::addColumn<QStringList>("after");  // the folder's entries after; empty: the folder is gone
+        QTest::addColumn<QStringList>("after");  // a completed run: the folder's entries; empty: the folder is gone
         const QStringList asc{"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt"};
-        QTest::newRow("full disk, overwrite")
-            << QStringList{"--simulations", "3"} << QStringList{"--overwrite", "--simulations", "7"} << 700 << 1 << asc;
-        QTest::newRow("full disk, new folder")
-            << QStringList() << QStringList{"--simulations", "7"} << 700 << 1 << QStringList();
-        QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QStringList() << 0 << 1 << QStringList{"N.prj"};
-        QTest::newRow("overwrite drops the other format")
-            << QStringList{"--format", "gtiff", "--save-trajectories"} << QStringList{"--overwrite"} << 0 << 0 << asc;
-        // The map is one of the set: too large a picture leaves none of the run's files.
-        const QStringList map{"--map", dir_.filePath("map_too_large,_overwrite/map.png")};
-        QTest::newRow("map too large, overwrite")
-            << QStringList{"--simulations", "3"} + map << QStringList{"--overwrite", "--simulations", "7"} + map << 4000
-            << 1 << asc + QStringList{"map.pgw", "map.png"};
-        QTest::newRow("map too large, new folder")
-            << QStringList() << QStringList{"--map", dir_.filePath("map_too_large,_new_folder/m.png")} << 4000 << 1
+        const QStringList plain{"--simulations", "3"};
+        const QStringList again{"--overwrite", "--simulations", "7"};
+        const QStringList intensity{"--intensity", "--block-volume", "2"};
+        const QStringList objects{"--objects", dir_.filePath("objects.asc")};
+        const QStringList gtiffLines{"--format", "gtiff", "--save-trajectories"};
+        const auto folder = [this](const char* tag) { return dir_.filePath(QString::fromLatin1(tag).replace(' ', '_')); };
+        QTest::newRow("full disk, overwrite") << plain << QString() << again << 700 << 1 << QStringList();
+        QTest::newRow("full disk, new folder") << QStringList() << QString() << QStringList{"--simulations", "7"}
+                                               << 700 << 1 << QStringList();
+        QTest::newRow("full disk, intensity") << plain + intensity << QString() << again + intensity << 700 << 1
+                                              << QStringList();
+        QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QString() << QStringList() << 0 << 1
+                                            << QStringList();
+        QTest::newRow("overwrite drops the other format") << gtiffLines << QString() << QStringList{"--overwrite"} << 0
+                                                          << 0 << asc;
+        QTest::newRow("overwrite drops objects and other classes")
+            << plain + intensity + objects + QStringList{"--energy-classes", "10,20"} << QString()
+            << QStringList{"--overwrite"} << 0 << 0 << asc;
+        QTest::newRow("intensity, folder in a grid's place")
+            << plain + intensity << "folder:Velocity_max.asc" << again + intensity << 0 << 1 << QStringList();
+        QTest::newRow("objects, read-only log") << plain + objects << "read-only:log.txt" << again + objects << 0 << 1
+                                                << QStringList();
+        QTest::newRow("trajectories, folder in the layer's place")
+            << gtiffLines << "folder:trajectories.gpkg" << again + gtiffLines << 0 << 1 << QStringList();
+        QTest::newRow("input with an output's name")
+            << plain << "input:N.asc"
+            << again + QStringList{"--dem", folder("input with an output's name") + "/N.asc"} << 0 << 1
             << QStringList();
+        QTest::newRow("map naming a result grid")
+            << QStringList{"--format", "gtiff"} << QString()
+            << again + QStringList{"--format", "gtiff", "--map", folder("map naming a result grid") + "/N.tif"} << 0
+            << 1 << QStringList();
+        QTest::newRow("link in a file's place is replaced") << plain << "link:N.asc" << again << 0 << 0 << asc;
+        QTest::newRow("unreadable lock taken over") << plain << "lock:.tumbra.lock" << again << 0 << 0 << asc;
+        QTest::newRow("staging of a killed run removed")
+            << plain << "staging:.tumbra-staging-Ab12Cd" << again << 0 << 0 << asc;
+        // The map is one of the set: too large a picture leaves none of the run's files.
+        const QStringList map{"--map", folder("map too large, overwrite") + "/map.png"};
+        QTest::newRow("map too large, overwrite") << plain + map << QString() << again + map << 4000 << 1
+                                                  << QStringList();
+        QTest::newRow("map too large, new folder")
+            << QStringList() << QString() << QStringList{"--map", folder("map too large, new folder") + "/m.png"}
+            << 4000 << 1 << QStringList();
+    }
+
+    // What a fault row puts into the folder after the earlier run.
+    void plantFault(const QString& out, const QString& fault)
+    {
+        const QString kind = fault.section(':', 0, 0);
+        const QString file = out + '/' + fault.section(':', 1);
+        if (kind == QLatin1String("folder"))
+            QVERIFY(QFile::remove(file) && QDir().mkdir(file));
+        else if (kind == QLatin1String("read-only"))
+            QVERIFY(QFile::setPermissions(file, QFile::ReadOwner));
+        else if (kind == QLatin1String("input"))
+            QVERIFY(QFile::remove(file) && QFile::copy(dir_.filePath("dem.asc"), file));
+        else if (kind == QLatin1String("link"))
+            QVERIFY(writeTextFile(dir_.filePath("outside.txt"), "outside") && QFile::remove(file)
+                    && QFile::link(dir_.filePath("outside.txt"), file));
+        else if (kind == QLatin1String("lock"))
+            QVERIFY(writeTextFile(file, ""));
+        else if (kind == QLatin1String("staging"))
+            QVERIFY(QDir().mkpath(file) && writeTextFile(file + "/N.asc", "half"));
     }
 
     void outputSetIsAllOrNothing()
     {
         QFETCH(QStringList, earlier);
+        QFETCH(QString, fault);
         QFETCH(QStringList, options);
         QFETCH(int, fileSizeLimit);
         QFETCH(int, code);
@@ -274,6 +333,13 @@ private slots:
             QVERIFY(QDir().mkpath(out) && writeTextFile(out + "/N.prj", "earlier"));
         else if (!earlier.isEmpty())
             QCOMPARE(run(earlier + QStringList{"--quiet"}, QFileInfo(out).fileName()).first, 0);
+        if (!fault.isEmpty())
+            plantFault(out, fault);
+        const auto entriesOf = [&out] {
+            return QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                       QDir::Name);
+        };
+        const QStringList entriesBefore = entriesOf();
         QMap<QString, QByteArray> before;
         for (const QString& name : QDir(out).entryList(QDir::Files))
             before[name] = readTextFile(out + '/' + name);
@@ -281,12 +347,14 @@ private slots:
         const auto [exitCode, text] = run(options, QFileInfo(out).fileName());
         limit.reset();
         QVERIFY2(exitCode == code, qPrintable(text));
-        QStringList entries = QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
         after.sort();
-        QCOMPARE(entries, after);
+        // A failed run leaves the earlier set as it was, entry for entry and byte for byte.
+        QCOMPARE(entriesOf(), code == 0 ? after : entriesBefore);
         if (code != 0)
             for (auto file = before.cbegin(); file != before.cend(); ++file)
                 QCOMPARE(readTextFile(out + '/' + file.key()), file.value());
+        if (fault.startsWith(QLatin1String("link:")))
+            QVERIFY(readTextFile(dir_.filePath("outside.txt")) == "outside" && !QFileInfo(out + "/N.asc").isSymLink());
     }
 
     // Interrupted as Ctrl-C, or a cancel's SIGTERM, would while it simulates:
