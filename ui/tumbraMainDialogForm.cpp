@@ -135,6 +135,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         button->setStyleSheet(QString());
         // The path takes the row's width; the button keeps its own.
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        pathControls << field << button;
     };
     outputFolderLabel = rowLabel(parent, "outputFolderLabel");
     outputFolder = named(new mruComboBox(parent), "outputFolder");
@@ -156,6 +157,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     // tooltips come from the settings table (applySettingsTable).
     const auto addLayerRow = [this, parent](int row, QLabel*& layerLabel, QComboBox*& layer, const char* layerName,
                                             QLabel*& textLabel, QLineEdit*& text, const char* textName) {
+        // The layer and the text are settings-table rows named as their fields.
         layerLabel = rowLabel(parent, (std::string(layerName) + "Label").c_str());
         layer = named(new QComboBox(parent), layerName);
         layer->setEditable(true);
@@ -173,6 +175,8 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         line->addWidget(text, 1);
         pathGrid->addWidget(layerLabel, row, 0);
         pathGrid->addWidget(box, row, 1);
+        settingFields.insert(QLatin1String(layerName), {layer, layerLabel});
+        settingFields.insert(QLatin1String(textName), {text, textLabel});
     };
     addLayerRow(3, startLayerLabel, startLayer, "startLayer", startWhereLabel, startWhere, "startWhere");
     addLayerRow(5, objectsLayerLabel, objectsLayer, "objectsLayer", objectsIdLabel, objectsIdField, "objectsIdField");
@@ -187,6 +191,18 @@ static void addSettingsRow(QGridLayout* layout, int row, QWidget* label, QWidget
     layout->addWidget(field, row, 1);
 }
 
+// A settings-table row's field, with its label or, for a check box, across
+// both columns; recorded under the row's name for the settings' code.
+void tumbraMainDialogForm::placeSetting(QGridLayout* grid, int gridRow, const char* rowName, QWidget* field,
+                                        QLabel* label)
+{
+    if (label)
+        addSettingsRow(grid, gridRow, label, field);
+    else
+        grid->addWidget(field, gridRow, 0, 1, 2);
+    settingFields.insert(QLatin1String(rowName), {field, label});
+}
+
 void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 {
     settingsRow = spacedLayout(new QHBoxLayout(), "settingsRow", -1);
@@ -195,27 +211,27 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 
     simulationsLabel = named(new QLabel(settingsGroup), "simulationsLabel");
     numberOfSimulations = named(new QComboBox(settingsGroup), "numberOfSimulations");
-    addSettingsRow(settingsGrid, 0, simulationsLabel, numberOfSimulations);
+    placeSetting(settingsGrid, 0, "numberOfSimulations", numberOfSimulations, simulationsLabel);
 
     segmentLengthLabel = named(new QLabel(settingsGroup), "segmentLengthLabel");
     segmentLength = lengthSpinBox(settingsGroup, "segmentLength");
-    addSettingsRow(settingsGrid, 1, segmentLengthLabel, segmentLength);
+    placeSetting(settingsGrid, 1, "segmentLength", segmentLength, segmentLengthLabel);
 
     profileStepLabel = named(new QLabel(settingsGroup), "profileStepLabel");
     profileStep = lengthSpinBox(settingsGroup, "profileStep");
-    addSettingsRow(settingsGrid, 2, profileStepLabel, profileStep);
+    placeSetting(settingsGrid, 2, "profileStep", profileStep, profileStepLabel);
 
     maxAngleLabel = named(new QLabel(settingsGroup), "maxAngleLabel");
     maxAngle = named(new QComboBox(settingsGroup), "maxAngle");
-    addSettingsRow(settingsGrid, 3, maxAngleLabel, maxAngle);
+    placeSetting(settingsGrid, 3, "maxDeviationAngle", maxAngle, maxAngleLabel);
 
     fallHeightLabel = named(new QLabel(settingsGroup), "fallHeightLabel");
     initialHeight = lengthSpinBox(settingsGroup, "initialHeight");
-    addSettingsRow(settingsGrid, 4, fallHeightLabel, initialHeight);
+    placeSetting(settingsGrid, 4, "initialFallHeight", initialHeight, fallHeightLabel);
 
     probabilityClassLabel = named(new QLabel(settingsGroup), "probabilityClassLabel");
     probabilityClass = named(new QComboBox(settingsGroup), "probabilityClass");
-    addSettingsRow(settingsGrid, 6, probabilityClassLabel, probabilityClass);
+    placeSetting(settingsGrid, 6, "probabilityClass", probabilityClass, probabilityClassLabel);
 
     // Each on a row of its own, so that the form stays narrow beside the map.
     outputFormatLabel = named(new QLabel(settingsGroup), "outputFormatLabel");
@@ -223,7 +239,7 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     addSettingsRow(settingsGrid, 7, outputFormatLabel, outputFormat);
     saveTrajectories = named(new QCheckBox(settingsGroup), "saveTrajectories");
     saveTrajectories->setChecked(false);
-    settingsGrid->addWidget(saveTrajectories, 8, 0, 1, 2);
+    placeSetting(settingsGrid, 8, "saveTrajectories", saveTrajectories, nullptr);
 
     // A seeded run gives the same maps on any machine and number of cores.
     reproducible = named(new QCheckBox(settingsGroup), "reproducible");
@@ -249,18 +265,19 @@ void tumbraMainDialogForm::setupIntensityPanel(QWidget* parent)
     intensityDetails->setEnabled(false);
     QObject::connect(intensity, &QCheckBox::toggled, intensityDetails, &QWidget::setEnabled);
     addSettingsRow(settingsGrid, 9, intensity, intensityDetails);
+    settingFields.insert(QStringLiteral("intensity"), {intensity, nullptr});
 
     intensityDialog = named(new QDialog(parent), "intensityDialog");
     intensityGrid = spacedLayout(new QGridLayout(intensityDialog), "intensityGrid", 11);
     blockVolumeLabel = named(new QLabel(intensityDialog), "blockVolumeLabel");
     blockVolume = lengthSpinBox(intensityDialog, "blockVolume");
-    addSettingsRow(intensityGrid, 0, blockVolumeLabel, blockVolume);
+    placeSetting(intensityGrid, 0, "blockVolume", blockVolume, blockVolumeLabel);
     rockDensityLabel = named(new QLabel(intensityDialog), "rockDensityLabel");
     rockDensity = lengthSpinBox(intensityDialog, "rockDensity");
-    addSettingsRow(intensityGrid, 1, rockDensityLabel, rockDensity);
+    placeSetting(intensityGrid, 1, "rockDensity", rockDensity, rockDensityLabel);
     energyClassesLabel = named(new QLabel(intensityDialog), "energyClassesLabel");
     energyClasses = named(new QLineEdit(intensityDialog), "energyClasses");
-    addSettingsRow(intensityGrid, 2, energyClassesLabel, energyClasses);
+    placeSetting(intensityGrid, 2, "energyClasses", energyClasses, energyClassesLabel);
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, intensityDialog);
     QObject::connect(close, &QDialogButtonBox::rejected, intensityDialog, &QDialog::hide);
     intensityGrid->addWidget(close, 3, 0, 1, 2);
