@@ -86,7 +86,8 @@ class tst_mainDialog : public QObject
         QStringList names;
         for (const QWidget* widget : child<QWidget>(dialog, "formPane")->findChildren<QWidget*>()) {
             const bool input = qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
-                               || qobject_cast<const QAbstractButton*>(widget) || qobject_cast<const QLineEdit*>(widget);
+                               || qobject_cast<const QAbstractButton*>(widget)
+                               || qobject_cast<const QLineEdit*>(widget);
             const QString name = widget->objectName();
             if (input && widget->isEnabled() && !name.isEmpty()
                 && !QStringList{"runProcess", "stopProcess", "aboutButton"}.contains(name))
