@@ -141,6 +141,8 @@ private:
     void setupIntensityPanel(QWidget* parent);
     void setupRunArea(QWidget* parent);
     void setupResultPane();
-    void placeSetting(QGridLayout* grid, int gridRow, const char* rowName, QWidget* field, QLabel* label);
+    template <typename Field>
+    Field* placeSetting(QGridLayout* grid, int gridRow, const char* rowName, const char* fieldName,
+                        QLabel** label = nullptr, const char* labelName = nullptr);
     void markDefaultButtons();
 };
