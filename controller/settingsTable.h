@@ -49,8 +49,8 @@ struct settingRow
 
     // "Segment length (m)", as a field is labelled.
     QString labelWithUnit() const;
-    // "0.1 to 100 m": the range of a whole number or a number, as its
-    // tooltip and help line give it, from the row's limits.
+    // "0.1 to 100 m": the range of a whole number or a number from its
+    // limits, as tooltips and help lines give it.
     QString rangeText() const;
     // Why `value` is out of this row's range ("must lie between 0.1 and 100 m"); empty when it is not.
     QString rangeProblem(double value) const;
