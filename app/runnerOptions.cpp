@@ -5,7 +5,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include "map/resultMapPicture.h"
+#include "map/mapColourings.h"
 #include "controller/settingsTable.h"
 
 namespace {
@@ -96,12 +96,22 @@ bool refuseColouringWithoutIntensity(const runRequest& request)
     mapColouring colouring = mapColouring::reachProbability;
     mapColouringFromName(request.mapColouring, colouring);
     QString needed;
-    if (colouring == mapColouring::energyLineHeight && !request.intensity.enabled)
-        needed = QStringLiteral("--intensity");
-    else if (colouring == mapColouring::energyClass && !request.intensity.energiesWanted())
-        needed = QStringLiteral("--intensity and --block-volume");
-    else if (colouring == mapColouring::sourceShare && request.objectsFile.isEmpty())
-        needed = QStringLiteral("--objects");
+    switch (mapColouringRowOf(colouring).needs) {
+    case colouringNeeds::intensity:
+        if (!request.intensity.enabled)
+            needed = QStringLiteral("--intensity");
+        break;
+    case colouringNeeds::energies:
+        if (!request.intensity.energiesWanted())
+            needed = QStringLiteral("--intensity and --block-volume");
+        break;
+    case colouringNeeds::objects:
+        if (request.objectsFile.isEmpty())
+            needed = QStringLiteral("--objects");
+        break;
+    case colouringNeeds::nothing:
+        break;
+    }
     if (needed.isEmpty())
         return true;
     printError(QStringLiteral("--map-colour %1 needs %2: add them, or choose probability or share.")

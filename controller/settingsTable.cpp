@@ -82,7 +82,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     volume.minimum = 0.001;
     volume.maximum = 100000.0;
     volume.decimals = 3;
-    volume.tooltip = QStringLiteral("Volume of the falling block, in cubic metres (0.001 to 100000 m") + cubed
+    volume.tooltip = QStringLiteral("Volume of the falling block, in cubic metres (") + volume.rangeText()
                      + QStringLiteral("). With it the intensity gives energies and energy classes; without it, "
                                       "energy-line heights and velocities only.");
     volume.option = QStringLiteral("block-volume");
@@ -104,7 +104,7 @@ void appendIntensityRows(QList<settingRow>& rows)
     density.defaultValue = 2700.0;
     density.minimum = 1.0;
     density.maximum = 20000.0;
-    density.tooltip = QStringLiteral("Density of the rock, in kilograms per cubic metre (1 to 20000 kg/m") + cubed
+    density.tooltip = QStringLiteral("Density of the rock, in kilograms per cubic metre (") + density.rangeText()
                       + QStringLiteral("); the block's mass is its volume times this.");
     density.option = QStringLiteral("rock-density");
     density.storeKey = QStringLiteral("rockDensity");
@@ -151,8 +151,8 @@ QList<settingRow> makeTable()
     simulations.minimum = 1;
     simulations.maximum = 1000000;
     simulations.tooltip = QStringLiteral("Trajectories simulated from random points of every start cell. More give "
-                                         "steadier reach probabilities and take longer. A whole number from 1 to "
-                                         "1000000; the list holds suggestions.");
+                                         "steadier reach probabilities and take longer. A whole number from ")
+                          + simulations.rangeText() + QStringLiteral("; the list holds suggestions.");
     simulations.option = QStringLiteral("simulations");
     simulations.storeKey = QStringLiteral("numberOfSimulations");
     simulations.logLabel = QStringLiteral("Number of simulations");
@@ -168,10 +168,10 @@ QList<settingRow> makeTable()
     segment.minimum = 0.1;
     segment.maximum = 100.0;
     segment.decimals = 1;
-    segment.tooltip = QStringLiteral(
-        "Length of the straight segments a trajectory advances by, in metres (0.1 to "
-        "100 m). Shorter segments follow the terrain more closely and take longer; under a quarter of the DEM's "
-        "cell size most trajectories never leave their start cell.");
+    segment.tooltip =
+        QStringLiteral("Length of the straight segments a trajectory advances by, in metres (") + segment.rangeText()
+        + QStringLiteral("). Shorter segments follow the terrain more closely and take longer; under a quarter of "
+                         "the DEM's cell size most trajectories never leave their start cell.");
     segment.option = QStringLiteral("segment-length");
     segment.storeKey = QStringLiteral("straightDistance");
     segment.logLabel = QStringLiteral("Segment length (m)");
@@ -187,10 +187,10 @@ QList<settingRow> makeTable()
     step.minimum = 0.01;  // a step of 0 never ends the profile
     step.maximum = 99.99;
     step.decimals = 2;
-    step.tooltip = QStringLiteral(
-        "Distance between the points at which the terrain profile under a trajectory is "
-        "sampled for the stop criterion, in metres (0.01 to 99.99 m; 0 cannot run). Larger steps run faster "
-        "and see less of the terrain's detail.");
+    step.tooltip = QStringLiteral("Distance between the points at which the terrain profile under a trajectory is "
+                                  "sampled for the stop criterion, in metres (")
+                   + step.rangeText()
+                   + QStringLiteral("; 0 cannot run). Larger steps run faster and see less of the terrain's detail.");
     step.option = QStringLiteral("profile-step");
     step.storeKey = QStringLiteral("profileStep");
     step.logLabel = QStringLiteral("Profile step (m)");
@@ -225,8 +225,8 @@ QList<settingRow> makeTable()
     height.minimum = 0.0;
     height.maximum = 1000.0;
     height.decimals = 2;
-    height.tooltip = QStringLiteral("Height from which the rocks fall at their start cell, in metres (0 to 1000 m). A "
-                                    "greater height gives longer run-outs.");
+    height.tooltip = QStringLiteral("Height from which the rocks fall at their start cell, in metres (")
+                     + height.rangeText() + QStringLiteral("). A greater height gives longer run-outs.");
     height.option = QStringLiteral("fall-height");
     height.storeKey = QStringLiteral("initialFallHeight");
     height.logLabel = QStringLiteral("Initial fall height (m)");
@@ -370,6 +370,12 @@ QString settingRow::labelWithUnit() const
     return unit.isEmpty() ? label : QStringLiteral("%1 (%2)").arg(label, unit);
 }
 
+QString settingRow::rangeText() const
+{
+    const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
+    return QStringLiteral("%1 to %2%3").arg(number(minimum), number(maximum), unitText);
+}
+
 QString settingRow::rangeProblem(double value) const
 {
     if (type != settingType::wholeNumber && type != settingType::number && type != settingType::choice)
@@ -389,12 +395,8 @@ QString settingRow::helpText() const
     if (type == settingType::choice)
         return QStringLiteral("%1: %2 (default %3).")
             .arg(label, choiceValues.join(QStringLiteral(", ")), choiceValues.value(defaultValue.toInt()));
-    const QString unitText = unit.isEmpty() ? QString() : QLatin1Char(' ') + unit;
-    if (!notGivenText.isEmpty())
-        return QStringLiteral("%1 (%2 to %3%4, default %5).")
-            .arg(label, number(minimum), number(maximum), unitText, notGivenText);
-    return QStringLiteral("%1 (%2 to %3%4, default %5).")
-        .arg(label, number(minimum), number(maximum), unitText, number(defaultValue.toDouble()));
+    return QStringLiteral("%1 (%2, default %3).")
+        .arg(label, rangeText(), notGivenText.isEmpty() ? number(defaultValue.toDouble()) : notGivenText);
 }
 
 QList<QPair<QString, QString>> settingLogLines(const runRequest& request)

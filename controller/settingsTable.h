@@ -49,6 +49,9 @@ struct settingRow
 
     // "Segment length (m)", as a field is labelled.
     QString labelWithUnit() const;
+    // "0.1 to 100 m": the range of a whole number or a number from its
+    // limits, as tooltips and help lines give it.
+    QString rangeText() const;
     // Why `value` is out of this row's range ("must lie between 0.1 and 100 m"); empty when it is not.
     QString rangeProblem(double value) const;
     // tumbra-run's help line: the tooltip's first sentence, the range and the default.

@@ -168,40 +168,6 @@ constexpr int rowHeight = 20;
 
 }  // namespace
 
-QString mapColouringName(mapColouring colouring)
-{
-    switch (colouring) {
-    case mapColouring::passageShare:
-        return QStringLiteral("share");
-    case mapColouring::energyClass:
-        return QStringLiteral("energy");
-    case mapColouring::energyLineHeight:
-        return QStringLiteral("height");
-    case mapColouring::sourceShare:
-        return QStringLiteral("source");
-    case mapColouring::reachProbability:
-        break;
-    }
-    return QStringLiteral("probability");
-}
-
-bool mapColouringFromName(const QString& name, mapColouring& colouring)
-{
-    if (name == QLatin1String("probability"))
-        colouring = mapColouring::reachProbability;
-    else if (name == QLatin1String("share"))
-        colouring = mapColouring::passageShare;
-    else if (name == QLatin1String("energy"))
-        colouring = mapColouring::energyClass;
-    else if (name == QLatin1String("height"))
-        colouring = mapColouring::energyLineHeight;
-    else if (name == QLatin1String("source"))
-        colouring = mapColouring::sourceShare;
-    else
-        return false;
-    return true;
-}
-
 int reachProbabilityClass(double percent)
 {
     return classOf(percent, classUpperBounds);
@@ -212,35 +178,26 @@ int sourceShareClass(double percent)
     return classOf(percent, sourceUpperBounds);
 }
 
-QString resultMapCaption(mapColouring shown)
-{
-    switch (shown) {
-    case mapColouring::passageShare:
-        return QStringLiteral("Passage share map");
-    case mapColouring::energyClass:
-        return QStringLiteral("Largest energy map");
-    case mapColouring::energyLineHeight:
-        return QStringLiteral("Energy-line height map");
-    case mapColouring::sourceShare:
-        return QStringLiteral("Source share map: each start cell's share of trajectories that reached an object");
-    case mapColouring::reachProbability:
-        break;
-    }
-    return QStringLiteral("Reach probability map");
-}
-
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
-    if (wanted == mapColouring::sourceShare && !result.sourceShares)
-        return mapColouring::reachProbability;
     const auto& heights = result.intensity.heightMax;
     const bool heightsKept =
         !heights.empty() && heights.rows() == result.displayGrid.rows() && heights.cols() == result.displayGrid.cols();
-    if (wanted == mapColouring::energyLineHeight && !heightsKept)
-        return mapColouring::reachProbability;
-    if (wanted == mapColouring::energyClass && !(heightsKept && result.intensityOptions.energiesWanted()))
-        return mapColouring::reachProbability;
-    return wanted;
+    bool drawable = true;
+    switch (mapColouringRowOf(wanted).needs) {
+    case colouringNeeds::intensity:
+        drawable = heightsKept;
+        break;
+    case colouringNeeds::energies:
+        drawable = heightsKept && result.intensityOptions.energiesWanted();
+        break;
+    case colouringNeeds::objects:
+        drawable = result.sourceShares.has_value();
+        break;
+    case colouringNeeds::nothing:
+        break;
+    }
+    return drawable ? wanted : mapColouring::reachProbability;
 }
 
 mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& energyClassLimits)

@@ -7,20 +7,9 @@
 
 #include <vector>
 
+#include "map/mapColourings.h"
+
 struct runResultGrids;
-
-// What the result map's colours tell: the reach probability of each cell in
-// the classes of a hazard map, or the older rule, the share of all the run's
-// trajectories that passed the cell.
-// With intensity: the largest energy in the run's energy classes, or the
-// largest energy-line height. With objects at risk: at each start cell the
-// share of its trajectories that reached an object.
-enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight, sourceShare };
-
-// "probability", "share", "energy", "height" and "source": the names on the command line and in the
-// settings store.
-QString mapColouringName(mapColouring colouring);
-bool mapColouringFromName(const QString& name, mapColouring& colouring);
 
 struct legendEntry
 {
@@ -55,9 +44,6 @@ int reachProbabilityClass(double percent);
 // The class of a start cell's source share (percent): 0 for none of its
 // trajectories, 1 up to 1 %, 2 up to 10 %, 3 up to 50 %, 4 above 50 %.
 int sourceShareClass(double percent);
-
-// "Reach probability map", after the colouring shown.
-QString resultMapCaption(mapColouring shown);
 
 // One pixel per cell; unreached cells show the relief's grey.
 QImage resultMapImage(const runResultGrids& result, mapColouring colouring);

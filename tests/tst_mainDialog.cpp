@@ -1,8 +1,11 @@
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSettings>
@@ -12,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -73,6 +77,24 @@ class tst_mainDialog : public QObject
                && !child<QPushButton>(dialog, "stopProcess")->isVisible()
                && child<QComboBox>(dialog, "outputFolder")->isEnabled()
                && !child<QProgressBar>(dialog, "progressBar")->isVisible();
+    }
+
+    // The form's inputs that can be changed now: paths, browse buttons and
+    // every setting, those of the intensity's own dialog included.
+    static QStringList enabledInputs(const tumbraMainDialog& dialog)
+    {
+        QStringList names;
+        for (const QWidget* widget : child<QWidget>(dialog, "formPane")->findChildren<QWidget*>()) {
+            const bool input = qobject_cast<const QComboBox*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+                               || qobject_cast<const QAbstractButton*>(widget)
+                               || qobject_cast<const QLineEdit*>(widget);
+            const QString name = widget->objectName();
+            if (input && widget->isEnabled() && !name.isEmpty()
+                && !QStringList{"runProcess", "stopProcess", "aboutButton"}.contains(name))
+                names << name;
+        }
+        names.sort();
+        return names;
     }
 
     static QString shownPage(const tumbraMainDialog& dialog)
@@ -252,20 +274,25 @@ private slots:
         QTest::addColumn<QString>("action");
         QTest::addColumn<bool>("duringRun");
         QTest::addColumn<int>("answer");
-        QTest::newRow("stop, accepted") << "stop" << true << int(QMessageBox::Yes);
-        QTest::newRow("stop, declined") << "stop" << true << int(QMessageBox::No);
-        QTest::newRow("close when idle") << "close" << false << int(QMessageBox::No);
-        QTest::newRow("close, declined") << "close" << true << int(QMessageBox::No);
-        QTest::newRow("close, accepted") << "close" << true << int(QMessageBox::Yes);
+        QTest::addColumn<bool>("intensityAndSeed");
+        QTest::newRow("stop, accepted") << "stop" << true << int(QMessageBox::Yes) << false;
+        QTest::newRow("stop, declined") << "stop" << true << int(QMessageBox::No) << false;
+        QTest::newRow("stop, declined, intensity and seed") << "stop" << true << int(QMessageBox::No) << true;
+        QTest::newRow("close when idle") << "close" << false << int(QMessageBox::No) << false;
+        QTest::newRow("close, declined") << "close" << true << int(QMessageBox::No) << false;
+        QTest::newRow("close, accepted") << "close" << true << int(QMessageBox::Yes) << false;
     }
 
     // Stopping or closing during a run asks first; Escape never closes;
-    // closing saves the settings; an aborted run is waited for and writes nothing.
+    // closing saves the settings; an aborted run is waited for and writes
+    // nothing. During a run no path or setting can be changed; after it, all
+    // that could before can again.
     void leavingAsksOnlyDuringARun()
     {
         QFETCH(QString, action);
         QFETCH(bool, duringRun);
         QFETCH(int, answer);
+        QFETCH(bool, intensityAndSeed);
         const bool aborted = duringRun && answer == QMessageBox::Yes;
         const bool closed = action == "close" && (!duringRun || aborted);
         {
@@ -277,11 +304,14 @@ private slots:
             QTest::keyClick(&dialog, Qt::Key_Escape);
             QVERIFY(dialog.isVisible());
             fillValidRun(dialog, "50");
+            child<QCheckBox>(dialog, "intensity")->setChecked(intensityAndSeed);
+            child<QCheckBox>(dialog, "reproducible")->setChecked(intensityAndSeed);
+            const QStringList inputs = enabledInputs(dialog);
             QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
-                QVERIFY(!child<QComboBox>(dialog, "outputFolder")->isEnabled());
+                QCOMPARE(enabledInputs(dialog), QStringList());
             }
             if (action == "stop") {
                 child<QPushButton>(dialog, "stopProcess")->click();
@@ -296,6 +326,7 @@ private slots:
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
                 QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
+                QCOMPARE(enabledInputs(dialog), inputs);
             }
         }
         if (aborted)  // not even the run's folder stays
@@ -392,6 +423,28 @@ private slots:
                 QCOMPARE(sizes[0], formWidth);
             }
         }
+    }
+
+    void storedSizeIsCutToTheScreen_data()
+    {
+        QTest::addColumn<QSize>("stored");
+        QTest::addColumn<QSize>("shown");
+        // The first-start size, which the window takes on any screen, is never cut.
+        const QSize room = QGuiApplication::primaryScreen()->availableSize().expandedTo(QSize(1400, 860));
+        QTest::newRow("beyond any screen") << QSize(100000, 100000) << room;
+        QTest::newRow("wider than the screen") << QSize(100000, 700) << QSize(room.width(), 700);
+    }
+
+    // A stored size the screen cannot hold, from a larger monitor or a damaged store, is cut to the screen.
+    void storedSizeIsCutToTheScreen()
+    {
+        QFETCH(QSize, stored);
+        QFETCH(QSize, shown);
+        QSettings(QStringLiteral("velmora"), QStringLiteral("tumbra")).setValue("1.0/MainWindow/size", stored);
+        tumbraMainDialog dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.size(), shown);
     }
 
     // The bar lingers a moment after a run, and a run started meanwhile keeps it.

@@ -78,10 +78,8 @@ private slots:
     void legendsAsWritten()
     {
         QByteArray text;
-        for (const mapColouring colouring : {mapColouring::reachProbability, mapColouring::passageShare,
-                                             mapColouring::energyClass, mapColouring::energyLineHeight,
-                                             mapColouring::sourceShare}) {
-            const mapLegend legend = resultMapLegend(colouring, {30.0, 300.0});
+        for (const mapColouringRow& colouring : mapColourings()) {
+            const mapLegend legend = resultMapLegend(colouring.colouring, {30.0, 300.0});
             for (const legendEntry& entry : legend.entries)
                 text += QStringLiteral("%1 | %2 | #%3 | %4\n")
                             .arg(legend.caption, entry.label, QString::number(entry.colour, 16))

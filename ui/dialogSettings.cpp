@@ -40,11 +40,22 @@ void moveIfOnScreen(QWidget& dialog, const QPoint& position)
     }
 }
 
+constexpr QSize firstStartSize(1400, 860);  // wide enough for the form beside a map that takes most of the window
+
+// A stored size beyond the screen (a larger monitor's since gone, or a
+// damaged store's 100000 x 100000, whose window buffers cannot be had) is cut
+// to the screen's free area, though never below the first-start size, which
+// the window takes on any screen.
+QSize fittedToScreen(const QSize& stored)
+{
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? stored.boundedTo(screen->availableSize().expandedTo(firstStartSize)) : stored;
+}
+
 void readWindowGeometry(QSettings& store, QWidget& dialog)
 {
     store.beginGroup(windowGroup);
-    // Wide enough for the form beside a map that takes most of the window.
-    dialog.resize(store.value(QStringLiteral("size"), QSize(1400, 860)).toSize());
+    dialog.resize(fittedToScreen(store.value(QStringLiteral("size"), firstStartSize).toSize()));
     moveIfOnScreen(dialog, store.value(QStringLiteral("pos"), QPoint(200, 200)).toPoint());
     store.endGroup();
 }

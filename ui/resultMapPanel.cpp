@@ -40,11 +40,8 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     legend_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     colouringChoice_ = new QComboBox(this);
     colouringChoice_->setObjectName(QStringLiteral("mapColouring"));
-    colouringChoice_->addItem(tr("Reach probability"), QVariant::fromValue(int(mapColouring::reachProbability)));
-    colouringChoice_->addItem(tr("Passage share of the run"), QVariant::fromValue(int(mapColouring::passageShare)));
-    colouringChoice_->addItem(tr("Largest energy (classes)"), QVariant::fromValue(int(mapColouring::energyClass)));
-    colouringChoice_->addItem(tr("Energy-line height"), QVariant::fromValue(int(mapColouring::energyLineHeight)));
-    colouringChoice_->addItem(tr("Source share"), QVariant::fromValue(int(mapColouring::sourceShare)));
+    for (const mapColouringRow& row : mapColourings())
+        colouringChoice_->addItem(tr(row.choiceLabel), QVariant::fromValue(int(row.colouring)));
     colouringChoice_->setToolTip(
         tr("What the colours show. Reach probability: of the trajectories from the start cells able to reach a "
            "cell, the share in percent that did, in hazard-map classes (the values of Reach_prob.asc). Passage "

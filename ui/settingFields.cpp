@@ -17,47 +17,6 @@ namespace {
 const char* lowestProperty = "lowestWholeNumber";
 const char* highestProperty = "highestWholeNumber";
 
-struct fieldAndLabel
-{
-    QWidget* field = nullptr;
-    QLabel* label = nullptr;  // null: the field carries its own (a check box)
-};
-
-fieldAndLabel widgetsOf(const tumbraMainDialogForm& form, const QString& name)
-{
-    if (name == QLatin1String("numberOfSimulations"))
-        return {form.numberOfSimulations, form.simulationsLabel};
-    if (name == QLatin1String("segmentLength"))
-        return {form.segmentLength, form.segmentLengthLabel};
-    if (name == QLatin1String("profileStep"))
-        return {form.profileStep, form.profileStepLabel};
-    if (name == QLatin1String("maxDeviationAngle"))
-        return {form.maxAngle, form.maxAngleLabel};
-    if (name == QLatin1String("initialFallHeight"))
-        return {form.initialHeight, form.fallHeightLabel};
-    if (name == QLatin1String("probabilityClass"))
-        return {form.probabilityClass, form.probabilityClassLabel};
-    if (name == QLatin1String("saveTrajectories"))
-        return {form.saveTrajectories, nullptr};
-    if (name == QLatin1String("intensity"))
-        return {form.intensity, nullptr};
-    if (name == QLatin1String("blockVolume"))
-        return {form.blockVolume, form.blockVolumeLabel};
-    if (name == QLatin1String("rockDensity"))
-        return {form.rockDensity, form.rockDensityLabel};
-    if (name == QLatin1String("energyClasses"))
-        return {form.energyClasses, form.energyClassesLabel};
-    if (name == QLatin1String("startLayer"))
-        return {form.startLayer, form.startLayerLabel};
-    if (name == QLatin1String("startWhere"))
-        return {form.startWhere, form.startWhereLabel};
-    if (name == QLatin1String("objectsLayer"))
-        return {form.objectsLayer, form.objectsLayerLabel};
-    if (name == QLatin1String("objectsIdField"))
-        return {form.objectsIdField, form.objectsIdLabel};
-    return {};
-}
-
 void takeWholeNumbers(QComboBox& box, int lowest, int highest)
 {
     box.setEditable(true);
@@ -96,13 +55,16 @@ void applyRow(const settingRow& row, QWidget* field)
 
 QWidget* settingField(const tumbraMainDialogForm& form, const settingRow& row)
 {
-    return widgetsOf(form, row.name).field;
+    return form.settingFields.value(row.name).field;
 }
 
 void applySettingsTable(tumbraMainDialogForm& form)
 {
+    // A field placed under a name the table does not have stops the program here.
+    for (auto placed = form.settingFields.cbegin(); placed != form.settingFields.cend(); ++placed)
+        settingNamed(placed.key());
     for (const settingRow& row : settingsTable()) {
-        const fieldAndLabel widgets = widgetsOf(form, row.name);
+        const settingWidgets widgets = form.settingFields.value(row.name);
         if (!widgets.field)
             continue;
         applyRow(row, widgets.field);

@@ -225,9 +225,19 @@ void tumbraMainDialog::updateAllFields()
     updateButtons();
 }
 
+// Every input path and setting is locked while a run is under way: the run
+// goes on with what they held when it started.
 void tumbraMainDialog::updateButtons()
 {
     const bool running = controller.isRunning();
+    for (QWidget* control : ui->pathControls)
+        control->setEnabled(!running);
+    for (const settingWidgets& widgets : std::as_const(ui->settingFields))
+        widgets.field->setEnabled(!running);
+    ui->outputFormat->setEnabled(!running);
+    ui->reproducible->setEnabled(!running);
+    ui->seed->setEnabled(!running && ui->reproducible->isChecked());
+    ui->intensityDetails->setEnabled(!running && ui->intensity->isChecked());
     const bool objectsValid = optionalPath(*objectsEdit()).isEmpty() || objectsEdit()->isValid();
     const bool pathsValid =
         outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid() && objectsValid;
@@ -249,26 +259,6 @@ void tumbraMainDialog::updateButtons()
                                                 ui->startWhereLabel, ui->startWhere});
     showLayerRow(isVectorFileName(objects), {ui->objectsLayerLabel, ui->objectsLayer->parentWidget(),
                                              ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
-    QWidget* const settingsControls[] = {ui->outputFolder,
-                                         ui->browseOutputFolder,
-                                         ui->digitalElevationModel,
-                                         ui->browseDigitalElevationModel,
-                                         ui->startRaster,
-                                         ui->browseStartRaster,
-                                         ui->objectsFile,
-                                         ui->browseObjects,
-                                         ui->segmentLength,
-                                         ui->numberOfSimulations,
-                                         ui->maxAngle,
-                                         ui->profileStep,
-                                         ui->probabilityClass,
-                                         ui->initialHeight,
-                                         ui->saveTrajectories,
-                                         ui->outputFormat,
-                                         ui->reproducible};
-    for (QWidget* control : settingsControls)
-        control->setEnabled(!running);
-    ui->seed->setEnabled(!running && ui->reproducible->isChecked());
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);

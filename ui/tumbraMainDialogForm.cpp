@@ -22,6 +22,7 @@
 
 #include <string>
 
+#include "controller/settingsTable.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/mruComboBox.h"
@@ -55,13 +56,28 @@ QLabel* rowLabel(QWidget* parent, const char* name)
     return label;
 }
 
-// Its decimals, range and default come from the settings table (applySettingsTable).
-QDoubleSpinBox* lengthSpinBox(QWidget* parent, const char* name)
+// The field a settings-table row takes, by its kind: a list for a whole
+// number (editable, its items suggestions) or a choice, a spin box for a
+// number, a check box for a yes/no, a line for a text. Ranges, decimals,
+// defaults, labels and tooltips come from the row (applySettingsTable).
+QWidget* fieldOfKind(settingType type, QWidget* parent)
 {
-    auto* spinBox = named(new QDoubleSpinBox(parent), name);
-    spinBox->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
-    spinBox->setSingleStep(1.0);
-    return spinBox;
+    switch (type) {
+    case settingType::wholeNumber:
+    case settingType::choice:
+        return new QComboBox(parent);
+    case settingType::number: {
+        auto* spinBox = new QDoubleSpinBox(parent);
+        spinBox->setStepType(QAbstractSpinBox::AdaptiveDecimalStepType);
+        spinBox->setSingleStep(1.0);
+        return spinBox;
+    }
+    case settingType::yesNo:
+        return new QCheckBox(parent);
+    case settingType::text:
+        break;
+    }
+    return new QLineEdit(parent);
 }
 
 QString tr(const char* text) { return QCoreApplication::translate("tumbraMainDialog", text); }
@@ -135,6 +151,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         button->setStyleSheet(QString());
         // The path takes the row's width; the button keeps its own.
         button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        pathControls << field << button;
     };
     outputFolderLabel = rowLabel(parent, "outputFolderLabel");
     outputFolder = named(new mruComboBox(parent), "outputFolder");
@@ -156,6 +173,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     // tooltips come from the settings table (applySettingsTable).
     const auto addLayerRow = [this, parent](int row, QLabel*& layerLabel, QComboBox*& layer, const char* layerName,
                                             QLabel*& textLabel, QLineEdit*& text, const char* textName) {
+        // The layer and the text are settings-table rows named as their fields.
         layerLabel = rowLabel(parent, (std::string(layerName) + "Label").c_str());
         layer = named(new QComboBox(parent), layerName);
         layer->setEditable(true);
@@ -173,6 +191,8 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
         line->addWidget(text, 1);
         pathGrid->addWidget(layerLabel, row, 0);
         pathGrid->addWidget(box, row, 1);
+        settingFields.insert(QLatin1String(layerName), {layer, layerLabel});
+        settingFields.insert(QLatin1String(textName), {text, textLabel});
     };
     addLayerRow(3, startLayerLabel, startLayer, "startLayer", startWhereLabel, startWhere, "startWhere");
     addLayerRow(5, objectsLayerLabel, objectsLayer, "objectsLayer", objectsIdLabel, objectsIdField, "objectsIdField");
@@ -187,43 +207,52 @@ static void addSettingsRow(QGridLayout* layout, int row, QWidget* label, QWidget
     layout->addWidget(field, row, 1);
 }
 
+// A settings-table row's label (none for a check box, which carries its
+// own) and field of the row's kind, placed on the grid's row and recorded
+// under the row's name for the settings' code.
+template <typename Field>
+Field* tumbraMainDialogForm::placeSetting(QGridLayout* grid, int gridRow, const char* rowName, const char* fieldName,
+                                          QLabel** label, const char* labelName)
+{
+    QWidget* const parent = grid->parentWidget();
+    if (label)
+        *label = named(new QLabel(parent), labelName);
+    auto* field = qobject_cast<Field*>(fieldOfKind(settingNamed(QLatin1String(rowName)).type, parent));
+    if (!field)
+        qFatal("The field %s is not of the kind its row %s asks for", fieldName, rowName);
+    named(field, fieldName);
+    if (label)
+        addSettingsRow(grid, gridRow, *label, field);
+    else
+        grid->addWidget(field, gridRow, 0, 1, 2);
+    settingFields.insert(QLatin1String(rowName), {field, label ? *label : nullptr});
+    return field;
+}
+
 void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 {
     settingsRow = spacedLayout(new QHBoxLayout(), "settingsRow", -1);
     settingsGroup = named(new QGroupBox(parent), "settingsGroup");
     settingsGrid = spacedLayout(new QGridLayout(settingsGroup), "settingsGrid", 11);
 
-    simulationsLabel = named(new QLabel(settingsGroup), "simulationsLabel");
-    numberOfSimulations = named(new QComboBox(settingsGroup), "numberOfSimulations");
-    addSettingsRow(settingsGrid, 0, simulationsLabel, numberOfSimulations);
-
-    segmentLengthLabel = named(new QLabel(settingsGroup), "segmentLengthLabel");
-    segmentLength = lengthSpinBox(settingsGroup, "segmentLength");
-    addSettingsRow(settingsGrid, 1, segmentLengthLabel, segmentLength);
-
-    profileStepLabel = named(new QLabel(settingsGroup), "profileStepLabel");
-    profileStep = lengthSpinBox(settingsGroup, "profileStep");
-    addSettingsRow(settingsGrid, 2, profileStepLabel, profileStep);
-
-    maxAngleLabel = named(new QLabel(settingsGroup), "maxAngleLabel");
-    maxAngle = named(new QComboBox(settingsGroup), "maxAngle");
-    addSettingsRow(settingsGrid, 3, maxAngleLabel, maxAngle);
-
-    fallHeightLabel = named(new QLabel(settingsGroup), "fallHeightLabel");
-    initialHeight = lengthSpinBox(settingsGroup, "initialHeight");
-    addSettingsRow(settingsGrid, 4, fallHeightLabel, initialHeight);
-
-    probabilityClassLabel = named(new QLabel(settingsGroup), "probabilityClassLabel");
-    probabilityClass = named(new QComboBox(settingsGroup), "probabilityClass");
-    addSettingsRow(settingsGrid, 6, probabilityClassLabel, probabilityClass);
+    numberOfSimulations = placeSetting<QComboBox>(settingsGrid, 0, "numberOfSimulations", "numberOfSimulations",
+                                                  &simulationsLabel, "simulationsLabel");
+    segmentLength = placeSetting<QDoubleSpinBox>(settingsGrid, 1, "segmentLength", "segmentLength", &segmentLengthLabel,
+                                                 "segmentLengthLabel");
+    profileStep = placeSetting<QDoubleSpinBox>(settingsGrid, 2, "profileStep", "profileStep", &profileStepLabel,
+                                               "profileStepLabel");
+    maxAngle =
+        placeSetting<QComboBox>(settingsGrid, 3, "maxDeviationAngle", "maxAngle", &maxAngleLabel, "maxAngleLabel");
+    initialHeight = placeSetting<QDoubleSpinBox>(settingsGrid, 4, "initialFallHeight", "initialHeight",
+                                                 &fallHeightLabel, "fallHeightLabel");
+    probabilityClass = placeSetting<QComboBox>(settingsGrid, 6, "probabilityClass", "probabilityClass",
+                                               &probabilityClassLabel, "probabilityClassLabel");
 
     // Each on a row of its own, so that the form stays narrow beside the map.
     outputFormatLabel = named(new QLabel(settingsGroup), "outputFormatLabel");
     outputFormat = named(new QComboBox(settingsGroup), "outputFormat");
     addSettingsRow(settingsGrid, 7, outputFormatLabel, outputFormat);
-    saveTrajectories = named(new QCheckBox(settingsGroup), "saveTrajectories");
-    saveTrajectories->setChecked(false);
-    settingsGrid->addWidget(saveTrajectories, 8, 0, 1, 2);
+    saveTrajectories = placeSetting<QCheckBox>(settingsGrid, 8, "saveTrajectories", "saveTrajectories");
 
     // A seeded run gives the same maps on any machine and number of cores.
     reproducible = named(new QCheckBox(settingsGroup), "reproducible");
@@ -249,18 +278,16 @@ void tumbraMainDialogForm::setupIntensityPanel(QWidget* parent)
     intensityDetails->setEnabled(false);
     QObject::connect(intensity, &QCheckBox::toggled, intensityDetails, &QWidget::setEnabled);
     addSettingsRow(settingsGrid, 9, intensity, intensityDetails);
+    settingFields.insert(QStringLiteral("intensity"), {intensity, nullptr});
 
     intensityDialog = named(new QDialog(parent), "intensityDialog");
     intensityGrid = spacedLayout(new QGridLayout(intensityDialog), "intensityGrid", 11);
-    blockVolumeLabel = named(new QLabel(intensityDialog), "blockVolumeLabel");
-    blockVolume = lengthSpinBox(intensityDialog, "blockVolume");
-    addSettingsRow(intensityGrid, 0, blockVolumeLabel, blockVolume);
-    rockDensityLabel = named(new QLabel(intensityDialog), "rockDensityLabel");
-    rockDensity = lengthSpinBox(intensityDialog, "rockDensity");
-    addSettingsRow(intensityGrid, 1, rockDensityLabel, rockDensity);
-    energyClassesLabel = named(new QLabel(intensityDialog), "energyClassesLabel");
-    energyClasses = named(new QLineEdit(intensityDialog), "energyClasses");
-    addSettingsRow(intensityGrid, 2, energyClassesLabel, energyClasses);
+    blockVolume = placeSetting<QDoubleSpinBox>(intensityGrid, 0, "blockVolume", "blockVolume", &blockVolumeLabel,
+                                               "blockVolumeLabel");
+    rockDensity = placeSetting<QDoubleSpinBox>(intensityGrid, 1, "rockDensity", "rockDensity", &rockDensityLabel,
+                                               "rockDensityLabel");
+    energyClasses = placeSetting<QLineEdit>(intensityGrid, 2, "energyClasses", "energyClasses", &energyClassesLabel,
+                                            "energyClassesLabel");
     auto* close = new QDialogButtonBox(QDialogButtonBox::Close, intensityDialog);
     QObject::connect(close, &QDialogButtonBox::rejected, intensityDialog, &QDialog::hide);
     intensityGrid->addWidget(close, 3, 0, 1, 2);

@@ -1,5 +1,9 @@
 #pragma once
 
+#include <QHash>
+#include <QList>
+#include <QString>
+
 class QCheckBox;
 class QComboBox;
 class QDialog;
@@ -22,6 +26,14 @@ class mruComboBox;
 class mapView;
 class resultMapPanel;
 class runClockLabel;
+
+// The window's field of a settings-table row and the label beside it; a
+// check box carries its own label.
+struct settingWidgets
+{
+    QWidget* field = nullptr;
+    QLabel* label = nullptr;
+};
 
 // The main dialog's widget tree, built in code. Every widget carries the
 // object name of its member, so tests and style sheets find it by name; the
@@ -117,11 +129,20 @@ public:
     // The form's width beside the map as last set by hand; 0: its smallest.
     int formPaneWidth = 0;
 
+    // Each settings-table row's widgets by the row's name, recorded as the
+    // form places them; rows without a field (the thread count) have none.
+    QHash<QString, settingWidgets> settingFields;
+    // The input paths with their browse buttons.
+    QList<QWidget*> pathControls;
+
 private:
     void setupFilePanel(QWidget* parent);
     void setupSettingsPanel(QWidget* parent);
     void setupIntensityPanel(QWidget* parent);
     void setupRunArea(QWidget* parent);
     void setupResultPane();
+    template <typename Field>
+    Field* placeSetting(QGridLayout* grid, int gridRow, const char* rowName, const char* fieldName,
+                        QLabel** label = nullptr, const char* labelName = nullptr);
     void markDefaultButtons();
 };
