@@ -81,9 +81,12 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
 }
 
 // An option the run would not use is refused rather than silently ignored.
+// One that needs a kind of input rather than another option (a layer name,
+// which needs a vector file) is refused with the inputs, which names them.
 bool refuseUnusedOption(const QCommandLineParser& parser, const settingRow& row, const runRequest& request)
 {
-    if (row.option.isEmpty() || !parser.isSet(row.option) || !row.inUse || row.inUse(request))
+    if (row.option.isEmpty() || !parser.isSet(row.option) || !row.inUse || row.inUse(request)
+        || row.usedWithOption.isEmpty())
         return true;
     printError(QStringLiteral("--%1 is used only with --%2: add --%2, or leave --%1 out.")
                    .arg(row.option, row.usedWithOption));

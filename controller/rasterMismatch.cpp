@@ -53,14 +53,15 @@ QString rasterHeaderSummary(const rasterHeader& header)
         .arg(reference, fixed(header.xll), fixed(header.yll), QString::number(header.cellsize, 'g', 9));
 }
 
-void rasterMismatchSink::reportTo(const QString& demFile, const rasterHeader& dem, const QString& startCellsFile,
-                                  const rasterHeader& startCells)
+void rasterMismatchSink::reportTo(const QString& demFile, const rasterHeader& dem, const QString& otherFile,
+                                  const rasterHeader& other, const QString& role)
 {
     if (sentences_.isEmpty())
         return;
-    next_.error(QStringLiteral("%1\nDEM %2: %3\nStart cells %4: %5\nTo put the start cells on the DEM's grid, "
-                               "run\n  %6\nand give the file it writes as the start cells.")
-                    .arg(sentences_.join(QLatin1Char(' ')), demFile, rasterHeaderSummary(dem), startCellsFile,
-                         rasterHeaderSummary(startCells), startCellsOnDemGridCommand(dem, startCellsFile)));
+    const QString label = role.left(1).toUpper() + role.mid(1);
+    next_.error(QStringLiteral("%1\nDEM %2: %3\n%7 %4: %5\nTo put the %8 on the DEM's grid, run\n  %6\nand give the "
+                               "file it writes as the %8.")
+                    .arg(sentences_.join(QLatin1Char(' ')), demFile, rasterHeaderSummary(dem), otherFile,
+                         rasterHeaderSummary(other), startCellsOnDemGridCommand(dem, otherFile), label, role));
     sentences_.clear();
 }

@@ -19,9 +19,10 @@ public:
     void message(const QString& text) override { next_.message(text); }
     void warningBox(const QString& text) override { next_.warningBox(text); }
 
-    // Reports what was held back, if anything, as one error.
-    void reportTo(const QString& demFile, const rasterHeader& dem, const QString& startCellsFile,
-                  const rasterHeader& startCells);
+    // Reports what was held back, if anything, as one error; `role` names
+    // the other grid ("start cells", "objects at risk").
+    void reportTo(const QString& demFile, const rasterHeader& dem, const QString& otherFile,
+                  const rasterHeader& other, const QString& role = QStringLiteral("start cells"));
 
 private:
     messageSink& next_;

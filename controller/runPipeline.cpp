@@ -391,7 +391,7 @@ bool runPipeline::readObjects()
         return false;
     rasterMismatchSink mismatch(events_);
     const bool consistent = checkRasterConsistency(demHeader_, header, request_.demFile, mismatch, file);
-    mismatch.reportTo(request_.demFile, demHeader_, file, header);
+    mismatch.reportTo(request_.demFile, demHeader_, file, header, QStringLiteral("objects at risk"));
     if (!consistent)
         return false;
     elevationGrid values;

@@ -31,13 +31,19 @@ QString classLimitsText(const std::vector<double>& limits)
 
 // Positive, finite and strictly increasing numbers separated by commas; none
 // when the text is not such a list.
+// Each limit names a grid (Reach_prob_<limit>kJ) in its shortest form, so a
+// limit far outside any block's energy would make a file name no system takes.
+constexpr double lowestClassLimit = 0.001;
+constexpr double highestClassLimit = 1e9;
+
 std::optional<std::vector<double>> classLimitsOf(const QString& text)
 {
     std::vector<double> limits;
     for (const QString& part : text.split(QLatin1Char(','))) {
         bool ok = false;
         const double limit = part.trimmed().toDouble(&ok);
-        if (!ok || !std::isfinite(limit) || limit <= 0.0 || (!limits.empty() && limit <= limits.back()))
+        if (!ok || !(limit >= lowestClassLimit && limit <= highestClassLimit)
+            || (!limits.empty() && limit <= limits.back()))
             return std::nullopt;
         limits.push_back(limit);
     }
@@ -47,8 +53,8 @@ std::optional<std::vector<double>> classLimitsOf(const QString& text)
 QString classLimitsProblem(const QString& text)
 {
     return classLimitsOf(text) ? QString()
-                               : QStringLiteral("must be positive numbers in kJ, increasing and separated by commas "
-                                                "(such as 30,300)");
+                               : QStringLiteral("must be numbers from 0.001 to 1000000000 kJ, increasing and separated "
+                                                "by commas (such as 30,300)");
 }
 
 // The intensity: the energy-line height per cell, and with a block volume the

@@ -516,6 +516,10 @@ private slots:
                                   << "Profile step must lie between 0.01 and 99.99 m.";
         QTest::newRow("too many threads") << "threads=1025"
                                           << "Threads must lie between 0 and 1024.";
+        QTest::newRow("class limit beyond a file name") << "classes=1e300"
+                                                        << "Energy class limits must be numbers from 0.001 to "
+                                                           "1000000000 kJ, increasing and separated by commas (such "
+                                                           "as 30,300).";
         QTest::newRow("relative output") << "output=out"
                                          << "The output folder \"out\" is not an absolute path.";
     }
@@ -541,6 +545,8 @@ private slots:
             request_.threads = value.toInt();
         if (change.startsWith("output="))
             request_.outputFolder = value;
+        if (change.startsWith("classes="))
+            request_.intensity = intensitySettings{true, 2.0, 2700.0, {value.toDouble()}};
         QCOMPARE(requestRefusal(request_), QString(refusal).replace("FILE", file));
     }
 };

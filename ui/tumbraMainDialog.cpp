@@ -331,15 +331,21 @@ void tumbraMainDialog::runProcess()
         ui->splitter->collapseSecondWidget();
         ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
     }
-    if (!prepareRunFolder())
+    // As tumbra-run does: the request is refused before its folder is made.
+    runRequest request = requestFromForm(plannedRunFolder());
+    const QString refusal = requestRefusal(request);
+    if (!refusal.isEmpty()) {
+        onDisplayError(refusal);
+        if (ui->resultPanel->hasResult())
+            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
         return;
+    }
+    if (!prepareRunFolder(request.outputFolder))
+        return;
+    request.outputFolder = runFolder_->path();
     onDisplayMessage(tr("Starting processing..."));
     ui->logWindow->repaint();
-    const runRequest request = requestFromForm();
-    const QString refusal = requestRefusal(request);
-    if (!refusal.isEmpty())
-        onDisplayError(refusal);
-    if (!refusal.isEmpty() || !checkExistingOutputFiles(request)) {
+    if (!checkExistingOutputFiles(request)) {
         leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
             ui->resultPanel->markAsPrevious(tr("Previous run's map"));
@@ -351,15 +357,20 @@ void tumbraMainDialog::runProcess()
 
 // Creates the run's own sub-folder of the output directory; the run writes
 // its files into it by absolute paths.
-bool tumbraMainDialog::prepareRunFolder()
+QString tumbraMainDialog::plannedRunFolder() const
+{
+    const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
+                                       ui->segmentLength->value(), QDateTime::currentDateTime());
+    return QDir(outputFolderEdit()->text()).absoluteFilePath(name);
+}
+
+bool tumbraMainDialog::prepareRunFolder(const QString& path)
 {
     const QDir outputDir(outputFolderEdit()->text());
     workingDir = outputDir.absolutePath();
-    const QString name = runFolderName(ui->numberOfSimulations->currentText(), ui->maxAngle->currentText(),
-                                       ui->segmentLength->value(), QDateTime::currentDateTime());
     // A folder that was there before (two runs in one second) is never removed;
     // an output directory removed since it was chosen is not made again.
-    runFolder_ = std::make_unique<runFolder>(outputDir.absoluteFilePath(name));
+    runFolder_ = std::make_unique<runFolder>(path);
     QString error = QStringLiteral("Failed to create output folder (%1)!").arg(runFolder_->path());
     if (outputDir.exists() && runFolder_->prepare(error))
         return true;
@@ -374,13 +385,13 @@ outputFormat tumbraMainDialog::selectedOutputFormat() const
                                                                                        : outputFormat::esriAscii;
 }
 
-runRequest tumbraMainDialog::requestFromForm() const
+runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
 {
     runRequest request;
     request.demFile = demEdit()->absoluteFilePath();
     request.startCellsFile = startRasterEdit()->absoluteFilePath();
     request.objectsFile = optionalPath(*objectsEdit());
-    request.outputFolder = runFolder_->path();
+    request.outputFolder = outputFolder;
     fillSettings(*ui, request);
     // The fields of a layer keep their text while a raster is chosen; it does not apply to one.
     if (!isVectorFileName(request.startCellsFile))

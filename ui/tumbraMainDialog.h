@@ -83,9 +83,11 @@ private:
     void fillComboBoxes();
     bool browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter);
     bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
-    bool prepareRunFolder();
+    // The run's own sub-folder of the output directory, named after its settings and time.
+    QString plannedRunFolder() const;
+    bool prepareRunFolder(const QString& path);
     outputFormat selectedOutputFormat() const;
-    runRequest requestFromForm() const;
+    runRequest requestFromForm(const QString& outputFolder) const;
     bool checkExistingOutputFiles(const runRequest& request);
     void reportFilesNotWritten(const QStringList& fileNames);
     void showResultPane();

@@ -425,7 +425,8 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             feedback = QgsProcessingFeedback()
         feedback.pushCommandInfo(" ".join(self._command))
         try:
-            code, errors, cancelled = engine.run(self._command, feedback)
+            self._placed = []
+            code, errors, cancelled = engine.run(self._command, feedback, self._placed)
         except engine.EngineError as error:
             raise QgsProcessingException(str(error)) from error
         finally:
@@ -446,6 +447,14 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         feedback.setProgress(100)
         return self._results(context, feedback)
 
+    def _was_placed(self, path):
+        """Whether the run placed this file: by its own list when tumbra-run
+        gives one, else by what the folder holds."""
+        placed = getattr(self, "_placed", None)
+        if placed:
+            return os.path.normpath(path) in {os.path.normpath(p) for p in placed}
+        return os.path.isfile(path)
+
     def _results(self, context, feedback):
         folder = self._output_folder
         results = {self.OUTPUT: folder}
@@ -458,15 +467,16 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         grids = []
         for stem, output, description in RESULT_GRIDS:
             path = os.path.join(folder, stem + self._suffix)
-            if os.path.isfile(path):
+            if self._was_placed(path):
                 results[output] = path
                 grids.append((path, stem))
         for path in sorted(glob.glob(os.path.join(folder, "Reach_prob_*kJ" + self._suffix))):
-            grids.append((path, os.path.splitext(os.path.basename(path))[0]))
+            if self._was_placed(path):
+                grids.append((path, os.path.splitext(os.path.basename(path))[0]))
         results["GRIDS"] = [path for path, _ in grids]
         for name, output in (("objects.csv", "OBJECTS_TABLE"), ("trajectories.gpkg", "TRAJECTORIES")):
             path = os.path.join(folder, name)
-            if os.path.isfile(path):
+            if self._was_placed(path):
                 results[output] = path
 
         project = context.project()

@@ -122,10 +122,11 @@ def _stop(process):
         process.send_signal(signal.SIGINT)
 
 
-def run(command, feedback):
+def run(command, feedback, placed=None):
     """Runs tumbra-run; progress lines move Processing's progress bar, other
-    lines go to its log. Returns (exit code, stderr text, whether Cancel
-    stopped it)."""
+    lines go to its log, and the paths of "file" lines (the files the run
+    placed) to the list `placed` when one is given. Returns (exit code,
+    stderr text, whether Cancel stopped it)."""
     try:
         process = subprocess.Popen(
             command,
@@ -170,6 +171,8 @@ def run(command, feedback):
                     feedback.pushWarning(line)
                 else:
                     feedback.reportError(line, False)
+        elif line.startswith("file ") and placed is not None:
+            placed.append(line[len("file ") :].rstrip("\n"))
         else:
             _show(line, feedback, phase)
     code = process.wait()
