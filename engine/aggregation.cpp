@@ -48,3 +48,12 @@ void reachProbabilityRow(const grid<int32_t>& passageCounts, const grid<int32_t>
     for (int c = 0; c < ncols; ++c)
         probabilities[c] = reachProbabilityPercent(passages[c], reachingRow[c], numberOfSimulations);
 }
+
+int reachProbabilityClass(double percent)
+{
+    const std::size_t last = reachProbabilityClassBounds.size() - 1;
+    for (std::size_t i = 0; i < last; ++i)
+        if (percent <= reachProbabilityClassBounds[i])
+            return static_cast<int>(i);
+    return static_cast<int>(last);
+}

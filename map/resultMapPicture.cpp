@@ -9,13 +9,11 @@
 #include <QFontMetrics>
 #include <QPainter>
 
+#include "engine/aggregation.h"
 #include "map/runResultGrids.h"
 
 namespace {
 
-// Upper bounds of the reach probability classes in percent, as hazard maps
-// commonly draw them.
-constexpr std::array<double, 6> classUpperBounds = {1.0, 5.0, 10.0, 25.0, 50.0, 100.0};
 
 // ColorBrewer's six-class YlOrRd ramp (Brewer, colorbrewer2.org): readable
 // for colour-blind readers and in grey-scale print, light for rare cells.
@@ -168,11 +166,6 @@ constexpr int rowHeight = 20;
 
 }  // namespace
 
-int reachProbabilityClass(double percent)
-{
-    return classOf(percent, classUpperBounds);
-}
-
 int sourceShareClass(double percent)
 {
     return classOf(percent, sourceUpperBounds);
@@ -212,10 +205,10 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
     } else if (colouring == mapColouring::reachProbability) {
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
-        for (std::size_t i = 0; i < classUpperBounds.size(); ++i) {
-            legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(classUpperBounds[i]),
-                                   probabilityColours[i], classUpperBounds[i]});
-            lower = classUpperBounds[i];
+        for (std::size_t i = 0; i < reachProbabilityClassBounds.size(); ++i) {
+            legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(reachProbabilityClassBounds[i]),
+                                   probabilityColours[i], reachProbabilityClassBounds[i]});
+            lower = reachProbabilityClassBounds[i];
         }
     } else {
         legend.caption = QStringLiteral("Passage share of the run");

@@ -36,11 +36,6 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
 // volume for energies, or no objects at risk for source shares).
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted);
 
-// The class of a reached cell's reach probability (percent, above 0):
-// 0 up to 1 %, 1 up to 5 %, 2 up to 10 %, 3 up to 25 %, 4 up to 50 %,
-// 5 above 50 %. Each class holds its upper bound.
-int reachProbabilityClass(double percent);
-
 // The class of a start cell's source share (percent): 0 for none of its
 // trajectories, 1 up to 1 %, 2 up to 10 %, 3 up to 50 %, 4 above 50 %.
 int sourceShareClass(double percent);
