@@ -4,32 +4,15 @@
 #include "outputs/runProducts.h"
 
 namespace {
-constexpr int heightDecimals = 2;
 constexpr int energyDecimals = 1;
 }  // namespace
-
-writeOutcome writeHeightMax(const outputTarget& target, const runProducts& products, const plannedOutput& output,
-                            messageSink& sink, const rowProgress& progress)
-{
-    const intensityGrids& grids = products.grids.intensity;
-    const auto rows = [&grids](int row, double* values) { heightMaxRow(grids, row, values); };
-    return writeRealGridOutput(target, products, output, rows, heightDecimals, sink, progress);
-}
 
 writeOutcome writeHeightMean(const outputTarget& target, const runProducts& products, const plannedOutput& output,
                              messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& run = products.grids;
     const auto rows = [&run](int row, double* values) { heightMeanRow(run.intensity, run.passageCounts, row, values); };
-    return writeRealGridOutput(target, products, output, rows, heightDecimals, sink, progress);
-}
-
-writeOutcome writeVelocityMax(const outputTarget& target, const runProducts& products, const plannedOutput& output,
-                              messageSink& sink, const rowProgress& progress)
-{
-    const intensityGrids& grids = products.grids.intensity;
-    const auto rows = [&grids](int row, double* values) { velocityMaxRow(grids, row, values); };
-    return writeRealGridOutput(target, products, output, rows, heightDecimals, sink, progress);
+    return writeRealGridOutput(target, products, output, rows, intensityHeightDecimals, sink, progress);
 }
 
 writeOutcome writeEnergyMax(const outputTarget& target, const runProducts& products, const plannedOutput& output,

@@ -95,9 +95,9 @@ const std::vector<outputRow>& outputTable()
     static const std::vector<outputRow> rows = {
         {QStringLiteral("N"), kind::grid, nullptr, writePassageCounts, passageCountStyle},
         {QStringLiteral("Reach_prob"), kind::grid, nullptr, writeReachProbability, reachProbabilityStyle},
-        {QStringLiteral("Height_max"), kind::grid, withIntensity, writeHeightMax, energyLineHeightStyle},
+        {QStringLiteral("Height_max"), kind::grid, withIntensity, writeIntensityRows<heightMaxRow>, energyLineHeightStyle},
         {QStringLiteral("Height_mean"), kind::grid, withIntensity, writeHeightMean},
-        {QStringLiteral("Velocity_max"), kind::grid, withIntensity, writeVelocityMax},
+        {QStringLiteral("Velocity_max"), kind::grid, withIntensity, writeIntensityRows<velocityMaxRow>},
         {QStringLiteral("Energy_max"), kind::grid, withEnergies, writeEnergyMax, energyClassStyle},
         {QStringLiteral("Reach_prob_%1kJ"), kind::grid, withEnergies, writeClassProbability, nullptr, true},
         {QStringLiteral("trajectory_points.txt"), kind::file, withTrajectories, writePoints},
