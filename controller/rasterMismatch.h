@@ -21,8 +21,8 @@ public:
 
     // Reports what was held back, if anything, as one error; `role` names
     // the other grid ("start cells", "objects at risk").
-    void reportTo(const QString& demFile, const rasterHeader& dem, const QString& otherFile,
-                  const rasterHeader& other, const QString& role = QStringLiteral("start cells"));
+    void reportTo(const QString& demFile, const rasterHeader& dem, const QString& otherFile, const rasterHeader& other,
+                  const QString& role = QStringLiteral("start cells"));
 
 private:
     messageSink& next_;

@@ -47,8 +47,9 @@ QStringList withoutInputFiles(const runRequest& request, const QStringList& name
         bool input = false;
         for (const QString& file : {request.demFile, request.startCellsFile, request.objectsFile}) {
             const QFileInfo read(file);
-            input = input || (!file.isEmpty() && samePlace(read.absolutePath()) == samePlace(output.absolutePath())
-                              && read.completeBaseName() == output.completeBaseName());
+            input = input
+                    || (!file.isEmpty() && samePlace(read.absolutePath()) == samePlace(output.absolutePath())
+                        && read.completeBaseName() == output.completeBaseName());
         }
         if (!input)
             kept << name;

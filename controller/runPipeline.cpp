@@ -223,7 +223,8 @@ bool runPipeline::openStartCells()
         return false;
     }
     return startCellsInput_->open(request_.startCellsFile, startCellsHeader_, events_)
-           && checkSameCoordinateSystem(demSystem_, startCellsInput_->system(), request_.demFile, request_.startCellsFile, events_);
+           && checkSameCoordinateSystem(demSystem_, startCellsInput_->system(), request_.demFile,
+                                        request_.startCellsFile, events_);
 }
 
 bool runPipeline::selectStopCriterion()
@@ -244,8 +245,8 @@ bool runPipeline::headerIsUsable(const rasterHeader& header, const QString& file
 {
     if (!(header.nrows > 0 && header.ncols > 0 && header.cellsize > 0.0f)) {
         events_.error(QStringLiteral("The header of file %1 is invalid: nrows, ncols and cellsize must be "
-                                         "greater than 0.")
-                              .arg(fileName));
+                                     "greater than 0.")
+                          .arg(fileName));
         return false;
     }
     if (!std::isfinite(header.cellsize)) {
@@ -268,13 +269,13 @@ bool runPipeline::runFitsInMemory()
         return true;
     constexpr double megabyte = 1024.0 * 1024.0;
     events_.error(QStringLiteral("File %1 describes a grid of %2 x %3 cells: a run on it needs about %4 MB of "
-                                     "memory (%6 bytes per cell), more than the %5 MB this machine has. Aborting.")
-                          .arg(request_.demFile)
-                          .arg(demHeader_.nrows)
-                          .arg(demHeader_.ncols)
-                          .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
-                          .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0)
-                          .arg(runBytesPerCell + intensityBytes));
+                                 "memory (%6 bytes per cell), more than the %5 MB this machine has. Aborting.")
+                      .arg(request_.demFile)
+                      .arg(demHeader_.nrows)
+                      .arg(demHeader_.ncols)
+                      .arg(static_cast<double>(needed) / megabyte, 0, 'f', 0)
+                      .arg(static_cast<double>(physical) / megabyte, 0, 'f', 0)
+                      .arg(runBytesPerCell + intensityBytes));
     return false;
 }
 
@@ -291,12 +292,12 @@ bool runPipeline::outputFolderReady()
     }
     if (!QDir().mkpath(request_.outputFolder)) {
         events_.error(QStringLiteral("The output folder %1 no longer exists and cannot be created again. "
-                                         "No files saved.")
-                              .arg(request_.outputFolder));
+                                     "No files saved.")
+                          .arg(request_.outputFolder));
         return false;
     }
     events_.warning(QStringLiteral("The output folder %1 was removed during the run and has been created again.")
-                            .arg(request_.outputFolder));
+                        .arg(request_.outputFolder));
     return true;
 }
 
@@ -310,12 +311,12 @@ bool runPipeline::trajectoriesFitCounts()
     if (startCellCount <= most && simulations * startCellCount <= most)
         return true;
     events_.error(QStringLiteral("The run would simulate %1 trajectories (%2 start cells x %3 simulations), more "
-                                     "than the %4 that the passage counts can hold. Use fewer simulations or split "
-                                     "the start cells over several runs. Aborting.")
-                          .arg(static_cast<double>(simulations) * static_cast<double>(startCellCount), 0, 'f', 0)
-                          .arg(startCellCount)
-                          .arg(simulations)
-                          .arg(most));
+                                 "than the %4 that the passage counts can hold. Use fewer simulations or split "
+                                 "the start cells over several runs. Aborting.")
+                      .arg(static_cast<double>(simulations) * static_cast<double>(startCellCount), 0, 'f', 0)
+                      .arg(startCellCount)
+                      .arg(simulations)
+                      .arg(most));
     return false;
 }
 
@@ -323,7 +324,8 @@ bool runPipeline::trajectoriesFitCounts()
 // tiny profile step) is refused with the estimate, instead of running for hours.
 bool runPipeline::profileWorkWithinReach()
 {
-    const profileWork work = estimateProfileWork(demHeader_, request_.settings, static_cast<double>(startCells_.size()));
+    const profileWork work =
+        estimateProfileWork(demHeader_, request_.settings, static_cast<double>(startCells_.size()));
     if (!work.beyondReach)
         return true;
     events_.error(QString::fromStdString(work.explanation));
@@ -410,7 +412,8 @@ bool runPipeline::readStartCellList()
     if (!openStartCells() || !headerIsUsable(startCellsHeader_, request_.startCellsFile))
         return false;
     rasterMismatchSink mismatch(events_);
-    const bool consistent = checkRasterConsistency(demHeader_, startCellsHeader_, request_.demFile, mismatch, request_.startCellsFile);
+    const bool consistent =
+        checkRasterConsistency(demHeader_, startCellsHeader_, request_.demFile, mismatch, request_.startCellsFile);
     mismatch.reportTo(request_.demFile, demHeader_, request_.startCellsFile, startCellsHeader_);
     if (!consistent)
         return false;
@@ -456,7 +459,7 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
 
         QElapsedTimer loopTimer;
         loopTimer.start();
-        propagationInput input{elevations_,       demHeader_,      aspect,          startCells_,
+        propagationInput input{elevations_,       demHeader_,      aspect,         startCells_,
                                request_.settings, *stopCriterion_, abortRequested_};
         input.seed = request_.seed;
         input.share = coordinator_ ? &share : nullptr;
@@ -585,8 +588,7 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
 // of the request that this run had nothing for (a .prj without a system, a
 // map's auxiliary file) go with them, as do, with --overwrite, the earlier
 // run's outputs this one does not write.
-bool runPipeline::placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned,
-                               QStringList& written)
+bool runPipeline::placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned, QStringList& written)
 {
     const QStringList names = plannedFileNames(planned);
     QStringList placed;

@@ -25,8 +25,8 @@ writeOutcome writeEnergyMax(const outputTarget& target, const runProducts& produ
     return writeRealGridOutput(target, products, output, rows, energyDecimals, sink, progress);
 }
 
-writeOutcome writeClassProbability(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress)
+writeOutcome writeClassProbability(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& run = products.grids;
     const auto energyClass = static_cast<std::size_t>(output.energyClass);

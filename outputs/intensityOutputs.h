@@ -26,5 +26,5 @@ writeOutcome writeHeightMean(const outputTarget& target, const runProducts& prod
 writeOutcome writeEnergyMax(const outputTarget& target, const runProducts& products, const plannedOutput& output,
                             messageSink& sink, const rowProgress& progress);
 // Reach_prob_<E>kJ of the planned output's energy class.
-writeOutcome writeClassProbability(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress);
+writeOutcome writeClassProbability(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress);

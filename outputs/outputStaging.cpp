@@ -58,7 +58,8 @@ outputStaging::~outputStaging() = default;  // each staging folder goes with wha
 QString outputStaging::folderOf(const QString& path) const
 {
     const QString folder = QFileInfo(path).absolutePath();
-    if (folder == outputFolder_ || QFileInfo(folder).canonicalFilePath() == QFileInfo(outputFolder_).canonicalFilePath())
+    if (folder == outputFolder_
+        || QFileInfo(folder).canonicalFilePath() == QFileInfo(outputFolder_).canonicalFilePath())
         return outputFolder_;
     return folder;
 }

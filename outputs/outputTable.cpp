@@ -41,14 +41,14 @@ writeOutcome writeObjects(const outputTarget& target, const runProducts& product
     return writeObjectsTable(target, products.objects, products.grids.trajectories, sink);
 }
 
-writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&,
-                      messageSink& sink, const rowProgress&)
+writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,
+                      const rowProgress&)
 {
     return writeLogFile(target, products.log, sink);
 }
 
-writeOutcome writeMap(const outputTarget& target, const runProducts& products, const plannedOutput&,
-                      messageSink& sink, const rowProgress&)
+writeOutcome writeMap(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,
+                      const rowProgress&)
 {
     const QString problem = writeResultMap(target, products.grids, products.colouring);
     if (problem.isEmpty())
@@ -95,7 +95,8 @@ const std::vector<outputRow>& outputTable()
     static const std::vector<outputRow> rows = {
         {QStringLiteral("N"), kind::grid, nullptr, writePassageCounts, passageCountStyle},
         {QStringLiteral("Reach_prob"), kind::grid, nullptr, writeReachProbability, reachProbabilityStyle},
-        {QStringLiteral("Height_max"), kind::grid, withIntensity, writeIntensityRows<heightMaxRow>, energyLineHeightStyle},
+        {QStringLiteral("Height_max"), kind::grid, withIntensity, writeIntensityRows<heightMaxRow>,
+         energyLineHeightStyle},
         {QStringLiteral("Height_mean"), kind::grid, withIntensity, writeHeightMean},
         {QStringLiteral("Velocity_max"), kind::grid, withIntensity, writeIntensityRows<velocityMaxRow>},
         {QStringLiteral("Energy_max"), kind::grid, withEnergies, writeEnergyMax, energyClassStyle},

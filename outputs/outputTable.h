@@ -61,7 +61,7 @@ struct plannedOutput
     };
     const outputRow* row = nullptr;
     role part = role::main;
-    QString name;            // in the output folder; the map: its absolute path
+    QString name;  // in the output folder; the map: its absolute path
     outputFormat format = outputFormat::esriAscii;
     int energyClass = -1;    // per-energy-class rows: the index of the limit
     QStringList companions;  // written with it by its writer (the map's world and auxiliary files)

@@ -9,9 +9,9 @@ namespace {
 constexpr int percentDecimals = 1;
 }  // namespace
 
-writeOutcome writeRealGridOutput(const outputTarget& target, const runProducts& products,
-                                 const plannedOutput& output, const probabilityRowSource& rows, int decimals,
-                                 messageSink& sink, const rowProgress& progress)
+writeOutcome writeRealGridOutput(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                 const probabilityRowSource& rows, int decimals, messageSink& sink,
+                                 const rowProgress& progress)
 {
     const runResultGrids& grids = products.grids;
     const int nrows = grids.header.nrows;
@@ -31,8 +31,8 @@ writeOutcome writePassageCounts(const outputTarget& target, const runProducts& p
     return writeCountGrid(target, grids.header, grids.passageCounts, sink, progress);
 }
 
-writeOutcome writeReachProbability(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress)
+writeOutcome writeReachProbability(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& grids = products.grids;
     const auto rows = [&grids](int row, double* values) {

@@ -35,4 +35,3 @@ writeOutcome writeTrajectoryPoints(const outputTarget& target, const trajectoryL
     }
     return file.commit(sink);
 }
-

@@ -39,4 +39,3 @@ writeOutcome textOutputFile::commit(messageSink& sink)
     sink.error(QStringLiteral("Failed to write file %1: %2.").arg(target_.name, reason));
     return writeOutcome::failed;
 }
-
