@@ -61,15 +61,41 @@ HWY_INLINE floats narrow(doubles lower, doubles upper)
     return hn::Combine(laneFloats(), hn::DemoteTo(hf, upper), hn::DemoteTo(hf, lower));
 }
 
+// Floor(distance / cellSize), the whole cells of positionAtLocal's
+// splitLocal, by a multiplication with the reciprocal where it provably
+// floors to the same: the divider, shared with the square roots and the
+// float divisions, bounds the sampling. With q the rounded quotient and e =
+// distance x RN(1 / cellSize) rounded, |q - e| < |e| x 3 x 2^-53 (three
+// roundings of at most 2^-53 each). Where e lies further than |e| x 2^-50
+// from every whole number, no whole number lies between q and e, so both
+// have one floor; for 2^-40 <= |e| <= 2^40 the fraction e - Floor(e) and 1
+// minus it are exact or far above that margin (Sterbenz), and e has q's
+// sign. A half with a lane outside that (a sample a hair from a cell edge, a
+// zero, NaN or infinite distance) takes the division.
+HWY_INLINE doubles wholeCells(doubles distance, doubles cellSize, doubles inverseCellSize)
+{
+    const laneDoubles dd;
+    const doubles estimate = hn::Mul(distance, inverseCellSize);
+    const doubles whole = hn::Floor(estimate);
+    const doubles fraction = hn::Sub(estimate, whole);
+    const doubles size = hn::Abs(estimate);
+    const doubles margin = hn::Mul(size, hn::Set(dd, 0x1.0p-50));
+    const auto inRange = hn::And(hn::Ge(size, hn::Set(dd, 0x1.0p-40)), hn::Le(size, hn::Set(dd, 0x1.0p40)));
+    const auto clearOfWhole = hn::And(hn::Gt(fraction, margin), hn::Gt(hn::Sub(hn::Set(dd, 1.0), fraction), margin));
+    if (HWY_LIKELY(hn::AllTrue(dd, hn::And(inRange, clearOfWhole))))
+        return whole;
+    return hn::Floor(hn::Div(distance, cellSize));
+}
+
 // One axis of positionAtLocal on one half of a block: whole cells (as a
 // double, 0 west or north of the grid) and the offset inside the cell (a
 // double holding a float).
-HWY_INLINE void splitHalf(doubles distance, doubles cellSize, hn::Vec<halfFloats> cellSizeFloat, doubles& cells,
-                          doubles& offset)
+HWY_INLINE void splitHalf(doubles distance, doubles cellSize, doubles inverseCellSize,
+                          hn::Vec<halfFloats> cellSizeFloat, doubles& cells, doubles& offset)
 {
     const laneDoubles dd;
     const halfFloats hf;
-    const doubles quotient = hn::Floor(hn::Div(distance, cellSize));
+    const doubles quotient = wholeCells(distance, cellSize, inverseCellSize);
     const auto inside = hn::Ge(quotient, hn::Zero(dd));
     // Abs turns a quotient of -0 into the +0 the unsigned index would give.
     cells = hn::IfThenElseZero(inside, hn::Abs(hn::Min(quotient, hn::Set(dd, 4294967295.0))));
@@ -80,12 +106,12 @@ HWY_INLINE void splitHalf(doubles distance, doubles cellSize, hn::Vec<halfFloats
 
 // One axis of positionAtLocal on a whole block: the cells of both halves and
 // the offsets narrowed to float.
-HWY_INLINE void splitLocal(doubles lowerDistance, doubles upperDistance, doubles cellSize,
+HWY_INLINE void splitLocal(doubles lowerDistance, doubles upperDistance, doubles cellSize, doubles inverseCellSize,
                            hn::Vec<halfFloats> cellSizeFloat, doubles& lowerCells, doubles& upperCells, floats& offset)
 {
     doubles lowerOffset, upperOffset;
-    splitHalf(lowerDistance, cellSize, cellSizeFloat, lowerCells, lowerOffset);
-    splitHalf(upperDistance, cellSize, cellSizeFloat, upperCells, upperOffset);
+    splitHalf(lowerDistance, cellSize, inverseCellSize, cellSizeFloat, lowerCells, lowerOffset);
+    splitHalf(upperDistance, cellSize, inverseCellSize, cellSizeFloat, upperCells, upperOffset);
     offset = narrow(lowerOffset, upperOffset);
 }
 
@@ -208,6 +234,7 @@ float sampleLine(const profileLine& line, const terrainSurface& surface, float z
     const doubles step = hn::Set(dd, line.step);
     const doubles length = hn::Set(dd, line.length);
     const doubles cellSize = hn::Set(dd, static_cast<double>(line.cellSize));
+    const doubles inverseCellSize = hn::Set(dd, 1.0 / static_cast<double>(line.cellSize));
     const auto cellSizeFloat = hn::Set(halfFloats(), line.cellSize);
     const auto along = [&](doubles t, double start, double unit) {
         return hn::Add(hn::Set(dd, start), hn::Mul(t, hn::Set(dd, unit)));
@@ -224,9 +251,9 @@ float sampleLine(const profileLine& line, const terrainSurface& surface, float z
         doubles lowerRows, upperRows, lowerCols, upperCols;
         floats rowOffset, colOffset;
         splitLocal(along(lowerT, line.aStart, line.unitRow), along(upperT, line.aStart, line.unitRow), cellSize,
-                   cellSizeFloat, lowerRows, upperRows, rowOffset);
+                   inverseCellSize, cellSizeFloat, lowerRows, upperRows, rowOffset);
         splitLocal(along(lowerT, line.bStart, line.unitCol), along(upperT, line.bStart, line.unitCol), cellSize,
-                   cellSizeFloat, lowerCols, upperCols, colOffset);
+                   inverseCellSize, cellSizeFloat, lowerCols, upperCols, colOffset);
         const floats z =
             interpolate(lowerRows, upperRows, rowOffset, lowerCols, upperCols, colOffset, line.cellSize, surface);
         lowest = hn::IfThenElse(hn::And(hn::FirstN(df, count), hn::Lt(z, lowest)), z, lowest);
