@@ -12,6 +12,7 @@
 
 #include <omp.h>
 
+#include "controller/hazardSummary.h"
 #include "controller/intensitySummary.h"
 #include "controller/rasterMismatch.h"
 #include "controller/runCoordinator.h"
@@ -23,6 +24,7 @@
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
+#include "engine/objectHazard.h"
 #include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
@@ -173,7 +175,8 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         events_.error(QStringLiteral("No start cells found. Aborting."));
         return failed;
     }
-    if (!trajectoriesFitCounts() || !profileWorkWithinReach() || !selectStopCriterion())
+    if (!trajectoriesFitCounts() || !makeReleases() || !frequenciesFitCounts() || !profileWorkWithinReach()
+        || !selectStopCriterion())
         return failed;
     trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
     return completed;
@@ -262,7 +265,12 @@ bool runPipeline::headerIsUsable(const rasterHeader& header, const QString& file
 // the process, with nothing said.
 bool runPipeline::runFitsInMemory()
 {
-    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity);
+    const std::uint64_t frequencyGrids =
+        request_.frequenciesWanted()
+            ? 1 + (request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0)
+            : 0;
+    const std::uint64_t intensityBytes =
+        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t);
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
@@ -359,17 +367,136 @@ bool runPipeline::deriveTerrain(terrainGrids& terrain)
                                 });
 }
 
-// A layer is burnt onto the DEM's grid, so the raster checks have nothing to compare.
+// A layer is burnt onto the DEM's grid, so the raster checks have nothing to
+// compare. Its release fields are read with it, each feature's values going
+// to its own start cells.
 bool runPipeline::readStartCellsLayer()
 {
     reportPhase(runPhases::readingStartCells, 0, 1);
-    auto cells = ::readStartCellsLayer({request_.startCellsFile, request_.startLayer, request_.startWhere}, demHeader_,
-                                       demInput_->georeference().geoTransform, demSystem_, events_);
-    if (!cells)
+    const vectorLayerSource source{request_.startCellsFile, request_.startLayer, request_.startWhere};
+    const outputGeoreference placement = demInput_->georeference();
+    const double* geoTransform = placement.geoTransform;
+    if (!request_.releaseFields.any()) {
+        auto cells = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, events_);
+        if (!cells)
+            return false;
+        startCells_ = std::move(*cells);
+        reportPhase(runPhases::readingStartCells, 1, 1);
+        return true;
+    }
+    const releaseFieldNames& names = request_.releaseFields;
+    std::vector<startCellField> fields;
+    const std::pair<const QString*, featureValueSpread> wanted[] = {
+        {&names.frequency, featureValueSpread::sharedOut},
+        {&names.frequencyPerHectare, featureValueSpread::perHectare},
+        {&names.volume, featureValueSpread::largest},
+        {&names.density, featureValueSpread::largest},
+        {&names.fallHeight, featureValueSpread::largest}};
+    for (const auto& [name, spread] : wanted)
+        if (!name->isEmpty())
+            fields.push_back({*name, spread});
+    auto read = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, fields, events_);
+    if (!read)
         return false;
-    startCells_ = std::move(*cells);
+    startCells_ = std::move(read->cells);
+    releaseFieldValues_ = std::move(read->values);
+    for (const startCellField& field : fields)
+        releaseFieldsRead_ << field.name;
+    if (read->featuresWithoutCells > 0 && names.frequencies())
+        events_.warning(QStringLiteral("%1 features of the start cells layer %2 take no cell of the DEM; their "
+                                       "frequencies are not counted.")
+                            .arg(read->featuresWithoutCells)
+                            .arg(request_.startCellsFile));
     reportPhase(runPhases::readingStartCells, 1, 1);
     return true;
+}
+
+// Every start cell's release: the run's settings, replaced by what the start
+// layer's fields give.
+bool runPipeline::makeReleases()
+{
+    if (!request_.releasesWanted())
+        return true;
+    const startCellRelease plain{request_.releaseFrequency.value_or(0.0), request_.intensity.blockVolume,
+                                 request_.intensity.rockDensity, request_.settings.initialFallHeight};
+    releases_.assign(startCells_.size(), plain);
+    const releaseFieldNames& names = request_.releaseFields;
+    for (int k = 0; k < releaseFieldsRead_.size(); ++k) {
+        const QString& field = releaseFieldsRead_[k];
+        const std::vector<double>& values = releaseFieldValues_[static_cast<std::size_t>(k)];
+        double startCellRelease::*member = &startCellRelease::frequency;
+        if (field == names.volume)
+            member = &startCellRelease::blockVolume;
+        else if (field == names.density)
+            member = &startCellRelease::rockDensity;
+        else if (field == names.fallHeight)
+            member = &startCellRelease::fallHeight;
+        for (std::size_t i = 0; i < releases_.size(); ++i)
+            releases_[i].*member = values[i];
+    }
+    return true;
+}
+
+// A cell's frequency sum holds at most every start cell's frequency times
+// the simulations; beyond 64 bits it would wrap round.
+bool runPipeline::frequenciesFitCounts()
+{
+    if (!request_.frequenciesWanted())
+        return true;
+    const double simulations = std::max(request_.settings.numberOfSimulations, 0);
+    double most = 0.0;
+    for (const startCellRelease& release : releases_)
+        most += static_cast<double>(frequencyUnits(release.frequency)) * simulations;
+    if (most < 9.0e18)
+        return true;
+    double total = 0.0;
+    for (const startCellRelease& release : releases_)
+        total += release.frequency;
+    events_.error(QStringLiteral("The start cells release %1 events per year together, more than the frequency "
+                                 "grids can add up with %2 simulations. Check the frequencies' unit (events per "
+                                 "year), or use fewer simulations.")
+                      .arg(total, 0, 'g', 6)
+                      .arg(request_.settings.numberOfSimulations));
+    return false;
+}
+
+// The range of every per-release value over the start cells.
+QStringList runPipeline::releaseLogLines() const
+{
+    QStringList lines;
+    if (releases_.empty())
+        return lines;
+    const releaseFieldNames& names = request_.releaseFields;
+    const auto range = [this](double startCellRelease::*member) {
+        const auto [low, high] = std::minmax_element(
+            releases_.begin(), releases_.end(),
+            [member](const startCellRelease& a, const startCellRelease& b) { return a.*member < b.*member; });
+        return QStringLiteral("%1 to %2").arg((*low).*member, 0, 'g', 6).arg((*high).*member, 0, 'g', 6);
+    };
+    if (request_.frequenciesWanted()) {
+        const QString source = !names.frequency.isEmpty()
+                                   ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
+                               : !names.frequencyPerHectare.isEmpty()
+                                   ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
+                                   : QStringLiteral("one value for every start cell");
+        double total = 0.0;
+        for (const startCellRelease& release : releases_)
+            total += release.frequency;
+        lines << QStringLiteral("Release frequency source: %1").arg(source)
+              << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
+              << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
+    }
+    if (!names.volume.isEmpty())
+        lines << QStringLiteral("Block volume per start cell (m%1): %2")
+                     .arg(QChar(0x00B3))
+                     .arg(range(&startCellRelease::blockVolume));
+    if (!names.density.isEmpty())
+        lines << QStringLiteral("Rock density per start cell (kg/m%1): %2")
+                     .arg(QChar(0x00B3))
+                     .arg(range(&startCellRelease::rockDensity));
+    if (!names.fallHeight.isEmpty())
+        lines << QStringLiteral("Initial fall height per start cell (m): %1").arg(range(&startCellRelease::fallHeight));
+    return lines;
 }
 
 // A vector layer is burnt onto the DEM's grid; a raster must lie on it, in
@@ -456,6 +583,10 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         result.reachingStartCells.assign(demHeader_.nrows, demHeader_.ncols, 0);
         if (request_.intensity.enabled)
             result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
+        if (request_.frequenciesWanted())
+            result.frequencies.assign(
+                demHeader_.nrows, demHeader_.ncols,
+                request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -468,6 +599,7 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         if (objects_)
             reach.emplace(*objects_, startCells_.size());
         input.objects = reach ? &*reach : nullptr;
+        input.releases = releases_.empty() ? nullptr : &releases_;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -544,6 +676,8 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
     kept->intensityOptions = request_.intensity;
     kept->intensity = std::move(result.intensity);
+    kept->frequencies = std::move(result.frequencies);
+    kept->hazard = request_.hazard;
     kept->trajectories = trajectoryTotal_;
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();
@@ -572,9 +706,14 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     report.summary = runSummary(grids.passageCounts);
     report.summary << intensitySummaryLines(request_.intensity, grids.intensity, grids.passageCounts,
                                             demHeader_.cellsize);
+    report.summary << releaseLogLines();
+    if (request_.hazard.enabled)
+        report.summary << hazardSummaryLines(grids);
     if (objects_) {
         products.objects = objectReports(*objects_, result.objectTotals, grids.passageCounts, grids.reachingStartCells,
                                          grids.numberOfSimulations);
+        addObjectFrequencies(*objects_, grids.frequencies, grids.passageCounts, grids.numberOfSimulations,
+                             request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
         report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,

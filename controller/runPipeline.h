@@ -13,6 +13,7 @@
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
 #include "engine/objectReach.h"
+#include "engine/startCellRelease.h"
 #include "outputs/outputTable.h"
 #include "raster/coordinateSystem.h"
 #include "raster/grid.h"
@@ -89,6 +90,9 @@ private:
     bool readStartCellList();
     bool readStartCellsLayer();
     bool readObjects();
+    bool makeReleases();
+    bool frequenciesFitCounts();
+    QStringList releaseLogLines() const;
     bool outputFolderReady();
     bool aborted() const { return abortRequested_.load(); }
     void reportPhase(const QString& phase, int64_t done, int64_t total);
@@ -113,6 +117,11 @@ private:
     rasterHeader startCellsHeader_;
     std::vector<startCell> startCells_;
     std::optional<objectCells> objects_;
+    // With per-release values: the start layer's field values per start cell
+    // (in the order of releaseFieldsRead_), and every start cell's release.
+    QStringList releaseFieldsRead_;
+    std::vector<std::vector<double>> releaseFieldValues_;
+    std::vector<startCellRelease> releases_;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion_;
     uint64_t trajectoryTotal_ = 0;  // start cells x simulations, once the start cells are read
     QDateTime startTime_;

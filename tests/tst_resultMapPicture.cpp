@@ -26,6 +26,8 @@ runResultGrids sameCells(int rows, int cols, int passages, int reaching, int sho
             {},
             {},
             {},
+            {},
+            {},
             {}};
 }
 
