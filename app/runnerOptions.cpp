@@ -112,6 +112,10 @@ bool refuseColouringWithoutIntensity(const runRequest& request)
         if (request.objectsFile.isEmpty())
             needed = QStringLiteral("--objects");
         break;
+    case colouringNeeds::hazard:
+        if (!request.hazard.enabled)
+            needed = QStringLiteral("--hazard");
+        break;
     case colouringNeeds::nothing:
         break;
     }
@@ -160,7 +164,11 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "  Height_max, Height_mean (m), Velocity_max (m/s), Energy_max (kJ), Reach_prob_<E>kJ (percent of\n"
         "               trajectories arriving with at least E kJ) (--intensity; energies with --block-volume).\n"
         "  objects.csv, Source_share (--objects) the reach of each object; at each start cell the percentage\n"
-        "               of its trajectories that reached an object.\n\n"
+        "               of its trajectories that reached an object.\n"
+        "  Freq_any, Freq_<E>kJ (1/year) how often a cell is reached, by any block or by one of at least E kJ\n"
+        "               (--release-frequency or --frequency-field; the second with energies).\n"
+        "  Hazard_level, Hazard_matrix_cell (--hazard) 0 not reached, 1 residual, 2 yellow, 3 blue, 4 red; the\n"
+        "               cell (1 to 9) of the hazard matrix that decided.\n\n"
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"
@@ -200,8 +208,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral(
              "What the map's colours show: probability (reach probability classes, default), share "
              "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
-             "and --block-volume), height (largest energy-line height; with --intensity) or source (each start "
-             "cell's share of trajectories that reached an object; with --objects)."),
+             "and --block-volume), height (largest energy-line height; with --intensity), source (each start "
+             "cell's share of trajectories that reached an object; with --objects) or hazard (hazard level; with "
+             "--hazard)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},

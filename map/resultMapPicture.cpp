@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include "engine/aggregation.h"
+#include "map/hazardColours.h"
 #include "map/runResultGrids.h"
 
 namespace {
@@ -160,6 +161,16 @@ int classOf(double percent, const std::array<double, N>& upperBounds)
     return static_cast<int>(N) - 1;
 }
 
+// A hazard level's colour; residual hazard hatched yellow and white in
+// diagonal stripes two cells wide, as printed hazard maps show it.
+QRgb hazardPixel(uint8_t level, int row, int col)
+{
+    for (const hazardLegendEntry& entry : hazardLegend())
+        if (entry.level == level)
+            return level == residualHazard && (row + col) % 4 >= 2 ? qRgb(255, 255, 255) : entry.colour;
+    return unreachedSwatch;
+}
+
 constexpr int legendMargin = 8;
 constexpr int swatchWidth = 22;
 constexpr int rowHeight = 20;
@@ -187,6 +198,11 @@ mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
     case colouringNeeds::objects:
         drawable = result.sourceShares.has_value();
         break;
+    case colouringNeeds::hazard:
+        drawable = result.hazard.enabled && result.frequencies.atLeast.size() == 2
+                   && result.frequencies.any.rows() == result.displayGrid.rows()
+                   && result.frequencies.any.cols() == result.displayGrid.cols();
+        break;
     case colouringNeeds::nothing:
         break;
     }
@@ -202,6 +218,10 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
         appendHeightEntries(legend);
     } else if (colouring == mapColouring::sourceShare) {
         appendSourceEntries(legend);
+    } else if (colouring == mapColouring::hazardLevel) {
+        legend.caption = QStringLiteral("Hazard level");
+        for (const hazardLegendEntry& entry : hazardLegend())
+            legend.entries.append({entry.label, entry.colour, static_cast<double>(entry.level)});
     } else if (colouring == mapColouring::reachProbability) {
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
@@ -236,18 +256,24 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
     const bool byShare = colouring == mapColouring::passageShare && result.trajectories > 0
                          && result.passageCounts.rows() == shown.rows() && result.passageCounts.cols() == shown.cols();
     QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
+    std::vector<hazardCell> hazards(colouring == mapColouring::hazardLevel ? static_cast<std::size_t>(shown.cols()) : 0);
     for (int r = 0; r < shown.rows(); ++r) {
         auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
         const int32_t* values = shown.row(r);
+        if (!hazards.empty())
+            hazardRow(result.hazard, result.frequencies, result.passageCounts, result.numberOfSimulations, r,
+                      hazards.data());
         for (int c = 0; c < shown.cols(); ++c) {
             const int32_t v = values[c];
             if (v >= 0)
                 pixels[c] = reliefColour(v);
             else if (colouring == mapColouring::sourceShare)
                 pixels[c] = passedSwatch;
+            else if (colouring == mapColouring::hazardLevel)
+                pixels[c] = hazardPixel(hazards[static_cast<std::size_t>(c)].level, r, c);
             else if (colouring == mapColouring::energyClass)
                 pixels[c] = rampColour(
-                    energyClassOf(limits, energyOfHeight(result.intensityOptions, result.intensity.heightMax(r, c))),
+                    energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
                     limits.size() + 1);
             else if (colouring == mapColouring::energyLineHeight)
                 pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];

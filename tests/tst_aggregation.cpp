@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include "engine/aggregation.h"
+#include "engine/hazardLevel.h"
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
@@ -121,6 +122,43 @@ private slots:
         grids.assign(1, 2, settings);
         grids.addTrajectory({{1, 10.0}}, settings);
         QCOMPARE(grids.classCounts[0](0, 1), counted);
+    }
+
+    // One cell reached by trajectories of start cells of one frequency, 10
+    // simulations, blocks of 9.81 kJ per metre of height, limits 30 and 300
+    // kJ, return periods 30, 100, 300 years and the default matrix.
+    void hazardOfAHandCase_data()
+    {
+        QTest::addColumn<double>("frequency");  // of each start cell, 1/year
+        QTest::addColumn<QList<double>>("heights");  // m, of each arriving trajectory
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("matrixCell");
+        QTest::newRow("strong every time, 0.1 a year: red") << 0.1 << QList<double>(10, 40.0) << 4 << 1;
+        QTest::newRow("medium once, 1/100 exactly: blue, not yellow") << 0.1 << QList<double>{5.0} << 3 << 5;
+        QTest::newRow("weak once, 1/100: yellow") << 0.1 << QList<double>{1.0} << 2 << 8;
+        QTest::newRow("weak three times, 1/30 in steps: blue") << 1.0 / 90.0 << QList<double>(30, 1.0) << 3 << 7;
+        QTest::newRow("strong but below 1/300: residual") << 0.001 << QList<double>{40.0} << 1 << 0;
+        QTest::newRow("not reached") << 0.1 << QList<double>{} << 0 << 0;
+    }
+
+    void hazardOfAHandCase()
+    {
+        QFETCH(double, frequency);
+        QFETCH(QList<double>, heights);
+        QFETCH(int, level);
+        QFETCH(int, matrixCell);
+        frequencyGrids frequencies;
+        frequencies.assign(1, 1, 2);
+        grid<int32_t> passages(1, 1, 0);
+        for (const double height : heights) {
+            frequencies.addTrajectory(frequencyUnits(frequency), {0}, {{0, height}}, blockWeight(1.0, 1000.0),
+                                      {30.0, 300.0});
+            ++passages(0, 0);
+        }
+        hazardCell cell;
+        hazardRow(hazardSettings{}, frequencies, passages, 10, 0, &cell);
+        QCOMPARE(int(cell.level), level);
+        QCOMPARE(int(cell.matrixCell), matrixCell);
     }
 };
 

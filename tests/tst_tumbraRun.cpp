@@ -103,6 +103,22 @@ private slots:
         QTest::newRow("missing objects") << QStringList{"--objects", dir_.filePath("roads.gpkg")} << "roads.gpkg";
         QTest::newRow("objects layer of a raster")
             << QStringList{"--objects", dir_.filePath("start.asc"), "--objects-layer", "roads"} << "--objects-layer";
+        QTest::newRow("release field of a raster")
+            << QStringList{"--frequency-field", "f"} << "are read from a vector start layer, not from";
+        QTest::newRow("zero release frequency")
+            << QStringList{"--release-frequency", "0"} << "--release-frequency must lie between";
+        const QStringList hazard{"--hazard", "--intensity", "--block-volume", "1"};
+        QTest::newRow("hazard without intensity")
+            << QStringList{"--hazard", "--release-frequency", "0.1"} << "--hazard needs --intensity";
+        QTest::newRow("hazard without frequency") << hazard << "--release-frequency, --frequency-field or";
+        QTest::newRow("hazard with three classes")
+            << hazard + QStringList{"--release-frequency", "0.1", "--energy-classes", "1,10,100"}
+            << "exactly two energy class limits";
+        QTest::newRow("return periods decreasing")
+            << hazard + QStringList{"--return-periods", "300,100,30"} << "--return-periods must be three increasing";
+        QTest::newRow("matrix of four levels")
+            << hazard + QStringList{"--hazard-matrix", "433,322,211"} << "--hazard-matrix must be three rows";
+        QTest::newRow("hazard map without hazard") << QStringList{"--map-colour", "hazard"} << "needs --hazard";
     }
 
     void refusesInvalidOptions()
@@ -119,6 +135,35 @@ private slots:
         QCOMPARE(code, 1);
         QVERIFY2(text.section("\n--\n", 0, 0).contains(reason), qPrintable(text));
         QVERIFY(!QFileInfo::exists(dir_.filePath("never")));
+    }
+
+    // With one frequency for every start cell, Freq_any = lambda x N / simulations
+    // (= lambda x R x Reach_prob / 100) cell by cell; a layer's frequencies are
+    // shared out without loss, and its hazard map reaches every level.
+    void frequenciesFollowTheReleases()
+    {
+        const QStringList example{"--dem", EXAMPLES_DIR "/dem.asc", "--simulations", "20", "--seed", "7", "--quiet"};
+        QCOMPARE(run(example + QStringList{"--start", EXAMPLES_DIR "/start_cells.asc", "--release-frequency", "0.02"},
+                     "frequencies")
+                     .first,
+                 0);
+        const auto cells = [this](const QString& file) {
+            return readTextFile(dir_.filePath("frequencies/" + file)).split('\n').mid(6).join(' ').simplified().split(' ');
+        };
+        const QList<QByteArray> passages = cells("N.asc");
+        const QList<QByteArray> frequencies = cells("Freq_any.asc");
+        QCOMPARE(frequencies.size(), passages.size());
+        for (int k = 0; k < passages.size(); ++k)
+            QVERIFY(qAbs(frequencies[k].toDouble() - 0.02 * passages[k].toDouble() / 20.0) <= 1e-12);
+
+        const QStringList hazard{"--start", EXAMPLES_DIR "/release_areas.gpkg", "--frequency-field", "frequency",
+                                 "--intensity", "--volume-field", "volume", "--hazard"};
+        QCOMPARE(run(example + hazard, "hazard").first, 0);
+        QVERIFY(readTextFile(dir_.filePath("hazard/log.txt"))
+                    .contains("Release frequency of all start cells (1/year): 2.5\n"));
+        const QList<QByteArray> levels = readTextFile(dir_.filePath("hazard/Hazard_level.asc")).mid(100).simplified().split(' ');
+        for (const char* level : {"0", "1", "2", "3", "4"})
+            QVERIFY2(levels.contains(level), level);
     }
 
     void runsAndWritesFilesMapAndTimings()
