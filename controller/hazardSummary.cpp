@@ -1,7 +1,7 @@
 #include "controller/hazardSummary.h"
 
 #include <array>
-#include <vector>
+#include <algorithm>
 
 #include "map/runResultGrids.h"
 
@@ -11,16 +11,10 @@ const char* const levelNames[] = {"not reached", "residual", "yellow", "blue", "
 
 QStringList hazardSummaryLines(const runResultGrids& grids)
 {
-    const hazardSettings& hazard = grids.hazard;
-    if (grids.frequencies.atLeast.size() != 2)
-        return {};
+    const grid<uint8_t>& levels = grids.hazardLevels;
     std::array<qulonglong, 5> cells{};
-    std::vector<hazardCell> row(static_cast<std::size_t>(grids.header.ncols));
-    for (int r = 0; r < grids.header.nrows; ++r) {
-        hazardRow(hazard, grids.frequencies, grids.passageCounts, grids.numberOfSimulations, r, row.data());
-        for (const hazardCell& cell : row)
-            ++cells[cell.level];
-    }
+    for (std::size_t k = 0; k < levels.size(); ++k)
+        ++cells[std::min<std::size_t>(levels.data()[k], 4)];
     QStringList lines;
     const double hectaresPerCell = static_cast<double>(grids.header.cellsize) * grids.header.cellsize / 10000.0;
     for (int level = 4; level >= 1; --level)

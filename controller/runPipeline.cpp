@@ -678,6 +678,9 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->intensity = std::move(result.intensity);
     kept->frequencies = std::move(result.frequencies);
     kept->hazard = request_.hazard;
+    if (request_.hazard.enabled)
+        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations,
+                    kept->hazardLevels, kept->hazardMatrixCells);
     kept->trajectories = trajectoryTotal_;
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();

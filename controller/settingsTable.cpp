@@ -305,8 +305,9 @@ void appendHazardRows(QList<settingRow>& rows)
     frequency.read = [](const runRequest& r) {
         return r.releaseFrequency ? QVariant(*r.releaseFrequency) : QVariant();
     };
+    // The window's field shows "not given" at 0.
     frequency.write = [](runRequest& r, const QVariant& v) {
-        r.releaseFrequency = v.isValid() ? std::optional<double>(v.toDouble()) : std::nullopt;
+        r.releaseFrequency = v.isValid() && v.toDouble() > 0.0 ? std::optional<double>(v.toDouble()) : std::nullopt;
     };
     frequency.inUse = [](const runRequest& r) { return r.releaseFrequency.has_value(); };
     rows << frequency;

@@ -53,3 +53,24 @@ void hazardRow(const hazardSettings& settings, const frequencyGrids& frequencies
     for (std::size_t c = 0; c < cols; ++c)
         cells[c] = hazardOfCell(settings, strong[c], medium[c], any[c], counts[c] > 0);
 }
+
+void hazardGrids(const hazardSettings& settings, const frequencyGrids& frequencies, const grid<int32_t>& passages,
+                 int numberOfSimulations, grid<uint8_t>& levels, grid<uint8_t>& matrixCells)
+{
+    const int rows = passages.rows();
+    const int cols = passages.cols();
+    levels.assign(rows, cols, notReached);
+    matrixCells.assign(rows, cols, 0);
+#pragma omp parallel
+    {
+        std::vector<hazardCell> cells(static_cast<std::size_t>(cols));
+#pragma omp for schedule(static)
+        for (int r = 0; r < rows; ++r) {
+            hazardRow(settings, frequencies, passages, numberOfSimulations, r, cells.data());
+            for (int c = 0; c < cols; ++c) {
+                levels(r, c) = cells[static_cast<std::size_t>(c)].level;
+                matrixCells(r, c) = cells[static_cast<std::size_t>(c)].matrixCell;
+            }
+        }
+    }
+}

@@ -48,3 +48,7 @@ hazardCell hazardOfCell(const hazardSettings& settings, double strong, double me
 // energy class limits) and passage counts.
 void hazardRow(const hazardSettings& settings, const frequencyGrids& frequencies, const grid<int32_t>& passages,
                int numberOfSimulations, int row, hazardCell* cells);
+
+// Every cell's level and deciding matrix cell, rows in parallel.
+void hazardGrids(const hazardSettings& settings, const frequencyGrids& frequencies, const grid<int32_t>& passages,
+                 int numberOfSimulations, grid<uint8_t>& levels, grid<uint8_t>& matrixCells);

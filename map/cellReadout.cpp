@@ -1,5 +1,7 @@
 #include "map/cellReadout.h"
 
+#include <algorithm>
+
 #include "map/runResultGrids.h"
 
 namespace {
@@ -44,16 +46,12 @@ QString hazardReadout(const runResultGrids& result, int row, int col)
         text += QStringLiteral(", from %1 kJ %2")
                     .arg(limits[k], 0, 'g', 12)
                     .arg(frequencyAt(frequencies.atLeast[k], cell, simulations), 0, 'g', 4);
-    if (!result.hazard.enabled || frequencies.atLeast.size() != 2)
+    if (!result.hazardLevels.contains(row, col))
         return text;
     static const char* const names[] = {"not reached", "residual", "yellow", "blue", "red"};
-    const hazardCell hazard = hazardOfCell(result.hazard, frequencyAt(frequencies.atLeast[1], cell, simulations),
-                                           frequencyAt(frequencies.atLeast[0], cell, simulations),
-                                           frequencyAt(frequencies.any, cell, simulations),
-                                           result.passageCounts.contains(row, col) && result.passageCounts(row, col) > 0);
-    text += QStringLiteral(" | hazard %1").arg(QLatin1String(names[hazard.level]));
-    if (hazard.matrixCell > 0)
-        text += QStringLiteral(" (matrix cell %1)").arg(hazard.matrixCell);
+    text += QStringLiteral(" | hazard %1").arg(QLatin1String(names[std::min<int>(result.hazardLevels(row, col), 4)]));
+    if (result.hazardMatrixCells(row, col) > 0)
+        text += QStringLiteral(" (matrix cell %1)").arg(result.hazardMatrixCells(row, col));
     return text;
 }
 

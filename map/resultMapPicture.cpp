@@ -199,9 +199,8 @@ mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
         drawable = result.sourceShares.has_value();
         break;
     case colouringNeeds::hazard:
-        drawable = result.hazard.enabled && result.frequencies.atLeast.size() == 2
-                   && result.frequencies.any.rows() == result.displayGrid.rows()
-                   && result.frequencies.any.cols() == result.displayGrid.cols();
+        drawable = result.hazardLevels.rows() == result.displayGrid.rows()
+                   && result.hazardLevels.cols() == result.displayGrid.cols() && !result.hazardLevels.empty();
         break;
     case colouringNeeds::nothing:
         break;
@@ -256,13 +255,9 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
     const bool byShare = colouring == mapColouring::passageShare && result.trajectories > 0
                          && result.passageCounts.rows() == shown.rows() && result.passageCounts.cols() == shown.cols();
     QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
-    std::vector<hazardCell> hazards(colouring == mapColouring::hazardLevel ? static_cast<std::size_t>(shown.cols()) : 0);
     for (int r = 0; r < shown.rows(); ++r) {
         auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
         const int32_t* values = shown.row(r);
-        if (!hazards.empty())
-            hazardRow(result.hazard, result.frequencies, result.passageCounts, result.numberOfSimulations, r,
-                      hazards.data());
         for (int c = 0; c < shown.cols(); ++c) {
             const int32_t v = values[c];
             if (v >= 0)
@@ -270,7 +265,7 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
             else if (colouring == mapColouring::sourceShare)
                 pixels[c] = passedSwatch;
             else if (colouring == mapColouring::hazardLevel)
-                pixels[c] = hazardPixel(hazards[static_cast<std::size_t>(c)].level, r, c);
+                pixels[c] = hazardPixel(result.hazardLevels(r, c), r, c);
             else if (colouring == mapColouring::energyClass)
                 pixels[c] = rampColour(
                     energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),

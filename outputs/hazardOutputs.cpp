@@ -1,27 +1,22 @@
 #include "outputs/hazardOutputs.h"
 
-#include <vector>
+#include <algorithm>
 
 #include "outputs/resultGridOutputs.h"
 #include "outputs/runProducts.h"
 #include "raster/geoTiffWriter.h"
 
 namespace {
-// Frequencies are counted in steps of 10^-12 per year: every step is written.
-constexpr int frequencyDecimals = 12;
+// Frequencies span many orders of magnitude: nine significant digits keep
+// them to one part in 10^9 without a dozen zeros in every cell.
+constexpr int frequencyDigits = 9;
 
-// The hazard grids' rows, one field of each cell's hazardCell.
-template <uint8_t hazardCell::*field>
-writeOutcome writeHazardField(const outputTarget& target, const runProducts& products, const plannedOutput& output,
-                              messageSink& sink, const rowProgress& progress)
+// A hazard grid of the run, as whole numbers.
+writeOutcome writeHazardGrid(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                             const grid<uint8_t>& values, messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& run = products.grids;
-    const auto rows = [&run](int row, double* values) {
-        std::vector<hazardCell> cells(static_cast<std::size_t>(run.header.ncols));
-        hazardRow(run.hazard, run.frequencies, run.passageCounts, run.numberOfSimulations, row, cells.data());
-        for (std::size_t c = 0; c < cells.size(); ++c)
-            values[c] = cells[c].*field;
-    };
+    const auto rows = [&values](int row, double* out) { std::copy(values.row(row), values.row(row) + values.cols(), out); };
     if (output.format == outputFormat::geoTiff)
         return writeLevelGeoTiff(target, run.header, run.placement, run.header.nrows, run.header.ncols, rows,
                                  run.elevations, sink);
@@ -39,17 +34,20 @@ writeOutcome writeFrequency(const outputTarget& target, const runProducts& produ
     const auto rows = [&run, &sums](int row, double* values) {
         frequencyRow(sums, run.numberOfSimulations, row, values);
     };
-    return writeRealGridOutput(target, products, output, rows, frequencyDecimals, sink, progress);
+    if (output.format == outputFormat::geoTiff)
+        return writeRealGridOutput(target, products, output, rows, 0, sink, progress);
+    return writeSignificantGrid(target, run.header, run.header.nrows, run.header.ncols, rows, frequencyDigits, sink,
+                                progress);
 }
 
 writeOutcome writeHazardLevel(const outputTarget& target, const runProducts& products, const plannedOutput& output,
                               messageSink& sink, const rowProgress& progress)
 {
-    return writeHazardField<&hazardCell::level>(target, products, output, sink, progress);
+    return writeHazardGrid(target, products, output, products.grids.hazardLevels, sink, progress);
 }
 
 writeOutcome writeHazardMatrixCell(const outputTarget& target, const runProducts& products,
                                    const plannedOutput& output, messageSink& sink, const rowProgress& progress)
 {
-    return writeHazardField<&hazardCell::matrixCell>(target, products, output, sink, progress);
+    return writeHazardGrid(target, products, output, products.grids.hazardMatrixCells, sink, progress);
 }
