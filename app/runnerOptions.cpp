@@ -24,15 +24,11 @@ QCommandLineOption tableOption(const settingRow& row)
     return QCommandLineOption(row.option, row.helpText(), valueName);
 }
 
-// Reads one table row's option into the request, checked against the row's
-// range; a refusal names the option and what it takes.
-bool readTableOption(const QCommandLineParser& parser, const settingRow& row, runRequest& request)
+// One value of a table row's option, checked against the row's range; a
+// refusal names the option and what it takes.
+bool parseValue(const settingRow& row, const QString& text, QVariant& value)
 {
-    if (!parser.isSet(row.option))
-        return true;
-    const QString text = parser.value(row.option);
     const QString name = QStringLiteral("--") + row.option;
-    QVariant value;
     bool ok = true;
     switch (row.type) {
     case settingType::yesNo:
@@ -76,6 +72,40 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
         printError(QStringLiteral("%1 %2, not %3.").arg(name, problem, text));
         return false;
     }
+    return true;
+}
+
+// Reads one table row's option into the request. With a calibration a
+// number or choice may be a list ("15,22,30"): the request takes its first
+// value and the list goes to the calibration.
+bool readTableOption(const QCommandLineParser& parser, const settingRow& row, runRequest& request, bool lists)
+{
+    if (!parser.isSet(row.option))
+        return true;
+    const QString text = parser.value(row.option);
+    const bool listable =
+        row.type == settingType::number || row.type == settingType::wholeNumber || row.type == settingType::choice;
+    if (listable && text.contains(QLatin1Char(','))) {
+        if (!lists) {
+            printError(QStringLiteral("--%1 takes one value, not the list \"%2\": lists of values are for "
+                                      "--calibrate.")
+                           .arg(row.option, text));
+            return false;
+        }
+        QVariantList values;
+        for (const QString& piece : text.split(QLatin1Char(','))) {
+            QVariant value;
+            if (!parseValue(row, piece.trimmed(), value))
+                return false;
+            values << value;
+        }
+        request.calibrationLists.append({row.name, values});
+        row.write(request, values.first());
+        return true;
+    }
+    QVariant value;
+    if (!parseValue(row, text, value))
+        return false;
     row.write(request, value);
     return true;
 }
@@ -190,6 +220,14 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("FILE")},
         {QStringLiteral("output"), QStringLiteral("Folder the files are written to (created if missing)."),
          QStringLiteral("DIR")},
+        {QStringLiteral("observed"),
+         QStringLiteral("Field evidence to score the run against: a vector layer of the mapped reach (polygons) "
+                        "and/or of observed blocks or impacts (points); writes calibration.csv."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("study-area"),
+         QStringLiteral("Polygons inside which the scores count misses; default: every cell a run reached or the "
+                        "mapped reach holds."),
+         QStringLiteral("FILE")},
     });
     for (const settingRow& row : settingsTable())
         if (!row.option.isEmpty())
@@ -266,12 +304,18 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.outputFolder = parser.value(QStringLiteral("output"));
     request.mapFile = parser.value(QStringLiteral("map"));
     request.objectsFile = parser.value(QStringLiteral("objects"));
+    request.observedFile = parser.value(QStringLiteral("observed"));
+    request.studyAreaFile = parser.value(QStringLiteral("study-area"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;
         if (!mapColouringFromName(request.mapColouring, colouring)) {
-            printError(QStringLiteral("--map-colour takes probability, share, energy, height or source, not \"%1\".")
-                           .arg(parser.value(QStringLiteral("map-colour"))));
+            QStringList names;
+            for (const mapColouringRow& row : mapColourings())
+                names << QLatin1String(row.name);
+            const QString last = names.takeLast();
+            printError(QStringLiteral("--map-colour takes %1 or %2, not \"%3\".")
+                           .arg(names.join(QStringLiteral(", ")), last, parser.value(QStringLiteral("map-colour"))));
             return parseOutcome::exitFailure;
         }
     }
@@ -280,8 +324,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     options.timings = parser.isSet(QStringLiteral("timings"));
     options.progressLines = parser.isSet(QStringLiteral("progress-lines"));
     options.filesWritten = parser.isSet(QStringLiteral("files-written"));
+    const bool lists = parser.isSet(QStringLiteral("calibrate"));
     for (const settingRow& row : settingsTable())
-        if (!row.option.isEmpty() && !readTableOption(parser, row, request))
+        if (!row.option.isEmpty() && !readTableOption(parser, row, request, lists))
             return parseOutcome::exitFailure;
     for (const settingRow& row : settingsTable())
         if (!refuseUnusedOption(parser, row, request))

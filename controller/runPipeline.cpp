@@ -12,6 +12,7 @@
 
 #include <omp.h>
 
+#include "controller/calibrationSearch.h"
 #include "controller/hazardSummary.h"
 #include "controller/intensitySummary.h"
 #include "controller/rasterMismatch.h"
@@ -24,6 +25,7 @@
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
+#include "engine/nearestStartCell.h"
 #include "engine/objectHazard.h"
 #include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
@@ -35,6 +37,7 @@
 #include "outputs/outputWriting.h"
 #include "outputs/runProducts.h"
 #include "raster/consistencyChecks.h"
+#include "raster/observedLayer.h"
 #include "raster/vectorStartCells.h"
 
 // How long the simulation took, for developers: off unless asked for with
@@ -132,7 +135,7 @@ int runPipeline::runStages(runOutcome& outcome)
         return code;
 
     propagationOutput result;
-    code = simulate(terrain.aspect, result);
+    code = request_.calibrate ? calibrate(terrain.aspect, result) : simulate(terrain.aspect, result);
     terrain.aspect.clear();
     // A stopped run goes no further: no phase of it may show as done after the stop.
     if (code != completed)
@@ -145,6 +148,8 @@ int runPipeline::runStages(runOutcome& outcome)
         if (code != completed || !coordinator_->writesOutputs())
             return code == completed ? agreeWithOthers(completed) : code;
     }
+    if (evidence_ && !request_.calibrate)
+        scoreRun(result);
     return agreeWithOthers(guardedStage([&] { return writeResults(result, terrain, outcome); }));
 }
 
@@ -171,6 +176,8 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         return stoppedByUser;
     if (!request_.objectsFile.isEmpty() && !readObjects())
         return failed;
+    if (!request_.observedFile.isEmpty() && !readEvidence())
+        return failed;
     if (startCells_.empty()) {
         events_.error(QStringLiteral("No start cells found. Aborting."));
         return failed;
@@ -179,7 +186,98 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         || !selectStopCriterion())
         return failed;
     trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    progressTotal_ = trajectoryTotal_;
+    if (request_.calibrate && !calibrationRunsFeasible(calibrationCombinations(request_)))
+        return failed;
     return completed;
+}
+
+// The evidence on the DEM's grid, with each cell's nearest start cell for
+// the observed run-outs; a calibration's runs share one seed.
+bool runPipeline::readEvidence()
+{
+    const outputGeoreference placement = demInput_->georeference();
+    const std::optional<observedCells> observed =
+        readObservedLayer({request_.observedFile, request_.observedLayer, {}}, QStringLiteral("observed run-out"),
+                          false, demHeader_, placement.geoTransform, demSystem_, events_);
+    if (!observed)
+        return false;
+    observedEvidence evidence;
+    evidence.area = observed->area;
+    evidence.points = observed->points;
+    if (!request_.studyAreaFile.isEmpty()) {
+        const std::optional<observedCells> study =
+            readObservedLayer({request_.studyAreaFile, {}, {}}, QStringLiteral("study area"), true, demHeader_,
+                              placement.geoTransform, demSystem_, events_);
+        if (!study)
+            return false;
+        evidence.studyArea = study->area;
+    }
+    evidence.nearest = nearestStartCellsOf(startCells_, demHeader_.nrows, demHeader_.ncols, demHeader_.cellsize);
+    evidence.releaseAreaOfStartCell =
+        releaseAreasOf(startCells_, demHeader_.nrows, demHeader_.ncols, evidence.releaseAreas);
+    evidence_ = std::move(evidence);
+    if (request_.calibrate && !request_.seed) {
+        request_.seed = 1;
+        events_.message(QStringLiteral("The calibration's runs share one seed: 1 (give --seed to choose another)."));
+    }
+    if (request_.calibrate && coordinator_ && coordinator_->processCount() > 1) {
+        events_.error(QStringLiteral("A calibration runs in one process: start it without mpirun, or with one "
+                                     "process."));
+        return false;
+    }
+    return true;
+}
+
+// Every run of a calibration must be one the run checks would let through.
+bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString, QVariant>>>& combinations)
+{
+    const runRequest asked = request_;
+    uint64_t total = 0;
+    bool feasible = true;
+    for (const settingValues& combination : combinations) {
+        applySettingValues(request_, combination);
+        trajectoryTotal_ =
+            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        total += trajectoryTotal_;
+        if (!checkSettings() || !trajectoriesFitCounts() || !frequenciesFitCounts() || !profileWorkWithinReach()
+            || !selectStopCriterion()) {
+            feasible = false;
+            break;
+        }
+    }
+    request_ = asked;
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    progressTotal_ = total;
+    return feasible;
+}
+
+// One run against the evidence: the study area (by default the cells it
+// reached and the mapped reach) and the scores.
+void runPipeline::scoreRun(const propagationOutput& result)
+{
+    const observedEvidence& evidence = *evidence_;
+    const runTally tally = tallyRun(evidence, result.passageCounts, result.reachingStartCells,
+                                    request_.settings.numberOfSimulations);
+    uint64_t study = 0;
+    uint64_t observedInStudy = 0;
+    for (std::size_t cell = 0; cell < result.passageCounts.size(); ++cell) {
+        const bool observed = evidence.area.data()[cell] != 0;
+        const bool inside = evidence.studyArea.empty() ? observed || result.passageCounts.data()[cell] > 0
+                                                       : evidence.studyArea.data()[cell] != 0;
+        study += inside;
+        observedInStudy += inside && observed;
+    }
+    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+    calibrationRow row;
+    for (const QString& name : calibrationSettingRows(request_))
+        row.settings << settingValueText(settingNamed(name), request_);
+    row.scores = scoresOf(tally, study, observedInStudy, hectaresPerCell);
+    row.seconds = startTime_.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+    calibration_ = calibrationReport{};
+    for (const QString& name : calibrationSettingRows(request_))
+        calibration_.settingNames << settingNamed(name).labelWithUnit();
+    calibration_.rows.push_back(row);
 }
 
 // A zero step would make the profile sampling or the trajectory endless.
@@ -555,15 +653,20 @@ bool runPipeline::readStartCellList()
 
 int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
 {
-    const uint64_t progressTotal = trajectoryTotal_;
-    events_.progressBarStarted(progressValue(progressTotal, progressTotal));
+    // A calibration's runs fill one bar, each from where the last ended.
+    const uint64_t progressTotal = std::max(progressTotal_, trajectoryTotal_);
+    const uint64_t progressDone = progressDone_;
     const QString simulating = QString::fromLatin1(runPhases::simulating);
-    reportPhase(simulating, 0, 1);
+    if (progressDone == 0) {
+        events_.progressBarStarted(progressValue(progressTotal, progressTotal));
+        reportPhase(simulating, 0, 1);
+    }
 
     // Shown from the engine's threads one at a time, or in a shared run from
     // the coordinator with the count of all processes.
     int lastProgress = -1;
-    const auto showProgress = [&](uint64_t finished) {
+    const auto showProgress = [&](uint64_t finishedHere) {
+        const uint64_t finished = progressDone + finishedHere;
         const int value = progressValue(finished, progressTotal);
         if (value != lastProgress) {
             lastProgress = value;
@@ -614,6 +717,98 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         return code;
     // A stop is told once, by the run's closing line.
     return coordinator_->simulationEnded(code);
+}
+
+// Every combination in turn, seeded alike, scored against the evidence. The
+// default study area (every cell some run reached, and the mapped reach)
+// grows with the runs, so the ranking is made once all are done; the best
+// run so far is kept, and the best of the ranking simulated once more only
+// when that is another one.
+int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
+{
+    const std::vector<settingValues> combinations = calibrationCombinations(request_);
+    const observedEvidence& evidence = *evidence_;
+    const runRequest asked = request_;
+    grid<uint8_t> study = evidence.studyArea;
+    if (study.empty())
+        study = evidence.area;
+    const auto observedInStudy = [&] {
+        uint64_t cells = 0;
+        for (std::size_t cell = 0; cell < study.size(); ++cell)
+            cells += study.data()[cell] != 0 && evidence.area.data()[cell] != 0;
+        return cells;
+    };
+    const auto studyCells = [&] {
+        return static_cast<uint64_t>(std::count(study.data(), study.data() + study.size(), uint8_t(1)));
+    };
+    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+
+    std::vector<runTally> tallies;
+    std::vector<double> seconds;
+    std::size_t kept = combinations.size();
+    double keptFigure = -INFINITY;
+    propagationOutput current;
+    progressDone_ = 0;
+    for (std::size_t k = 0; k < combinations.size(); ++k) {
+        request_ = asked;
+        applySettingValues(request_, combinations[k]);
+        trajectoryTotal_ =
+            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        if (!selectStopCriterion())
+            return failed;
+        QElapsedTimer timer;
+        timer.start();
+        current = propagationOutput{};
+        if (const int code = simulate(aspect, current); code != completed)
+            return code;
+        seconds.push_back(timer.elapsed() / 1000.0);
+        progressDone_ += trajectoryTotal_;
+        tallies.push_back(tallyRun(evidence, current.passageCounts, current.reachingStartCells,
+                                   request_.settings.numberOfSimulations));
+        if (evidence.studyArea.empty())
+            for (std::size_t cell = 0; cell < study.size(); ++cell)
+                study.data()[cell] |= static_cast<uint8_t>(current.passageCounts.data()[cell] > 0);
+        const double figure = criterionValue(scoresOf(tallies.back(), studyCells(), observedInStudy(), hectaresPerCell),
+                                             request_.calibrateBy);
+        if (kept == combinations.size() || figure > keptFigure) {
+            std::swap(best, current);
+            kept = k;
+            keptFigure = figure;
+        }
+    }
+    current = propagationOutput{};
+
+    std::vector<runScores> scores;
+    for (const runTally& tally : tallies)
+        scores.push_back(scoresOf(tally, studyCells(), observedInStudy(), hectaresPerCell));
+    const std::vector<std::size_t> ranking = rankedRuns(scores, asked.calibrateBy);
+    calibration_ = calibrationReport{};
+    calibration_.criterion = criterionName(asked.calibrateBy);
+    for (const QString& name : calibrationSettingRows(asked))
+        calibration_.settingNames << settingNamed(name).labelWithUnit();
+    for (const std::size_t k : ranking) {
+        request_ = asked;
+        applySettingValues(request_, combinations[k]);
+        calibrationRow row;
+        for (const QString& name : calibrationSettingRows(asked))
+            row.settings << settingValueText(settingNamed(name), request_);
+        row.scores = scores[k];
+        row.seconds = seconds[k];
+        calibration_.rows.push_back(row);
+    }
+
+    request_ = asked;
+    applySettingValues(request_, combinations[ranking.front()]);
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    if (!selectStopCriterion())
+        return failed;
+    if (ranking.front() == kept)
+        return completed;
+    events_.message(QStringLiteral("Simulating the best settings once more for their files."));
+    progressDone_ = 0;
+    progressTotal_ = trajectoryTotal_;
+    best = propagationOutput{};
+    return simulate(aspect, best);
 }
 
 void runPipeline::reportPhase(const QString& phase, int64_t done, int64_t total)
@@ -710,6 +905,8 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     report.summary << intensitySummaryLines(request_.intensity, grids.intensity, grids.passageCounts,
                                             demHeader_.cellsize);
     report.summary << releaseLogLines();
+    report.summary << calibrationLogLines(request_.observedFile, calibration_);
+    products.calibration = calibration_;
     if (request_.hazard.enabled)
         report.summary << hazardSummaryLines(grids);
     if (objects_) {

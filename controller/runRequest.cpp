@@ -1,5 +1,8 @@
 #include "controller/runRequest.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QFileInfo>
 
 #include "controller/settingsTable.h"
@@ -90,6 +93,38 @@ QString releaseRefusal(const runRequest& request)
     return QString();
 }
 
+// Why the field evidence or the calibration cannot be used; empty when they can.
+QString evidenceRefusal(const runRequest& request)
+{
+    for (const auto& [role, file] : {std::pair{QStringLiteral("observed run-out file"), request.observedFile},
+                                     std::pair{QStringLiteral("study area file"), request.studyAreaFile}}) {
+        if (file.isEmpty())
+            continue;
+        if (const QString problem = inputFileProblem(role, file); !problem.isEmpty())
+            return problem;
+        if (!isVectorFileName(file))
+            return QStringLiteral("The %1 %2 is not a GeoPackage (.gpkg), Shapefile (.shp), GeoJSON (.geojson) or "
+                                  "FlatGeobuf (.fgb) file.")
+                .arg(role, file);
+    }
+    if (request.observedFile.isEmpty()) {
+        if (request.calibrate || !request.studyAreaFile.isEmpty() || !request.observedLayer.isEmpty())
+            return QStringLiteral("A calibration, a study area or an observed layer (--calibrate, --study-area, "
+                                  "--observed-layer) needs the field evidence: give it with --observed, or leave "
+                                  "them out.");
+        return QString();
+    }
+    qsizetype combinations = 1;
+    for (const auto& list : request.calibrationLists)
+        combinations *= std::max<qsizetype>(list.second.size(), 1);
+    if (combinations > maxCalibrationRuns)
+        return QStringLiteral("The calibration's lists make %1 combinations, more than the %2 one search takes: "
+                              "shorten the lists.")
+            .arg(combinations)
+            .arg(maxCalibrationRuns);
+    return QString();
+}
+
 }  // namespace
 
 // Both front ends call this before they make the output folder; the window's
@@ -117,6 +152,8 @@ QString requestRefusal(const runRequest& request)
     }
     if (const QString problem = releaseRefusal(request); !problem.isEmpty())
         return problem;
+    if (const QString problem = evidenceRefusal(request); !problem.isEmpty())
+        return problem;
     if (request.outputFolder.isEmpty() || QFileInfo(request.outputFolder).isRelative())
         return QStringLiteral("The output folder \"%1\" is not an absolute path.").arg(request.outputFolder);
     return QString();
@@ -134,6 +171,7 @@ outputSelection outputSelectionOf(const runRequest& request)
     selection.objects = !request.objectsFile.isEmpty();
     selection.frequencies = request.frequenciesWanted();
     selection.hazard = request.hazard.enabled;
+    selection.calibration = !request.observedFile.isEmpty();
     selection.mapFile = request.mapFile;
     return selection;
 }

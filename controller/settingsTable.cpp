@@ -1,5 +1,6 @@
 #include "controller/settingsTable.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdlib>
@@ -379,6 +380,63 @@ void appendHazardRows(QList<settingRow>& rows)
     rows << matrix;
 }
 
+// The field evidence's layer and the calibration against it.
+void appendCalibrationRows(QList<settingRow>& rows)
+{
+    settingRow layer;
+    layer.name = QStringLiteral("observedLayer");
+    layer.label = QStringLiteral("Observed layer");
+    layer.type = settingType::text;
+    layer.defaultValue = QString();
+    layer.option = QStringLiteral("observed-layer");
+    layer.tooltip = QStringLiteral("Layer of the observed run-out file; the first when not given.");
+    layer.storeKey = layer.name;
+    layer.logLabel = QStringLiteral("Observed layer");
+    layer.read = [](const runRequest& r) { return QVariant(r.observedLayer); };
+    layer.write = [](runRequest& r, const QVariant& v) { r.observedLayer = v.toString(); };
+    layer.inUse = [](const runRequest& r) { return !r.observedFile.isEmpty() && !r.observedLayer.isEmpty(); };
+    rows << layer;
+
+    settingRow calibrate;
+    calibrate.name = QStringLiteral("calibrate");
+    calibrate.label = QStringLiteral("Calibrate");
+    calibrate.type = settingType::yesNo;
+    calibrate.defaultValue = false;
+    calibrate.option = QStringLiteral("calibrate");
+    calibrate.tooltip = QStringLiteral("Run every combination of the settings given as lists (such as --max-angle "
+                                       "15,22,30), seeded alike, score each against the observed run-out and write "
+                                       "the best one's files with calibration.csv ranking them all.");
+    calibrate.logLabel = QStringLiteral("Calibration");
+    calibrate.read = [](const runRequest& r) { return QVariant(r.calibrate); };
+    calibrate.write = [](runRequest& r, const QVariant& v) { r.calibrate = v.toBool(); };
+    calibrate.inUse = [](const runRequest& r) { return r.calibrate; };
+    rows << calibrate;
+
+    settingRow criterion;
+    criterion.name = QStringLiteral("calibrateBy");
+    criterion.label = QStringLiteral("Calibrate by");
+    criterion.type = settingType::choice;
+    criterion.defaultValue = static_cast<int>(calibrationCriterion::balanced);
+    criterion.minimum = 0;
+    criterion.maximum = 2;
+    criterion.choices = {QStringLiteral("Area under the ROC curve"), QStringLiteral("Hit rate"),
+                         QStringLiteral("Hit rate less over-reach")};
+    criterion.choiceValues = {QStringLiteral("auc"), QStringLiteral("hit-rate"), QStringLiteral("balanced")};
+    criterion.option = QStringLiteral("calibrate-by");
+    criterion.tooltip = QStringLiteral("What ranks the calibration's runs: the area under the ROC curve of the reach "
+                                       "probability, the hit rate of the mapped reach, or the hit rate less the "
+                                       "over-reach's share of the study area (balanced, the default).");
+    criterion.storeKey = criterion.name;
+    criterion.logLabel = QStringLiteral("Calibrated by");
+    criterion.read = [](const runRequest& r) { return QVariant(static_cast<int>(r.calibrateBy)); };
+    criterion.write = [](runRequest& r, const QVariant& v) {
+        r.calibrateBy = static_cast<calibrationCriterion>(std::clamp(v.toInt(), 0, 2));
+    };
+    criterion.inUse = [](const runRequest& r) { return r.calibrate; };
+    criterion.usedWithOption = QStringLiteral("calibrate");
+    rows << criterion;
+}
+
 QList<settingRow> makeTable()
 {
     const QString degree = QString(QChar(0x00B0));
@@ -571,6 +629,7 @@ QList<settingRow> makeTable()
     rows << objectsId;
     appendReleaseFieldRows(rows);
     appendHazardRows(rows);
+    appendCalibrationRows(rows);
     return rows;
 }
 
@@ -642,26 +701,26 @@ QString settingRow::helpText() const
         .arg(label, rangeText(), notGivenText.isEmpty() ? number(defaultValue.toDouble()) : notGivenText);
 }
 
+QString settingValueText(const settingRow& row, const runRequest& request)
+{
+    const QVariant value = row.read(request);
+    if (!value.isValid())
+        return row.notGivenText;
+    if (row.type == settingType::yesNo)
+        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    if (row.type == settingType::number)
+        return logValueText(value.toDouble());
+    if (row.type == settingType::choice)
+        return row.choices.value(value.toInt());  // empty for a class beyond the list
+    return value.toString();
+}
+
 QList<QPair<QString, QString>> settingLogLines(const runRequest& request)
 {
     QList<QPair<QString, QString>> lines;
-    for (const settingRow& row : settingsTable()) {
-        if (row.logLabel.isEmpty() || (row.inUse && !row.inUse(request)))
-            continue;
-        const QVariant value = row.read(request);
-        QString text;
-        if (!value.isValid())
-            text = row.notGivenText;
-        else if (row.type == settingType::yesNo)
-            text = value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-        else if (row.type == settingType::number)
-            text = logValueText(value.toDouble());
-        else if (row.type == settingType::choice)
-            text = row.choices.value(value.toInt());  // empty for a class beyond the list
-        else
-            text = value.toString();
-        lines.append({row.logLabel, text});
-    }
+    for (const settingRow& row : settingsTable())
+        if (!row.logLabel.isEmpty() && (!row.inUse || row.inUse(request)))
+            lines.append({row.logLabel, settingValueText(row, request)});
     return lines;
 }
 

@@ -129,6 +129,7 @@ public:
                                                   intensity_ ? intensity_->energyClassLimits : noLimits_);
             output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
                                           static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
+
         }
         if (objects_)
             objects_->addTrajectory(startCellIndex, trajectory.reachedCells);

@@ -25,6 +25,13 @@ bool withMap(const outputSelection& s) { return !s.mapFile.isEmpty(); }
 bool withFrequencies(const outputSelection& s) { return s.frequencies; }
 bool withEnergyFrequencies(const outputSelection& s) { return s.frequencies && s.energies; }
 bool withHazard(const outputSelection& s) { return s.hazard; }
+bool withCalibration(const outputSelection& s) { return s.calibration; }
+
+writeOutcome writeCalibration(const outputTarget& target, const runProducts& products, const plannedOutput&,
+                              messageSink& sink, const rowProgress&)
+{
+    return writeCalibrationTable(target, products.calibration, sink);
+}
 
 writeOutcome writePoints(const outputTarget& target, const runProducts& products, const plannedOutput&,
                          messageSink& sink, const rowProgress&)
@@ -116,6 +123,7 @@ const std::vector<outputRow>& outputTable()
         {QStringLiteral("Freq_%1kJ"), kind::grid, withEnergyFrequencies, writeFrequency, frequencyStyle, true},
         {QStringLiteral("Hazard_level"), kind::grid, withHazard, writeHazardLevel, hazardLevelStyle},
         {QStringLiteral("Hazard_matrix_cell"), kind::grid, withHazard, writeHazardMatrixCell},
+        {QStringLiteral("calibration.csv"), kind::file, withCalibration, writeCalibration},
         {QStringLiteral("log.txt"), kind::file, nullptr, writeLog},
         // The map is drawn from the files' grids; outside the folder, it is placed with them.
         {QStringLiteral("map"), kind::picture, withMap, writeMap},

@@ -24,6 +24,7 @@ struct outputSelection
     bool objects = false;
     bool frequencies = false;  // with release frequencies: Freq_any, and with energies Freq_<E>kJ
     bool hazard = false;       // Hazard_level and Hazard_matrix_cell
+    bool calibration = false;  // with field evidence: calibration.csv
     QString mapFile;  // absolute; empty: no map picture
 };
 
