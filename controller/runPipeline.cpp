@@ -746,7 +746,6 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
     std::vector<runTally> tallies;
     std::vector<double> seconds;
     std::size_t kept = combinations.size();
-    double keptFigure = -INFINITY;
     propagationOutput current;
     progressDone_ = 0;
     for (std::size_t k = 0; k < combinations.size(); ++k) {
@@ -768,12 +767,18 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
         if (evidence.studyArea.empty())
             for (std::size_t cell = 0; cell < study.size(); ++cell)
                 study.data()[cell] |= static_cast<uint8_t>(current.passageCounts.data()[cell] > 0);
-        const double figure = criterionValue(scoresOf(tallies.back(), studyCells(), observedInStudy(), hectaresPerCell),
-                                             request_.calibrateBy);
-        if (kept == combinations.size() || figure > keptFigure) {
+        // The kept run and this one compared on the study area as it now is,
+        // the nearest there is to the final one.
+        const uint64_t cells = studyCells();
+        const uint64_t observedCells = observedInStudy();
+        const auto figureOf = [&](std::size_t run) {
+            const double figure =
+                criterionValue(scoresOf(tallies[run], cells, observedCells, hectaresPerCell), asked.calibrateBy);
+            return std::isnan(figure) ? -INFINITY : figure;
+        };
+        if (kept == combinations.size() || figureOf(k) > figureOf(kept)) {
             std::swap(best, current);
             kept = k;
-            keptFigure = figure;
         }
     }
     current = propagationOutput{};
