@@ -61,7 +61,7 @@ QStringList calibrationLogLines(const QString& observedFile, const calibrationRe
         QStringList best;
         for (int k = 0; k < report.settingNames.size(); ++k)
             best << QStringLiteral("%1 %2").arg(report.settingNames[k], report.rows.front().settings.value(k));
-        lines << QStringLiteral("Calibration: %1 runs ranked by %2; best: %3")
+        lines << QStringLiteral("Calibration runs: %1, ranked by %2; best: %3")
                      .arg(report.rows.size())
                      .arg(report.criterion, best.join(QStringLiteral(", ")));
     }
