@@ -367,8 +367,13 @@ bool runPipeline::runFitsInMemory()
         request_.frequenciesWanted()
             ? 1 + (request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0)
             : 0;
-    const std::uint64_t intensityBytes =
-        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t);
+    // Field evidence: its masks, each cell's nearest start cell and, while
+    // that is found, its squared distance; a calibration keeps its best
+    // run's counts beside the current run's.
+    const std::uint64_t evidenceBytes = request_.observedFile.isEmpty() ? 0 : 2 + 8 + 12;
+    const std::uint64_t calibrationBytes = request_.calibrate ? 2 * sizeof(int32_t) + intensityBytesPerCell(request_.intensity) : 0;
+    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t)
+                                         + evidenceBytes + calibrationBytes;
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
