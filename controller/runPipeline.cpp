@@ -257,8 +257,8 @@ bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString,
 void runPipeline::scoreRun(const propagationOutput& result)
 {
     const observedEvidence& evidence = *evidence_;
-    const runTally tally = tallyRun(evidence, result.passageCounts, result.reachingStartCells,
-                                    request_.settings.numberOfSimulations);
+    const runTally tally =
+        tallyRun(evidence, result.passageCounts, result.reachingStartCells, request_.settings.numberOfSimulations);
     uint64_t study = 0;
     uint64_t observedInStudy = 0;
     for (std::size_t cell = 0; cell < result.passageCounts.size(); ++cell) {
@@ -371,9 +371,10 @@ bool runPipeline::runFitsInMemory()
     // that is found, its squared distance; a calibration keeps its best
     // run's counts beside the current run's.
     const std::uint64_t evidenceBytes = request_.observedFile.isEmpty() ? 0 : 2 + 8 + 12;
-    const std::uint64_t calibrationBytes = request_.calibrate ? 2 * sizeof(int32_t) + intensityBytesPerCell(request_.intensity) : 0;
-    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t)
-                                         + evidenceBytes + calibrationBytes;
+    const std::uint64_t calibrationBytes =
+        request_.calibrate ? 2 * sizeof(int32_t) + intensityBytesPerCell(request_.intensity) : 0;
+    const std::uint64_t intensityBytes =
+        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t) + evidenceBytes + calibrationBytes;
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
@@ -577,17 +578,19 @@ QStringList runPipeline::releaseLogLines() const
         return QStringLiteral("%1 to %2").arg((*low).*member, 0, 'g', 6).arg((*high).*member, 0, 'g', 6);
     };
     if (request_.frequenciesWanted()) {
-        const QString source = !names.frequency.isEmpty()
-                                   ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
-                               : !names.frequencyPerHectare.isEmpty()
-                                   ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
-                                   : QStringLiteral("one value for every start cell");
+        const QString source =
+            !names.frequency.isEmpty()
+                ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
+            : !names.frequencyPerHectare.isEmpty()
+                ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
+                : QStringLiteral("one value for every start cell");
         double total = 0.0;
         for (const startCellRelease& release : releases_)
             total += release.frequency;
-        lines << QStringLiteral("Release frequency source: %1").arg(source)
-              << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
-              << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
+        lines
+            << QStringLiteral("Release frequency source: %1").arg(source)
+            << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
+            << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
     }
     if (!names.volume.isEmpty())
         lines << QStringLiteral("Block volume per start cell (m%1): %2")
@@ -692,9 +695,9 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         if (request_.intensity.enabled)
             result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
         if (request_.frequenciesWanted())
-            result.frequencies.assign(
-                demHeader_.nrows, demHeader_.ncols,
-                request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0);
+            result.frequencies.assign(demHeader_.nrows, demHeader_.ncols,
+                                      request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size()
+                                                                          : 0);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -884,8 +887,8 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->frequencies = std::move(result.frequencies);
     kept->hazard = request_.hazard;
     if (request_.hazard.enabled)
-        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations,
-                    kept->hazardLevels, kept->hazardMatrixCells);
+        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations, kept->hazardLevels,
+                    kept->hazardMatrixCells);
     kept->trajectories = trajectoryTotal_;
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();

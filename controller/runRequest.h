@@ -22,11 +22,11 @@ enum class calibrationCriterion { auc = 0, hitRate = 1, balanced = 2 };
 // cells; empty: not read.
 struct releaseFieldNames
 {
-    QString frequency;           // events per year of the whole feature, shared out over its cells
-    QString frequencyPerHectare; // events per year and hectare
-    QString volume;              // m3, in place of the block volume
-    QString density;             // kg/m3, in place of the rock density
-    QString fallHeight;          // m, in place of the initial fall height
+    QString frequency;            // events per year of the whole feature, shared out over its cells
+    QString frequencyPerHectare;  // events per year and hectare
+    QString volume;               // m3, in place of the block volume
+    QString density;              // kg/m3, in place of the rock density
+    QString fallHeight;           // m, in place of the initial fall height
 
     bool any() const
     {

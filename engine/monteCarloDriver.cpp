@@ -129,7 +129,6 @@ public:
                                                   intensity_ ? intensity_->energyClassLimits : noLimits_);
             output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
                                           static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
-
         }
         if (objects_)
             objects_->addTrajectory(startCellIndex, trajectory.reachedCells);
@@ -239,8 +238,9 @@ void simulate(const propagationInput& input, const trajectoryContext& runContext
     // With releases, each start cell's fall height goes into this thread's
     // copy of the settings before its trajectory.
     simulationSettings releaseSettings = input.settings;
-    const trajectoryContext releaseContext{runContext.surface,        runContext.aspect,          releaseSettings,
-                                           runContext.stopCriterion, runContext.abortRequested, runContext.recordHeights};
+    const trajectoryContext releaseContext{runContext.surface,        runContext.aspect,
+                                           releaseSettings,           runContext.stopCriterion,
+                                           runContext.abortRequested, runContext.recordHeights};
     const trajectoryContext& context = input.releases ? releaseContext : runContext;
     trajectoryResult trajectory;
     uint64_t item = 0;

@@ -15,7 +15,6 @@
 
 namespace {
 
-
 // ColorBrewer's six-class YlOrRd ramp (Brewer, colorbrewer2.org): readable
 // for colour-blind readers and in grey-scale print, light for rare cells.
 constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xfffeb24c,
@@ -177,10 +176,7 @@ constexpr int rowHeight = 20;
 
 }  // namespace
 
-int sourceShareClass(double percent)
-{
-    return classOf(percent, sourceUpperBounds);
-}
+int sourceShareClass(double percent) { return classOf(percent, sourceUpperBounds); }
 
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
@@ -267,9 +263,9 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
             else if (colouring == mapColouring::hazardLevel)
                 pixels[c] = hazardPixel(result.hazardLevels(r, c), r, c);
             else if (colouring == mapColouring::energyClass)
-                pixels[c] = rampColour(
-                    energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
-                    limits.size() + 1);
+                pixels[c] =
+                    rampColour(energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
+                               limits.size() + 1);
             else if (colouring == mapColouring::energyLineHeight)
                 pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
             else if (byProbability)

@@ -35,7 +35,7 @@ struct runResultGrids
     hazardSettings hazard;
     grid<uint8_t> hazardLevels;       // with the hazard map: Hazard_level's values
     grid<uint8_t> hazardMatrixCells;  // and Hazard_matrix_cell's
-    runOutStatistics runOuts;  // run-out and travel-angle counts, for the window's charts
+    runOutStatistics runOuts;         // run-out and travel-angle counts, for the window's charts
     // With objects at risk: each start cell's share of its trajectories that
     // reached an object, as Source_share holds it; none without objects.
     std::optional<sourceShareRows> sourceShares;

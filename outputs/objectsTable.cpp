@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "outputs/csvField.h"
 #include "raster/fixedNotation.h"
 
 namespace {
@@ -9,15 +10,6 @@ namespace {
 constexpr int shareDecimals = 3;
 constexpr int probabilityDecimals = 1;  // as the Reach_prob grid
 constexpr int frequencyDigits = 6;      // significant: frequencies span many orders of magnitude
-
-QByteArray csvField(const QString& text)
-{
-    QByteArray field = text.toUtf8();
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-        return field;
-    field.replace("\"", "\"\"");
-    return '"' + field + '"';
-}
 
 QByteArray integerField(uint64_t value) { return QByteArray::number(static_cast<qulonglong>(value)); }
 
@@ -46,7 +38,8 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
         text += QByteArray::number(static_cast<qlonglong>(report.id)) + ',' + csvField(report.name) + ','
                 + QByteArray::number(static_cast<qlonglong>(report.cells)) + ',' + integerField(report.trajectories)
                 + ',' + fixedText(share, shareDecimals) + ','
-                + fixedText(report.largestReachProbability, probabilityDecimals) + ',' + integerField(report.startCells);
+                + fixedText(report.largestReachProbability, probabilityDecimals) + ','
+                + integerField(report.startCells);
         for (const double frequency : report.largestFrequencies)
             text += ',' + QByteArray::number(frequency, 'g', frequencyDigits);
         if (hazard)

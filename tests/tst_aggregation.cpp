@@ -158,7 +158,7 @@ private slots:
     // kJ, return periods 30, 100, 300 years and the default matrix.
     void hazardOfAHandCase_data()
     {
-        QTest::addColumn<double>("frequency");  // of each start cell, 1/year
+        QTest::addColumn<double>("frequency");       // of each start cell, 1/year
         QTest::addColumn<QList<double>>("heights");  // m, of each arriving trajectory
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("matrixCell");

@@ -74,7 +74,8 @@ class tst_seededRuns : public QObject
     QMap<QString, QByteArray> outputs(const QString& output) const
     {
         QMap<QString, QByteArray> files{{"map", readTextFile(dir_.filePath(output + ".png"))}};
-        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "Freq_300kJ.asc", "Hazard_level.asc"})
+        for (const char* name :
+             {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "Freq_300kJ.asc", "Hazard_level.asc"})
             files[name] = readTextFile(dir_.filePath(output + "/" + name));
         return files;
     }
