@@ -64,15 +64,15 @@ void offerLayersOf(QComboBox* layers, const QString& file)
 
 void offerNumberFieldsOf(const QList<QComboBox*>& lists, const QString& file, const QString& layer)
 {
-    offerNames(lists, file, file + QLatin1Char('\n') + layer, [file, layer] { return vectorNumberFieldNames(file, layer); });
+    offerNames(lists, file, file + QLatin1Char('\n') + layer,
+               [file, layer] { return vectorNumberFieldNames(file, layer); });
 }
 
 QStringList vectorNumberFieldNames(const QString& file, const QString& layer)
 {
     initialiseGdal();
     const gdalErrorCapture quiet;  // an unreadable file offers no names and says nothing
-    const GDALDatasetUniquePtr dataset(
-        GDALDataset::Open(file.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
+    const GDALDatasetUniquePtr dataset(GDALDataset::Open(file.toUtf8().constData(), GDAL_OF_VECTOR | GDAL_OF_READONLY));
     if (!dataset)
         return {};
     OGRLayer* const opened =

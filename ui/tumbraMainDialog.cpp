@@ -252,9 +252,9 @@ void tumbraMainDialog::updateButtons()
     const QString objects = optionalPath(*objectsEdit());
     offerLayersOf(ui->startLayer, startCells);
     offerLayersOf(ui->objectsLayer, objects);
-    offerNumberFieldsOf({ui->frequencyField, ui->frequencyPerHaField, ui->volumeField, ui->densityField,
-                         ui->fallHeightField},
-                        startCells, ui->startLayer->currentText().trimmed());
+    offerNumberFieldsOf(
+        {ui->frequencyField, ui->frequencyPerHaField, ui->volumeField, ui->densityField, ui->fallHeightField},
+        startCells, ui->startLayer->currentText().trimmed());
     // Shown only then, so that the window keeps its height for rasters.
     const auto showLayerRow = [running](bool vector, const QList<QWidget*>& row) {
         for (QWidget* widget : row) {

@@ -20,7 +20,6 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-
 #include "controller/settingsTable.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
@@ -291,8 +290,8 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
 
 // A small dialog of details, opened by its button and closed by its own
 // Close button; its fields go on the grid's rows above that button.
-QDialog* tumbraMainDialogForm::detailsDialog(QWidget* parent, QPushButton* opener, const char* name,
-                                             QGridLayout** grid, const char* gridName)
+QDialog* tumbraMainDialogForm::detailsDialog(QWidget* parent, QPushButton* opener, const char* name, QGridLayout** grid,
+                                             const char* gridName)
 {
     auto* dialog = named(new QDialog(parent), name);
     *grid = spacedLayout(new QGridLayout(dialog), gridName, 11);
@@ -338,8 +337,8 @@ void tumbraMainDialogForm::setupHazardPanel(QWidget* parent)
                                                     &releaseFrequencyLabel, "releaseFrequencyLabel");
     returnPeriods = placeSetting<QLineEdit>(hazardGrid, 1, "returnPeriods", "returnPeriods", &returnPeriodsLabel,
                                             "returnPeriodsLabel");
-    hazardMatrix = placeSetting<QLineEdit>(hazardGrid, 2, "hazardMatrix", "hazardMatrix", &hazardMatrixLabel,
-                                           "hazardMatrixLabel");
+    hazardMatrix =
+        placeSetting<QLineEdit>(hazardGrid, 2, "hazardMatrix", "hazardMatrix", &hazardMatrixLabel, "hazardMatrixLabel");
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)
