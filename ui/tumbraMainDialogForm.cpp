@@ -20,6 +20,8 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "controller/settingsTable.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
@@ -166,7 +168,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     objectsLabel = rowLabel(parent, "objectsLabel");
     objectsFile = named(new mruComboBox(parent), "objectsFile");
     browseObjects = named(new QPushButton(parent), "browseObjects");
-    addRow(7, objectsLabel, objectsFile, browseObjects);
+    addRow(9, objectsLabel, objectsFile, browseObjects);
     // Below each file, the rows of its vector layer: a field, and beside it
     // a second one with its label where there is one. Each field is the
     // settings-table row of its name; labels and tooltips come from the
@@ -204,17 +206,20 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     startLayer = nameList("startLayer", tr("the first"));
     startWhere = named(new QLineEdit(parent), "startWhere");
     startLayerRows << addLayerRow(3, startLayer, startLayerLabel, startWhere, startWhereLabel);
-    frequencyField = nameList("frequencyField", tr("none"));
-    frequencyPerHaField = nameList("frequencyPerHaField", tr("none"));
-    startLayerRows << addLayerRow(4, frequencyField, releaseLabel, frequencyPerHaField, releaseLabel);
-    volumeField = nameList("volumeField", tr("none"));
-    densityField = nameList("densityField", tr("none"));
-    startLayerRows << addLayerRow(5, volumeField, releaseLabel, densityField, releaseLabel);
-    fallHeightField = nameList("fallHeightField", tr("none"));
-    startLayerRows << addLayerRow(6, fallHeightField, releaseLabel, nullptr, releaseLabel);
+    // One to a row: side by side, their long labels would widen the form and narrow the map.
+    const std::pair<QComboBox**, const char*> releaseFields[] = {{&frequencyField, "frequencyField"},
+                                                                 {&frequencyPerHaField, "frequencyPerHaField"},
+                                                                 {&volumeField, "volumeField"},
+                                                                 {&densityField, "densityField"},
+                                                                 {&fallHeightField, "fallHeightField"}};
+    int row = 4;
+    for (const auto& [field, name] : releaseFields) {
+        *field = nameList(name, tr("none"));
+        startLayerRows << addLayerRow(row++, *field, releaseLabel, nullptr, releaseLabel);
+    }
     objectsLayer = nameList("objectsLayer", tr("the first"));
     objectsIdField = named(new QLineEdit(parent), "objectsIdField");
-    addLayerRow(8, objectsLayer, objectsLayerLabel, objectsIdField, objectsIdLabel);
+    addLayerRow(10, objectsLayer, objectsLayerLabel, objectsIdField, objectsIdLabel);
     pathGrid->setColumnStretch(1, 1);
     formColumn->addLayout(pathGrid);
 }
