@@ -159,6 +159,15 @@ QString requestRefusal(const runRequest& request)
     return QString();
 }
 
+QStringList inputFilesOf(const runRequest& request)
+{
+    QStringList files;
+    for (const QString* file : inputFileFields(request))
+        if (!file->isEmpty())
+            files << *file;
+    return files;
+}
+
 outputSelection outputSelectionOf(const runRequest& request)
 {
     outputSelection selection;

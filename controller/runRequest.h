@@ -2,10 +2,12 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include "engine/hazardLevel.h"
@@ -83,6 +85,18 @@ struct runRequest
     // Whether each start cell takes values of its own (startCellRelease).
     bool releasesWanted() const { return releaseFields.any() || releaseFrequency.has_value(); }
 };
+
+// Every input file the request names, the DEM first; empty names too, so
+// that front ends can make each one absolute in place. A new input file is
+// one more field here.
+template <class Request>
+auto inputFileFields(Request& request)
+{
+    return std::vector<decltype(&request.demFile)>{&request.demFile, &request.startCellsFile, &request.objectsFile,
+                                                    &request.observedFile, &request.studyAreaFile};
+}
+// The input files it names (none left empty).
+QStringList inputFilesOf(const runRequest& request);
 
 // The most runs one calibration makes.
 constexpr int maxCalibrationRuns = 1000;
