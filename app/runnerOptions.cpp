@@ -226,6 +226,15 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("Field evidence to score the run against: a vector layer of the mapped reach (polygons) "
                         "and/or of observed blocks or impacts (points); writes calibration.csv."),
          QStringLiteral("FILE")},
+        {QStringLiteral("forest"),
+         QStringLiteral("Forest as added friction on the energy line: a raster of forest indices (0 none to 1 "
+                        "dense) on the DEM's grid, or a polygon layer with an index field (--forest-field); the "
+                        "grids are then written with and without it."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("barriers"),
+         QStringLiteral("Barriers (nets, dams, walls): a line layer with the energy each stops (--barrier-capacity-"
+                        "field, kJ) and an optional name; writes barriers.csv and barriers.gpkg."),
+         QStringLiteral("FILE")},
         {QStringLiteral("study-area"),
          QStringLiteral("Polygons inside which the scores count misses; default: every cell a run reached or the "
                         "mapped reach holds."),
@@ -308,6 +317,8 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.objectsFile = parser.value(QStringLiteral("objects"));
     request.observedFile = parser.value(QStringLiteral("observed"));
     request.studyAreaFile = parser.value(QStringLiteral("study-area"));
+    request.forestFile = parser.value(QStringLiteral("forest"));
+    request.barriersFile = parser.value(QStringLiteral("barriers"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;

@@ -12,6 +12,7 @@
 
 #include "engine/hazardLevel.h"
 #include "engine/intensity.h"
+#include "engine/protectionMeasures.h"
 #include "engine/simulationSettings.h"
 #include "outputs/outputTable.h"
 #include "raster/outputFormat.h"
@@ -79,6 +80,17 @@ struct runRequest
     bool calibrate = false;
     calibrationCriterion calibrateBy = calibrationCriterion::balanced;
     QList<QPair<QString, QVariantList>> calibrationLists;
+    // Protection measures (empty: none): forest, a raster of forest indices
+    // on the DEM's grid or a polygon layer with an index field, and barriers,
+    // a line layer with a capacity field (kJ). Every trajectory is followed
+    // with and without them.
+    QString forestFile;
+    QString forestField = QStringLiteral("forest");
+    forestSettings forest;
+    QString barriersFile;
+    QString barrierCapacityField = QStringLiteral("capacity_kJ");
+
+    bool measuresWanted() const { return !forestFile.isEmpty() || !barriersFile.isEmpty(); }
 
     // Whether the run counts how often each cell is reached (Freq_any).
     bool frequenciesWanted() const { return releaseFields.frequencies() || releaseFrequency.has_value(); }
@@ -93,7 +105,8 @@ template <class Request>
 auto inputFileFields(Request& request)
 {
     return std::vector<decltype(&request.demFile)>{&request.demFile, &request.startCellsFile, &request.objectsFile,
-                                                    &request.observedFile, &request.studyAreaFile};
+                                                    &request.observedFile, &request.studyAreaFile,
+                                                    &request.forestFile,   &request.barriersFile};
 }
 // The input files it names (none left empty).
 QStringList inputFilesOf(const runRequest& request);

@@ -435,6 +435,83 @@ void appendCalibrationRows(QList<settingRow>& rows)
     rows << criterion;
 }
 
+bool forestOn(const runRequest& request) { return !request.forestFile.isEmpty(); }
+
+// A number of the forest's friction, in use with a forest file.
+template <double forestSettings::*member>
+settingRow forestNumberRow(const char* name, const char* label, const char* unit, double value, double maximum,
+                           const char* option, const QString& tooltip)
+{
+    settingRow row;
+    row.name = QLatin1String(name);
+    row.label = QLatin1String(label);
+    row.unit = QString::fromUtf8(unit);
+    row.defaultValue = value;
+    row.minimum = 0.0;
+    row.maximum = maximum;
+    row.decimals = 1;
+    row.option = QLatin1String(option);
+    row.tooltip = tooltip;
+    row.storeKey = row.name;
+    row.logLabel = row.labelWithUnit();
+    row.read = [](const runRequest& r) { return QVariant(r.forest.*member); };
+    row.write = [](runRequest& r, const QVariant& v) { r.forest.*member = v.toDouble(); };
+    row.inUse = forestOn;
+    row.usedWithOption = QStringLiteral("forest");
+    return row;
+}
+
+// Forest and barriers: their fields and the forest's friction.
+void appendMeasureRows(QList<settingRow>& rows)
+{
+    settingRow field;
+    field.name = QStringLiteral("forestField");
+    field.label = QStringLiteral("Forest field");
+    field.type = settingType::text;
+    field.defaultValue = QStringLiteral("forest");
+    field.option = QStringLiteral("forest-field");
+    field.tooltip = QStringLiteral("Field of a forest polygon layer holding the forest index, from 0 (none) to 1 "
+                                   "(dense).");
+    field.storeKey = field.name;
+    field.logLabel = field.label;
+    field.read = [](const runRequest& r) { return QVariant(r.forestField); };
+    field.write = [](runRequest& r, const QVariant& v) { r.forestField = v.toString(); };
+    field.inUse = [](const runRequest& r) { return isVectorFileName(r.forestFile); };
+    field.usedWithOption = QStringLiteral("forest");
+    rows << field;
+
+    const QString degree = QString(QChar(0x00B0));
+    rows << forestNumberRow<&forestSettings::angleMax>(
+        "forestAngleMax", "Forest angle, largest", "°", 10.0, 45.0, "forest-angle-max",
+        QStringLiteral("Largest angle dense forest adds to the energy line's threshold, for slow blocks (0 to 45") +
+            degree + QStringLiteral(")."));
+    rows << forestNumberRow<&forestSettings::angleMin>(
+        "forestAngleMin", "Forest angle, least", "°", 2.0, 45.0, "forest-angle-min",
+        QStringLiteral("Angle forest adds at least, for fast blocks (0 to 45") + degree + QStringLiteral(")."));
+    rows << forestNumberRow<&forestSettings::speed>(
+        "forestSpeed", "Forest speed", "m/s", 30.0, 100.0, "forest-speed",
+        QStringLiteral("Speed above which trees barely slow a block (0 to 100 m/s)."));
+    rows << forestNumberRow<&forestSettings::skip>(
+        "forestSkip", "Forest skip", "m", 0.0, 1000.0, "forest-skip",
+        QStringLiteral("The first metres of every path take no loss from forest: releases inside or just above a "
+                       "stand (0 to 1000 m)."));
+
+    settingRow capacity;
+    capacity.name = QStringLiteral("barrierCapacityField");
+    capacity.label = QStringLiteral("Barrier capacity field");
+    capacity.type = settingType::text;
+    capacity.defaultValue = QStringLiteral("capacity_kJ");
+    capacity.option = QStringLiteral("barrier-capacity-field");
+    capacity.tooltip = QStringLiteral("Field of the barriers layer holding the energy each structure stops, in kJ.");
+    capacity.storeKey = capacity.name;
+    capacity.logLabel = capacity.label;
+    capacity.read = [](const runRequest& r) { return QVariant(r.barrierCapacityField); };
+    capacity.write = [](runRequest& r, const QVariant& v) { r.barrierCapacityField = v.toString(); };
+    capacity.inUse = [](const runRequest& r) { return !r.barriersFile.isEmpty(); };
+    capacity.usedWithOption = QStringLiteral("barriers");
+    rows << capacity;
+}
+
 QList<settingRow> makeTable()
 {
     const QString degree = QString(QChar(0x00B0));
@@ -628,6 +705,7 @@ QList<settingRow> makeTable()
     appendReleaseFieldRows(rows);
     appendHazardRows(rows);
     appendCalibrationRows(rows);
+    appendMeasureRows(rows);
     return rows;
 }
 

@@ -25,6 +25,8 @@ struct outputSelection
     bool frequencies = false;  // with release frequencies: Freq_any, and with energies Freq_<E>kJ
     bool hazard = false;       // Hazard_level and Hazard_matrix_cell
     bool calibration = false;  // with field evidence: calibration.csv
+    bool measures = false;     // with forest or barriers: the grids without them
+    bool barriers = false;     // barriers.csv and barriers.gpkg
     QString mapFile;           // absolute; empty: no map picture
 };
 
