@@ -178,6 +178,8 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         return failed;
     if (!request_.observedFile.isEmpty() && !readEvidence())
         return failed;
+    if (request_.measuresWanted() && !readMeasures())
+        return failed;
     if (startCells_.empty()) {
         events_.error(QStringLiteral("No start cells found. Aborting."));
         return failed;
@@ -226,6 +228,63 @@ bool runPipeline::readEvidence()
                                      "process."));
         return false;
     }
+    return true;
+}
+
+// Forest indices on the DEM's grid and the barriers by the cells they pass.
+bool runPipeline::readMeasures()
+{
+    const outputGeoreference placement = demInput_->georeference();
+    const double* geoTransform = placement.geoTransform;
+    protectionMeasures measures;
+    measures.forestParameters = request_.forest;
+    const QString& forestFile = request_.forestFile;
+    if (isVectorFileName(forestFile)) {
+        std::optional<grid<float>> forest =
+            readForestLayer({forestFile, {}, {}}, request_.forestField, demHeader_, geoTransform, demSystem_, events_);
+        if (!forest)
+            return false;
+        forest_ = std::move(*forest);
+    } else if (!forestFile.isEmpty()) {
+        std::unique_ptr<rasterInput> input = rasterInputFor(forestFile);
+        rasterHeader header;
+        if (!input || !input->open(forestFile, header, events_) || !headerIsUsable(header, forestFile)
+            || !checkSameCoordinateSystem(demSystem_, input->system(), request_.demFile, forestFile, events_))
+            return false;
+        rasterMismatchSink mismatch(events_);
+        const bool consistent = checkRasterConsistency(demHeader_, header, request_.demFile, mismatch, forestFile);
+        mismatch.reportTo(request_.demFile, demHeader_, forestFile, header, QStringLiteral("forest"));
+        if (!consistent || !input->readElevations(forest_, events_))
+            return false;
+        input->close();
+        if (!checkForestIndices(forest_, header.nodataValue, forestFile, events_))
+            return false;
+    }
+    if (!forest_.empty())
+        measures.forest = &forest_;
+    if (!request_.barriersFile.isEmpty()) {
+        std::optional<std::vector<barrierLine>> barriers =
+            readBarriersLayer({request_.barriersFile, {}, {}}, request_.barrierCapacityField, demHeader_,
+                              geoTransform, demSystem_, events_);
+        if (!barriers)
+            return false;
+        barrierLines_ = std::move(*barriers);
+        barrierIndex_ = barrierIndex(demHeader_.nrows, demHeader_.ncols);
+        // Map coordinates to cells from the north-west corner, as the trajectories count them.
+        const auto x = [&](double mapX) { return (mapX - geoTransform[0]) / geoTransform[1]; };
+        const auto y = [&](double mapY) { return (mapY - geoTransform[3]) / geoTransform[5]; };
+        for (std::size_t b = 0; b < barrierLines_.size(); ++b) {
+            barrierCapacities_.push_back(barrierLines_[b].capacity);
+            for (const auto& line : barrierLines_[b].lines)
+                for (std::size_t k = 1; k < line.size(); ++k)
+                    barrierIndex_.add(static_cast<uint32_t>(b), x(line[k - 1].first), y(line[k - 1].second),
+                                      x(line[k].first), y(line[k].second));
+        }
+        barrierIndex_.finish();
+        measures.barriers = &barrierIndex_;
+        measures.capacities = &barrierCapacities_;
+    }
+    measures_ = measures;
     return true;
 }
 
@@ -694,10 +753,13 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         result.reachingStartCells.assign(demHeader_.nrows, demHeader_.ncols, 0);
         if (request_.intensity.enabled)
             result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
+        const std::size_t energyClasses =
+            request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0;
         if (request_.frequenciesWanted())
-            result.frequencies.assign(demHeader_.nrows, demHeader_.ncols,
-                                      request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size()
-                                                                          : 0);
+            result.frequencies.assign(demHeader_.nrows, demHeader_.ncols, energyClasses);
+        if (measures_)
+            result.unprotected.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity.energiesWanted(),
+                                      request_.frequenciesWanted(), energyClasses);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -711,6 +773,11 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
             reach.emplace(*objects_, startCells_.size());
         input.objects = reach ? &*reach : nullptr;
         input.releases = releases_.empty() ? nullptr : &releases_;
+        std::optional<objectReach> reachUnprotected;
+        if (objects_ && measures_)
+            reachUnprotected.emplace(*objects_, startCells_.size());
+        input.measures = measures_ ? &*measures_ : nullptr;
+        input.objectsUnprotected = reachUnprotected ? &*reachUnprotected : nullptr;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -885,6 +952,11 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->intensityOptions = request_.intensity;
     kept->intensity = std::move(result.intensity);
     kept->frequencies = std::move(result.frequencies);
+    if (measures_) {
+        kept->unprotected = std::move(result.unprotected);
+        kept->barriers = result.barriers;
+        kept->barrierLines = barrierLines_;
+    }
     kept->hazard = request_.hazard;
     if (request_.hazard.enabled)
         hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations, kept->hazardLevels,
@@ -919,6 +991,7 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
                                             demHeader_.cellsize);
     report.summary << releaseLogLines();
     report.summary << calibrationLogLines(request_.observedFile, calibration_);
+    report.summary << measureLogLines(result);
     products.calibration = calibration_;
     if (request_.hazard.enabled)
         report.summary << hazardSummaryLines(grids);
@@ -927,6 +1000,9 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
                                          grids.numberOfSimulations);
         addObjectFrequencies(*objects_, grids.frequencies, grids.passageCounts, grids.numberOfSimulations,
                              request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
+        if (measures_)
+            addUnprotectedObjectReports(*objects_, grids.unprotected, grids.numberOfSimulations,
+                                        request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
         report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,
@@ -968,6 +1044,27 @@ QStringList runPipeline::earlierOutputsToRemove(const QStringList& written) cons
         if (isOutputFileName(name) && !written.contains(name))
             earlier << name;
     return earlier;
+}
+
+// The measures' files and what they stopped.
+QStringList runPipeline::measureLogLines(const propagationOutput& result) const
+{
+    if (!measures_)
+        return {};
+    QStringList lines;
+    const double total = static_cast<double>(std::max<uint64_t>(trajectoryTotal_, 1));
+    const barrierTotals& barriers = result.barriers;
+    if (!request_.forestFile.isEmpty())
+        lines << QStringLiteral("Forest: %1").arg(request_.forestFile)
+              << QStringLiteral("Trajectories stopped in forest: %1 (%2 %)")
+                     .arg(barriers.stoppedInForest)
+                     .arg(static_cast<double>(barriers.stoppedInForest) / total * 100.0, 0, 'f', 2);
+    if (!request_.barriersFile.isEmpty())
+        lines << QStringLiteral("Barriers: %1 (%2 lines)").arg(request_.barriersFile).arg(barrierLines_.size())
+              << QStringLiteral("Trajectories stopped by barriers: %1 (%2 %)")
+                     .arg(barriers.stoppedByBarriers)
+                     .arg(static_cast<double>(barriers.stoppedByBarriers) / total * 100.0, 0, 'f', 2);
+    return lines;
 }
 
 QStringList runPipeline::runSummary(const grid<int32_t>& passageCounts) const

@@ -19,3 +19,33 @@ struct forestSettings
     double speed = 30.0;     // v_v, m/s
     double skip = 0.0;       // m: the first metres of a path take no loss
 };
+
+class barrierIndex;
+
+// What a trajectory meets besides the terrain. With measures every
+// trajectory is followed as if there were none, and the point where they
+// would have stopped it ends its protected part: its heading does not depend
+// on its energy, so the protected path is a prefix of the unprotected one.
+struct protectionMeasures
+{
+    const grid<float>* forest = nullptr;  // forest index per cell, 0 (or NaN) none; null: no forest
+    forestSettings forestParameters;
+    const barrierIndex* barriers = nullptr;           // null: no barriers
+    const std::vector<double>* capacities = nullptr;  // kJ, per barrier
+};
+
+// The loss dH (m) of one step of horizontal length `step` (m) ending at a
+// point in forest of index `forestIndex`, with the energy-line height
+// `height` there before this step's loss (m) and the threshold angle
+// `thresholdDegrees` used there.
+double forestLoss(const forestSettings& settings, double forestIndex, double height, double thresholdDegrees,
+                  double step);
+
+// A barrier a trajectory's protected part reached, with the energy it
+// arrived with; at or below the barrier's capacity it was stopped there.
+struct barrierArrival
+{
+    uint32_t barrier = 0;
+    double energy = 0.0;  // kJ
+    bool stopped = false;
+};

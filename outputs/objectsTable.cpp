@@ -31,6 +31,12 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
     }
     if (hazard)
         text += ",highest hazard level (0 to 4)";
+    const bool measures = !reports.empty() && reports.front().trajectoriesUnprotected >= 0;
+    if (measures) {
+        text += ",trajectories without measures (count),largest reach probability without measures (%)";
+        if (hazard)
+            text += ",highest hazard level without measures (0 to 4)";
+    }
     text += "\r\n";
     for (const objectReport& report : reports) {
         const double share =
@@ -44,6 +50,12 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
             text += ',' + QByteArray::number(frequency, 'g', frequencyDigits);
         if (hazard)
             text += ',' + QByteArray::number(report.highestHazardLevel);
+        if (measures) {
+            text += ',' + QByteArray::number(static_cast<qlonglong>(report.trajectoriesUnprotected)) + ','
+                    + fixedText(report.largestReachProbabilityUnprotected, probabilityDecimals);
+            if (hazard)
+                text += ',' + QByteArray::number(report.highestHazardLevelUnprotected);
+        }
         text += "\r\n";
     }
     return text;
