@@ -490,7 +490,8 @@ void appendMeasureRows(QList<settingRow>& rows)
         QStringLiteral("Angle forest adds at least, for fast blocks (0 to 45") + degree + QStringLiteral(")."));
     rows << forestNumberRow<&forestSettings::speed>(
         "forestSpeed", "Forest speed", "m/s", 30.0, 100.0, "forest-speed",
-        QStringLiteral("Speed above which trees barely slow a block (0 to 100 m/s)."));
+        QStringLiteral("Speed above which trees barely slow a block (0.1 to 100 m/s)."));
+    rows.last().minimum = 0.1;  // a speed height of 0 divides by 0
     rows << forestNumberRow<&forestSettings::skip>(
         "forestSkip", "Forest skip", "m", 0.0, 1000.0, "forest-skip",
         QStringLiteral("The first metres of every path take no loss from forest: releases inside or just above a "

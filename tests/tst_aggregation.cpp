@@ -1,8 +1,11 @@
 #include <QtTest>
 
+#include <cmath>
+
 #include "engine/aggregation.h"
 #include "engine/calibrationScores.h"
 #include "engine/hazardLevel.h"
+#include "engine/protectionMeasures.h"
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
@@ -151,6 +154,33 @@ private slots:
         // Farthest reached cell 5 (50 m), farthest observed cell 3 (30 m).
         QCOMPARE(scores.runOutError, 20.0);
         QVERIFY(std::isnan(scores.pointHitRate));
+    }
+
+    // Forest's added angle on a 30 degree threshold over a 10 m step, with the
+    // defaults: 10 degrees at most, 2 at least, h_v = 30^2 / (2 x 9.81) m.
+    void forestLossOfAHandCase_data()
+    {
+        const double speedHeight = 900.0 / (2.0 * 9.81);
+        QTest::addColumn<double>("index");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<double>("added");  // degrees
+        QTest::newRow("dense, at rest: the largest") << 1.0 << 0.0 << 10.0;
+        QTest::newRow("dense, half the speed height") << 1.0 << speedHeight / 2.0 << 6.0;
+        QTest::newRow("dense, at the speed height: the least") << 1.0 << speedHeight << 2.0;
+        QTest::newRow("dense, beyond it: the least") << 1.0 << 3.0 * speedHeight << 2.0;
+        QTest::newRow("half dense, at rest") << 0.5 << 0.0 << 5.0;
+        QTest::newRow("half dense, half the speed height") << 0.5 << speedHeight / 2.0 << 3.5;
+        QTest::newRow("sparse: never below the least") << 0.1 << 0.0 << 2.0;
+    }
+
+    void forestLossOfAHandCase()
+    {
+        QFETCH(double, index);
+        QFETCH(double, height);
+        QFETCH(double, added);
+        const double degree = 3.14159265358979323846 / 180.0;
+        const double expected = 10.0 * (std::tan((30.0 + added) * degree) - std::tan(30.0 * degree));
+        QVERIFY(qAbs(forestLoss(forestSettings{}, index, height, 30.0, 10.0) - expected) < 1e-12);
     }
 
     // One cell reached by trajectories of start cells of one frequency, 10

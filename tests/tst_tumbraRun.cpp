@@ -50,6 +50,15 @@ private slots:
         QVERIFY(writeTextFile(dir_.filePath("huge.asc"), QByteArray(header).replace("cellsize 2", "cellsize 1e37")
                                                              + QByteArray("9 8 7 6 5\n").repeated(4)));
         QVERIFY(writeTextFile(dir_.filePath("existing.png"), "an earlier map"));
+        QVERIFY(writeTextFile(dir_.filePath("forest2.asc"), header + QByteArray("0 0 2 0 0\n").repeated(4)));
+        const auto barrier = [](const char* capacity, const char* east) {
+            return QByteArray("{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":"
+                              "{\"capacity_kJ\":")
+                   + capacity + "},\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[600001,150004],[" + east
+                   + ",150004]]}}]}";
+        };
+        QVERIFY(writeTextFile(dir_.filePath("barrier0.geojson"), barrier("0", "600009")));
+        QVERIFY(writeTextFile(dir_.filePath("barrierOut.geojson"), barrier("10", "600090")));
         QVERIFY(writeTextFile(dir_.filePath("wide.asc"), QByteArray(header).replace("ncols 5", "ncols 6")
                                                              + QByteArray("0 1 0 0 0 0\n").repeated(4)));
     }
@@ -127,6 +136,22 @@ private slots:
         QTest::newRow("evidence not a vector file")
             << QStringList{"--observed", dir_.filePath("start.asc")} << "is not a GeoPackage";
         QTest::newRow("evidence missing") << QStringList{"--observed", dir_.filePath("reach.gpkg")} << "reach.gpkg";
+        const QStringList measures{"--seed", "1", "--intensity", "--block-volume", "1"};
+        QTest::newRow("measures without a seed")
+            << QStringList{"--forest", dir_.filePath("start.asc")} << "add --seed N";
+        QTest::newRow("barriers without intensity")
+            << QStringList{"--barriers", dir_.filePath("barrier0.geojson"), "--seed", "1"} << "add --intensity";
+        QTest::newRow("forest angles crossed")
+            << QStringList{"--forest", dir_.filePath("start.asc"), "--seed", "1", "--forest-angle-min", "12"}
+            << "exceeds its largest";
+        QTest::newRow("forest index above 1")
+            << QStringList{"--forest", dir_.filePath("forest2.asc"), "--seed", "1"} << "forest indices lie from 0";
+        QTest::newRow("forest setting without forest")
+            << QStringList{"--forest-speed", "20"} << "--forest-speed is used only with --forest";
+        QTest::newRow("barrier of no capacity")
+            << measures + QStringList{"--barriers", dir_.filePath("barrier0.geojson")} << "has the capacity 0";
+        QTest::newRow("barrier beyond the DEM")
+            << measures + QStringList{"--barriers", dir_.filePath("barrierOut.geojson")} << "reaches beyond the DEM";
         QStringList angles;
         for (int angle = 0; angle <= 90; ++angle)
             angles << QString::number(angle);
