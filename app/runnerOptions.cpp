@@ -146,6 +146,10 @@ bool refuseColouringWithoutIntensity(const runRequest& request)
         if (!request.hazard.enabled)
             needed = QStringLiteral("--hazard");
         break;
+    case colouringNeeds::measures:
+        if (!request.measuresWanted())
+            needed = QStringLiteral("--forest or --barriers");
+        break;
     case colouringNeeds::nothing:
         break;
     }
@@ -260,8 +264,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
              "What the map's colours show: probability (reach probability classes, default), share "
              "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
              "and --block-volume), height (largest energy-line height; with --intensity), source (each start "
-             "cell's share of trajectories that reached an object; with --objects) or hazard (hazard level; with "
-             "--hazard)."),
+             "cell's share of trajectories that reached an object; with --objects), hazard (hazard level; with "
+             "--hazard), unprotected (reach probability without the measures) or reduction (what they take off "
+             "it; both with --forest or --barriers)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},

@@ -81,5 +81,10 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     QString share;
     if (const std::optional<double> percent = result.sourceShares ? result.sourceShares->share(row, col) : std::nullopt)
         share = QStringLiteral(" | source share %1 %").arg(fixed(*percent, 1));
-    return line + share + intensityReadout(result, row, col) + hazardReadout(result, row, col);
+    QString unprotected;
+    if (result.unprotected.passageCounts.contains(row, col))
+        unprotected = QStringLiteral(" | without measures %1 passages, reach probability %2 %")
+                          .arg(result.unprotected.passageCounts(row, col))
+                          .arg(fixed(result.reachProbabilityUnprotected(row, col), 1));
+    return line + share + unprotected + intensityReadout(result, row, col) + hazardReadout(result, row, col);
 }

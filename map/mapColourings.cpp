@@ -18,6 +18,10 @@ const QList<mapColouringRow>& mapColourings()
          QT_TRANSLATE_NOOP("resultMapPanel", "Source share"), colouringNeeds::objects},
         {mapColouring::hazardLevel, "hazard", "Hazard map", QT_TRANSLATE_NOOP("resultMapPanel", "Hazard level"),
          colouringNeeds::hazard},
+        {mapColouring::reachUnprotected, "unprotected", "Reach probability map without forest and barriers",
+         QT_TRANSLATE_NOOP("resultMapPanel", "Reach probability without measures"), colouringNeeds::measures},
+        {mapColouring::reachReduction, "reduction", "Reduction of the reach probability by forest and barriers",
+         QT_TRANSLATE_NOOP("resultMapPanel", "Reach probability reduction"), colouringNeeds::measures},
     };
     return rows;
 }

@@ -9,11 +9,21 @@
 // With intensity: the largest energy in the run's energy classes, or the
 // largest energy-line height. With objects at risk: at each start cell the
 // share of its trajectories that reached an object.
-// With the hazard map: each cell's hazard level.
-enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight, sourceShare, hazardLevel };
+// With the hazard map: each cell's hazard level. With forest or barriers:
+// the reach probability without them, and how much they take off it.
+enum class mapColouring {
+    reachProbability,
+    passageShare,
+    energyClass,
+    energyLineHeight,
+    sourceShare,
+    hazardLevel,
+    reachUnprotected,
+    reachReduction
+};
 
 // The grids a colouring is drawn from beyond those of every run.
-enum class colouringNeeds { nothing, intensity, energies, objects, hazard };
+enum class colouringNeeds { nothing, intensity, energies, objects, hazard, measures };
 
 // One colouring with everything the front ends make of it. Adding a
 // colouring is adding a row here and its colours to the map picture.
@@ -31,7 +41,7 @@ const QList<mapColouringRow>& mapColourings();
 
 const mapColouringRow& mapColouringRowOf(mapColouring colouring);
 
-// "probability", "share", "energy", "height", "source" and "hazard": the names on the command line and in the
+// "probability", "share", "energy", "height", "source", "hazard", "unprotected" and "reduction": the names on the command line and in the
 // settings store.
 QString mapColouringName(mapColouring colouring);
 bool mapColouringFromName(const QString& name, mapColouring& colouring);

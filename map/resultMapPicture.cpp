@@ -22,6 +22,19 @@ constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xff
 
 constexpr QRgb unreachedSwatch = 0xffa0a0a0;
 
+// How many percentage points the measures take off the reach probability:
+// none, then up to 10, 25, 50 and 100.
+constexpr std::array<double, 5> reductionUpperBounds = {0.0, 10.0, 25.0, 50.0, 100.0};
+constexpr std::array<QRgb, 5> reductionColours = {0xffd9d9d9, 0xffc7e9c0, 0xff74c476, 0xff31a354, 0xff006d2c};
+
+std::size_t reductionClassOf(double points)
+{
+    std::size_t k = 0;
+    while (k + 1 < reductionUpperBounds.size() && points > reductionUpperBounds[k])
+        ++k;
+    return k;
+}
+
 // Upper bounds of the energy-line height classes in metres; with 1 m3 of
 // rock at 2700 kg/m3 a height of 1.1 m gives 30 kJ, 11 m 300 kJ.
 constexpr std::array<double, 6> heightUpperBounds = {1.0,  2.0,  5.0,
@@ -194,6 +207,11 @@ mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
     case colouringNeeds::objects:
         drawable = result.sourceShares.has_value();
         break;
+    case colouringNeeds::measures:
+        drawable = result.unprotected.passageCounts.rows() == result.displayGrid.rows()
+                   && result.unprotected.passageCounts.cols() == result.displayGrid.cols()
+                   && !result.unprotected.passageCounts.empty();
+        break;
     case colouringNeeds::hazard:
         drawable = result.hazardLevels.rows() == result.displayGrid.rows()
                    && result.hazardLevels.cols() == result.displayGrid.cols() && !result.hazardLevels.empty();
@@ -213,12 +231,22 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
         appendHeightEntries(legend);
     } else if (colouring == mapColouring::sourceShare) {
         appendSourceEntries(legend);
+    } else if (colouring == mapColouring::reachReduction) {
+        legend.caption = QStringLiteral("Reach probability reduction");
+        legend.entries.append({QStringLiteral("no reduction"), reductionColours[0], 0.0});
+        for (std::size_t i = 1; i < reductionUpperBounds.size(); ++i)
+            legend.entries.append({QStringLiteral("%1 – %2 percentage points")
+                                       .arg(reductionUpperBounds[i - 1])
+                                       .arg(reductionUpperBounds[i]),
+                                   reductionColours[i], reductionUpperBounds[i]});
     } else if (colouring == mapColouring::hazardLevel) {
         legend.caption = QStringLiteral("Hazard level");
         for (const hazardLegendEntry& entry : hazardLegend())
             legend.entries.append({entry.label, entry.colour, static_cast<double>(entry.level)});
-    } else if (colouring == mapColouring::reachProbability) {
-        legend.caption = QStringLiteral("Reach probability");
+    } else if (colouring == mapColouring::reachProbability || colouring == mapColouring::reachUnprotected) {
+        legend.caption = colouring == mapColouring::reachProbability
+                             ? QStringLiteral("Reach probability")
+                             : QStringLiteral("Reach probability without measures");
         double lower = 0.0;
         for (std::size_t i = 0; i < reachProbabilityClassBounds.size(); ++i) {
             legend.entries.append({QStringLiteral("%1 – %2 %").arg(lower).arg(reachProbabilityClassBounds[i]),
@@ -250,13 +278,19 @@ QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
         && result.reachingStartCells.cols() == shown.cols();
     const bool byShare = colouring == mapColouring::passageShare && result.trajectories > 0
                          && result.passageCounts.rows() == shown.rows() && result.passageCounts.cols() == shown.cols();
+    const bool byMeasures = colouring == mapColouring::reachUnprotected || colouring == mapColouring::reachReduction;
     QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
     for (int r = 0; r < shown.rows(); ++r) {
         auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
         const int32_t* values = shown.row(r);
         for (int c = 0; c < shown.cols(); ++c) {
             const int32_t v = values[c];
-            if (v >= 0)
+            if (byMeasures && result.unprotected.passageCounts(r, c) > 0)
+                pixels[c] = colouring == mapColouring::reachUnprotected
+                                ? probabilityColours[reachProbabilityClass(result.reachProbabilityUnprotected(r, c))]
+                                : reductionColours[reductionClassOf(result.reachProbabilityUnprotected(r, c)
+                                                                    - result.reachProbability(r, c))];
+            else if (v >= 0)
                 pixels[c] = reliefColour(v);
             else if (colouring == mapColouring::sourceShare)
                 pixels[c] = passedSwatch;
