@@ -432,8 +432,11 @@ bool runPipeline::runFitsInMemory()
     const std::uint64_t evidenceBytes = request_.observedFile.isEmpty() ? 0 : 2 + 8 + 12;
     const std::uint64_t calibrationBytes =
         request_.calibrate ? 2 * sizeof(int32_t) + intensityBytesPerCell(request_.intensity) : 0;
-    const std::uint64_t intensityBytes =
-        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t) + evidenceBytes + calibrationBytes;
+    // Measures: the forest's indices and the counts and energies without them.
+    const std::uint64_t measureBytes =
+        request_.measuresWanted() ? sizeof(float) + 2 * sizeof(int32_t) + sizeof(double) : 0;
+    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t)
+                                         + evidenceBytes + calibrationBytes + measureBytes;
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
