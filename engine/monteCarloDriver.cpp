@@ -335,6 +335,7 @@ void simulate(const propagationInput& input, const trajectoryContext& runContext
             trajectory.points.clear();
             trajectory.runOut = 0.0;
             trajectory.moved = false;
+            trajectory.withMeasures = trajectoryResult::protectedPart{};
         }
         merge.addTrajectory(item, origin, trajectory, input.settings.saveTrajectories);
     }
