@@ -14,7 +14,6 @@
 
 namespace {
 
-
 // ColorBrewer's six-class YlOrRd ramp (Brewer, colorbrewer2.org): readable
 // for colour-blind readers and in grey-scale print, light for rare cells.
 constexpr std::array<QRgb, 6> probabilityColours = {0xffffffb2, 0xfffed976, 0xfffeb24c,
@@ -166,10 +165,7 @@ constexpr int rowHeight = 20;
 
 }  // namespace
 
-int sourceShareClass(double percent)
-{
-    return classOf(percent, sourceUpperBounds);
-}
+int sourceShareClass(double percent) { return classOf(percent, sourceUpperBounds); }
 
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
@@ -336,8 +332,7 @@ int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
 resultMapPictureRows::resultMapPictureRows(const runResultGrids& result, mapColouring colouring)
     : map_(result, colouring),
       legend_(resultMapLegendImage(map_.colouring(), result.intensityOptions.energyClassLimits)),
-      scale_(resultMapPictureScale(result, colouring)),
-      mapWidth_(result.displayGrid.cols() * scale_),
+      scale_(resultMapPictureScale(result, colouring)), mapWidth_(result.displayGrid.cols() * scale_),
       mapHeight_(result.displayGrid.rows() * scale_)
 {
     // A grid without cells draws no map, as an empty image has no size.

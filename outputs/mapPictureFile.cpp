@@ -139,8 +139,7 @@ QString writeResultMap(const outputTarget& target, const runResultGrids& result,
     }
     if (*format == mapPictureFormat::png) {
         const resultMapPictureRows rows(result, colouring);
-        bytes = pngPictureBytes(rows.width(), rows.height(),
-                                [&rows](int y, QRgb* pixels) { rows.fill(y, pixels); });
+        bytes = pngPictureBytes(rows.width(), rows.height(), [&rows](int y, QRgb* pixels) { rows.fill(y, pixels); });
         if (bytes.isEmpty())
             return QStringLiteral("Failed to write the map %1: not enough memory to compress it.").arg(fileName);
     } else {
