@@ -263,6 +263,11 @@ void mpiCoordinator::combine(propagationOutput& result)
     intensityGrids& intensity = result.intensity;
     reduceCells(intensity.heightMax.data(), intensity.heightMax.size(), MPI_DOUBLE, MPI_MAX, rank_);
     reduceCells(intensity.heightSum.data(), intensity.heightSum.size(), MPI_INT64_T, MPI_SUM, rank_);
+    reduceCells(intensity.energyMax.data(), intensity.energyMax.size(), MPI_DOUBLE, MPI_MAX, rank_);
+    frequencyGrids& frequencies = result.frequencies;
+    reduceCells(frequencies.any.data(), frequencies.any.size(), MPI_INT64_T, MPI_SUM, rank_);
+    for (grid<int64_t>& sums : frequencies.atLeast)
+        reduceCells(sums.data(), sums.size(), MPI_INT64_T, MPI_SUM, rank_);
     for (grid<int32_t>& counts : intensity.classCounts)
         sumCounts(counts.data(), counts.size());
     runOutStatistics& runOuts = result.runOuts;

@@ -24,15 +24,11 @@ QCommandLineOption tableOption(const settingRow& row)
     return QCommandLineOption(row.option, row.helpText(), valueName);
 }
 
-// Reads one table row's option into the request, checked against the row's
-// range; a refusal names the option and what it takes.
-bool readTableOption(const QCommandLineParser& parser, const settingRow& row, runRequest& request)
+// One value of a table row's option, checked against the row's range; a
+// refusal names the option and what it takes.
+bool parseValue(const settingRow& row, const QString& text, QVariant& value)
 {
-    if (!parser.isSet(row.option))
-        return true;
-    const QString text = parser.value(row.option);
     const QString name = QStringLiteral("--") + row.option;
-    QVariant value;
     bool ok = true;
     switch (row.type) {
     case settingType::yesNo:
@@ -76,6 +72,40 @@ bool readTableOption(const QCommandLineParser& parser, const settingRow& row, ru
         printError(QStringLiteral("%1 %2, not %3.").arg(name, problem, text));
         return false;
     }
+    return true;
+}
+
+// Reads one table row's option into the request. With a calibration a
+// number or choice may be a list ("15,22,30"): the request takes its first
+// value and the list goes to the calibration.
+bool readTableOption(const QCommandLineParser& parser, const settingRow& row, runRequest& request, bool lists)
+{
+    if (!parser.isSet(row.option))
+        return true;
+    const QString text = parser.value(row.option);
+    const bool listable =
+        row.type == settingType::number || row.type == settingType::wholeNumber || row.type == settingType::choice;
+    if (listable && text.contains(QLatin1Char(','))) {
+        if (!lists) {
+            printError(QStringLiteral("--%1 takes one value, not the list \"%2\": lists of values are for "
+                                      "--calibrate.")
+                           .arg(row.option, text));
+            return false;
+        }
+        QVariantList values;
+        for (const QString& piece : text.split(QLatin1Char(','))) {
+            QVariant value;
+            if (!parseValue(row, piece.trimmed(), value))
+                return false;
+            values << value;
+        }
+        request.calibrationLists.append({row.name, values});
+        row.write(request, values.first());
+        return true;
+    }
+    QVariant value;
+    if (!parseValue(row, text, value))
+        return false;
     row.write(request, value);
     return true;
 }
@@ -111,6 +141,10 @@ bool refuseColouringWithoutIntensity(const runRequest& request)
     case colouringNeeds::objects:
         if (request.objectsFile.isEmpty())
             needed = QStringLiteral("--objects");
+        break;
+    case colouringNeeds::hazard:
+        if (!request.hazard.enabled)
+            needed = QStringLiteral("--hazard");
         break;
     case colouringNeeds::nothing:
         break;
@@ -160,7 +194,13 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "  Height_max, Height_mean (m), Velocity_max (m/s), Energy_max (kJ), Reach_prob_<E>kJ (percent of\n"
         "               trajectories arriving with at least E kJ) (--intensity; energies with --block-volume).\n"
         "  objects.csv, Source_share (--objects) the reach of each object; at each start cell the percentage\n"
-        "               of its trajectories that reached an object.\n\n"
+        "               of its trajectories that reached an object.\n"
+        "  Freq_any, Freq_<E>kJ (1/year) how often a cell is reached, by any block or by one of at least E kJ\n"
+        "               (--release-frequency or --frequency-field; the second with energies).\n"
+        "  Hazard_level, Hazard_matrix_cell (--hazard) 0 not reached, 1 residual, 2 yellow, 3 blue, 4 red; the\n"
+        "               cell (1 to 9) of the hazard matrix that decided.\n"
+        "  calibration.csv (--observed) the run's scores against the mapped reach and observed blocks; with\n"
+        "               --calibrate every combination of the settings given as lists, best first.\n\n"
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"
@@ -182,6 +222,14 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral("FILE")},
         {QStringLiteral("output"), QStringLiteral("Folder the files are written to (created if missing)."),
          QStringLiteral("DIR")},
+        {QStringLiteral("observed"),
+         QStringLiteral("Field evidence to score the run against: a vector layer of the mapped reach (polygons) "
+                        "and/or of observed blocks or impacts (points); writes calibration.csv."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("study-area"),
+         QStringLiteral("Polygons inside which the scores count misses; default: every cell a run reached or the "
+                        "mapped reach holds."),
+         QStringLiteral("FILE")},
     });
     for (const settingRow& row : settingsTable())
         if (!row.option.isEmpty())
@@ -200,8 +248,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
          QStringLiteral(
              "What the map's colours show: probability (reach probability classes, default), share "
              "(passage share of the run), energy (largest energy in the energy classes; with --intensity "
-             "and --block-volume), height (largest energy-line height; with --intensity) or source (each start "
-             "cell's share of trajectories that reached an object; with --objects)."),
+             "and --block-volume), height (largest energy-line height; with --intensity), source (each start "
+             "cell's share of trajectories that reached an object; with --objects) or hazard (hazard level; with "
+             "--hazard)."),
          QStringLiteral("MODE")},
         {QStringLiteral("quiet"), QStringLiteral("Print only warnings and errors.")},
         {QStringLiteral("timings"), QStringLiteral("Print how long each phase of the run took.")},
@@ -257,12 +306,18 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.outputFolder = parser.value(QStringLiteral("output"));
     request.mapFile = parser.value(QStringLiteral("map"));
     request.objectsFile = parser.value(QStringLiteral("objects"));
+    request.observedFile = parser.value(QStringLiteral("observed"));
+    request.studyAreaFile = parser.value(QStringLiteral("study-area"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;
         if (!mapColouringFromName(request.mapColouring, colouring)) {
-            printError(QStringLiteral("--map-colour takes probability, share, energy, height or source, not \"%1\".")
-                           .arg(parser.value(QStringLiteral("map-colour"))));
+            QStringList names;
+            for (const mapColouringRow& row : mapColourings())
+                names << QLatin1String(row.name);
+            const QString last = names.takeLast();
+            printError(QStringLiteral("--map-colour takes %1 or %2, not \"%3\".")
+                           .arg(names.join(QStringLiteral(", ")), last, parser.value(QStringLiteral("map-colour"))));
             return parseOutcome::exitFailure;
         }
     }
@@ -271,8 +326,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     options.timings = parser.isSet(QStringLiteral("timings"));
     options.progressLines = parser.isSet(QStringLiteral("progress-lines"));
     options.filesWritten = parser.isSet(QStringLiteral("files-written"));
+    const bool lists = parser.isSet(QStringLiteral("calibrate"));
     for (const settingRow& row : settingsTable())
-        if (!row.option.isEmpty() && !readTableOption(parser, row, request))
+        if (!row.option.isEmpty() && !readTableOption(parser, row, request, lists))
             return parseOutcome::exitFailure;
     for (const settingRow& row : settingsTable())
         if (!refuseUnusedOption(parser, row, request))

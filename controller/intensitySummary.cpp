@@ -46,8 +46,11 @@ QStringList intensitySummaryLines(const intensitySettings& settings, const inten
         grids.heightMax.size() == 0 ? 0.0 : *std::max_element(heights, heights + grids.heightMax.size());
     if (!settings.energiesWanted())
         return {QStringLiteral("Largest energy-line height (m): %1").arg(QString::number(largest, 'f', 2))};
-    QStringList lines{
-        QStringLiteral("Largest energy (kJ): %1").arg(QString::number(energyOfHeight(settings, largest), 'f', 1))};
+    const double* energies = grids.energyMax.data();
+    const double largestEnergy = grids.energyMax.empty()
+                                     ? energyOfHeight(settings, largest)
+                                     : *std::max_element(energies, energies + grids.energyMax.size());
+    QStringList lines{QStringLiteral("Largest energy (kJ): %1").arg(QString::number(largestEnergy, 'f', 1))};
     const double hectaresPerCell = cellSize * cellSize / 10000.0;
     const std::vector<std::uint64_t> counts = energyClassCellCounts(settings, grids, passageCounts);
     for (std::size_t k = 0; k < counts.size(); ++k)

@@ -12,6 +12,8 @@
 
 #include <omp.h>
 
+#include "controller/calibrationSearch.h"
+#include "controller/hazardSummary.h"
 #include "controller/intensitySummary.h"
 #include "controller/rasterMismatch.h"
 #include "controller/runCoordinator.h"
@@ -23,6 +25,8 @@
 #include "controller/settingsTable.h"
 #include "engine/aggregation.h"
 #include "engine/monteCarloDriver.h"
+#include "engine/nearestStartCell.h"
+#include "engine/objectHazard.h"
 #include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
@@ -33,6 +37,7 @@
 #include "outputs/outputWriting.h"
 #include "outputs/runProducts.h"
 #include "raster/consistencyChecks.h"
+#include "raster/observedLayer.h"
 #include "raster/vectorStartCells.h"
 
 // How long the simulation took, for developers: off unless asked for with
@@ -130,7 +135,7 @@ int runPipeline::runStages(runOutcome& outcome)
         return code;
 
     propagationOutput result;
-    code = simulate(terrain.aspect, result);
+    code = request_.calibrate ? calibrate(terrain.aspect, result) : simulate(terrain.aspect, result);
     terrain.aspect.clear();
     // A stopped run goes no further: no phase of it may show as done after the stop.
     if (code != completed)
@@ -143,6 +148,8 @@ int runPipeline::runStages(runOutcome& outcome)
         if (code != completed || !coordinator_->writesOutputs())
             return code == completed ? agreeWithOthers(completed) : code;
     }
+    if (evidence_ && !request_.calibrate)
+        scoreRun(result);
     return agreeWithOthers(guardedStage([&] { return writeResults(result, terrain, outcome); }));
 }
 
@@ -169,14 +176,108 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         return stoppedByUser;
     if (!request_.objectsFile.isEmpty() && !readObjects())
         return failed;
+    if (!request_.observedFile.isEmpty() && !readEvidence())
+        return failed;
     if (startCells_.empty()) {
         events_.error(QStringLiteral("No start cells found. Aborting."));
         return failed;
     }
-    if (!trajectoriesFitCounts() || !profileWorkWithinReach() || !selectStopCriterion())
+    if (!trajectoriesFitCounts() || !makeReleases() || !frequenciesFitCounts() || !profileWorkWithinReach()
+        || !selectStopCriterion())
         return failed;
     trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    progressTotal_ = trajectoryTotal_;
+    if (request_.calibrate && !calibrationRunsFeasible(calibrationCombinations(request_)))
+        return failed;
     return completed;
+}
+
+// The evidence on the DEM's grid, with each cell's nearest start cell for
+// the observed run-outs; a calibration's runs share one seed.
+bool runPipeline::readEvidence()
+{
+    const outputGeoreference placement = demInput_->georeference();
+    const std::optional<observedCells> observed =
+        readObservedLayer({request_.observedFile, request_.observedLayer, {}}, QStringLiteral("observed run-out"),
+                          false, demHeader_, placement.geoTransform, demSystem_, events_);
+    if (!observed)
+        return false;
+    observedEvidence evidence;
+    evidence.area = observed->area;
+    evidence.points = observed->points;
+    if (!request_.studyAreaFile.isEmpty()) {
+        const std::optional<observedCells> study =
+            readObservedLayer({request_.studyAreaFile, {}, {}}, QStringLiteral("study area"), true, demHeader_,
+                              placement.geoTransform, demSystem_, events_);
+        if (!study)
+            return false;
+        evidence.studyArea = study->area;
+    }
+    evidence.nearest = nearestStartCellsOf(startCells_, demHeader_.nrows, demHeader_.ncols, demHeader_.cellsize);
+    evidence.releaseAreaOfStartCell =
+        releaseAreasOf(startCells_, demHeader_.nrows, demHeader_.ncols, evidence.releaseAreas);
+    evidence_ = std::move(evidence);
+    if (request_.calibrate && !request_.seed) {
+        request_.seed = 1;
+        events_.message(QStringLiteral("The calibration's runs share one seed: 1 (give --seed to choose another)."));
+    }
+    if (request_.calibrate && coordinator_ && coordinator_->processCount() > 1) {
+        events_.error(QStringLiteral("A calibration runs in one process: start it without mpirun, or with one "
+                                     "process."));
+        return false;
+    }
+    return true;
+}
+
+// Every run of a calibration must be one the run checks would let through.
+bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString, QVariant>>>& combinations)
+{
+    const runRequest asked = request_;
+    uint64_t total = 0;
+    bool feasible = true;
+    for (const settingValues& combination : combinations) {
+        applySettingValues(request_, combination);
+        trajectoryTotal_ =
+            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        total += trajectoryTotal_;
+        if (!checkSettings() || !trajectoriesFitCounts() || !frequenciesFitCounts() || !profileWorkWithinReach()
+            || !selectStopCriterion()) {
+            feasible = false;
+            break;
+        }
+    }
+    request_ = asked;
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    progressTotal_ = total;
+    return feasible;
+}
+
+// One run against the evidence: the study area (by default the cells it
+// reached and the mapped reach) and the scores.
+void runPipeline::scoreRun(const propagationOutput& result)
+{
+    const observedEvidence& evidence = *evidence_;
+    const runTally tally = tallyRun(evidence, result.passageCounts, result.reachingStartCells,
+                                    request_.settings.numberOfSimulations);
+    uint64_t study = 0;
+    uint64_t observedInStudy = 0;
+    for (std::size_t cell = 0; cell < result.passageCounts.size(); ++cell) {
+        const bool observed = evidence.area.data()[cell] != 0;
+        const bool inside = evidence.studyArea.empty() ? observed || result.passageCounts.data()[cell] > 0
+                                                       : evidence.studyArea.data()[cell] != 0;
+        study += inside;
+        observedInStudy += inside && observed;
+    }
+    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+    calibrationRow row;
+    for (const QString& name : calibrationSettingRows(request_))
+        row.settings << settingValueText(settingNamed(name), request_);
+    row.scores = scoresOf(tally, study, observedInStudy, hectaresPerCell);
+    row.seconds = startTime_.msecsTo(QDateTime::currentDateTime()) / 1000.0;
+    calibration_ = calibrationReport{};
+    for (const QString& name : calibrationSettingRows(request_))
+        calibration_.settingNames << settingNamed(name).labelWithUnit();
+    calibration_.rows.push_back(row);
 }
 
 // A zero step would make the profile sampling or the trajectory endless.
@@ -262,7 +363,12 @@ bool runPipeline::headerIsUsable(const rasterHeader& header, const QString& file
 // the process, with nothing said.
 bool runPipeline::runFitsInMemory()
 {
-    const std::uint64_t intensityBytes = intensityBytesPerCell(request_.intensity);
+    const std::uint64_t frequencyGrids =
+        request_.frequenciesWanted()
+            ? 1 + (request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0)
+            : 0;
+    const std::uint64_t intensityBytes =
+        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t);
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
@@ -359,17 +465,136 @@ bool runPipeline::deriveTerrain(terrainGrids& terrain)
                                 });
 }
 
-// A layer is burnt onto the DEM's grid, so the raster checks have nothing to compare.
+// A layer is burnt onto the DEM's grid, so the raster checks have nothing to
+// compare. Its release fields are read with it, each feature's values going
+// to its own start cells.
 bool runPipeline::readStartCellsLayer()
 {
     reportPhase(runPhases::readingStartCells, 0, 1);
-    auto cells = ::readStartCellsLayer({request_.startCellsFile, request_.startLayer, request_.startWhere}, demHeader_,
-                                       demInput_->georeference().geoTransform, demSystem_, events_);
-    if (!cells)
+    const vectorLayerSource source{request_.startCellsFile, request_.startLayer, request_.startWhere};
+    const outputGeoreference placement = demInput_->georeference();
+    const double* geoTransform = placement.geoTransform;
+    if (!request_.releaseFields.any()) {
+        auto cells = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, events_);
+        if (!cells)
+            return false;
+        startCells_ = std::move(*cells);
+        reportPhase(runPhases::readingStartCells, 1, 1);
+        return true;
+    }
+    const releaseFieldNames& names = request_.releaseFields;
+    std::vector<startCellField> fields;
+    const std::pair<const QString*, featureValueSpread> wanted[] = {
+        {&names.frequency, featureValueSpread::sharedOut},
+        {&names.frequencyPerHectare, featureValueSpread::perHectare},
+        {&names.volume, featureValueSpread::largest},
+        {&names.density, featureValueSpread::largest},
+        {&names.fallHeight, featureValueSpread::largest}};
+    for (const auto& [name, spread] : wanted)
+        if (!name->isEmpty())
+            fields.push_back({*name, spread});
+    auto read = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, fields, events_);
+    if (!read)
         return false;
-    startCells_ = std::move(*cells);
+    startCells_ = std::move(read->cells);
+    releaseFieldValues_ = std::move(read->values);
+    for (const startCellField& field : fields)
+        releaseFieldsRead_ << field.name;
+    if (read->featuresWithoutCells > 0 && names.frequencies())
+        events_.warning(QStringLiteral("%1 features of the start cells layer %2 take no cell of the DEM; their "
+                                       "frequencies are not counted.")
+                            .arg(read->featuresWithoutCells)
+                            .arg(request_.startCellsFile));
     reportPhase(runPhases::readingStartCells, 1, 1);
     return true;
+}
+
+// Every start cell's release: the run's settings, replaced by what the start
+// layer's fields give.
+bool runPipeline::makeReleases()
+{
+    if (!request_.releasesWanted())
+        return true;
+    const startCellRelease plain{request_.releaseFrequency.value_or(0.0), request_.intensity.blockVolume,
+                                 request_.intensity.rockDensity, request_.settings.initialFallHeight};
+    releases_.assign(startCells_.size(), plain);
+    const releaseFieldNames& names = request_.releaseFields;
+    for (int k = 0; k < releaseFieldsRead_.size(); ++k) {
+        const QString& field = releaseFieldsRead_[k];
+        const std::vector<double>& values = releaseFieldValues_[static_cast<std::size_t>(k)];
+        double startCellRelease::*member = &startCellRelease::frequency;
+        if (field == names.volume)
+            member = &startCellRelease::blockVolume;
+        else if (field == names.density)
+            member = &startCellRelease::rockDensity;
+        else if (field == names.fallHeight)
+            member = &startCellRelease::fallHeight;
+        for (std::size_t i = 0; i < releases_.size(); ++i)
+            releases_[i].*member = values[i];
+    }
+    return true;
+}
+
+// A cell's frequency sum holds at most every start cell's frequency times
+// the simulations; beyond 64 bits it would wrap round.
+bool runPipeline::frequenciesFitCounts()
+{
+    if (!request_.frequenciesWanted())
+        return true;
+    const double simulations = std::max(request_.settings.numberOfSimulations, 0);
+    double most = 0.0;
+    for (const startCellRelease& release : releases_)
+        most += static_cast<double>(frequencyUnits(release.frequency)) * simulations;
+    if (most < 9.0e18)
+        return true;
+    double total = 0.0;
+    for (const startCellRelease& release : releases_)
+        total += release.frequency;
+    events_.error(QStringLiteral("The start cells release %1 events per year together, more than the frequency "
+                                 "grids can add up with %2 simulations. Check the frequencies' unit (events per "
+                                 "year), or use fewer simulations.")
+                      .arg(total, 0, 'g', 6)
+                      .arg(request_.settings.numberOfSimulations));
+    return false;
+}
+
+// The range of every per-release value over the start cells.
+QStringList runPipeline::releaseLogLines() const
+{
+    QStringList lines;
+    if (releases_.empty())
+        return lines;
+    const releaseFieldNames& names = request_.releaseFields;
+    const auto range = [this](double startCellRelease::*member) {
+        const auto [low, high] = std::minmax_element(
+            releases_.begin(), releases_.end(),
+            [member](const startCellRelease& a, const startCellRelease& b) { return a.*member < b.*member; });
+        return QStringLiteral("%1 to %2").arg((*low).*member, 0, 'g', 6).arg((*high).*member, 0, 'g', 6);
+    };
+    if (request_.frequenciesWanted()) {
+        const QString source = !names.frequency.isEmpty()
+                                   ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
+                               : !names.frequencyPerHectare.isEmpty()
+                                   ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
+                                   : QStringLiteral("one value for every start cell");
+        double total = 0.0;
+        for (const startCellRelease& release : releases_)
+            total += release.frequency;
+        lines << QStringLiteral("Release frequency source: %1").arg(source)
+              << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
+              << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
+    }
+    if (!names.volume.isEmpty())
+        lines << QStringLiteral("Block volume per start cell (m%1): %2")
+                     .arg(QChar(0x00B3))
+                     .arg(range(&startCellRelease::blockVolume));
+    if (!names.density.isEmpty())
+        lines << QStringLiteral("Rock density per start cell (kg/m%1): %2")
+                     .arg(QChar(0x00B3))
+                     .arg(range(&startCellRelease::rockDensity));
+    if (!names.fallHeight.isEmpty())
+        lines << QStringLiteral("Initial fall height per start cell (m): %1").arg(range(&startCellRelease::fallHeight));
+    return lines;
 }
 
 // A vector layer is burnt onto the DEM's grid; a raster must lie on it, in
@@ -428,15 +653,20 @@ bool runPipeline::readStartCellList()
 
 int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
 {
-    const uint64_t progressTotal = trajectoryTotal_;
-    events_.progressBarStarted(progressValue(progressTotal, progressTotal));
+    // A calibration's runs fill one bar, each from where the last ended.
+    const uint64_t progressTotal = std::max(progressTotal_, trajectoryTotal_);
+    const uint64_t progressDone = progressDone_;
     const QString simulating = QString::fromLatin1(runPhases::simulating);
-    reportPhase(simulating, 0, 1);
+    if (progressDone == 0) {
+        events_.progressBarStarted(progressValue(progressTotal, progressTotal));
+        reportPhase(simulating, 0, 1);
+    }
 
     // Shown from the engine's threads one at a time, or in a shared run from
     // the coordinator with the count of all processes.
     int lastProgress = -1;
-    const auto showProgress = [&](uint64_t finished) {
+    const auto showProgress = [&](uint64_t finishedHere) {
+        const uint64_t finished = progressDone + finishedHere;
         const int value = progressValue(finished, progressTotal);
         if (value != lastProgress) {
             lastProgress = value;
@@ -456,6 +686,10 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         result.reachingStartCells.assign(demHeader_.nrows, demHeader_.ncols, 0);
         if (request_.intensity.enabled)
             result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
+        if (request_.frequenciesWanted())
+            result.frequencies.assign(
+                demHeader_.nrows, demHeader_.ncols,
+                request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -468,6 +702,7 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         if (objects_)
             reach.emplace(*objects_, startCells_.size());
         input.objects = reach ? &*reach : nullptr;
+        input.releases = releases_.empty() ? nullptr : &releases_;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -482,6 +717,98 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         return code;
     // A stop is told once, by the run's closing line.
     return coordinator_->simulationEnded(code);
+}
+
+// Every combination in turn, seeded alike, scored against the evidence. The
+// default study area (every cell some run reached, and the mapped reach)
+// grows with the runs, so the ranking is made once all are done; the best
+// run so far is kept, and the best of the ranking simulated once more only
+// when that is another one.
+int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
+{
+    const std::vector<settingValues> combinations = calibrationCombinations(request_);
+    const observedEvidence& evidence = *evidence_;
+    const runRequest asked = request_;
+    grid<uint8_t> study = evidence.studyArea;
+    if (study.empty())
+        study = evidence.area;
+    const auto observedInStudy = [&] {
+        uint64_t cells = 0;
+        for (std::size_t cell = 0; cell < study.size(); ++cell)
+            cells += study.data()[cell] != 0 && evidence.area.data()[cell] != 0;
+        return cells;
+    };
+    const auto studyCells = [&] {
+        return static_cast<uint64_t>(std::count(study.data(), study.data() + study.size(), uint8_t(1)));
+    };
+    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+
+    std::vector<runTally> tallies;
+    std::vector<double> seconds;
+    std::size_t kept = combinations.size();
+    double keptFigure = -INFINITY;
+    propagationOutput current;
+    progressDone_ = 0;
+    for (std::size_t k = 0; k < combinations.size(); ++k) {
+        request_ = asked;
+        applySettingValues(request_, combinations[k]);
+        trajectoryTotal_ =
+            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        if (!selectStopCriterion())
+            return failed;
+        QElapsedTimer timer;
+        timer.start();
+        current = propagationOutput{};
+        if (const int code = simulate(aspect, current); code != completed)
+            return code;
+        seconds.push_back(timer.elapsed() / 1000.0);
+        progressDone_ += trajectoryTotal_;
+        tallies.push_back(tallyRun(evidence, current.passageCounts, current.reachingStartCells,
+                                   request_.settings.numberOfSimulations));
+        if (evidence.studyArea.empty())
+            for (std::size_t cell = 0; cell < study.size(); ++cell)
+                study.data()[cell] |= static_cast<uint8_t>(current.passageCounts.data()[cell] > 0);
+        const double figure = criterionValue(scoresOf(tallies.back(), studyCells(), observedInStudy(), hectaresPerCell),
+                                             request_.calibrateBy);
+        if (kept == combinations.size() || figure > keptFigure) {
+            std::swap(best, current);
+            kept = k;
+            keptFigure = figure;
+        }
+    }
+    current = propagationOutput{};
+
+    std::vector<runScores> scores;
+    for (const runTally& tally : tallies)
+        scores.push_back(scoresOf(tally, studyCells(), observedInStudy(), hectaresPerCell));
+    const std::vector<std::size_t> ranking = rankedRuns(scores, asked.calibrateBy);
+    calibration_ = calibrationReport{};
+    calibration_.criterion = criterionName(asked.calibrateBy);
+    for (const QString& name : calibrationSettingRows(asked))
+        calibration_.settingNames << settingNamed(name).labelWithUnit();
+    for (const std::size_t k : ranking) {
+        request_ = asked;
+        applySettingValues(request_, combinations[k]);
+        calibrationRow row;
+        for (const QString& name : calibrationSettingRows(asked))
+            row.settings << settingValueText(settingNamed(name), request_);
+        row.scores = scores[k];
+        row.seconds = seconds[k];
+        calibration_.rows.push_back(row);
+    }
+
+    request_ = asked;
+    applySettingValues(request_, combinations[ranking.front()]);
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    if (!selectStopCriterion())
+        return failed;
+    if (ranking.front() == kept)
+        return completed;
+    events_.message(QStringLiteral("Simulating the best settings once more for their files."));
+    progressDone_ = 0;
+    progressTotal_ = trajectoryTotal_;
+    best = propagationOutput{};
+    return simulate(aspect, best);
 }
 
 void runPipeline::reportPhase(const QString& phase, int64_t done, int64_t total)
@@ -544,6 +871,11 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->numberOfSimulations = request_.settings.numberOfSimulations;
     kept->intensityOptions = request_.intensity;
     kept->intensity = std::move(result.intensity);
+    kept->frequencies = std::move(result.frequencies);
+    kept->hazard = request_.hazard;
+    if (request_.hazard.enabled)
+        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations,
+                    kept->hazardLevels, kept->hazardMatrixCells);
     kept->trajectories = trajectoryTotal_;
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();
@@ -572,9 +904,16 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     report.summary = runSummary(grids.passageCounts);
     report.summary << intensitySummaryLines(request_.intensity, grids.intensity, grids.passageCounts,
                                             demHeader_.cellsize);
+    report.summary << releaseLogLines();
+    report.summary << calibrationLogLines(request_.observedFile, calibration_);
+    products.calibration = calibration_;
+    if (request_.hazard.enabled)
+        report.summary << hazardSummaryLines(grids);
     if (objects_) {
         products.objects = objectReports(*objects_, result.objectTotals, grids.passageCounts, grids.reachingStartCells,
                                          grids.numberOfSimulations);
+        addObjectFrequencies(*objects_, grids.frequencies, grids.passageCounts, grids.numberOfSimulations,
+                             request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
         report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,

@@ -8,11 +8,17 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QList>
+#include <QPair>
 #include <QStringList>
+#include <QVariant>
 
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
+#include "engine/calibrationScores.h"
 #include "engine/objectReach.h"
+#include "engine/startCellRelease.h"
+#include "outputs/calibrationTable.h"
 #include "outputs/outputTable.h"
 #include "raster/coordinateSystem.h"
 #include "raster/grid.h"
@@ -41,7 +47,8 @@ public:
 // One run, from its request to its outcome: reads the inputs, derives the
 // terrain, simulates, and writes the outputs of the output table through
 // the staging, all or none. It holds that run's inputs and grids and is
-// dropped after it; the request is never changed.
+// dropped after it. Only a calibration changes the request: each of its runs
+// puts its settings in place, the best last, whose files are written.
 class runPipeline
 {
 public:
@@ -71,6 +78,9 @@ private:
     int runStages(runOutcome& outcome);
     int prepareInputs(terrainGrids& terrain);
     int simulate(const grid<double>& aspect, propagationOutput& result);
+    int calibrate(const grid<double>& aspect, propagationOutput& best);
+    bool calibrationRunsFeasible(const std::vector<QList<QPair<QString, QVariant>>>& combinations);
+    void scoreRun(const propagationOutput& result);
     int writeResults(propagationOutput& result, terrainGrids& terrain, runOutcome& outcome);
     int agreeWithOthers(int localCode);
     template <class Stage>
@@ -89,6 +99,10 @@ private:
     bool readStartCellList();
     bool readStartCellsLayer();
     bool readObjects();
+    bool readEvidence();
+    bool makeReleases();
+    bool frequenciesFitCounts();
+    QStringList releaseLogLines() const;
     bool outputFolderReady();
     bool aborted() const { return abortRequested_.load(); }
     void reportPhase(const QString& phase, int64_t done, int64_t total);
@@ -100,7 +114,7 @@ private:
     bool placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned, QStringList& written);
     QStringList earlierOutputsToRemove(const QStringList& placed) const;
 
-    const runRequest request_;
+    runRequest request_;
     runEvents& events_;
     std::atomic<bool>& abortRequested_;
     runCoordinator* const coordinator_;
@@ -113,6 +127,18 @@ private:
     rasterHeader startCellsHeader_;
     std::vector<startCell> startCells_;
     std::optional<objectCells> objects_;
+    // With per-release values: the start layer's field values per start cell
+    // (in the order of releaseFieldsRead_), and every start cell's release.
+    QStringList releaseFieldsRead_;
+    std::vector<std::vector<double>> releaseFieldValues_;
+    std::vector<startCellRelease> releases_;
+    // With field evidence: the evidence on the DEM's grid and the scores of
+    // the run (of every run of a calibration, best first).
+    std::optional<observedEvidence> evidence_;
+    calibrationReport calibration_;
+    // The progress bar runs over every run of a calibration.
+    uint64_t progressDone_ = 0;
+    uint64_t progressTotal_ = 0;
     std::shared_ptr<iStopCriterionStrategy> stopCriterion_;
     uint64_t trajectoryTotal_ = 0;  // start cells x simulations, once the start cells are read
     QDateTime startTime_;

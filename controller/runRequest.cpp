@@ -1,5 +1,8 @@
 #include "controller/runRequest.h"
 
+#include <algorithm>
+#include <utility>
+
 #include <QFileInfo>
 
 #include "controller/settingsTable.h"
@@ -54,6 +57,74 @@ QString vectorInputRefusal(const runRequest& request)
     return QString();
 }
 
+// Why the per-release options cannot be used together; empty when they can.
+QString releaseRefusal(const runRequest& request)
+{
+    const releaseFieldNames& fields = request.releaseFields;
+    if (fields.any() && !isVectorFileName(request.startCellsFile))
+        return QStringLiteral("The release fields (--frequency-field, --frequency-per-ha-field, --volume-field, "
+                              "--density-field, --fall-height-field) are read from a vector start layer, not from "
+                              "%1. Give a GeoPackage, Shapefile, GeoJSON or FlatGeobuf file, or for raster start "
+                              "cells --release-frequency.")
+            .arg(request.startCellsFile);
+    if (!fields.frequency.isEmpty() && !fields.frequencyPerHectare.isEmpty())
+        return QStringLiteral("Give the release frequency per feature (--frequency-field) or per hectare "
+                              "(--frequency-per-ha-field), not both.");
+    if (fields.frequencies() && request.releaseFrequency)
+        return QStringLiteral("--release-frequency gives every start cell one frequency, and the start layer's "
+                              "frequency field gives them too: leave one of them out.");
+    if (!fields.density.isEmpty() && fields.volume.isEmpty() && !(request.intensity.blockVolume > 0.0))
+        return QStringLiteral("--density-field needs a block volume: add --block-volume or --volume-field.");
+    if (!request.hazard.enabled)
+        return QString();
+    QStringList missing;
+    if (!request.intensity.enabled)
+        missing << QStringLiteral("--intensity");
+    if (!(request.intensity.blockVolume > 0.0) && fields.volume.isEmpty())
+        missing << QStringLiteral("--block-volume or --volume-field");
+    if (!request.frequenciesWanted())
+        missing << QStringLiteral("--release-frequency, --frequency-field or --frequency-per-ha-field");
+    if (!missing.isEmpty())
+        return QStringLiteral("--hazard needs %1: add them, or leave --hazard out.")
+            .arg(missing.join(QStringLiteral("; ")));
+    if (request.intensity.energyClassLimits.size() != 2)
+        return QStringLiteral("--hazard needs exactly two energy class limits (--energy-classes, such as 30,300): "
+                              "the lower bounds medium intensity, the upper strong intensity.");
+    return QString();
+}
+
+// Why the field evidence or the calibration cannot be used; empty when they can.
+QString evidenceRefusal(const runRequest& request)
+{
+    for (const auto& [role, file] : {std::pair{QStringLiteral("observed run-out file"), request.observedFile},
+                                     std::pair{QStringLiteral("study area file"), request.studyAreaFile}}) {
+        if (file.isEmpty())
+            continue;
+        if (const QString problem = inputFileProblem(role, file); !problem.isEmpty())
+            return problem;
+        if (!isVectorFileName(file))
+            return QStringLiteral("The %1 %2 is not a GeoPackage (.gpkg), Shapefile (.shp), GeoJSON (.geojson) or "
+                                  "FlatGeobuf (.fgb) file.")
+                .arg(role, file);
+    }
+    if (request.observedFile.isEmpty()) {
+        if (request.calibrate || !request.studyAreaFile.isEmpty() || !request.observedLayer.isEmpty())
+            return QStringLiteral("A calibration, a study area or an observed layer (--calibrate, --study-area, "
+                                  "--observed-layer) needs the field evidence: give it with --observed, or leave "
+                                  "them out.");
+        return QString();
+    }
+    qsizetype combinations = 1;
+    for (const auto& list : request.calibrationLists)
+        combinations *= std::max<qsizetype>(list.second.size(), 1);
+    if (combinations > maxCalibrationRuns)
+        return QStringLiteral("The calibration's lists make %1 combinations, more than the %2 one search takes: "
+                              "shorten the lists.")
+            .arg(combinations)
+            .arg(maxCalibrationRuns);
+    return QString();
+}
+
 }  // namespace
 
 // Both front ends call this before they make the output folder; the window's
@@ -79,6 +150,10 @@ QString requestRefusal(const runRequest& request)
         if (!problem.isEmpty())
             return QStringLiteral("%1 %2.").arg(row.label, problem);
     }
+    if (const QString problem = releaseRefusal(request); !problem.isEmpty())
+        return problem;
+    if (const QString problem = evidenceRefusal(request); !problem.isEmpty())
+        return problem;
     if (request.outputFolder.isEmpty() || QFileInfo(request.outputFolder).isRelative())
         return QStringLiteral("The output folder \"%1\" is not an absolute path.").arg(request.outputFolder);
     return QString();
@@ -94,6 +169,9 @@ outputSelection outputSelectionOf(const runRequest& request)
         selection.energyClassLimits = request.intensity.energyClassLimits;
     selection.trajectories = request.settings.saveTrajectories;
     selection.objects = !request.objectsFile.isEmpty();
+    selection.frequencies = request.frequenciesWanted();
+    selection.hazard = request.hazard.enabled;
+    selection.calibration = !request.observedFile.isEmpty();
     selection.mapFile = request.mapFile;
     return selection;
 }

@@ -3,12 +3,38 @@
 #include <cstdint>
 #include <optional>
 
+#include <QList>
+#include <QPair>
 #include <QString>
+#include <QVariant>
 
+#include "engine/hazardLevel.h"
 #include "engine/intensity.h"
 #include "engine/simulationSettings.h"
 #include "outputs/outputTable.h"
 #include "raster/outputFormat.h"
+
+// What ranks the runs of a calibration: the area under the ROC curve, the
+// hit rate, or the hit rate less the over-reach's share of the study area.
+enum class calibrationCriterion { auc = 0, hitRate = 1, balanced = 2 };
+
+// Fields of a vector start layer whose values each feature gives its start
+// cells; empty: not read.
+struct releaseFieldNames
+{
+    QString frequency;           // events per year of the whole feature, shared out over its cells
+    QString frequencyPerHectare; // events per year and hectare
+    QString volume;              // m3, in place of the block volume
+    QString density;             // kg/m3, in place of the rock density
+    QString fallHeight;          // m, in place of the initial fall height
+
+    bool any() const
+    {
+        return !frequency.isEmpty() || !frequencyPerHectare.isEmpty() || !volume.isEmpty() || !density.isEmpty()
+               || !fallHeight.isEmpty();
+    }
+    bool frequencies() const { return !frequency.isEmpty() || !frequencyPerHectare.isEmpty(); }
+};
 
 // Everything a run is asked to do, as a plain value: the front ends fill it,
 // the controller takes a copy. Every path is absolute; the files go directly
@@ -35,7 +61,31 @@ struct runRequest
     QString objectsFile;
     QString objectsLayer;
     QString objectsIdField;  // empty: the feature id
+    // Per-release values: fields of a vector start layer, or one frequency
+    // for every start cell (events per year).
+    releaseFieldNames releaseFields;
+    std::optional<double> releaseFrequency;
+    hazardSettings hazard;  // Hazard_level and Hazard_matrix_cell when enabled
+    // Field evidence (empty: none): the mapped reach and/or observed blocks,
+    // its layer, and the study area inside which misses count.
+    QString observedFile;
+    QString observedLayer;
+    QString studyAreaFile;
+    // A calibration: every combination of the listed settings' values (rows
+    // of the settings table by name), run seeded and scored against the
+    // evidence, ranked by `calibrateBy`.
+    bool calibrate = false;
+    calibrationCriterion calibrateBy = calibrationCriterion::balanced;
+    QList<QPair<QString, QVariantList>> calibrationLists;
+
+    // Whether the run counts how often each cell is reached (Freq_any).
+    bool frequenciesWanted() const { return releaseFields.frequencies() || releaseFrequency.has_value(); }
+    // Whether each start cell takes values of its own (startCellRelease).
+    bool releasesWanted() const { return releaseFields.any() || releaseFrequency.has_value(); }
 };
+
+// The most runs one calibration makes.
+constexpr int maxCalibrationRuns = 1000;
 
 // Why the request cannot run (missing inputs, a setting out of its range),
 // as a message for the user; empty when it can.

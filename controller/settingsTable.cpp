@@ -1,5 +1,7 @@
 #include "controller/settingsTable.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <optional>
@@ -142,6 +144,297 @@ void appendIntensityRows(QList<settingRow>& rows)
     classes.inUse = intensityOn;
     classes.usedWithOption = QStringLiteral("intensity");
     rows << classes;
+}
+
+// "30,100,300": three increasing return periods in years.
+std::optional<std::array<double, 3>> returnPeriodsOf(const QString& text)
+{
+    const QStringList parts = text.split(QLatin1Char(','));
+    if (parts.size() != 3)
+        return std::nullopt;
+    std::array<double, 3> periods{};
+    for (int k = 0; k < 3; ++k) {
+        bool ok = false;
+        const double years = parts[k].trimmed().toDouble(&ok);
+        if (!ok || !(years >= 1.0 && years <= 1000000.0) || (k > 0 && years <= periods[k - 1]))
+            return std::nullopt;
+        periods[static_cast<std::size_t>(k)] = years;
+    }
+    return periods;
+}
+
+QString returnPeriodsText(const std::array<double, 3>& periods)
+{
+    return QStringLiteral("%1,%2,%3").arg(number(periods[0]), number(periods[1]), number(periods[2]));
+}
+
+// "333,322,211": rows strong, medium, weak; a digit per probability class
+// high, medium, low; 1 yellow, 2 blue, 3 red.
+std::optional<std::array<std::array<int, 3>, 3>> hazardMatrixOf(const QString& text)
+{
+    const QStringList rows = text.split(QLatin1Char(','));
+    if (rows.size() != 3)
+        return std::nullopt;
+    std::array<std::array<int, 3>, 3> matrix{};
+    for (int r = 0; r < 3; ++r) {
+        const QString row = rows[r].trimmed();
+        if (row.size() != 3)
+            return std::nullopt;
+        for (int c = 0; c < 3; ++c) {
+            const int level = row[c].digitValue();
+            if (level < 1 || level > 3)
+                return std::nullopt;
+            matrix[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = level;
+        }
+    }
+    return matrix;
+}
+
+QString hazardMatrixText(const std::array<std::array<int, 3>, 3>& matrix)
+{
+    QStringList rows;
+    for (const auto& row : matrix)
+        rows << QStringLiteral("%1%2%3").arg(row[0]).arg(row[1]).arg(row[2]);
+    return rows.join(QLatin1Char(','));
+}
+
+bool hazardOn(const runRequest& request) { return request.hazard.enabled; }
+bool vectorStart(const runRequest& request) { return isVectorFileName(request.startCellsFile); }
+
+// A field of a vector start layer that gives each release a value of its
+// own: in use, checked and logged once it is named.
+settingRow releaseFieldRow(const char* name, const char* label, const char* option, const char* tooltip)
+{
+    settingRow row;
+    row.name = QLatin1String(name);
+    row.label = QLatin1String(label);
+    row.type = settingType::text;
+    row.defaultValue = QString();
+    row.option = QLatin1String(option);
+    row.tooltip = QLatin1String(tooltip);
+    row.storeKey = row.name;
+    row.logLabel = row.label;
+    return row;
+}
+
+// A block of its own per release once either of its fields is named.
+void noteBlocksPerRelease(runRequest& r)
+{
+    r.intensity.blocksPerRelease = !r.releaseFields.volume.isEmpty() || !r.releaseFields.density.isEmpty();
+}
+
+void appendReleaseFieldRows(QList<settingRow>& rows)
+{
+    settingRow frequency = releaseFieldRow(
+        "frequencyField", "Frequency field", "frequency-field",
+        "Field of the start layer giving each release area's frequency in events per year, shared out equally over "
+        "its start cells.");
+    frequency.read = [](const runRequest& r) { return QVariant(r.releaseFields.frequency); };
+    frequency.write = [](runRequest& r, const QVariant& v) { r.releaseFields.frequency = v.toString(); };
+    frequency.inUse = [](const runRequest& r) { return vectorStart(r) && !r.releaseFields.frequency.isEmpty(); };
+    rows << frequency;
+
+    settingRow perHectare = releaseFieldRow(
+        "frequencyPerHaField", "Frequency per hectare field", "frequency-per-ha-field",
+        "Field of the start layer giving each release area's frequency in events per year and hectare; each start "
+        "cell takes it times its area.");
+    perHectare.read = [](const runRequest& r) { return QVariant(r.releaseFields.frequencyPerHectare); };
+    perHectare.write = [](runRequest& r, const QVariant& v) { r.releaseFields.frequencyPerHectare = v.toString(); };
+    perHectare.inUse = [](const runRequest& r) {
+        return vectorStart(r) && !r.releaseFields.frequencyPerHectare.isEmpty();
+    };
+    rows << perHectare;
+
+    settingRow volume = releaseFieldRow(
+        "volumeField", "Volume field", "volume-field",
+        "Field of the start layer giving each release area's block volume in cubic metres, in place of the block "
+        "volume.");
+    volume.read = [](const runRequest& r) { return QVariant(r.releaseFields.volume); };
+    volume.write = [](runRequest& r, const QVariant& v) {
+        r.releaseFields.volume = v.toString();
+        noteBlocksPerRelease(r);
+    };
+    volume.inUse = [](const runRequest& r) {
+        return vectorStart(r) && r.intensity.enabled && !r.releaseFields.volume.isEmpty();
+    };
+    volume.usedWithOption = QStringLiteral("intensity");
+    rows << volume;
+
+    settingRow density = releaseFieldRow(
+        "densityField", "Density field", "density-field",
+        "Field of the start layer giving each release area's rock density in kilograms per cubic metre, in place of "
+        "the rock density.");
+    density.read = [](const runRequest& r) { return QVariant(r.releaseFields.density); };
+    density.write = [](runRequest& r, const QVariant& v) {
+        r.releaseFields.density = v.toString();
+        noteBlocksPerRelease(r);
+    };
+    density.inUse = [](const runRequest& r) {
+        return vectorStart(r) && r.intensity.enabled && !r.releaseFields.density.isEmpty();
+    };
+    density.usedWithOption = QStringLiteral("intensity");
+    rows << density;
+
+    settingRow fallHeight = releaseFieldRow(
+        "fallHeightField", "Fall height field", "fall-height-field",
+        "Field of the start layer giving each release area's initial fall height in metres, in place of the initial "
+        "fall height.");
+    fallHeight.read = [](const runRequest& r) { return QVariant(r.releaseFields.fallHeight); };
+    fallHeight.write = [](runRequest& r, const QVariant& v) { r.releaseFields.fallHeight = v.toString(); };
+    fallHeight.inUse = [](const runRequest& r) { return vectorStart(r) && !r.releaseFields.fallHeight.isEmpty(); };
+    rows << fallHeight;
+}
+
+// How often releases happen and the hazard levels made from it.
+void appendHazardRows(QList<settingRow>& rows)
+{
+    settingRow frequency;
+    frequency.name = QStringLiteral("releaseFrequency");
+    frequency.label = QStringLiteral("Release frequency");
+    frequency.unit = QStringLiteral("1/year");
+    frequency.minimum = 1e-9;
+    frequency.maximum = 1000000.0;
+    frequency.decimals = 6;
+    frequency.tooltip = QStringLiteral("Events per year released from every start cell (")
+                        + frequency.rangeText()
+                        + QStringLiteral("), for raster start cells or a start layer without a frequency field. "
+                                         "With it the run writes Freq_any, and with energies Freq_<limit>kJ.");
+    frequency.option = QStringLiteral("release-frequency");
+    frequency.storeKey = QStringLiteral("releaseFrequency");
+    frequency.logLabel = QStringLiteral("Release frequency (1/year)");
+    frequency.notGivenText = QStringLiteral("not given");
+    frequency.read = [](const runRequest& r) {
+        return r.releaseFrequency ? QVariant(*r.releaseFrequency) : QVariant();
+    };
+    // The window's field shows "not given" at 0.
+    frequency.write = [](runRequest& r, const QVariant& v) {
+        r.releaseFrequency = v.isValid() && v.toDouble() > 0.0 ? std::optional<double>(v.toDouble()) : std::nullopt;
+    };
+    frequency.inUse = [](const runRequest& r) { return r.releaseFrequency.has_value(); };
+    rows << frequency;
+
+    settingRow hazard;
+    hazard.name = QStringLiteral("hazard");
+    hazard.label = QStringLiteral("Hazard map");
+    hazard.type = settingType::yesNo;
+    hazard.defaultValue = false;
+    hazard.tooltip = QStringLiteral("Also write Hazard_level (0 not reached, 1 residual, 2 yellow, 3 blue, 4 red) and "
+                                    "Hazard_matrix_cell, from the frequencies of strong, medium and weak intensity "
+                                    "and the hazard matrix. Needs intensity, a block volume, a release frequency "
+                                    "and two energy class limits.");
+    hazard.option = QStringLiteral("hazard");
+    hazard.storeKey = QStringLiteral("hazard");
+    hazard.logLabel = QStringLiteral("Hazard map");
+    hazard.read = [](const runRequest& r) { return QVariant(r.hazard.enabled); };
+    hazard.write = [](runRequest& r, const QVariant& v) { r.hazard.enabled = v.toBool(); };
+    hazard.inUse = hazardOn;
+    rows << hazard;
+
+    settingRow periods;
+    periods.name = QStringLiteral("returnPeriods");
+    periods.label = QStringLiteral("Return periods");
+    periods.unit = QStringLiteral("years");
+    periods.type = settingType::text;
+    periods.defaultValue = QStringLiteral("30,100,300");
+    periods.tooltip = QStringLiteral("Return periods bounding the probability classes, three increasing numbers of "
+                                     "years separated by commas (default 30,100,300: high at least once in 30 "
+                                     "years, medium in 100, low in 300, below that very low).");
+    periods.option = QStringLiteral("return-periods");
+    periods.storeKey = QStringLiteral("returnPeriods");
+    periods.logLabel = QStringLiteral("Return periods (years)");
+    periods.read = [](const runRequest& r) { return QVariant(returnPeriodsText(r.hazard.returnPeriods)); };
+    periods.write = [](runRequest& r, const QVariant& v) {
+        r.hazard.returnPeriods = returnPeriodsOf(v.toString()).value_or(std::array<double, 3>{0.0, 0.0, 0.0});
+    };
+    periods.textProblem = [](const QString& text) {
+        return returnPeriodsOf(text) ? QString()
+                                     : QStringLiteral("must be three increasing numbers of years from 1 to 1000000, "
+                                                      "separated by commas (such as 30,100,300)");
+    };
+    periods.inUse = hazardOn;
+    periods.usedWithOption = QStringLiteral("hazard");
+    rows << periods;
+
+    settingRow matrix;
+    matrix.name = QStringLiteral("hazardMatrix");
+    matrix.label = QStringLiteral("Hazard matrix");
+    matrix.type = settingType::text;
+    matrix.defaultValue = QStringLiteral("333,322,211");
+    matrix.tooltip = QStringLiteral("The hazard level of each intensity and probability: three rows (strong, medium, "
+                                    "weak intensity) of three digits (high, medium, low probability), 1 yellow, 2 "
+                                    "blue, 3 red, separated by commas (default 333,322,211).");
+    matrix.option = QStringLiteral("hazard-matrix");
+    matrix.storeKey = QStringLiteral("hazardMatrix");
+    matrix.logLabel = QStringLiteral("Hazard matrix");
+    matrix.read = [](const runRequest& r) { return QVariant(hazardMatrixText(r.hazard.matrix)); };
+    matrix.write = [](runRequest& r, const QVariant& v) {
+        r.hazard.matrix = hazardMatrixOf(v.toString()).value_or(std::array<std::array<int, 3>, 3>{});
+    };
+    matrix.textProblem = [](const QString& text) {
+        return hazardMatrixOf(text) ? QString()
+                                    : QStringLiteral("must be three rows of three digits from 1 (yellow) to 3 "
+                                                     "(red), separated by commas (such as 333,322,211)");
+    };
+    matrix.inUse = hazardOn;
+    matrix.usedWithOption = QStringLiteral("hazard");
+    rows << matrix;
+}
+
+// The field evidence's layer and the calibration against it.
+void appendCalibrationRows(QList<settingRow>& rows)
+{
+    settingRow layer;
+    layer.name = QStringLiteral("observedLayer");
+    layer.label = QStringLiteral("Observed layer");
+    layer.type = settingType::text;
+    layer.defaultValue = QString();
+    layer.option = QStringLiteral("observed-layer");
+    layer.tooltip = QStringLiteral("Layer of the observed run-out file; the first when not given.");
+    layer.storeKey = layer.name;
+    layer.logLabel = QStringLiteral("Observed layer");
+    layer.read = [](const runRequest& r) { return QVariant(r.observedLayer); };
+    layer.write = [](runRequest& r, const QVariant& v) { r.observedLayer = v.toString(); };
+    layer.inUse = [](const runRequest& r) { return !r.observedFile.isEmpty() && !r.observedLayer.isEmpty(); };
+    rows << layer;
+
+    settingRow calibrate;
+    calibrate.name = QStringLiteral("calibrate");
+    calibrate.label = QStringLiteral("Calibrate");
+    calibrate.type = settingType::yesNo;
+    calibrate.defaultValue = false;
+    calibrate.option = QStringLiteral("calibrate");
+    calibrate.tooltip = QStringLiteral("Run every combination of the settings given as lists (such as --max-angle "
+                                       "15,22,30), seeded alike, score each against the observed run-out and write "
+                                       "the best one's files with calibration.csv ranking them all.");
+    calibrate.logLabel = QStringLiteral("Calibration");
+    calibrate.read = [](const runRequest& r) { return QVariant(r.calibrate); };
+    calibrate.write = [](runRequest& r, const QVariant& v) { r.calibrate = v.toBool(); };
+    calibrate.inUse = [](const runRequest& r) { return r.calibrate; };
+    rows << calibrate;
+
+    settingRow criterion;
+    criterion.name = QStringLiteral("calibrateBy");
+    criterion.label = QStringLiteral("Calibrate by");
+    criterion.type = settingType::choice;
+    criterion.defaultValue = static_cast<int>(calibrationCriterion::balanced);
+    criterion.minimum = 0;
+    criterion.maximum = 2;
+    criterion.choices = {QStringLiteral("Area under the ROC curve"), QStringLiteral("Hit rate"),
+                         QStringLiteral("Hit rate less over-reach")};
+    criterion.choiceValues = {QStringLiteral("auc"), QStringLiteral("hit-rate"), QStringLiteral("balanced")};
+    criterion.option = QStringLiteral("calibrate-by");
+    criterion.tooltip = QStringLiteral("What ranks the calibration's runs: the area under the ROC curve of the reach "
+                                       "probability, the hit rate of the mapped reach, or the hit rate less the "
+                                       "over-reach's share of the study area (balanced, the default).");
+    criterion.storeKey = criterion.name;
+    criterion.logLabel = QStringLiteral("Calibrated by");
+    criterion.read = [](const runRequest& r) { return QVariant(static_cast<int>(r.calibrateBy)); };
+    criterion.write = [](runRequest& r, const QVariant& v) {
+        r.calibrateBy = static_cast<calibrationCriterion>(std::clamp(v.toInt(), 0, 2));
+    };
+    criterion.inUse = [](const runRequest& r) { return r.calibrate; };
+    criterion.usedWithOption = QStringLiteral("calibrate");
+    rows << criterion;
 }
 
 QList<settingRow> makeTable()
@@ -334,6 +627,9 @@ QList<settingRow> makeTable()
     objectsId.read = [](const runRequest& r) { return QVariant(r.objectsIdField); };
     objectsId.write = [](runRequest& r, const QVariant& v) { r.objectsIdField = v.toString(); };
     rows << objectsId;
+    appendReleaseFieldRows(rows);
+    appendHazardRows(rows);
+    appendCalibrationRows(rows);
     return rows;
 }
 
@@ -405,26 +701,26 @@ QString settingRow::helpText() const
         .arg(label, rangeText(), notGivenText.isEmpty() ? number(defaultValue.toDouble()) : notGivenText);
 }
 
+QString settingValueText(const settingRow& row, const runRequest& request)
+{
+    const QVariant value = row.read(request);
+    if (!value.isValid())
+        return row.notGivenText;
+    if (row.type == settingType::yesNo)
+        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    if (row.type == settingType::number)
+        return logValueText(value.toDouble());
+    if (row.type == settingType::choice)
+        return row.choices.value(value.toInt());  // empty for a class beyond the list
+    return value.toString();
+}
+
 QList<QPair<QString, QString>> settingLogLines(const runRequest& request)
 {
     QList<QPair<QString, QString>> lines;
-    for (const settingRow& row : settingsTable()) {
-        if (row.logLabel.isEmpty() || (row.inUse && !row.inUse(request)))
-            continue;
-        const QVariant value = row.read(request);
-        QString text;
-        if (!value.isValid())
-            text = row.notGivenText;
-        else if (row.type == settingType::yesNo)
-            text = value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
-        else if (row.type == settingType::number)
-            text = logValueText(value.toDouble());
-        else if (row.type == settingType::choice)
-            text = row.choices.value(value.toInt());  // empty for a class beyond the list
-        else
-            text = value.toString();
-        lines.append({row.logLabel, text});
-    }
+    for (const settingRow& row : settingsTable())
+        if (!row.logLabel.isEmpty() && (!row.inUse || row.inUse(request)))
+            lines.append({row.logLabel, settingValueText(row, request)});
     return lines;
 }
 

@@ -64,6 +64,10 @@ const QList<settingRow>& settingsTable();
 // The row called `name`; the program stops on a name that has none.
 const settingRow& settingNamed(const QString& name);
 
+// The request's value of the row as log.txt writes it ("12.5", "yes",
+// "High (log10⁻⁶)", the not-given text).
+QString settingValueText(const settingRow& row, const runRequest& request);
+
 // The settings lines of log.txt: every row with a log label, with the
 // request's value as log.txt writes it.
 QList<QPair<QString, QString>> settingLogLines(const runRequest& request);

@@ -23,7 +23,7 @@ double velocityOfHeight(double height) { return std::sqrt(2.0 * gravity * height
 
 double energyOfHeight(const intensitySettings& settings, double height)
 {
-    return settings.blockVolume * settings.rockDensity * gravity * height / 1000.0;
+    return blockEnergy(blockWeight(settings.blockVolume, settings.rockDensity), height);
 }
 
 void intensityGrids::assign(int rows, int cols, const intensitySettings& settings)
@@ -33,12 +33,18 @@ void intensityGrids::assign(int rows, int cols, const intensitySettings& setting
     classCounts.clear();
     if (settings.energiesWanted())
         classCounts.resize(settings.energyClassLimits.size(), grid<int32_t>(rows, cols, 0));
+    if (settings.energiesWanted() && settings.blocksPerRelease)
+        energyMax.assign(rows, cols, 0.0);
+    else
+        energyMax.clear();
 }
 
-void intensityGrids::addTrajectory(const std::vector<cellHeight>& heights, const intensitySettings& settings)
+void intensityGrids::addTrajectory(const std::vector<cellHeight>& heights, const intensitySettings& settings,
+                                   double weight)
 {
     double* largest = heightMax.data();
     int64_t* sums = heightSum.data();
+    double* largestEnergy = energyMax.empty() ? nullptr : energyMax.data();
     const std::vector<double>& limits = settings.energyClassLimits;
     const std::size_t classes = std::min(classCounts.size(), limits.size());
     for (const cellHeight& reached : heights) {
@@ -46,11 +52,18 @@ void intensityGrids::addTrajectory(const std::vector<cellHeight>& heights, const
         sums[reached.cell] += std::llround(reached.height * heightSumUnitsPerMetre);
         if (classes == 0)
             continue;
-        const double energy = energyOfHeight(settings, reached.height);
+        const double energy = blockEnergy(weight, reached.height);
+        if (largestEnergy)
+            largestEnergy[reached.cell] = std::max(largestEnergy[reached.cell], energy);
         // The limits increase: the first one not met ends the classes met.
         for (std::size_t k = 0; k < classes && energy >= limits[k]; ++k)
             ++classCounts[k].data()[reached.cell];
     }
+}
+
+double largestEnergy(const intensityGrids& grids, const intensitySettings& settings, int row, int col)
+{
+    return grids.energyMax.empty() ? energyOfHeight(settings, grids.heightMax(row, col)) : grids.energyMax(row, col);
 }
 
 std::uint64_t intensityBytesPerCell(const intensitySettings& settings)
@@ -58,7 +71,8 @@ std::uint64_t intensityBytesPerCell(const intensitySettings& settings)
     if (!settings.enabled)
         return 0;
     const std::uint64_t classes = settings.energiesWanted() ? settings.energyClassLimits.size() : 0;
-    return sizeof(double) + sizeof(int64_t) + classes * sizeof(int32_t);
+    const std::uint64_t energies = settings.energiesWanted() && settings.blocksPerRelease ? sizeof(double) : 0;
+    return sizeof(double) + sizeof(int64_t) + classes * sizeof(int32_t) + energies;
 }
 
 namespace {
@@ -93,6 +107,11 @@ void velocityMaxRow(const intensityGrids& grids, int row, double* values)
 
 void energyMaxRow(const intensityGrids& grids, const intensitySettings& settings, int row, double* values)
 {
+    if (!grids.energyMax.empty()) {
+        const double* energies = grids.energyMax.row(row);
+        std::copy(energies, energies + grids.energyMax.cols(), values);
+        return;
+    }
     const double* largest = grids.heightMax.row(row);
     for (int c = 0; c < grids.heightMax.cols(); ++c)
         values[c] = energyOfHeight(settings, largest[c]);

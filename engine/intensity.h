@@ -17,8 +17,11 @@ struct intensitySettings
     double blockVolume = 0.0;                            // m3; 0: heights and velocities only
     double rockDensity = 2700.0;                         // kg/m3
     std::vector<double> energyClassLimits{30.0, 300.0};  // kJ, increasing
+    // Each start cell has a block of its own (startCellRelease): energies
+    // are formed per trajectory and their largest kept per cell.
+    bool blocksPerRelease = false;
 
-    bool energiesWanted() const { return enabled && blockVolume > 0.0; }
+    bool energiesWanted() const { return enabled && (blockVolume > 0.0 || blocksPerRelease); }
 };
 
 // Gravitational acceleration of the energy-line relations, m/s2.
@@ -49,8 +52,11 @@ double startHeight(float elevation, double initialFallHeight);
 // line's angle with; in double.
 double energyLineHeight(const profileEvaluation& profile, double thresholdDegrees);
 
-// m/s and kJ of a height (m).
+// m/s and kJ of a height (m). A block's energy is its weight (N) times the
+// height, E = V rho g h / 1000 in kJ, formed in that order.
 double velocityOfHeight(double height);
+inline double blockWeight(double volume, double density) { return volume * density * gravity; }
+inline double blockEnergy(double weight, double height) { return weight * height / 1000.0; }
 double energyOfHeight(const intensitySettings& settings, double height);
 
 // The intensity of a run per cell. Sized by the caller (assign), and only
@@ -60,12 +66,23 @@ struct intensityGrids
     grid<double> heightMax;                  // largest per-trajectory height, m
     grid<int64_t> heightSum;                 // sum of per-trajectory heights, 0.1 mm
     std::vector<grid<int32_t>> classCounts;  // per energy class limit: trajectories at or above it
+    grid<double> energyMax;                  // with blocks per release: the largest energy, kJ
 
     void assign(int rows, int cols, const intensitySettings& settings);
     bool empty() const { return heightMax.empty(); }
-    // Adds one trajectory's heights, each cell once.
-    void addTrajectory(const std::vector<cellHeight>& heights, const intensitySettings& settings);
+    // Adds one trajectory's heights, each cell once; energies with a block of
+    // `weight` N (blockWeight).
+    void addTrajectory(const std::vector<cellHeight>& heights, const intensitySettings& settings, double weight);
+    // The same with the run's block.
+    void addTrajectory(const std::vector<cellHeight>& heights, const intensitySettings& settings)
+    {
+        addTrajectory(heights, settings, blockWeight(settings.blockVolume, settings.rockDensity));
+    }
 };
+
+// The largest energy a trajectory brought to the cell, kJ: kept per cell with
+// blocks per release, else the energy of the largest height.
+double largestEnergy(const intensityGrids& grids, const intensitySettings& settings, int row, int col);
 
 // Bytes per DEM cell the intensity grids take.
 std::uint64_t intensityBytesPerCell(const intensitySettings& settings);

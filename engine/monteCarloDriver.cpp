@@ -39,6 +39,17 @@ void requireMatchingGrids(const propagationInput& input, const propagationOutput
             throw std::invalid_argument("classCounts does not have one grid per energy class");
         for (const grid<int32_t>& counts : grids.classCounts)
             requireGridShape(counts.rows(), counts.cols(), input.dem, "classCounts");
+        if (!grids.energyMax.empty())
+            requireGridShape(grids.energyMax.rows(), grids.energyMax.cols(), input.dem, "energyMax");
+    }
+    if (input.releases && input.releases->size() != input.startCells.size())
+        throw std::invalid_argument("the releases do not give one entry per start cell");
+    if (!output.frequencies.empty()) {
+        if (!input.releases)
+            throw std::invalid_argument("frequencies are counted from the releases");
+        requireGridShape(output.frequencies.any.rows(), output.frequencies.any.cols(), input.dem, "frequencies");
+        for (const grid<int64_t>& sums : output.frequencies.atLeast)
+            requireGridShape(sums.rows(), sums.cols(), input.dem, "frequencies");
     }
 }
 
@@ -74,9 +85,10 @@ public:
     // in work item order, instead of being appended as they finish.
     // With intensity on (`intensity` not null) the heights go to the output's intensity grids.
     propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress,
-                     uint64_t itemCount, const intensitySettings* intensity, objectReach* objects)
+                     uint64_t itemCount, const intensitySettings* intensity, objectReach* objects,
+                     const std::vector<startCellRelease>* releases)
         : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0),
-          intensity_(intensity), objects_(objects)
+          intensity_(intensity), objects_(objects), releases_(releases)
     {
         if (ordered_) {
             output_.trajectories.resize(static_cast<std::size_t>(itemCount));
@@ -102,17 +114,23 @@ public:
                 throw;
             }
         }
+        const std::size_t startCellIndex = static_cast<std::size_t>(origin.startCellIndex);
         {
             std::lock_guard<std::mutex> guard(countUpdate_);
             int32_t* counts = output_.passageCounts.data();
             for (const std::size_t cell : trajectory.reachedCells)
                 ++counts[cell];
+            const double weight = blockWeightOf(startCellIndex);
             if (intensity_)
-                output_.intensity.addTrajectory(trajectory.cellHeights, *intensity_);
+                output_.intensity.addTrajectory(trajectory.cellHeights, *intensity_, weight);
+            if (!output_.frequencies.empty())
+                output_.frequencies.addTrajectory(frequencyUnits((*releases_)[startCellIndex].frequency),
+                                                  trajectory.reachedCells, trajectory.cellHeights, weight,
+                                                  intensity_ ? intensity_->energyClassLimits : noLimits_);
             output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
                                           static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
+
         }
-        const std::size_t startCellIndex = static_cast<std::size_t>(origin.startCellIndex);
         if (objects_)
             objects_->addTrajectory(startCellIndex, trajectory.reachedCells);
         std::vector<std::size_t> startCellUnion;
@@ -135,6 +153,16 @@ public:
     }
 
 private:
+    // The weight (N) of the start cell's block: its own with releases.
+    double blockWeightOf(std::size_t startCellIndex) const
+    {
+        if (releases_) {
+            const startCellRelease& release = (*releases_)[startCellIndex];
+            return blockWeight(release.blockVolume, release.rockDensity);
+        }
+        return intensity_ ? blockWeight(intensity_->blockVolume, intensity_->rockDensity) : 0.0;
+    }
+
     void addStartCell(const std::vector<std::size_t>& cells)
     {
         std::lock_guard<std::mutex> guard(reachUpdate_);
@@ -149,6 +177,8 @@ private:
     const bool ordered_;
     const intensitySettings* const intensity_;
     objectReach* const objects_;
+    const std::vector<startCellRelease>* const releases_;
+    const std::vector<double> noLimits_;
     std::mutex trajectoryAppend_;
     std::mutex countUpdate_;
     std::mutex reachUpdate_;
@@ -202,10 +232,16 @@ private:
     std::exception_ptr failure_;
 };
 
-void simulate(const propagationInput& input, const trajectoryContext& context, randomGenerator& generator,
+void simulate(const propagationInput& input, const trajectoryContext& runContext, randomGenerator& generator,
               workQueue& work, propagationMerge& merge)
 {
     const uint64_t simulations = static_cast<uint64_t>(input.settings.numberOfSimulations);
+    // With releases, each start cell's fall height goes into this thread's
+    // copy of the settings before its trajectory.
+    simulationSettings releaseSettings = input.settings;
+    const trajectoryContext releaseContext{runContext.surface,        runContext.aspect,          releaseSettings,
+                                           runContext.stopCriterion, runContext.abortRequested, runContext.recordHeights};
+    const trajectoryContext& context = input.releases ? releaseContext : runContext;
     trajectoryResult trajectory;
     uint64_t item = 0;
     while (!input.abortRequested.load(std::memory_order_relaxed) && work.next(item)) {
@@ -214,6 +250,8 @@ void simulate(const propagationInput& input, const trajectoryContext& context, r
         const startCell& cell = input.startCells[startCellIndex];
         const uint64_t simulation = item % simulations;
         const trajectoryOrigin origin{startCellIndex, cell.row, cell.col, static_cast<int32_t>(simulation + 1)};
+        if (input.releases)
+            releaseSettings.initialFallHeight = (*input.releases)[startCellIndex].fallHeight;
         if (insideGrid(cell, input.dem)) {
             if (input.seed) {
                 trajectoryStream stream(*input.seed, static_cast<uint32_t>(startCellIndex),
@@ -267,7 +305,7 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     workQueue work(items);
     const bool ordered = input.seed.has_value() && input.settings.saveTrajectories;
     propagationMerge merge(output, simulations, onProgress, ordered ? items : 0,
-                           recordHeights ? input.intensity : nullptr, input.objects);
+                           recordHeights ? input.intensity : nullptr, input.objects, input.releases);
     workFailure failure;
 
 #pragma omp parallel

@@ -9,6 +9,8 @@
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/objectReach.h"
+#include "engine/releaseFrequency.h"
+#include "engine/startCellRelease.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -36,6 +38,9 @@ struct propagationInput
     const intensitySettings* intensity = nullptr;
     // With objects at risk, every trajectory is counted for the objects it reaches.
     objectReach* objects = nullptr;
+    // One entry per start cell: its block, fall height and frequency replace
+    // the run's; null: the run's settings for every start cell.
+    const std::vector<startCellRelease>* releases = nullptr;
 };
 
 // What a propagation fills. The caller sizes passageCounts and
@@ -51,6 +56,9 @@ struct propagationOutput
     runOutStatistics runOuts;                         // sized by runPropagation when not yet assigned
     uint64_t progressCount = 0;                       // trajectories finished and merged
     objectReachTotals objectTotals;                   // with objects at risk: what the trajectories did to them
+    // With releases, sized by the caller (frequencyGrids::assign) when their
+    // frequencies are wanted; left empty otherwise.
+    frequencyGrids frequencies;
 };
 
 // Called after every finished trajectory with the new progress count, from

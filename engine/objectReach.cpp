@@ -82,7 +82,14 @@ std::vector<objectReport> objectReports(const objectCells& objects, const object
     std::vector<objectReport> reports;
     reports.reserve(list.size());
     for (std::size_t i = 0; i < list.size(); ++i)
-        reports.push_back({list[i].id, list[i].name, list[i].cells, totals.trajectories[i], totals.startCells[i], 0.0});
+    {
+        objectReport& report = reports.emplace_back();
+        report.id = list[i].id;
+        report.name = list[i].name;
+        report.cells = list[i].cells;
+        report.trajectories = totals.trajectories[i];
+        report.startCells = totals.startCells[i];
+    }
     const int32_t* passages = passageCounts.data();
     const int32_t* reaching = reachingStartCells.data();
     for (std::size_t k = 0; k < objects.cells().size(); ++k) {

@@ -21,6 +21,11 @@ struct objectReport
     uint64_t trajectories = 0;             // trajectories that reached the object
     uint64_t startCells = 0;               // start cells with a trajectory that reached it
     double largestReachProbability = 0.0;  // percent, the largest Reach_prob value over its cells
+    // With release frequencies: the largest Freq_any, then Freq_<E>kJ per
+    // energy class limit, over its cells (1/year); with the hazard map the
+    // highest Hazard_level over them. Empty and -1 without.
+    std::vector<double> largestFrequencies;
+    int highestHazardLevel = -1;
 };
 
 // What the trajectories did to the objects. Every figure is a count, so the

@@ -1,5 +1,7 @@
 #include "map/cellReadout.h"
 
+#include <algorithm>
+
 #include "map/runResultGrids.h"
 
 namespace {
@@ -26,7 +28,30 @@ QString intensityReadout(const runResultGrids& result, int row, int col)
     QString text = QStringLiteral(" | energy-line height %1 m | velocity %2 m/s")
                        .arg(fixed(height, 2), fixed(velocityOfHeight(height), 2));
     if (result.intensityOptions.energiesWanted())
-        text += QStringLiteral(" | energy %1 kJ").arg(fixed(energyOfHeight(result.intensityOptions, height), 1));
+        text += QStringLiteral(" | energy %1 kJ").arg(fixed(largestEnergy(result.intensity, result.intensityOptions, row, col), 1));
+    return text;
+}
+
+// The cell's frequencies (events per year) and hazard level; empty without them.
+QString hazardReadout(const runResultGrids& result, int row, int col)
+{
+    const frequencyGrids& frequencies = result.frequencies;
+    if (!frequencies.any.contains(row, col))
+        return QString();
+    const std::size_t cell = frequencies.any.index(row, col);
+    const int simulations = result.numberOfSimulations;
+    QString text = QStringLiteral(" | frequency %1 /year").arg(frequencyAt(frequencies.any, cell, simulations), 0, 'g', 4);
+    const std::vector<double>& limits = result.intensityOptions.energyClassLimits;
+    for (std::size_t k = 0; k < frequencies.atLeast.size() && k < limits.size(); ++k)
+        text += QStringLiteral(", from %1 kJ %2")
+                    .arg(limits[k], 0, 'g', 12)
+                    .arg(frequencyAt(frequencies.atLeast[k], cell, simulations), 0, 'g', 4);
+    if (!result.hazardLevels.contains(row, col))
+        return text;
+    static const char* const names[] = {"not reached", "residual", "yellow", "blue", "red"};
+    text += QStringLiteral(" | hazard %1").arg(QLatin1String(names[std::min<int>(result.hazardLevels(row, col), 4)]));
+    if (result.hazardMatrixCells(row, col) > 0)
+        text += QStringLiteral(" (matrix cell %1)").arg(result.hazardMatrixCells(row, col));
     return text;
 }
 
@@ -54,5 +79,5 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     QString share;
     if (const std::optional<double> percent = result.sourceShares ? result.sourceShares->share(row, col) : std::nullopt)
         share = QStringLiteral(" | source share %1 %").arg(fixed(*percent, 1));
-    return line + share + intensityReadout(result, row, col);
+    return line + share + intensityReadout(result, row, col) + hazardReadout(result, row, col);
 }

@@ -16,6 +16,8 @@ const QList<mapColouringRow>& mapColourings()
         {mapColouring::sourceShare, "source",
          "Source share map: each start cell's share of trajectories that reached an object",
          QT_TRANSLATE_NOOP("resultMapPanel", "Source share"), colouringNeeds::objects},
+        {mapColouring::hazardLevel, "hazard", "Hazard map", QT_TRANSLATE_NOOP("resultMapPanel", "Hazard level"),
+         colouringNeeds::hazard},
     };
     return rows;
 }

@@ -9,10 +9,11 @@
 // With intensity: the largest energy in the run's energy classes, or the
 // largest energy-line height. With objects at risk: at each start cell the
 // share of its trajectories that reached an object.
-enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight, sourceShare };
+// With the hazard map: each cell's hazard level.
+enum class mapColouring { reachProbability, passageShare, energyClass, energyLineHeight, sourceShare, hazardLevel };
 
 // The grids a colouring is drawn from beyond those of every run.
-enum class colouringNeeds { nothing, intensity, energies, objects };
+enum class colouringNeeds { nothing, intensity, energies, objects, hazard };
 
 // One colouring with everything the front ends make of it. Adding a
 // colouring is adding a row here and its colours to the map picture.
@@ -30,7 +31,7 @@ const QList<mapColouringRow>& mapColourings();
 
 const mapColouringRow& mapColouringRowOf(mapColouring colouring);
 
-// "probability", "share", "energy", "height" and "source": the names on the command line and in the
+// "probability", "share", "energy", "height", "source" and "hazard": the names on the command line and in the
 // settings store.
 QString mapColouringName(mapColouring colouring);
 bool mapColouringFromName(const QString& name, mapColouring& colouring);

@@ -10,6 +10,7 @@
 #include <QPainter>
 
 #include "engine/aggregation.h"
+#include "map/hazardColours.h"
 #include "map/runResultGrids.h"
 
 namespace {
@@ -159,13 +160,26 @@ int classOf(double percent, const std::array<double, N>& upperBounds)
     return static_cast<int>(N) - 1;
 }
 
+// A hazard level's colour; residual hazard hatched yellow and white in
+// diagonal stripes two cells wide, as printed hazard maps show it.
+QRgb hazardPixel(uint8_t level, int row, int col)
+{
+    for (const hazardLegendEntry& entry : hazardLegend())
+        if (entry.level == level)
+            return level == residualHazard && (row + col) % 4 >= 2 ? qRgb(255, 255, 255) : entry.colour;
+    return unreachedSwatch;
+}
+
 constexpr int legendMargin = 8;
 constexpr int swatchWidth = 22;
 constexpr int rowHeight = 20;
 
 }  // namespace
 
-int sourceShareClass(double percent) { return classOf(percent, sourceUpperBounds); }
+int sourceShareClass(double percent)
+{
+    return classOf(percent, sourceUpperBounds);
+}
 
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {
@@ -183,6 +197,10 @@ mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
     case colouringNeeds::objects:
         drawable = result.sourceShares.has_value();
         break;
+    case colouringNeeds::hazard:
+        drawable = result.hazardLevels.rows() == result.displayGrid.rows()
+                   && result.hazardLevels.cols() == result.displayGrid.cols() && !result.hazardLevels.empty();
+        break;
     case colouringNeeds::nothing:
         break;
     }
@@ -198,6 +216,10 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
         appendHeightEntries(legend);
     } else if (colouring == mapColouring::sourceShare) {
         appendSourceEntries(legend);
+    } else if (colouring == mapColouring::hazardLevel) {
+        legend.caption = QStringLiteral("Hazard level");
+        for (const hazardLegendEntry& entry : hazardLegend())
+            legend.entries.append({entry.label, entry.colour, static_cast<double>(entry.level)});
     } else if (colouring == mapColouring::reachProbability) {
         legend.caption = QStringLiteral("Reach probability");
         double lower = 0.0;
@@ -244,10 +266,12 @@ void resultMapRows::fill(int r, QRgb* pixels) const
             pixels[c] = reliefColour(v);
         else if (colouring_ == mapColouring::sourceShare)
             pixels[c] = passedSwatch;
+        else if (colouring_ == mapColouring::hazardLevel)
+            pixels[c] = hazardPixel(result.hazardLevels(r, c), r, c);
         else if (colouring_ == mapColouring::energyClass)
-            pixels[c] = rampColour(
-                energyClassOf(limits, energyOfHeight(result.intensityOptions, result.intensity.heightMax(r, c))),
-                limits.size() + 1);
+            pixels[c] =
+                rampColour(energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
+                           limits.size() + 1);
         else if (colouring_ == mapColouring::energyLineHeight)
             pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
         else if (byProbability_)

@@ -4,7 +4,9 @@
 #include <optional>
 
 #include "engine/aggregation.h"
+#include "engine/hazardLevel.h"
 #include "engine/intensity.h"
+#include "engine/releaseFrequency.h"
 #include "engine/objectReach.h"
 #include "engine/runOutStatistics.h"
 #include "raster/geoTiffWriter.h"
@@ -27,6 +29,12 @@ struct runResultGrids
     // The run's intensity settings; its grids are empty when intensity was off.
     intensitySettings intensityOptions;
     intensityGrids intensity;
+    // With release frequencies: how often each cell is reached (empty
+    // without), and the hazard levels' settings.
+    frequencyGrids frequencies;
+    hazardSettings hazard;
+    grid<uint8_t> hazardLevels;       // with the hazard map: Hazard_level's values
+    grid<uint8_t> hazardMatrixCells;  // and Hazard_matrix_cell's
     runOutStatistics runOuts;  // run-out and travel-angle counts, for the window's charts
     // With objects at risk: each start cell's share of its trajectories that
     // reached an object, as Source_share holds it; none without objects.

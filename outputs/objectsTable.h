@@ -15,11 +15,15 @@
 // objects.csv as RFC 4180 has it (CRLF line ends; a field with a comma,
 // quote or line break quoted, its quotes doubled): a header row naming each
 // column and its unit, then one row per report in the order given. The share
-// is of `totalTrajectories`, in percent.
-QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t totalTrajectories);
+// is of `totalTrajectories`, in percent. Reports with frequencies add their
+// columns, the energy classes' named by `energyClassLimits`, and the
+// hazard level's when they have one.
+QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t totalTrajectories,
+                            const std::vector<double>& energyClassLimits = {});
 
 writeOutcome writeObjectsTable(const outputTarget& target, const std::vector<objectReport>& reports,
-                               uint64_t totalTrajectories, messageSink& sink);
+                               uint64_t totalTrajectories, const std::vector<double>& energyClassLimits,
+                               messageSink& sink);
 
 // The lines log.txt gives the objects: the file (and layer, when named), how
 // many objects it holds and how many of them a trajectory reached.

@@ -3,6 +3,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include "outputs/hazardOutputs.h"
 #include "outputs/intensityOutputs.h"
 #include "outputs/logFile.h"
 #include "outputs/mapPictureFile.h"
@@ -21,6 +22,16 @@ bool withTrajectories(const outputSelection& s) { return s.trajectories; }
 bool withTrajectoryLayer(const outputSelection& s) { return s.trajectories && s.format == outputFormat::geoTiff; }
 bool withObjects(const outputSelection& s) { return s.objects; }
 bool withMap(const outputSelection& s) { return !s.mapFile.isEmpty(); }
+bool withFrequencies(const outputSelection& s) { return s.frequencies; }
+bool withEnergyFrequencies(const outputSelection& s) { return s.frequencies && s.energies; }
+bool withHazard(const outputSelection& s) { return s.hazard; }
+bool withCalibration(const outputSelection& s) { return s.calibration; }
+
+writeOutcome writeCalibration(const outputTarget& target, const runProducts& products, const plannedOutput&,
+                              messageSink& sink, const rowProgress&)
+{
+    return writeCalibrationTable(target, products.calibration, sink);
+}
 
 writeOutcome writePoints(const outputTarget& target, const runProducts& products, const plannedOutput&,
                          messageSink& sink, const rowProgress&)
@@ -38,7 +49,8 @@ writeOutcome writeLines(const outputTarget& target, const runProducts& products,
 writeOutcome writeObjects(const outputTarget& target, const runProducts& products, const plannedOutput&,
                           messageSink& sink, const rowProgress&)
 {
-    return writeObjectsTable(target, products.objects, products.grids.trajectories, sink);
+    return writeObjectsTable(target, products.objects, products.grids.trajectories,
+                             products.grids.intensityOptions.energyClassLimits, sink);
 }
 
 writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,
@@ -106,6 +118,12 @@ const std::vector<outputRow>& outputTable()
         {QStringLiteral("objects.csv"), kind::file, withObjects, writeObjects},
         // A percentage of a start cell's trajectories, drawn in the probability classes.
         {QStringLiteral("Source_share"), kind::grid, withObjects, writeSourceShare, reachProbabilityStyle},
+        // How often cells are reached, and the hazard map made from it.
+        {QStringLiteral("Freq_any"), kind::grid, withFrequencies, writeFrequency, frequencyStyle},
+        {QStringLiteral("Freq_%1kJ"), kind::grid, withEnergyFrequencies, writeFrequency, frequencyStyle, true},
+        {QStringLiteral("Hazard_level"), kind::grid, withHazard, writeHazardLevel, hazardLevelStyle},
+        {QStringLiteral("Hazard_matrix_cell"), kind::grid, withHazard, writeHazardMatrixCell},
+        {QStringLiteral("calibration.csv"), kind::file, withCalibration, writeCalibration},
         {QStringLiteral("log.txt"), kind::file, nullptr, writeLog},
         // The map is drawn from the files' grids; outside the folder, it is placed with them.
         {QStringLiteral("map"), kind::picture, withMap, writeMap},
@@ -124,7 +142,7 @@ std::vector<plannedOutput> plannedOutputs(const outputSelection& selection)
             continue;
         }
         for (std::size_t k = 0; k < selection.energyClassLimits.size(); ++k)
-            appendPlanned(outputs, row, classProbabilityBaseName(selection.energyClassLimits[k]), selection,
+            appendPlanned(outputs, row, energyClassBaseName(row.name, selection.energyClassLimits[k]), selection,
                           static_cast<int>(k));
     }
     return outputs;
@@ -161,7 +179,7 @@ bool isOutputFileName(const QString& fileName)
     return pattern.match(fileName).hasMatch();
 }
 
-QString classProbabilityBaseName(double limit)
+QString energyClassBaseName(const QString& rowName, double limit)
 {
-    return QStringLiteral("Reach_prob_%1kJ").arg(QString::number(limit, 'f', QLocale::FloatingPointShortest));
+    return rowName.arg(QString::number(limit, 'f', QLocale::FloatingPointShortest));
 }

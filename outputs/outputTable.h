@@ -22,6 +22,9 @@ struct outputSelection
     std::vector<double> energyClassLimits;  // one Reach_prob_<E>kJ each
     bool trajectories = false;
     bool objects = false;
+    bool frequencies = false;  // with release frequencies: Freq_any, and with energies Freq_<E>kJ
+    bool hazard = false;       // Hazard_level and Hazard_matrix_cell
+    bool calibration = false;  // with field evidence: calibration.csv
     QString mapFile;  // absolute; empty: no map picture
 };
 
@@ -83,5 +86,6 @@ QStringList plannedFileNames(const outputSelection& selection);
 // an earlier run is replaced or removed once a new set is placed.
 bool isOutputFileName(const QString& fileName);
 
-// "Reach_prob_30kJ", "Reach_prob_0.5kJ": the limit in its shortest form.
-QString classProbabilityBaseName(double limit);
+// "Reach_prob_30kJ", "Freq_0.5kJ": a per-energy-class row's name with the
+// limit in its shortest form.
+QString energyClassBaseName(const QString& rowName, double limit);

@@ -62,5 +62,6 @@ writeOutcome writeGridStyle(const outputTarget& target, const runProducts& produ
     run.trajectories = products.grids.trajectories;
     run.intensity = products.grids.intensityOptions;
     run.objects = products.grids.sourceShares.has_value();
+    run.returnPeriods = products.grids.hazard.returnPeriods;
     return writeQgisStyle(target, output.row->style(run), sink);
 }

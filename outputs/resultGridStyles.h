@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include <QString>
@@ -13,6 +14,7 @@ struct resultStyleInputs
     uint64_t trajectories = 0;    // of the whole run: start cells x simulations
     intensitySettings intensity;  // off: no intensity grids are written
     bool objects = false;         // the run had objects at risk and writes Source_share
+    std::array<double, 3> returnPeriods{30.0, 100.0, 300.0};  // years: the frequencies' classes
 };
 
 // The styles the output table gives the result grids, with the classes,
@@ -25,3 +27,7 @@ layerStyle energyLineHeightStyle(const resultStyleInputs& run);
 layerStyle energyClassStyle(const resultStyleInputs& run);
 // N: the passage-share ramp of the map, its shares turned into passages.
 layerStyle passageCountStyle(const resultStyleInputs& run);
+// Freq_any, Freq_<E>kJ: the probability classes of the return periods, in events per year.
+layerStyle frequencyStyle(const resultStyleInputs& run);
+// Hazard_level: residual, yellow, blue and red.
+layerStyle hazardLevelStyle(const resultStyleInputs& run);

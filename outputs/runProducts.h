@@ -6,6 +6,7 @@
 #include "raster/rasterTypes.h"
 #include "map/resultMapPicture.h"
 #include "map/runResultGrids.h"
+#include "outputs/calibrationTable.h"
 #include "outputs/logFile.h"
 #include "raster/coordinateSystem.h"
 
@@ -21,5 +22,6 @@ struct runProducts
     const std::vector<trajectoryOrigin>& trajectoryOrigins;
     std::vector<objectReport> objects;  // with objects at risk
     logReport log;
+    calibrationReport calibration;  // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture
 };

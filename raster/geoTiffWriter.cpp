@@ -22,14 +22,19 @@ using rowBlockSource = std::function<void(int first, int count, T* values)>;
 template <typename T>
 constexpr GDALDataType gdalType()
 {
-    return std::is_same<T, float>::value ? GDT_Float32 : GDT_Int32;
+    return std::is_same<T, float>::value ? GDT_Float32 : std::is_same<T, uint8_t>::value ? GDT_Byte : GDT_Int32;
 }
+
+// Levels as bytes take 255, which no level reaches.
+constexpr double byteNodataValue = 255.0;
 
 // The DEM's NODATA value where the band can hold it and no result can take
 // it (counts and percentages are never negative); otherwise -9999.
 template <typename T>
 double bandNodataValue(const rasterHeader& header)
 {
+    if (gdalType<T>() == GDT_Byte)
+        return byteNodataValue;
     const double nodata = header.nodataValue;
     const bool representable = gdalType<T>() == GDT_Float32
                                || (std::floor(nodata) == nodata && nodata >= std::numeric_limits<int32_t>::min()
@@ -132,4 +137,21 @@ writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHea
         markCellsWithoutElevation(elevations, header, first, count, cols, values);
     };
     return writeGeoTiff<float>(target, header, georeference, rows, cols, rowBlock, sink);
+}
+
+writeOutcome writeLevelGeoTiff(const outputTarget& target, const rasterHeader& header,
+                               const outputGeoreference& georeference, int rows, int cols,
+                               const probabilityRowSource& rowValues, const elevationGrid& elevations,
+                               messageSink& sink)
+{
+    std::vector<double> row(static_cast<std::size_t>(std::max(cols, 0)));
+    const rowBlockSource<uint8_t> rowBlock = [&](int first, int count, uint8_t* values) {
+        for (int r = 0; r < count; ++r) {
+            rowValues(first + r, row.data());
+            std::transform(row.begin(), row.end(), values + std::size_t(r) * std::size_t(cols),
+                           [](double level) { return static_cast<uint8_t>(std::clamp(level, 0.0, 254.0)); });
+        }
+        markCellsWithoutElevation(elevations, header, first, count, cols, values);
+    };
+    return writeGeoTiff<uint8_t>(target, header, georeference, rows, cols, rowBlock, sink);
 }

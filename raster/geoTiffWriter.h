@@ -31,3 +31,8 @@ writeOutcome writeProbabilityGeoTiff(const outputTarget& target, const rasterHea
                                      const outputGeoreference& georeference, int rows, int cols,
                                      const probabilityRowSource& rowValues, const elevationGrid& elevations,
                                      messageSink& sink);
+// Rows of small whole numbers (levels, classes; 0 to 254) as bytes, NODATA 255.
+writeOutcome writeLevelGeoTiff(const outputTarget& target, const rasterHeader& header,
+                               const outputGeoreference& georeference, int rows, int cols,
+                               const probabilityRowSource& rowValues, const elevationGrid& elevations,
+                               messageSink& sink);

@@ -8,6 +8,7 @@
 
 #include <ogr_geometry.h>
 
+#include "raster/featureCells.h"
 #include "raster/layerRasterizer.h"
 #include "raster/vectorStartCells.h"
 
@@ -109,68 +110,22 @@ objectCells::objectCells(std::vector<objectAtRisk> objects, std::vector<uint64_t
 
 namespace {
 
-std::vector<const OGRGeometry*> pointersOf(const std::vector<geometryPointer>& geometries)
-{
-    std::vector<const OGRGeometry*> pointers;
-    for (const geometryPointer& geometry : geometries)
-        pointers.push_back(geometry.get());
-    return pointers;
-}
-
-// The cells under a feature's envelope, one more on every side.
-cellWindow windowOfFeature(const layerFeature& feature, const layerRasterizer& rasterizer)
-{
-    OGREnvelope extent;
-    for (const auto* parts : {&feature.areas, &feature.tracks})
-        for (const geometryPointer& part : *parts) {
-            OGREnvelope envelope;
-            part->getEnvelope(&envelope);
-            extent.Merge(envelope);
-        }
-    return rasterizer.windowOf(extent.MinX, extent.MinY, extent.MaxX, extent.MaxY);
-}
-
 std::size_t cellsIn(const cellWindow& window)
 {
     return window.empty() ? 0 : static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols);
 }
 
 // Appends the memberships of one feature's cells in object `object`, as keys
-// packed by objectCells::packMembership. `mask` is scratch space kept from
-// feature to feature so that thousands of small objects cost no allocation
-// each.
+// packed by objectCells::packMembership; `cells` is scratch space.
 bool addFeatureCells(const layerFeature& feature, const cellWindow& window, uint32_t object,
                      const layerRasterizer& rasterizer, int ncols, int objectBits, std::vector<uint8_t>& mask,
-                     std::vector<uint64_t>& keys)
+                     std::vector<std::size_t>& cells, std::vector<uint64_t>& keys)
 {
-    if (window.empty())
-        return true;
-    const std::size_t size = static_cast<std::size_t>(window.rows) * static_cast<std::size_t>(window.cols);
-    if (mask.size() < size)
-        mask.resize(size);
-    std::fill_n(mask.begin(), size, uint8_t(0));
-    const std::size_t before = keys.size();
-    const auto collect = [&] {
-        for (int r = 0; r < window.rows; ++r) {
-            const uint8_t* row = mask.data() + static_cast<std::size_t>(r) * window.cols;
-            const std::size_t rowStart =
-                static_cast<std::size_t>(window.row0 + r) * static_cast<std::size_t>(ncols) + window.col0;
-            for (int c = 0; c < window.cols; ++c)
-                if (row[c] != 0)
-                    keys.push_back(objectCells::packMembership(rowStart + c, object, objectBits));
-        }
-    };
-    const std::vector<const OGRGeometry*> areas = pointersOf(feature.areas);
-    const std::vector<const OGRGeometry*> tracks = pointersOf(feature.tracks);
-    if (!rasterizer.burn(areas, tracks, window, mask.data()))
+    cells.clear();
+    if (!appendFeatureCells(feature, window, rasterizer, ncols, true, mask, cells))
         return false;
-    collect();
-    // A polygon between cell centres takes the cells it touches instead.
-    if (keys.size() == before && !areas.empty()) {
-        if (!rasterizer.burn({}, areas, window, mask.data()))
-            return false;
-        collect();
-    }
+    for (const std::size_t cell : cells)
+        keys.push_back(objectCells::packMembership(cell, object, objectBits));
     return true;
 }
 
@@ -220,10 +175,11 @@ std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, con
     std::vector<uint64_t> memberships;
     memberships.reserve(std::min(windowCells, std::size_t(1) << 24));
     std::vector<uint8_t> mask;
+    std::vector<std::size_t> cells;
     for (std::size_t i = 0; i < layer->features.size(); ++i) {
         const layerFeature& feature = layer->features[i];
         if (!addFeatureCells(feature, windows[i], indexOfId.at(feature.id), rasterizer, dem.ncols, objectBits, mask,
-                             memberships)) {
+                             cells, memberships)) {
             sink.error(
                 QStringLiteral("Object %1 of the %2 could not be placed on the DEM's grid.").arg(feature.id).arg(what));
             return std::nullopt;

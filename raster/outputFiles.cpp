@@ -1,6 +1,7 @@
 #include "raster/outputFiles.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -231,6 +232,21 @@ writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& heade
         return static_cast<const double*>(scratch);
     };
     const auto writeValue = [decimals](char* out, double value) { return writeFixed(out, value, decimals); };
+    return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writeValue, sink, progress);
+}
+
+writeOutcome writeSignificantGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
+                                  const probabilityRowSource& rowValues, int digits, messageSink& sink,
+                                  const rowProgress& progress)
+{
+    const auto rowAt = [&rowValues](int r, double* scratch) {
+        rowValues(r, scratch);
+        return static_cast<const double*>(scratch);
+    };
+    // to_chars does not follow the process's locale, unlike printf.
+    const auto writeValue = [digits](char* out, double value) {
+        return std::to_chars(out, out + fixedTextCapacity, value, std::chars_format::general, digits).ptr;
+    };
     return writeGrid<double>(target, header, rows, cols, rowAt, fixedTextCapacity, writeValue, sink, progress);
 }
 

@@ -57,6 +57,12 @@ writeOutcome writeProbabilityGrid(const outputTarget& target, const rasterHeader
 writeOutcome writeRealGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
                            const probabilityRowSource& rowValues, int decimals, messageSink& sink,
                            const rowProgress& progress = {});
+// Reals spanning many orders of magnitude (frequencies) with `digits`
+// significant digits, in the C locale's shortest form ("0", "0.0125",
+// "3.7e-05").
+writeOutcome writeSignificantGrid(const outputTarget& target, const rasterHeader& header, int rows, int cols,
+                                  const probabilityRowSource& rowValues, int digits, messageSink& sink,
+                                  const rowProgress& progress = {});
 // A number as log.txt writes it (six decimals).
 QString logValueText(double value);
 

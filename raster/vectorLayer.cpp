@@ -1,6 +1,7 @@
 #include "raster/vectorLayer.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include <QFileInfo>
 #include <QStringList>
@@ -126,15 +127,17 @@ transformPointer transformToDem(const OGRSpatialReference* layerSystem, const co
 class layerReader
 {
 public:
-    layerReader(const vectorLayerSource& source, const QString& role, const QString& idField, messageSink& sink)
-        : source_(source), idField_(idField), sink_(sink), what_(QStringLiteral("%1 layer %2").arg(role, source.file))
+    layerReader(const vectorLayerSource& source, const QString& role, const QString& idField, messageSink& sink,
+                const QStringList& numberFields)
+        : source_(source), idField_(idField), numberFields_(numberFields), sink_(sink),
+          what_(QStringLiteral("%1 layer %2").arg(role, source.file))
     {
     }
 
     std::optional<layerFeatures> read(const coordinateSystem& demSystem)
     {
         OGRLayer* layer = openLayer();
-        if (!layer || !selectFeatures(*layer) || !findFields(*layer))
+        if (!layer || !selectFeatures(*layer) || !findFields(*layer) || !findNumberFields(*layer))
             return std::nullopt;
         const OGRSpatialReference* layerSystem = layer->GetSpatialRef();
         // A GeoPackage written without a system names its own placeholder, "Undefined geographic SRS".
@@ -267,6 +270,55 @@ private:
         return false;
     }
 
+    bool findNumberFields(OGRLayer& layer)
+    {
+        const OGRFeatureDefn* definition = layer.GetLayerDefn();
+        numberIndices_.clear();
+        for (const QString& name : numberFields_) {
+            const int index = definition->GetFieldIndex(name.toUtf8().constData());
+            if (index < 0) {
+                QStringList fields;
+                for (int i = 0; i < definition->GetFieldCount(); ++i)
+                    fields << QString::fromUtf8(definition->GetFieldDefn(i)->GetNameRef());
+                sink_.error(QStringLiteral("The %1 has no field \"%2\"; its fields are: %3.")
+                                .arg(what_, name,
+                                     fields.isEmpty() ? QStringLiteral("none") : fields.join(QStringLiteral(", "))));
+                return false;
+            }
+            numberIndices_.push_back(index);
+        }
+        return true;
+    }
+
+    // A field's value as a number of at least 0; text fields are read as
+    // numbers in the C locale, whole.
+    bool takeNumbers(const OGRFeature& feature, layerFeature& part)
+    {
+        for (std::size_t k = 0; k < numberIndices_.size(); ++k) {
+            const int index = numberIndices_[k];
+            const QString field = numberFields_[static_cast<int>(k)];
+            const auto refuse = [&](const QString& problem) {
+                sink_.error(QStringLiteral("Feature %1 of the %2 %3 in field \"%4\"; give every feature a number "
+                                           "of at least 0 there.")
+                                .arg(feature.GetFID())
+                                .arg(what_, problem, field));
+                return false;
+            };
+            if (!feature.IsFieldSetAndNotNull(index))
+                return refuse(QStringLiteral("has no value"));
+            const QString text = QString::fromUtf8(feature.GetFieldAsString(index)).trimmed();
+            bool ok = false;
+            const double value = text.toDouble(&ok);
+            if (!ok)
+                return refuse(QStringLiteral("has \"%1\", which is no number,").arg(text));
+            if (!std::isfinite(value) || value < 0.0)
+                return refuse(QStringLiteral("has %1").arg(text));
+            const OGRFieldType type = feature.GetFieldDefnRef(index)->GetType();
+            part.numbers.push_back(type == OFTReal ? feature.GetFieldAsDouble(index) : value);
+        }
+        return true;
+    }
+
     std::optional<layerFeatures> readFeatures(OGRLayer& layer, OGRCoordinateTransformation* transform)
     {
         layerFeatures result;
@@ -293,7 +345,7 @@ private:
             splitGeometry(*geometry, part);
             if (part.areas.empty() && part.tracks.empty())
                 continue;
-            if (!takeAttributes(*feature, part))
+            if (!takeAttributes(*feature, part) || !takeNumbers(*feature, part))
                 return std::nullopt;
             for (const auto* parts : {&part.areas, &part.tracks})
                 for (const geometryPointer& piece : *parts) {
@@ -347,11 +399,13 @@ private:
 
     const vectorLayerSource& source_;
     const QString idField_;
+    const QStringList numberFields_;
     messageSink& sink_;
     const QString what_;
     datasetPointer dataset_;
     int nameField_ = -1;
     int idIndex_ = -1;
+    std::vector<int> numberIndices_;
 };
 
 }  // namespace
@@ -375,8 +429,9 @@ QStringList vectorLayerNames(const QString& file)
 }
 
 std::optional<layerFeatures> readLayerFeatures(const vectorLayerSource& source, const coordinateSystem& demSystem,
-                                               const QString& role, const QString& idField, messageSink& sink)
+                                               const QString& role, const QString& idField, messageSink& sink,
+                                               const QStringList& numberFields)
 {
     initialiseGdal();
-    return layerReader(source, role, idField, sink).read(demSystem);
+    return layerReader(source, role, idField, sink, numberFields).read(demSystem);
 }

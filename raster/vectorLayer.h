@@ -46,6 +46,7 @@ struct layerFeature
     QString name;    // the "name" field's text, when the layer has one
     std::vector<geometryPointer> areas;
     std::vector<geometryPointer> tracks;
+    std::vector<double> numbers;  // the values of the number fields asked for, in their order
 };
 
 // The features of a layer and the extent they cover in the DEM's system.
@@ -62,6 +63,10 @@ struct layerFeatures
 // an empty layer or selection, or a layer with no polygon, line or point is
 // reported as an error naming the file, and nothing is returned. A layer
 // without a coordinate system on a DEM with one is taken as the DEM's, with
-// a warning.
+// a warning. Each of `numberFields` gives every feature a number of at least
+// 0: a field the layer lacks, and a feature whose value is missing, negative,
+// not finite or no number, are refused naming the layer, the feature, the
+// field and the value.
 std::optional<layerFeatures> readLayerFeatures(const vectorLayerSource& source, const coordinateSystem& demSystem,
-                                               const QString& role, const QString& idField, messageSink& sink);
+                                               const QString& role, const QString& idField, messageSink& sink,
+                                               const QStringList& numberFields = {});

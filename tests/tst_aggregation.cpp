@@ -1,6 +1,8 @@
 #include <QtTest>
 
 #include "engine/aggregation.h"
+#include "engine/calibrationScores.h"
+#include "engine/hazardLevel.h"
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
@@ -121,6 +123,71 @@ private slots:
         grids.assign(1, 2, settings);
         grids.addTrajectory({{1, 10.0}}, settings);
         QCOMPARE(grids.classCounts[0](0, 1), counted);
+    }
+
+    // A row of eight cells, 10 simulations from one start cell in the first:
+    // the mapped reach is cells 0-3, a run reaches 0-2 and 5 with Reach_prob
+    // 100, 50, 50 and 50 %; so 3 of 4 observed cells are hit and 1 cell (0.01
+    // ha at 10 m) over-reaches.
+    void scoresOfAHandCase()
+    {
+        observedEvidence evidence;
+        evidence.area.assign(1, 8, 0);
+        for (int c = 0; c < 4; ++c)
+            evidence.area(0, c) = 1;
+        evidence.nearest = nearestStartCellsOf({{0, 0}}, 1, 8, 10.0);
+        evidence.releaseAreaOfStartCell = releaseAreasOf({{0, 0}}, 1, 8, evidence.releaseAreas);
+        grid<int32_t> passages(1, 8, 0);
+        const int counts[8] = {10, 5, 5, 0, 0, 5, 0, 0};
+        for (int c = 0; c < 8; ++c)
+            passages(0, c) = counts[c];
+        const grid<int32_t> reaching(1, 8, 1);
+        const runScores scores = scoresOf(tallyRun(evidence, passages, reaching, 10), 8, 4, 0.01);
+        QCOMPARE(scores.hitRate, 0.75);
+        QCOMPARE(scores.overReachHectares, 0.01);
+        QCOMPARE(scores.overReachShare, 1.0 / 8.0);
+        // Of the 16 pairs: cell 0 beats all 4 others; 1 and 2 beat 3 others and tie 1; 3 ties 3 (4, 6, 7).
+        QCOMPARE(scores.auc, (4.0 + 2 * (3.0 + 0.5) + 1.5) / 16.0);
+        // Farthest reached cell 5 (50 m), farthest observed cell 3 (30 m).
+        QCOMPARE(scores.runOutError, 20.0);
+        QVERIFY(std::isnan(scores.pointHitRate));
+    }
+
+    // One cell reached by trajectories of start cells of one frequency, 10
+    // simulations, blocks of 9.81 kJ per metre of height, limits 30 and 300
+    // kJ, return periods 30, 100, 300 years and the default matrix.
+    void hazardOfAHandCase_data()
+    {
+        QTest::addColumn<double>("frequency");  // of each start cell, 1/year
+        QTest::addColumn<QList<double>>("heights");  // m, of each arriving trajectory
+        QTest::addColumn<int>("level");
+        QTest::addColumn<int>("matrixCell");
+        QTest::newRow("strong every time, 0.1 a year: red") << 0.1 << QList<double>(10, 40.0) << 4 << 1;
+        QTest::newRow("medium once, 1/100 exactly: blue, not yellow") << 0.1 << QList<double>{5.0} << 3 << 5;
+        QTest::newRow("weak once, 1/100: yellow") << 0.1 << QList<double>{1.0} << 2 << 8;
+        QTest::newRow("weak three times, 1/30 in steps: blue") << 1.0 / 90.0 << QList<double>(30, 1.0) << 3 << 7;
+        QTest::newRow("strong but below 1/300: residual") << 0.001 << QList<double>{40.0} << 1 << 0;
+        QTest::newRow("not reached") << 0.1 << QList<double>{} << 0 << 0;
+    }
+
+    void hazardOfAHandCase()
+    {
+        QFETCH(double, frequency);
+        QFETCH(QList<double>, heights);
+        QFETCH(int, level);
+        QFETCH(int, matrixCell);
+        frequencyGrids frequencies;
+        frequencies.assign(1, 1, 2);
+        grid<int32_t> passages(1, 1, 0);
+        for (const double height : heights) {
+            frequencies.addTrajectory(frequencyUnits(frequency), {0}, {{0, height}}, blockWeight(1.0, 1000.0),
+                                      {30.0, 300.0});
+            ++passages(0, 0);
+        }
+        hazardCell cell;
+        hazardRow(hazardSettings{}, frequencies, passages, 10, 0, &cell);
+        QCOMPARE(int(cell.level), level);
+        QCOMPARE(int(cell.matrixCell), matrixCell);
     }
 };
 

@@ -48,6 +48,8 @@ struct propagationCase
         output.reachingStartCells.assign(dem.nrows, dem.ncols, 0);
         if (intensity.enabled)
             output.intensity.assign(dem.nrows, dem.ncols, intensity);
+        if (!releases.empty())
+            output.frequencies.assign(dem.nrows, dem.ncols, intensity.energyClassLimits.size());
         return output;
     }
 
@@ -56,6 +58,7 @@ struct propagationCase
         propagationInput in{elevation, dem, aspect, startCells, settings, *stopCriterion, abortRequested};
         in.seed = seed;
         in.intensity = &intensity;
+        in.releases = releases.empty() ? nullptr : &releases;
         return in;
     }
 
@@ -112,6 +115,7 @@ struct propagationCase
     std::vector<uint64_t> progressSeen;
     std::optional<uint64_t> seed;
     intensitySettings intensity;
+    std::vector<startCellRelease> releases;
 };
 
 bool sameGrid(const grid<int32_t>& a, const grid<int32_t>& b)
@@ -229,6 +233,40 @@ private slots:
                 QVERIFY(mean[c] <= a.heightMax(r, c) + 0.00005 && (mean[c] > 0.0) <= (a.heightMax(r, c) > 0.0));
             }
         }
+    }
+
+    // A start cell's own block and fall height: the run's values change
+    // nothing; another fall height changes that start cell's trajectories
+    // alone; a block of three times the volume three times the energies.
+    void releasesReplaceTheRunsBlockAndFallHeight()
+    {
+        propagationCase slope(40, 30);
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
+        slope.settings.saveTrajectories = true;
+        slope.seed = 42;
+        slope.intensity = intensitySettings{true, 2.0, 2700.0, {30.0, 300.0}};
+        const propagationOutput plain = slope.run(1);
+        slope.intensity.blocksPerRelease = true;
+        slope.releases.assign(3, {0.25, 2.0, 2700.0, 0.0});
+        const propagationOutput same = slope.run(2);
+        QVERIFY(same.trajectories == plain.trajectories && sameGrid(same.passageCounts, plain.passageCounts));
+        QVERIFY(sameGrid(same.intensity.classCounts[1], plain.intensity.classCounts[1]));
+        for (std::size_t cell = 0; cell < plain.passageCounts.size(); ++cell)
+            QCOMPARE(frequencyAt(same.frequencies.any, cell, 20), 0.25 * plain.passageCounts.data()[cell] / 20.0);
+
+        slope.releases[1].fallHeight = 10.0;
+        for (startCellRelease& release : slope.releases)
+            release.blockVolume = 6.0;
+        const propagationOutput changed = slope.run(2);
+        for (std::size_t t = 0; t < plain.trajectories.size(); ++t)
+            QCOMPARE(changed.trajectories[t] == plain.trajectories[t], t / 20 != 1);
+        slope.releases[1].fallHeight = 0.0;
+        const propagationOutput heavier = slope.run(1);
+        for (int r = 0; r < 40; ++r)
+            for (int c = 0; c < 30; ++c) {
+                const double energy = energyOfHeight(slope.intensity, plain.intensity.heightMax(r, c));
+                QVERIFY(qAbs(heavier.intensity.energyMax(r, c) - 3.0 * energy) <= 1e-9 * energy);
+            }
     }
 
     // Progress counts up by one per trajectory; every trajectory is merged once.

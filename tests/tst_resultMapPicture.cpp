@@ -17,18 +17,13 @@ namespace {
 // Cells of a run of 10 simulations per start cell, all with the same values.
 runResultGrids sameCells(int rows, int cols, int passages, int reaching, int shown)
 {
-    return {{},
-            grid<int32_t>(rows, cols, shown),
-            grid<int32_t>(rows, cols, passages),
-            grid<int32_t>(rows, cols, reaching),
-            elevationGrid(rows, cols, 512.5f),
-            10,
-            0,
-            {},
-            {},
-            {},
-            {},
-            {}};
+    runResultGrids cells;
+    cells.displayGrid.assign(rows, cols, shown);
+    cells.passageCounts.assign(rows, cols, passages);
+    cells.reachingStartCells.assign(rows, cols, reaching);
+    cells.elevations.assign(rows, cols, 512.5f);
+    cells.numberOfSimulations = 10;
+    return cells;
 }
 
 // 2 x 3 cells of 10 m, lower-left corner at (1000, 2000): the middle of the south row reached 13 times from 2

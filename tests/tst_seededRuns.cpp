@@ -37,7 +37,9 @@ class tst_seededRuns : public QObject
                                 "--start",  start,
                                 "--output", folder,
                                 "--map",    folder + ".png"};
-        return QStringList{TUMBRA_RUN_EXECUTABLE} + files
+        // With the frequency and hazard grids, whose sums must not depend on the order either.
+        const QStringList hazard{"--intensity", "--block-volume", "1", "--release-frequency", "0.05", "--hazard"};
+        return QStringList{TUMBRA_RUN_EXECUTABLE} + files + hazard
                + QStringList{"--save-trajectories", "--quiet", "--simulations"} + extra;
     }
 
@@ -72,7 +74,7 @@ class tst_seededRuns : public QObject
     QMap<QString, QByteArray> outputs(const QString& output) const
     {
         QMap<QString, QByteArray> files{{"map", readTextFile(dir_.filePath(output + ".png"))}};
-        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt"})
+        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "Freq_300kJ.asc", "Hazard_level.asc"})
             files[name] = readTextFile(dir_.filePath(output + "/" + name));
         return files;
     }

@@ -103,6 +103,37 @@ private slots:
         QTest::newRow("missing objects") << QStringList{"--objects", dir_.filePath("roads.gpkg")} << "roads.gpkg";
         QTest::newRow("objects layer of a raster")
             << QStringList{"--objects", dir_.filePath("start.asc"), "--objects-layer", "roads"} << "--objects-layer";
+        QTest::newRow("release field of a raster")
+            << QStringList{"--frequency-field", "f"} << "are read from a vector start layer, not from";
+        QTest::newRow("zero release frequency")
+            << QStringList{"--release-frequency", "0"} << "--release-frequency must lie between";
+        const QStringList hazard{"--hazard", "--intensity", "--block-volume", "1"};
+        QTest::newRow("hazard without intensity")
+            << QStringList{"--hazard", "--release-frequency", "0.1"} << "--hazard needs --intensity";
+        QTest::newRow("hazard without frequency") << hazard << "--release-frequency, --frequency-field or";
+        QTest::newRow("hazard with three classes")
+            << hazard + QStringList{"--release-frequency", "0.1", "--energy-classes", "1,10,100"}
+            << "exactly two energy class limits";
+        QTest::newRow("return periods decreasing")
+            << hazard + QStringList{"--return-periods", "300,100,30"} << "--return-periods must be three increasing";
+        QTest::newRow("matrix of four levels")
+            << hazard + QStringList{"--hazard-matrix", "433,322,211"} << "--hazard-matrix must be three rows";
+        QTest::newRow("hazard map without hazard") << QStringList{"--map-colour", "hazard"} << "needs --hazard";
+        QTest::newRow("calibration without evidence") << QStringList{"--calibrate"} << "give it with --observed";
+        QTest::newRow("list without calibration")
+            << QStringList{"--max-angle", "15,22"} << "lists of values are for --calibrate";
+        QTest::newRow("list with a bad value")
+            << QStringList{"--calibrate", "--max-angle", "15,95"} << "--max-angle must lie between 0 and 90";
+        QTest::newRow("evidence not a vector file")
+            << QStringList{"--observed", dir_.filePath("start.asc")} << "is not a GeoPackage";
+        QTest::newRow("evidence missing") << QStringList{"--observed", dir_.filePath("reach.gpkg")} << "reach.gpkg";
+        QStringList angles;
+        for (int angle = 0; angle <= 90; ++angle)
+            angles << QString::number(angle);
+        QTest::newRow("too many combinations")
+            << QStringList{"--observed", EXAMPLES_DIR "/observed_reach.gpkg", "--calibrate", "--simulations",
+                           "1,2,3,4,5,6,7,8,9,10,11", "--max-angle", angles.join(',')}
+            << "1001 combinations, more than the 1000";
     }
 
     void refusesInvalidOptions()
@@ -119,6 +150,85 @@ private slots:
         QCOMPARE(code, 1);
         QVERIFY2(text.section("\n--\n", 0, 0).contains(reason), qPrintable(text));
         QVERIFY(!QFileInfo::exists(dir_.filePath("never")));
+    }
+
+    // With one frequency for every start cell, Freq_any = lambda x N / simulations
+    // (= lambda x R x Reach_prob / 100) cell by cell; a layer's frequencies are
+    // shared out without loss, and its hazard map reaches every level.
+    void frequenciesFollowTheReleases()
+    {
+        const QStringList example{"--dem", EXAMPLES_DIR "/dem.asc", "--simulations", "20", "--seed", "7", "--quiet"};
+        QCOMPARE(run(example + QStringList{"--start", EXAMPLES_DIR "/start_cells.asc", "--release-frequency", "0.02"},
+                     "frequencies")
+                     .first,
+                 0);
+        const auto cells = [this](const QString& file) {
+            return readTextFile(dir_.filePath("frequencies/" + file)).split('\n').mid(6).join(' ').simplified().split(' ');
+        };
+        const QList<QByteArray> passages = cells("N.asc");
+        const QList<QByteArray> frequencies = cells("Freq_any.asc");
+        QCOMPARE(frequencies.size(), passages.size());
+        for (int k = 0; k < passages.size(); ++k)
+            QVERIFY(qAbs(frequencies[k].toDouble() - 0.02 * passages[k].toDouble() / 20.0) <= 1e-12);
+
+        const QStringList hazard{"--start", EXAMPLES_DIR "/release_areas.gpkg", "--frequency-field", "frequency",
+                                 "--intensity", "--volume-field", "volume", "--hazard"};
+        QCOMPARE(run(example + hazard, "hazard").first, 0);
+        QVERIFY(readTextFile(dir_.filePath("hazard/log.txt"))
+                    .contains("Release frequency of all start cells (1/year): 2.5\n"));
+        const QList<QByteArray> levels = readTextFile(dir_.filePath("hazard/Hazard_level.asc")).mid(100).simplified().split(' ');
+        for (const char* level : {"0", "1", "2", "3", "4"})
+            QVERIFY2(levels.contains(level), level);
+    }
+
+    // A search over settings finds those that made the mapped reach (here:
+    // the very cells a run reached), the same on one thread and on two.
+    void calibrationFindsTheSettingsOfTheReach()
+    {
+        const QStringList example{"--dem", EXAMPLES_DIR "/dem.asc", "--start", EXAMPLES_DIR "/start_cells.asc",
+                                  "--simulations", "10", "--seed", "3", "--quiet"};
+        QCOMPARE(run(example + QStringList{"--max-angle", "22", "--probability", "medium"}, "truth").first, 0);
+        // Each row's runs of reached cells as rectangles through the cells' edges.
+        const QList<QByteArray> lines = readTextFile(dir_.filePath("truth/N.asc")).split('\n');
+        QStringList rectangles;
+        for (int r = 0; r + 6 < lines.size(); ++r) {
+            const QList<QByteArray> cells = lines[r + 6].simplified().split(' ');
+            for (int c = 0, first = -1; c <= cells.size(); ++c) {
+                const bool reached = c < cells.size() && cells[c].toInt() > 0;
+                if (reached && first < 0)
+                    first = c;
+                if (!reached && first >= 0) {
+                    const double west = 600000 + 2 * first, east = 600000 + 2 * c, north = 150640 - 2 * r;
+                    rectangles << QStringLiteral("[[[%1,%2],[%3,%2],[%3,%4],[%1,%4],[%1,%2]]]")
+                                      .arg(west).arg(north).arg(east).arg(north - 2);
+                    first = -1;
+                }
+            }
+        }
+        QVERIFY(writeTextFile(dir_.filePath("observed.geojson"),
+                              QStringLiteral("{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\","
+                                             "\"properties\":{},\"geometry\":{\"type\":\"MultiPolygon\","
+                                             "\"coordinates\":[%1]}}]}")
+                                  .arg(rectangles.join(','))
+                                  .toUtf8()));
+        QByteArray tables[2];
+        for (const int threads : {1, 2}) {
+            const QString out = QStringLiteral("search%1").arg(threads);
+            QCOMPARE(run(example + QStringList{"--observed", dir_.filePath("observed.geojson"), "--calibrate",
+                                               "--max-angle", "15,22,30", "--probability", "high,medium,low",
+                                               "--threads", QString::number(threads)},
+                         out)
+                         .first,
+                     0);
+            QList<QByteArray> rows = readTextFile(dir_.filePath(out + "/calibration.csv")).split('\n');
+            QCOMPARE(rows.size(), 11);
+            QVERIFY2(rows[1].startsWith("1,10,5.0,1.0,22,0.0,Medium (log10⁻⁴),100.00,,0.0000,0.00,"), rows[1]);
+            for (QByteArray& row : rows)
+                row.truncate(row.lastIndexOf(','));  // the duration
+            tables[threads - 1] = rows.join('\n');
+        }
+        QCOMPARE(tables[0], tables[1]);
+        QCOMPARE(readTextFile(dir_.filePath("search1/N.asc")), readTextFile(dir_.filePath("truth/N.asc")));
     }
 
     void runsAndWritesFilesMapAndTimings()

@@ -250,6 +250,52 @@ private slots:
                  qPrintable(sink.log.first()));
     }
 
+    // A feature's frequency is shared out over its cells, a cell in two
+    // features takes both parts; volumes take the larger; unusable values are
+    // refused naming the feature, the field and the value.
+    void releaseFields_data()
+    {
+        QTest::addColumn<QString>("properties");  // of the second feature; the first: {"f":0.3,"v":2}
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("values");  // start cell: frequency/volume, or the error
+        const QString half = "1,1:0.2/5 1,2:0.05/5 2,1:0.2/5 2,2:0.05/5";
+        QTest::newRow("shared out, overlapping") << "{\"f\":0.2,\"v\":5}" << "f" << half;
+        QTest::newRow("text holding a number") << "{\"f\":\"0.2\",\"v\":5}" << "f" << half;
+        QTest::newRow("missing") << "{\"v\":5}" << "f" << "Feature 1 of the start cells layer";
+        QTest::newRow("null") << "{\"f\":null,\"v\":5}" << "f" << "has no value in field \"f\"";
+        QTest::newRow("negative") << "{\"f\":-1,\"v\":5}" << "f" << "has -1 in field \"f\"";
+        QTest::newRow("not finite") << "{\"f\":\"inf\",\"v\":5}" << "f" << "has inf in field \"f\"";
+        QTest::newRow("no number") << "{\"f\":\"often\",\"v\":5}" << "f" << "has \"often\", which is no number";
+        QTest::newRow("no such field") << "{\"f\":0.2,\"v\":5}" << "rate" << "no field \"rate\"; its fields are: f, v";
+    }
+
+    void releaseFields()
+    {
+        QFETCH(QString, properties);
+        QFETCH(QString, field);
+        QFETCH(QString, values);
+        QTemporaryDir folder;
+        const QString file = writeLayer(folder, layerText({rectangle(10, 30, 20, 50) + "|{\"f\":0.3,\"v\":2}",
+                                                           rectangle(10, 30, 30, 50) + "|" + properties}));
+        recordingSink sink;
+        const auto read = readStartCellsLayer({file, {}, {}}, dem, geoTransform, epsg(),
+                                              {{field, featureValueSpread::sharedOut}, {"v", featureValueSpread::largest}},
+                                              sink);
+        if (!read) {
+            QVERIFY2(sink.log.size() == 1 && sink.log.first().contains(values) && sink.log.first().contains(file),
+                     qPrintable(sink.log.join('\n')));
+            return;
+        }
+        QStringList found;
+        for (std::size_t k = 0; k < read->cells.size(); ++k)
+            found << QStringLiteral("%1,%2:%3/%4")
+                         .arg(read->cells[k].row)
+                         .arg(read->cells[k].col)
+                         .arg(read->values[0][k], 0, 'g', 12)
+                         .arg(read->values[1][k]);
+        QCOMPARE(found.join(' '), values);
+    }
+
     // Overlapping objects keep each their cells; features sharing an id are
     // one object; a polygon between centres takes the cells it touches.
     void objectsOfALayer()
