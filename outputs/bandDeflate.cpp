@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 
 namespace {
 
@@ -212,15 +213,16 @@ void appendDeflatePiece(const uint8_t* data, std::size_t size, std::size_t lineB
     // Greedy, from the start of each line and of each pixel: the repeat of
     // where these four bytes were last seen there, else literals up to the
     // next pixel. A pixel rarely repeats from inside another.
-    std::vector<uint32_t> tokens;
-    tokens.reserve(size / 2 + 16);
+    // At most one token a byte, written without a check each.
+    const std::unique_ptr<uint32_t[]> tokens(new uint32_t[size]);
+    uint32_t* token = tokens.get();
     std::vector<uint32_t> literalFrequency(literalLengthSymbols, 0);
     std::vector<uint32_t> distanceFrequency(distanceSymbols, 0);
     std::vector<uint32_t> lastSeen(std::size_t(1) << hashBits, 0);  // position + 1
     const std::array<uint8_t, longestMatch + 1>& lengthCode = lengthCodes();
     const auto literals = [&](std::size_t from, std::size_t to) {
         for (std::size_t k = from; k < to; ++k) {
-            tokens.push_back(data[k]);
+            *token++ = data[k];
             ++literalFrequency[data[k]];
         }
     };
@@ -250,7 +252,7 @@ void appendDeflatePiece(const uint8_t* data, std::size_t size, std::size_t lineB
         }
         const std::size_t distance = i + 1 - from;
         const std::size_t length = 4 + sameBytes(data + i + 4, data + from + 3, std::min(longestMatch, size - i) - 4);
-        tokens.push_back(matchFlag | static_cast<uint32_t>(length << 16) | static_cast<uint32_t>(distance - 1));
+        *token++ = matchFlag | static_cast<uint32_t>(length << 16) | static_cast<uint32_t>(distance - 1);
         ++literalFrequency[257 + std::size_t(lengthCode[length])];
         ++distanceFrequency[static_cast<std::size_t>(distanceCodeOf(distance))];
         const std::size_t next = std::min(nextStart(i + length), size);
@@ -258,6 +260,7 @@ void appendDeflatePiece(const uint8_t* data, std::size_t size, std::size_t lineB
         i = next;
     }
     literals(i, size);
+    const uint32_t* const tokensEnd = token;
     literalFrequency[endOfBlock] = 1;
 
     const std::vector<uint8_t> literalLengths = codeLengths(literalFrequency, 15);
@@ -285,7 +288,7 @@ void appendDeflatePiece(const uint8_t* data, std::size_t size, std::size_t lineB
 
     bitWriter bits(out);
     // A token is at most 15 + 5 + 15 + 13 bits, the header below 400 bytes.
-    bits.ensure(tokens.size() * 6 + 512);
+    bits.ensure(static_cast<std::size_t>(tokensEnd - tokens.get()) * 6 + 512);
     bits.put(last ? 1 : 0, 1);
     bits.put(2, 2);  // Huffman codes of the block's own
     bits.put(static_cast<uint32_t>(literalCount - 257), 5);
@@ -296,7 +299,8 @@ void appendDeflatePiece(const uint8_t* data, std::size_t size, std::size_t lineB
     for (const uint8_t length : sentLengths)
         bits.put(lengthCodes[length], lengthLengths[length]);
 
-    for (const uint32_t token : tokens) {
+    for (const uint32_t* next = tokens.get(); next != tokensEnd; ++next) {
+        const uint32_t token = *next;
         if (!(token & matchFlag)) {
             bits.put(literalCodes[token], literalLengths[token]);
             continue;
