@@ -79,12 +79,9 @@ void compressBand(int width, int first, int end, bool last, const pictureRowSour
     closeChunk(band.chunk);
 }
 
-}  // namespace
-
-QByteArray pngPictureBytes(int width, int height, const pictureRowSource& rowOf)
+// The PNG; an allocation that fails throws.
+QByteArray pngOf(int width, int height, const pictureRowSource& rowOf)
 {
-    if (width <= 0 || height <= 0)
-        return {};
     QByteArray png("\x89PNG\r\n\x1a\n", 8);
     QByteArray header;
     appendBigEndian(header, static_cast<uint32_t>(width));
@@ -125,4 +122,17 @@ QByteArray pngPictureBytes(int width, int height, const pictureRowSource& rowOf)
     png.append(chunkOf("IDAT", checksum));
     png.append(chunkOf("IEND", QByteArray()));
     return png;
+}
+
+}  // namespace
+
+QByteArray pngPictureBytes(int width, int height, const pictureRowSource& rowOf)
+{
+    if (width <= 0 || height <= 0)
+        return {};
+    try {
+        return pngOf(width, height, rowOf);
+    } catch (const std::bad_alloc&) {
+        return {};
+    }
 }
