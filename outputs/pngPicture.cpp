@@ -25,21 +25,21 @@ void appendBigEndian(QByteArray& bytes, uint32_t value)
         bytes.append(static_cast<char>((value >> shift) & 0xFF));
 }
 
-// A chunk whose data follows its type in `chunk`: its length before them,
-// its checksum after.
+// A chunk begun with four bytes for its length and its type, then its data:
+// the length filled in, its checksum appended.
 void closeChunk(QByteArray& chunk)
 {
-    const auto* typed = reinterpret_cast<const Bytef*>(chunk.constData());
-    const uint32_t crc = static_cast<uint32_t>(crc32(0, typed, static_cast<uInt>(chunk.size())));
-    QByteArray length;
-    appendBigEndian(length, static_cast<uint32_t>(chunk.size() - 4));
-    chunk.prepend(length);
-    appendBigEndian(chunk, crc);
+    const uint32_t length = static_cast<uint32_t>(chunk.size() - 8);
+    for (int b = 0; b < 4; ++b)
+        chunk[b] = static_cast<char>((length >> (24 - 8 * b)) & 0xFF);
+    const auto* typed = reinterpret_cast<const Bytef*>(chunk.constData() + 4);
+    appendBigEndian(chunk, static_cast<uint32_t>(crc32(0, typed, static_cast<uInt>(chunk.size() - 4))));
 }
 
 QByteArray chunkOf(const char* type, const QByteArray& data)
 {
-    QByteArray chunk(type, 4);
+    QByteArray chunk(4, '\0');
+    chunk.append(type, 4);
     chunk.append(data);
     closeChunk(chunk);
     return chunk;
@@ -74,6 +74,7 @@ void compressBand(int width, int first, int end, bool last, const pictureRowSour
     std::vector<uint8_t> piece;
     appendDeflatePiece(raw.data(), raw.size(), lineBytes, last, piece);
     band.chunk.reserve(static_cast<qsizetype>(piece.size()) + 12);
+    band.chunk.append(4, '\0');
     band.chunk.append("IDAT", 4);
     band.chunk.append(reinterpret_cast<const char*>(piece.data()), static_cast<qsizetype>(piece.size()));
     closeChunk(band.chunk);
@@ -112,6 +113,13 @@ QByteArray pngOf(int width, int height, const pictureRowSource& rowOf)
         }
         if (failed)
             return {};
+        // Room for the rest as large as this far, so that the picture's
+        // bytes are not copied again each time they outgrow it.
+        qsizetype batchBytes = 0;
+        for (const compressedBand& band : compressed)
+            batchBytes += band.chunk.size();
+        if (png.capacity() < png.size() + batchBytes)
+            png.reserve((png.size() + batchBytes) / batchEnd * bands + 64);
         for (const compressedBand& band : compressed) {
             png.append(band.chunk);
             adler = adler32_combine(adler, band.adler, static_cast<z_off_t>(band.rawLength));
