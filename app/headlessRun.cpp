@@ -163,8 +163,10 @@ void headlessRun::printFilesWritten() const
 bool headlessRun::prepareRequest()
 {
     runRequest& request = options_.request;
-    for (QString* path :
-         {&request.demFile, &request.startCellsFile, &request.outputFolder, &request.mapFile, &request.objectsFile})
+    std::vector<QString*> paths = inputFileFields(request);
+    paths.push_back(&request.outputFolder);
+    paths.push_back(&request.mapFile);
+    for (QString* path : paths)
         if (!path->isEmpty())
             *path = QFileInfo(*path).absoluteFilePath();
     const QString refusal = requestRefusal(request);

@@ -275,12 +275,45 @@ void mpiCoordinator::combine(propagationOutput& result)
     reduceCells(runOuts.runOutCounts.data(), runOuts.runOutCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(runOuts.travelAngleCounts.data(), runOuts.travelAngleCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     // Counts of disjoint start cells: their sums are those of one process.
-    objectReachTotals& objects = result.objectTotals;
+    sumObjectTotals(result.objectTotals);
+    combineMeasureEffects(result);
+    gatherTrajectories(result);
+}
+
+void mpiCoordinator::sumObjectTotals(objectReachTotals& objects)
+{
     reduceCells(objects.trajectories.data(), objects.trajectories.size(), MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(objects.startCells.data(), objects.startCells.size(), MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(objects.startCellTrajectories.data(), objects.startCellTrajectories.size(), MPI_UINT32_T, MPI_SUM,
                 rank_);
-    gatherTrajectories(result);
+}
+
+// The grids without the measures as those with them; each barrier's energy
+// counts grow to the longest any process holds before they are summed.
+void mpiCoordinator::combineMeasureEffects(propagationOutput& result)
+{
+    unprotectedGrids& unprotected = result.unprotected;
+    sumCounts(unprotected.passageCounts.data(), unprotected.passageCounts.size());
+    sumCounts(unprotected.reachingStartCells.data(), unprotected.reachingStartCells.size());
+    reduceCells(unprotected.energyMax.data(), unprotected.energyMax.size(), MPI_DOUBLE, MPI_MAX, rank_);
+    reduceCells(unprotected.frequencies.any.data(), unprotected.frequencies.any.size(), MPI_INT64_T, MPI_SUM, rank_);
+    for (grid<int64_t>& sums : unprotected.frequencies.atLeast)
+        reduceCells(sums.data(), sums.size(), MPI_INT64_T, MPI_SUM, rank_);
+    sumObjectTotals(unprotected.objects);
+    barrierTotals& barriers = result.barriers;
+    reduceCells(barriers.reached.data(), barriers.reached.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(barriers.stopped.data(), barriers.stopped.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(barriers.startCells.data(), barriers.startCells.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(barriers.largestEnergy.data(), barriers.largestEnergy.size(), MPI_DOUBLE, MPI_MAX, rank_);
+    reduceCells(&barriers.stoppedInForest, 1, MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(&barriers.stoppedByBarriers, 1, MPI_UINT64_T, MPI_SUM, rank_);
+    for (std::vector<uint64_t>& counts : barriers.energyCounts) {
+        const uint64_t mine = counts.size();
+        uint64_t longest = 0;
+        allreduceGently(&mine, &longest, 1, MPI_UINT64_T, MPI_MAX);
+        counts.resize(static_cast<std::size_t>(longest), 0);
+        reduceCells(counts.data(), counts.size(), MPI_UINT64_T, MPI_SUM, rank_);
+    }
 }
 
 // Each process holds its trajectories and their origins. The first process

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include "controller/runCoordinator.h"
+#include "engine/objectReach.h"
 
 // A run shared among the processes that mpirun (or srun) started. Every
 // process reads the inputs and simulates the start cells dealt to it; the
@@ -52,6 +53,8 @@ public:
 private:
     void watchSimulation();
     void sumCounts(int32_t* counts, std::size_t cellCount);
+    void sumObjectTotals(objectReachTotals& objects);
+    void combineMeasureEffects(propagationOutput& result);
     void gatherTrajectories(propagationOutput& result);
 
     int rank_ = 0;

@@ -57,7 +57,7 @@ uint64_t requestDigest(parseOutcome outcome, const runnerOptions& options)
                       QString::number(static_cast<int>(request.format)),
                       request.overwrite ? QStringLiteral("overwrite") : QString(),
                       request.seed ? QString::number(*request.seed) : QStringLiteral("no seed")};
-    for (const QString& file : {request.demFile, request.startCellsFile, request.objectsFile}) {
+    for (const QString& file : inputFilesOf(request)) {
         const QFileInfo info(file);
         parts << info.absoluteFilePath() << QString::number(info.size());
     }

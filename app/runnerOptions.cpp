@@ -200,7 +200,9 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "  Hazard_level, Hazard_matrix_cell (--hazard) 0 not reached, 1 residual, 2 yellow, 3 blue, 4 red; the\n"
         "               cell (1 to 9) of the hazard matrix that decided.\n"
         "  calibration.csv (--observed) the run's scores against the mapped reach and observed blocks; with\n"
-        "               --calibrate every combination of the settings given as lists, best first.\n\n"
+        "               --calibrate every combination of the settings given as lists, best first.\n"
+        "  Reach_prob_unprotected, Energy_max_unprotected (--forest, --barriers) the run as if there were\n"
+        "               none; barriers.csv and barriers.gpkg (--barriers) what each barrier met and stopped.\n\n"
         "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
         "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
         "shortest.\n\n"
@@ -225,6 +227,15 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         {QStringLiteral("observed"),
          QStringLiteral("Field evidence to score the run against: a vector layer of the mapped reach (polygons) "
                         "and/or of observed blocks or impacts (points); writes calibration.csv."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("forest"),
+         QStringLiteral("Forest as added friction on the energy line: a raster of forest indices (0 none to 1 "
+                        "dense) on the DEM's grid, or a polygon layer with an index field (--forest-field); the "
+                        "grids are then written with and without it."),
+         QStringLiteral("FILE")},
+        {QStringLiteral("barriers"),
+         QStringLiteral("Barriers (nets, dams, walls): a line layer with the energy each stops (--barrier-capacity-"
+                        "field, kJ) and an optional name; writes barriers.csv and barriers.gpkg."),
          QStringLiteral("FILE")},
         {QStringLiteral("study-area"),
          QStringLiteral("Polygons inside which the scores count misses; default: every cell a run reached or the "
@@ -308,6 +319,8 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
     request.objectsFile = parser.value(QStringLiteral("objects"));
     request.observedFile = parser.value(QStringLiteral("observed"));
     request.studyAreaFile = parser.value(QStringLiteral("study-area"));
+    request.forestFile = parser.value(QStringLiteral("forest"));
+    request.barriersFile = parser.value(QStringLiteral("barriers"));
     if (parser.isSet(QStringLiteral("map-colour"))) {
         request.mapColouring = parser.value(QStringLiteral("map-colour")).toLower();
         mapColouring colouring = mapColouring::reachProbability;

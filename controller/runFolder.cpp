@@ -45,11 +45,10 @@ QStringList withoutInputFiles(const runRequest& request, const QStringList& name
     for (const QString& name : names) {
         const QFileInfo output(QDir(request.outputFolder).filePath(name));
         bool input = false;
-        for (const QString& file : {request.demFile, request.startCellsFile, request.objectsFile}) {
+        for (const QString& file : inputFilesOf(request)) {
             const QFileInfo read(file);
-            input = input
-                    || (!file.isEmpty() && samePlace(read.absolutePath()) == samePlace(output.absolutePath())
-                        && read.completeBaseName() == output.completeBaseName());
+            input = input || (samePlace(read.absolutePath()) == samePlace(output.absolutePath())
+                              && read.completeBaseName() == output.completeBaseName());
         }
         if (!input)
             kept << name;
@@ -143,9 +142,8 @@ QString runFolder::outputsRefusal(const runRequest& request) const
 {
     const QDir folder(path_);
     QStringList inputs;
-    for (const QString& input : {request.demFile, request.startCellsFile, request.objectsFile})
-        if (!input.isEmpty())
-            inputs << samePlace(input);
+    for (const QString& input : inputFilesOf(request))
+        inputs << samePlace(input);
     const QStringList names = outputNames(request);
     for (const QString& name : names) {
         const QString path = folder.filePath(name);

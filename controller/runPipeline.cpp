@@ -178,6 +178,8 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
         return failed;
     if (!request_.observedFile.isEmpty() && !readEvidence())
         return failed;
+    if (request_.measuresWanted() && !readMeasures())
+        return failed;
     if (startCells_.empty()) {
         events_.error(QStringLiteral("No start cells found. Aborting."));
         return failed;
@@ -229,6 +231,63 @@ bool runPipeline::readEvidence()
     return true;
 }
 
+// Forest indices on the DEM's grid and the barriers by the cells they pass.
+bool runPipeline::readMeasures()
+{
+    const outputGeoreference placement = demInput_->georeference();
+    const double* geoTransform = placement.geoTransform;
+    protectionMeasures measures;
+    measures.forestParameters = request_.forest;
+    const QString& forestFile = request_.forestFile;
+    if (isVectorFileName(forestFile)) {
+        std::optional<grid<float>> forest =
+            readForestLayer({forestFile, {}, {}}, request_.forestField, demHeader_, geoTransform, demSystem_, events_);
+        if (!forest)
+            return false;
+        forest_ = std::move(*forest);
+    } else if (!forestFile.isEmpty()) {
+        std::unique_ptr<rasterInput> input = rasterInputFor(forestFile);
+        rasterHeader header;
+        if (!input || !input->open(forestFile, header, events_) || !headerIsUsable(header, forestFile)
+            || !checkSameCoordinateSystem(demSystem_, input->system(), request_.demFile, forestFile, events_))
+            return false;
+        rasterMismatchSink mismatch(events_);
+        const bool consistent = checkRasterConsistency(demHeader_, header, request_.demFile, mismatch, forestFile);
+        mismatch.reportTo(request_.demFile, demHeader_, forestFile, header, QStringLiteral("forest"));
+        if (!consistent || !input->readElevations(forest_, events_))
+            return false;
+        input->close();
+        if (!checkForestIndices(forest_, header.nodataValue, forestFile, events_))
+            return false;
+    }
+    if (!forest_.empty())
+        measures.forest = &forest_;
+    if (!request_.barriersFile.isEmpty()) {
+        std::optional<std::vector<barrierLine>> barriers =
+            readBarriersLayer({request_.barriersFile, {}, {}}, request_.barrierCapacityField, demHeader_,
+                              geoTransform, demSystem_, events_);
+        if (!barriers)
+            return false;
+        barrierLines_ = std::move(*barriers);
+        barrierIndex_ = barrierIndex(demHeader_.nrows, demHeader_.ncols);
+        // Map coordinates to cells from the north-west corner, as the trajectories count them.
+        const auto x = [&](double mapX) { return (mapX - geoTransform[0]) / geoTransform[1]; };
+        const auto y = [&](double mapY) { return (mapY - geoTransform[3]) / geoTransform[5]; };
+        for (std::size_t b = 0; b < barrierLines_.size(); ++b) {
+            barrierCapacities_.push_back(barrierLines_[b].capacity);
+            for (const auto& line : barrierLines_[b].lines)
+                for (std::size_t k = 1; k < line.size(); ++k)
+                    barrierIndex_.add(static_cast<uint32_t>(b), x(line[k - 1].first), y(line[k - 1].second),
+                                      x(line[k].first), y(line[k].second));
+        }
+        barrierIndex_.finish();
+        measures.barriers = &barrierIndex_;
+        measures.capacities = &barrierCapacities_;
+    }
+    measures_ = measures;
+    return true;
+}
+
 // Every run of a calibration must be one the run checks would let through.
 bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString, QVariant>>>& combinations)
 {
@@ -257,8 +316,8 @@ bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString,
 void runPipeline::scoreRun(const propagationOutput& result)
 {
     const observedEvidence& evidence = *evidence_;
-    const runTally tally = tallyRun(evidence, result.passageCounts, result.reachingStartCells,
-                                    request_.settings.numberOfSimulations);
+    const runTally tally =
+        tallyRun(evidence, result.passageCounts, result.reachingStartCells, request_.settings.numberOfSimulations);
     uint64_t study = 0;
     uint64_t observedInStudy = 0;
     for (std::size_t cell = 0; cell < result.passageCounts.size(); ++cell) {
@@ -367,8 +426,14 @@ bool runPipeline::runFitsInMemory()
         request_.frequenciesWanted()
             ? 1 + (request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0)
             : 0;
+    // Field evidence: its masks, each cell's nearest start cell and, while
+    // that is found, its squared distance; a calibration keeps its best
+    // run's counts beside the current run's.
+    const std::uint64_t evidenceBytes = request_.observedFile.isEmpty() ? 0 : 2 + 8 + 12;
+    const std::uint64_t calibrationBytes =
+        request_.calibrate ? 2 * sizeof(int32_t) + intensityBytesPerCell(request_.intensity) : 0;
     const std::uint64_t intensityBytes =
-        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t);
+        intensityBytesPerCell(request_.intensity) + frequencyGrids * sizeof(int64_t) + evidenceBytes + calibrationBytes;
     const std::uint64_t needed = estimatedRunBytes(demHeader_.nrows, demHeader_.ncols, intensityBytes);
     const std::uint64_t physical = physicalMemoryBytes();
     if (fitsInMemory(needed, physical))
@@ -572,17 +637,19 @@ QStringList runPipeline::releaseLogLines() const
         return QStringLiteral("%1 to %2").arg((*low).*member, 0, 'g', 6).arg((*high).*member, 0, 'g', 6);
     };
     if (request_.frequenciesWanted()) {
-        const QString source = !names.frequency.isEmpty()
-                                   ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
-                               : !names.frequencyPerHectare.isEmpty()
-                                   ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
-                                   : QStringLiteral("one value for every start cell");
+        const QString source =
+            !names.frequency.isEmpty()
+                ? QStringLiteral("field \"%1\", shared out over each feature's cells").arg(names.frequency)
+            : !names.frequencyPerHectare.isEmpty()
+                ? QStringLiteral("field \"%1\" per hectare").arg(names.frequencyPerHectare)
+                : QStringLiteral("one value for every start cell");
         double total = 0.0;
         for (const startCellRelease& release : releases_)
             total += release.frequency;
-        lines << QStringLiteral("Release frequency source: %1").arg(source)
-              << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
-              << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
+        lines
+            << QStringLiteral("Release frequency source: %1").arg(source)
+            << QStringLiteral("Release frequency per start cell (1/year): %1").arg(range(&startCellRelease::frequency))
+            << QStringLiteral("Release frequency of all start cells (1/year): %1").arg(total, 0, 'g', 6);
     }
     if (!names.volume.isEmpty())
         lines << QStringLiteral("Block volume per start cell (m%1): %2")
@@ -686,10 +753,13 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
         result.reachingStartCells.assign(demHeader_.nrows, demHeader_.ncols, 0);
         if (request_.intensity.enabled)
             result.intensity.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity);
+        const std::size_t energyClasses =
+            request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0;
         if (request_.frequenciesWanted())
-            result.frequencies.assign(
-                demHeader_.nrows, demHeader_.ncols,
-                request_.intensity.energiesWanted() ? request_.intensity.energyClassLimits.size() : 0);
+            result.frequencies.assign(demHeader_.nrows, demHeader_.ncols, energyClasses);
+        if (measures_)
+            result.unprotected.assign(demHeader_.nrows, demHeader_.ncols, request_.intensity.energiesWanted(),
+                                      request_.frequenciesWanted(), energyClasses);
 
         QElapsedTimer loopTimer;
         loopTimer.start();
@@ -703,6 +773,11 @@ int runPipeline::simulate(const grid<double>& aspect, propagationOutput& result)
             reach.emplace(*objects_, startCells_.size());
         input.objects = reach ? &*reach : nullptr;
         input.releases = releases_.empty() ? nullptr : &releases_;
+        std::optional<objectReach> reachUnprotected;
+        if (objects_ && measures_)
+            reachUnprotected.emplace(*objects_, startCells_.size());
+        input.measures = measures_ ? &*measures_ : nullptr;
+        input.objectsUnprotected = reachUnprotected ? &*reachUnprotected : nullptr;
         runCoordinator* const coordinator = coordinator_;
         runPropagation(input, generator, result, [&](uint64_t finished) {
             if (coordinator)
@@ -746,7 +821,6 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
     std::vector<runTally> tallies;
     std::vector<double> seconds;
     std::size_t kept = combinations.size();
-    double keptFigure = -INFINITY;
     propagationOutput current;
     progressDone_ = 0;
     for (std::size_t k = 0; k < combinations.size(); ++k) {
@@ -768,12 +842,18 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
         if (evidence.studyArea.empty())
             for (std::size_t cell = 0; cell < study.size(); ++cell)
                 study.data()[cell] |= static_cast<uint8_t>(current.passageCounts.data()[cell] > 0);
-        const double figure = criterionValue(scoresOf(tallies.back(), studyCells(), observedInStudy(), hectaresPerCell),
-                                             request_.calibrateBy);
-        if (kept == combinations.size() || figure > keptFigure) {
+        // The kept run and this one compared on the study area as it now is,
+        // the nearest there is to the final one.
+        const uint64_t cells = studyCells();
+        const uint64_t observedCells = observedInStudy();
+        const auto figureOf = [&](std::size_t run) {
+            const double figure =
+                criterionValue(scoresOf(tallies[run], cells, observedCells, hectaresPerCell), asked.calibrateBy);
+            return std::isnan(figure) ? -INFINITY : figure;
+        };
+        if (kept == combinations.size() || figureOf(k) > figureOf(kept)) {
             std::swap(best, current);
             kept = k;
-            keptFigure = figure;
         }
     }
     current = propagationOutput{};
@@ -872,10 +952,15 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     kept->intensityOptions = request_.intensity;
     kept->intensity = std::move(result.intensity);
     kept->frequencies = std::move(result.frequencies);
+    if (measures_) {
+        kept->unprotected = std::move(result.unprotected);
+        kept->barriers = result.barriers;
+        kept->barrierLines = barrierLines_;
+    }
     kept->hazard = request_.hazard;
     if (request_.hazard.enabled)
-        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations,
-                    kept->hazardLevels, kept->hazardMatrixCells);
+        hazardGrids(kept->hazard, kept->frequencies, kept->passageCounts, kept->numberOfSimulations, kept->hazardLevels,
+                    kept->hazardMatrixCells);
     kept->trajectories = trajectoryTotal_;
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();
@@ -906,6 +991,7 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
                                             demHeader_.cellsize);
     report.summary << releaseLogLines();
     report.summary << calibrationLogLines(request_.observedFile, calibration_);
+    report.summary << measureLogLines(result);
     products.calibration = calibration_;
     if (request_.hazard.enabled)
         report.summary << hazardSummaryLines(grids);
@@ -914,6 +1000,9 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
                                          grids.numberOfSimulations);
         addObjectFrequencies(*objects_, grids.frequencies, grids.passageCounts, grids.numberOfSimulations,
                              request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
+        if (measures_)
+            addUnprotectedObjectReports(*objects_, grids.unprotected, grids.numberOfSimulations,
+                                        request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
         report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,
@@ -955,6 +1044,27 @@ QStringList runPipeline::earlierOutputsToRemove(const QStringList& written) cons
         if (isOutputFileName(name) && !written.contains(name))
             earlier << name;
     return earlier;
+}
+
+// The measures' files and what they stopped.
+QStringList runPipeline::measureLogLines(const propagationOutput& result) const
+{
+    if (!measures_)
+        return {};
+    QStringList lines;
+    const double total = static_cast<double>(std::max<uint64_t>(trajectoryTotal_, 1));
+    const barrierTotals& barriers = result.barriers;
+    if (!request_.forestFile.isEmpty())
+        lines << QStringLiteral("Forest: %1").arg(request_.forestFile)
+              << QStringLiteral("Trajectories stopped in forest: %1 (%2 %)")
+                     .arg(barriers.stoppedInForest)
+                     .arg(static_cast<double>(barriers.stoppedInForest) / total * 100.0, 0, 'f', 2);
+    if (!request_.barriersFile.isEmpty())
+        lines << QStringLiteral("Barriers: %1 (%2 lines)").arg(request_.barriersFile).arg(barrierLines_.size())
+              << QStringLiteral("Trajectories stopped by barriers: %1 (%2 %)")
+                     .arg(barriers.stoppedByBarriers)
+                     .arg(static_cast<double>(barriers.stoppedByBarriers) / total * 100.0, 0, 'f', 2);
+    return lines;
 }
 
 QStringList runPipeline::runSummary(const grid<int32_t>& passageCounts) const

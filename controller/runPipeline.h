@@ -15,7 +15,9 @@
 
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
+#include "engine/barrierIndex.h"
 #include "engine/calibrationScores.h"
+#include "engine/protectionMeasures.h"
 #include "engine/objectReach.h"
 #include "engine/startCellRelease.h"
 #include "outputs/calibrationTable.h"
@@ -23,6 +25,7 @@
 #include "raster/coordinateSystem.h"
 #include "raster/grid.h"
 #include "raster/messageSink.h"
+#include "raster/protectionLayers.h"
 #include "raster/rasterInput.h"
 #include "raster/rasterTypes.h"
 
@@ -100,6 +103,8 @@ private:
     bool readStartCellsLayer();
     bool readObjects();
     bool readEvidence();
+    bool readMeasures();
+    QStringList measureLogLines(const propagationOutput& result) const;
     bool makeReleases();
     bool frequenciesFitCounts();
     QStringList releaseLogLines() const;
@@ -136,6 +141,12 @@ private:
     // the run (of every run of a calibration, best first).
     std::optional<observedEvidence> evidence_;
     calibrationReport calibration_;
+    // With forest or barriers: what the engine reads of them.
+    grid<float> forest_;
+    std::vector<barrierLine> barrierLines_;
+    std::vector<double> barrierCapacities_;
+    barrierIndex barrierIndex_;
+    std::optional<protectionMeasures> measures_;
     // The progress bar runs over every run of a calibration.
     uint64_t progressDone_ = 0;
     uint64_t progressTotal_ = 0;

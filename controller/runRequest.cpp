@@ -125,6 +125,42 @@ QString evidenceRefusal(const runRequest& request)
     return QString();
 }
 
+// Why the protection measures cannot be used; empty when they can.
+QString measuresRefusal(const runRequest& request)
+{
+    if (!request.measuresWanted())
+        return QString();
+    for (const auto& [role, file] : {std::pair{QStringLiteral("forest file"), request.forestFile},
+                                     std::pair{QStringLiteral("barriers file"), request.barriersFile}}) {
+        if (file.isEmpty())
+            continue;
+        if (const QString problem = inputFileProblem(role, file); !problem.isEmpty())
+            return problem;
+    }
+    if (!request.forestFile.isEmpty() && !isVectorFileName(request.forestFile) && !rasterInputFor(request.forestFile))
+        return QStringLiteral("The file type of the forest %1 is not supported. Supported are %2, and the vector "
+                              "files GeoPackage, Shapefile, GeoJSON and FlatGeobuf.")
+            .arg(request.forestFile, supportedRasterInputs());
+    if (!request.barriersFile.isEmpty() && !isVectorFileName(request.barriersFile))
+        return QStringLiteral("The barriers file %1 is not a GeoPackage (.gpkg), Shapefile (.shp), GeoJSON (.geojson) "
+                              "or FlatGeobuf (.fgb) file.")
+            .arg(request.barriersFile);
+    if (request.forest.angleMin > request.forest.angleMax)
+        return QStringLiteral("The forest's least added angle (%1 degrees) exceeds its largest (%2 degrees): give "
+                              "--forest-angle-min at most --forest-angle-max.")
+            .arg(request.forest.angleMin)
+            .arg(request.forest.angleMax);
+    if (!request.barriersFile.isEmpty()
+        && (!request.intensity.enabled
+            || (!(request.intensity.blockVolume > 0.0) && request.releaseFields.volume.isEmpty())))
+        return QStringLiteral("Barriers stop blocks by their energy: add --intensity and --block-volume (or "
+                              "--volume-field).");
+    if (!request.seed)
+        return QStringLiteral("A run with forest or barriers follows every trajectory with and without them, which "
+                              "needs a random stream per trajectory: add --seed N (the window: \"Reproducible\").");
+    return QString();
+}
+
 }  // namespace
 
 // Both front ends call this before they make the output folder; the window's
@@ -154,9 +190,20 @@ QString requestRefusal(const runRequest& request)
         return problem;
     if (const QString problem = evidenceRefusal(request); !problem.isEmpty())
         return problem;
+    if (const QString problem = measuresRefusal(request); !problem.isEmpty())
+        return problem;
     if (request.outputFolder.isEmpty() || QFileInfo(request.outputFolder).isRelative())
         return QStringLiteral("The output folder \"%1\" is not an absolute path.").arg(request.outputFolder);
     return QString();
+}
+
+QStringList inputFilesOf(const runRequest& request)
+{
+    QStringList files;
+    for (const QString* file : inputFileFields(request))
+        if (!file->isEmpty())
+            files << *file;
+    return files;
 }
 
 outputSelection outputSelectionOf(const runRequest& request)
@@ -172,6 +219,8 @@ outputSelection outputSelectionOf(const runRequest& request)
     selection.frequencies = request.frequenciesWanted();
     selection.hazard = request.hazard.enabled;
     selection.calibration = !request.observedFile.isEmpty();
+    selection.barriers = !request.barriersFile.isEmpty();
+    selection.measures = request.measuresWanted();
     selection.mapFile = request.mapFile;
     return selection;
 }

@@ -2,14 +2,17 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 #include "engine/hazardLevel.h"
 #include "engine/intensity.h"
+#include "engine/protectionMeasures.h"
 #include "engine/simulationSettings.h"
 #include "outputs/outputTable.h"
 #include "raster/outputFormat.h"
@@ -22,11 +25,11 @@ enum class calibrationCriterion { auc = 0, hitRate = 1, balanced = 2 };
 // cells; empty: not read.
 struct releaseFieldNames
 {
-    QString frequency;           // events per year of the whole feature, shared out over its cells
-    QString frequencyPerHectare; // events per year and hectare
-    QString volume;              // m3, in place of the block volume
-    QString density;             // kg/m3, in place of the rock density
-    QString fallHeight;          // m, in place of the initial fall height
+    QString frequency;            // events per year of the whole feature, shared out over its cells
+    QString frequencyPerHectare;  // events per year and hectare
+    QString volume;               // m3, in place of the block volume
+    QString density;              // kg/m3, in place of the rock density
+    QString fallHeight;           // m, in place of the initial fall height
 
     bool any() const
     {
@@ -77,12 +80,36 @@ struct runRequest
     bool calibrate = false;
     calibrationCriterion calibrateBy = calibrationCriterion::balanced;
     QList<QPair<QString, QVariantList>> calibrationLists;
+    // Protection measures (empty: none): forest, a raster of forest indices
+    // on the DEM's grid or a polygon layer with an index field, and barriers,
+    // a line layer with a capacity field (kJ). Every trajectory is followed
+    // with and without them.
+    QString forestFile;
+    QString forestField = QStringLiteral("forest");
+    forestSettings forest;
+    QString barriersFile;
+    QString barrierCapacityField = QStringLiteral("capacity_kJ");
+
+    bool measuresWanted() const { return !forestFile.isEmpty() || !barriersFile.isEmpty(); }
 
     // Whether the run counts how often each cell is reached (Freq_any).
     bool frequenciesWanted() const { return releaseFields.frequencies() || releaseFrequency.has_value(); }
     // Whether each start cell takes values of its own (startCellRelease).
     bool releasesWanted() const { return releaseFields.any() || releaseFrequency.has_value(); }
 };
+
+// Every input file the request names, the DEM first; empty names too, so
+// that front ends can make each one absolute in place. A new input file is
+// one more field here.
+template <class Request>
+auto inputFileFields(Request& request)
+{
+    return std::vector<decltype(&request.demFile)>{&request.demFile, &request.startCellsFile, &request.objectsFile,
+                                                    &request.observedFile, &request.studyAreaFile,
+                                                    &request.forestFile,   &request.barriersFile};
+}
+// The input files it names (none left empty).
+QStringList inputFilesOf(const runRequest& request);
 
 // The most runs one calibration makes.
 constexpr int maxCalibrationRuns = 1000;

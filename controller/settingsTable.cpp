@@ -202,87 +202,86 @@ bool hazardOn(const runRequest& request) { return request.hazard.enabled; }
 bool vectorStart(const runRequest& request) { return isVectorFileName(request.startCellsFile); }
 
 // A field of a vector start layer that gives each release a value of its
-// own: in use, checked and logged once it is named.
-settingRow releaseFieldRow(const char* name, const char* label, const char* option, const char* tooltip)
+// own: in use, checked and logged once it is named; a block's fields only
+// with intensity.
+template <QString releaseFieldNames::*field>
+QVariant readReleaseField(const runRequest& r)
 {
-    settingRow row;
-    row.name = QLatin1String(name);
-    row.label = QLatin1String(label);
-    row.type = settingType::text;
-    row.defaultValue = QString();
-    row.option = QLatin1String(option);
-    row.tooltip = QLatin1String(tooltip);
-    row.storeKey = row.name;
-    row.logLabel = row.label;
-    return row;
+    return QVariant(r.releaseFields.*field);
 }
 
 // A block of its own per release once either of its fields is named.
-void noteBlocksPerRelease(runRequest& r)
+template <QString releaseFieldNames::*field>
+void writeReleaseField(runRequest& r, const QVariant& v)
 {
+    r.releaseFields.*field = v.toString();
     r.intensity.blocksPerRelease = !r.releaseFields.volume.isEmpty() || !r.releaseFields.density.isEmpty();
+}
+
+template <QString releaseFieldNames::*field, bool withIntensity>
+bool releaseFieldInUse(const runRequest& r)
+{
+    return vectorStart(r) && !(r.releaseFields.*field).isEmpty() && (!withIntensity || r.intensity.enabled);
 }
 
 void appendReleaseFieldRows(QList<settingRow>& rows)
 {
-    settingRow frequency = releaseFieldRow(
-        "frequencyField", "Frequency field", "frequency-field",
-        "Field of the start layer giving each release area's frequency in events per year, shared out equally over "
-        "its start cells.");
-    frequency.read = [](const runRequest& r) { return QVariant(r.releaseFields.frequency); };
-    frequency.write = [](runRequest& r, const QVariant& v) { r.releaseFields.frequency = v.toString(); };
-    frequency.inUse = [](const runRequest& r) { return vectorStart(r) && !r.releaseFields.frequency.isEmpty(); };
-    rows << frequency;
-
-    settingRow perHectare = releaseFieldRow(
-        "frequencyPerHaField", "Frequency per hectare field", "frequency-per-ha-field",
-        "Field of the start layer giving each release area's frequency in events per year and hectare; each start "
-        "cell takes it times its area.");
-    perHectare.read = [](const runRequest& r) { return QVariant(r.releaseFields.frequencyPerHectare); };
-    perHectare.write = [](runRequest& r, const QVariant& v) { r.releaseFields.frequencyPerHectare = v.toString(); };
-    perHectare.inUse = [](const runRequest& r) {
-        return vectorStart(r) && !r.releaseFields.frequencyPerHectare.isEmpty();
+    struct fieldRow
+    {
+        const char* name;
+        const char* label;
+        const char* option;
+        const char* tooltip;
+        QVariant (*read)(const runRequest&);
+        void (*write)(runRequest&, const QVariant&);
+        bool (*inUse)(const runRequest&);
+        bool needsIntensity;
     };
-    rows << perHectare;
-
-    settingRow volume = releaseFieldRow(
-        "volumeField", "Volume field", "volume-field",
-        "Field of the start layer giving each release area's block volume in cubic metres, in place of the block "
-        "volume.");
-    volume.read = [](const runRequest& r) { return QVariant(r.releaseFields.volume); };
-    volume.write = [](runRequest& r, const QVariant& v) {
-        r.releaseFields.volume = v.toString();
-        noteBlocksPerRelease(r);
+    using names = releaseFieldNames;
+    const fieldRow fields[] = {
+        {"frequencyField", "Frequency field", "frequency-field",
+         "Field of the start layer giving each release area's frequency in events per year, shared out equally over "
+         "its start cells.",
+         readReleaseField<&names::frequency>, writeReleaseField<&names::frequency>,
+         releaseFieldInUse<&names::frequency, false>, false},
+        {"frequencyPerHaField", "Frequency per hectare field", "frequency-per-ha-field",
+         "Field of the start layer giving each release area's frequency in events per year and hectare; each start "
+         "cell takes it times its area.",
+         readReleaseField<&names::frequencyPerHectare>, writeReleaseField<&names::frequencyPerHectare>,
+         releaseFieldInUse<&names::frequencyPerHectare, false>, false},
+        {"volumeField", "Volume field", "volume-field",
+         "Field of the start layer giving each release area's block volume in cubic metres, in place of the block "
+         "volume.",
+         readReleaseField<&names::volume>, writeReleaseField<&names::volume>, releaseFieldInUse<&names::volume, true>,
+         true},
+        {"densityField", "Density field", "density-field",
+         "Field of the start layer giving each release area's rock density in kilograms per cubic metre, in place of "
+         "the rock density.",
+         readReleaseField<&names::density>, writeReleaseField<&names::density>,
+         releaseFieldInUse<&names::density, true>, true},
+        {"fallHeightField", "Fall height field", "fall-height-field",
+         "Field of the start layer giving each release area's initial fall height in metres, in place of the initial "
+         "fall height.",
+         readReleaseField<&names::fallHeight>, writeReleaseField<&names::fallHeight>,
+         releaseFieldInUse<&names::fallHeight, false>, false},
     };
-    volume.inUse = [](const runRequest& r) {
-        return vectorStart(r) && r.intensity.enabled && !r.releaseFields.volume.isEmpty();
-    };
-    volume.usedWithOption = QStringLiteral("intensity");
-    rows << volume;
-
-    settingRow density = releaseFieldRow(
-        "densityField", "Density field", "density-field",
-        "Field of the start layer giving each release area's rock density in kilograms per cubic metre, in place of "
-        "the rock density.");
-    density.read = [](const runRequest& r) { return QVariant(r.releaseFields.density); };
-    density.write = [](runRequest& r, const QVariant& v) {
-        r.releaseFields.density = v.toString();
-        noteBlocksPerRelease(r);
-    };
-    density.inUse = [](const runRequest& r) {
-        return vectorStart(r) && r.intensity.enabled && !r.releaseFields.density.isEmpty();
-    };
-    density.usedWithOption = QStringLiteral("intensity");
-    rows << density;
-
-    settingRow fallHeight = releaseFieldRow(
-        "fallHeightField", "Fall height field", "fall-height-field",
-        "Field of the start layer giving each release area's initial fall height in metres, in place of the initial "
-        "fall height.");
-    fallHeight.read = [](const runRequest& r) { return QVariant(r.releaseFields.fallHeight); };
-    fallHeight.write = [](runRequest& r, const QVariant& v) { r.releaseFields.fallHeight = v.toString(); };
-    fallHeight.inUse = [](const runRequest& r) { return vectorStart(r) && !r.releaseFields.fallHeight.isEmpty(); };
-    rows << fallHeight;
+    for (const fieldRow& field : fields) {
+        settingRow row;
+        row.name = QLatin1String(field.name);
+        row.label = QLatin1String(field.label);
+        row.type = settingType::text;
+        row.defaultValue = QString();
+        row.option = QLatin1String(field.option);
+        row.tooltip = QLatin1String(field.tooltip);
+        row.storeKey = row.name;
+        row.logLabel = row.label;
+        row.read = field.read;
+        row.write = field.write;
+        row.inUse = field.inUse;
+        if (field.needsIntensity)
+            row.usedWithOption = QStringLiteral("intensity");
+        rows << row;
+    }
 }
 
 // How often releases happen and the hazard levels made from it.
@@ -295,8 +294,7 @@ void appendHazardRows(QList<settingRow>& rows)
     frequency.minimum = 1e-9;
     frequency.maximum = 1000000.0;
     frequency.decimals = 6;
-    frequency.tooltip = QStringLiteral("Events per year released from every start cell (")
-                        + frequency.rangeText()
+    frequency.tooltip = QStringLiteral("Events per year released from every start cell (") + frequency.rangeText()
                         + QStringLiteral("), for raster start cells or a start layer without a frequency field. "
                                          "With it the run writes Freq_any, and with energies Freq_<limit>kJ.");
     frequency.option = QStringLiteral("release-frequency");
@@ -435,6 +433,84 @@ void appendCalibrationRows(QList<settingRow>& rows)
     criterion.inUse = [](const runRequest& r) { return r.calibrate; };
     criterion.usedWithOption = QStringLiteral("calibrate");
     rows << criterion;
+}
+
+bool forestOn(const runRequest& request) { return !request.forestFile.isEmpty(); }
+
+// A number of the forest's friction, in use with a forest file.
+template <double forestSettings::*member>
+settingRow forestNumberRow(const char* name, const char* label, const char* unit, double value, double maximum,
+                           const char* option, const QString& tooltip)
+{
+    settingRow row;
+    row.name = QLatin1String(name);
+    row.label = QLatin1String(label);
+    row.unit = QString::fromUtf8(unit);
+    row.defaultValue = value;
+    row.minimum = 0.0;
+    row.maximum = maximum;
+    row.decimals = 1;
+    row.option = QLatin1String(option);
+    row.tooltip = tooltip;
+    row.storeKey = row.name;
+    row.logLabel = row.labelWithUnit();
+    row.read = [](const runRequest& r) { return QVariant(r.forest.*member); };
+    row.write = [](runRequest& r, const QVariant& v) { r.forest.*member = v.toDouble(); };
+    row.inUse = forestOn;
+    row.usedWithOption = QStringLiteral("forest");
+    return row;
+}
+
+// Forest and barriers: their fields and the forest's friction.
+void appendMeasureRows(QList<settingRow>& rows)
+{
+    settingRow field;
+    field.name = QStringLiteral("forestField");
+    field.label = QStringLiteral("Forest field");
+    field.type = settingType::text;
+    field.defaultValue = QStringLiteral("forest");
+    field.option = QStringLiteral("forest-field");
+    field.tooltip = QStringLiteral("Field of a forest polygon layer holding the forest index, from 0 (none) to 1 "
+                                   "(dense).");
+    field.storeKey = field.name;
+    field.logLabel = field.label;
+    field.read = [](const runRequest& r) { return QVariant(r.forestField); };
+    field.write = [](runRequest& r, const QVariant& v) { r.forestField = v.toString(); };
+    field.inUse = [](const runRequest& r) { return isVectorFileName(r.forestFile); };
+    field.usedWithOption = QStringLiteral("forest");
+    rows << field;
+
+    const QString degree = QString(QChar(0x00B0));
+    rows << forestNumberRow<&forestSettings::angleMax>(
+        "forestAngleMax", "Forest angle, largest", "°", 10.0, 45.0, "forest-angle-max",
+        QStringLiteral("Largest angle dense forest adds to the energy line's threshold, for slow blocks (0 to 45") +
+            degree + QStringLiteral(")."));
+    rows << forestNumberRow<&forestSettings::angleMin>(
+        "forestAngleMin", "Forest angle, least", "°", 2.0, 45.0, "forest-angle-min",
+        QStringLiteral("Angle forest adds at least, for fast blocks (0 to 45") + degree + QStringLiteral(")."));
+    rows << forestNumberRow<&forestSettings::speed>(
+        "forestSpeed", "Forest speed", "m/s", 30.0, 100.0, "forest-speed",
+        QStringLiteral("Speed above which trees barely slow a block (0.1 to 100 m/s)."));
+    rows.last().minimum = 0.1;  // a speed height of 0 divides by 0
+    rows << forestNumberRow<&forestSettings::skip>(
+        "forestSkip", "Forest skip", "m", 0.0, 1000.0, "forest-skip",
+        QStringLiteral("The first metres of every path take no loss from forest: releases inside or just above a "
+                       "stand (0 to 1000 m)."));
+
+    settingRow capacity;
+    capacity.name = QStringLiteral("barrierCapacityField");
+    capacity.label = QStringLiteral("Barrier capacity field");
+    capacity.type = settingType::text;
+    capacity.defaultValue = QStringLiteral("capacity_kJ");
+    capacity.option = QStringLiteral("barrier-capacity-field");
+    capacity.tooltip = QStringLiteral("Field of the barriers layer holding the energy each structure stops, in kJ.");
+    capacity.storeKey = capacity.name;
+    capacity.logLabel = capacity.label;
+    capacity.read = [](const runRequest& r) { return QVariant(r.barrierCapacityField); };
+    capacity.write = [](runRequest& r, const QVariant& v) { r.barrierCapacityField = v.toString(); };
+    capacity.inUse = [](const runRequest& r) { return !r.barriersFile.isEmpty(); };
+    capacity.usedWithOption = QStringLiteral("barriers");
+    rows << capacity;
 }
 
 QList<settingRow> makeTable()
@@ -630,6 +706,7 @@ QList<settingRow> makeTable()
     appendReleaseFieldRows(rows);
     appendHazardRows(rows);
     appendCalibrationRows(rows);
+    appendMeasureRows(rows);
     return rows;
 }
 

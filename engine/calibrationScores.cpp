@@ -21,7 +21,8 @@ void reachOut(const observedEvidence& evidence, std::size_t cell, std::vector<do
     const int32_t nearest = evidence.nearest.nearest.data()[cell];
     if (nearest < 0)
         return;
-    double& area = longest[static_cast<std::size_t>(evidence.releaseAreaOfStartCell[static_cast<std::size_t>(nearest)])];
+    double& area =
+        longest[static_cast<std::size_t>(evidence.releaseAreaOfStartCell[static_cast<std::size_t>(nearest)])];
     area = std::max(area, static_cast<double>(evidence.nearest.distance.data()[cell]));
 }
 }  // namespace

@@ -13,9 +13,9 @@
 // area inside which misses count (empty: every reached or observed cell).
 struct observedEvidence
 {
-    grid<uint8_t> area;                // 1: observed reached
-    std::vector<std::size_t> points;   // flat cell indices, one per observed point
-    grid<uint8_t> studyArea;           // 1: inside; empty: the default
+    grid<uint8_t> area;               // 1: observed reached
+    std::vector<std::size_t> points;  // flat cell indices, one per observed point
+    grid<uint8_t> studyArea;          // 1: inside; empty: the default
     // For the run-out error: each cell's nearest start cell and the release area of every start cell.
     nearestStartCells nearest;
     std::vector<int32_t> releaseAreaOfStartCell;
@@ -38,7 +38,8 @@ struct runTally
     uint64_t points = 0;
     uint64_t pointsReached = 0;
     uint64_t reachedOutside = 0;  // reached cells in the study area outside the mapped reach
-    std::vector<uint64_t> observedByBin;  // reached cells in the study area inside / outside the reach, by Reach_prob bin
+    std::vector<uint64_t>
+        observedByBin;  // reached cells in the study area inside / outside the reach, by Reach_prob bin
     std::vector<uint64_t> otherByBin;
     // Per release area: the longest simulated and observed run-outs, m, each
     // the distance from the start cells to the farthest reached (observed)

@@ -29,8 +29,8 @@ hazardCell hazardOfCell(const hazardSettings& settings, double strong, double me
         const int column = probabilityClassOf(settings, frequencies[row]);
         if (column == veryLow)
             continue;
-        const auto level = static_cast<uint8_t>(
-            settings.matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] + 1);
+        const auto level =
+            static_cast<uint8_t>(settings.matrix[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] + 1);
         if (level > cell.level) {
             cell.level = level;
             cell.matrixCell = static_cast<uint8_t>(row * 3 + column + 1);

@@ -42,6 +42,12 @@ void requireMatchingGrids(const propagationInput& input, const propagationOutput
         if (!grids.energyMax.empty())
             requireGridShape(grids.energyMax.rows(), grids.energyMax.cols(), input.dem, "energyMax");
     }
+    if (input.measures) {
+        if (!input.seed)
+            throw std::invalid_argument("measures pair each trajectory with itself unprotected: a seed is needed");
+        requireGridShape(output.unprotected.passageCounts.rows(), output.unprotected.passageCounts.cols(), input.dem,
+                         "unprotected passageCounts");
+    }
     if (input.releases && input.releases->size() != input.startCells.size())
         throw std::invalid_argument("the releases do not give one entry per start cell");
     if (!output.frequencies.empty()) {
@@ -86,9 +92,11 @@ public:
     // With intensity on (`intensity` not null) the heights go to the output's intensity grids.
     propagationMerge(propagationOutput& output, int simulationsPerStartCell, const progressCallback& onProgress,
                      uint64_t itemCount, const intensitySettings* intensity, objectReach* objects,
-                     const std::vector<startCellRelease>* releases)
+                     const std::vector<startCellRelease>* releases, const propagationInput& input)
         : output_(output), startCells_(simulationsPerStartCell), onProgress_(onProgress), ordered_(itemCount > 0),
-          intensity_(intensity), objects_(objects), releases_(releases)
+          intensity_(intensity), objects_(objects), releases_(releases), measured_(input.measures != nullptr),
+          unprotectedStartCells_(simulationsPerStartCell), objectsUnprotected_(input.objectsUnprotected),
+          barriers_(input.measures && input.measures->capacities ? input.measures->capacities->size() : 0)
     {
         if (ordered_) {
             output_.trajectories.resize(static_cast<std::size_t>(itemCount));
@@ -96,9 +104,12 @@ public:
         }
     }
 
-    // Adds one finished trajectory to every result.
+    // Adds one finished trajectory to every result: with measures, its whole
+    // path to the unprotected results and its protected part to the others.
     void addTrajectory(uint64_t item, const trajectoryOrigin& origin, trajectoryResult& trajectory, bool saveTrajectory)
     {
+        if (measured_)
+            addUnprotected(static_cast<std::size_t>(origin.startCellIndex), trajectory);
         if (saveTrajectory && ordered_) {
             // Every item has its own place: no other thread touches it.
             output_.trajectories[static_cast<std::size_t>(item)] = std::move(trajectory.points);
@@ -129,7 +140,6 @@ public:
                                                   intensity_ ? intensity_->energyClassLimits : noLimits_);
             output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
                                           static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
-
         }
         if (objects_)
             objects_->addTrajectory(startCellIndex, trajectory.reachedCells);
@@ -150,6 +160,10 @@ public:
     {
         for (const std::vector<std::size_t>& cells : startCells_.takeIncomplete())
             addStartCell(cells);
+        for (const std::vector<std::size_t>& cells : unprotectedStartCells_.takeIncomplete())
+            addStartCell(cells, output_.unprotected.reachingStartCells);
+        if (measured_)
+            output_.barriers = barriers_.totals();
     }
 
 private:
@@ -163,12 +177,50 @@ private:
         return intensity_ ? blockWeight(intensity_->blockVolume, intensity_->rockDensity) : 0.0;
     }
 
-    void addStartCell(const std::vector<std::size_t>& cells)
+    void addStartCell(const std::vector<std::size_t>& cells) { addStartCell(cells, output_.reachingStartCells); }
+    void addStartCell(const std::vector<std::size_t>& cells, grid<int32_t>& reachingStartCells)
     {
         std::lock_guard<std::mutex> guard(reachUpdate_);
-        int32_t* reaching = output_.reachingStartCells.data();
+        int32_t* reaching = reachingStartCells.data();
         for (const std::size_t cell : cells)
             ++reaching[cell];
+    }
+
+    // The whole path as if there were no measures; then the protected part
+    // takes the trajectory's place for the other results.
+    void addUnprotected(std::size_t startCellIndex, trajectoryResult& trajectory)
+    {
+        unprotectedGrids& grids = output_.unprotected;
+        const double weight = blockWeightOf(startCellIndex);
+        {
+            std::lock_guard<std::mutex> guard(unprotectedUpdate_);
+            int32_t* counts = grids.passageCounts.data();
+            for (const std::size_t cell : trajectory.reachedCells)
+                ++counts[cell];
+            if (!grids.energyMax.empty()) {
+                double* largest = grids.energyMax.data();
+                for (const cellHeight& reached : trajectory.cellHeights)
+                    largest[reached.cell] = std::max(largest[reached.cell], blockEnergy(weight, reached.height));
+            }
+            if (!grids.frequencies.empty())
+                grids.frequencies.addTrajectory(frequencyUnits((*releases_)[startCellIndex].frequency),
+                                                trajectory.reachedCells, trajectory.cellHeights, weight,
+                                                intensity_ ? intensity_->energyClassLimits : noLimits_);
+        }
+        if (objectsUnprotected_)
+            objectsUnprotected_->addTrajectory(startCellIndex, trajectory.reachedCells);
+        std::vector<std::size_t> startCellUnion;
+        if (unprotectedStartCells_.addTrajectory(startCellIndex, trajectory.reachedCells, startCellUnion))
+            addStartCell(startCellUnion, grids.reachingStartCells);
+        trajectoryResult::protectedPart& part = trajectory.withMeasures;
+        barriers_.addTrajectory(startCellIndex, part.barriers,
+                                part.stoppedBy == trajectoryResult::protectedPart::stop::forest);
+        std::swap(trajectory.reachedCells, part.reachedCells);
+        std::swap(trajectory.cellHeights, part.cellHeights);
+        std::swap(trajectory.points, part.points);
+        trajectory.runOut = part.runOut;
+        trajectory.travelAngle = part.travelAngle;
+        trajectory.moved = part.moved;
     }
 
     propagationOutput& output_;
@@ -179,6 +231,11 @@ private:
     objectReach* const objects_;
     const std::vector<startCellRelease>* const releases_;
     const std::vector<double> noLimits_;
+    const bool measured_;
+    startCellReach unprotectedStartCells_;
+    objectReach* const objectsUnprotected_;
+    barrierReach barriers_;
+    std::mutex unprotectedUpdate_;
     std::mutex trajectoryAppend_;
     std::mutex countUpdate_;
     std::mutex reachUpdate_;
@@ -237,11 +294,16 @@ void simulate(const propagationInput& input, const trajectoryContext& runContext
 {
     const uint64_t simulations = static_cast<uint64_t>(input.settings.numberOfSimulations);
     // With releases, each start cell's fall height goes into this thread's
-    // copy of the settings before its trajectory.
+    // copy of the settings before its trajectory, and its block's weight
+    // beside it for the barriers.
     simulationSettings releaseSettings = input.settings;
-    const trajectoryContext releaseContext{runContext.surface,        runContext.aspect,          releaseSettings,
-                                           runContext.stopCriterion, runContext.abortRequested, runContext.recordHeights};
-    const trajectoryContext& context = input.releases ? releaseContext : runContext;
+    const intensitySettings* block = input.intensity;
+    double weight = block ? blockWeight(block->blockVolume, block->rockDensity) : 0.0;
+    const trajectoryContext releaseContext{runContext.surface,        runContext.aspect,
+                                           releaseSettings,           runContext.stopCriterion,
+                                           runContext.abortRequested, runContext.recordHeights,
+                                           input.measures,            &weight};
+    const trajectoryContext& context = input.releases || input.measures ? releaseContext : runContext;
     trajectoryResult trajectory;
     uint64_t item = 0;
     while (!input.abortRequested.load(std::memory_order_relaxed) && work.next(item)) {
@@ -250,8 +312,11 @@ void simulate(const propagationInput& input, const trajectoryContext& runContext
         const startCell& cell = input.startCells[startCellIndex];
         const uint64_t simulation = item % simulations;
         const trajectoryOrigin origin{startCellIndex, cell.row, cell.col, static_cast<int32_t>(simulation + 1)};
-        if (input.releases)
-            releaseSettings.initialFallHeight = (*input.releases)[startCellIndex].fallHeight;
+        if (input.releases) {
+            const startCellRelease& release = (*input.releases)[startCellIndex];
+            releaseSettings.initialFallHeight = release.fallHeight;
+            weight = blockWeight(release.blockVolume, release.rockDensity);
+        }
         if (insideGrid(cell, input.dem)) {
             if (input.seed) {
                 trajectoryStream stream(*input.seed, static_cast<uint32_t>(startCellIndex),
@@ -305,7 +370,7 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     workQueue work(items);
     const bool ordered = input.seed.has_value() && input.settings.saveTrajectories;
     propagationMerge merge(output, simulations, onProgress, ordered ? items : 0,
-                           recordHeights ? input.intensity : nullptr, input.objects, input.releases);
+                           recordHeights ? input.intensity : nullptr, input.objects, input.releases, input);
     workFailure failure;
 
 #pragma omp parallel
@@ -326,4 +391,6 @@ void runPropagation(const propagationInput& input, randomGenerator& generator, p
     merge.addIncompleteStartCells();
     if (input.objects)
         output.objectTotals = input.objects->totals();
+    if (input.objectsUnprotected)
+        output.unprotected.objects = input.objectsUnprotected->totals();
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/intensity.h"
+#include "engine/measureEffects.h"
 #include "engine/runOutStatistics.h"
 #include "engine/objectReach.h"
 #include "engine/releaseFrequency.h"
@@ -41,6 +42,10 @@ struct propagationInput
     // One entry per start cell: its block, fall height and frequency replace
     // the run's; null: the run's settings for every start cell.
     const std::vector<startCellRelease>* releases = nullptr;
+    // Forest and barriers (null: none): the output's grids are then those
+    // with the measures, output.unprotected those without; seeded runs only.
+    const protectionMeasures* measures = nullptr;
+    objectReach* objectsUnprotected = nullptr;  // with measures and objects
 };
 
 // What a propagation fills. The caller sizes passageCounts and
@@ -59,6 +64,10 @@ struct propagationOutput
     // With releases, sized by the caller (frequencyGrids::assign) when their
     // frequencies are wanted; left empty otherwise.
     frequencyGrids frequencies;
+    // With measures: sized by the caller (unprotectedGrids::assign); the
+    // barriers' totals are filled by runPropagation.
+    unprotectedGrids unprotected;
+    barrierTotals barriers;
 };
 
 // Called after every finished trajectory with the new progress count, from

@@ -33,3 +33,18 @@ void addObjectFrequencies(const objectCells& objects, const frequencyGrids& freq
         }
     }
 }
+
+void addUnprotectedObjectReports(const objectCells& objects, const unprotectedGrids& unprotected,
+                                 int numberOfSimulations, const hazardSettings* hazard,
+                                 std::vector<objectReport>& reports)
+{
+    std::vector<objectReport> without = objectReports(objects, unprotected.objects, unprotected.passageCounts,
+                                                      unprotected.reachingStartCells, numberOfSimulations);
+    addObjectFrequencies(objects, unprotected.frequencies, unprotected.passageCounts, numberOfSimulations, hazard,
+                         without);
+    for (std::size_t k = 0; k < reports.size() && k < without.size(); ++k) {
+        reports[k].trajectoriesUnprotected = static_cast<int64_t>(without[k].trajectories);
+        reports[k].largestReachProbabilityUnprotected = without[k].largestReachProbability;
+        reports[k].highestHazardLevelUnprotected = without[k].highestHazardLevel;
+    }
+}

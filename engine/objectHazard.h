@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "engine/hazardLevel.h"
+#include "engine/measureEffects.h"
 #include "engine/objectReach.h"
 #include "engine/releaseFrequency.h"
 
@@ -12,3 +13,9 @@
 void addObjectFrequencies(const objectCells& objects, const frequencyGrids& frequencies,
                           const grid<int32_t>& passageCounts, int numberOfSimulations, const hazardSettings* hazard,
                           std::vector<objectReport>& reports);
+
+// Adds to each report its figures without the measures: the unprotected
+// totals and grids of a run with forest or barriers.
+void addUnprotectedObjectReports(const objectCells& objects, const unprotectedGrids& unprotected,
+                                 int numberOfSimulations, const hazardSettings* hazard,
+                                 std::vector<objectReport>& reports);

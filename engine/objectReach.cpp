@@ -81,8 +81,7 @@ std::vector<objectReport> objectReports(const objectCells& objects, const object
         throw std::invalid_argument("count grids of different sizes");
     std::vector<objectReport> reports;
     reports.reserve(list.size());
-    for (std::size_t i = 0; i < list.size(); ++i)
-    {
+    for (std::size_t i = 0; i < list.size(); ++i) {
         objectReport& report = reports.emplace_back();
         report.id = list[i].id;
         report.name = list[i].name;

@@ -26,6 +26,10 @@ struct objectReport
     // highest Hazard_level over them. Empty and -1 without.
     std::vector<double> largestFrequencies;
     int highestHazardLevel = -1;
+    // With forest or barriers, the same without them; -1 without measures.
+    int64_t trajectoriesUnprotected = -1;
+    double largestReachProbabilityUnprotected = 0.0;
+    int highestHazardLevelUnprotected = -1;
 };
 
 // What the trajectories did to the objects. Every figure is a count, so the

@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "engine/angles.h"
+#include "engine/barrierIndex.h"
 #include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
@@ -98,14 +99,21 @@ public:
         : context_(context), start_(start), generator_(generator), result_(result),
           nodata_(context.surface.dem.nodataValue),
           maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.segmentLength)),
-          recordHeights_(context.recordHeights)
+          recordHeights_(context.recordHeights), measures_(context.measures)
     {
     }
 
     trajectoryEnd run()
     {
         const float z0 = interpolateElevation(start_, context_.surface);
-        reach(start_, z0, recordHeights_ ? startHeight(z0, context_.settings.initialFallHeight) : 0.0);
+        const double releaseHeight =
+            recordHeights_ || measures_ ? startHeight(z0, context_.settings.initialFallHeight) : 0.0;
+        reach(start_, z0, recordHeights_ ? releaseHeight : 0.0);
+        if (measures_) {
+            reachProtected(start_, z0, releaseHeight);
+            protectedHeight_ = releaseHeight;
+            previousPosition_ = start_;
+        }
         gridPosition position = start_;
         float previousElevation = z0;
         float climb = 0.0f;
@@ -151,10 +159,19 @@ public:
             if (climbExceeded)
                 return trajectoryEnd::climbLimit;
 
-            reach(position, profile.elevation,
-                  recordHeights_
-                      ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
-                      : 0.0);
+            if (measures_) {
+                const double threshold = context_.stopCriterion.thresholdDegrees(profile.shapeFactor);
+                reach(position, profile.elevation, recordHeights_ ? energyLineHeight(profile, threshold) : 0.0);
+                if (protectedOn_)
+                    followProtected(position, profile, threshold);
+                previousPosition_ = position;
+                previousLength_ = profile.length;
+            } else {
+                reach(position, profile.elevation,
+                      recordHeights_
+                          ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
+                          : 0.0);
+            }
             result_.runOut = profile.length;
             result_.travelAngle = profile.energyLineAngle;
             result_.moved = true;
@@ -167,6 +184,96 @@ public:
     }
 
 private:
+    // The protected part at a new point: a barrier crossed on the way there
+    // may stop it at the crossing; forest there adds its loss, and the part
+    // ends where its energy line falls below the ground.
+    void followProtected(const gridPosition& position, const profileEvaluation& profile, double threshold)
+    {
+        trajectoryResult::protectedPart& part = result_.withMeasures;
+        const double drop = static_cast<double>(profile.startElevation) - static_cast<double>(profile.elevation);
+        const double line = drop - profile.length * std::tan(threshold * pi / 180.0);
+        double height = line - loss_;
+        if (measures_->barriers && crossedBarrierStops(position, profile, countedHeight(height)))
+            return;
+        const grid<float>* forest = measures_->forest;
+        if (forest && profile.length > measures_->forestParameters.skip) {
+            const float index = (*forest)(static_cast<int>(position.row), static_cast<int>(position.col));
+            if (index > 0.0f) {
+                loss_ += forestLoss(measures_->forestParameters, index, countedHeight(height), threshold,
+                                    profile.length - previousLength_);
+                height = line - loss_;
+                if (height < 0.0) {
+                    part.stoppedBy = trajectoryResult::protectedPart::stop::forest;
+                    protectedOn_ = false;
+                    return;
+                }
+            }
+        }
+        protectedHeight_ = countedHeight(height);
+        reachProtected(position, profile.elevation, protectedHeight_);
+        part.runOut = profile.length;
+        part.travelAngle = profile.energyLineAngle;
+        part.moved = true;
+    }
+
+    // The first barrier the segment to `position` crosses: the block
+    // arrives with the energy of the height interpolated along the segment;
+    // at or below the barrier's capacity it stops at the crossing, which is
+    // then its last point.
+    bool crossedBarrierStops(const gridPosition& position, const profileEvaluation& profile, double height)
+    {
+        const auto x = [](const gridPosition& p) { return p.col + static_cast<double>(p.colOffset) / p.cellSize; };
+        const auto y = [](const gridPosition& p) { return p.row + static_cast<double>(p.rowOffset) / p.cellSize; };
+        const std::optional<barrierIndex::crossing> crossing =
+            measures_->barriers->firstCrossing(x(previousPosition_), y(previousPosition_), x(position), y(position));
+        if (!crossing)
+            return false;
+        const double t = crossing->along;
+        const double arrival = protectedHeight_ + t * (height - protectedHeight_);
+        const double energy = blockEnergy(context_.blockWeight ? *context_.blockWeight : 0.0, arrival);
+        const bool stopped = energy <= (*measures_->capacities)[crossing->barrier];
+        trajectoryResult::protectedPart& part = result_.withMeasures;
+        part.barriers.push_back({crossing->barrier, energy, stopped});
+        if (!stopped)
+            return false;
+        const double cx = x(previousPosition_) + t * (x(position) - x(previousPosition_));
+        const double cy = y(previousPosition_) + t * (y(position) - y(previousPosition_));
+        const float size = position.cellSize;
+        gridPosition at = position;
+        at.col = static_cast<uint32_t>(std::floor(cx));
+        at.row = static_cast<uint32_t>(std::floor(cy));
+        at.colOffset = static_cast<float>((cx - std::floor(cx)) * size);
+        at.rowOffset = static_cast<float>((cy - std::floor(cy)) * size);
+        // The crossing ends the saved path; its cell counts only if the path
+        // had a point there, so that the protected counts stay within the
+        // unprotected ones cell by cell.
+        if (context_.settings.saveTrajectories) {
+            trajectoryPoint point = worldPoint(at, interpolateElevation(at, context_.surface), context_.surface.dem);
+            point.h = recordHeights_ ? static_cast<float>(arrival) : 0.0f;
+            part.points.push_back(point);
+        }
+        part.runOut = previousLength_ + t * (profile.length - previousLength_);
+        part.travelAngle = profile.energyLineAngle;
+        part.moved = true;
+        part.stoppedBy = trajectoryResult::protectedPart::stop::barrier;
+        protectedOn_ = false;
+        return true;
+    }
+
+    void reachProtected(const gridPosition& position, float elevation, double height)
+    {
+        trajectoryResult::protectedPart& part = result_.withMeasures;
+        const std::size_t cell =
+            static_cast<std::size_t>(position.row) * static_cast<std::size_t>(context_.surface.dem.ncols)
+            + position.col;
+        part.cellHeights.push_back(cellHeight{cell, height});
+        if (context_.settings.saveTrajectories) {
+            trajectoryPoint point = worldPoint(position, elevation, context_.surface.dem);
+            point.h = recordHeights_ ? static_cast<float>(height) : 0.0f;
+            part.points.push_back(point);
+        }
+    }
+
     void reach(const gridPosition& position, float elevation, double height)
     {
         const std::size_t cell =
@@ -190,21 +297,28 @@ private:
     const double nodata_;
     const double maxSteps_;
     const bool recordHeights_;
+    // With measures: whether the protected part goes on, the forest's
+    // accumulated loss H (m), its height at the last point, and the last point.
+    const protectionMeasures* const measures_;
+    bool protectedOn_ = true;
+    double loss_ = 0.0;
+    double protectedHeight_ = 0.0;
+    double previousLength_ = 0.0;
+    gridPosition previousPosition_{};
 };
 
 // Each cell once with the largest of its heights; reachedCells follows.
-void keepLargestHeightPerCell(trajectoryResult& result)
+void keepLargestHeightPerCell(std::vector<cellHeight>& heights, std::vector<std::size_t>& reachedCells)
 {
-    std::vector<cellHeight>& heights = result.cellHeights;
     std::sort(heights.begin(), heights.end(), [](const cellHeight& a, const cellHeight& b) {
         return a.cell < b.cell || (a.cell == b.cell && a.height > b.height);
     });
     heights.erase(std::unique(heights.begin(), heights.end(),
                               [](const cellHeight& a, const cellHeight& b) { return a.cell == b.cell; }),
                   heights.end());
-    result.reachedCells.clear();
+    reachedCells.clear();
     for (const cellHeight& reached : heights)
-        result.reachedCells.push_back(reached.cell);
+        reachedCells.push_back(reached.cell);
 }
 }  // namespace
 
@@ -218,9 +332,25 @@ void runTrajectory(const trajectoryContext& context, const gridPosition& start, 
     result.steps = 0;
     result.runOut = 0.0;
     result.moved = false;
+    if (context.measures) {
+        trajectoryResult::protectedPart& part = result.withMeasures;
+        part.reachedCells.clear();
+        part.cellHeights.clear();
+        part.points.clear();
+        part.barriers.clear();
+        part.runOut = 0.0;
+        part.travelAngle = 0.0f;
+        part.moved = false;
+        part.stoppedBy = trajectoryResult::protectedPart::stop::none;
+    }
     result.end = trajectoryWalk<Generator>(context, start, generator, result).run();
+    if (context.measures) {
+        keepLargestHeightPerCell(result.withMeasures.cellHeights, result.withMeasures.reachedCells);
+        if (!context.recordHeights)
+            result.withMeasures.cellHeights.clear();
+    }
     if (context.recordHeights) {
-        keepLargestHeightPerCell(result);
+        keepLargestHeightPerCell(result.cellHeights, result.reachedCells);
         return;
     }
     // A cell visited several times is reached once.

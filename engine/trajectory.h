@@ -7,6 +7,7 @@
 
 #include "engine/intensity.h"
 #include "engine/profileEvaluation.h"
+#include "engine/protectionMeasures.h"
 #include "engine/simulationSettings.h"
 #include "raster/rasterTypes.h"
 
@@ -31,6 +32,10 @@ struct trajectoryContext
     const std::atomic<bool>& abortRequested;
     // Records every reached cell's largest energy-line height (intensity on).
     bool recordHeights = false;
+    // Forest and barriers: the trajectory's protected part is recorded too
+    // (null: none). The block's weight (N) gives its energy at a barrier.
+    const protectionMeasures* measures = nullptr;
+    const double* blockWeight = nullptr;
 };
 
 enum class trajectoryEnd { noDownslope, noElevation, stopCriterion, climbLimit, gridEdge, stepLimit, aborted };
@@ -50,6 +55,22 @@ struct trajectoryResult
     double runOut = 0.0;
     float travelAngle = 0.0f;
     bool moved = false;
+
+    // With measures: the part of the trajectory before they stopped it, as
+    // the fields above (its heights lowered by the forest's losses), the
+    // barriers it reached, and what stopped it.
+    struct protectedPart
+    {
+        std::vector<std::size_t> reachedCells;
+        std::vector<cellHeight> cellHeights;
+        std::vector<trajectoryPoint> points;
+        std::vector<barrierArrival> barriers;
+        double runOut = 0.0;
+        float travelAngle = 0.0f;
+        bool moved = false;
+        enum class stop { none, forest, barrier } stoppedBy = stop::none;
+    };
+    protectedPart withMeasures;
 };
 
 // Moves one mass from `start` until it stops, climbs too far, steps onto a

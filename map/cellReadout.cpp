@@ -28,7 +28,8 @@ QString intensityReadout(const runResultGrids& result, int row, int col)
     QString text = QStringLiteral(" | energy-line height %1 m | velocity %2 m/s")
                        .arg(fixed(height, 2), fixed(velocityOfHeight(height), 2));
     if (result.intensityOptions.energiesWanted())
-        text += QStringLiteral(" | energy %1 kJ").arg(fixed(largestEnergy(result.intensity, result.intensityOptions, row, col), 1));
+        text += QStringLiteral(" | energy %1 kJ")
+                    .arg(fixed(largestEnergy(result.intensity, result.intensityOptions, row, col), 1));
     return text;
 }
 
@@ -40,7 +41,8 @@ QString hazardReadout(const runResultGrids& result, int row, int col)
         return QString();
     const std::size_t cell = frequencies.any.index(row, col);
     const int simulations = result.numberOfSimulations;
-    QString text = QStringLiteral(" | frequency %1 /year").arg(frequencyAt(frequencies.any, cell, simulations), 0, 'g', 4);
+    QString text =
+        QStringLiteral(" | frequency %1 /year").arg(frequencyAt(frequencies.any, cell, simulations), 0, 'g', 4);
     const std::vector<double>& limits = result.intensityOptions.energyClassLimits;
     for (std::size_t k = 0; k < frequencies.atLeast.size() && k < limits.size(); ++k)
         text += QStringLiteral(", from %1 kJ %2")

@@ -176,10 +176,7 @@ constexpr int rowHeight = 20;
 
 }  // namespace
 
-int sourceShareClass(double percent)
-{
-    return classOf(percent, sourceUpperBounds);
-}
+int sourceShareClass(double percent) { return classOf(percent, sourceUpperBounds); }
 
 mapColouring shownColouring(const runResultGrids& result, mapColouring wanted)
 {

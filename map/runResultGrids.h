@@ -6,11 +6,13 @@
 #include "engine/aggregation.h"
 #include "engine/hazardLevel.h"
 #include "engine/intensity.h"
+#include "engine/measureEffects.h"
 #include "engine/releaseFrequency.h"
 #include "engine/objectReach.h"
 #include "engine/runOutStatistics.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
+#include "raster/protectionLayers.h"
 #include "raster/rasterTypes.h"
 
 // What a completed run leaves for its result map: the grids the picture and
@@ -35,7 +37,19 @@ struct runResultGrids
     hazardSettings hazard;
     grid<uint8_t> hazardLevels;       // with the hazard map: Hazard_level's values
     grid<uint8_t> hazardMatrixCells;  // and Hazard_matrix_cell's
-    runOutStatistics runOuts;  // run-out and travel-angle counts, for the window's charts
+    // With forest or barriers: the grids without them, what each barrier
+    // met, and the barriers (empty without).
+    unprotectedGrids unprotected;
+    barrierTotals barriers;
+    std::vector<barrierLine> barrierLines;
+
+    // Reach probability without the measures, percent.
+    double reachProbabilityUnprotected(int row, int col) const
+    {
+        return reachProbabilityPercent(unprotected.passageCounts(row, col), unprotected.reachingStartCells(row, col),
+                                       numberOfSimulations);
+    }
+    runOutStatistics runOuts;         // run-out and travel-angle counts, for the window's charts
     // With objects at risk: each start cell's share of its trajectories that
     // reached an object, as Source_share holds it; none without objects.
     std::optional<sourceShareRows> sourceShares;

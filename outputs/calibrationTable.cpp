@@ -2,16 +2,9 @@
 
 #include <cmath>
 
-namespace {
+#include "outputs/csvField.h"
 
-QByteArray csvField(const QString& text)
-{
-    QByteArray field = text.toUtf8();
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-        return field;
-    field.replace("\"", "\"\"");
-    return '"' + field + '"';
-}
+namespace {
 
 // A score with `decimals` decimals; empty without a value.
 QByteArray scoreField(double value, int decimals)
@@ -41,8 +34,7 @@ QByteArray calibrationTableText(const calibrationReport& report)
         const runScores& s = row.scores;
         text += ',' + scoreField(s.hitRate * 100.0, 2) + ',' + scoreField(s.pointHitRate * 100.0, 2) + ','
                 + scoreField(s.overReachHectares, 4) + ',' + scoreField(s.overReachShare * 100.0, 2) + ','
-                + scoreField(s.auc, 4) + ',' + scoreField(s.runOutError, 1) + ',' + scoreField(row.seconds, 2)
-                + "\r\n";
+                + scoreField(s.auc, 4) + ',' + scoreField(s.runOutError, 1) + ',' + scoreField(row.seconds, 2) + "\r\n";
     }
     return text;
 }
@@ -61,7 +53,7 @@ QStringList calibrationLogLines(const QString& observedFile, const calibrationRe
         QStringList best;
         for (int k = 0; k < report.settingNames.size(); ++k)
             best << QStringLiteral("%1 %2").arg(report.settingNames[k], report.rows.front().settings.value(k));
-        lines << QStringLiteral("Calibration: %1 runs ranked by %2; best: %3")
+        lines << QStringLiteral("Calibration runs: %1, ranked by %2; best: %3")
                      .arg(report.rows.size())
                      .arg(report.criterion, best.join(QStringLiteral(", ")));
     }

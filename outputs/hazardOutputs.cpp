@@ -16,7 +16,9 @@ writeOutcome writeHazardGrid(const outputTarget& target, const runProducts& prod
                              const grid<uint8_t>& values, messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& run = products.grids;
-    const auto rows = [&values](int row, double* out) { std::copy(values.row(row), values.row(row) + values.cols(), out); };
+    const auto rows = [&values](int row, double* out) {
+        std::copy(values.row(row), values.row(row) + values.cols(), out);
+    };
     if (output.format == outputFormat::geoTiff)
         return writeLevelGeoTiff(target, run.header, run.placement, run.header.nrows, run.header.ncols, rows,
                                  run.elevations, sink);
@@ -46,8 +48,8 @@ writeOutcome writeHazardLevel(const outputTarget& target, const runProducts& pro
     return writeHazardGrid(target, products, output, products.grids.hazardLevels, sink, progress);
 }
 
-writeOutcome writeHazardMatrixCell(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress)
+writeOutcome writeHazardMatrixCell(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress)
 {
     return writeHazardGrid(target, products, output, products.grids.hazardMatrixCells, sink, progress);
 }

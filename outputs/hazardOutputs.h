@@ -11,5 +11,5 @@ writeOutcome writeFrequency(const outputTarget& target, const runProducts& produ
 // where none did): whole numbers, bytes in a GeoTIFF.
 writeOutcome writeHazardLevel(const outputTarget& target, const runProducts& products, const plannedOutput& output,
                               messageSink& sink, const rowProgress& progress);
-writeOutcome writeHazardMatrixCell(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress);
+writeOutcome writeHazardMatrixCell(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "outputs/csvField.h"
 #include "raster/fixedNotation.h"
 
 namespace {
@@ -9,15 +10,6 @@ namespace {
 constexpr int shareDecimals = 3;
 constexpr int probabilityDecimals = 1;  // as the Reach_prob grid
 constexpr int frequencyDigits = 6;      // significant: frequencies span many orders of magnitude
-
-QByteArray csvField(const QString& text)
-{
-    QByteArray field = text.toUtf8();
-    if (!field.contains(',') && !field.contains('"') && !field.contains('\n') && !field.contains('\r'))
-        return field;
-    field.replace("\"", "\"\"");
-    return '"' + field + '"';
-}
 
 QByteArray integerField(uint64_t value) { return QByteArray::number(static_cast<qulonglong>(value)); }
 
@@ -39,6 +31,12 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
     }
     if (hazard)
         text += ",highest hazard level (0 to 4)";
+    const bool measures = !reports.empty() && reports.front().trajectoriesUnprotected >= 0;
+    if (measures) {
+        text += ",trajectories without measures (count),largest reach probability without measures (%)";
+        if (hazard)
+            text += ",highest hazard level without measures (0 to 4)";
+    }
     text += "\r\n";
     for (const objectReport& report : reports) {
         const double share =
@@ -46,11 +44,18 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
         text += QByteArray::number(static_cast<qlonglong>(report.id)) + ',' + csvField(report.name) + ','
                 + QByteArray::number(static_cast<qlonglong>(report.cells)) + ',' + integerField(report.trajectories)
                 + ',' + fixedText(share, shareDecimals) + ','
-                + fixedText(report.largestReachProbability, probabilityDecimals) + ',' + integerField(report.startCells);
+                + fixedText(report.largestReachProbability, probabilityDecimals) + ','
+                + integerField(report.startCells);
         for (const double frequency : report.largestFrequencies)
             text += ',' + QByteArray::number(frequency, 'g', frequencyDigits);
         if (hazard)
             text += ',' + QByteArray::number(report.highestHazardLevel);
+        if (measures) {
+            text += ',' + QByteArray::number(static_cast<qlonglong>(report.trajectoriesUnprotected)) + ','
+                    + fixedText(report.largestReachProbabilityUnprotected, probabilityDecimals);
+            if (hazard)
+                text += ',' + QByteArray::number(report.highestHazardLevelUnprotected);
+        }
         text += "\r\n";
     }
     return text;

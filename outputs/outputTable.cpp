@@ -6,6 +6,7 @@
 #include "outputs/hazardOutputs.h"
 #include "outputs/intensityOutputs.h"
 #include "outputs/logFile.h"
+#include "outputs/measureOutputs.h"
 #include "outputs/mapPictureFile.h"
 #include "outputs/objectsTable.h"
 #include "outputs/resultGridOutputs.h"
@@ -26,6 +27,9 @@ bool withFrequencies(const outputSelection& s) { return s.frequencies; }
 bool withEnergyFrequencies(const outputSelection& s) { return s.frequencies && s.energies; }
 bool withHazard(const outputSelection& s) { return s.hazard; }
 bool withCalibration(const outputSelection& s) { return s.calibration; }
+bool withMeasures(const outputSelection& s) { return s.measures; }
+bool withMeasuresAndEnergies(const outputSelection& s) { return s.measures && s.energies; }
+bool withBarriers(const outputSelection& s) { return s.barriers; }
 
 writeOutcome writeCalibration(const outputTarget& target, const runProducts& products, const plannedOutput&,
                               messageSink& sink, const rowProgress&)
@@ -123,6 +127,13 @@ const std::vector<outputRow>& outputTable()
         {QStringLiteral("Freq_%1kJ"), kind::grid, withEnergyFrequencies, writeFrequency, frequencyStyle, true},
         {QStringLiteral("Hazard_level"), kind::grid, withHazard, writeHazardLevel, hazardLevelStyle},
         {QStringLiteral("Hazard_matrix_cell"), kind::grid, withHazard, writeHazardMatrixCell},
+        // With forest or barriers: the run as if there were none, and what each barrier met.
+        {QStringLiteral("Reach_prob_unprotected"), kind::grid, withMeasures, writeReachUnprotected,
+         reachProbabilityStyle},
+        {QStringLiteral("Energy_max_unprotected"), kind::grid, withMeasuresAndEnergies, writeEnergyUnprotected,
+         energyClassStyle},
+        {QStringLiteral("barriers.csv"), kind::file, withBarriers, writeBarriersTable},
+        {QStringLiteral("barriers.gpkg"), kind::file, withBarriers, writeBarriersGeoPackage},
         {QStringLiteral("calibration.csv"), kind::file, withCalibration, writeCalibration},
         {QStringLiteral("log.txt"), kind::file, nullptr, writeLog},
         // The map is drawn from the files' grids; outside the folder, it is placed with them.

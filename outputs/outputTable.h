@@ -25,7 +25,9 @@ struct outputSelection
     bool frequencies = false;  // with release frequencies: Freq_any, and with energies Freq_<E>kJ
     bool hazard = false;       // Hazard_level and Hazard_matrix_cell
     bool calibration = false;  // with field evidence: calibration.csv
-    QString mapFile;  // absolute; empty: no map picture
+    bool measures = false;     // with forest or barriers: the grids without them
+    bool barriers = false;     // barriers.csv and barriers.gpkg
+    QString mapFile;           // absolute; empty: no map picture
 };
 
 using outputWriter = writeOutcome (*)(const outputTarget& target, const runProducts& products,

@@ -11,9 +11,9 @@
 // What a result grid's style may depend on beyond the map's legend.
 struct resultStyleInputs
 {
-    uint64_t trajectories = 0;    // of the whole run: start cells x simulations
-    intensitySettings intensity;  // off: no intensity grids are written
-    bool objects = false;         // the run had objects at risk and writes Source_share
+    uint64_t trajectories = 0;                                // of the whole run: start cells x simulations
+    intensitySettings intensity;                              // off: no intensity grids are written
+    bool objects = false;                                     // the run had objects at risk and writes Source_share
     std::array<double, 3> returnPeriods{30.0, 100.0, 300.0};  // years: the frequencies' classes
 };
 

@@ -22,6 +22,6 @@ struct runProducts
     const std::vector<trajectoryOrigin>& trajectoryOrigins;
     std::vector<objectReport> objects;  // with objects at risk
     logReport log;
-    calibrationReport calibration;  // with field evidence
+    calibrationReport calibration;                            // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture
 };

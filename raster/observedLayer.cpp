@@ -7,10 +7,9 @@
 #include "raster/layerRasterizer.h"
 #include "raster/vectorStartCells.h"
 
-std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, const QString& role,
-                                               bool polygonsOnly, const rasterHeader& dem,
-                                               const double geoTransform[6], const coordinateSystem& demSystem,
-                                               messageSink& sink)
+std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, const QString& role, bool polygonsOnly,
+                                               const rasterHeader& dem, const double geoTransform[6],
+                                               const coordinateSystem& demSystem, messageSink& sink)
 {
     const QString what = QStringLiteral("%1 layer %2").arg(role, source.file);
     const std::optional<layerFeatures> layer = readLayerFeatures(source, demSystem, role, QString(), sink);
@@ -25,8 +24,7 @@ std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, 
             if (wkbFlatten(track->getGeometryType()) != wkbPoint || polygonsOnly) {
                 sink.error(QStringLiteral("Feature %1 of the %2 is a %3: give %4.")
                                .arg(feature.id)
-                               .arg(what,
-                                    QString::fromUtf8(OGRGeometryTypeToName(track->getGeometryType())).toLower(),
+                               .arg(what, QString::fromUtf8(OGRGeometryTypeToName(track->getGeometryType())).toLower(),
                                     polygonsOnly ? QStringLiteral("polygons")
                                                  : QStringLiteral("polygons (the mapped reach) or points (observed "
                                                                   "blocks or impacts)")));
@@ -42,7 +40,8 @@ std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, 
         sink.error(QStringLiteral("The %1 could not be placed on the DEM's grid.").arg(what));
         return std::nullopt;
     }
-    result.areaCells = static_cast<std::size_t>(std::count(result.area.data(), result.area.data() + result.area.size(), 1));
+    result.areaCells =
+        static_cast<std::size_t>(std::count(result.area.data(), result.area.data() + result.area.size(), 1));
     // Each point on its own: two blocks in one cell are two observations.
     for (const OGRGeometry* point : points) {
         const OGRPoint& at = *point->toPoint();

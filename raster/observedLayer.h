@@ -24,7 +24,6 @@ struct observedCells
 // A layer with lines, or (with `polygonsOnly`) with points, is refused, as
 // are the refusals of readLayerFeatures, a layer wholly outside the DEM and
 // one that takes no cell of it; each names the file.
-std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, const QString& role,
-                                               bool polygonsOnly, const rasterHeader& dem,
-                                               const double geoTransform[6], const coordinateSystem& demSystem,
-                                               messageSink& sink);
+std::optional<observedCells> readObservedLayer(const vectorLayerSource& source, const QString& role, bool polygonsOnly,
+                                               const rasterHeader& dem, const double geoTransform[6],
+                                               const coordinateSystem& demSystem, messageSink& sink);

@@ -33,7 +33,6 @@ struct outputTarget
     QString name;
 };
 
-
 // Told as the rows of a grid are written, in increasing order, on the
 // calling thread; all rows are reported once the file is complete.
 using rowProgress = std::function<void(int rowsDone, int rowsTotal)>;

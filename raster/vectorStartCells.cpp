@@ -42,7 +42,6 @@ std::optional<std::vector<startCell>> startCellsOfLayer(const layerFeatures& lay
                                                         const double geoTransform[6], const QString& what,
                                                         messageSink& sink)
 {
-
     std::vector<const OGRGeometry*> areas;
     std::vector<const OGRGeometry*> tracks;
     for (const layerFeature& feature : layer.features) {
@@ -137,8 +136,7 @@ std::optional<std::vector<startCell>> readStartCellsLayer(const vectorLayerSourc
 }
 
 std::optional<startCellsWithValues> readStartCellsLayer(const vectorLayerSource& source, const rasterHeader& dem,
-                                                        const double geoTransform[6],
-                                                        const coordinateSystem& demSystem,
+                                                        const double geoTransform[6], const coordinateSystem& demSystem,
                                                         const std::vector<startCellField>& fields, messageSink& sink)
 {
     const QString what = startLayerName(source);

@@ -21,9 +21,9 @@ std::optional<std::vector<startCell>> readStartCellsLayer(const vectorLayerSourc
 // How a number field of the start layer passes from a feature to its start
 // cells. A cell in several features takes from each of them.
 enum class featureValueSpread {
-    sharedOut,  // the feature's value in equal parts over its cells, the parts of several features added
-    perHectare, // the value times the cell's area in hectares, added over the features
-    largest,    // the feature's value itself, the largest of several features
+    sharedOut,   // the feature's value in equal parts over its cells, the parts of several features added
+    perHectare,  // the value times the cell's area in hectares, added over the features
+    largest,     // the feature's value itself, the largest of several features
 };
 struct startCellField
 {
@@ -41,8 +41,7 @@ struct startCellsWithValues
     std::size_t featuresWithoutCells = 0;
 };
 std::optional<startCellsWithValues> readStartCellsLayer(const vectorLayerSource& source, const rasterHeader& dem,
-                                                        const double geoTransform[6],
-                                                        const coordinateSystem& demSystem,
+                                                        const double geoTransform[6], const coordinateSystem& demSystem,
                                                         const std::vector<startCellField>& fields, messageSink& sink);
 
 // True, after an error saying that the layer `what` lies wholly outside the

@@ -1,8 +1,11 @@
 #include <QtTest>
 
+#include <cmath>
+
 #include "engine/aggregation.h"
 #include "engine/calibrationScores.h"
 #include "engine/hazardLevel.h"
+#include "engine/protectionMeasures.h"
 #include "engine/intensity.h"
 #include "engine/runOutStatistics.h"
 #include "engine/terrainDerivatives.h"
@@ -153,12 +156,39 @@ private slots:
         QVERIFY(std::isnan(scores.pointHitRate));
     }
 
+    // Forest's added angle on a 30 degree threshold over a 10 m step, with the
+    // defaults: 10 degrees at most, 2 at least, h_v = 30^2 / (2 x 9.81) m.
+    void forestLossOfAHandCase_data()
+    {
+        const double speedHeight = 900.0 / (2.0 * 9.81);
+        QTest::addColumn<double>("index");
+        QTest::addColumn<double>("height");
+        QTest::addColumn<double>("added");  // degrees
+        QTest::newRow("dense, at rest: the largest") << 1.0 << 0.0 << 10.0;
+        QTest::newRow("dense, half the speed height") << 1.0 << speedHeight / 2.0 << 6.0;
+        QTest::newRow("dense, at the speed height: the least") << 1.0 << speedHeight << 2.0;
+        QTest::newRow("dense, beyond it: the least") << 1.0 << 3.0 * speedHeight << 2.0;
+        QTest::newRow("half dense, at rest") << 0.5 << 0.0 << 5.0;
+        QTest::newRow("half dense, half the speed height") << 0.5 << speedHeight / 2.0 << 3.5;
+        QTest::newRow("sparse: never below the least") << 0.1 << 0.0 << 2.0;
+    }
+
+    void forestLossOfAHandCase()
+    {
+        QFETCH(double, index);
+        QFETCH(double, height);
+        QFETCH(double, added);
+        const double degree = 3.14159265358979323846 / 180.0;
+        const double expected = 10.0 * (std::tan((30.0 + added) * degree) - std::tan(30.0 * degree));
+        QVERIFY(qAbs(forestLoss(forestSettings{}, index, height, 30.0, 10.0) - expected) < 1e-12);
+    }
+
     // One cell reached by trajectories of start cells of one frequency, 10
     // simulations, blocks of 9.81 kJ per metre of height, limits 30 and 300
     // kJ, return periods 30, 100, 300 years and the default matrix.
     void hazardOfAHandCase_data()
     {
-        QTest::addColumn<double>("frequency");  // of each start cell, 1/year
+        QTest::addColumn<double>("frequency");       // of each start cell, 1/year
         QTest::addColumn<QList<double>>("heights");  // m, of each arriving trajectory
         QTest::addColumn<int>("level");
         QTest::addColumn<int>("matrixCell");

@@ -491,6 +491,32 @@ private slots:
                  QDir(output_->path()).absoluteFilePath("start.asc"));
     }
 
+    void releaseRowsOfferTheLayersNumberFields_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QStringList>("offered");  // none: the rows are hidden
+        QTest::newRow("release areas: no text field") << "release_areas.gpkg" << QStringList{"frequency", "volume"};
+        QTest::newRow("raster") << "start_cells.asc" << QStringList();
+    }
+
+    // The release rows show with a vector start-cells file only, offering its layer's number fields.
+    void releaseRowsOfferTheLayersNumberFields()
+    {
+        QFETCH(QString, start);
+        QFETCH(QStringList, offered);
+        tumbraMainDialog dialog;
+        dialog.show();
+        typePath(dialog, "startRaster", EXAMPLES_DIR "/" + start);
+        for (const char* name :
+             {"frequencyField", "frequencyPerHaField", "volumeField", "densityField", "fallHeightField"}) {
+            auto* list = child<QComboBox>(dialog, name);
+            QCOMPARE(list->isVisible(), !offered.isEmpty());
+            QTRY_COMPARE(list->count(), offered.size());
+            for (int i = 0; i < list->count(); ++i)
+                QCOMPARE(list->itemText(i), offered[i]);
+        }
+    }
+
     // A run's folder is named by its settings and time, without a character
     // that file systems refuse.
     void runFolderNameCarriesSettingsAndTime_data()

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/aggregation.h"
+#include "engine/barrierIndex.h"
 #include "engine/monteCarloDriver.h"
 #include "engine/randomGenerator.h"
 #include "engine/terrainDerivatives.h"
@@ -50,6 +51,8 @@ struct propagationCase
             output.intensity.assign(dem.nrows, dem.ncols, intensity);
         if (!releases.empty())
             output.frequencies.assign(dem.nrows, dem.ncols, intensity.energyClassLimits.size());
+        if (measures)
+            output.unprotected.assign(dem.nrows, dem.ncols, intensity.energiesWanted(), false, 0);
         return output;
     }
 
@@ -59,6 +62,7 @@ struct propagationCase
         in.seed = seed;
         in.intensity = &intensity;
         in.releases = releases.empty() ? nullptr : &releases;
+        in.measures = measures ? &*measures : nullptr;
         return in;
     }
 
@@ -116,6 +120,7 @@ struct propagationCase
     std::optional<uint64_t> seed;
     intensitySettings intensity;
     std::vector<startCellRelease> releases;
+    std::optional<protectionMeasures> measures;
 };
 
 bool sameGrid(const grid<int32_t>& a, const grid<int32_t>& b)
@@ -267,6 +272,64 @@ private slots:
                 const double energy = energyOfHeight(slope.intensity, plain.intensity.heightMax(r, c));
                 QVERIFY(qAbs(heavier.intensity.energyMax(r, c) - 3.0 * energy) <= 1e-9 * energy);
             }
+    }
+
+    // With measures every trajectory is followed with and without them: the
+    // unprotected grids are the plain run's, the protected counts lie within
+    // them cell by cell, on one thread as on two; a forest of index 0 and a
+    // barrier no block can pass change nothing, resp. stop all beyond it.
+    void measuresKeepTheRunWithoutThem()
+    {
+        propagationCase slope(40, 30);
+        slope.startCells = {{2, 5}, {2, 12}, {3, 20}};
+        slope.seed = 42;
+        slope.intensity = intensitySettings{true, 2.0, 2700.0, {30.0, 300.0}};
+        const propagationOutput plain = slope.run(1);
+
+        grid<float> forest(40, 30, 0.0f);
+        slope.measures = protectionMeasures{};
+        slope.measures->forest = &forest;
+        const propagationOutput none = slope.run(2);
+        QVERIFY(sameGrid(none.passageCounts, plain.passageCounts)
+                && sameGrid(none.unprotected.passageCounts, plain.passageCounts));
+
+        for (int r = 10; r < 20; ++r)
+            for (int c = 0; c < 30; ++c)
+                forest(r, c) = 1.0f;
+        barrierIndex wall(40, 30);
+        wall.add(0, 0.0, 25.0, 30.0, 25.0);  // across the valley along row 25's north edge
+        wall.finish();
+        const std::vector<double> strong{1e9};
+        slope.measures->barriers = &wall;
+        slope.measures->capacities = &strong;
+        const propagationOutput one = slope.run(1);
+        const propagationOutput two = slope.run(2);
+        QVERIFY(sameGrid(one.passageCounts, two.passageCounts)
+                && sameGrid(one.unprotected.passageCounts, plain.passageCounts));
+        QVERIFY(sameGrid(one.unprotected.reachingStartCells, plain.reachingStartCells));
+        QVERIFY(std::equal(one.unprotected.energyMax.data(), one.unprotected.energyMax.data() + 1200,
+                           two.unprotected.energyMax.data()));
+        int64_t beyond = 0;
+        for (std::size_t cell = 0; cell < plain.passageCounts.size(); ++cell) {
+            QVERIFY(one.passageCounts.data()[cell] <= plain.passageCounts.data()[cell]);
+            beyond += cell >= 25 * 30 ? one.passageCounts.data()[cell] : 0;
+        }
+        QCOMPARE(beyond, int64_t(0));
+        QVERIFY(one.barriers.reached[0] > 0 && one.barriers.stopped[0] == one.barriers.reached[0]);
+        // The forest's losses lower the energy line below it.
+        bool lowered = false;
+        for (int c = 0; c < 30; ++c) {
+            QVERIFY(one.intensity.heightMax(22, c) <= plain.intensity.heightMax(22, c));
+            lowered = lowered || one.intensity.heightMax(22, c) < plain.intensity.heightMax(22, c);
+        }
+        QVERIFY(lowered);
+
+        slope.measures->forest = nullptr;
+        const std::vector<double> weak{1e-9};
+        slope.measures->capacities = &weak;
+        const propagationOutput passed = slope.run(2);
+        QVERIFY(passed.barriers.reached[0] > 0 && passed.barriers.stopped[0] == 0);
+        QVERIFY(sameGrid(passed.passageCounts, plain.passageCounts));
     }
 
     // Progress counts up by one per trajectory; every trajectory is merged once.

@@ -37,8 +37,12 @@ class tst_seededRuns : public QObject
                                 "--start",  start,
                                 "--output", folder,
                                 "--map",    folder + ".png"};
-        // With the frequency and hazard grids, whose sums must not depend on the order either.
-        const QStringList hazard{"--intensity", "--block-volume", "1", "--release-frequency", "0.05", "--hazard"};
+        // With the frequency and hazard grids, whose sums must not depend on the
+        // order either, and in seeded runs forest on the start cells (each
+        // trajectory then followed with and without it).
+        QStringList hazard{"--intensity", "--block-volume", "1", "--release-frequency", "0.05", "--hazard"};
+        if (extra.contains("--seed"))
+            hazard << "--forest" << start;
         return QStringList{TUMBRA_RUN_EXECUTABLE} + files + hazard
                + QStringList{"--save-trajectories", "--quiet", "--simulations"} + extra;
     }
@@ -74,7 +78,9 @@ class tst_seededRuns : public QObject
     QMap<QString, QByteArray> outputs(const QString& output) const
     {
         QMap<QString, QByteArray> files{{"map", readTextFile(dir_.filePath(output + ".png"))}};
-        for (const char* name : {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "Freq_300kJ.asc", "Hazard_level.asc"})
+        for (const char* name :
+             {"N.asc", "Reach_prob.asc", "trajectory_points.txt", "Freq_300kJ.asc", "Hazard_level.asc",
+                                 "Reach_prob_unprotected.asc"})
             files[name] = readTextFile(dir_.filePath(output + "/" + name));
         return files;
     }

@@ -46,8 +46,13 @@ class tst_settings : public QObject
         fields << child<mruComboBox>(dialog, "objectsFile")->stringList().join('|');
         for (const char* name : {"startLayer", "objectsLayer"})
             fields << child<QComboBox>(dialog, name)->currentText();
-        for (const char* name : {"startWhere", "objectsIdField"})
+        for (const char* name : {"startWhere", "objectsIdField", "returnPeriods", "hazardMatrix"})
             fields << child<QLineEdit>(dialog, name)->text();
+        for (const char* name :
+             {"frequencyField", "frequencyPerHaField", "volumeField", "densityField", "fallHeightField"})
+            fields << child<QComboBox>(dialog, name)->currentText();
+        fields << child<QDoubleSpinBox>(dialog, "releaseFrequency")->text()
+               << (child<QCheckBox>(dialog, "hazard")->isChecked() ? "true" : "false");
         return fields;
     }
 
@@ -77,6 +82,13 @@ private slots:
             child<QComboBox>(dialog, "objectsLayer")->setCurrentText("roads");
             child<QLineEdit>(dialog, "startWhere")->setText("type = 'rock'");
             child<QLineEdit>(dialog, "objectsIdField")->setText("ref");
+            child<QLineEdit>(dialog, "returnPeriods")->setText("10,50,200");
+            child<QLineEdit>(dialog, "hazardMatrix")->setText("332,221,111");
+            for (const char* name :
+                 {"frequencyField", "frequencyPerHaField", "volumeField", "densityField", "fallHeightField"})
+                child<QComboBox>(dialog, name)->setCurrentText(QString(name).chopped(5));
+            child<QDoubleSpinBox>(dialog, "releaseFrequency")->setValue(0.125);
+            child<QCheckBox>(dialog, "hazard")->setChecked(true);
             dialog.show();
             dialog.resize(760, 680);
             dialog.move(50, 60);
@@ -89,7 +101,9 @@ private slots:
         QCOMPARE(shown(restored),
                  QStringList({"a|b|c|d|e|f|g", "dem.asc|/data/other.asc", "start.txt", "2.5", "0.25", "12.75", "1000",
                               "35", propagationProbabilityLabels().at(2), "true", "true", "2.500", "2650",
-                              "10,100,1000", "roads.gpkg", "cliffs", "roads", "type = 'rock'", "ref"}));
+                              "10,100,1000", "roads.gpkg", "cliffs", "roads", "type = 'rock'", "ref", "10,50,200",
+                              "332,221,111", "frequency", "frequencyPerHa", "volume", "density", "fallHeight",
+                              "0.125000", "true"}));
     }
 
     // log.txt names the layer and filter of vector start cells; a raster has none.
@@ -126,7 +140,8 @@ private slots:
                << (child<QCheckBox>(dialog, "reproducible")->isChecked() ? "true" : "false");
         QCOMPARE(fields, QStringList({QDir::homePath(), "", "", "5", "1", "0", "100", "22",
                                       propagationProbabilityLabels().at(0), "false", "false", "not given", "2700",
-                                      "30,300", "", "", "", "", "", "1|10|50|100|1000", "5|10|15|20|25|30|35|40|45",
+                                      "30,300", "", "", "", "", "", "30,100,300", "333,322,211", "", "", "", "", "",
+                                      "not given", "false", "1|10|50|100|1000", "5|10|15|20|25|30|35|40|45",
                                       "ESRI ASCII grid|GeoTIFF", "1", "false"}));
         QCOMPARE(dialog.size(), QSize(1400, 860));
     }

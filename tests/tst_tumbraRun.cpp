@@ -50,6 +50,15 @@ private slots:
         QVERIFY(writeTextFile(dir_.filePath("huge.asc"), QByteArray(header).replace("cellsize 2", "cellsize 1e37")
                                                              + QByteArray("9 8 7 6 5\n").repeated(4)));
         QVERIFY(writeTextFile(dir_.filePath("existing.png"), "an earlier map"));
+        QVERIFY(writeTextFile(dir_.filePath("forest2.asc"), header + QByteArray("0 0 2 0 0\n").repeated(4)));
+        const auto barrier = [](const char* capacity, const char* east) {
+            return QByteArray("{\"type\":\"FeatureCollection\",\"features\":[{\"type\":\"Feature\",\"properties\":"
+                              "{\"capacity_kJ\":")
+                   + capacity + "},\"geometry\":{\"type\":\"LineString\",\"coordinates\":[[600001,150004],[" + east
+                   + ",150004]]}}]}";
+        };
+        QVERIFY(writeTextFile(dir_.filePath("barrier0.geojson"), barrier("0", "600009")));
+        QVERIFY(writeTextFile(dir_.filePath("barrierOut.geojson"), barrier("10", "600090")));
         QVERIFY(writeTextFile(dir_.filePath("wide.asc"), QByteArray(header).replace("ncols 5", "ncols 6")
                                                              + QByteArray("0 1 0 0 0 0\n").repeated(4)));
     }
@@ -127,12 +136,29 @@ private slots:
         QTest::newRow("evidence not a vector file")
             << QStringList{"--observed", dir_.filePath("start.asc")} << "is not a GeoPackage";
         QTest::newRow("evidence missing") << QStringList{"--observed", dir_.filePath("reach.gpkg")} << "reach.gpkg";
+        const QStringList measures{"--seed", "1", "--intensity", "--block-volume", "1"};
+        QTest::newRow("measures without a seed")
+            << QStringList{"--forest", dir_.filePath("start.asc")} << "add --seed N";
+        QTest::newRow("barriers without intensity")
+            << QStringList{"--barriers", dir_.filePath("barrier0.geojson"), "--seed", "1"} << "add --intensity";
+        QTest::newRow("forest angles crossed")
+            << QStringList{"--forest", dir_.filePath("start.asc"), "--seed", "1", "--forest-angle-min", "12"}
+            << "exceeds its largest";
+        QTest::newRow("forest index above 1")
+            << QStringList{"--forest", dir_.filePath("forest2.asc"), "--seed", "1"} << "forest indices lie from 0";
+        QTest::newRow("forest setting without forest")
+            << QStringList{"--forest-speed", "20"} << "--forest-speed is used only with --forest";
+        QTest::newRow("barrier of no capacity")
+            << measures + QStringList{"--barriers", dir_.filePath("barrier0.geojson")} << "has the capacity 0";
+        QTest::newRow("barrier beyond the DEM")
+            << measures + QStringList{"--barriers", dir_.filePath("barrierOut.geojson")} << "reaches beyond the DEM";
         QStringList angles;
         for (int angle = 0; angle <= 90; ++angle)
             angles << QString::number(angle);
         QTest::newRow("too many combinations")
-            << QStringList{"--observed", EXAMPLES_DIR "/observed_reach.gpkg", "--calibrate", "--simulations",
-                           "1,2,3,4,5,6,7,8,9,10,11", "--max-angle", angles.join(',')}
+            << QStringList{"--observed",    EXAMPLES_DIR "/observed_reach.gpkg", "--calibrate",
+                           "--simulations", "1,2,3,4,5,6,7,8,9,10,11",           "--max-angle",
+                           angles.join(',')}
             << "1001 combinations, more than the 1000";
     }
 
@@ -163,7 +189,12 @@ private slots:
                      .first,
                  0);
         const auto cells = [this](const QString& file) {
-            return readTextFile(dir_.filePath("frequencies/" + file)).split('\n').mid(6).join(' ').simplified().split(' ');
+            return readTextFile(dir_.filePath("frequencies/" + file))
+                .split('\n')
+                .mid(6)
+                .join(' ')
+                .simplified()
+                .split(' ');
         };
         const QList<QByteArray> passages = cells("N.asc");
         const QList<QByteArray> frequencies = cells("Freq_any.asc");
@@ -171,12 +202,19 @@ private slots:
         for (int k = 0; k < passages.size(); ++k)
             QVERIFY(qAbs(frequencies[k].toDouble() - 0.02 * passages[k].toDouble() / 20.0) <= 1e-12);
 
-        const QStringList hazard{"--start", EXAMPLES_DIR "/release_areas.gpkg", "--frequency-field", "frequency",
-                                 "--intensity", "--volume-field", "volume", "--hazard"};
+        const QStringList hazard{"--start",
+                                 EXAMPLES_DIR "/release_areas.gpkg",
+                                 "--frequency-field",
+                                 "frequency",
+                                 "--intensity",
+                                 "--volume-field",
+                                 "volume",
+                                 "--hazard"};
         QCOMPARE(run(example + hazard, "hazard").first, 0);
         QVERIFY(readTextFile(dir_.filePath("hazard/log.txt"))
                     .contains("Release frequency of all start cells (1/year): 2.5\n"));
-        const QList<QByteArray> levels = readTextFile(dir_.filePath("hazard/Hazard_level.asc")).mid(100).simplified().split(' ');
+        const QList<QByteArray> levels =
+            readTextFile(dir_.filePath("hazard/Hazard_level.asc")).mid(100).simplified().split(' ');
         for (const char* level : {"0", "1", "2", "3", "4"})
             QVERIFY2(levels.contains(level), level);
     }
@@ -185,8 +223,11 @@ private slots:
     // the very cells a run reached), the same on one thread and on two.
     void calibrationFindsTheSettingsOfTheReach()
     {
-        const QStringList example{"--dem", EXAMPLES_DIR "/dem.asc", "--start", EXAMPLES_DIR "/start_cells.asc",
-                                  "--simulations", "10", "--seed", "3", "--quiet"};
+        const QStringList example{"--dem",         EXAMPLES_DIR "/dem.asc",
+                                  "--start",       EXAMPLES_DIR "/start_cells.asc",
+                                  "--simulations", "10",
+                                  "--seed",        "3",
+                                  "--quiet"};
         QCOMPARE(run(example + QStringList{"--max-angle", "22", "--probability", "medium"}, "truth").first, 0);
         // Each row's runs of reached cells as rectangles through the cells' edges.
         const QList<QByteArray> lines = readTextFile(dir_.filePath("truth/N.asc")).split('\n');
@@ -200,7 +241,10 @@ private slots:
                 if (!reached && first >= 0) {
                     const double west = 600000 + 2 * first, east = 600000 + 2 * c, north = 150640 - 2 * r;
                     rectangles << QStringLiteral("[[[%1,%2],[%3,%2],[%3,%4],[%1,%4],[%1,%2]]]")
-                                      .arg(west).arg(north).arg(east).arg(north - 2);
+                                      .arg(west)
+                                      .arg(north)
+                                      .arg(east)
+                                      .arg(north - 2);
                     first = -1;
                 }
             }
@@ -214,9 +258,10 @@ private slots:
         QByteArray tables[2];
         for (const int threads : {1, 2}) {
             const QString out = QStringLiteral("search%1").arg(threads);
-            QCOMPARE(run(example + QStringList{"--observed", dir_.filePath("observed.geojson"), "--calibrate",
-                                               "--max-angle", "15,22,30", "--probability", "high,medium,low",
-                                               "--threads", QString::number(threads)},
+            QCOMPARE(run(example
+                             + QStringList{"--observed", dir_.filePath("observed.geojson"), "--calibrate",
+                                           "--max-angle", "15,22,30", "--probability", "high,medium,low", "--threads",
+                                           QString::number(threads)},
                          out)
                          .first,
                      0);
@@ -370,29 +415,30 @@ private slots:
         const QStringList intensity{"--intensity", "--block-volume", "2"};
         const QStringList objects{"--objects", dir_.filePath("objects.asc")};
         const QStringList gtiffLines{"--format", "gtiff", "--save-trajectories"};
-        const auto folder = [this](const char* tag) { return dir_.filePath(QString::fromLatin1(tag).replace(' ', '_')); };
+        const auto folder = [this](const char* tag) {
+            return dir_.filePath(QString::fromLatin1(tag).replace(' ', '_'));
+        };
         QTest::newRow("full disk, overwrite") << plain << QString() << again << 700 << 1 << QStringList();
-        QTest::newRow("full disk, new folder") << QStringList() << QString() << QStringList{"--simulations", "7"}
-                                               << 700 << 1 << QStringList();
-        QTest::newRow("full disk, intensity") << plain + intensity << QString() << again + intensity << 700 << 1
-                                              << QStringList();
-        QTest::newRow("earlier N.prj kept") << QStringList{"prj"} << QString() << QStringList() << 0 << 1
-                                            << QStringList();
-        QTest::newRow("overwrite drops the other format") << gtiffLines << QString() << QStringList{"--overwrite"} << 0
-                                                          << 0 << asc;
+        QTest::newRow("full disk, new folder")
+            << QStringList() << QString() << QStringList{"--simulations", "7"} << 700 << 1 << QStringList();
+        QTest::newRow("full disk, intensity")
+            << plain + intensity << QString() << again + intensity << 700 << 1 << QStringList();
+        QTest::newRow("earlier N.prj kept")
+            << QStringList{"prj"} << QString() << QStringList() << 0 << 1 << QStringList();
+        QTest::newRow("overwrite drops the other format")
+            << gtiffLines << QString() << QStringList{"--overwrite"} << 0 << 0 << asc;
         QTest::newRow("overwrite drops objects and other classes")
             << plain + intensity + objects + QStringList{"--energy-classes", "10,20"} << QString()
             << QStringList{"--overwrite"} << 0 << 0 << asc;
         QTest::newRow("intensity, folder in a grid's place")
             << plain + intensity << "folder:Velocity_max.asc" << again + intensity << 0 << 1 << QStringList();
-        QTest::newRow("objects, read-only log") << plain + objects << "read-only:log.txt" << again + objects << 0 << 1
-                                                << QStringList();
+        QTest::newRow("objects, read-only log")
+            << plain + objects << "read-only:log.txt" << again + objects << 0 << 1 << QStringList();
         QTest::newRow("trajectories, folder in the layer's place")
             << gtiffLines << "folder:trajectories.gpkg" << again + gtiffLines << 0 << 1 << QStringList();
         QTest::newRow("input with an output's name")
-            << plain << "input:N.asc"
-            << again + QStringList{"--dem", folder("input with an output's name") + "/N.asc"} << 0 << 1
-            << QStringList();
+            << plain << "input:N.asc" << again + QStringList{"--dem", folder("input with an output's name") + "/N.asc"}
+            << 0 << 1 << QStringList();
         QTest::newRow("map naming a result grid")
             << QStringList{"--format", "gtiff"} << QString()
             << again + QStringList{"--format", "gtiff", "--map", folder("map naming a result grid") + "/N.tif"} << 0
@@ -403,8 +449,8 @@ private slots:
             << plain << "staging:.tumbra-staging-Ab12Cd" << again << 0 << 0 << asc;
         // The map is one of the set: too large a picture leaves none of the run's files.
         const QStringList map{"--map", folder("map too large, overwrite") + "/map.png"};
-        QTest::newRow("map too large, overwrite") << plain + map << QString() << again + map << 4000 << 1
-                                                  << QStringList();
+        QTest::newRow("map too large, overwrite")
+            << plain + map << QString() << again + map << 4000 << 1 << QStringList();
         QTest::newRow("map too large, new folder")
             << QStringList() << QString() << QStringList{"--map", folder("map too large, new folder") + "/m.png"}
             << 4000 << 1 << QStringList();

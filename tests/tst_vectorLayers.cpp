@@ -259,14 +259,28 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("values");  // start cell: frequency/volume, or the error
         const QString half = "1,1:0.2/5 1,2:0.05/5 2,1:0.2/5 2,2:0.05/5";
-        QTest::newRow("shared out, overlapping") << "{\"f\":0.2,\"v\":5}" << "f" << half;
-        QTest::newRow("text holding a number") << "{\"f\":\"0.2\",\"v\":5}" << "f" << half;
-        QTest::newRow("missing") << "{\"v\":5}" << "f" << "Feature 1 of the start cells layer";
-        QTest::newRow("null") << "{\"f\":null,\"v\":5}" << "f" << "has no value in field \"f\"";
-        QTest::newRow("negative") << "{\"f\":-1,\"v\":5}" << "f" << "has -1 in field \"f\"";
-        QTest::newRow("not finite") << "{\"f\":\"inf\",\"v\":5}" << "f" << "has inf in field \"f\"";
-        QTest::newRow("no number") << "{\"f\":\"often\",\"v\":5}" << "f" << "has \"often\", which is no number";
-        QTest::newRow("no such field") << "{\"f\":0.2,\"v\":5}" << "rate" << "no field \"rate\"; its fields are: f, v";
+        QTest::newRow("shared out, overlapping") << "{\"f\":0.2,\"v\":5}"
+                                                 << "f" << half;
+        QTest::newRow("text holding a number") << "{\"f\":\"0.2\",\"v\":5}"
+                                               << "f" << half;
+        QTest::newRow("missing") << "{\"v\":5}"
+                                 << "f"
+                                 << "Feature 1 of the start cells layer";
+        QTest::newRow("null") << "{\"f\":null,\"v\":5}"
+                              << "f"
+                              << "has no value in field \"f\"";
+        QTest::newRow("negative") << "{\"f\":-1,\"v\":5}"
+                                  << "f"
+                                  << "has -1 in field \"f\"";
+        QTest::newRow("not finite") << "{\"f\":\"inf\",\"v\":5}"
+                                    << "f"
+                                    << "has inf in field \"f\"";
+        QTest::newRow("no number") << "{\"f\":\"often\",\"v\":5}"
+                                   << "f"
+                                   << "has \"often\", which is no number";
+        QTest::newRow("no such field") << "{\"f\":0.2,\"v\":5}"
+                                       << "rate"
+                                       << "no field \"rate\"; its fields are: f, v";
     }
 
     void releaseFields()
@@ -278,9 +292,9 @@ private slots:
         const QString file = writeLayer(folder, layerText({rectangle(10, 30, 20, 50) + "|{\"f\":0.3,\"v\":2}",
                                                            rectangle(10, 30, 30, 50) + "|" + properties}));
         recordingSink sink;
-        const auto read = readStartCellsLayer({file, {}, {}}, dem, geoTransform, epsg(),
-                                              {{field, featureValueSpread::sharedOut}, {"v", featureValueSpread::largest}},
-                                              sink);
+        const auto read =
+            readStartCellsLayer({file, {}, {}}, dem, geoTransform, epsg(),
+                                {{field, featureValueSpread::sharedOut}, {"v", featureValueSpread::largest}}, sink);
         if (!read) {
             QVERIFY2(sink.log.size() == 1 && sink.log.first().contains(values) && sink.log.first().contains(file),
                      qPrintable(sink.log.join('\n')));

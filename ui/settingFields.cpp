@@ -113,9 +113,15 @@ void restoreFieldValue(QWidget* field, const QVariant& stored)
 
 void fillSettings(const tumbraMainDialogForm& form, runRequest& request)
 {
-    for (const settingRow& row : settingsTable())
-        if (const QWidget* field = settingField(form, row))
-            row.write(request, fieldValue(field));
+    for (const settingRow& row : settingsTable()) {
+        const QWidget* field = settingField(form, row);
+        if (!field)
+            continue;
+        // A number at its lowest, shown as "not given", is not given: a null value.
+        const auto* spinBox = qobject_cast<const QDoubleSpinBox*>(field);
+        const bool notGiven = spinBox && !row.notGivenText.isEmpty() && spinBox->value() == spinBox->minimum();
+        row.write(request, notGiven ? QVariant() : fieldValue(field));
+    }
 }
 
 bool wholeNumberInRange(const QString& text, int lowest, int highest, int* value)

@@ -11,6 +11,7 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPixmap>
@@ -25,6 +26,7 @@
 #include <QTextEdit>
 #include <QThread>
 
+#include "controller/settingsTable.h"
 #include "raster/vectorLayer.h"
 #include "ui/dialogSettings.h"
 #include "ui/layerChoice.h"
@@ -170,6 +172,8 @@ void tumbraMainDialog::connectSignals()
     connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->browseObjects, &QPushButton::clicked, this, &tumbraMainDialog::browseObjects);
     connect(ui->objectsFile, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    // The release lists offer the fields of the layer named.
+    connect(ui->startLayer, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->numberOfSimulations, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->maxAngle, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->runProcess, &QPushButton::clicked, this, &tumbraMainDialog::runProcess);
@@ -238,6 +242,7 @@ void tumbraMainDialog::updateButtons()
     ui->reproducible->setEnabled(!running);
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
     ui->intensityDetails->setEnabled(!running && ui->intensity->isChecked());
+    ui->hazardDetails->setEnabled(!running);
     const bool objectsValid = optionalPath(*objectsEdit()).isEmpty() || objectsEdit()->isValid();
     const bool pathsValid =
         outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid() && objectsValid;
@@ -247,18 +252,23 @@ void tumbraMainDialog::updateButtons()
     const QString objects = optionalPath(*objectsEdit());
     offerLayersOf(ui->startLayer, startCells);
     offerLayersOf(ui->objectsLayer, objects);
+    offerNumberFieldsOf(
+        {ui->frequencyField, ui->frequencyPerHaField, ui->volumeField, ui->densityField, ui->fallHeightField},
+        startCells, ui->startLayer->currentText().trimmed());
     // Shown only then, so that the window keeps its height for rasters.
-    const auto showLayerRow = [running](bool vector, std::initializer_list<QWidget*> row) {
+    const auto showLayerRow = [running](bool vector, const QList<QWidget*>& row) {
         for (QWidget* widget : row) {
             widget->setVisible(vector);
             widget->setEnabled(!running && vector);
         }
     };
+    showLayerRow(isVectorFileName(startCells), ui->startLayerRows);
     // The layer's parent is the row's box in the path grid.
-    showLayerRow(isVectorFileName(startCells), {ui->startLayerLabel, ui->startLayer->parentWidget(), ui->startLayer,
-                                                ui->startWhereLabel, ui->startWhere});
     showLayerRow(isVectorFileName(objects), {ui->objectsLayerLabel, ui->objectsLayer->parentWidget(),
                                              ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
+    // The rows' widgets belong to the form pane, so hiding them renews the
+    // pane's layout only: the grid would go on taking their height.
+    ui->pathGrid->invalidate();
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);
@@ -394,10 +404,15 @@ runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
     request.outputFolder = outputFolder;
     fillSettings(*ui, request);
     // The fields of a layer keep their text while a raster is chosen; it does not apply to one.
+    const auto clearRows = [&request](std::initializer_list<const char*> names) {
+        for (const char* name : names)
+            settingNamed(QLatin1String(name)).write(request, QString());
+    };
     if (!isVectorFileName(request.startCellsFile))
-        request.startLayer = request.startWhere = QString();
+        clearRows({"startLayer", "startWhere", "frequencyField", "frequencyPerHaField", "volumeField", "densityField",
+                   "fallHeightField"});
     if (!isVectorFileName(request.objectsFile))
-        request.objectsLayer = request.objectsIdField = QString();
+        clearRows({"objectsLayer", "objectsIdField"});
     request.format = selectedOutputFormat();
     request.seed = ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt;
     return request;

@@ -20,7 +20,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
-#include <string>
+#include <utility>
 
 #include "controller/settingsTable.h"
 #include "widgets/QVisibleHandleSplitter.h"
@@ -168,34 +168,58 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     objectsLabel = rowLabel(parent, "objectsLabel");
     objectsFile = named(new mruComboBox(parent), "objectsFile");
     browseObjects = named(new QPushButton(parent), "browseObjects");
-    addRow(4, objectsLabel, objectsFile, browseObjects);
-    // Below each file: its layer, then its filter or id field. Labels and
-    // tooltips come from the settings table (applySettingsTable).
-    const auto addLayerRow = [this, parent](int row, QLabel*& layerLabel, QComboBox*& layer, const char* layerName,
-                                            QLabel*& textLabel, QLineEdit*& text, const char* textName) {
-        // The layer and the text are settings-table rows named as their fields.
-        layerLabel = rowLabel(parent, (std::string(layerName) + "Label").c_str());
-        layer = named(new QComboBox(parent), layerName);
-        layer->setEditable(true);
-        layer->setInsertPolicy(QComboBox::NoInsert);
-        layer->lineEdit()->setPlaceholderText(tr("the first"));
-        textLabel = rowLabel(parent, (std::string(textName) + "Label").c_str());
-        text = named(new QLineEdit(parent), textName);
+    addRow(9, objectsLabel, objectsFile, browseObjects);
+    // Below each file, the rows of its vector layer: a field, and beside it
+    // a second one with its label where there is one. Each field is the
+    // settings-table row of its name; labels and tooltips come from the
+    // table (applySettingsTable).
+    const auto nameList = [parent](const char* name, const QString& placeholder) {
+        auto* list = named(new QComboBox(parent), name);
+        list->setEditable(true);
+        list->setInsertPolicy(QComboBox::NoInsert);
+        list->lineEdit()->setPlaceholderText(placeholder);
+        return list;
+    };
+    const auto addLayerRow = [this, parent](int row, QWidget* first, QLabel*& firstLabel, QWidget* second,
+                                            QLabel*& secondLabel) {
+        firstLabel = rowLabel(parent, (first->objectName() + QStringLiteral("Label")).toLatin1().constData());
         // In a widget of its own: an empty layout in the grid would cap the
         // path column at its narrowest while the row is hidden.
         auto* box = new QWidget(parent);
         auto* line = new QHBoxLayout(box);
         line->setContentsMargins(0, 0, 0, 0);
-        line->addWidget(layer, 1);
-        line->addWidget(textLabel);
-        line->addWidget(text, 1);
-        pathGrid->addWidget(layerLabel, row, 0);
+        line->addWidget(first, 1);
+        pathGrid->addWidget(firstLabel, row, 0);
         pathGrid->addWidget(box, row, 1);
-        settingFields.insert(QLatin1String(layerName), {layer, layerLabel});
-        settingFields.insert(QLatin1String(textName), {text, textLabel});
+        settingFields.insert(first->objectName(), {first, firstLabel});
+        QList<QWidget*> widgets{firstLabel, box, first};
+        if (second) {
+            secondLabel = rowLabel(parent, (second->objectName() + QStringLiteral("Label")).toLatin1().constData());
+            line->addWidget(secondLabel);
+            line->addWidget(second, 1);
+            settingFields.insert(second->objectName(), {second, secondLabel});
+            widgets << secondLabel << second;
+        }
+        return widgets;
     };
-    addLayerRow(3, startLayerLabel, startLayer, "startLayer", startWhereLabel, startWhere, "startWhere");
-    addLayerRow(5, objectsLayerLabel, objectsLayer, "objectsLayer", objectsIdLabel, objectsIdField, "objectsIdField");
+    QLabel* releaseLabel = nullptr;  // the release rows' labels are reached through settingFields
+    startLayer = nameList("startLayer", tr("the first"));
+    startWhere = named(new QLineEdit(parent), "startWhere");
+    startLayerRows << addLayerRow(3, startLayer, startLayerLabel, startWhere, startWhereLabel);
+    // One to a row: side by side, their long labels would widen the form and narrow the map.
+    const std::pair<QComboBox**, const char*> releaseFields[] = {{&frequencyField, "frequencyField"},
+                                                                 {&frequencyPerHaField, "frequencyPerHaField"},
+                                                                 {&volumeField, "volumeField"},
+                                                                 {&densityField, "densityField"},
+                                                                 {&fallHeightField, "fallHeightField"}};
+    int row = 4;
+    for (const auto& [field, name] : releaseFields) {
+        *field = nameList(name, tr("none"));
+        startLayerRows << addLayerRow(row++, *field, releaseLabel, nullptr, releaseLabel);
+    }
+    objectsLayer = nameList("objectsLayer", tr("the first"));
+    objectsIdField = named(new QLineEdit(parent), "objectsIdField");
+    addLayerRow(10, objectsLayer, objectsLayerLabel, objectsIdField, objectsIdLabel);
     pathGrid->setColumnStretch(1, 1);
     formColumn->addLayout(pathGrid);
 }
@@ -263,9 +287,24 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     QObject::connect(reproducible, &QCheckBox::toggled, seed, &QWidget::setEnabled);
     addSettingsRow(settingsGrid, 5, reproducible, seed);
     setupIntensityPanel(parent);
+    setupHazardPanel(parent);
 
     settingsRow->addWidget(settingsGroup);
     formColumn->addLayout(settingsRow);
+}
+
+// A small dialog of details, opened by its button and closed by its own
+// Close button; its fields go on the grid's rows above that button.
+QDialog* tumbraMainDialogForm::detailsDialog(QWidget* parent, QPushButton* opener, const char* name, QGridLayout** grid,
+                                             const char* gridName)
+{
+    auto* dialog = named(new QDialog(parent), name);
+    *grid = spacedLayout(new QGridLayout(dialog), gridName, 11);
+    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(close, &QDialogButtonBox::rejected, dialog, &QDialog::hide);
+    (*grid)->addWidget(close, 10, 0, 1, 2);
+    QObject::connect(opener, &QPushButton::clicked, dialog, &QDialog::show);
+    return dialog;
 }
 
 // A row below the settings; the fields live in a small dialog of their own so
@@ -280,18 +319,31 @@ void tumbraMainDialogForm::setupIntensityPanel(QWidget* parent)
     addSettingsRow(settingsGrid, 9, intensity, intensityDetails);
     settingFields.insert(QStringLiteral("intensity"), {intensity, nullptr});
 
-    intensityDialog = named(new QDialog(parent), "intensityDialog");
-    intensityGrid = spacedLayout(new QGridLayout(intensityDialog), "intensityGrid", 11);
+    intensityDialog = detailsDialog(parent, intensityDetails, "intensityDialog", &intensityGrid, "intensityGrid");
     blockVolume = placeSetting<QDoubleSpinBox>(intensityGrid, 0, "blockVolume", "blockVolume", &blockVolumeLabel,
                                                "blockVolumeLabel");
     rockDensity = placeSetting<QDoubleSpinBox>(intensityGrid, 1, "rockDensity", "rockDensity", &rockDensityLabel,
                                                "rockDensityLabel");
     energyClasses = placeSetting<QLineEdit>(intensityGrid, 2, "energyClasses", "energyClasses", &energyClassesLabel,
                                             "energyClassesLabel");
-    auto* close = new QDialogButtonBox(QDialogButtonBox::Close, intensityDialog);
-    QObject::connect(close, &QDialogButtonBox::rejected, intensityDialog, &QDialog::hide);
-    intensityGrid->addWidget(close, 3, 0, 1, 2);
-    QObject::connect(intensityDetails, &QPushButton::clicked, intensityDialog, &QDialog::show);
+}
+
+// As the intensity's row. The button opens its dialog also without the
+// hazard map: a release frequency alone gives the frequency grids.
+void tumbraMainDialogForm::setupHazardPanel(QWidget* parent)
+{
+    hazard = named(new QCheckBox(settingsGroup), "hazard");
+    hazardDetails = named(new QPushButton(settingsGroup), "hazardDetails");
+    addSettingsRow(settingsGrid, 10, hazard, hazardDetails);
+    settingFields.insert(QStringLiteral("hazard"), {hazard, nullptr});
+
+    hazardDialog = detailsDialog(parent, hazardDetails, "hazardDialog", &hazardGrid, "hazardGrid");
+    releaseFrequency = placeSetting<QDoubleSpinBox>(hazardGrid, 0, "releaseFrequency", "releaseFrequency",
+                                                    &releaseFrequencyLabel, "releaseFrequencyLabel");
+    returnPeriods = placeSetting<QLineEdit>(hazardGrid, 1, "returnPeriods", "returnPeriods", &returnPeriodsLabel,
+                                            "returnPeriodsLabel");
+    hazardMatrix =
+        placeSetting<QLineEdit>(hazardGrid, 2, "hazardMatrix", "hazardMatrix", &hazardMatrixLabel, "hazardMatrixLabel");
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)
@@ -380,6 +432,10 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     intensityDetails->setText(tr("Block and classes..."));
     intensityDetails->setToolTip(tr("Block volume, rock density and energy class limits of the intensity"));
     intensityDialog->setWindowTitle(tr("Intensity"));
+    hazardDetails->setText(tr("Frequency and matrix..."));
+    hazardDetails->setToolTip(tr("Release frequency of every start cell, return periods of the probability classes "
+                                 "and the hazard matrix"));
+    hazardDialog->setWindowTitle(tr("Hazard map"));
     reproducible->setText(tr("Reproducible (seed)"));
     reproducible->setToolTip(tr("Every trajectory draws from a random stream of its own, keyed by the seed: the "
                                 "results are the same for any number of cores."));

@@ -69,6 +69,15 @@ public:
     QComboBox* startLayer = nullptr;  // editable: the file's layer names, empty for the first
     QLabel* startWhereLabel = nullptr;
     QLineEdit* startWhere = nullptr;
+    // The start layer's fields that give each release its own frequency,
+    // block and fall height: editable lists of the layer's number fields.
+    QComboBox* frequencyField = nullptr;
+    QComboBox* frequencyPerHaField = nullptr;
+    QComboBox* volumeField = nullptr;
+    QComboBox* densityField = nullptr;
+    QComboBox* fallHeightField = nullptr;
+    // Every widget of the rows that apply only to a vector start-cells file.
+    QList<QWidget*> startLayerRows;
     QLabel* objectsLabel = nullptr;
     mruComboBox* objectsFile = nullptr;
     QPushButton* browseObjects = nullptr;
@@ -111,6 +120,19 @@ public:
     QLabel* energyClassesLabel = nullptr;
     QLineEdit* energyClasses = nullptr;
 
+    // The hazard map, and beside it the button that opens the small dialog
+    // holding the release frequency, the return periods and the matrix.
+    QCheckBox* hazard = nullptr;
+    QPushButton* hazardDetails = nullptr;
+    QDialog* hazardDialog = nullptr;
+    QGridLayout* hazardGrid = nullptr;
+    QLabel* releaseFrequencyLabel = nullptr;
+    QDoubleSpinBox* releaseFrequency = nullptr;
+    QLabel* returnPeriodsLabel = nullptr;
+    QLineEdit* returnPeriods = nullptr;
+    QLabel* hazardMatrixLabel = nullptr;
+    QLineEdit* hazardMatrix = nullptr;
+
     QHBoxLayout* runRow = nullptr;
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
@@ -139,6 +161,9 @@ private:
     void setupFilePanel(QWidget* parent);
     void setupSettingsPanel(QWidget* parent);
     void setupIntensityPanel(QWidget* parent);
+    void setupHazardPanel(QWidget* parent);
+    QDialog* detailsDialog(QWidget* parent, QPushButton* opener, const char* name, QGridLayout** grid,
+                           const char* gridName);
     void setupRunArea(QWidget* parent);
     void setupResultPane();
     template <typename Field>

@@ -48,7 +48,7 @@ from processing.core.Processing import Processing  # noqa: E402
 
 Processing.initialize()
 
-from tumbra import engine, settings_table, styles  # noqa: E402
+from tumbra import engine, layout, settings_table, styles  # noqa: E402
 from tumbra.provider import TumbraProvider  # noqa: E402
 
 PROVIDER = TumbraProvider()
@@ -278,7 +278,8 @@ class OptionsOfNewerTumbraRuns(unittest.TestCase):
 RECORDING_RUN = """#!/bin/sh
 if [ "$1" = --help ]; then
     echo "--intensity --block-volume --rock-density --energy-classes --start-layer --start-where --objects"
-    echo "--objects-layer --objects-id"
+    echo "--objects-layer --objects-id --hazard --release-frequency --return-periods --hazard-matrix"
+    echo "--frequency-field --volume-field"
     exit 0
 fi
 printf '%s\\n' "$@" > "$(dirname "$0")/arguments"
@@ -325,7 +326,8 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
         objects = os.path.join(self.folder, "objects.asc")
         write_objects_raster(objects)
         newer = ["--intensity", "--block-volume", "--rock-density", "--energy-classes", "--start-layer",
-                 "--start-where", "--objects", "--objects-layer", "--objects-id"]
+                 "--start-where", "--objects", "--objects-layer", "--objects-id", "--hazard", "--release-frequency",
+                 "--return-periods", "--hazard-matrix", "--frequency-field", "--volume-field"]
         cases = [
             ("nothing newer set", {}, []),
             ("intensity with a volume", {"INTENSITY": True, "BLOCK_VOLUME": 2.5},
@@ -340,6 +342,14 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
              ["--start-layer", "other", "--start-where", "fid = 1"]),
             ("objects with an id field", {"OBJECTS": objects, "OBJECTS_ID": "code"},
              ["--objects", objects, "--objects-id", "code"]),
+            ("the hazard map", {"INTENSITY": True, "HAZARD": True, "RELEASE_FREQUENCY": 0.01,
+                                "RETURN_PERIODS": "10,50,200", "HAZARD_MATRIX": "332,221,111"},
+             ["--intensity", "--hazard", "--release-frequency", "0.01", "--return-periods", "10,50,200",
+              "--hazard-matrix", "332,221,111"]),
+            ("return periods only with the hazard map", {"RETURN_PERIODS": "10,50,200"}, []),
+            ("fields of the start layer", {"START": os.path.join(REPO, "examples", "release_areas.gpkg"),
+                                           "FREQUENCY_FIELD": "frequency", "VOLUME_FIELD": "volume"},
+             ["--frequency-field", "frequency", "--volume-field", "volume"]),
         ]
         for label, parameters, expected in cases:
             with self.subTest(label):
@@ -348,7 +358,7 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
                 for i, word in enumerate(arguments):
                     if word in newer:
                         passed.append(word)
-                        if word != "--intensity":
+                        if word not in ("--intensity", "--hazard"):
                             passed.append(arguments[i + 1])
                 self.assertEqual(sorted(passed), sorted(expected))
 
@@ -585,6 +595,14 @@ class Styles(unittest.TestCase):
                 layer = QgsRasterLayer(grid, "Reach_prob")
                 self.assertEqual(styles.apply_result_style(layer), how)
                 self.assertEqual(layer.renderer().type(), renderer)
+
+    def test_reach_probability_then_hazard_level_on_top(self):
+        on_top = ("Reach_prob", "Hazard_level")
+        cases = [([], "Hazard_level", 0), (["Reach_prob", "N"], "Hazard_level", 1), (["Hazard_level"], "Reach_prob", 0),
+                 (["Reach_prob", "Hazard_level"], "N", None)]
+        for above, name, position in cases:
+            with self.subTest(above=above, name=name):
+                self.assertEqual(layout.top_position(above, name, on_top), position)
 
     def test_results_load_styled_in_the_runs_group(self):
         project = QgsProject.instance()

@@ -20,6 +20,7 @@ from qgis.core import (
     QgsProcessingParameterBoolean,
     QgsProcessingParameterDefinition,
     QgsProcessingParameterEnum,
+    QgsProcessingParameterField,
     QgsProcessingParameterFolderDestination,
     QgsProcessingParameterMapLayer,
     QgsProcessingParameterNumber,
@@ -52,7 +53,17 @@ RESULT_GRIDS = [
     ("Velocity_max", "VELOCITY_MAX", "Largest velocity (m/s)"),
     ("Energy_max", "ENERGY_MAX", "Largest energy (kJ)"),
     ("Source_share", "SOURCE_SHARE", "Share of trajectories reaching objects (%)"),
+    ("Freq_any", "FREQ_ANY", "Events per year reaching the cell"),
+    ("Hazard_level", "HAZARD_LEVEL", "Hazard level (1 residual, 2 yellow, 3 blue, 4 red)"),
+    ("Hazard_matrix_cell", "HAZARD_MATRIX_CELL", "Hazard matrix cell that decided the level"),
 ]
+
+# Grids per energy class limit, by file name pattern (without suffix).
+CLASS_GRIDS = ("Reach_prob_*kJ", "Freq_*kJ")
+
+# Loaded grids placed at the top of the run's group, in this order; the
+# others follow in the order they load.
+ON_TOP = ("Reach_prob", "Hazard_level")
 
 
 def _advanced(parameter):
@@ -78,6 +89,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
     OBJECTS_LAYER = "OBJECTS_LAYER"
     OBJECTS_ID = "OBJECTS_ID"
     INTENSITY = "INTENSITY"
+    HAZARD = "HAZARD"
     SAVE_TRAJECTORIES = "SAVE_TRAJECTORIES"
     SEED = "SEED"
     OUTPUT_FORMAT = "OUTPUT_FORMAT"
@@ -118,6 +130,11 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             "areas. With a seed (a whole number from 0 to 18446744073709551615) the run is reproducible: the same seed "
             "gives the same files as tumbra-run on the command line. Saved trajectory points go to "
             "trajectory_points.txt, and with GeoTIFF output also to trajectories.gpkg. Cancel stops the run; then no result file is written.\n\n"
+            "With a release frequency, or a frequency field of the release areas, the run also gives Freq_any (events "
+            "per year reaching each cell); with the hazard map (advanced parameters: intensity, a block volume or "
+            "volume field, and two energy class limits) Hazard_level, styled and loaded below the reach probability, "
+            "and Hazard_matrix_cell. The fields of the release areas give each area its own frequency, block and "
+            "fall height.\n\n"
             "Layers that exist only in the project are first written to temporary files. tumbra-run is taken "
             "from Processing > Options > Providers > Tumbra, else from beside the plugin, else from PATH."
         )
@@ -202,6 +219,18 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 )
             )
         )
+        self.addParameter(
+            _advanced(
+                QgsProcessingParameterBoolean(
+                    self.HAZARD,
+                    self.tr(
+                        "Hazard map: hazard level per cell (needs intensity, a block volume or volume field, a "
+                        "release frequency or frequency field, and two energy class limits)"
+                    ),
+                    defaultValue=False,
+                )
+            )
+        )
         for row in SETTINGS:
             if row.get("optional"):
                 self.addParameter(_advanced(self._setting_parameter(row)))
@@ -240,12 +269,23 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         unit = f" ({row['unit']})" if row.get("unit") else ""
         name = row["parameter"]
         optional = bool(row.get("optional"))
-        # Optional rows are passed only when set, so they start unset and tumbra-run's default holds.
-        default = None if optional else row.get("default")
+        # Optional rows are passed only when set, so they start unset and tumbra-run's default holds; those
+        # passed only with another option show their default.
+        default = None if optional and not row.get("with") else row.get("default")
+        if row.get("field"):
+            return QgsProcessingParameterField(
+                name,
+                self.tr(row["label"]) + self.tr(" (of the start layer)"),
+                parentLayerParameterName=self.START,
+                type=QgsProcessingParameterField.Numeric,
+                optional=True,
+            )
         if row["type"] == "choice":
             return QgsProcessingParameterEnum(name, self.tr(row["label"]), options=row["choices"], defaultValue=default)
         if row["type"] == "text":
-            return QgsProcessingParameterString(name, self.tr(row["label"]) + unit, optional=optional)
+            return QgsProcessingParameterString(
+                name, self.tr(row["label"]) + unit, defaultValue=default, optional=optional
+            )
         kind = QgsProcessingParameterNumber.Integer if row["type"] == "int" else QgsProcessingParameterNumber.Double
         limits = {}
         if "minimum" in row:
@@ -306,12 +346,22 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             if _is_set(parameters, self.OBJECTS_ID):
                 optional += ["--objects-id", self.parameterAsString(parameters, self.OBJECTS_ID, context)]
 
+        switches = {
+            "--intensity": self.parameterAsBoolean(parameters, self.INTENSITY, context),
+            "--hazard": self.parameterAsBoolean(parameters, self.HAZARD, context),
+        }
         values = {}
         for row in SETTINGS:
             name = row["parameter"]
             if row.get("optional") and not _is_set(parameters, name):
                 continue
-            if row["type"] == "choice":
+            if row.get("with") and not switches[row["with"]]:
+                continue
+            if row.get("field"):
+                argument = next(iter(self.parameterAsFields(parameters, name, context)), "")
+                if not argument:
+                    continue
+            elif row["type"] == "choice":
                 argument = row["values"][self.parameterAsEnum(parameters, name, context)]
             elif row["type"] == "int":
                 argument = str(self.parameterAsInt(parameters, name, context))
@@ -321,8 +371,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 argument = self.parameterAsString(parameters, name, context)
             values[name] = argument
             (optional if row.get("optional") else command).extend([row["option"], argument])
-        if self.parameterAsBoolean(parameters, self.INTENSITY, context):
-            optional.append("--intensity")
+        optional += [option for option, on in switches.items() if on]
 
         if self.parameterAsBoolean(parameters, self.SAVE_TRAJECTORIES, context):
             command.append("--save-trajectories")
@@ -470,9 +519,10 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             if self._was_placed(path):
                 results[output] = path
                 grids.append((path, stem))
-        for path in sorted(glob.glob(os.path.join(folder, "Reach_prob_*kJ" + self._suffix))):
-            if self._was_placed(path):
-                grids.append((path, os.path.splitext(os.path.basename(path))[0]))
+        for pattern in CLASS_GRIDS:
+            for path in sorted(glob.glob(os.path.join(folder, pattern + self._suffix))):
+                if self._was_placed(path):
+                    grids.append((path, os.path.splitext(os.path.basename(path))[0]))
         results["GRIDS"] = [path for path, _ in grids]
         for name, output in (("objects.csv", "OBJECTS_TABLE"), ("trajectories.gpkg", "TRAJECTORIES")):
             path = os.path.join(folder, name)
@@ -481,12 +531,12 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
         project = context.project()
         if project is not None:
-            # LayerStyler puts the reach probability on top of its group.
+            # LayerStyler puts the reach probability, then the hazard level, on top of its group.
             loads = list(grids)
             if "OBJECTS_TABLE" in results:
                 loads.append((results["OBJECTS_TABLE"], "objects"))
             for path, name in loads:
                 details = QgsProcessingContext.LayerDetails(name, project, name)
-                details.setPostProcessor(LayerStyler.create(self._group))
+                details.setPostProcessor(LayerStyler.create(self._group, ON_TOP))
                 context.addLayerToLoadOnCompletion(path, details)
         return results

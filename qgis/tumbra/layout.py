@@ -1,5 +1,5 @@
 """Places each loaded result layer in the project: styled, inside the group
-named after the run, the reach probability on top."""
+named after the run, the reach probability and the hazard level on top."""
 
 from qgis.core import QgsLayerTreeLayer, QgsMapLayer, QgsProcessingLayerPostProcessorInterface
 
@@ -10,14 +10,25 @@ from .styles import apply_result_style
 _alive = []
 
 
+def top_position(names_above, name, on_top):
+    """Where a layer called `name` goes in a group whose layers are called
+    `names_above`: after the layers of `on_top` that come before it, or None
+    (at the end) for a layer not in `on_top`. Layers load in no set order."""
+    if name not in on_top:
+        return None
+    before = on_top[: on_top.index(name)]
+    return sum(1 for above in names_above if above in before)
+
+
 class LayerStyler(QgsProcessingLayerPostProcessorInterface):
-    def __init__(self, group_name):
+    def __init__(self, group_name, on_top=("Reach_prob",)):
         super().__init__()
         self.group_name = group_name
+        self.on_top = tuple(on_top)
 
     @classmethod
-    def create(cls, group_name):
-        styler = cls(group_name)
+    def create(cls, group_name, on_top=("Reach_prob",)):
+        styler = cls(group_name, on_top)
         del _alive[:-200]
         _alive.append(styler)
         return styler
@@ -38,9 +49,10 @@ class LayerStyler(QgsProcessingLayerPostProcessorInterface):
         if node is not None and node.parent() is group:
             return
         moved = QgsLayerTreeLayer(layer)
-        if layer.name() == "Reach_prob":
-            group.insertChildNode(0, moved)
-        else:
+        position = top_position([child.name() for child in group.children()], layer.name(), self.on_top)
+        if position is None:
             group.addChildNode(moved)
+        else:
+            group.insertChildNode(position, moved)
         if node is not None and node.parent() is not None:
             node.parent().removeChildNode(node)

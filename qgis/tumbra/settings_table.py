@@ -10,8 +10,10 @@ plugin's tests fail on any difference.
 # Keys as in the table: name, label, unit, type, default, minimum, maximum,
 # decimals, choices, values (a choice's command-line words), option. The
 # plugin's own: "parameter" (the algorithm's parameter name, kept when the
-# table renames a row, for the models and scripts that use it) and
-# "optional" (passed only when set: the rows the intensity options add).
+# table renames a row, for the models and scripts that use it),
+# "optional" (passed only when set: the rows the intensity and hazard
+# options add), "field" (a field of the start layer, offered from its
+# fields) and "with" (passed only with that option, its default shown).
 SETTINGS = [
     {
         "name": "numberOfSimulations",
@@ -117,6 +119,95 @@ SETTINGS = [
         "option": "--energy-classes",
         "optional": True,
     },
+    {
+        "name": "frequencyField",
+        "parameter": "FREQUENCY_FIELD",
+        "label": "Frequency field",
+        "unit": "",
+        "type": "text",
+        "default": "",
+        "option": "--frequency-field",
+        "optional": True,
+        "field": True,
+    },
+    {
+        "name": "frequencyPerHaField",
+        "parameter": "FREQUENCY_PER_HA_FIELD",
+        "label": "Frequency per hectare field",
+        "unit": "",
+        "type": "text",
+        "default": "",
+        "option": "--frequency-per-ha-field",
+        "optional": True,
+        "field": True,
+    },
+    {
+        "name": "volumeField",
+        "parameter": "VOLUME_FIELD",
+        "label": "Volume field",
+        "unit": "",
+        "type": "text",
+        "default": "",
+        "option": "--volume-field",
+        "optional": True,
+        "field": True,
+    },
+    {
+        "name": "densityField",
+        "parameter": "DENSITY_FIELD",
+        "label": "Density field",
+        "unit": "",
+        "type": "text",
+        "default": "",
+        "option": "--density-field",
+        "optional": True,
+        "field": True,
+    },
+    {
+        "name": "fallHeightField",
+        "parameter": "FALL_HEIGHT_FIELD",
+        "label": "Fall height field",
+        "unit": "",
+        "type": "text",
+        "default": "",
+        "option": "--fall-height-field",
+        "optional": True,
+        "field": True,
+    },
+    {
+        "name": "releaseFrequency",
+        "parameter": "RELEASE_FREQUENCY",
+        "label": "Release frequency",
+        "unit": "1/year",
+        "type": "double",
+        "minimum": 1e-09,
+        "maximum": 1000000,
+        "decimals": 6,
+        "option": "--release-frequency",
+        "optional": True,
+    },
+    {
+        "name": "returnPeriods",
+        "parameter": "RETURN_PERIODS",
+        "label": "Return periods",
+        "unit": "years",
+        "type": "text",
+        "default": "30,100,300",
+        "option": "--return-periods",
+        "optional": True,
+        "with": "--hazard",
+    },
+    {
+        "name": "hazardMatrix",
+        "parameter": "HAZARD_MATRIX",
+        "label": "Hazard matrix",
+        "unit": "",
+        "type": "text",
+        "default": "333,322,211",
+        "option": "--hazard-matrix",
+        "optional": True,
+        "with": "--hazard",
+    },
 ]
 
 # Keys whose values must agree with the table's.
@@ -134,6 +225,7 @@ OWN_PARAMETER_OPTIONS = {
     "--save-trajectories",
     "--overwrite",
     "--intensity",
+    "--hazard",
     "--start-layer",
     "--start-where",
     "--objects",
