@@ -267,54 +267,77 @@ mapLegend resultMapLegend(mapColouring colouring, const std::vector<double>& ene
     return legend;
 }
 
-QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
+resultMapRows::resultMapRows(const runResultGrids& result, mapColouring wanted)
+    : result_(result), colouring_(shownColouring(result, wanted))
 {
-    const mapColouring colouring = shownColouring(result, wanted);
+    const grid<int32_t>& shown = result.displayGrid;
+    const auto sameShape = [&shown](const grid<int32_t>& other) {
+        return other.rows() == shown.rows() && other.cols() == shown.cols();
+    };
+    byProbability_ = colouring_ == mapColouring::reachProbability && sameShape(result.passageCounts)
+                     && sameShape(result.reachingStartCells);
+    byShare_ = colouring_ == mapColouring::passageShare && result.trajectories > 0 && sameShape(result.passageCounts);
+}
+
+void resultMapRows::fill(int r, QRgb* pixels) const
+{
+    const runResultGrids& result = result_;
     const grid<int32_t>& shown = result.displayGrid;
     const std::vector<double>& limits = result.intensityOptions.energyClassLimits;
-    const bool byProbability =
-        colouring == mapColouring::reachProbability && result.passageCounts.rows() == shown.rows()
-        && result.passageCounts.cols() == shown.cols() && result.reachingStartCells.rows() == shown.rows()
-        && result.reachingStartCells.cols() == shown.cols();
-    const bool byShare = colouring == mapColouring::passageShare && result.trajectories > 0
-                         && result.passageCounts.rows() == shown.rows() && result.passageCounts.cols() == shown.cols();
-    const bool byMeasures = colouring == mapColouring::reachUnprotected || colouring == mapColouring::reachReduction;
-    QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
-    for (int r = 0; r < shown.rows(); ++r) {
-        auto* pixels = reinterpret_cast<QRgb*>(image.scanLine(r));
-        const int32_t* values = shown.row(r);
-        for (int c = 0; c < shown.cols(); ++c) {
-            const int32_t v = values[c];
-            if (byMeasures && result.unprotected.passageCounts(r, c) > 0)
-                pixels[c] = colouring == mapColouring::reachUnprotected
-                                ? probabilityColours[reachProbabilityClass(result.reachProbabilityUnprotected(r, c))]
-                                : reductionColours[reductionClassOf(result.reachProbabilityUnprotected(r, c)
-                                                                    - result.reachProbability(r, c))];
-            else if (v >= 0)
-                pixels[c] = reliefColour(v);
-            else if (colouring == mapColouring::sourceShare)
-                pixels[c] = passedSwatch;
-            else if (colouring == mapColouring::hazardLevel)
-                pixels[c] = hazardPixel(result.hazardLevels(r, c), r, c);
-            else if (colouring == mapColouring::energyClass)
-                pixels[c] =
-                    rampColour(energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
-                               limits.size() + 1);
-            else if (colouring == mapColouring::energyLineHeight)
-                pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
-            else if (byProbability)
-                pixels[c] = probabilityColours[reachProbabilityClass(result.reachProbability(r, c))];
-            else if (byShare)
-                pixels[c] = shareColours[passageShareClass(static_cast<double>(result.passageCounts(r, c)) * 100.0
-                                                           / static_cast<double>(result.trajectories))];
-            else
-                pixels[c] = shareColours[passageShareClass(displayedSharePercent(v))];
-        }
+    const bool byMeasures =
+        colouring_ == mapColouring::reachUnprotected || colouring_ == mapColouring::reachReduction;
+    const int32_t* values = shown.row(r);
+    for (int c = 0; c < shown.cols(); ++c) {
+        const int32_t v = values[c];
+        if (byMeasures && result.unprotected.passageCounts(r, c) > 0)
+            pixels[c] = colouring_ == mapColouring::reachUnprotected
+                            ? probabilityColours[reachProbabilityClass(result.reachProbabilityUnprotected(r, c))]
+                            : reductionColours[reductionClassOf(result.reachProbabilityUnprotected(r, c)
+                                                                - result.reachProbability(r, c))];
+        else if (v >= 0)
+            pixels[c] = reliefColour(v);
+        else if (colouring_ == mapColouring::sourceShare)
+            pixels[c] = passedSwatch;
+        else if (colouring_ == mapColouring::hazardLevel)
+            pixels[c] = hazardPixel(result.hazardLevels(r, c), r, c);
+        else if (colouring_ == mapColouring::energyClass)
+            pixels[c] =
+                rampColour(energyClassOf(limits, largestEnergy(result.intensity, result.intensityOptions, r, c)),
+                           limits.size() + 1);
+        else if (colouring_ == mapColouring::energyLineHeight)
+            pixels[c] = probabilityColours[heightClassOf(result.intensity.heightMax(r, c))];
+        else if (byProbability_)
+            pixels[c] = probabilityColours[reachProbabilityClass(result.reachProbability(r, c))];
+        else if (byShare_)
+            pixels[c] = shareColours[passageShareClass(static_cast<double>(result.passageCounts(r, c)) * 100.0
+                                                       / static_cast<double>(result.trajectories))];
+        else
+            pixels[c] = shareColours[passageShareClass(displayedSharePercent(v))];
     }
-    if (colouring == mapColouring::sourceShare)
-        for (const sourceShareRows::shareCell& cell : result.sourceShares->cells())
-            if (cell.row >= 0 && cell.row < shown.rows() && cell.col >= 0 && cell.col < shown.cols())
-                image.setPixel(cell.col, cell.row, sourceColours[sourceShareClass(cell.share)]);
+    if (colouring_ != mapColouring::sourceShare)
+        return;
+    // The start cells of this row, sorted by row and column: a cell listed
+    // twice shows its last share.
+    const std::vector<sourceShareRows::shareCell>& cells = result.sourceShares->cells();
+    const auto first = std::lower_bound(cells.begin(), cells.end(), r,
+                                        [](const sourceShareRows::shareCell& cell, int row) { return cell.row < row; });
+    for (auto cell = first; cell != cells.end() && cell->row == r; ++cell)
+        if (cell->col >= 0 && cell->col < shown.cols())
+            pixels[cell->col] = sourceColours[sourceShareClass(cell->share)];
+}
+
+QImage resultMapImage(const runResultGrids& result, mapColouring wanted)
+{
+    const resultMapRows colours(result, wanted);
+    const grid<int32_t>& shown = result.displayGrid;
+    QImage image(shown.cols(), shown.rows(), QImage::Format_RGB32);
+    if (image.isNull())
+        return image;
+    uchar* const bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+#pragma omp parallel for schedule(dynamic, 64)
+    for (int r = 0; r < shown.rows(); ++r)
+        colours.fill(r, reinterpret_cast<QRgb*>(bits + r * stride));
     return image;
 }
 
@@ -362,18 +385,47 @@ int resultMapPictureScale(const runResultGrids& result, mapColouring colouring)
     return std::min((legendHeight + rows - 1) / rows, std::max(1, 2000 / cols));
 }
 
+resultMapPictureRows::resultMapPictureRows(const runResultGrids& result, mapColouring colouring)
+    : map_(result, colouring),
+      legend_(resultMapLegendImage(map_.colouring(), result.intensityOptions.energyClassLimits)),
+      scale_(resultMapPictureScale(result, colouring)), mapWidth_(result.displayGrid.cols() * scale_),
+      mapHeight_(result.displayGrid.rows() * scale_)
+{
+    // A grid without cells draws no map, as an empty image has no size.
+    if (mapWidth_ <= 0 || mapHeight_ <= 0)
+        mapWidth_ = mapHeight_ = 0;
+}
+
+void resultMapPictureRows::fill(int y, QRgb* pixels) const
+{
+    if (y < mapHeight_) {
+        map_.fill(y / scale_, pixels);
+        // Enlarged from the right, so that no cell is overwritten before it is copied.
+        if (scale_ > 1)
+            for (int x = mapWidth_ - 1; x >= 0; --x)
+                pixels[x] = pixels[x / scale_];
+    } else {
+        std::fill(pixels, pixels + mapWidth_, QRgb(0xffffffff));
+    }
+    QRgb* const legendPixels = pixels + mapWidth_;
+    if (y < legend_.height()) {
+        const auto* legendRow = reinterpret_cast<const QRgb*>(legend_.constScanLine(y));
+        std::copy(legendRow, legendRow + legend_.width(), legendPixels);
+    } else {
+        std::fill(legendPixels, legendPixels + legend_.width(), QRgb(0xffffffff));
+    }
+}
+
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring)
 {
-    const QImage map = resultMapImage(result, colouring);
-    const QImage legend =
-        resultMapLegendImage(shownColouring(result, colouring), result.intensityOptions.energyClassLimits);
-    const int factor = resultMapPictureScale(result, colouring);
-    const QImage shownMap = factor > 1 ? map.scaled(map.size() * factor) : map;
-    QImage picture(shownMap.width() + legend.width(), std::max(shownMap.height(), legend.height()),
-                   QImage::Format_RGB32);
-    picture.fill(Qt::white);
-    QPainter painter(&picture);
-    painter.drawImage(0, 0, shownMap);
-    painter.drawImage(shownMap.width(), 0, legend);
+    const resultMapPictureRows rows(result, colouring);
+    QImage picture(rows.width(), rows.height(), QImage::Format_RGB32);
+    if (picture.isNull())
+        return picture;
+    uchar* const bits = picture.bits();
+    const qsizetype stride = picture.bytesPerLine();
+#pragma omp parallel for schedule(dynamic, 64)
+    for (int y = 0; y < rows.height(); ++y)
+        rows.fill(y, reinterpret_cast<QRgb*>(bits + y * stride));
     return picture;
 }

@@ -5,6 +5,7 @@
 #include <QRgb>
 #include <QString>
 
+#include <algorithm>
 #include <vector>
 
 #include "map/mapColourings.h"
@@ -43,6 +44,23 @@ int sourceShareClass(double percent);
 // One pixel per cell; unreached cells show the relief's grey.
 QImage resultMapImage(const runResultGrids& result, mapColouring colouring);
 
+// The map's colours row by row, as resultMapImage has them.
+class resultMapRows
+{
+public:
+    resultMapRows(const runResultGrids& result, mapColouring wanted);
+    mapColouring colouring() const { return colouring_; }
+    // Row `row` of the grid, one 0xffRRGGBB pixel per cell. Safe from
+    // several threads at once.
+    void fill(int row, QRgb* pixels) const;
+
+private:
+    const runResultGrids& result_;
+    mapColouring colouring_;
+    bool byProbability_;
+    bool byShare_;
+};
+
 // The legend on its own, as the window shows it beside the map.
 QImage resultMapLegendImage(mapColouring colouring, const std::vector<double>& energyClassLimits = {});
 
@@ -51,3 +69,24 @@ QImage resultMapLegendImage(mapColouring colouring, const std::vector<double>& e
 // the picture's pixels per cell.
 QImage resultMapPicture(const runResultGrids& result, mapColouring colouring);
 int resultMapPictureScale(const runResultGrids& result, mapColouring colouring);
+
+// The same picture row by row, for a file made without holding it whole:
+// the map enlarged by its scale, the legend to its right, white below the
+// shorter of the two.
+class resultMapPictureRows
+{
+public:
+    resultMapPictureRows(const runResultGrids& result, mapColouring colouring);
+    int width() const { return mapWidth_ + legend_.width(); }
+    int height() const { return std::max(mapHeight_, legend_.height()); }
+    // Row `y` of the picture, width() pixels 0xffRRGGBB. Safe from several
+    // threads at once.
+    void fill(int y, QRgb* pixels) const;
+
+private:
+    resultMapRows map_;
+    QImage legend_;
+    int scale_;
+    int mapWidth_;
+    int mapHeight_;
+};

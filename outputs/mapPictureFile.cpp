@@ -5,7 +5,10 @@
 #include <QFileInfo>
 #include <QImageWriter>
 
+#include <vector>
+
 #include "map/runResultGrids.h"
+#include "outputs/pngPicture.h"
 #include "raster/pictureGeoreference.h"
 #include "raster/smallOutputFile.h"
 
@@ -59,6 +62,31 @@ bool writePlacementFiles(const outputTarget& picture, const outputGeoreference& 
     return writeSmallOutputFile(side(2), system, sink) == writeOutcome::written;
 }
 
+// The picture as 8-bit RGB, made row by row without a second copy.
+QImage pictureRgb(const resultMapPictureRows& rows)
+{
+    QImage rgb(rows.width(), rows.height(), QImage::Format_RGB888);
+    if (rgb.isNull())
+        return rgb;
+    uchar* const bits = rgb.bits();
+    const qsizetype stride = rgb.bytesPerLine();
+#pragma omp parallel
+    {
+        std::vector<QRgb> pixels(static_cast<std::size_t>(rows.width()));
+#pragma omp for schedule(dynamic, 64)
+        for (int y = 0; y < rows.height(); ++y) {
+            rows.fill(y, pixels.data());
+            uchar* line = bits + y * stride;
+            for (const QRgb pixel : pixels) {
+                *line++ = static_cast<uchar>(qRed(pixel));
+                *line++ = static_cast<uchar>(qGreen(pixel));
+                *line++ = static_cast<uchar>(qBlue(pixel));
+            }
+        }
+    }
+    return rgb;
+}
+
 }  // namespace
 
 std::optional<mapPictureFormat> mapPictureFormatOf(const QString& fileName)
@@ -98,21 +126,29 @@ QString writeResultMap(const outputTarget& target, const runResultGrids& result,
     const std::optional<mapPictureFormat> format = mapPictureFormatOf(fileName);
     if (!format)
         return mapSuffixProblem(fileName);
-    const QImage picture = resultMapPicture(result, colouring);
     const outputGeoreference placement = picturePlacement(result, colouring);
     firstProblem problem;
+    QByteArray bytes;
     if (*format == mapPictureFormat::geoTiff) {
-        const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+        const QImage rgb = pictureRgb(resultMapPictureRows(result, colouring));
+        if (rgb.isNull())
+            return QStringLiteral("Failed to write the map %1: not enough memory for its picture.").arg(fileName);
         writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
                             problem);
         return problem.text;
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, *format == mapPictureFormat::png ? "png" : "jpeg");
-    if (!writer.write(picture))
-        return QStringLiteral("Failed to write the map %1: %2").arg(fileName, writer.errorString());
+    if (*format == mapPictureFormat::png) {
+        const resultMapPictureRows rows(result, colouring);
+        bytes = pngPictureBytes(rows.width(), rows.height(), [&rows](int y, QRgb* pixels) { rows.fill(y, pixels); });
+        if (bytes.isEmpty())
+            return QStringLiteral("Failed to write the map %1: not enough memory to compress it.").arg(fileName);
+    } else {
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "jpeg");
+        if (!writer.write(resultMapPicture(result, colouring)))
+            return QStringLiteral("Failed to write the map %1: %2").arg(fileName, writer.errorString());
+    }
     if (writeSmallOutputFile(target, bytes, problem) == writeOutcome::written)
         writePlacementFiles(target, placement, problem);
     return problem.text;

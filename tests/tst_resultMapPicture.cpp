@@ -2,7 +2,9 @@
 #include <cmath>
 
 #include <QTest>
+#include <QtEndian>
 
+#include "outputs/pngPicture.h"
 #include "outputs/resultGridStyles.h"
 #include "map/cellReadout.h"
 #include "map/resultMapPicture.h"
@@ -196,6 +198,39 @@ private slots:
         QCOMPARE(view.cellAt(QPointF(301, 10)), QPoint(-1, -1));
         view.zoomBy(2.0, QPointF(0, 0));
         QCOMPARE(view.cellAt(QPointF(150, 150)), QPoint(0, 0));
+    }
+
+    void pngDecodesAsDrawn_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("one pixel") << QSize(1, 1);
+        QTest::newRow("matches across lines") << QSize(20, 500);
+        QTest::newRow("several bands") << QSize(4000, 200);
+        QTest::newRow("lines longer than a match reaches") << QSize(11000, 3);
+    }
+
+    void pngDecodesAsDrawn()
+    {
+        QFETCH(QSize, size);
+        QImage drawn(size, QImage::Format_RGB32);  // flat runs and noise, in grey and in colour
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width(); ++x) {
+                const uint32_t noise = (uint32_t(x) * 2654435761u) ^ (uint32_t(y) * 40503u);
+                drawn.setPixel(x, y,
+                               (x / 64 + y / 8) % 3 ? qRgb(noise >> 26, noise >> 26, noise >> 16 & 0xff) : 0xffc83c1e);
+            }
+        const QByteArray png = pngPictureBytes(size.width(), size.height(), [&](int y, QRgb* pixels) {
+            std::copy_n(reinterpret_cast<const QRgb*>(drawn.constScanLine(y)), size.width(), pixels);
+        });
+        // The zlib stream whole, its checksum too, which a PNG reader may skip.
+        const int lineBytes = size.height() * (3 * size.width() + 1);
+        QByteArray stream(4, '\0');  // qUncompress's length first
+        qToBigEndian<quint32>(lineBytes, stream.data());
+        for (qsizetype at = 8; at + 12 <= png.size(); at += 12 + qFromBigEndian<quint32>(png.constData() + at))
+            if (png.mid(at + 4, 4) == "IDAT")
+                stream += png.mid(at + 8, qFromBigEndian<quint32>(png.constData() + at));
+        QCOMPARE(qUncompress(stream).size(), lineBytes);
+        QCOMPARE(QImage::fromData(png).convertToFormat(QImage::Format_RGB32), drawn);
     }
 };
 
