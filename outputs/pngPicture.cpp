@@ -72,7 +72,8 @@ void compressBand(int width, int first, int end, bool last, const pictureRowSour
     band.rawLength = static_cast<uLong>(raw.size());
     band.adler = adler32(1, raw.data(), static_cast<uInt>(raw.size()));
     std::vector<uint8_t> piece;
-    appendDeflatePiece(raw.data(), raw.size(), lineBytes, last, piece);
+    if (!appendDeflatePiece(raw.data(), raw.size(), last, piece))
+        throw std::bad_alloc();
     band.chunk.reserve(static_cast<qsizetype>(piece.size()) + 12);
     band.chunk.append(4, '\0');
     band.chunk.append("IDAT", 4);
@@ -92,7 +93,7 @@ QByteArray pngOf(int width, int height, const pictureRowSource& rowOf)
 
     // One zlib stream in IDAT chunks: its header (32 KiB window, fastest
     // level), a chunk for each band's piece in order, then the checksum of
-    // all the lines.
+    // all the lines, combined from the bands' by zlib.
     png.append(chunkOf("IDAT", QByteArray("\x78\x01", 2)));
     const int rowsPerBand = bandRows(width);
     const int bands = (height + rowsPerBand - 1) / rowsPerBand;
