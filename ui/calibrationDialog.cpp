@@ -19,11 +19,17 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include <QPointer>
+#include <QThread>
+
 #include <cmath>
 
 #include "controller/runRequest.h"
 #include "controller/settingsTable.h"
+#include "map/runResultGrids.h"
+#include "raster/observedLayer.h"
 #include "raster/vectorLayer.h"
+#include "ui/resultMapPanel.h"
 #include "ui/layerChoice.h"
 #include "ui/settingFields.h"
 #include "ui/tumbraMainDialogForm.h"
@@ -47,6 +53,16 @@ QString browseVectorFile(QWidget* parent, const QString& caption, const QString&
     return QFileDialog::getOpenFileName(parent, caption, start, vectorFilter, nullptr,
                                         QFileDialog::DontResolveSymlinks);
 }
+
+// The run already reported what it made of the file.
+class quietSink final : public messageSink
+{
+public:
+    void error(const QString&) override {}
+    void warning(const QString&) override {}
+    void message(const QString&) override {}
+    void warningBox(const QString&) override {}
+};
 
 // The rows a calibration searches with free lists, and the dialog's label of each.
 const char* const listedRows[] = {"maxDeviationAngle", "initialFallHeight", "segmentLength"};
@@ -120,6 +136,43 @@ void readObservedRunOutRow(observedRunOutRow& row)
 void writeObservedRunOutRow(const observedRunOutRow& row)
 {
     openStore().setValue(observedListKey, row.file->stringList());
+}
+
+grid<uint8_t> boundaryCells(const grid<uint8_t>& area)
+{
+    grid<uint8_t> boundary(area.rows(), area.cols(), 0);
+    const auto outside = [&area](int r, int c) {
+        return r < 0 || c < 0 || r >= area.rows() || c >= area.cols() || !area(r, c);
+    };
+    for (int r = 0; r < area.rows(); ++r)
+        for (int c = 0; c < area.cols(); ++c)
+            boundary(r, c) = area(r, c) && (outside(r - 1, c) || outside(r + 1, c) || outside(r, c - 1)
+                                            || outside(r, c + 1));
+    return boundary;
+}
+
+void showObservedOutline(resultMapPanel* panel, const std::shared_ptr<const runResultGrids>& result,
+                         const QString& file, const QString& layer)
+{
+    const QPointer<resultMapPanel> target(panel);
+    auto* reader = QThread::create([target, result, file, layer] {
+        quietSink sink;
+        const std::optional<observedCells> cells =
+            readObservedLayer({file, layer, {}}, QStringLiteral("observed run-out"), false, result->header,
+                              result->placement.geoTransform, result->placement.system, sink);
+        if (!cells)
+            return;
+        grid<uint8_t> outline = boundaryCells(cells->area);
+        for (const std::size_t cell : cells->points)
+            if (!outline.empty() && cell < static_cast<std::size_t>(outline.rows()) * outline.cols())
+                outline.data()[cell] = 1;
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [target, result, outline] {
+            if (target)
+                target->showOutline(result, outline);
+        });
+    });
+    QObject::connect(reader, &QThread::finished, reader, &QObject::deleteLater);
+    reader->start();
 }
 
 QVariantList typedSettingValues(const QString& rowName, const QString& text, QString* problem)

@@ -8,6 +8,10 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <memory>
+
+#include "raster/grid.h"
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -15,6 +19,8 @@ class QLineEdit;
 class QPushButton;
 class QTableWidget;
 class mruComboBox;
+class resultMapPanel;
+struct runResultGrids;
 class tumbraMainDialogForm;
 struct runRequest;
 
@@ -40,6 +46,14 @@ bool updateObservedRunOutRow(const observedRunOutRow& row, bool running);
 // The observed file's list of recent paths in the user's settings store.
 void readObservedRunOutRow(observedRunOutRow& row);
 void writeObservedRunOutRow(const observedRunOutRow& row);
+
+// Reads the observed run-out off the window's thread and draws the boundary
+// cells of its polygons and the cells of its points over the result's map.
+void showObservedOutline(resultMapPanel* panel, const std::shared_ptr<const runResultGrids>& result,
+                         const QString& file, const QString& layer);
+
+// The cells of `area` (1 inside) that touch a cell outside it or the grid's edge.
+grid<uint8_t> boundaryCells(const grid<uint8_t>& area);
 
 // A settings row's values typed as a list ("15, 22, 30"), read as tumbra-run
 // reads its option's list: each a value the row can take. Empty text gives

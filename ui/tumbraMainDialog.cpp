@@ -487,6 +487,9 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)
             ui->resultPanel->showResult(outcome.grids, folder);
+        if (outcome.grids && !observed_.file->currentText().trimmed().isEmpty())
+            showObservedOutline(ui->resultPanel, outcome.grids, optionalPath(*observed_.file->pathEdit()),
+                                observed_.layer->currentText());
         if (calibrated)
             calibration_->showResults(folder);
     } else {
