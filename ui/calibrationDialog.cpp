@@ -373,8 +373,13 @@ bool calibrationDialog::fillRequest(runRequest& request) const
 void calibrationDialog::requestRun()
 {
     runRequest check;
-    if (fillRequest(check))
-        emit runRequested();
+    if (!fillRequest(check))
+        return;
+    // The last search's ranking goes: its best settings are not this one's.
+    table_->setRowCount(0);
+    best_.clear();
+    useBest_->setEnabled(false);
+    emit runRequested();
 }
 
 void calibrationDialog::setRunning(bool running)

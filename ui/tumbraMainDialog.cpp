@@ -338,8 +338,9 @@ void tumbraMainDialog::onAbout()
 
 void tumbraMainDialog::runCalibration()
 {
-    if (!ui->runProcess->isEnabled()) {
-        onDisplayError(tr("The calibration needs the inputs a run takes: check the paths and settings."));
+    if (optionalPath(*observed_.file->pathEdit()).isEmpty() || !ui->runProcess->isEnabled()) {
+        onDisplayError(tr("The calibration needs the observed run-out and the inputs a run takes: check the paths "
+                          "and settings."));
         return;
     }
     calibrationRun_ = true;
