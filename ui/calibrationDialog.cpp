@@ -146,8 +146,8 @@ grid<uint8_t> boundaryCells(const grid<uint8_t>& area)
     };
     for (int r = 0; r < area.rows(); ++r)
         for (int c = 0; c < area.cols(); ++c)
-            boundary(r, c) = area(r, c) && (outside(r - 1, c) || outside(r + 1, c) || outside(r, c - 1)
-                                            || outside(r, c + 1));
+            boundary(r, c) =
+                area(r, c) && (outside(r - 1, c) || outside(r + 1, c) || outside(r, c - 1) || outside(r, c + 1));
     return boundary;
 }
 
@@ -185,7 +185,7 @@ QVariantList typedSettingValues(const QString& rowName, const QString& text, QSt
         const QString typed = piece.trimmed();
         bool ok = false;
         const double number = row.type == settingType::wholeNumber ? typed.toInt(&ok) : typed.toDouble(&ok);
-        QString why = ok && std::isfinite(number) ? row.rangeProblem(number)
+        QString why = ok && std::isfinite(number)            ? row.rangeProblem(number)
                       : row.type == settingType::wholeNumber ? tr("takes whole numbers")
                                                              : tr("takes numbers");
         if (!why.isEmpty()) {
