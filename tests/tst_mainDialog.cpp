@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QTableWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -20,6 +21,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "controller/settingsTable.h"
 #include "map/runResultGrids.h"
 #include "tests/controllerRecorder.h"
 #include "map/resultMapPicture.h"
@@ -515,6 +517,52 @@ private slots:
             for (int i = 0; i < list->count(); ++i)
                 QCOMPARE(list->itemText(i), offered[i]);
         }
+    }
+
+    // The calibration dialog runs its lists through the window's run, ranks
+    // the runs in its table and gives the form the best one's settings; a
+    // list that cannot run starts nothing.
+    void calibrationRanksItsRunsAndGivesTheBest_data()
+    {
+        QTest::addColumn<QString>("angles");
+        QTest::addColumn<int>("runs");  // 0: refused
+        QTest::newRow("two angles, two classes") << "15, 30" << 4;
+        QTest::newRow("angle out of range") << "15,95" << 0;
+        QTest::newRow("no list of numbers") << "15;30" << 0;
+    }
+
+    void calibrationRanksItsRunsAndGivesTheBest()
+    {
+        QFETCH(QString, angles);
+        QFETCH(int, runs);
+        tumbraMainDialog dialog;
+        boxRecorder boxes(dialog);
+        dialog.show();
+        fillValidRun(dialog, "10");
+        typePath(dialog, "observedFile", EXAMPLES_DIR "/observed_reach.gpkg");
+        child<QPushButton>(dialog, "calibrate")->click();
+        child<QCheckBox>(dialog, "class_medium")->setChecked(true);
+        child<QCheckBox>(dialog, "class_low")->setChecked(true);
+        child<QLineEdit>(dialog, "maxDeviationAngleList")->setText(angles);
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
+        child<QPushButton>(dialog, "runCalibration")->click();
+        QCOMPARE(child<QLabel>(dialog, "calibrationProblem")->isVisible(), runs == 0);
+        QVERIFY(runs > 0 ? waitForRunEnd(ended) : ended.isEmpty() && QDir(output_->path()).isEmpty());
+        if (runs == 0)
+            return;
+        QCOMPARE(ended.value(0).value(0).toInt(), 0);
+        QCOMPARE(boxes.errors, QStringList());
+        auto* table = child<QTableWidget>(dialog, "calibrationTable");
+        QCOMPARE(table->rowCount(), runs);
+        const auto best = [table](const char* row) {
+            for (int c = 0; c < table->columnCount(); ++c)
+                if (table->horizontalHeaderItem(c)->text() == settingNamed(row).labelWithUnit())
+                    return table->item(0, c)->text();
+            return QString();
+        };
+        child<QPushButton>(dialog, "useBestSettings")->click();
+        QCOMPARE(child<QComboBox>(dialog, "maxAngle")->currentText(), best("maxDeviationAngle"));
+        QCOMPARE(child<QComboBox>(dialog, "probabilityClass")->currentText(), best("probabilityClass"));
     }
 
     // A run's folder is named by its settings and time, without a character

@@ -95,12 +95,21 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
 void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder)
 {
     result_ = std::move(result);
+    outline_ = {};
     outputFolder_ = outputFolder;
     openFolder_->setEnabled(!outputFolder_.isEmpty());
     saveMap_->setEnabled(result_ != nullptr);
     view_->setNote(QString());
     redraw();
     showDistributions();
+}
+
+void resultMapPanel::showOutline(const std::shared_ptr<const runResultGrids>& result, grid<uint8_t> outline)
+{
+    if (result != result_)
+        return;
+    outline_ = std::move(outline);
+    redraw();
 }
 
 void resultMapPanel::markAsPrevious(const QString& note) { view_->setNote(note); }
@@ -125,8 +134,15 @@ void resultMapPanel::redraw()
     const std::vector<double> limits =
         result_ ? result_->intensityOptions.energyClassLimits : intensitySettings().energyClassLimits;
     legend_->setPixmap(QPixmap::fromImage(resultMapLegendImage(shown, limits)));
-    if (result_)
-        view_->setPicture(resultMapImage(*result_, colouring()));
+    if (result_) {
+        QImage picture = resultMapImage(*result_, colouring());
+        if (outline_.rows() == picture.height() && outline_.cols() == picture.width())
+            for (int r = 0; r < outline_.rows(); ++r)
+                for (int c = 0; c < outline_.cols(); ++c)
+                    if (outline_(r, c))
+                        picture.setPixel(c, r, qRgb(255, 0, 255));
+        view_->setPicture(picture);
+    }
     emit captionChanged(caption());
 }
 

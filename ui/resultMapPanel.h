@@ -6,6 +6,7 @@
 #include <QWidget>
 
 #include "map/resultMapPicture.h"
+#include "raster/grid.h"
 
 class QComboBox;
 class QLabel;
@@ -28,6 +29,9 @@ public:
 
     void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder);
     bool hasResult() const { return result_ != nullptr; }
+    // Draws the cells of an outline (1 on the map's grid) over the map of
+    // `result`; dropped when another result is shown by then.
+    void showOutline(const std::shared_ptr<const runResultGrids>& result, grid<uint8_t> outline);
     // Marks the map as the previous run's (a new run is under way or did not complete).
     void markAsPrevious(const QString& note);
 
@@ -64,5 +68,6 @@ private:
     histogramChart* runOuts_ = nullptr;
     QLabel* status_ = nullptr;
     std::shared_ptr<const runResultGrids> result_;
+    grid<uint8_t> outline_;  // empty: none
     QString outputFolder_;
 };

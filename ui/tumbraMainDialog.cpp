@@ -1,6 +1,7 @@
 #include "ui/tumbraMainDialog.h"
 
 #include <algorithm>
+#include <utility>
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -109,6 +110,8 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     workerThread->start(QThread::InheritPriority);
 
     ui->setupUi(this);
+    observed_ = placeObservedRunOutRow(*ui, ui->formPane);
+    calibration_ = new calibrationDialog(*ui, this);
     ui->splitter->collapseSecondWidget();
     ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
     installPathEdits();
@@ -179,6 +182,9 @@ void tumbraMainDialog::connectSignals()
     connect(ui->runProcess, &QPushButton::clicked, this, &tumbraMainDialog::runProcess);
     connect(ui->stopProcess, &QPushButton::clicked, this, &tumbraMainDialog::onAbortRequested);
     connect(ui->aboutButton, &QPushButton::clicked, this, &tumbraMainDialog::onAbout);
+    connect(observed_.file, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(observed_.calibrate, &QPushButton::clicked, calibration_, &QDialog::show);
+    connect(calibration_, &calibrationDialog::runRequested, this, &tumbraMainDialog::runCalibration);
 
     // The controller lives on the worker thread: these connections queue.
     connect(&controller, &tumbraController::initProgressBar, this, &tumbraMainDialog::onInitProgressBar);
@@ -226,6 +232,7 @@ void tumbraMainDialog::updateAllFields()
     demEdit()->setBaseDir(workingDir);
     startRasterEdit()->setBaseDir(workingDir);
     objectsEdit()->setBaseDir(workingDir);
+    observed_.file->pathEdit()->setBaseDir(workingDir);
     updateButtons();
 }
 
@@ -244,8 +251,10 @@ void tumbraMainDialog::updateButtons()
     ui->intensityDetails->setEnabled(!running && ui->intensity->isChecked());
     ui->hazardDetails->setEnabled(!running);
     const bool objectsValid = optionalPath(*objectsEdit()).isEmpty() || objectsEdit()->isValid();
-    const bool pathsValid =
-        outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid() && objectsValid;
+    const bool observedValid = updateObservedRunOutRow(observed_, running);
+    calibration_->setRunning(running);
+    const bool pathsValid = outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid()
+                            && objectsValid && observedValid;
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     // A layer and its filter or id field belong to a vector file only.
     const QString startCells = optionalPath(*startRasterEdit());
@@ -327,6 +336,18 @@ void tumbraMainDialog::onAbout()
                            + QStringLiteral("<br><br>"));
 }
 
+void tumbraMainDialog::runCalibration()
+{
+    if (optionalPath(*observed_.file->pathEdit()).isEmpty() || !ui->runProcess->isEnabled()) {
+        onDisplayError(tr("The calibration needs the observed run-out and the inputs a run takes: check the paths "
+                          "and settings."));
+        return;
+    }
+    calibrationRun_ = true;
+    runProcess();
+    calibrationRun_ = runStarted_;
+}
+
 void tumbraMainDialog::runProcess()
 {
     // The run button stays enabled until the controller announces the run's
@@ -401,6 +422,7 @@ runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
     request.demFile = demEdit()->absoluteFilePath();
     request.startCellsFile = startRasterEdit()->absoluteFilePath();
     request.objectsFile = optionalPath(*objectsEdit());
+    request.observedFile = optionalPath(*observed_.file->pathEdit());
     request.outputFolder = outputFolder;
     fillSettings(*ui, request);
     // The fields of a layer keep their text while a raster is chosen; it does not apply to one.
@@ -413,6 +435,10 @@ runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
                    "fallHeightField"});
     if (!isVectorFileName(request.objectsFile))
         clearRows({"objectsLayer", "objectsIdField"});
+    if (request.observedFile.isEmpty())
+        clearRows({"observedLayer"});
+    if (calibrationRun_)
+        calibration_->fillRequest(request);
     request.format = selectedOutputFormat();
     request.seed = ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt;
     return request;
@@ -444,6 +470,7 @@ bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
 {
     runStarted_ = false;
+    const bool calibrated = std::exchange(calibrationRun_, false);
     closeOutlivedQuestion(outcome);
     reportFilesNotWritten(outcome.filesNotWritten);
     if (outcome.code == resultCode::completed) {
@@ -455,10 +482,17 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         ui->startRaster->promoteCurrentText();
         if (!ui->objectsFile->currentText().trimmed().isEmpty())
             ui->objectsFile->promoteCurrentText();
+        if (!observed_.file->currentText().trimmed().isEmpty())
+            observed_.file->promoteCurrentText();
         showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)
             ui->resultPanel->showResult(outcome.grids, folder);
+        if (outcome.grids && !observed_.file->currentText().trimmed().isEmpty())
+            showObservedOutline(ui->resultPanel, outcome.grids, optionalPath(*observed_.file->pathEdit()),
+                                observed_.layer->currentText());
+        if (calibrated)
+            calibration_->showResults(folder);
     } else {
         leaveUnfinishedRunFolder();
         if (ui->resultPanel->hasResult())
@@ -603,6 +637,14 @@ void tumbraMainDialog::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-void tumbraMainDialog::readSettings() { readDialogSettings(*this, *ui); }
+void tumbraMainDialog::readSettings()
+{
+    readDialogSettings(*this, *ui);
+    readObservedRunOutRow(observed_);
+}
 
-void tumbraMainDialog::writeSettings() { writeDialogSettings(*this, *ui); }
+void tumbraMainDialog::writeSettings()
+{
+    writeDialogSettings(*this, *ui);
+    writeObservedRunOutRow(observed_);
+}

@@ -10,6 +10,7 @@
 
 #include "controller/runFolder.h"
 #include "controller/tumbraController.h"
+#include "ui/calibrationDialog.h"
 
 class QCloseEvent;
 class QKeyEvent;
@@ -63,6 +64,8 @@ public slots:
     void browseStartRaster();
     void browseObjects();
     void runProcess();
+    // A run of the calibration dialog's lists against the observed run-out.
+    void runCalibration();
     bool onAbortRequested();
     void onAbout();
     void onRunFinished(const runOutcome& outcome);
@@ -121,4 +124,8 @@ private:
     bool stopQuestionOutlived_ = false;
     noticeBoxFunction errorBox_;
     noticeBoxFunction warningBox_;
+
+    observedRunOutRow observed_;
+    calibrationDialog* calibration_ = nullptr;
+    bool calibrationRun_ = false;  // the run being prepared or under way is the calibration dialog's
 };

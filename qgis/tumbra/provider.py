@@ -6,6 +6,7 @@ from qgis.core import QgsProcessingProvider
 from qgis.PyQt.QtGui import QIcon
 
 from .algorithm import RockfallSimulationAlgorithm
+from .calibrate_algorithm import CalibrationAlgorithm
 from .engine import EXECUTABLE_SETTING
 
 try:  # the Processing plugin's settings page; absent in a bare Python session
@@ -51,3 +52,4 @@ class TumbraProvider(QgsProcessingProvider):
 
     def loadAlgorithms(self):  # noqa: N802
         self.addAlgorithm(RockfallSimulationAlgorithm())
+        self.addAlgorithm(CalibrationAlgorithm())

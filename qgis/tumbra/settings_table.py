@@ -235,6 +235,9 @@ OWN_PARAMETER_OPTIONS = {
     "--map-colour",
 }
 
+# The calibration algorithm's own parameters.
+OWN_PARAMETER_OPTIONS |= {"--observed", "--observed-layer", "--study-area", "--calibrate", "--calibrate-by"}
+
 
 def _same(a, b):
     if isinstance(a, (int, float)) and isinstance(b, (int, float)) and not isinstance(a, bool):
