@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <QFile>
-
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
@@ -55,15 +53,15 @@ bool writeBarrierLayer(GDALDataset& file, const runResultGrids& grids, const coo
     OGRSpatialReference layerSystem;
     if (!system.isEmpty() && !spatialReferenceOf(system, layerSystem))
         return false;
-    OGRLayer* layer = file.CreateLayer("barriers", system.isEmpty() ? nullptr : &layerSystem, wkbMultiLineString,
-                                       nullptr);
+    OGRLayer* layer =
+        file.CreateLayer("barriers", system.isEmpty() ? nullptr : &layerSystem, wkbMultiLineString, nullptr);
     if (!layer)
         return false;
-    for (const auto& [name, type] : {std::pair{"barrier_id", OFTInteger64}, std::pair{"name", OFTString},
-                                     std::pair{"capacity_kJ", OFTReal}, std::pair{"trajectories", OFTInteger64},
-                                     std::pair{"stopped", OFTInteger64}, std::pair{"passed", OFTInteger64},
-                                     std::pair{"share_stopped", OFTReal}, std::pair{"energy_max_kJ", OFTReal},
-                                     std::pair{"energy_p95_kJ", OFTReal}, std::pair{"start_cells", OFTInteger64}})
+    for (const auto& [name, type] :
+         {std::pair{"barrier_id", OFTInteger64}, std::pair{"name", OFTString}, std::pair{"capacity_kJ", OFTReal},
+          std::pair{"trajectories", OFTInteger64}, std::pair{"stopped", OFTInteger64},
+          std::pair{"passed", OFTInteger64}, std::pair{"share_stopped", OFTReal}, std::pair{"energy_max_kJ", OFTReal},
+          std::pair{"energy_p95_kJ", OFTReal}, std::pair{"start_cells", OFTInteger64}})
         if (!addField(*layer, name, type))
             return false;
     if (file.StartTransaction() != OGRERR_NONE)
@@ -97,8 +95,8 @@ bool writeBarrierLayer(GDALDataset& file, const runResultGrids& grids, const coo
 }
 }  // namespace
 
-writeOutcome writeReachUnprotected(const outputTarget& target, const runProducts& products,
-                                   const plannedOutput& output, messageSink& sink, const rowProgress& progress)
+writeOutcome writeReachUnprotected(const outputTarget& target, const runProducts& products, const plannedOutput& output,
+                                   messageSink& sink, const rowProgress& progress)
 {
     const runResultGrids& grids = products.grids;
     const auto rows = [&grids](int row, double* values) {
@@ -127,9 +125,10 @@ QByteArray barriersTableText(const runResultGrids& grids)
         const barrierFigures f = figuresOf(grids.barriers, b);
         text += QByteArray::number(static_cast<qlonglong>(barrier.id)) + ',' + csvField(barrier.name) + ','
                 + QByteArray::number(barrier.capacity, 'g', 12) + ',' + QByteArray::number(qulonglong(f.reached)) + ','
-                + QByteArray::number(qulonglong(f.stopped)) + ',' + QByteArray::number(qulonglong(f.reached - f.stopped))
-                + ',' + fixedText(f.shareStopped, percentDecimals) + ',' + fixedText(f.largestEnergy, energyDecimals)
-                + ',' + fixedText(f.energy95, 0) + ',' + QByteArray::number(qulonglong(f.startCells)) + "\r\n";
+                + QByteArray::number(qulonglong(f.stopped)) + ','
+                + QByteArray::number(qulonglong(f.reached - f.stopped)) + ','
+                + fixedText(f.shareStopped, percentDecimals) + ',' + fixedText(f.largestEnergy, energyDecimals) + ','
+                + fixedText(f.energy95, 0) + ',' + QByteArray::number(qulonglong(f.startCells)) + "\r\n";
     }
     return text;
 }
@@ -143,21 +142,6 @@ writeOutcome writeBarriersTable(const outputTarget& target, const runProducts& p
 writeOutcome writeBarriersGeoPackage(const outputTarget& target, const runProducts& products, const plannedOutput&,
                                      messageSink& sink, const rowProgress&)
 {
-    QString temporaryName;
-    if (!reserveTemporaryName(target, QStringLiteral(".gpkg"), temporaryName, sink))
-        return writeOutcome::notOpened;
-    QFile::remove(temporaryName);
-    bool written = false;
-    QString reason;
-    {
-        gdalErrorCapture errors;
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
-        GDALDatasetUniquePtr file(
-            driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
-        const bool layerWritten = file && writeBarrierLayer(*file, products.grids, products.system);
-        file.reset();
-        written = layerWritten && !errors.failed();
-        reason = errors.text();
-    }
-    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+    return writeGeoPackageFile(
+        target, [&](GDALDataset& file) { return writeBarrierLayer(file, products.grids, products.system); }, sink);
 }

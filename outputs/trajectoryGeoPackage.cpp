@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <QFile>
-
 #include <gdal_priv.h>
 #include <ogr_feature.h>
 #include <ogr_geometry.h>
@@ -93,24 +91,6 @@ writeOutcome writeTrajectoryGeoPackage(const outputTarget& target, const traject
                                        const std::vector<trajectoryOrigin>& origins, const coordinateSystem& system,
                                        messageSink& sink, bool heightsAsM)
 {
-    QString temporaryName;
-    if (!reserveTemporaryName(target, QStringLiteral(".gpkg"), temporaryName, sink))
-        return writeOutcome::notOpened;
-    // The GeoPackage driver makes its file itself; the name stays reserved
-    // only until then.
-    QFile::remove(temporaryName);
-
-    bool written = false;
-    QString reason;
-    {
-        gdalErrorCapture errors;
-        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
-        GDALDatasetUniquePtr file(
-            driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
-        const bool layerWritten = file && writeLayers(*file, trajectories, origins, system, heightsAsM);
-        file.reset();
-        written = layerWritten && !errors.failed();
-        reason = errors.text();
-    }
-    return commitTemporaryFile(temporaryName, target, written, reason, sink);
+    return writeGeoPackageFile(
+        target, [&](GDALDataset& file) { return writeLayers(file, trajectories, origins, system, heightsAsM); }, sink);
 }

@@ -10,6 +10,10 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <gdal_priv.h>
+
+#include "raster/gdalSession.h"
+
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
 #endif
@@ -87,4 +91,28 @@ writeOutcome commitTemporaryFile(const QString& temporaryName, const outputTarge
         reason = QStringLiteral("GDAL could not write it");
     sink.error(QStringLiteral("Failed to write file %1: %2.").arg(target.name, reason));
     return writeOutcome::failed;
+}
+
+writeOutcome writeGeoPackageFile(const outputTarget& target, const std::function<bool(GDALDataset&)>& fill,
+                                 messageSink& sink)
+{
+    QString temporaryName;
+    if (!reserveTemporaryName(target, QStringLiteral(".gpkg"), temporaryName, sink))
+        return writeOutcome::notOpened;
+    // The GeoPackage driver makes its file itself; the name stays reserved
+    // only until then.
+    QFile::remove(temporaryName);
+    bool written = false;
+    QString reason;
+    {
+        gdalErrorCapture errors;
+        GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("GPKG");
+        GDALDatasetUniquePtr file(
+            driver ? driver->Create(temporaryName.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr) : nullptr);
+        const bool filled = file && fill(*file);
+        file.reset();
+        written = filled && !errors.failed();
+        reason = errors.text();
+    }
+    return commitTemporaryFile(temporaryName, target, written, reason, sink);
 }
