@@ -62,6 +62,8 @@ public slots:
     void browseOutputFolder();
     void browseStartRaster();
     void browseObjects();
+    void browseForest();
+    void browseBarriers();
     void runProcess();
     bool onAbortRequested();
     void onAbout();
@@ -100,6 +102,8 @@ private:
     updatableLineEdit* demEdit() const;
     updatableLineEdit* startRasterEdit() const;
     updatableLineEdit* objectsEdit() const;
+    updatableLineEdit* forestEdit() const;
+    updatableLineEdit* barriersEdit() const;
 
     std::unique_ptr<tumbraMainDialogForm> ui;
     QString workingDir;
