@@ -434,7 +434,7 @@ private slots:
         // The first-start size, which the window takes on any screen, is never cut.
         const QSize room = QGuiApplication::primaryScreen()->availableSize().expandedTo(QSize(1400, 860));
         QTest::newRow("beyond any screen") << QSize(100000, 100000) << room;
-        QTest::newRow("wider than the screen") << QSize(100000, 700) << QSize(room.width(), 700);
+        QTest::newRow("wider than the screen") << QSize(100000, 800) << QSize(room.width(), 800);
     }
 
     // A stored size the screen cannot hold, from a larger monitor or a damaged store, is cut to the screen.
@@ -563,6 +563,44 @@ private slots:
         child<QPushButton>(dialog, "useBestSettings")->click();
         QCOMPARE(child<QComboBox>(dialog, "maxAngle")->currentText(), best("maxDeviationAngle"));
         QCOMPARE(child<QComboBox>(dialog, "probabilityClass")->currentText(), best("probabilityClass"));
+    }
+
+    void forestAndBarriersReachTheRun_data()
+    {
+        QTest::addColumn<QString>("forest");
+        QTest::addColumn<QString>("barriers");
+        QTest::addColumn<bool>("seeded");
+        QTest::newRow("forest polygons, unseeded: refused") << "forest.gpkg" << "" << false;
+        QTest::newRow("barriers, seeded: their table") << "" << "barriers.gpkg" << true;
+    }
+
+    // Each file shows its field row and reaches the run, which needs a seed.
+    void forestAndBarriersReachTheRun()
+    {
+        QFETCH(QString, forest);
+        QFETCH(QString, barriers);
+        QFETCH(bool, seeded);
+        tumbraMainDialog dialog;
+        boxRecorder boxes(dialog);
+        dialog.show();
+        fillValidRun(dialog, "10");
+        typePath(dialog, "forestFile", forest.isEmpty() ? forest : EXAMPLES_DIR "/" + forest);
+        typePath(dialog, "barriersFile", barriers.isEmpty() ? barriers : EXAMPLES_DIR "/" + barriers);
+        QCOMPARE(child<QLineEdit>(dialog, "forestField")->isVisible(), !forest.isEmpty());
+        QCOMPARE(child<QLineEdit>(dialog, "barrierCapacityField")->isVisible(), !barriers.isEmpty());
+        child<QCheckBox>(dialog, "reproducible")->setChecked(seeded);
+        child<QCheckBox>(dialog, "intensity")->setChecked(true);
+        child<QDoubleSpinBox>(dialog, "blockVolume")->setValue(1.0);
+        QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
+        child<QPushButton>(dialog, "runProcess")->click();
+        if (!seeded) {
+            QCOMPARE(boxes.errors.size(), 1);
+            QVERIFY2(boxes.errors[0].contains("\"Reproducible\""), qPrintable(boxes.errors[0]));
+            return;
+        }
+        QVERIFY(waitForRunEnd(ended));
+        QCOMPARE(ended.value(0).value(0).toInt(), 0);
+        QVERIFY(runDir().exists("barriers.csv") && runDir().exists("Reach_prob_unprotected.asc"));
     }
 
     // A run's folder is named by its settings and time, without a character

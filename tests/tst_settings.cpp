@@ -90,12 +90,12 @@ private slots:
             child<QDoubleSpinBox>(dialog, "releaseFrequency")->setValue(0.125);
             child<QCheckBox>(dialog, "hazard")->setChecked(true);
             dialog.show();
-            dialog.resize(760, 720);
+            dialog.resize(760, 800);
             dialog.move(50, 60);
             QVERIFY(dialog.close());
         }
         tumbraMainDialog restored;
-        QCOMPARE(restored.size(), QSize(760, 720));
+        QCOMPARE(restored.size(), QSize(760, 800));
         QCOMPARE(restored.pos(), QPoint(50, 60));
         // Lists come back whole; only the next promotion cuts them to five.
         QCOMPARE(shown(restored),

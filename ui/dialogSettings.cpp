@@ -70,6 +70,8 @@ void readParameters(QSettings& store, tumbraMainDialogForm& form)
     form.digitalElevationModel->setStringList(store.value(QStringLiteral("demFileMRU")).toStringList());
     form.startRaster->setStringList(store.value(QStringLiteral("startRasterMRU")).toStringList());
     form.objectsFile->setStringList(store.value(QStringLiteral("objectsFileMRU")).toStringList());
+    form.forestFile->setStringList(store.value(QStringLiteral("forestFileMRU")).toStringList());
+    form.barriersFile->setStringList(store.value(QStringLiteral("barriersFileMRU")).toStringList());
 
     // A stored value the field cannot hold (an earlier version's angle
     // "22.5", a class beyond the list) leaves the table's default.
@@ -114,6 +116,8 @@ void writeDialogSettings(const QWidget& dialog, const tumbraMainDialogForm& form
     store.setValue(QStringLiteral("demFileMRU"), form.digitalElevationModel->stringList());
     store.setValue(QStringLiteral("startRasterMRU"), form.startRaster->stringList());
     store.setValue(QStringLiteral("objectsFileMRU"), form.objectsFile->stringList());
+    store.setValue(QStringLiteral("forestFileMRU"), form.forestFile->stringList());
+    store.setValue(QStringLiteral("barriersFileMRU"), form.barriersFile->stringList());
     for (const settingRow& row : settingsTable())
         if (const QWidget* field = settingField(form, row); field && !row.storeKey.isEmpty())
             store.setValue(row.storeKey, fieldValue(field));

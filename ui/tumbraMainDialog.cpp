@@ -92,6 +92,11 @@ const QString rasterOrVectorFilter = QStringLiteral(
     "*.txt);;GeoTIFF files (*.tif *.tiff);;GeoPackage (*.gpkg);;Shapefile (*.shp);;GeoJSON (*.geojson *.json);;"
     "FlatGeobuf (*.fgb);;All files (*)");
 
+// Barriers: a line layer.
+const QString vectorFilter = QStringLiteral(
+    "Vector layers (*.gpkg *.shp *.geojson *.json *.fgb);;GeoPackage (*.gpkg);;Shapefile (*.shp);;GeoJSON "
+    "(*.geojson *.json);;FlatGeobuf (*.fgb);;All files (*)");
+
 // The path of an optional field: empty while nothing is typed.
 QString optionalPath(const updatableLineEdit& edit)
 {
@@ -150,6 +155,8 @@ void tumbraMainDialog::installPathEdits()
     ui->startRaster->setPathEdit(new updatableLineEdit());
     ui->digitalElevationModel->setPathEdit(new updatableLineEdit());
     ui->objectsFile->setPathEdit(new updatableLineEdit());
+    ui->forestFile->setPathEdit(new updatableLineEdit());
+    ui->barriersFile->setPathEdit(new updatableLineEdit());
 }
 
 void tumbraMainDialog::fillComboBoxes()
@@ -175,6 +182,10 @@ void tumbraMainDialog::connectSignals()
     connect(ui->startRaster, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->browseObjects, &QPushButton::clicked, this, &tumbraMainDialog::browseObjects);
     connect(ui->objectsFile, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->browseForest, &QPushButton::clicked, this, &tumbraMainDialog::browseForest);
+    connect(ui->forestFile, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
+    connect(ui->browseBarriers, &QPushButton::clicked, this, &tumbraMainDialog::browseBarriers);
+    connect(ui->barriersFile, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     // The release lists offer the fields of the layer named.
     connect(ui->startLayer, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
     connect(ui->numberOfSimulations, &QComboBox::editTextChanged, this, &tumbraMainDialog::updateButtons);
@@ -224,6 +235,8 @@ updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outpu
 updatableLineEdit* tumbraMainDialog::demEdit() const { return ui->digitalElevationModel->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::startRasterEdit() const { return ui->startRaster->pathEdit(); }
 updatableLineEdit* tumbraMainDialog::objectsEdit() const { return ui->objectsFile->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::forestEdit() const { return ui->forestFile->pathEdit(); }
+updatableLineEdit* tumbraMainDialog::barriersEdit() const { return ui->barriersFile->pathEdit(); }
 
 // The two input paths may be typed relative to the output directory.
 void tumbraMainDialog::updateAllFields()
@@ -233,6 +246,8 @@ void tumbraMainDialog::updateAllFields()
     startRasterEdit()->setBaseDir(workingDir);
     objectsEdit()->setBaseDir(workingDir);
     observed_.file->pathEdit()->setBaseDir(workingDir);
+    forestEdit()->setBaseDir(workingDir);
+    barriersEdit()->setBaseDir(workingDir);
     updateButtons();
 }
 
@@ -250,11 +265,15 @@ void tumbraMainDialog::updateButtons()
     ui->seed->setEnabled(!running && ui->reproducible->isChecked());
     ui->intensityDetails->setEnabled(!running && ui->intensity->isChecked());
     ui->hazardDetails->setEnabled(!running);
-    const bool objectsValid = optionalPath(*objectsEdit()).isEmpty() || objectsEdit()->isValid();
+    ui->forestDetails->setEnabled(!running);
+    const auto optionalValid = [](const updatableLineEdit& edit) {
+        return optionalPath(edit).isEmpty() || edit.isValid();
+    };
     const bool observedValid = updateObservedRunOutRow(observed_, running);
     calibration_->setRunning(running);
     const bool pathsValid = outputFolderEdit()->isValid() && demEdit()->isValid() && startRasterEdit()->isValid()
-                            && objectsValid && observedValid;
+                            && optionalValid(*objectsEdit()) && optionalValid(*forestEdit())
+                            && optionalValid(*barriersEdit()) && observedValid;
     ui->runProcess->setEnabled(!running && pathsValid && settingsCanRun(*ui));
     // A layer and its filter or id field belong to a vector file only.
     const QString startCells = optionalPath(*startRasterEdit());
@@ -275,6 +294,11 @@ void tumbraMainDialog::updateButtons()
     // The layer's parent is the row's box in the path grid.
     showLayerRow(isVectorFileName(objects), {ui->objectsLayerLabel, ui->objectsLayer->parentWidget(),
                                              ui->objectsLayer, ui->objectsIdLabel, ui->objectsIdField});
+    showLayerRow(isVectorFileName(optionalPath(*forestEdit())),
+                 {ui->forestFieldLabel, ui->forestField->parentWidget(), ui->forestField});
+    showLayerRow(!optionalPath(*barriersEdit()).isEmpty(), {ui->barrierCapacityFieldLabel,
+                                                            ui->barrierCapacityField->parentWidget(),
+                                                            ui->barrierCapacityField});
     // The rows' widgets belong to the form pane, so hiding them renews the
     // pane's layout only: the grid would go on taking their height.
     ui->pathGrid->invalidate();
@@ -318,6 +342,16 @@ void tumbraMainDialog::browseStartRaster()
 void tumbraMainDialog::browseObjects()
 {
     browseForFile(objectsEdit(), tr("Choose the objects at risk: a raster or a vector layer"), rasterOrVectorFilter);
+}
+
+void tumbraMainDialog::browseForest()
+{
+    browseForFile(forestEdit(), tr("Choose the forest: a raster or a polygon layer"), rasterOrVectorFilter);
+}
+
+void tumbraMainDialog::browseBarriers()
+{
+    browseForFile(barriersEdit(), tr("Choose the barriers: a line layer"), vectorFilter);
 }
 
 void tumbraMainDialog::browseOutputFolder()
@@ -423,6 +457,8 @@ runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
     request.startCellsFile = startRasterEdit()->absoluteFilePath();
     request.objectsFile = optionalPath(*objectsEdit());
     request.observedFile = optionalPath(*observed_.file->pathEdit());
+    request.forestFile = optionalPath(*forestEdit());
+    request.barriersFile = optionalPath(*barriersEdit());
     request.outputFolder = outputFolder;
     fillSettings(*ui, request);
     // The fields of a layer keep their text while a raster is chosen; it does not apply to one.
@@ -439,6 +475,8 @@ runRequest tumbraMainDialog::requestFromForm(const QString& outputFolder) const
         clearRows({"observedLayer"});
     if (calibrationRun_)
         calibration_->fillRequest(request);
+    if (!isVectorFileName(request.forestFile))
+        clearRows({"forestField"});
     request.format = selectedOutputFormat();
     request.seed = ui->reproducible->isChecked() ? std::optional<uint64_t>(ui->seed->value()) : std::nullopt;
     return request;
@@ -484,6 +522,9 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
             ui->objectsFile->promoteCurrentText();
         if (!observed_.file->currentText().trimmed().isEmpty())
             observed_.file->promoteCurrentText();
+        for (mruComboBox* measures : {ui->forestFile, ui->barriersFile})
+            if (!measures->currentText().trimmed().isEmpty())
+                measures->promoteCurrentText();
         showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)

@@ -63,6 +63,8 @@ public slots:
     void browseOutputFolder();
     void browseStartRaster();
     void browseObjects();
+    void browseForest();
+    void browseBarriers();
     void runProcess();
     // A run of the calibration dialog's lists against the observed run-out.
     void runCalibration();
@@ -103,6 +105,8 @@ private:
     updatableLineEdit* demEdit() const;
     updatableLineEdit* startRasterEdit() const;
     updatableLineEdit* objectsEdit() const;
+    updatableLineEdit* forestEdit() const;
+    updatableLineEdit* barriersEdit() const;
 
     std::unique_ptr<tumbraMainDialogForm> ui;
     QString workingDir;

@@ -1,5 +1,6 @@
 #include "ui/tumbraMainDialogForm.h"
 
+#include <QByteArray>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -220,6 +221,20 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     objectsLayer = nameList("objectsLayer", tr("the first"));
     objectsIdField = named(new QLineEdit(parent), "objectsIdField");
     addLayerRow(10, objectsLayer, objectsLayerLabel, objectsIdField, objectsIdLabel);
+    // Forest and barriers, each with the field of its layer below it.
+    QLabel* noLabel = nullptr;
+    forestLabel = rowLabel(parent, "forestLabel");
+    forestFile = named(new mruComboBox(parent), "forestFile");
+    browseForest = named(new QPushButton(parent), "browseForest");
+    addRow(11, forestLabel, forestFile, browseForest);
+    forestField = named(new QLineEdit(parent), "forestField");
+    addLayerRow(12, forestField, forestFieldLabel, nullptr, noLabel);
+    barriersLabel = rowLabel(parent, "barriersLabel");
+    barriersFile = named(new mruComboBox(parent), "barriersFile");
+    browseBarriers = named(new QPushButton(parent), "browseBarriers");
+    addRow(13, barriersLabel, barriersFile, browseBarriers);
+    barrierCapacityField = named(new QLineEdit(parent), "barrierCapacityField");
+    addLayerRow(14, barrierCapacityField, barrierCapacityFieldLabel, nullptr, noLabel);
     pathGrid->setColumnStretch(1, 1);
     formColumn->addLayout(pathGrid);
 }
@@ -288,6 +303,7 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     addSettingsRow(settingsGrid, 5, reproducible, seed);
     setupIntensityPanel(parent);
     setupHazardPanel(parent);
+    setupForestPanel(parent);
 
     settingsRow->addWidget(settingsGroup);
     formColumn->addLayout(settingsRow);
@@ -344,6 +360,27 @@ void tumbraMainDialogForm::setupHazardPanel(QWidget* parent)
                                             "returnPeriodsLabel");
     hazardMatrix =
         placeSetting<QLineEdit>(hazardGrid, 2, "hazardMatrix", "hazardMatrix", &hazardMatrixLabel, "hazardMatrixLabel");
+}
+
+// As the intensity's row, for the forest's friction; it applies with a forest file.
+void tumbraMainDialogForm::setupForestPanel(QWidget* parent)
+{
+    forestDetailsLabel = named(new QLabel(settingsGroup), "forestDetailsLabel");
+    forestDetails = named(new QPushButton(settingsGroup), "forestDetails");
+    addSettingsRow(settingsGrid, 11, forestDetailsLabel, forestDetails);
+
+    forestDialog = detailsDialog(parent, forestDetails, "forestDialog", &forestGrid, "forestGrid");
+    const std::pair<QDoubleSpinBox**, const char*> numbers[] = {{&forestAngleMax, "forestAngleMax"},
+                                                                {&forestAngleMin, "forestAngleMin"},
+                                                                {&forestSpeed, "forestSpeed"},
+                                                                {&forestSkip, "forestSkip"}};
+    int row = 0;
+    for (const auto& [number, name] : numbers) {
+        // The labels are reached through settingFields.
+        QLabel* label = nullptr;
+        const QByteArray labelName = QByteArray(name) + "Label";
+        *number = placeSetting<QDoubleSpinBox>(forestGrid, row++, name, name, &label, labelName.constData());
+    }
 }
 
 void tumbraMainDialogForm::setupRunArea(QWidget* parent)
@@ -423,6 +460,17 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
                                 "objects.csv and Source_share."));
     browseObjects->setToolTip(tr("Browse for the objects at risk: a raster on the DEM's grid or a vector file"));
     browseObjects->setText(tr("Browse"));
+    forestLabel->setText(tr("Forest"));
+    forestLabel->setToolTip(tr("Optional: forest indices from 0 (none) to 1 (dense), a raster on the DEM's grid or "
+                               "a polygon layer with an index field. Needs a seed (Reproducible)."));
+    browseForest->setToolTip(tr("Browse for the forest: a raster on the DEM's grid or a polygon layer"));
+    browseForest->setText(tr("Browse"));
+    barriersLabel->setText(tr("Barriers"));
+    barriersLabel->setToolTip(tr("Optional: a line layer of protection structures with their capacity in kJ. Needs "
+                                 "a seed (Reproducible) and the intensity with a block volume. The run then writes "
+                                 "barriers.csv and barriers.gpkg."));
+    browseBarriers->setToolTip(tr("Browse for the barriers: a line layer"));
+    browseBarriers->setText(tr("Browse"));
 
     settingsGroup->setTitle(tr("Simulation settings"));
     // The settings' labels come from the settings table (applySettingsTable).
@@ -436,6 +484,11 @@ void tumbraMainDialogForm::retranslateUi(QDialog* dialog)
     hazardDetails->setToolTip(tr("Release frequency of every start cell, return periods of the probability classes "
                                  "and the hazard matrix"));
     hazardDialog->setWindowTitle(tr("Hazard map"));
+    forestDetailsLabel->setText(tr("Forest friction"));
+    forestDetails->setText(tr("Forest..."));
+    forestDetails->setToolTip(tr("The angles forest adds to the energy line, the speed above which trees barely "
+                                 "slow a block and the metres at the start of every path it spares"));
+    forestDialog->setWindowTitle(tr("Forest"));
     reproducible->setText(tr("Reproducible (seed)"));
     reproducible->setToolTip(tr("Every trajectory draws from a random stream of its own, keyed by the seed: the "
                                 "results are the same for any number of cores."));

@@ -85,6 +85,17 @@ public:
     QComboBox* objectsLayer = nullptr;
     QLabel* objectsIdLabel = nullptr;
     QLineEdit* objectsIdField = nullptr;
+    // The optional forest (the field row for a vector one) and barriers.
+    QLabel* forestLabel = nullptr;
+    mruComboBox* forestFile = nullptr;
+    QPushButton* browseForest = nullptr;
+    QLabel* forestFieldLabel = nullptr;
+    QLineEdit* forestField = nullptr;
+    QLabel* barriersLabel = nullptr;
+    mruComboBox* barriersFile = nullptr;
+    QPushButton* browseBarriers = nullptr;
+    QLabel* barrierCapacityFieldLabel = nullptr;
+    QLineEdit* barrierCapacityField = nullptr;
 
     QHBoxLayout* settingsRow = nullptr;
     QGroupBox* settingsGroup = nullptr;
@@ -133,6 +144,16 @@ public:
     QLabel* hazardMatrixLabel = nullptr;
     QLineEdit* hazardMatrix = nullptr;
 
+    // The button that opens the small dialog of the forest's friction.
+    QLabel* forestDetailsLabel = nullptr;
+    QPushButton* forestDetails = nullptr;
+    QDialog* forestDialog = nullptr;
+    QGridLayout* forestGrid = nullptr;
+    QDoubleSpinBox* forestAngleMax = nullptr;
+    QDoubleSpinBox* forestAngleMin = nullptr;
+    QDoubleSpinBox* forestSpeed = nullptr;
+    QDoubleSpinBox* forestSkip = nullptr;
+
     QHBoxLayout* runRow = nullptr;
     QPushButton* runProcess = nullptr;
     QPushButton* stopProcess = nullptr;
@@ -162,6 +183,7 @@ private:
     void setupSettingsPanel(QWidget* parent);
     void setupIntensityPanel(QWidget* parent);
     void setupHazardPanel(QWidget* parent);
+    void setupForestPanel(QWidget* parent);
     QDialog* detailsDialog(QWidget* parent, QPushButton* opener, const char* name, QGridLayout** grid,
                            const char* gridName);
     void setupRunArea(QWidget* parent);

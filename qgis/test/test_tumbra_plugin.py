@@ -279,7 +279,8 @@ RECORDING_RUN = """#!/bin/sh
 if [ "$1" = --help ]; then
     echo "--intensity --block-volume --rock-density --energy-classes --start-layer --start-where --objects"
     echo "--objects-layer --objects-id --hazard --release-frequency --return-periods --hazard-matrix"
-    echo "--frequency-field --volume-field"
+    echo "--frequency-field --volume-field --forest --forest-field --forest-angle-max --forest-angle-min"
+    echo "--forest-speed --forest-skip --barriers --barrier-capacity-field"
     exit 0
 fi
 printf '%s\\n' "$@" > "$(dirname "$0")/arguments"
@@ -327,7 +328,9 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
         write_objects_raster(objects)
         newer = ["--intensity", "--block-volume", "--rock-density", "--energy-classes", "--start-layer",
                  "--start-where", "--objects", "--objects-layer", "--objects-id", "--hazard", "--release-frequency",
-                 "--return-periods", "--hazard-matrix", "--frequency-field", "--volume-field"]
+                 "--return-periods", "--hazard-matrix", "--frequency-field", "--volume-field", "--forest",
+                 "--forest-field", "--forest-skip", "--barriers", "--barrier-capacity-field"]
+        forest, barriers = (os.path.join(REPO, "examples", name) for name in ("forest.gpkg", "barriers.gpkg"))
         cases = [
             ("nothing newer set", {}, []),
             ("intensity with a volume", {"INTENSITY": True, "BLOCK_VOLUME": 2.5},
@@ -350,6 +353,11 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
             ("fields of the start layer", {"START": os.path.join(REPO, "examples", "release_areas.gpkg"),
                                            "FREQUENCY_FIELD": "frequency", "VOLUME_FIELD": "volume"},
              ["--frequency-field", "frequency", "--volume-field", "volume"]),
+            ("forest and barriers, a field chosen", {"FOREST": forest, "BARRIERS": barriers, "FOREST_SKIP": 5,
+                                                     "BARRIER_CAPACITY_FIELD": "capacity_kJ"},
+             ["--forest", forest, "--forest-skip", "5", "--barriers", barriers, "--barrier-capacity-field",
+              "capacity_kJ"]),
+            ("forest numbers only with a forest", {"FOREST_SKIP": 5}, []),
         ]
         for label, parameters, expected in cases:
             with self.subTest(label):

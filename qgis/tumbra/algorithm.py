@@ -30,11 +30,13 @@ from qgis.core import (
     QgsRasterFileWriter,
     QgsRasterPipe,
     QgsVectorFileWriter,
+    QgsVectorLayer,
 )
 from qgis.PyQt.QtCore import QCoreApplication
 from qgis.PyQt.QtGui import QIcon
 
 from . import engine
+from .barrier_style import write_barrier_style
 from .layout import LayerStyler
 from .settings_table import SETTINGS
 
@@ -53,6 +55,8 @@ RESULT_GRIDS = [
     ("Velocity_max", "VELOCITY_MAX", "Largest velocity (m/s)"),
     ("Energy_max", "ENERGY_MAX", "Largest energy (kJ)"),
     ("Source_share", "SOURCE_SHARE", "Share of trajectories reaching objects (%)"),
+    ("Reach_prob_unprotected", "REACH_PROB_UNPROTECTED", "Reach probability without forest and barriers (%)"),
+    ("Energy_max_unprotected", "ENERGY_MAX_UNPROTECTED", "Largest energy without forest and barriers (kJ)"),
     ("Freq_any", "FREQ_ANY", "Events per year reaching the cell"),
     ("Hazard_level", "HAZARD_LEVEL", "Hazard level (1 residual, 2 yellow, 3 blue, 4 red)"),
     ("Hazard_matrix_cell", "HAZARD_MATRIX_CELL", "Hazard matrix cell that decided the level"),
@@ -88,6 +92,8 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
     OBJECTS = "OBJECTS"
     OBJECTS_LAYER = "OBJECTS_LAYER"
     OBJECTS_ID = "OBJECTS_ID"
+    FOREST = "FOREST"
+    BARRIERS = "BARRIERS"
     INTENSITY = "INTENSITY"
     HAZARD = "HAZARD"
     SAVE_TRAJECTORIES = "SAVE_TRAJECTORIES"
@@ -185,6 +191,22 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 )
             )
         )
+        self.addParameter(
+            QgsProcessingParameterMapLayer(
+                self.FOREST,
+                self.tr("Forest (indices 0 to 1: a raster on the DEM's grid or polygons; needs a seed)"),
+                optional=True,
+                types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorPolygon],
+            )
+        )
+        self.addParameter(
+            QgsProcessingParameterMapLayer(
+                self.BARRIERS,
+                self.tr("Barriers (lines; need a seed, the intensity and a block volume)"),
+                optional=True,
+                types=[QgsProcessing.TypeVectorLine],
+            )
+        )
         for row in SETTINGS:
             if not row.get("optional"):
                 self.addParameter(self._setting_parameter(row))
@@ -264,6 +286,8 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         self.addOutput(QgsProcessingOutputFile("LOG", self.tr("Run log (log.txt)")))
         self.addOutput(QgsProcessingOutputFile("OBJECTS_TABLE", self.tr("Objects reached (objects.csv)")))
         self.addOutput(QgsProcessingOutputFile("TRAJECTORIES", self.tr("Trajectories (trajectories.gpkg)")))
+        self.addOutput(QgsProcessingOutputFile("BARRIERS_TABLE", self.tr("Barriers (barriers.csv)")))
+        self.addOutput(QgsProcessingOutputFile("BARRIERS_LAYER", self.tr("Barriers (barriers.gpkg)")))
 
     def _setting_parameter(self, row):
         unit = f" ({row['unit']})" if row.get("unit") else ""
@@ -272,11 +296,20 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         # Optional rows are passed only when set, so they start unset and tumbra-run's default holds; those
         # passed only with another option show their default.
         default = None if optional and not row.get("with") else row.get("default")
-        if row.get("field"):
+        if row.get("field") is True:
             return QgsProcessingParameterField(
                 name,
                 self.tr(row["label"]) + self.tr(" (of the start layer)"),
                 parentLayerParameterName=self.START,
+                type=QgsProcessingParameterField.Numeric,
+                optional=True,
+            )
+        if row.get("field"):
+            return QgsProcessingParameterField(
+                name,
+                self.tr(row["label"]),
+                defaultValue=default,
+                parentLayerParameterName=row["field"],
                 type=QgsProcessingParameterField.Numeric,
                 optional=True,
             )
@@ -346,6 +379,22 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             if _is_set(parameters, self.OBJECTS_ID):
                 optional += ["--objects-id", self.parameterAsString(parameters, self.OBJECTS_ID, context)]
 
+        # The forest and barriers, and which of them are vector layers (their field applies to those only).
+        measures = {}
+        for name, option, stem in ((self.FOREST, "--forest", "forest"), (self.BARRIERS, "--barriers", "barriers")):
+            if not _is_set(parameters, name):
+                continue
+            layer = self.parameterAsLayer(parameters, name, context)
+            if layer is None:
+                raise QgsProcessingException(self.tr("The layer {0} could not be loaded.").format(stem))
+            path, layer_name = self._layer_file(layer, stem, context, feedback)
+            if layer_name:
+                # tumbra-run reads a file's first layer: one of several goes to a file of its own.
+                layer = QgsVectorLayer(f"{path}|layername={layer_name}", stem, "ogr")
+                path = self._copied_vector(layer, stem, context, feedback)
+            optional += [option, path]
+            measures[option] = layer.type() == QgsMapLayer.VectorLayer
+
         switches = {
             "--intensity": self.parameterAsBoolean(parameters, self.INTENSITY, context),
             "--hazard": self.parameterAsBoolean(parameters, self.HAZARD, context),
@@ -355,7 +404,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             name = row["parameter"]
             if row.get("optional") and not _is_set(parameters, name):
                 continue
-            if row.get("with") and not switches[row["with"]]:
+            if row.get("with") and not switches.get(row["with"], measures.get(row["with"])):
                 continue
             if row.get("field"):
                 argument = next(iter(self.parameterAsFields(parameters, name, context)), "")
@@ -445,6 +494,10 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             and not parts.get("subset")
         ):
             return path, parts.get("layerName") or None
+        return self._copied_vector(layer, stem, context, feedback), None
+
+    def _copied_vector(self, layer, stem, context, feedback):
+        """A temporary GeoPackage holding the vector layer's features alone."""
         path = os.path.join(self._scratch, stem + ".gpkg")
         feedback.pushInfo(self.tr("Writing {0} to the temporary file {1}").format(layer.name(), path))
         options = QgsVectorFileWriter.SaveVectorOptions()
@@ -458,7 +511,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             raise QgsProcessingException(
                 self.tr("The layer {0} could not be written to {1}: {2}").format(layer.name(), path, written[1])
             )
-        return path, None
+        return path
 
     def _remove_scratch(self):
         if self._scratch:
@@ -524,7 +577,12 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 if self._was_placed(path):
                     grids.append((path, os.path.splitext(os.path.basename(path))[0]))
         results["GRIDS"] = [path for path, _ in grids]
-        for name, output in (("objects.csv", "OBJECTS_TABLE"), ("trajectories.gpkg", "TRAJECTORIES")):
+        for name, output in (
+            ("objects.csv", "OBJECTS_TABLE"),
+            ("trajectories.gpkg", "TRAJECTORIES"),
+            ("barriers.csv", "BARRIERS_TABLE"),
+            ("barriers.gpkg", "BARRIERS_LAYER"),
+        ):
             path = os.path.join(folder, name)
             if self._was_placed(path):
                 results[output] = path
@@ -535,6 +593,9 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             loads = list(grids)
             if "OBJECTS_TABLE" in results:
                 loads.append((results["OBJECTS_TABLE"], "objects"))
+            if "BARRIERS_LAYER" in results:
+                write_barrier_style(results["BARRIERS_LAYER"])
+                loads.append((results["BARRIERS_LAYER"], "barriers"))
             for path, name in loads:
                 details = QgsProcessingContext.LayerDetails(name, project, name)
                 details.setPostProcessor(LayerStyler.create(self._group, ON_TOP))
