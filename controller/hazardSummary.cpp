@@ -5,10 +5,6 @@
 
 #include "map/runResultGrids.h"
 
-namespace {
-const char* const levelNames[] = {"not reached", "residual", "yellow", "blue", "red"};
-}  // namespace
-
 QStringList hazardSummaryLines(const runResultGrids& grids)
 {
     const grid<uint8_t>& levels = grids.hazardLevels;
@@ -19,7 +15,7 @@ QStringList hazardSummaryLines(const runResultGrids& grids)
     const double hectaresPerCell = static_cast<double>(grids.header.cellsize) * grids.header.cellsize / 10000.0;
     for (int level = 4; level >= 1; --level)
         lines << QStringLiteral("Hazard %1 (ha): %2")
-                     .arg(QLatin1String(levelNames[level]))
+                     .arg(QLatin1String(hazardLevelName(static_cast<uint8_t>(level))))
                      .arg(QString::number(static_cast<double>(cells[static_cast<std::size_t>(level)]) * hectaresPerCell,
                                           'f', 4));
     return lines;

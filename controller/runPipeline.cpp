@@ -187,7 +187,7 @@ int runPipeline::prepareInputs(terrainGrids& terrain)
     if (!trajectoriesFitCounts() || !makeReleases() || !frequenciesFitCounts() || !profileWorkWithinReach()
         || !selectStopCriterion())
         return failed;
-    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    countTrajectories();
     progressTotal_ = trajectoryTotal_;
     if (request_.calibrate && !calibrationRunsFeasible(calibrationCombinations(request_)))
         return failed;
@@ -264,8 +264,8 @@ bool runPipeline::readMeasures()
         measures.forest = &forest_;
     if (!request_.barriersFile.isEmpty()) {
         std::optional<std::vector<barrierLine>> barriers =
-            readBarriersLayer({request_.barriersFile, {}, {}}, request_.barrierCapacityField, demHeader_,
-                              geoTransform, demSystem_, events_);
+            readBarriersLayer({request_.barriersFile, {}, {}}, request_.barrierCapacityField, demHeader_, geoTransform,
+                              demSystem_, events_);
         if (!barriers)
             return false;
         barrierLines_ = std::move(*barriers);
@@ -296,8 +296,7 @@ bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString,
     bool feasible = true;
     for (const settingValues& combination : combinations) {
         applySettingValues(request_, combination);
-        trajectoryTotal_ =
-            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        countTrajectories();
         total += trajectoryTotal_;
         if (!checkSettings() || !trajectoriesFitCounts() || !frequenciesFitCounts() || !profileWorkWithinReach()
             || !selectStopCriterion()) {
@@ -306,7 +305,7 @@ bool runPipeline::calibrationRunsFeasible(const std::vector<QList<QPair<QString,
         }
     }
     request_ = asked;
-    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    countTrajectories();
     progressTotal_ = total;
     return feasible;
 }
@@ -318,25 +317,43 @@ void runPipeline::scoreRun(const propagationOutput& result)
     const observedEvidence& evidence = *evidence_;
     const runTally tally =
         tallyRun(evidence, result.passageCounts, result.reachingStartCells, request_.settings.numberOfSimulations);
-    uint64_t study = 0;
-    uint64_t observedInStudy = 0;
-    for (std::size_t cell = 0; cell < result.passageCounts.size(); ++cell) {
-        const bool observed = evidence.area.data()[cell] != 0;
-        const bool inside = evidence.studyArea.empty() ? observed || result.passageCounts.data()[cell] > 0
-                                                       : evidence.studyArea.data()[cell] != 0;
-        study += inside;
-        observedInStudy += inside && observed;
-    }
-    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+    studyExtent study(evidence);
+    study.addRun(result.passageCounts);
+    calibration_ = calibrationReport{};
+    calibration_.settingNames = calibrationSettingNames(request_);
+    calibration_.rows.push_back(
+        calibrationRowOf(scoresOf(tally, study.cells(), study.observedCells(), hectaresPerCell()),
+                         startTime_.msecsTo(QDateTime::currentDateTime()) / 1000.0));
+}
+
+// calibration.csv's columns, and one run's row with the request's settings.
+QStringList runPipeline::calibrationSettingNames(const runRequest& request)
+{
+    QStringList names;
+    for (const QString& name : calibrationSettingRows(request))
+        names << settingNamed(name).labelWithUnit();
+    return names;
+}
+
+calibrationRow runPipeline::calibrationRowOf(const runScores& scores, double seconds) const
+{
     calibrationRow row;
     for (const QString& name : calibrationSettingRows(request_))
         row.settings << settingValueText(settingNamed(name), request_);
-    row.scores = scoresOf(tally, study, observedInStudy, hectaresPerCell);
-    row.seconds = startTime_.msecsTo(QDateTime::currentDateTime()) / 1000.0;
-    calibration_ = calibrationReport{};
-    for (const QString& name : calibrationSettingRows(request_))
-        calibration_.settingNames << settingNamed(name).labelWithUnit();
-    calibration_.rows.push_back(row);
+    row.scores = scores;
+    row.seconds = seconds;
+    return row;
+}
+
+double runPipeline::hectaresPerCell() const
+{
+    return static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
+}
+
+// Start cells x simulations of the request's settings.
+void runPipeline::countTrajectories()
+{
+    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
 }
 
 // A zero step would make the profile sampling or the trajectory endless.
@@ -542,32 +559,30 @@ bool runPipeline::readStartCellsLayer()
     const vectorLayerSource source{request_.startCellsFile, request_.startLayer, request_.startWhere};
     const outputGeoreference placement = demInput_->georeference();
     const double* geoTransform = placement.geoTransform;
-    if (!request_.releaseFields.any()) {
-        auto cells = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, events_);
-        if (!cells)
-            return false;
-        startCells_ = std::move(*cells);
-        reportPhase(runPhases::readingStartCells, 1, 1);
-        return true;
-    }
     const releaseFieldNames& names = request_.releaseFields;
+    struct wantedField
+    {
+        const QString& name;
+        featureValueSpread spread;
+        double startCellRelease::*value;  // what the field's values replace
+    };
+    const wantedField wanted[] = {
+        {names.frequency, featureValueSpread::sharedOut, &startCellRelease::frequency},
+        {names.frequencyPerHectare, featureValueSpread::perHectare, &startCellRelease::frequency},
+        {names.volume, featureValueSpread::largest, &startCellRelease::blockVolume},
+        {names.density, featureValueSpread::largest, &startCellRelease::rockDensity},
+        {names.fallHeight, featureValueSpread::largest, &startCellRelease::fallHeight}};
     std::vector<startCellField> fields;
-    const std::pair<const QString*, featureValueSpread> wanted[] = {
-        {&names.frequency, featureValueSpread::sharedOut},
-        {&names.frequencyPerHectare, featureValueSpread::perHectare},
-        {&names.volume, featureValueSpread::largest},
-        {&names.density, featureValueSpread::largest},
-        {&names.fallHeight, featureValueSpread::largest}};
-    for (const auto& [name, spread] : wanted)
-        if (!name->isEmpty())
-            fields.push_back({*name, spread});
+    for (const wantedField& field : wanted)
+        if (!field.name.isEmpty()) {
+            fields.push_back({field.name, field.spread});
+            releaseValueOf_.push_back(field.value);
+        }
     auto read = ::readStartCellsLayer(source, demHeader_, geoTransform, demSystem_, fields, events_);
     if (!read)
         return false;
     startCells_ = std::move(read->cells);
     releaseFieldValues_ = std::move(read->values);
-    for (const startCellField& field : fields)
-        releaseFieldsRead_ << field.name;
     if (read->featuresWithoutCells > 0 && names.frequencies())
         events_.warning(QStringLiteral("%1 features of the start cells layer %2 take no cell of the DEM; their "
                                        "frequencies are not counted.")
@@ -586,19 +601,10 @@ bool runPipeline::makeReleases()
     const startCellRelease plain{request_.releaseFrequency.value_or(0.0), request_.intensity.blockVolume,
                                  request_.intensity.rockDensity, request_.settings.initialFallHeight};
     releases_.assign(startCells_.size(), plain);
-    const releaseFieldNames& names = request_.releaseFields;
-    for (int k = 0; k < releaseFieldsRead_.size(); ++k) {
-        const QString& field = releaseFieldsRead_[k];
-        const std::vector<double>& values = releaseFieldValues_[static_cast<std::size_t>(k)];
-        double startCellRelease::*member = &startCellRelease::frequency;
-        if (field == names.volume)
-            member = &startCellRelease::blockVolume;
-        else if (field == names.density)
-            member = &startCellRelease::rockDensity;
-        else if (field == names.fallHeight)
-            member = &startCellRelease::fallHeight;
+    for (std::size_t k = 0; k < releaseValueOf_.size(); ++k) {
+        const std::vector<double>& values = releaseFieldValues_[k];
         for (std::size_t i = 0; i < releases_.size(); ++i)
-            releases_[i].*member = values[i];
+            releases_[i].*releaseValueOf_[k] = values[i];
     }
     return true;
 }
@@ -807,19 +813,10 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
     const std::vector<settingValues> combinations = calibrationCombinations(request_);
     const observedEvidence& evidence = *evidence_;
     const runRequest asked = request_;
-    grid<uint8_t> study = evidence.studyArea;
-    if (study.empty())
-        study = evidence.area;
-    const auto observedInStudy = [&] {
-        uint64_t cells = 0;
-        for (std::size_t cell = 0; cell < study.size(); ++cell)
-            cells += study.data()[cell] != 0 && evidence.area.data()[cell] != 0;
-        return cells;
+    studyExtent study(evidence);
+    const auto scoresOn = [&](const runTally& tally) {
+        return scoresOf(tally, study.cells(), study.observedCells(), hectaresPerCell());
     };
-    const auto studyCells = [&] {
-        return static_cast<uint64_t>(std::count(study.data(), study.data() + study.size(), uint8_t(1)));
-    };
-    const double hectaresPerCell = static_cast<double>(demHeader_.cellsize) * demHeader_.cellsize / 10000.0;
 
     std::vector<runTally> tallies;
     std::vector<double> seconds;
@@ -829,8 +826,7 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
     for (std::size_t k = 0; k < combinations.size(); ++k) {
         request_ = asked;
         applySettingValues(request_, combinations[k]);
-        trajectoryTotal_ =
-            static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+        countTrajectories();
         if (!selectStopCriterion())
             return failed;
         QElapsedTimer timer;
@@ -842,16 +838,11 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
         progressDone_ += trajectoryTotal_;
         tallies.push_back(tallyRun(evidence, current.passageCounts, current.reachingStartCells,
                                    request_.settings.numberOfSimulations));
-        if (evidence.studyArea.empty())
-            for (std::size_t cell = 0; cell < study.size(); ++cell)
-                study.data()[cell] |= static_cast<uint8_t>(current.passageCounts.data()[cell] > 0);
+        study.addRun(current.passageCounts);
         // The kept run and this one compared on the study area as it now is,
         // the nearest there is to the final one.
-        const uint64_t cells = studyCells();
-        const uint64_t observedCells = observedInStudy();
         const auto figureOf = [&](std::size_t run) {
-            const double figure =
-                criterionValue(scoresOf(tallies[run], cells, observedCells, hectaresPerCell), asked.calibrateBy);
+            const double figure = criterionValue(scoresOn(tallies[run]), asked.calibrateBy);
             return std::isnan(figure) ? -INFINITY : figure;
         };
         if (kept == combinations.size() || figureOf(k) > figureOf(kept)) {
@@ -863,26 +854,20 @@ int runPipeline::calibrate(const grid<double>& aspect, propagationOutput& best)
 
     std::vector<runScores> scores;
     for (const runTally& tally : tallies)
-        scores.push_back(scoresOf(tally, studyCells(), observedInStudy(), hectaresPerCell));
+        scores.push_back(scoresOn(tally));
     const std::vector<std::size_t> ranking = rankedRuns(scores, asked.calibrateBy);
     calibration_ = calibrationReport{};
     calibration_.criterion = criterionName(asked.calibrateBy);
-    for (const QString& name : calibrationSettingRows(asked))
-        calibration_.settingNames << settingNamed(name).labelWithUnit();
+    calibration_.settingNames = calibrationSettingNames(asked);
     for (const std::size_t k : ranking) {
         request_ = asked;
         applySettingValues(request_, combinations[k]);
-        calibrationRow row;
-        for (const QString& name : calibrationSettingRows(asked))
-            row.settings << settingValueText(settingNamed(name), request_);
-        row.scores = scores[k];
-        row.seconds = seconds[k];
-        calibration_.rows.push_back(row);
+        calibration_.rows.push_back(calibrationRowOf(scores[k], seconds[k]));
     }
 
     request_ = asked;
     applySettingValues(request_, combinations[ranking.front()]);
-    trajectoryTotal_ = static_cast<uint64_t>(std::max(request_.settings.numberOfSimulations, 0)) * startCells_.size();
+    countTrajectories();
     if (!selectStopCriterion())
         return failed;
     if (ranking.front() == kept)

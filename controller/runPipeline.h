@@ -84,6 +84,10 @@ private:
     int calibrate(const grid<double>& aspect, propagationOutput& best);
     bool calibrationRunsFeasible(const std::vector<QList<QPair<QString, QVariant>>>& combinations);
     void scoreRun(const propagationOutput& result);
+    static QStringList calibrationSettingNames(const runRequest& request);
+    calibrationRow calibrationRowOf(const runScores& scores, double seconds) const;
+    double hectaresPerCell() const;
+    void countTrajectories();
     int writeResults(propagationOutput& result, terrainGrids& terrain, runOutcome& outcome);
     int agreeWithOthers(int localCode);
     template <class Stage>
@@ -133,8 +137,9 @@ private:
     std::vector<startCell> startCells_;
     std::optional<objectCells> objects_;
     // With per-release values: the start layer's field values per start cell
-    // (in the order of releaseFieldsRead_), and every start cell's release.
-    QStringList releaseFieldsRead_;
+    // and what each field's values replace in a release (in one order), and
+    // every start cell's release.
+    std::vector<double startCellRelease::*> releaseValueOf_;
     std::vector<std::vector<double>> releaseFieldValues_;
     std::vector<startCellRelease> releases_;
     // With field evidence: the evidence on the DEM's grid and the scores of

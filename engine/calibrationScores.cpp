@@ -61,6 +61,30 @@ runTally tallyRun(const observedEvidence& evidence, const grid<int32_t>& passage
     return tally;
 }
 
+studyExtent::studyExtent(const observedEvidence& evidence)
+    : inside_(evidence.studyArea.empty() ? evidence.area : evidence.studyArea), grows_(evidence.studyArea.empty())
+{
+    for (std::size_t cell = 0; cell < inside_.size(); ++cell) {
+        const bool inside = inside_.data()[cell] != 0;
+        cells_ += inside;
+        observedCells_ += inside && evidence.area.data()[cell] != 0;
+    }
+}
+
+void studyExtent::addRun(const grid<int32_t>& passages)
+{
+    if (!grows_)
+        return;
+    // The mapped reach is inside from the start: a cell that joins is never observed.
+    uint8_t* inside = inside_.data();
+    const int32_t* reached = passages.data();
+    for (std::size_t cell = 0; cell < inside_.size() && cell < passages.size(); ++cell)
+        if (inside[cell] == 0 && reached[cell] > 0) {
+            inside[cell] = 1;
+            ++cells_;
+        }
+}
+
 runScores scoresOf(const runTally& tally, uint64_t studyCells, uint64_t observedInStudy, double hectaresPerCell)
 {
     runScores scores;

@@ -64,5 +64,24 @@ struct runScores
     double balanced() const { return evidenceHitRate() - overReachShare; }
 };
 
+// The cells inside which misses count: the given study area, or else the
+// mapped reach and every cell a run reached, growing with each run of a
+// calibration. Counted as it grows.
+class studyExtent
+{
+public:
+    explicit studyExtent(const observedEvidence& evidence);
+    // A run's reached cells join the default extent; a given study area stays as it is.
+    void addRun(const grid<int32_t>& passages);
+    uint64_t cells() const { return cells_; }
+    uint64_t observedCells() const { return observedCells_; }  // of them in the mapped reach
+
+private:
+    grid<uint8_t> inside_;
+    bool grows_;
+    uint64_t cells_ = 0;
+    uint64_t observedCells_ = 0;
+};
+
 // `studyCells`: cells of the study area; `observedInStudy`: of them in the mapped reach.
 runScores scoresOf(const runTally& tally, uint64_t studyCells, uint64_t observedInStudy, double hectaresPerCell);

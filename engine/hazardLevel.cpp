@@ -1,5 +1,6 @@
 #include "engine/hazardLevel.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -7,6 +8,12 @@ namespace {
 constexpr double limitTolerance = 1e-9;
 constexpr int veryLow = 3;
 }  // namespace
+
+const char* hazardLevelName(uint8_t level)
+{
+    static const char* const names[] = {"not reached", "residual", "yellow", "blue", "red"};
+    return names[std::min<int>(level, redHazard)];
+}
 
 int probabilityClassOf(const hazardSettings& settings, double frequency)
 {

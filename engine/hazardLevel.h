@@ -26,6 +26,9 @@ struct hazardSettings
 // The levels as Hazard_level holds them.
 enum hazardLevel : uint8_t { notReached = 0, residualHazard = 1, yellowHazard = 2, blueHazard = 3, redHazard = 4 };
 
+// "not reached", "residual", "yellow", "blue", "red": a level as log.txt and the readout name it.
+const char* hazardLevelName(uint8_t level);
+
 struct hazardCell
 {
     uint8_t level = notReached;

@@ -1,7 +1,5 @@
 #include "map/cellReadout.h"
 
-#include <algorithm>
-
 #include "map/runResultGrids.h"
 
 namespace {
@@ -50,8 +48,7 @@ QString hazardReadout(const runResultGrids& result, int row, int col)
                     .arg(frequencyAt(frequencies.atLeast[k], cell, simulations), 0, 'g', 4);
     if (!result.hazardLevels.contains(row, col))
         return text;
-    static const char* const names[] = {"not reached", "residual", "yellow", "blue", "red"};
-    text += QStringLiteral(" | hazard %1").arg(QLatin1String(names[std::min<int>(result.hazardLevels(row, col), 4)]));
+    text += QStringLiteral(" | hazard %1").arg(QLatin1String(hazardLevelName(result.hazardLevels(row, col))));
     if (result.hazardMatrixCells(row, col) > 0)
         text += QStringLiteral(" (matrix cell %1)").arg(result.hazardMatrixCells(row, col));
     return text;

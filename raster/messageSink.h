@@ -18,6 +18,17 @@ protected:
     ~messageSink() = default;
 };
 
+// A sink that drops everything: for readers whose messages were told
+// already, or that are exercised for what they return alone.
+class silentSink final : public messageSink
+{
+public:
+    void error(const QString&) override {}
+    void warning(const QString&) override {}
+    void message(const QString&) override {}
+    void warningBox(const QString&) override {}
+};
+
 // "Error when %1 file %2: please check %3 permissions."
 inline QString permissionWarningText(bool reading, const QString& fileName)
 {

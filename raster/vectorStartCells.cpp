@@ -127,12 +127,10 @@ std::optional<std::vector<startCell>> readStartCellsLayer(const vectorLayerSourc
                                                           const double geoTransform[6],
                                                           const coordinateSystem& demSystem, messageSink& sink)
 {
-    const QString what = startLayerName(source);
-    const std::optional<layerFeatures> layer =
-        readLayerFeatures(source, demSystem, QStringLiteral("start cells"), QString(), sink);
-    if (!layer || layerMissesGrid(*layer, dem, geoTransform, what, sink))
+    std::optional<startCellsWithValues> read = readStartCellsLayer(source, dem, geoTransform, demSystem, {}, sink);
+    if (!read)
         return std::nullopt;
-    return startCellsOfLayer(*layer, dem, geoTransform, what, sink);
+    return std::move(read->cells);
 }
 
 std::optional<startCellsWithValues> readStartCellsLayer(const vectorLayerSource& source, const rasterHeader& dem,
@@ -152,7 +150,7 @@ std::optional<startCellsWithValues> readStartCellsLayer(const vectorLayerSource&
         return std::nullopt;
     startCellsWithValues result;
     result.cells = std::move(*cells);
-    if (!spreadFeatureValues(*layer, dem, geoTransform, fields, result)) {
+    if (!fields.empty() && !spreadFeatureValues(*layer, dem, geoTransform, fields, result)) {
         sink.error(QStringLiteral("The %1 could not be placed on the DEM's grid.").arg(what));
         return std::nullopt;
     }

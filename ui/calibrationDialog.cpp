@@ -54,16 +54,6 @@ QString browseVectorFile(QWidget* parent, const QString& caption, const QString&
                                         QFileDialog::DontResolveSymlinks);
 }
 
-// The run already reported what it made of the file.
-class quietSink final : public messageSink
-{
-public:
-    void error(const QString&) override {}
-    void warning(const QString&) override {}
-    void message(const QString&) override {}
-    void warningBox(const QString&) override {}
-};
-
 // The rows a calibration searches with free lists, and the dialog's label of each.
 const char* const listedRows[] = {"maxDeviationAngle", "initialFallHeight", "segmentLength"};
 
@@ -156,7 +146,7 @@ void showObservedOutline(resultMapPanel* panel, const std::shared_ptr<const runR
 {
     const QPointer<resultMapPanel> target(panel);
     auto* reader = QThread::create([target, result, file, layer] {
-        quietSink sink;
+        silentSink sink;  // the run already reported what it made of the file
         const std::optional<observedCells> cells =
             readObservedLayer({file, layer, {}}, QStringLiteral("observed run-out"), false, result->header,
                               result->placement.geoTransform, result->placement.system, sink);

@@ -22,18 +22,9 @@
 // the fuzz target and tst_fuzzRegressions. An empty result: every check held.
 namespace readerExercise {
 
-class quietSink final : public messageSink
-{
-public:
-    void error(const QString&) override {}
-    void warning(const QString&) override {}
-    void message(const QString&) override {}
-    void warningBox(const QString&) override {}
-};
-
 inline QString checkElevationRows(const QString& path)
 {
-    quietSink sink;
+    silentSink sink;
     rasterHeader header;
     asciiGridStream stream;
     elevationGrid elevation;
@@ -65,7 +56,7 @@ inline QString checkCells(const std::vector<startCell>& cells, const rasterHeade
 // Start cells lie inside the grid and come in file order.
 inline QString checkStartCells(const QString& path)
 {
-    quietSink sink;
+    silentSink sink;
     rasterHeader header;
     asciiGridStream stream;
     std::vector<startCell> cells;
@@ -84,7 +75,7 @@ constexpr qint64 largestReadCells = qint64(1) << 22;
 // exactly the header's rows, and its start cells lie inside it.
 inline QString checkRasterInput(const QString& path)
 {
-    quietSink sink;
+    silentSink sink;
     rasterHeader header;
     const std::unique_ptr<rasterInput> input = rasterInputFor(path);
     if (!input || !input->open(path, header, sink))
