@@ -643,6 +643,33 @@ QList<settingRow> makeTable()
     trajectories.write = [](runRequest& r, const QVariant& v) { r.settings.saveTrajectories = v.toBool(); };
     rows << trajectories;
 
+    // Runs before crossed cells were counted wrote no line for it, so a run
+    // counting points keeps their log.txt to the byte: the row is in use
+    // (checked, written to log.txt) only when it counts crossed cells.
+    settingRow counting;
+    counting.name = QStringLiteral("countCells");
+    counting.label = QStringLiteral("Cells counted");
+    counting.type = settingType::choice;
+    counting.defaultValue = 0;
+    counting.minimum = 0;
+    counting.maximum = 1;
+    counting.choices = {QStringLiteral("Every cell a segment crosses"), QStringLiteral("Recorded points only")};
+    counting.choiceValues = {QStringLiteral("crossed"), QStringLiteral("points")};
+    counting.tooltip = QStringLiteral("Which cells a trajectory passes: every cell the straight segment between "
+                                      "two of its points crosses, or only the cells of its points, as runs before "
+                                      "crossed cells were counted (segments longer than the cell then leave gaps "
+                                      "that read 0).");
+    counting.option = QStringLiteral("count-cells");
+    counting.logLabel = QStringLiteral("Cells counted");
+    counting.read = [](const runRequest& r) {
+        return QVariant(r.settings.counting == cellCounting::recordedPoints ? 1 : 0);
+    };
+    counting.write = [](runRequest& r, const QVariant& v) {
+        r.settings.counting = v.toInt() == 1 ? cellCounting::recordedPoints : cellCounting::crossedCells;
+    };
+    counting.inUse = [](const runRequest& r) { return r.settings.counting == cellCounting::crossedCells; };
+    rows << counting;
+
     // More threads than this only exhaust the OpenMP runtime's stacks.
     settingRow threads;
     threads.name = QStringLiteral("threads");

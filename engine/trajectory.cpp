@@ -8,6 +8,7 @@
 
 #include "engine/angles.h"
 #include "engine/barrierIndex.h"
+#include "engine/cellWalk.h"
 #include "engine/profileWork.h"
 #include "engine/randomGenerator.h"
 #include "engine/stopCriterion.h"
@@ -90,6 +91,10 @@ bool advance(gridPosition& position, double heading, double segmentLength, const
 // NODATA value is NaN, and would otherwise turn the heading into NaN.
 bool hasDownslope(double aspect, double nodata) { return aspect != nodata && !std::isnan(aspect); }
 
+// A position in cells from the grid's north-west corner, as walkCells takes it.
+double columnCoordinate(const gridPosition& p) { return p.col + static_cast<double>(p.colOffset) / p.cellSize; }
+double rowCoordinate(const gridPosition& p) { return p.row + static_cast<double>(p.rowOffset) / p.cellSize; }
+
 template <class Generator>
 class trajectoryWalk
 {
@@ -99,7 +104,8 @@ public:
         : context_(context), start_(start), generator_(generator), result_(result),
           nodata_(context.surface.dem.nodataValue),
           maxSteps_(maxTrajectorySteps(context.surface.dem, context.settings.segmentLength)),
-          recordHeights_(context.recordHeights), measures_(context.measures)
+          recordHeights_(context.recordHeights),
+          countCrossed_(context.settings.counting == cellCounting::crossedCells), measures_(context.measures)
     {
     }
 
@@ -109,6 +115,8 @@ public:
         const double releaseHeight =
             recordHeights_ || measures_ ? startHeight(z0, context_.settings.initialFallHeight) : 0.0;
         reach(start_, z0, recordHeights_ ? releaseHeight : 0.0);
+        lastPoint_ = start_;
+        lastHeight_ = recordHeights_ ? releaseHeight : 0.0;
         if (measures_) {
             reachProtected(start_, z0, releaseHeight);
             protectedHeight_ = releaseHeight;
@@ -161,16 +169,16 @@ public:
 
             if (measures_) {
                 const double threshold = context_.stopCriterion.thresholdDegrees(profile.shapeFactor);
-                reach(position, profile.elevation, recordHeights_ ? energyLineHeight(profile, threshold) : 0.0);
+                pass(position, profile.elevation, recordHeights_ ? energyLineHeight(profile, threshold) : 0.0);
                 if (protectedOn_)
                     followProtected(position, profile, threshold);
                 previousPosition_ = position;
                 previousLength_ = profile.length;
             } else {
-                reach(position, profile.elevation,
-                      recordHeights_
-                          ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
-                          : 0.0);
+                pass(position, profile.elevation,
+                     recordHeights_
+                         ? energyLineHeight(profile, context_.stopCriterion.thresholdDegrees(profile.shapeFactor))
+                         : 0.0);
             }
             result_.runOut = profile.length;
             result_.travelAngle = profile.energyLineAngle;
@@ -209,7 +217,11 @@ private:
                 }
             }
         }
+        const double previousHeight = protectedHeight_;
         protectedHeight_ = countedHeight(height);
+        if (countCrossed_)
+            crossCells(previousPosition_, position, previousHeight, protectedHeight_, 1.0,
+                       [this](std::size_t cell, double h) { addProtected(cell, h); });
         reachProtected(position, profile.elevation, protectedHeight_);
         part.runOut = profile.length;
         part.travelAngle = profile.energyLineAngle;
@@ -222,8 +234,8 @@ private:
     // then its last point.
     bool crossedBarrierStops(const gridPosition& position, const profileEvaluation& profile, double height)
     {
-        const auto x = [](const gridPosition& p) { return p.col + static_cast<double>(p.colOffset) / p.cellSize; };
-        const auto y = [](const gridPosition& p) { return p.row + static_cast<double>(p.rowOffset) / p.cellSize; };
+        const auto x = columnCoordinate;
+        const auto y = rowCoordinate;
         const std::optional<barrierIndex::crossing> crossing =
             measures_->barriers->firstCrossing(x(previousPosition_), y(previousPosition_), x(position), y(position));
         if (!crossing)
@@ -244,9 +256,13 @@ private:
         at.row = static_cast<uint32_t>(std::floor(cy));
         at.colOffset = static_cast<float>((cx - std::floor(cx)) * size);
         at.rowOffset = static_cast<float>((cy - std::floor(cy)) * size);
-        // The crossing ends the saved path; its cell counts only if the path
-        // had a point there, so that the protected counts stay within the
-        // unprotected ones cell by cell.
+        // The crossing ends the saved path. Counting crossed cells, those up
+        // to the crossing count; counting points, its cell counts only if the
+        // path had a point there. Either way the protected counts stay within
+        // the unprotected ones cell by cell.
+        if (countCrossed_)
+            crossCells(previousPosition_, position, protectedHeight_, height, t,
+                       [this](std::size_t cell, double h) { addProtected(cell, h); });
         if (context_.settings.saveTrajectories) {
             trajectoryPoint point = worldPoint(at, interpolateElevation(at, context_.surface), context_.surface.dem);
             point.h = recordHeights_ ? static_cast<float>(arrival) : 0.0f;
@@ -260,13 +276,77 @@ private:
         return true;
     }
 
+    // The cells the segment from `from` to `to` crosses up to `until` (0 at
+    // `from`, 1 at `to`), each with the larger of the energy-line heights
+    // where the segment enters and leaves it, interpolated linearly between
+    // the heights at the two points. Cells off the grid (a point clamped onto
+    // its edge lies on the far side of its cell) or without elevation are
+    // left out, as a trajectory never counts a place it could not stand.
+    template <class Add>
+    void crossCells(const gridPosition& from, const gridPosition& to, double fromHeight, double toHeight,
+                    double until, Add add) const
+    {
+        const rasterHeader& dem = context_.surface.dem;
+        const auto heightAt = [&](double along) { return fromHeight + along * (toHeight - fromHeight); };
+        walkCellSpans(columnCoordinate(from), rowCoordinate(from), columnCoordinate(to), rowCoordinate(to),
+                      [&](int64_t row, int64_t col, double enter, double leave) {
+                          if (enter > until)
+                              return false;
+                          if (row < 0 || col < 0 || row >= dem.nrows || col >= dem.ncols)
+                              return true;
+                          const float z = context_.surface.elevation(static_cast<int>(row), static_cast<int>(col));
+                          if (static_cast<double>(z) == nodata_ || std::isnan(z))
+                              return true;
+                          const double height = std::max(heightAt(enter), heightAt(std::min(leave, until)));
+                          add(static_cast<std::size_t>(row) * static_cast<std::size_t>(dem.ncols)
+                                  + static_cast<std::size_t>(col),
+                              height);
+                          return true;
+                      });
+    }
+
+    // A new recorded point: the cells crossed on the way from the last one
+    // (when they count), then the point's own.
+    void pass(const gridPosition& position, float elevation, double height)
+    {
+        if (countCrossed_ && recordHeights_) {
+            crossCells(lastPoint_, position, lastHeight_, height, 1.0,
+                       [this](std::size_t cell, double h) { addReached(cell, h); });
+        } else if (countCrossed_) {
+            // Without heights the two points' own cells add nothing: they are counted anyway.
+            const std::size_t ncols = static_cast<std::size_t>(context_.surface.dem.ncols);
+            const std::size_t from = lastPoint_.row * ncols + lastPoint_.col;
+            const std::size_t to = position.row * ncols + position.col;
+            crossCells(lastPoint_, position, 0.0, 0.0, 1.0, [this, from, to](std::size_t cell, double) {
+                if (cell != from && cell != to)
+                    result_.reachedCells.push_back(cell);
+            });
+        }
+        reach(position, elevation, height);
+        lastPoint_ = position;
+        lastHeight_ = height;
+    }
+
+    void addReached(std::size_t cell, double height)
+    {
+        if (recordHeights_)
+            result_.cellHeights.push_back(cellHeight{cell, height});
+        else
+            result_.reachedCells.push_back(cell);
+    }
+
+    void addProtected(std::size_t cell, double height)
+    {
+        result_.withMeasures.cellHeights.push_back(cellHeight{cell, height});
+    }
+
     void reachProtected(const gridPosition& position, float elevation, double height)
     {
         trajectoryResult::protectedPart& part = result_.withMeasures;
         const std::size_t cell =
             static_cast<std::size_t>(position.row) * static_cast<std::size_t>(context_.surface.dem.ncols)
             + position.col;
-        part.cellHeights.push_back(cellHeight{cell, height});
+        addProtected(cell, height);
         if (context_.settings.saveTrajectories) {
             trajectoryPoint point = worldPoint(position, elevation, context_.surface.dem);
             point.h = recordHeights_ ? static_cast<float>(height) : 0.0f;
@@ -279,10 +359,7 @@ private:
         const std::size_t cell =
             static_cast<std::size_t>(position.row) * static_cast<std::size_t>(context_.surface.dem.ncols)
             + position.col;
-        if (recordHeights_)
-            result_.cellHeights.push_back(cellHeight{cell, height});
-        else
-            result_.reachedCells.push_back(cell);
+        addReached(cell, height);
         if (context_.settings.saveTrajectories) {
             trajectoryPoint point = worldPoint(position, elevation, context_.surface.dem);
             point.h = static_cast<float>(height);
@@ -297,6 +374,10 @@ private:
     const double nodata_;
     const double maxSteps_;
     const bool recordHeights_;
+    const bool countCrossed_;
+    // The last recorded point and its energy-line height (0 without intensity).
+    gridPosition lastPoint_{};
+    double lastHeight_ = 0.0;
     // With measures: whether the protected part goes on, the forest's
     // accumulated loss H (m), its height at the last point, and the last point.
     const protectionMeasures* const measures_;

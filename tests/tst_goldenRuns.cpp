@@ -1,5 +1,8 @@
 #include <omp.h>
 
+#include <algorithm>
+#include <vector>
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -60,17 +63,23 @@ private slots:
         QTest::addColumn<int>("probabilityClass");
         QTest::addColumn<int>("simulations");
         QTest::addColumn<bool>("intensity");  // with a block of 2 m3, classes 30 and 300 kJ
+        QTest::addColumn<bool>("points");     // counting the cells of recorded points only
 
-        QTest::newRow("slope-2m-45deg-0.5m-high") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4 << false;
-        QTest::newRow("slope-10m-5deg-1m-fall5-medium") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6 << false;
-        QTest::newRow("slope-2m-5deg-1m-fall2-low") << "slope" << 2.0 << 5 << 1.0 << 2.0 << 2 << 4 << false;
-        QTest::newRow("basin-2m-45deg-0.5m-fall3-low") << "basin" << 2.0 << 45 << 0.5 << 3.0 << 2 << 5 << false;
-        QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10 << false;
-        QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5 << false;
-        QTest::newRow("slope-2m-22deg-1m-fall5-high-intensity") << "slope" << 2.0 << 22 << 1.0 << 5.0 << 0 << 6 << true;
-        // A row whose name ends in "-objects" runs with the terrain's objects.geojson: a road, two overlapping
+        QTest::newRow("slope-2m-45deg-0.5m-high") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4 << false << true;
+        QTest::newRow("slope-10m-5deg-1m-fall5-medium") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6 << false << true;
+        QTest::newRow("slope-2m-5deg-1m-fall2-low") << "slope" << 2.0 << 5 << 1.0 << 2.0 << 2 << 4 << false << true;
+        QTest::newRow("basin-2m-45deg-0.5m-fall3-low") << "basin" << 2.0 << 45 << 0.5 << 3.0 << 2 << 5 << false << true;
+        QTest::newRow("basin-10m-45deg-1m-medium") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10 << false << true;
+        QTest::newRow("basin-2m-5deg-0.5m-fall10-high") << "basin" << 2.0 << 5 << 0.5 << 10.0 << 0 << 5 << false << true;
+        QTest::newRow("slope-2m-22deg-1m-fall5-high-intensity") << "slope" << 2.0 << 22 << 1.0 << 5.0 << 0 << 6 << true << true;
+        // Counting every crossed cell, as runs do by default.
+        QTest::newRow("slope-2m-45deg-0.5m-high-crossed") << "slope" << 2.0 << 45 << 0.5 << 0.0 << 0 << 4 << false << false;
+        QTest::newRow("basin-10m-45deg-1m-medium-crossed") << "basin" << 10.0 << 45 << 1.0 << 0.0 << 1 << 10 << false << false;
+        QTest::newRow("slope-2m-22deg-1m-fall5-high-intensity-crossed") << "slope" << 2.0 << 22 << 1.0 << 5.0 << 0 << 6 << true << false;
+        QTest::newRow("slope-10m-5deg-1m-fall5-medium-objects-crossed") << "slope" << 10.0 << 5 << 1.0 << 5.0 << 1 << 6 << false << false;
+        // A row whose name holds "-objects" runs with the terrain's objects.geojson: a road, two overlapping
         // polygons and a point.
-        QTest::newRow("slope-2m-22deg-1m-high-objects") << "slope" << 2.0 << 22 << 1.0 << 0.0 << 0 << 6 << false;
+        QTest::newRow("slope-2m-22deg-1m-high-objects") << "slope" << 2.0 << 22 << 1.0 << 0.0 << 0 << 6 << false << true;
     }
 
     void runMatchesGolden()
@@ -83,6 +92,7 @@ private slots:
         QFETCH(int, probabilityClass);
         QFETCH(int, simulations);
         QFETCH(bool, intensity);
+        QFETCH(bool, points);
 
         QTemporaryDir out;
         QVERIFY(out.isValid());
@@ -91,8 +101,9 @@ private slots:
         request.startCellsFile = goldenDir() + "/" + terrain + "/start_cells.asc";
         request.outputFolder = out.path();
         request.settings = {segment, simulations, angle, step, probabilityClass, fallHeight, true};
+        request.settings.counting = points ? cellCounting::recordedPoints : cellCounting::crossedCells;
         request.intensity = intensitySettings{intensity, 2.0, 2700.0, {30.0, 300.0}};
-        const bool objects = QByteArray(QTest::currentDataTag()).endsWith("-objects");
+        const bool objects = QByteArray(QTest::currentDataTag()).contains("-objects");
         if (objects) {
             request.objectsFile = goldenDir() + "/" + terrain + "/objects.geojson";
             request.objectsIdField = "id";
@@ -122,6 +133,44 @@ private slots:
         for (auto file = outputs.cbegin(); file != outputs.cend(); ++file)
             QVERIFY2(file.value() == readTextFile(caseDir + "/" + file.key()),
                      qPrintable(file.key() + " differs from the golden run"));
+    }
+
+    // The bundled example's 5 m segments on its 2 m grid: counting points
+    // leaves whole rows across the slope at 0 passages between rows that
+    // every trajectory reaches; counting crossed cells leaves none.
+    void exampleSlopeHasNoEmptyRows_data()
+    {
+        QTest::addColumn<bool>("points");
+        QTest::addColumn<bool>("emptyRows");
+        QTest::newRow("recorded points") << true << true;
+        QTest::newRow("crossed cells") << false << false;
+    }
+
+    void exampleSlopeHasNoEmptyRows()
+    {
+        QFETCH(bool, points);
+        QFETCH(bool, emptyRows);
+        QTemporaryDir out;
+        QVERIFY(out.isValid());
+        runRequest request;
+        request.demFile = QStringLiteral(EXAMPLES_DIR "/dem.asc");
+        request.startCellsFile = QStringLiteral(EXAMPLES_DIR "/start_cells.asc");
+        request.outputFolder = out.path();
+        request.settings.numberOfSimulations = 2;
+        request.settings.counting = points ? cellCounting::recordedPoints : cellCounting::crossedCells;
+        tumbraController controller;
+        controllerRecorder recorder(controller);
+        controller.run(request);
+        QVERIFY2(recorder.events.contains("done:0"), qPrintable(recorder.events.join('\n')));
+        const grid<int32_t>& counts = recorder.last.grids->passageCounts;
+        std::vector<int64_t> rowSums(static_cast<std::size_t>(counts.rows()), 0);
+        for (int r = 0; r < counts.rows(); ++r)
+            for (int c = 0; c < counts.cols(); ++c)
+                rowSums[static_cast<std::size_t>(r)] += counts(r, c);
+        const auto first = std::find_if(rowSums.begin(), rowSums.end(), [](int64_t sum) { return sum > 0; });
+        const auto last = std::find_if(rowSums.rbegin(), rowSums.rend(), [](int64_t sum) { return sum > 0; }).base();
+        QVERIFY(first < last);
+        QCOMPARE(std::find(first, last, 0) != last, emptyRows);
     }
 };
 

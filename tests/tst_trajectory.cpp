@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/cellWalk.h"
 #include "engine/intensity.h"
 #include "engine/profileEvaluation.h"
 #include "engine/randomGenerator.h"
@@ -104,6 +105,74 @@ private slots:
         QCOMPARE(result.points.size(), static_cast<std::size_t>(result.steps + 1));
         QCOMPARE(QPointF(result.points.front().x, result.points.front().y), QPointF(1035, 2025));
         QCOMPARE(QPointF(result.points.back().x, result.points.back().y), last);
+    }
+
+    // Segments in cells (x the column, y the row): the cells in order, and
+    // their spans along the segment joining without a gap from 0 to 1.
+    void segmentCrossesItsCells_data()
+    {
+        QTest::addColumn<QLineF>("segment");
+        QTest::addColumn<QVector<QPoint>>("cells");  // (column, row)
+        QTest::newRow("along a row") << QLineF(0.5, 0.5, 3.5, 0.5)
+                                     << QVector<QPoint>{{0, 0}, {1, 0}, {2, 0}, {3, 0}};
+        QTest::newRow("up a column") << QLineF(2.5, 3.5, 2.5, 0.2)
+                                     << QVector<QPoint>{{2, 3}, {2, 2}, {2, 1}, {2, 0}};
+        QTest::newRow("shallow diagonal") << QLineF(0.2, 0.1, 3.8, 1.3)
+                                          << QVector<QPoint>{{0, 0}, {1, 0}, {2, 0}, {2, 1}, {3, 1}};
+        QTest::newRow("steep, westward") << QLineF(1.9, 0.1, 0.1, 2.9)
+                                         << QVector<QPoint>{{1, 0}, {1, 1}, {0, 1}, {0, 2}};
+        QTest::newRow("through corners") << QLineF(0.5, 0.5, 2.5, 2.5) << QVector<QPoint>{{0, 0}, {1, 1}, {2, 2}};
+        QTest::newRow("within one cell") << QLineF(1.2, 1.2, 1.8, 1.7) << QVector<QPoint>{{1, 1}};
+    }
+
+    void segmentCrossesItsCells()
+    {
+        QFETCH(QLineF, segment);
+        QFETCH(QVector<QPoint>, cells);
+        QVector<QPoint> walked;
+        double reachedAlong = 0.0;
+        walkCellSpans(segment.x1(), segment.y1(), segment.x2(), segment.y2(),
+                      [&](int64_t row, int64_t col, double enter, double leave) {
+                          walked.append(QPoint(static_cast<int>(col), static_cast<int>(row)));
+                          [&] { QCOMPARE(enter, reachedAlong); }();
+                          reachedAlong = leave;
+                          return true;
+                      });
+        QCOMPARE(walked, cells);
+        QCOMPARE(reachedAlong, 1.0);
+    }
+
+    // Segments of 2.5 cells straight down a slope from the centre of the
+    // second row's cell: counting points leaves the rows between them at 0, counting
+    // crossed cells reaches every row, each between its neighbours' heights.
+    void longSegmentsCountEveryCrossedRow_data()
+    {
+        QTest::addColumn<bool>("points");
+        QTest::addColumn<std::vector<int>>("rows");
+        QTest::newRow("recorded points") << true << std::vector<int>{1, 4, 6, 9, 11};
+        QTest::newRow("crossed cells") << false << std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
+    }
+
+    void longSegmentsCountEveryCrossedRow()
+    {
+        QFETCH(bool, points);
+        QFETCH(std::vector<int>, rows);
+        terrainCase terrain(12, 5, [](int r, int) { return -10.0f * r; });
+        terrain.settings.segmentLength = 25.0;
+        terrain.settings.counting = points ? cellCounting::recordedPoints : cellCounting::crossedCells;
+        terrain.recordHeights = true;
+        const trajectoryResult result = terrain.run(1, 2);
+        std::vector<int> reachedRows;
+        for (const cellHeight& reached : result.cellHeights) {
+            QCOMPARE(reached.cell % 5, std::size_t{2});
+            reachedRows.push_back(static_cast<int>(reached.cell / 5));
+        }
+        QCOMPARE(reachedRows, rows);
+        QCOMPARE(result.points.size(), std::size_t{6});  // the recorded points either way
+        // With no stop criterion the energy line only rises above the falling
+        // ground: each row's height at least its northern neighbour's.
+        for (std::size_t k = 1; k < result.cellHeights.size(); ++k)
+            QVERIFY(result.cellHeights[k].height >= result.cellHeights[k - 1].height);
     }
 
     void flatStartCellGoesNowhere()
@@ -256,6 +325,7 @@ private slots:
         plane.settings.initialFallHeight = 100.0;
         plane.criterion = makeStopCriterion(probabilityClass);
         plane.recordHeights = true;
+        plane.settings.counting = cellCounting::recordedPoints;  // each cell with its point's height
         const trajectoryResult result = plane.run(1, 2);
         QCOMPARE(result.end, trajectoryEnd::stopCriterion);
         QCOMPARE(int(result.points.size()), recordedPoints);
