@@ -272,6 +272,8 @@ void mpiCoordinator::combine(propagationOutput& result)
         sumCounts(counts.data(), counts.size());
     runOutStatistics& runOuts = result.runOuts;
     reduceCells(&runOuts.longestRunOut, 1, MPI_DOUBLE, MPI_MAX, rank_);
+    reduceCells(&runOuts.trajectories, 1, MPI_UINT64_T, MPI_SUM, rank_);
+    reduceCells(&runOuts.stayedInStartCell, 1, MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(runOuts.runOutCounts.data(), runOuts.runOutCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     reduceCells(runOuts.travelAngleCounts.data(), runOuts.travelAngleCounts.size(), MPI_UINT64_T, MPI_SUM, rank_);
     // Counts of disjoint start cells: their sums are those of one process.

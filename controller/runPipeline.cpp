@@ -148,6 +148,12 @@ int runPipeline::runStages(runOutcome& outcome)
         if (code != completed || !coordinator_->writesOutputs())
             return code == completed ? agreeWithOthers(completed) : code;
     }
+    if (const QString warning = degenerateRunWarning(result.runOuts, request_.settings.segmentLength,
+                                                     demHeader_.cellsize);
+        !warning.isEmpty()) {
+        events_.warning(warning);
+        degenerate_ = true;
+    }
     if (evidence_ && !request_.calibrate)
         scoreRun(result);
     return agreeWithOthers(guardedStage([&] { return writeResults(result, terrain, outcome); }));
@@ -995,6 +1001,9 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,
                                         demHeader_.cellsize, grids.runOuts);
+    if (degenerate_)
+        report.summary << notMeaningfulLine();
+    report.warnings = events_.warnings();
     if (request_.seed)  // last, so the log ends naming the seed that repeats the run
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
     return products;

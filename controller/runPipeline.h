@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include "controller/runEvents.h"
 #include "controller/runOutcome.h"
 #include "controller/runRequest.h"
 #include "engine/barrierIndex.h"
@@ -35,17 +36,6 @@ class runCoordinator;
 struct propagationOutput;
 struct runProducts;
 struct runResultGrids;
-
-// What a run tells its front end as it goes, besides its messages.
-class runEvents : public messageSink
-{
-public:
-    // The simulation's progress bar: its maximum, then values up to it.
-    virtual void progressBarStarted(int total) = 0;
-    virtual void progressBarMoved(int value) = 0;
-    // How far the current long phase has come (names in runPhases.h).
-    virtual void phaseProgress(const QString& phase, int percent) = 0;
-};
 
 // One run, from its request to its outcome: reads the inputs, derives the
 // terrain, simulates, and writes the outputs of the output table through
@@ -124,9 +114,11 @@ private:
     QStringList earlierOutputsToRemove(const QStringList& placed) const;
 
     runRequest request_;
-    runEvents& events_;
+    // The front end's events, each warning also kept for log.txt.
+    recordedWarnings events_;
     std::atomic<bool>& abortRequested_;
     runCoordinator* const coordinator_;
+    bool degenerate_ = false;  // most trajectories stayed in their start cells
 
     std::unique_ptr<rasterInput> demInput_;
     rasterHeader demHeader_;

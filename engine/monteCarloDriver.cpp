@@ -64,7 +64,9 @@ double gridDiagonal(const rasterHeader& dem)
 {
     return std::hypot(static_cast<double>(dem.nrows), static_cast<double>(dem.ncols)) * dem.cellsize;
 }
-double runOutBinWidth(const rasterHeader& dem) { return dem.cellsize; }
+// A tenth of a cell: the window's histogram shows run-outs shorter than a
+// cell (a coarse grid's) in more than one bar.
+double runOutBinWidth(const rasterHeader& dem) { return dem.cellsize / 10.0; }
 
 bool insideGrid(const startCell& cell, const rasterHeader& dem)
 {
@@ -139,7 +141,8 @@ public:
                                                   trajectory.reachedCells, trajectory.cellHeights, weight,
                                                   intensity_ ? intensity_->energyClassLimits : noLimits_);
             output_.runOuts.addTrajectory(trajectory.runOut, trajectory.moved,
-                                          static_cast<double>(trajectory.travelAngle) * 180.0 / pi);
+                                          static_cast<double>(trajectory.travelAngle) * 180.0 / pi,
+                                          trajectory.reachedCells.size() > 1);
         }
         if (objects_)
             objects_->addTrajectory(startCellIndex, trajectory.reachedCells);

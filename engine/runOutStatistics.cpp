@@ -13,10 +13,13 @@ void runOutStatistics::assign(double binWidth, double longestPossible)
     travelAngleCounts.assign(angleBins, 0);
 }
 
-void runOutStatistics::addTrajectory(double runOut, bool moved, double travelAngleDegrees)
+void runOutStatistics::addTrajectory(double runOut, bool moved, double travelAngleDegrees, bool leftStartCell)
 {
     if (runOutCounts.empty())
         return;
+    ++trajectories;
+    if (!leftStartCell)
+        ++stayedInStartCell;
     longestRunOut = std::max(longestRunOut, runOut);
     const double bin = std::floor(runOut / runOutBinWidth);
     const std::size_t last = runOutCounts.size() - 1;
@@ -31,6 +34,8 @@ void runOutStatistics::addTrajectory(double runOut, bool moved, double travelAng
 void runOutStatistics::add(const runOutStatistics& other)
 {
     longestRunOut = std::max(longestRunOut, other.longestRunOut);
+    trajectories += other.trajectories;
+    stayedInStartCell += other.stayedInStartCell;
     for (std::size_t i = 0; i < runOutCounts.size() && i < other.runOutCounts.size(); ++i)
         runOutCounts[i] += other.runOutCounts[i];
     for (std::size_t i = 0; i < travelAngleCounts.size() && i < other.travelAngleCounts.size(); ++i)

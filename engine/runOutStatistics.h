@@ -8,7 +8,8 @@
 // processes give the same figures.
 //  - run-out: horizontal distance from the start point to the last point, m;
 //  - travel angle: the energy-line angle at the last point, degrees.
-// A trajectory that never left its start point has no travel angle.
+// A trajectory that never left its start point has no travel angle; one
+// that reached no cell but its start cell is counted apart too.
 struct runOutStatistics
 {
     static constexpr int angleBinsPerDegree = 10;               // the percentiles' resolution: 0.1 degree
@@ -18,10 +19,12 @@ struct runOutStatistics
     std::vector<uint64_t> travelAngleCounts;  // angleBins bins from -90 degrees up
     std::vector<uint64_t> runOutCounts;       // bins of runOutBinWidth from 0 up; the last holds all beyond
     double runOutBinWidth = 0.0;
+    uint64_t trajectories = 0;
+    uint64_t stayedInStartCell = 0;
 
     // Sized for run-outs up to `longestPossible` metres in bins of `binWidth`.
     void assign(double binWidth, double longestPossible);
-    void addTrajectory(double runOut, bool moved, double travelAngleDegrees);
+    void addTrajectory(double runOut, bool moved, double travelAngleDegrees, bool leftStartCell);
     // Adds another share of the run (same bins).
     void add(const runOutStatistics& other);
 

@@ -290,7 +290,10 @@ private:
         const auto heightAt = [&](double along) { return fromHeight + along * (toHeight - fromHeight); };
         walkCellSpans(columnCoordinate(from), rowCoordinate(from), columnCoordinate(to), rowCoordinate(to),
                       [&](int64_t row, int64_t col, double enter, double leave) {
-                          if (enter > until)
+                          // A cell entered at the crossing itself (a barrier along a
+                          // cell edge) lies beyond it; the margin covers the two ways
+                          // of forming the crossing's place along the segment.
+                          if (until < 1.0 && enter >= until - 1e-9)
                               return false;
                           if (row < 0 || col < 0 || row >= dem.nrows || col >= dem.ncols)
                               return true;

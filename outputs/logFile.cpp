@@ -33,6 +33,8 @@ QString logText(const logReport& report)
         text += u'\n' + report.coordinateSystemLine;
     if (!report.summary.isEmpty())
         text += QStringLiteral("\n\nRun summary:\n\t") + report.summary.join(QStringLiteral("\n\t"));
+    if (!report.warnings.isEmpty())
+        text += QStringLiteral("\n\nWarnings:\n\t") + report.warnings.join(QStringLiteral("\n\t"));
     return text;
 }
 

@@ -29,9 +29,11 @@ struct logReport
     // Lines of the run summary that follows the lines above ("Start cells:
     // 12" and so on); none, and the summary is left out.
     QStringList summary;
+    // What the run warned of, in order; none, and the section is left out.
+    QStringList warnings;
 };
 
 // log.txt: the program and the times, the inputs and the DEM's header, the
 // settings, the folder, the random numbers, the coordinate system, then the
-// run summary.
+// run summary and the warnings.
 writeOutcome writeLogFile(const outputTarget& target, const logReport& report, messageSink& sink);

@@ -86,8 +86,8 @@ private slots:
         for (int i = 0; i < angles.size(); ++i) {
             const bool moved = !qIsNaN(angles[i]);
             const double runOut = moved ? 10.0 * (i + 1) : 0.0;
-            whole.addTrajectory(runOut, moved, angles[i]);
-            halves[i % 2].addTrajectory(runOut, moved, angles[i]);
+            whole.addTrajectory(runOut, moved, angles[i], moved);
+            halves[i % 2].addTrajectory(runOut, moved, angles[i], moved);
         }
         halves[1].add(halves[0]);
         for (const runOutStatistics* statistics : {&whole, &halves[1]}) {
@@ -102,7 +102,7 @@ private slots:
         }
         // Beyond the bins the last one takes the run-out.
         const uint64_t beyond = whole.runOutCounts.back();
-        whole.addTrajectory(1.0e9, true, 10.0);
+        whole.addTrajectory(1.0e9, true, 10.0, true);
         QCOMPARE(whole.runOutCounts.back(), beyond + 1);
     }
 

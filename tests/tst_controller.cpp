@@ -1,6 +1,7 @@
 #include <functional>
 
 #include <QDir>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +50,12 @@ const QByteArray writtenHeader = "ncols 5\nnrows 4\nxllcorner 600000.000000\nyll
 const QByteArray expectedCounts = "\n0 0 0 0 0\n0 0 10 0 0\n0 0 0 0 0\n0 0 0 0 0";
 const QStringList failedEnd = {"reset", "done:1", "message:Done with errors."};
 const QStringList completedEnd = {"reset", "done:0", "message:Done."};
+// The ten trajectories of goodStart's cell stay in it.
+const QString stayedWarning = QStringLiteral(
+    "warning:10 of 10 trajectories (100.0 %) never left their start cell and the longest run-out (0 m) is under one "
+    "cell (2 m): the areas, run-outs and travel angles of this run are not meaningful. Check that the start cells lie "
+    "above ground steep enough for rockfall, and where the DEM's cells are coarser than a few metres, use a finer DEM "
+    "that shows the steep parts.");
 const QStringList abortedEnd = {"reset", "done:2", "message:Process aborted by user. No files saved."};
 
 QStringList folderEntries(const QString& path)
@@ -174,6 +181,36 @@ private slots:
         QCOMPARE(segmentLengthWarning(segment, cell), warning);
     }
 
+    // Segments of a twentieth of the 2 m cell leave most trajectories in
+    // their start cells: log.txt marks the figures and keeps the warning the
+    // front end showed, and the run its advice gives draws no such warning.
+    void degenerateRunIsWarnedOfWhereItIsArchived()
+    {
+        const QString golden = QStringLiteral(TEST_DATA_DIR "/golden/slope/");
+        request_.demFile = golden + "dem.asc";
+        request_.startCellsFile = golden + "start_cells.asc";
+        request_.settings.numberOfSimulations = 4;
+        request_.settings.segmentLength = 0.1;
+        request_.settings.profileStep = 0.05;
+        tumbraController controller;
+        const QStringList events = execute(controller);
+        const QStringList warnings = events.filter(QStringLiteral("never left their start cell"));
+        QCOMPARE(warnings.size(), 1);
+        const QString log = QString::fromUtf8(readTextFile(outPath() + "/log.txt"));
+        QVERIFY(log.contains("\n\nWarnings:\n\t") && log.contains(warnings[0].mid(QStringLiteral("warning:").size())));
+        QVERIFY(log.contains("\tNot meaningful: "));
+        static const QRegularExpression advice("--segment-length ([0-9.]+), profile step ([0-9.]+) or less");
+        const QRegularExpressionMatch given = advice.match(warnings[0]);
+        QVERIFY2(given.hasMatch(), qPrintable(warnings[0]));
+        request_.settings.segmentLength = given.captured(1).toDouble();
+        request_.settings.profileStep = given.captured(2).toDouble();
+        request_.overwrite = true;
+        const QStringList advised = execute(controller);
+        QVERIFY2(advised.filter(QStringLiteral("warning:")).isEmpty(), qPrintable(advised.join('\n')));
+        const QString advisedLog = QString::fromUtf8(readTextFile(outPath() + "/log.txt"));
+        QVERIFY(!advisedLog.contains("Warnings:") && !advisedLog.contains("Not meaningful"));
+    }
+
     // Every refusal ends with its message, reset, code 1 and no file written.
     void refusedRunEndsWithCodeOne_data()
     {
@@ -294,7 +331,8 @@ private slots:
                 progress << value;
             },
             Qt::DirectConnection);
-        QCOMPARE(run(controller, goodDem, goodStart, QStringLiteral("dem.ASC")), QStringList{"init:10"} + completedEnd);
+        QCOMPARE(run(controller, goodDem, goodStart, QStringLiteral("dem.ASC")),
+                 (QStringList{"init:10", stayedWarning} + completedEnd));
 
         QCOMPARE(progress, (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
         QStringList order;
@@ -333,20 +371,20 @@ private slots:
         QTest::addColumn<QStringList>("events");
         QTest::newRow("read-only Reach_prob.asc")
             << "Reach_prob.asc"
-            << QStringList{"init:10", "error:%out/Reach_prob.asc is write-protected. Make it writable or choose "
+            << QStringList{"init:10", stayedWarning, "error:%out/Reach_prob.asc is write-protected. Make it writable or choose "
                                       "another output folder."}
                    + failedEnd;
         QTest::newRow("read-only folder") << "read-only"
-                                          << QStringList{"init:10", "error:No file can be written into %out"}
+                                          << QStringList{"init:10", stayedWarning, "error:No file can be written into %out"}
                                                  + failedEnd;
-        QTest::newRow("full disk") << "full" << QStringList{"init:10", "error:Failed to write file N.asc: "}
+        QTest::newRow("full disk") << "full" << QStringList{"init:10", stayedWarning, "error:Failed to write file N.asc: "}
                                                     + failedEnd;
         QTest::newRow("folder removed") << "removed"
-                                        << QStringList{"init:10", "warning:The output folder %out was removed "
+                                        << QStringList{"init:10", stayedWarning, "warning:The output folder %out was removed "
                                                                   "during the run and has been created again."}
                                                + completedEnd;
         QTest::newRow("file in the folder's place") << "replaced"
-                                                    << QStringList{"init:10", "error:The output folder %out "
+                                                    << QStringList{"init:10", stayedWarning, "error:The output folder %out "
                                                                               "no longer exists and cannot be created "
                                                                               "again. No files saved."}
                                                            + failedEnd;
@@ -416,7 +454,7 @@ private slots:
                                                "Using 'corner' as default."}
                                        + abortedEnd;
         QTest::newRow("simulation") << "simulation" << QStringList{"init:10"} + abortedEnd;
-        QTest::newRow("writing") << "writing" << QStringList{"init:10"} + abortedEnd;
+        QTest::newRow("writing") << "writing" << QStringList{"init:10", stayedWarning} + abortedEnd;
     }
 
     void abortInEveryPhase()

@@ -395,7 +395,7 @@ private slots:
         grids->numberOfSimulations = 10;
         grids->trajectories = 10;
         grids->runOuts.assign(10.0, 600.0);
-        grids->runOuts.addTrajectory(120.0, true, 31.0);
+        grids->runOuts.addTrajectory(120.0, true, 31.0, true);
         outcome.grids = grids;
         int formWidth = 0;
         for (int session = 0; session < 2; ++session) {
