@@ -693,21 +693,35 @@ class DialogWidgets(unittest.TestCase):
                 value = self.wrapper(name).value()
                 self.assertEqual(project.mapLayer(value).source() if value else None, chosen)
 
-    def test_layer_names_are_those_of_the_chosen_file(self):
+    def test_names_offered_are_those_of_the_chosen_file_or_layer(self):
         folder = scratch()
         two_layers = os.path.join(folder, "two_layers.gpkg")
         write_release_areas(two_layers, [("other", RELEASE_AREA), ("releases", RELEASE_AREA)])
         one_layer = os.path.join(folder, "one_layer.gpkg")
         write_release_areas(one_layer, [("releases", RELEASE_AREA)])
-        cases = [("two layers", two_layers, ["", "other", "releases"]), ("one layer", one_layer, [""]),
-                 ("a raster", START, [""])]
+        examples = os.path.join(REPO, "examples")
+        # (the list, its parent, the parent's value, the names offered)
+        cases = [("START_LAYER", "START", two_layers, ["", "other", "releases"]),
+                 ("START_LAYER", "START", one_layer, [""]),
+                 ("START_LAYER", "START", START, [""]),
+                 ("FREQUENCY_FIELD", "START", os.path.join(examples, "release_areas.gpkg"),
+                  ["", "frequency", "volume"]),
+                 # QGIS's own field widget crashes QGIS on a raster parent.
+                 ("FREQUENCY_FIELD", "START", START, [""]),
+                 ("FOREST_FIELD", "FOREST", os.path.join(examples, "forest.gpkg"), ["", "forest"]),
+                 ("OBJECTS_ID", "OBJECTS", os.path.join(examples, "objects.gpkg"), ["", "name", "kind"])]
         QgsProject.instance().clear()
-        for label, path, names in cases:
-            with self.subTest(label):
-                start, layer_name = self.wrapper("START"), self.wrapper("START_LAYER")
-                layer_name.postInitialize([start, layer_name])
-                start.setValue(path)
-                self.assertEqual([layer_name.combo.itemText(i) for i in range(layer_name.combo.count())], names)
+        for name, parent, value, names in cases:
+            with self.subTest(name=name, value=os.path.basename(value)):
+                parent_wrapper, wrapper = self.wrapper(parent), self.wrapper(name)
+                wrapper.postInitialize([parent_wrapper, wrapper])
+                if hasattr(parent_wrapper, "setValue"):
+                    parent_wrapper.setValue(value)
+                else:  # QGIS's own widget
+                    context = QgsProcessingContext()
+                    self.widget = parent_wrapper.createWrappedWidget(context)
+                    parent_wrapper.setParameterValue(value, context)
+                self.assertEqual([wrapper.combo.itemText(i) for i in range(wrapper.combo.count())], names)
 
 
 class Metadata(unittest.TestCase):

@@ -39,7 +39,7 @@ from . import engine
 from .barrier_style import write_barrier_style
 from .layout import LayerStyler
 from .settings_table import SETTINGS
-from .widgets import FileLayerNameWrapper, UnchosenLayerWrapper
+from .widgets import FileLayerNameWrapper, LayerFieldWrapper, UnchosenLayerWrapper
 
 OUTPUT_FORMATS = [("ESRI ASCII grid (.asc)", "asc", ".asc"), ("GeoTIFF (.tif)", "gtiff", ".tif")]
 
@@ -210,11 +210,15 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         )
         self.addParameter(
             _advanced(
-                QgsProcessingParameterField(
-                    self.OBJECTS_ID,
-                    self.tr("Field holding the object ids (default: feature id)"),
-                    parentLayerParameterName=self.OBJECTS,
-                    optional=True,
+                _chooser(
+                    QgsProcessingParameterField(
+                        self.OBJECTS_ID,
+                        self.tr("Field holding the object ids (default: feature id)"),
+                        parentLayerParameterName=self.OBJECTS,
+                        optional=True,
+                    ),
+                    LayerFieldWrapper,
+                    parent=self.OBJECTS,
                 )
             )
         )
@@ -323,22 +327,21 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         # Optional rows are passed only when set, so they start unset and tumbra-run's default holds; those
         # passed only with another option show their default.
         default = None if optional and not row.get("with") else row.get("default")
-        if row.get("field") is True:
-            return QgsProcessingParameterField(
-                name,
-                self.tr(row["label"]) + self.tr(" (of the start layer)"),
-                parentLayerParameterName=self.START,
-                type=QgsProcessingParameterField.Numeric,
-                optional=True,
-            )
         if row.get("field"):
-            return QgsProcessingParameterField(
-                name,
-                self.tr(row["label"]),
-                defaultValue=default,
-                parentLayerParameterName=row["field"],
-                type=QgsProcessingParameterField.Numeric,
-                optional=True,
+            parent = self.START if row["field"] is True else row["field"]
+            of_start = self.tr(" (of the start layer)") if row["field"] is True else ""
+            return _chooser(
+                QgsProcessingParameterField(
+                    name,
+                    self.tr(row["label"]) + of_start,
+                    defaultValue=None if row["field"] is True else default,
+                    parentLayerParameterName=parent,
+                    type=QgsProcessingParameterField.Numeric,
+                    optional=True,
+                ),
+                LayerFieldWrapper,
+                parent=parent,
+                numeric=True,
             )
         if row["type"] == "choice":
             return QgsProcessingParameterEnum(name, self.tr(row["label"]), options=row["choices"], defaultValue=default)

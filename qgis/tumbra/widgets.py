@@ -1,12 +1,17 @@
-"""Widgets of the algorithm's dialog where QGIS's own would guess: a layer
-chooser that starts with no layer (QGIS fills a required layer with the
-active one, easily the wrong layer), and the layer names of the chosen file
-as a list. Only in the algorithm's own dialog; batch runs and models keep
-QGIS's widgets."""
+"""Widgets of the algorithm's dialog where QGIS's own would guess or fail: a
+layer chooser that starts with no layer (QGIS fills a required layer with
+the active one, easily the wrong layer), and the layer names of the chosen
+file and the fields of the chosen layer as lists."""
 
 import os
 
-from qgis.core import QgsMapLayer, QgsProcessingParameterDefinition, QgsProject, QgsProviderRegistry
+from qgis.core import (
+    QgsMapLayer,
+    QgsProcessingParameterDefinition,
+    QgsProject,
+    QgsProviderRegistry,
+    QgsVectorLayer,
+)
 from qgis.gui import QgsProcessingMapLayerComboBox
 from qgis.PyQt.QtWidgets import QComboBox
 
@@ -15,7 +20,7 @@ try:  # the Processing plugin; absent in a bare Python session and then not need
     from processing.tools import dataobjects
 except ImportError:
     MapLayerWidgetWrapper = WidgetWrapper = None
-    UnchosenLayerWrapper = FileLayerNameWrapper = None
+    UnchosenLayerWrapper = FileLayerNameWrapper = LayerFieldWrapper = None
 
 
 def layer_names_of(value):
@@ -33,6 +38,20 @@ def layer_names_of(value):
     source = ogr.Open(value)
     names = [source.GetLayer(i).GetName() for i in range(source.GetLayerCount())] if source else []
     return names if len(names) > 1 else []
+
+
+def field_names_of(value, numeric=False):
+    """The fields of the vector layer `value` stands for (a project layer's
+    id, a layer or a path); empty for a raster."""
+    layer = QgsProject.instance().mapLayer(value) if isinstance(value, str) else value
+    if layer is None and isinstance(value, str) and os.path.isfile(value.split("|")[0]):
+        layer = QgsVectorLayer(value, "fields", "ogr")
+    if not isinstance(layer, QgsVectorLayer) or not layer.isValid():
+        return []
+    # Not the key QGIS shows as a field (a GeoPackage's fid): tumbra-run reads no such field.
+    keys = set(layer.primaryKeyAttributes())
+    return [field.name() for i, field in enumerate(layer.fields())
+            if i not in keys and (field.isNumeric() or not numeric)]
 
 
 if MapLayerWidgetWrapper is not None:
@@ -55,17 +74,21 @@ if MapLayerWidgetWrapper is not None:
             self.combo.valueChanged.connect(lambda: self.widgetValueHasChanged.emit(self))
             return self.combo
 
-    class FileLayerNameWrapper(WidgetWrapper):
-        """The layer of a vector file, chosen from the layers of the file the
-        parameter named by the metadata's "parent" holds; a name may still be
-        typed. Empty: the layer the file or the project layer gives."""
+    class ListFromParentWrapper(WidgetWrapper):
+        """A name chosen from a list made from the value of the parameter the
+        metadata's "parent" names, refreshed when that changes; a name may
+        still be typed. Empty: none chosen."""
 
-        def createWidget(self, parent=None):  # noqa: N802
+        def createWidget(self, parent=None, **options):  # noqa: N802
             self.parent_name = parent
+            self.options = options
             self.combo = QComboBox()
             self.combo.setEditable(True)
             self.combo.addItem("")
             return self.combo
+
+        def names_for(self, value):
+            return []
 
         def postInitialize(self, wrappers):  # noqa: N802
             for wrapper in wrappers:
@@ -75,7 +98,7 @@ if MapLayerWidgetWrapper is not None:
 
         def parent_changed(self, wrapper):
             try:
-                names = layer_names_of(wrapper.parameterValue())
+                names = self.names_for(wrapper.parameterValue())
             except Exception:  # a value being typed, a file not readable: no list
                 names = []
             typed = self.combo.currentText()
@@ -84,7 +107,24 @@ if MapLayerWidgetWrapper is not None:
             self.combo.setEditText(typed if typed in names or not names else "")
 
         def setValue(self, value):  # noqa: N802
+            if isinstance(value, (list, tuple)):
+                value = value[0] if value else None
             self.combo.setEditText("" if value is None else str(value))
 
         def value(self):
             return self.combo.currentText().strip() or None
+
+    class FileLayerNameWrapper(ListFromParentWrapper):
+        """The layer of a vector file, from the layers of the chosen file."""
+
+        def names_for(self, value):
+            return layer_names_of(value)
+
+    class LayerFieldWrapper(ListFromParentWrapper):
+        """A field of the chosen vector layer (with the metadata's "numeric",
+        its numeric fields). QGIS's own field widget would do, but in QGIS
+        3.22 it crashes QGIS when its parent layer is a raster, as the start
+        cells and the forest may be."""
+
+        def names_for(self, value):
+            return field_names_of(value, self.options.get("numeric", False))
