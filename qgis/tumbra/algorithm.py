@@ -152,8 +152,11 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
     def shortHelpString(self):  # noqa: N802
         return self.tr(
             "Simulates rockfall trajectories over a DEM from the start cells with the Tumbra engine (tumbra-run) "
-            "and loads the passage counts (N) and the reach probability in percent (Reach_prob), styled in the "
-            "classes of the Tumbra window, grouped under the run's name.\n\n"
+            "and loads the passage counts (N), the reach probability in percent (Reach_prob) and every other grid "
+            "the run writes, each styled by the .qml tumbra-run writes beside it, grouped under the run's name: "
+            "the reach probability on top, the hazard level and the intensity grids below it, then the rest. "
+            "Saved trajectories in a GeoTIFF run load as lines, with the trajectories that never left their start "
+            "cell as points.\n\n"
             "The start cells are a raster on the DEM's grid (cells > 0 are sources) or a vector layer of release "
             "areas. With a seed (a whole number from 0 to 18446744073709551615) the run is reproducible: the same seed "
             "gives the same files as tumbra-run on the command line. Saved trajectory points go to "
