@@ -63,5 +63,6 @@ writeOutcome writeGridStyle(const outputTarget& target, const runProducts& produ
     run.intensity = products.grids.intensityOptions;
     run.objects = products.grids.sourceShares.has_value();
     run.returnPeriods = products.grids.hazard.returnPeriods;
+    run.hazardMatrix = products.grids.hazard.matrix;
     return writeQgisStyle(target, output.row->style(run), sink);
 }

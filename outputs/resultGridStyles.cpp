@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "map/hazardColours.h"
 #include "map/resultMapPicture.h"
@@ -63,5 +64,46 @@ layerStyle hazardLevelStyle(const resultStyleInputs&)
     layerStyle style;
     for (const hazardLegendEntry& entry : hazardLegend())
         style.stops.push_back({static_cast<double>(entry.level), entry.colour, entry.label});
+    return style;
+}
+
+layerStyle velocityStyle(const resultStyleInputs&)
+{
+    // The reach probability's six colours from light to dark; a block of 1 m3 at 2700 kg/m3 has
+    // 34 kJ at 5 m/s and 304 kJ at 15 m/s (E = rho V v^2 / 2), so the classes span the energy classes.
+    static constexpr std::array<double, 6> upperBounds = {5.0, 10.0, 15.0, 20.0, 30.0,
+                                                          std::numeric_limits<double>::infinity()};
+    const QList<legendEntry> ramp = resultMapLegend(mapColouring::reachProbability).entries;
+    layerStyle style;
+    double lower = 0.0;
+    for (std::size_t k = 0; k < upperBounds.size(); ++k) {
+        const QString label = k + 1 < upperBounds.size()
+                                  ? QStringLiteral("%1 – %2 m/s").arg(lower).arg(upperBounds[k])
+                                  : QStringLiteral("above %1 m/s").arg(lower);
+        style.stops.push_back({upperBounds[k], ramp[static_cast<int>(k)].colour, label});
+        lower = upperBounds[k];
+    }
+    return style;
+}
+
+layerStyle hazardMatrixCellStyle(const resultStyleInputs& run)
+{
+    static const char* const intensities[] = {"strong", "medium", "weak"};
+    static const char* const probabilities[] = {"high", "medium", "low"};
+    layerStyle style;
+    for (int row = 0; row < 3; ++row)
+        for (int column = 0; column < 3; ++column) {
+            // A matrix value v (1 yellow, 2 blue, 3 red) is the hazard level v + 1.
+            const int level = run.hazardMatrix[row][column] + 1;
+            const auto entry = std::find_if(hazardLegend().begin(), hazardLegend().end(),
+                                            [level](const hazardLegendEntry& e) { return e.level == level; });
+            const uint32_t colour = entry != hazardLegend().end() ? entry->colour : hazardColours::residual;
+            const QString levelName = entry != hazardLegend().end() ? entry->label : QStringLiteral("no level");
+            style.stops.push_back({static_cast<double>(row * 3 + column + 1), colour,
+                                   QStringLiteral("%1: %2 intensity, %3 probability – %4")
+                                       .arg(row * 3 + column + 1)
+                                       .arg(QLatin1String(intensities[row]), QLatin1String(probabilities[column]),
+                                            levelName)});
+        }
     return style;
 }

@@ -23,13 +23,16 @@ def load_and_run():
     # Xvfb has no window manager to maximise windows: the main window takes
     # the left part of the screen, the dialog the right part.
     screen = QApplication.primaryScreen().geometry()
-    iface.mainWindow().setGeometry(0, 0, screen.width() - 690, screen.height())
+    iface.mainWindow().setGeometry(0, 0, screen.width() - 860, screen.height())
     for dock in iface.mainWindow().findChildren(QDockWidget):
         if dock.objectName() in ("Browser", "Browser2"):
             dock.hide()
     project = QgsProject.instance()
     relief = QgsRasterLayer(DEM, "dem (hillshade)")
     relief.setRenderer(QgsHillshadeRenderer(relief.dataProvider(), 1, 315.0, 45.0))
+    # The map in the example's own system when it has one (a .prj beside it), else as the grid is.
+    if relief.crs().isValid():
+        project.setCrs(relief.crs())
     project.addMapLayer(relief)
     start = QgsRasterLayer(START, "start_cells")
     project.addMapLayer(start)
@@ -41,16 +44,21 @@ def load_and_run():
         layer.setOpacity(0.85)
         iface.setActiveLayer(layer)
     state["extent"] = relief.extent()
-    dialog = processing.createAlgorithmDialog("tumbra:rockfallsimulation", dict(PARAMETERS, SEED="2026"))
+    state["crs"] = relief.crs()
+    # The dialog as a user fills it: the project's layers chosen, every other parameter at its default.
+    dialog = processing.createAlgorithmDialog("tumbra:rockfallsimulation",
+                                              dict(PARAMETERS, DEM=relief.id(), START=start.id(), SEED="2026"))
     state["dialog"] = dialog
     dialog.show()
-    dialog.setGeometry(screen.width() - 690, 0, 690, screen.height())
+    dialog.setGeometry(screen.width() - 860, 0, 860, screen.height())
     QTimer.singleShot(2000, frame)
 
 
 def frame():
     # Once the windows have their sizes: the whole example in view.
     canvas = iface.mapCanvas()
+    if state["crs"].isValid():
+        canvas.setDestinationCrs(state["crs"])
     canvas.setExtent(state["extent"])
     canvas.zoomByFactor(1.03)
     canvas.refreshAllLayers()

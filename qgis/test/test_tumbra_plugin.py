@@ -123,10 +123,10 @@ def run_algorithm(parameters, feedback=None, context=None):
 class qgisProcess:
     """qgis_process on a profile of its own with the plugin linked and enabled."""
 
-    def __init__(self):
+    def __init__(self, *install_options, **environment):
         self.config = scratch()
-        self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QGIS_CUSTOM_CONFIG_PATH=self.config)
-        subprocess.run([os.path.join(REPO, "scripts", "install-qgis-plugin"),
+        self.env = dict(os.environ, QT_QPA_PLATFORM="offscreen", QGIS_CUSTOM_CONFIG_PATH=self.config, **environment)
+        subprocess.run([os.path.join(REPO, "scripts", "install-qgis-plugin"), *install_options,
                         os.path.join(self.config, "profiles", "default")], check=True, capture_output=True)
         self.call("plugins", "enable", "tumbra")
 
@@ -335,6 +335,8 @@ class OptionsPassedOnlyWhenSet(unittest.TestCase):
             ("nothing newer set", {}, []),
             ("intensity with a volume", {"INTENSITY": True, "BLOCK_VOLUME": 2.5},
              ["--intensity", "--block-volume", "2.5"]),
+            # The dialog passes the density it shows, which tumbra-run refuses without the intensity.
+            ("rock density only with the intensity", {"ROCK_DENSITY": 2700, "ENERGY_CLASSES": "30,300"}, []),
             ("every intensity option", {"INTENSITY": True, "BLOCK_VOLUME": 1, "ROCK_DENSITY": 2650,
                                         "ENERGY_CLASSES": "30,300"},
              ["--block-volume", "1", "--rock-density", "2650", "--energy-classes", "30,300", "--intensity"]),
@@ -437,8 +439,11 @@ class RefusalsAndCancel(unittest.TestCase):
         cases = [("not on PATH", "", "tumbra-run was not found"),
                  ("wrong path in the settings", "/nowhere/tumbra-run", "/nowhere/tumbra-run")]
         path = os.environ["PATH"]
+        checkout_programs = engine.checkout_programs
         try:
             os.environ["PATH"] = "/nonexistent"
+            # The plugin is imported from this checkout, whose build holds a tumbra-run.
+            engine.checkout_programs = lambda: []
             for label, setting, message in cases:
                 with self.subTest(label):
                     QgsSettings().setValue(key, setting)
@@ -447,6 +452,7 @@ class RefusalsAndCancel(unittest.TestCase):
                     self.assertIn(message, str(refused.exception))
         finally:
             os.environ["PATH"] = path
+            engine.checkout_programs = checkout_programs
             QgsSettings().remove(key)
 
 
@@ -563,8 +569,9 @@ class SettingsTable(unittest.TestCase):
                 if row["type"] in ("int", "double"):
                     self.assertEqual(parameter.minimum(), row.get("minimum", parameter.minimum()))
                     self.assertEqual(parameter.maximum(), row.get("maximum", parameter.maximum()))
-                if not row.get("optional"):
-                    self.assertEqual(parameter.defaultValue(), row["default"])
+                # The dialog shows each default as its value; only what has none starts unset.
+                unset = row.get("field") is True  # a field of the start layer: none unless chosen
+                self.assertEqual(parameter.defaultValue(), None if unset else row.get("default"))
 
 
 class Styles(unittest.TestCase):
@@ -604,35 +611,117 @@ class Styles(unittest.TestCase):
                 self.assertEqual(styles.apply_result_style(layer), how)
                 self.assertEqual(layer.renderer().type(), renderer)
 
-    def test_reach_probability_then_hazard_level_on_top(self):
-        on_top = ("Reach_prob", "Hazard_level")
-        cases = [([], "Hazard_level", 0), (["Reach_prob", "N"], "Hazard_level", 1), (["Hazard_level"], "Reach_prob", 0),
-                 (["Reach_prob", "Hazard_level"], "N", None)]
-        for above, name, position in cases:
-            with self.subTest(above=above, name=name):
-                self.assertEqual(layout.top_position(above, name, on_top), position)
+    def test_layers_take_their_place_in_the_group_in_any_loading_order(self):
+        # (layers in the group, top first; the one loading; where it goes)
+        cases = [([], "N", 0), (["N"], "Reach_prob", 0), (["Reach_prob", "N"], "Hazard_level", 1),
+                 (["Reach_prob", "N"], "Velocity_max", 1), (["Reach_prob", "Height_max", "N"], "Reach_prob_30kJ", 1),
+                 (["Reach_prob", "Reach_prob_30kJ", "N"], "Reach_prob_300kJ", 2),
+                 (["Reach_prob", "Energy_max"], "trajectories", 0), (["trajectories", "N"], "barriers", 0),
+                 (["Reach_prob", "N"], "Reach_prob_unprotected", 2), (["Reach_prob", "N"], "objects", 2)]
+        for group, name, position in cases:
+            with self.subTest(group=group, name=name):
+                self.assertEqual(layout.insert_position(group, name), position)
 
-    def test_results_load_styled_in_the_runs_group(self):
+    def test_a_full_intensity_run_loads_styled_with_the_reach_on_top(self):
         project = QgsProject.instance()
         project.clear()
         folder = os.path.join(scratch(), "loaded")
         context = QgsProcessingContext()
         context.setProject(project)
-        processing.runAndLoadResults(ALGORITHM, {"DEM": DEM, "START": START, "SEED": "5", "OUTPUT": folder},
-                                     feedback=QgsProcessingFeedback(), context=context)
+        parameters = {"DEM": DEM, "START": START, "SEED": "5", "SIMULATIONS": 2, "OUTPUT_FORMAT": 1,
+                      "SAVE_TRAJECTORIES": True, "INTENSITY": True, "BLOCK_VOLUME": 2.0, "OUTPUT": folder}
+        processing.runAndLoadResults(ALGORITHM, parameters, feedback=QgsProcessingFeedback(), context=context)
         groups = [node for node in project.layerTreeRoot().children() if node.name().startswith("Tumbra ")]
         self.assertEqual(len(groups), 1)
         names = [node.name() for node in groups[0].children()]
-        self.assertEqual(names, ["Reach_prob", "N"])
+        self.assertEqual(names, ["trajectories_stopped_at_start", "trajectories", "Reach_prob", "Energy_max",
+                                 "Reach_prob_30kJ", "Reach_prob_300kJ", "Height_max", "Velocity_max", "Height_mean",
+                                 "N"])
+        renderers = {"trajectories": "singleSymbol", "trajectories_stopped_at_start": "singleSymbol"}
         for node in groups[0].children():
             layer = node.layer()
             with self.subTest(layer.name()):
                 self.assertTrue(layer.isValid())
-                self.assertEqual(layer.renderer().type(), "singlebandpseudocolor")
-                qml = styles.style_beside(layer.source())
-                if qml is None and layer.name() == "Reach_prob":
-                    items = layer.renderer().shader().rasterShaderFunction().colorRampItemList()
-                    self.assertEqual([item.color.name() for item in items[1:]], styles.REACH_CLASS_COLOURS)
+                self.assertEqual(layer.renderer().type(), renderers.get(layer.name(), "singlebandpseudocolor"))
+                if layer.name() in renderers:
+                    self.assertIn(layer.renderer().symbol().color().alpha(), range(1, 256))
+                else:
+                    # Styled from the .qml beside the grid, the unreached cells transparent.
+                    self.assertIsNotNone(styles.style_beside(layer.source()))
+                    self.assertTrue(layer.renderer().rasterTransparency().transparentSingleValuePixelList())
+                    self.assertTrue(node.isVisible())
+
+
+class Installs(unittest.TestCase):
+    def test_linked_and_copied_plugins_find_tumbra_run_off_path(self):
+        # PATH without tumbra-run: the linked plugin follows its link to this checkout's build, the copy has its own.
+        path = os.pathsep.join(folder for folder in os.environ["PATH"].split(os.pathsep)
+                               if not os.path.isfile(os.path.join(folder, "tumbra-run")))
+        for options in ([], ["--copy"]):
+            with self.subTest(options=options):
+                out = os.path.join(scratch(), "run")
+                done = qgisProcess(*options, PATH=path).run({"DEM": DEM, "START": START, "SIMULATIONS": 2,
+                                                             "OUTPUT": out})
+                self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+                self.assertTrue(os.path.isfile(os.path.join(out, "Reach_prob.asc")))
+
+
+class DialogWidgets(unittest.TestCase):
+    """The widgets the algorithm's dialog shows for its layers, as the Processing plugin makes them."""
+
+    def wrapper(self, name):
+        from processing.gui.wrappers import WidgetWrapperFactory
+        from qgis.PyQt.QtWidgets import QDialog
+
+        parameter = QgsApplication.processingRegistry().algorithmById(ALGORITHM).parameterDefinition(name)
+        self.dialog = QDialog()
+        return WidgetWrapperFactory.create_wrapper(parameter, self.dialog)
+
+    def test_no_layer_is_guessed(self):
+        objects = os.path.join(REPO, "examples", "objects.gpkg")
+        cases = [("the DEM of a project with one raster", "DEM", [DEM], DEM),
+                 ("the DEM of a project with two rasters", "DEM", [DEM, START], None),
+                 ("the start cells", "START", [objects, START], None)]
+        for label, name, files, chosen in cases:
+            with self.subTest(label):
+                project = QgsProject.instance()
+                project.clear()
+                for path in files:
+                    layer = (QgsVectorLayer(path, "v", "ogr") if path.endswith(".gpkg") else
+                             QgsRasterLayer(path, os.path.basename(path)))
+                    project.addMapLayer(layer)
+                value = self.wrapper(name).value()
+                self.assertEqual(project.mapLayer(value).source() if value else None, chosen)
+
+    def test_names_offered_are_those_of_the_chosen_file_or_layer(self):
+        folder = scratch()
+        two_layers = os.path.join(folder, "two_layers.gpkg")
+        write_release_areas(two_layers, [("other", RELEASE_AREA), ("releases", RELEASE_AREA)])
+        one_layer = os.path.join(folder, "one_layer.gpkg")
+        write_release_areas(one_layer, [("releases", RELEASE_AREA)])
+        examples = os.path.join(REPO, "examples")
+        # (the list, its parent, the parent's value, the names offered)
+        cases = [("START_LAYER", "START", two_layers, ["", "other", "releases"]),
+                 ("START_LAYER", "START", one_layer, [""]),
+                 ("START_LAYER", "START", START, [""]),
+                 ("FREQUENCY_FIELD", "START", os.path.join(examples, "release_areas.gpkg"),
+                  ["", "frequency", "volume"]),
+                 # QGIS's own field widget crashes QGIS on a raster parent.
+                 ("FREQUENCY_FIELD", "START", START, [""]),
+                 ("FOREST_FIELD", "FOREST", os.path.join(examples, "forest.gpkg"), ["", "forest"]),
+                 ("OBJECTS_ID", "OBJECTS", os.path.join(examples, "objects.gpkg"), ["", "name", "kind"])]
+        QgsProject.instance().clear()
+        for name, parent, value, names in cases:
+            with self.subTest(name=name, value=os.path.basename(value)):
+                parent_wrapper, wrapper = self.wrapper(parent), self.wrapper(name)
+                wrapper.postInitialize([parent_wrapper, wrapper])
+                if hasattr(parent_wrapper, "setValue"):
+                    parent_wrapper.setValue(value)
+                else:  # QGIS's own widget
+                    context = QgsProcessingContext()
+                    self.widget = parent_wrapper.createWrappedWidget(context)
+                    parent_wrapper.setParameterValue(value, context)
+                self.assertEqual([wrapper.combo.itemText(i) for i in range(wrapper.combo.count())], names)
 
 
 class Metadata(unittest.TestCase):

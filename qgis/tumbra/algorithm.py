@@ -39,6 +39,7 @@ from . import engine
 from .barrier_style import write_barrier_style
 from .layout import LayerStyler
 from .settings_table import SETTINGS
+from .widgets import FileLayerNameWrapper, LayerFieldWrapper, UnchosenLayerWrapper
 
 OUTPUT_FORMATS = [("ESRI ASCII grid (.asc)", "asc", ".asc"), ("GeoTIFF (.tif)", "gtiff", ".tif")]
 
@@ -65,14 +66,35 @@ RESULT_GRIDS = [
 # Grids per energy class limit, by file name pattern (without suffix).
 CLASS_GRIDS = ("Reach_prob_*kJ", "Freq_*kJ")
 
-# Loaded grids placed at the top of the run's group, in this order; the
-# others follow in the order they load.
-ON_TOP = ("Reach_prob", "Hazard_level")
+# The layers of trajectories.gpkg: the lines, and the points of the trajectories that never left their start cell.
+TRAJECTORY_LAYERS = ("trajectories", "trajectories_stopped_at_start")
+
+# Above this many trajectories the layers load unticked: drawn, so many lines
+# would hide the grids below and slow every redraw.
+TRAJECTORIES_DRAWN = 20000
 
 
 def _advanced(parameter):
     parameter.setFlags(parameter.flags() | QgsProcessingParameterDefinition.FlagAdvanced)
     return parameter
+
+
+def _chooser(parameter, wrapper, **options):
+    """The parameter shown in the dialog by one of the plugin's widgets, where the Processing plugin is there."""
+    if wrapper is not None:
+        parameter.setMetadata({"widget_wrapper": dict(options, **{"class": wrapper})})
+    return parameter
+
+
+def layer_of_file_parameter(name, description, parent):
+    """The layer of a vector file, offered from the layers of the file chosen for `parent`."""
+    return _advanced(
+        _chooser(
+            QgsProcessingParameterString(name, description, optional=True),
+            FileLayerNameWrapper,
+            parent=parent,
+        )
+    )
 
 
 def _is_set(parameters, name):
@@ -130,8 +152,11 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
     def shortHelpString(self):  # noqa: N802
         return self.tr(
             "Simulates rockfall trajectories over a DEM from the start cells with the Tumbra engine (tumbra-run) "
-            "and loads the passage counts (N) and the reach probability in percent (Reach_prob), styled in the "
-            "classes of the Tumbra window, grouped under the run's name.\n\n"
+            "and loads the passage counts (N), the reach probability in percent (Reach_prob) and every other grid "
+            "the run writes, each styled by the .qml tumbra-run writes beside it, grouped under the run's name: "
+            "the reach probability on top, the hazard level and the intensity grids below it, then the rest. "
+            "Saved trajectories in a GeoTIFF run load as lines, with the trajectories that never left their start "
+            "cell as points.\n\n"
             "The start cells are a raster on the DEM's grid (cells > 0 are sources) or a vector layer of release "
             "areas. With a seed (a whole number from 0 to 18446744073709551615) the run is reproducible: the same seed "
             "gives the same files as tumbra-run on the command line. Saved trajectory points go to "
@@ -146,20 +171,26 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         )
 
     def initAlgorithm(self, config=None):  # noqa: N802
-        self.addParameter(QgsProcessingParameterRasterLayer(self.DEM, self.tr("Digital elevation model")))
+        # No layer guessed for the inputs: the DEM only where the project holds one raster alone.
         self.addParameter(
-            QgsProcessingParameterMapLayer(
-                self.START,
-                self.tr("Start cells (raster on the DEM's grid, or release areas)"),
-                types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorAnyGeometry],
+            _chooser(
+                QgsProcessingParameterRasterLayer(self.DEM, self.tr("Digital elevation model")),
+                UnchosenLayerWrapper,
+                only_raster=True,
             )
         )
         self.addParameter(
-            _advanced(
-                QgsProcessingParameterString(
-                    self.START_LAYER, self.tr("Layer of the start-cells file (vector files)"), optional=True
-                )
+            _chooser(
+                QgsProcessingParameterMapLayer(
+                    self.START,
+                    self.tr("Start cells (raster on the DEM's grid, or release areas)"),
+                    types=[QgsProcessing.TypeRaster, QgsProcessing.TypeVectorAnyGeometry],
+                ),
+                UnchosenLayerWrapper,
             )
+        )
+        self.addParameter(
+            layer_of_file_parameter(self.START_LAYER, self.tr("Layer of the start-cells file (vector files)"), self.START)
         )
         self.addParameter(
             _advanced(
@@ -178,16 +209,19 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             )
         )
         self.addParameter(
-            _advanced(
-                QgsProcessingParameterString(
-                    self.OBJECTS_LAYER, self.tr("Layer of the objects file (vector files)"), optional=True
-                )
-            )
+            layer_of_file_parameter(self.OBJECTS_LAYER, self.tr("Layer of the objects file (vector files)"), self.OBJECTS)
         )
         self.addParameter(
             _advanced(
-                QgsProcessingParameterString(
-                    self.OBJECTS_ID, self.tr("Field holding the object ids (default: feature id)"), optional=True
+                _chooser(
+                    QgsProcessingParameterField(
+                        self.OBJECTS_ID,
+                        self.tr("Field holding the object ids (default: feature id)"),
+                        parentLayerParameterName=self.OBJECTS,
+                        optional=True,
+                    ),
+                    LayerFieldWrapper,
+                    parent=self.OBJECTS,
                 )
             )
         )
@@ -296,22 +330,21 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         # Optional rows are passed only when set, so they start unset and tumbra-run's default holds; those
         # passed only with another option show their default.
         default = None if optional and not row.get("with") else row.get("default")
-        if row.get("field") is True:
-            return QgsProcessingParameterField(
-                name,
-                self.tr(row["label"]) + self.tr(" (of the start layer)"),
-                parentLayerParameterName=self.START,
-                type=QgsProcessingParameterField.Numeric,
-                optional=True,
-            )
         if row.get("field"):
-            return QgsProcessingParameterField(
-                name,
-                self.tr(row["label"]),
-                defaultValue=default,
-                parentLayerParameterName=row["field"],
-                type=QgsProcessingParameterField.Numeric,
-                optional=True,
+            parent = self.START if row["field"] is True else row["field"]
+            of_start = self.tr(" (of the start layer)") if row["field"] is True else ""
+            return _chooser(
+                QgsProcessingParameterField(
+                    name,
+                    self.tr(row["label"]) + of_start,
+                    defaultValue=None if row["field"] is True else default,
+                    parentLayerParameterName=parent,
+                    type=QgsProcessingParameterField.Numeric,
+                    optional=True,
+                ),
+                LayerFieldWrapper,
+                parent=parent,
+                numeric=True,
             )
         if row["type"] == "choice":
             return QgsProcessingParameterEnum(name, self.tr(row["label"]), options=row["choices"], defaultValue=default)
@@ -376,8 +409,9 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 objects_layer = self.parameterAsString(parameters, self.OBJECTS_LAYER, context)
             if objects_layer:
                 optional += ["--objects-layer", objects_layer]
-            if _is_set(parameters, self.OBJECTS_ID):
-                optional += ["--objects-id", self.parameterAsString(parameters, self.OBJECTS_ID, context)]
+            object_id = next(iter(self.parameterAsFields(parameters, self.OBJECTS_ID, context)), "")
+            if object_id:
+                optional += ["--objects-id", object_id]
 
         # The forest and barriers, and which of them are vector layers (their field applies to those only).
         measures = {}
@@ -589,7 +623,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
         project = context.project()
         if project is not None:
-            # LayerStyler puts the reach probability, then the hazard level, on top of its group.
+            # LayerStyler styles each layer and places it in the group in the order of layout.LOAD_ORDER.
             loads = list(grids)
             if "OBJECTS_TABLE" in results:
                 loads.append((results["OBJECTS_TABLE"], "objects"))
@@ -598,6 +632,27 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
                 loads.append((results["BARRIERS_LAYER"], "barriers"))
             for path, name in loads:
                 details = QgsProcessingContext.LayerDetails(name, project, name)
-                details.setPostProcessor(LayerStyler.create(self._group, ON_TOP))
+                details.setPostProcessor(LayerStyler.create(self._group))
                 context.addLayerToLoadOnCompletion(path, details)
+            if "TRAJECTORIES" in results:
+                self._load_trajectories(results["TRAJECTORIES"], project, context, feedback)
         return results
+
+    def _load_trajectories(self, path, project, context, feedback):
+        """Each layer of trajectories.gpkg on its own, as Processing loads one layer of a file by its path."""
+        layers = [QgsVectorLayer(f"{path}|layername={name}", name, "ogr") for name in TRAJECTORY_LAYERS]
+        if not all(layer.isValid() for layer in layers):
+            feedback.reportError(self.tr("trajectories.gpkg could not be loaded: {0}").format(path))
+            return
+        hidden = layers[0].featureCount() > TRAJECTORIES_DRAWN
+        if hidden:
+            feedback.pushInfo(
+                self.tr("{0} trajectories: their layers are loaded unticked; tick them to draw them.").format(
+                    layers[0].featureCount()
+                )
+            )
+        for layer in layers:
+            context.temporaryLayerStore().addMapLayer(layer)
+            details = QgsProcessingContext.LayerDetails(layer.name(), project, "TRAJECTORIES")
+            details.setPostProcessor(LayerStyler.create(self._group, hidden))
+            context.addLayerToLoadOnCompletion(layer.id(), details)

@@ -20,9 +20,10 @@ from qgis.core import (
 )
 
 from . import engine
-from .algorithm import RockfallSimulationAlgorithm, _advanced, _is_set
+from .algorithm import RockfallSimulationAlgorithm, _chooser, _is_set, layer_of_file_parameter
 from .layout import LayerStyler
 from .settings_table import SETTINGS
+from .widgets import UnchosenLayerWrapper
 
 # (parameter, description, settings row name) of the lists of values to try.
 LISTS = [
@@ -76,17 +77,18 @@ class CalibrationAlgorithm(RockfallSimulationAlgorithm):
     def initAlgorithm(self, config=None):  # noqa: N802
         super().initAlgorithm(config)
         self.addParameter(
-            QgsProcessingParameterVectorLayer(
-                self.OBSERVED,
-                self.tr("Observed run-out (mapped reach polygons and/or observed block points)"),
-                types=[QgsProcessing.TypeVectorPolygon, QgsProcessing.TypeVectorPoint],
+            _chooser(
+                QgsProcessingParameterVectorLayer(
+                    self.OBSERVED,
+                    self.tr("Observed run-out (mapped reach polygons and/or observed block points)"),
+                    types=[QgsProcessing.TypeVectorPolygon, QgsProcessing.TypeVectorPoint],
+                ),
+                UnchosenLayerWrapper,
             )
         )
         self.addParameter(
-            _advanced(
-                QgsProcessingParameterString(
-                    self.OBSERVED_LAYER, self.tr("Layer of the observed run-out file (vector files)"), optional=True
-                )
+            layer_of_file_parameter(
+                self.OBSERVED_LAYER, self.tr("Layer of the observed run-out file (vector files)"), self.OBSERVED
             )
         )
         self.addParameter(

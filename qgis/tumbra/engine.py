@@ -34,29 +34,45 @@ def configured_path():
         return ""
 
 
+def checkout_programs():
+    """tumbra-run as a checkout builds it, for a plugin linked into QGIS's
+    profile from that checkout (scripts/install-qgis-plugin without --copy):
+    the link is followed to <checkout>/qgis/tumbra, and the program looked
+    for in <checkout>/build/app."""
+    real = os.path.dirname(os.path.realpath(__file__))
+    if os.path.basename(os.path.dirname(real)) != "qgis":
+        return []
+    checkout = os.path.dirname(os.path.dirname(real))
+    return [os.path.join(real, _PROGRAM), os.path.join(checkout, "build", "app", _PROGRAM)]
+
+
+def _runnable(path):
+    return os.path.isfile(path) and os.access(path, os.X_OK)
+
+
 def find_executable():
     """The tumbra-run to use: the one named in the provider's settings, else
-    one beside the plugin (or in its bin/ folder), else the one on PATH."""
+    one beside the plugin (or in its bin/ folder), else the build of the
+    checkout the plugin is linked from, else the one on PATH."""
     configured = configured_path()
     if configured:
-        if os.path.isfile(configured) and os.access(configured, os.X_OK):
+        if _runnable(configured):
             return configured
         raise EngineError(
             f'The tumbra-run program set in Processing > Options > Providers > Tumbra, "{configured}", '
             "does not exist or cannot be run. Correct the path there, or empty it to use tumbra-run from PATH."
         )
     here = os.path.dirname(os.path.abspath(__file__))
-    for folder in (here, os.path.join(here, "bin")):
-        candidate = os.path.join(folder, _PROGRAM)
-        if os.path.isfile(candidate) and os.access(candidate, os.X_OK):
+    for candidate in [os.path.join(here, _PROGRAM), os.path.join(here, "bin", _PROGRAM), *checkout_programs()]:
+        if _runnable(candidate):
             return candidate
     on_path = shutil.which(_PROGRAM)
     if on_path:
         return on_path
     raise EngineError(
-        "tumbra-run was not found: it is neither beside the plugin nor on PATH. Build or install Tumbra "
-        "(cmake --install build), add the folder holding tumbra-run to PATH, or set its path in "
-        "Processing > Options > Providers > Tumbra."
+        "tumbra-run was not found: it is neither beside the plugin, nor built in the checkout the plugin is "
+        "linked from (build/app), nor on PATH. Build or install Tumbra (cmake --install build), add the folder "
+        "holding tumbra-run to PATH, or set its path in Processing > Options > Providers > Tumbra."
     )
 
 

@@ -109,6 +109,7 @@ SETTINGS = [
         "decimals": 0,
         "option": "--rock-density",
         "optional": True,
+        "with": "--intensity",
     },
     {
         "name": "energyClasses",
@@ -119,6 +120,7 @@ SETTINGS = [
         "default": "30,300",
         "option": "--energy-classes",
         "optional": True,
+        "with": "--intensity",
     },
     {
         "name": "frequencyField",
