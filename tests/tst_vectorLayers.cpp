@@ -76,9 +76,9 @@ QString writeUnusual(const QTemporaryDir& folder, const QString& name, const QSt
     return path;
 }
 
-// A shapefile without .prj: GeoJSON without a "crs" member would be WGS 84.
-// A Shapefile has no system without its .prj; a GeoPackage written without
-// one names a placeholder, "Undefined geographic SRS".
+// A point without a system: a Shapefile without .prj (GeoJSON without a
+// "crs" member would be WGS 84), or a GeoPackage, which names a placeholder
+// system, "Undefined geographic SRS".
 QString pointWithoutSystem(const QTemporaryDir& folder, double x, double y, const QString& name = "point.shp")
 {
     initialiseGdal();
