@@ -160,8 +160,8 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::newRow("zone 33 to zone 32") << 33 << 500000.0 << 5000000.0 << "";
         QTest::newRow("no system: the DEM's") << 0 << 971622.97 << 5017540.25 << "has no coordinate system";
-        QTest::newRow("GeoPackage's placeholder: no system") << 1 << 971622.97 << 5017540.25
-                                                             << "has no coordinate system";
+        QTest::newRow("GeoPackage's placeholder: no system")
+            << 1 << 971622.97 << 5017540.25 << "has no coordinate system";
         QTest::newRow("GeoJSON read as WGS 84 with metres: the DEM's")
             << 4326 << 971622.97 << 5017540.25 << "beyond any longitude";
     }
@@ -349,8 +349,8 @@ private slots:
         recordingSink sink;
         const coordinateSystem system = coordinateSystemBesideGrid(EXAMPLES_DIR "/dem.asc", sink);
         QCOMPARE(system.name, QString("EPSG:21781"));
-        const auto objects =
-            readObjectsLayer({EXAMPLES_DIR "/objects.gpkg", {}, {}}, QString(), example, exampleTransform, system, sink);
+        const auto objects = readObjectsLayer({EXAMPLES_DIR "/objects.gpkg", {}, {}}, QString(), example,
+                                              exampleTransform, system, sink);
         QVERIFY2(objects && sink.log.isEmpty(), qPrintable(sink.log.join('\n')));
         QStringList table;
         for (const objectAtRisk& object : objects->objects())
