@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the vector layers of the bundled example slope, in examples/:
+"""Writes the vector layers of the bundled example slope, in examples/ (or
+the folder given as the first argument):
 
 - objects.gpkg, layer "objects" (polygons; fields name, kind): objects at
   risk where the farthest rocks stop, a road across the valley floor drawn as
