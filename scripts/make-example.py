@@ -6,6 +6,11 @@ valley floor with a gentle fall to the east, and a counter-slope. Gullies cut
 the talus so trajectories do not all run straight down. Start cells are the
 steep cells of the cliff band. The terrain is deterministic: running the
 script again writes the same files.
+
+The grids lie in the Swiss LV03 grid (EPSG:21781), whose coordinates their
+corner (600000, 150000) fits: beside each grid a .prj names that system, in
+the ESRI form GDAL writes for it (gdal_translate -a_srs EPSG:21781 -of
+AAIGrid), so the script needs no GDAL.
 """
 import math
 import os
@@ -14,6 +19,15 @@ import sys
 NROWS, NCOLS, CELLSIZE = 320, 260, 2.0
 XLL, YLL = 600000.0, 150000.0
 NODATA = -9999
+# GDAL's ESRI .prj text of EPSG:21781, one line without a line break.
+LV03_PRJ = (
+    'PROJCS["CH1903_LV03",GEOGCS["GCS_CH1903",DATUM["D_CH1903",SPHEROID["Bessel_1841",6377397.155,299.1528128]],'
+    'PRIMEM["Greenwich",0.0],UNIT["Degree",0.0174532925199433]],'
+    'PROJECTION["Hotine_Oblique_Mercator_Azimuth_Center"],PARAMETER["False_Easting",600000.0],'
+    'PARAMETER["False_Northing",200000.0],PARAMETER["Scale_Factor",1.0],PARAMETER["Azimuth",90.0],'
+    'PARAMETER["Longitude_Of_Center",7.43958333333333],PARAMETER["Latitude_Of_Center",46.9524055555556],'
+    'UNIT["Meter",1.0]]'
+)
 
 
 def profile(y):
@@ -55,6 +69,8 @@ def write_grid(path, values, fmt):
         out.write(f"cellsize {CELLSIZE:.1f}\nNODATA_value {NODATA}\n")
         for row in values:
             out.write(" ".join(fmt(v) for v in row) + "\n")
+    with open(os.path.splitext(path)[0] + ".prj", "w", newline="\n") as out:
+        out.write(LV03_PRJ)
 
 
 def main():

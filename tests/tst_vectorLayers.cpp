@@ -6,6 +6,7 @@
 
 #include "engine/objectReach.h"
 #include "outputs/objectsTable.h"
+#include "raster/asciiGridProjection.h"
 #include "raster/gdalSession.h"
 #include "raster/objectsAtRisk.h"
 #include "raster/vectorStartCells.h"
@@ -75,12 +76,14 @@ QString writeUnusual(const QTemporaryDir& folder, const QString& name, const QSt
     return path;
 }
 
-// A shapefile without .prj: GeoJSON without a "crs" member would be WGS 84.
-QString pointWithoutSystem(const QTemporaryDir& folder, double x, double y)
+// A point without a system: a Shapefile without .prj (GeoJSON without a
+// "crs" member would be WGS 84), or a GeoPackage, which names a placeholder
+// system, "Undefined geographic SRS".
+QString pointWithoutSystem(const QTemporaryDir& folder, double x, double y, const QString& name = "point.shp")
 {
     initialiseGdal();
-    const QString path = folder.filePath("point.shp");
-    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName("ESRI Shapefile");
+    const QString path = folder.filePath(name);
+    GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(name.endsWith(".gpkg") ? "GPKG" : "ESRI Shapefile");
     GDALDataset* file = driver->Create(path.toUtf8().constData(), 0, 0, 0, GDT_Unknown, nullptr);
     OGRLayer* layer = file->CreateLayer("point", nullptr, wkbPoint, nullptr);
     OGRFeature feature(layer->GetLayerDefn());
@@ -157,6 +160,8 @@ private slots:
         QTest::addColumn<QString>("warning");
         QTest::newRow("zone 33 to zone 32") << 33 << 500000.0 << 5000000.0 << "";
         QTest::newRow("no system: the DEM's") << 0 << 971622.97 << 5017540.25 << "has no coordinate system";
+        QTest::newRow("GeoPackage's placeholder: no system")
+            << 1 << 971622.97 << 5017540.25 << "has no coordinate system";
         QTest::newRow("GeoJSON read as WGS 84 with metres: the DEM's")
             << 4326 << 971622.97 << 5017540.25 << "beyond any longitude";
     }
@@ -170,8 +175,9 @@ private slots:
         const rasterHeader utm{10, 10, 971600.0f, 5017500.0f, 10.0f, -9999.0f, rasterHeader::corner};
         const double utmTransform[6] = {971600.0, 10.0, 0.0, 5017600.0, 0.0, -10.0};
         QTemporaryDir folder;
-        const QString input = crs == 0 ? pointWithoutSystem(folder, x, y)
-                                       : writeLayer(folder, layerText({point(x, y)}, crs == 4326 ? 0 : 32600 + crs));
+        const QString input = crs == 0   ? pointWithoutSystem(folder, x, y)
+                              : crs == 1 ? pointWithoutSystem(folder, x, y, "point.gpkg")
+                                         : writeLayer(folder, layerText({point(x, y)}, crs == 4326 ? 0 : 32600 + crs));
         recordingSink sink;
         const auto read = readStartCellsLayer({input, {}, {}}, utm, utmTransform, epsg(), sink);
         QVERIFY2(read, qPrintable(sink.log.join('\n')));
@@ -335,19 +341,21 @@ private slots:
         QVERIFY(sink.log.last().contains("no integer field \"name\"") && sink.log.last().contains("oid"));
     }
 
-    // A GeoPackage written without a system names a placeholder one; the example DEM has none.
+    // The example's layers lie in the system of its DEM's .prj: read with no warning, untransformed.
     void exampleObjectsReadCleanly()
     {
         const rasterHeader example{320, 260, 600000.0f, 150000.0f, 2.0f, -9999.0f, rasterHeader::corner};
         const double exampleTransform[6] = {600000.0, 2.0, 0.0, 150640.0, 0.0, -2.0};
         recordingSink sink;
+        const coordinateSystem system = coordinateSystemBesideGrid(EXAMPLES_DIR "/dem.asc", sink);
+        QCOMPARE(system.name, QString("EPSG:21781"));
         const auto objects = readObjectsLayer({EXAMPLES_DIR "/objects.gpkg", {}, {}}, QString(), example,
-                                              exampleTransform, coordinateSystem(), sink);
+                                              exampleTransform, system, sink);
         QVERIFY2(objects && sink.log.isEmpty(), qPrintable(sink.log.join('\n')));
         QStringList table;
         for (const objectAtRisk& object : objects->objects())
             table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
-        QCOMPARE(table, QStringList({"1 Valley road 265", "2 Barn 96", "3 House 68"}));
+        QCOMPARE(table, QStringList({"1 Valley road 649", "2 Barn 96", "3 House 68"}));
         QCOMPARE(vectorLayerNames(EXAMPLES_DIR "/objects.gpkg"), QStringList{"objects"});
         QCOMPARE(vectorLayerNames(EXAMPLES_DIR "/dem.asc"), QStringList());
     }
