@@ -34,6 +34,7 @@ class outputStaging;
 class runCoordinator;
 struct propagationOutput;
 struct runProducts;
+struct runReportContent;
 struct runResultGrids;
 
 // What a run tells its front end as it goes, besides its messages.
@@ -119,6 +120,7 @@ private:
 
     std::shared_ptr<runResultGrids> keepResult(propagationOutput& result, grid<int32_t>& displayGrid);
     runProducts productsOf(const runResultGrids& grids, const propagationOutput& result) const;
+    std::shared_ptr<const runReportContent> reportContentOf(const runProducts& products) const;
     QStringList runSummary(const grid<int32_t>& passageCounts) const;
     bool placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned, QStringList& written);
     QStringList earlierOutputsToRemove(const QStringList& placed) const;
