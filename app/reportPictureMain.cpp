@@ -34,7 +34,8 @@ int main(int argc, char* argv[])
     }
     tumbraController controller;
     runOutcome outcome;
-    QObject::connect(&controller, &tumbraController::finished, [&outcome](const runOutcome& ended) { outcome = ended; });
+    QObject::connect(&controller, &tumbraController::finished,
+                     [&outcome](const runOutcome& ended) { outcome = ended; });
     QObject::connect(&controller, &tumbraController::displayError,
                      [](const QString& text) { std::fprintf(stderr, "Error: %s\n", qUtf8Printable(text)); });
     controller.run(options.request);  // on this thread, to its end

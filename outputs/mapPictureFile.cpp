@@ -130,8 +130,8 @@ QString writeResultMap(const outputTarget& target, const runResultGrids& result,
         const QImage rgb = pictureRgb(rows, width, height);
         if (rgb.isNull())
             return QStringLiteral("Failed to write the map %1: not enough memory for its picture.").arg(fileName);
-        if (writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()),
-                                placement, problem)
+        if (writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
+                                problem)
             == writeOutcome::written)
             writeLegendFile(target, result, colouring, problem);
         return problem.text;

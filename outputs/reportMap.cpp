@@ -16,10 +16,7 @@ namespace {
 // Finer than this on paper a map's pixels would not show.
 constexpr double finestDotsPerInch = 300.0;
 
-QString coordinateText(double value)
-{
-    return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest);
-}
+QString coordinateText(double value) { return QLocale::c().toString(value, 'f', QLocale::FloatingPointShortest); }
 
 // An arrow pointing up with an N above it; the grids' rows run north to south.
 void paintNorthArrow(QPainter& painter, const pageUnits& units, const QPointF& top, double height)
@@ -89,9 +86,7 @@ void paintScaleBar(QPainter& painter, const pageUnits& units, const QPointF& lef
     painter.drawRect(QRectF(left.x(), left.y(), paper, height));
     painter.setFont(reportFont(7));
     const bool kilometres = length >= 1000.0;
-    const auto label = [&](double metres) {
-        return QString::number(kilometres ? metres / 1000.0 : metres, 'g', 6);
-    };
+    const auto label = [&](double metres) { return QString::number(kilometres ? metres / 1000.0 : metres, 'g', 6); };
     const double line = painter.fontMetrics().height();
     const double below = left.y() + height + units.mm(0.5);
     const double labelWidth = units.mm(20);
@@ -99,8 +94,8 @@ void paintScaleBar(QPainter& painter, const pageUnits& units, const QPointF& lef
                      QStringLiteral("0"));
     painter.drawText(QRectF(left.x() + paper / 2 - labelWidth / 2, below, labelWidth, line),
                      Qt::AlignHCenter | Qt::AlignTop, label(length / 2));
-    painter.drawText(QRectF(left.x() + paper - labelWidth / 2, below, labelWidth, line), Qt::AlignHCenter | Qt::AlignTop,
-                     label(length));
+    painter.drawText(QRectF(left.x() + paper - labelWidth / 2, below, labelWidth, line),
+                     Qt::AlignHCenter | Qt::AlignTop, label(length));
     painter.drawText(QRectF(left.x() + paper + labelWidth / 2, below, labelWidth, line), Qt::AlignLeft | Qt::AlignTop,
                      kilometres ? QStringLiteral("km") : QStringLiteral("m"));
     painter.restore();
@@ -153,7 +148,8 @@ void paintReportMap(QPainter& painter, const pageUnits& units, const QRectF& map
     painter.drawText(QRectF(footArea.left(), top, footArea.width(), line), Qt::AlignLeft | Qt::AlignVCenter,
                      scale > 0.0 ? QStringLiteral("Scale %1").arg(scaleText(scale)) : QStringLiteral("No scale"));
     if (scale > 0.0) {
-        const double barLength = roundLengthUpTo(std::min(groundWidth, footArea.width() / 2 / units.mm(1000.0) * scale));
+        const double barLength =
+            roundLengthUpTo(std::min(groundWidth, footArea.width() / 2 / units.mm(1000.0) * scale));
         paintScaleBar(painter, units, QPointF(footArea.left() + units.mm(30), top + units.mm(0.8)), scale, barLength);
     }
     top += line + units.mm(3.5);

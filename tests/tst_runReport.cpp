@@ -78,11 +78,10 @@ private slots:
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QList<QStringList>>("rows");
-        QTest::newRow("header and a row") << QByteArray("id,name\r\n1,Barn\r\n")
-                                          << QList<QStringList>{{"id", "name"}, {"1", "Barn"}};
-        QTest::newRow("quoted comma, quote and line break")
-            << QByteArray("1,\"Road, \"\"upper\"\"\nside\",3\r\n")
-            << QList<QStringList>{{"1", "Road, \"upper\"\nside", "3"}};
+        QTest::newRow("header and a row")
+            << QByteArray("id,name\r\n1,Barn\r\n") << QList<QStringList>{{"id", "name"}, {"1", "Barn"}};
+        QTest::newRow("quoted comma, quote and line break") << QByteArray("1,\"Road, \"\"upper\"\"\nside\",3\r\n")
+                                                            << QList<QStringList>{{"1", "Road, \"upper\"\nside", "3"}};
         QTest::newRow("empty fields, no last line end")
             << QByteArray("a,,\r\n\r\n,b") << QList<QStringList>{{"a", "", ""}, {"", "b"}};
         QTest::newRow("nothing") << QByteArray() << QList<QStringList>{};
@@ -122,7 +121,8 @@ private slots:
         if (objects > 0) {
             content.objectsTable = "id,name,a column with a long name (count)\r\n";
             for (int i = 0; i < objects; ++i)
-                content.objectsTable += QByteArray::number(i) + ",\"House, upper\"," + QByteArray::number(i * 7) + "\r\n";
+                content.objectsTable +=
+                    QByteArray::number(i) + ",\"House, upper\"," + QByteArray::number(i * 7) + "\r\n";
         }
         const QByteArray pdf = runReportPdf(run, content);
         QVERIFY(pdf.startsWith("%PDF-") && pdf.size() > 10000);

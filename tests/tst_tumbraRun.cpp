@@ -279,8 +279,9 @@ private slots:
     void runsAndWritesFilesMapAndTimings()
     {
         const QString map = dir_.filePath("map.png");
-        const auto [code, text] = run(
-            {"--simulations", "20", "--map", map, "--save-trajectories", "--report", "--threads", "2"}, "deep/new/folder");
+        const auto [code, text] =
+            run({"--simulations", "20", "--map", map, "--save-trajectories", "--report", "--threads", "2"},
+                "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
         QCOMPARE(QDir(dir_.path()).entryList({".tumbra-staging*"}, QDir::Hidden | QDir::AllEntries), QStringList());
