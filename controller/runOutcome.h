@@ -7,6 +7,7 @@
 
 #include "controller/resultCode.h"
 
+struct runReportContent;
 struct runResultGrids;
 
 // How a run ended, reported once at its end.
@@ -16,6 +17,8 @@ struct runOutcome
     // The grids of the result map: set only for a completed run, moved out
     // of the run, never copied.
     std::shared_ptr<const runResultGrids> grids;
+    // What the run's report tells besides the grids: set with them.
+    std::shared_ptr<const runReportContent> report;
     QStringList filesWritten;     // names in the output folder, as written
     QStringList filesNotWritten;  // names of the outputs that could not be written
     QStringList summary;          // the run summary of log.txt, line by line

@@ -931,6 +931,7 @@ int runPipeline::writeResults(propagationOutput& result, terrainGrids& terrain, 
         return failed;
     }
     outcome.grids = grids;
+    outcome.report = products.report;
     return completed;
 }
 
@@ -1006,7 +1007,32 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     report.warnings = events_.warnings();
     if (request_.seed)  // last, so the log ends naming the seed that repeats the run
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
+    products.report = reportContentOf(products);
     return products;
+}
+
+// The report's text: log.txt's, the inputs by role, objects.csv's rows.
+std::shared_ptr<const runReportContent> runPipeline::reportContentOf(const runProducts& products) const
+{
+    auto content = std::make_shared<runReportContent>();
+    content->log = products.log;
+    const QList<QPair<QString, const QString*>> inputs = {
+        {QStringLiteral("DEM"), &request_.demFile},
+        {QStringLiteral("Start cells"), &request_.startCellsFile},
+        {QStringLiteral("Objects at risk"), &request_.objectsFile},
+        {QStringLiteral("Forest"), &request_.forestFile},
+        {QStringLiteral("Barriers"), &request_.barriersFile},
+        {QStringLiteral("Field evidence"), &request_.observedFile},
+        {QStringLiteral("Study area"), &request_.studyAreaFile},
+    };
+    for (const auto& [role, file] : inputs)
+        if (!file->isEmpty())
+            content->inputs.append({role, *file});
+    content->system = products.system;
+    content->colouring = products.colouring;
+    if (objects_)
+        content->objectsTable = objectsTableOf(products);
+    return content;
 }
 
 // All or nothing: the staged files go into place together, and the files

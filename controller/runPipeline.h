@@ -35,6 +35,7 @@ class outputStaging;
 class runCoordinator;
 struct propagationOutput;
 struct runProducts;
+struct runReportContent;
 struct runResultGrids;
 
 // One run, from its request to its outcome: reads the inputs, derives the
@@ -109,6 +110,7 @@ private:
 
     std::shared_ptr<runResultGrids> keepResult(propagationOutput& result, grid<int32_t>& displayGrid);
     runProducts productsOf(const runResultGrids& grids, const propagationOutput& result) const;
+    std::shared_ptr<const runReportContent> reportContentOf(const runProducts& products) const;
     QStringList runSummary(const grid<int32_t>& passageCounts) const;
     bool placeOutputs(outputStaging& staging, const std::vector<plannedOutput>& planned, QStringList& written);
     QStringList earlierOutputsToRemove(const QStringList& placed) const;

@@ -222,5 +222,6 @@ outputSelection outputSelectionOf(const runRequest& request)
     selection.barriers = !request.barriersFile.isEmpty();
     selection.measures = request.measuresWanted();
     selection.mapFile = request.mapFile;
+    selection.report = request.report;
     return selection;
 }

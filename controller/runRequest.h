@@ -56,6 +56,7 @@ struct runRequest
     QString mapFile;                                       // a PNG of the result map; empty: none
     QString mapColouring = QStringLiteral("probability");  // or "share", as the window offers
     bool overwrite = false;                                // replace output files that exist
+    bool report = false;                                   // report.pdf in the output folder
     int threads = 0;                                       // 0: the OpenMP runtime's default
     // A vector start-cells file: its layer (empty: the first) and an OGR SQL attribute filter (empty: none).
     QString startLayer;

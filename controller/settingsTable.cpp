@@ -670,6 +670,19 @@ QList<settingRow> makeTable()
     counting.inUse = [](const runRequest& r) { return r.settings.counting == cellCounting::crossedCells; };
     rows << counting;
 
+    settingRow report;
+    report.name = QStringLiteral("report");
+    report.label = QStringLiteral("Write the run report");
+    report.type = settingType::yesNo;
+    report.defaultValue = false;
+    report.tooltip = QStringLiteral("Also write report.pdf: two A4 pages with the map at a stated scale, its legend, "
+                                    "a scale bar, a north arrow and the coordinate system, the run-out and travel "
+                                    "angle charts, the inputs, the settings, the run summary and the objects table.");
+    report.option = QStringLiteral("report");
+    report.read = [](const runRequest& r) { return QVariant(r.report); };
+    report.write = [](runRequest& r, const QVariant& v) { r.report = v.toBool(); };
+    rows << report;
+
     // More threads than this only exhaust the OpenMP runtime's stacks.
     settingRow threads;
     threads.name = QStringLiteral("threads");

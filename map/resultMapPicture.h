@@ -61,32 +61,6 @@ private:
     bool byShare_;
 };
 
-// The legend on its own, as the window shows it beside the map.
+// The legend on its own, as the window shows it beside the map and as the
+// map picture's -legend.png beside its file.
 QImage resultMapLegendImage(mapColouring colouring, const std::vector<double>& energyClassLimits = {});
-
-// The map with its legend to the right, as one picture for a file. A small
-// grid is enlarged by a whole factor so the map is not dwarfed by its legend:
-// the picture's pixels per cell.
-QImage resultMapPicture(const runResultGrids& result, mapColouring colouring);
-int resultMapPictureScale(const runResultGrids& result, mapColouring colouring);
-
-// The same picture row by row, for a file made without holding it whole:
-// the map enlarged by its scale, the legend to its right, white below the
-// shorter of the two.
-class resultMapPictureRows
-{
-public:
-    resultMapPictureRows(const runResultGrids& result, mapColouring colouring);
-    int width() const { return mapWidth_ + legend_.width(); }
-    int height() const { return std::max(mapHeight_, legend_.height()); }
-    // Row `y` of the picture, width() pixels 0xffRRGGBB. Safe from several
-    // threads at once.
-    void fill(int y, QRgb* pixels) const;
-
-private:
-    resultMapRows map_;
-    QImage legend_;
-    int scale_;
-    int mapWidth_;
-    int mapHeight_;
-};

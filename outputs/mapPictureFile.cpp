@@ -14,33 +14,13 @@
 
 namespace {
 
-// Keeps the first problem a writer reports, for the one message of a failed map.
-class firstProblem final : public messageSink
+// The file `file` of mapPictureFiles beside `picture`, named in messages
+// as the picture is.
+outputTarget besidePicture(const outputTarget& picture, int file)
 {
-public:
-    void error(const QString& text) override { keep(text); }
-    void warning(const QString&) override {}
-    void message(const QString&) override {}
-    void warningBox(const QString& text) override { keep(text); }
-    QString text;
-
-private:
-    void keep(const QString& problem)
-    {
-        if (text.isEmpty())
-            text = problem;
-    }
-};
-
-// The grid's placement with the picture's pixels: a small grid is drawn
-// enlarged by a whole factor.
-outputGeoreference picturePlacement(const runResultGrids& result, mapColouring colouring)
-{
-    outputGeoreference placement = result.placement;
-    const double factor = resultMapPictureScale(result, colouring);
-    for (const int term : {1, 2, 4, 5})
-        placement.geoTransform[term] /= factor;
-    return placement;
+    outputTarget target(mapPictureFiles(picture.path)[file]);
+    target.name = mapPictureFiles(picture.name)[file];
+    return target;
 }
 
 // Beside a picture, the world file and the system; an earlier auxiliary file
@@ -48,12 +28,7 @@ outputGeoreference picturePlacement(const runResultGrids& result, mapColouring c
 bool writePlacementFiles(const outputTarget& picture, const outputGeoreference& placement, messageSink& sink)
 {
     const QStringList paths = mapPictureFiles(picture.path);
-    const QStringList names = mapPictureFiles(picture.name);
-    const auto side = [&](int file) {
-        outputTarget target(paths[file]);
-        target.name = names[file];
-        return target;
-    };
+    const auto side = [&](int file) { return besidePicture(picture, file); };
     if (writeSmallOutputFile(side(1), worldFileText(placement.geoTransform), sink) != writeOutcome::written)
         return false;
     const QByteArray system = auxiliarySystemText(placement.system);
@@ -62,19 +37,36 @@ bool writePlacementFiles(const outputTarget& picture, const outputGeoreference& 
     return writeSmallOutputFile(side(2), system, sink) == writeOutcome::written;
 }
 
-// The picture as 8-bit RGB, made row by row without a second copy.
-QImage pictureRgb(const resultMapPictureRows& rows)
+// The legend the picture leaves out, as a PNG of its own beside it.
+bool writeLegendFile(const outputTarget& picture, const runResultGrids& result, mapColouring colouring,
+                     messageSink& sink)
 {
-    QImage rgb(rows.width(), rows.height(), QImage::Format_RGB888);
+    const QImage legend =
+        resultMapLegendImage(shownColouring(result, colouring), result.intensityOptions.energyClassLimits);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!legend.save(&buffer, "png")) {
+        sink.error(QStringLiteral("Failed to write the map's legend %1.").arg(mapPictureFiles(picture.name).last()));
+        return false;
+    }
+    return writeSmallOutputFile(besidePicture(picture, int(mapPictureFiles(picture.path).size()) - 1), bytes, sink)
+           == writeOutcome::written;
+}
+
+// The picture as 8-bit RGB, one pixel per cell, made row by row without a second copy.
+QImage pictureRgb(const resultMapRows& rows, int width, int height)
+{
+    QImage rgb(width, height, QImage::Format_RGB888);
     if (rgb.isNull())
         return rgb;
     uchar* const bits = rgb.bits();
     const qsizetype stride = rgb.bytesPerLine();
 #pragma omp parallel
     {
-        std::vector<QRgb> pixels(static_cast<std::size_t>(rows.width()));
+        std::vector<QRgb> pixels(static_cast<std::size_t>(width));
 #pragma omp for schedule(dynamic, 64)
-        for (int y = 0; y < rows.height(); ++y) {
+        for (int y = 0; y < height; ++y) {
             rows.fill(y, pixels.data());
             uchar* line = bits + y * stride;
             for (const QRgb pixel : pixels) {
@@ -112,12 +104,13 @@ QString mapSuffixProblem(const QString& fileName)
 
 QStringList mapPictureFiles(const QString& fileName)
 {
-    if (mapPictureFormatOf(fileName) == mapPictureFormat::geoTiff)
-        return {fileName};
     const QFileInfo picture(fileName);
     const QString folder = fileName.contains(u'/') ? picture.path() + u'/' : QString();
+    const QString legend = folder + picture.completeBaseName() + QStringLiteral("-legend.png");
+    if (mapPictureFormatOf(fileName) == mapPictureFormat::geoTiff)
+        return {fileName, legend};
     return {fileName, folder + picture.completeBaseName() + u'.' + worldFileSuffix(picture.suffix().toLower()),
-            fileName + QStringLiteral(".aux.xml")};
+            fileName + QStringLiteral(".aux.xml"), legend};
 }
 
 QString writeResultMap(const outputTarget& target, const runResultGrids& result, mapColouring colouring)
@@ -126,30 +119,36 @@ QString writeResultMap(const outputTarget& target, const runResultGrids& result,
     const std::optional<mapPictureFormat> format = mapPictureFormatOf(fileName);
     if (!format)
         return mapSuffixProblem(fileName);
-    const outputGeoreference placement = picturePlacement(result, colouring);
-    firstProblem problem;
+    // One pixel per cell: the picture lies exactly where the DEM's grid does.
+    const outputGeoreference& placement = result.placement;
+    const int width = result.displayGrid.cols();
+    const int height = result.displayGrid.rows();
+    const resultMapRows rows(result, colouring);
+    firstProblemSink problem;
     QByteArray bytes;
     if (*format == mapPictureFormat::geoTiff) {
-        const QImage rgb = pictureRgb(resultMapPictureRows(result, colouring));
+        const QImage rgb = pictureRgb(rows, width, height);
         if (rgb.isNull())
             return QStringLiteral("Failed to write the map %1: not enough memory for its picture.").arg(fileName);
-        writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
-                            problem);
+        if (writePictureGeoTiff(target, rgb.width(), rgb.height(), rgb.constBits(), int(rgb.bytesPerLine()), placement,
+                                problem)
+            == writeOutcome::written)
+            writeLegendFile(target, result, colouring, problem);
         return problem.text;
     }
     if (*format == mapPictureFormat::png) {
-        const resultMapPictureRows rows(result, colouring);
-        bytes = pngPictureBytes(rows.width(), rows.height(), [&rows](int y, QRgb* pixels) { rows.fill(y, pixels); });
+        bytes = pngPictureBytes(width, height, [&rows](int y, QRgb* pixels) { rows.fill(y, pixels); });
         if (bytes.isEmpty())
             return QStringLiteral("Failed to write the map %1: not enough memory to compress it.").arg(fileName);
     } else {
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         QImageWriter writer(&buffer, "jpeg");
-        if (!writer.write(resultMapPicture(result, colouring)))
+        if (!writer.write(resultMapImage(result, colouring)))
             return QStringLiteral("Failed to write the map %1: %2").arg(fileName, writer.errorString());
     }
-    if (writeSmallOutputFile(target, bytes, problem) == writeOutcome::written)
-        writePlacementFiles(target, placement, problem);
+    if (writeSmallOutputFile(target, bytes, problem) == writeOutcome::written
+        && writePlacementFiles(target, placement, problem))
+        writeLegendFile(target, result, colouring, problem);
     return problem.text;
 }

@@ -10,6 +10,7 @@
 #include "outputs/mapPictureFile.h"
 #include "outputs/objectsTable.h"
 #include "outputs/resultGridOutputs.h"
+#include "outputs/runReport.h"
 #include "outputs/runProducts.h"
 #include "outputs/trajectoryGeoPackage.h"
 #include "outputs/trajectoryPointsFile.h"
@@ -30,6 +31,7 @@ bool withCalibration(const outputSelection& s) { return s.calibration; }
 bool withMeasures(const outputSelection& s) { return s.measures; }
 bool withMeasuresAndEnergies(const outputSelection& s) { return s.measures && s.energies; }
 bool withBarriers(const outputSelection& s) { return s.barriers; }
+bool withReport(const outputSelection& s) { return s.report; }
 
 writeOutcome writeCalibration(const outputTarget& target, const runProducts& products, const plannedOutput&,
                               messageSink& sink, const rowProgress&)
@@ -53,8 +55,7 @@ writeOutcome writeLines(const outputTarget& target, const runProducts& products,
 writeOutcome writeObjects(const outputTarget& target, const runProducts& products, const plannedOutput&,
                           messageSink& sink, const rowProgress&)
 {
-    return writeObjectsTable(target, products.objects, products.grids.trajectories,
-                             products.grids.intensityOptions.energyClassLimits, sink);
+    return writeWholeFile(target, objectsTableOf(products), sink);
 }
 
 writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,
@@ -71,6 +72,12 @@ writeOutcome writeMap(const outputTarget& target, const runProducts& products, c
         return writeOutcome::written;
     sink.error(problem);
     return writeOutcome::failed;
+}
+
+writeOutcome writeReport(const outputTarget& target, const runProducts& products, const plannedOutput&,
+                         messageSink& sink, const rowProgress&)
+{
+    return writeRunReport(target, products.grids, *products.report, sink);
 }
 
 QString suffixOf(outputFormat format)
@@ -104,6 +111,12 @@ void appendPlanned(std::vector<plannedOutput>& outputs, const outputRow& row, co
 }
 
 }  // namespace
+
+QByteArray objectsTableOf(const runProducts& products)
+{
+    return objectsTableText(products.objects, products.grids.trajectories,
+                            products.grids.intensityOptions.energyClassLimits);
+}
 
 const std::vector<outputRow>& outputTable()
 {
@@ -139,6 +152,7 @@ const std::vector<outputRow>& outputTable()
         {QStringLiteral("barriers.csv"), kind::file, withBarriers, writeBarriersTable},
         {QStringLiteral("barriers.gpkg"), kind::file, withBarriers, writeBarriersGeoPackage},
         {QStringLiteral("calibration.csv"), kind::file, withCalibration, writeCalibration},
+        {QStringLiteral("report.pdf"), kind::file, withReport, writeReport},
         {QStringLiteral("log.txt"), kind::file, nullptr, writeLog},
         // The map is drawn from the files' grids; outside the folder, it is placed with them.
         {QStringLiteral("map"), kind::picture, withMap, writeMap},

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,7 @@ struct outputSelection
     bool measures = false;     // with forest or barriers: the grids without them
     bool barriers = false;     // barriers.csv and barriers.gpkg
     QString mapFile;           // absolute; empty: no map picture
+    bool report = false;       // report.pdf
 };
 
 using outputWriter = writeOutcome (*)(const outputTarget& target, const runProducts& products,
@@ -87,6 +89,10 @@ QStringList plannedFileNames(const outputSelection& selection);
 // outputs, in any format, with any energy class limits: such a file left by
 // an earlier run is replaced or removed once a new set is placed.
 bool isOutputFileName(const QString& fileName);
+
+// objects.csv's text for a run's products, as its row writes it: the run
+// report shows the same header and rows.
+QByteArray objectsTableOf(const runProducts& products);
 
 // "Reach_prob_30kJ", "Freq_0.5kJ": a per-energy-class row's name with the
 // limit in its shortest form.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "engine/objectReach.h"
@@ -8,6 +9,7 @@
 #include "map/runResultGrids.h"
 #include "outputs/calibrationTable.h"
 #include "outputs/logFile.h"
+#include "outputs/runReport.h"
 #include "raster/coordinateSystem.h"
 
 // Everything the writers of a run's outputs read, gathered once the
@@ -24,4 +26,6 @@ struct runProducts
     logReport log;
     calibrationReport calibration;                            // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture
+    // What report.pdf tells besides the grids; kept with the run's outcome.
+    std::shared_ptr<const runReportContent> report = nullptr;
 };

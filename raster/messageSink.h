@@ -29,6 +29,25 @@ public:
     void warningBox(const QString&) override {}
 };
 
+// Keeps the first error or warning box alone, for the one message of a
+// file that was not written.
+class firstProblemSink final : public messageSink
+{
+public:
+    void error(const QString& text) override { keep(text); }
+    void warning(const QString&) override {}
+    void message(const QString&) override {}
+    void warningBox(const QString& text) override { keep(text); }
+    QString text;
+
+private:
+    void keep(const QString& problem)
+    {
+        if (text.isEmpty())
+            text = problem;
+    }
+};
+
 // "Error when %1 file %2: please check %3 permissions."
 inline QString permissionWarningText(bool reading, const QString& fileName)
 {

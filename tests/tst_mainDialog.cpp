@@ -26,6 +26,7 @@
 #include "tests/controllerRecorder.h"
 #include "map/resultMapPicture.h"
 #include "tests/dialogDriver.h"
+#include "ui/resultMapPanel.h"
 #include "ui/runFolderName.h"
 #include "widgets/mruComboBox.h"
 #include "widgets/histogramChart.h"
@@ -180,6 +181,12 @@ private slots:
             }
         }
         QVERIFY(child<QLabel>(dialog, "mapStatus")->text().contains(" | source share "));
+        // Its report, written off the window's thread: the window answers while it is made.
+        QVERIFY(child<QPushButton>(dialog, "saveReport")->isEnabled());
+        const QString report = output_->filePath("saved report.pdf");
+        child<resultMapPanel>(dialog, "resultPanel")->saveReport(report);
+        QTRY_VERIFY_WITH_TIMEOUT(logText(dialog).contains(QStringLiteral("Report saved as %1").arg(report)), 20000);
+        QVERIFY(readTextFile(report).startsWith("%PDF-"));
         QCOMPARE(boxes.errors, QStringList());
     }
 

@@ -280,38 +280,42 @@ private slots:
     {
         const QString map = dir_.filePath("map.png");
         const auto [code, text] =
-            run({"--simulations", "20", "--map", map, "--save-trajectories", "--threads", "2"}, "deep/new/folder");
+            run({"--simulations", "20", "--map", map, "--save-trajectories", "--report", "--threads", "2"},
+                "deep/new/folder");
         QCOMPARE(code, 0);
         QVERIFY2(text.startsWith("\n--\n") && text.contains("Done."), qPrintable(text));
         QCOMPARE(QDir(dir_.path()).entryList({".tumbra-staging*"}, QDir::Hidden | QDir::AllEntries), QStringList());
-        QCOMPARE(
-            QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
-            QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "trajectory_points.txt"}));
-        // The map, enlarged by a whole factor beside its legend: cell (1, 1) lies above 50 %. Its world file puts
-        // the centre of its first pixel half a pixel inside the grid's north-west corner (600000, 150008).
+        QCOMPARE(QDir(dir_.filePath("deep/new/folder")).entryList(QDir::Files, QDir::Name),
+                 QStringList({"N.asc", "N.qml", "Reach_prob.asc", "Reach_prob.qml", "log.txt", "report.pdf",
+                              "trajectory_points.txt"}));
+        // The map alone, one pixel per cell of the 5 x 4 grid: cell (1, 1) lies above 50 %. Its world file puts
+        // the centre of its first pixel half a cell inside the grid's north-west corner (600000, 150008); the
+        // legend lies beside it in a picture of its own.
         const QImage image(map);
-        const int factor = image.height() / 4;
-        QCOMPARE(image.pixel(factor + factor / 2, factor + factor / 2), qRgb(0xbd, 0x00, 0x26));
-        const double pixel = 2.0 / factor;
-        QCOMPARE(readTextFile(dir_.filePath("map.pgw")), QStringLiteral("%1\n0.0000000000\n0.0000000000\n%2\n%3\n%4\n")
-                                                             .arg(pixel, 0, 'f', 10)
-                                                             .arg(-pixel, 0, 'f', 10)
-                                                             .arg(600000 + pixel / 2, 0, 'f', 10)
-                                                             .arg(150008 - pixel / 2, 0, 'f', 10)
-                                                             .toUtf8());
+        QCOMPARE(image.size(), QSize(5, 4));
+        QCOMPARE(image.pixel(1, 1), qRgb(0xbd, 0x00, 0x26));
+        QCOMPARE(readTextFile(dir_.filePath("map.pgw")),
+                 "2.0000000000\n0.0000000000\n0.0000000000\n-2.0000000000\n600001.0000000000\n150007.0000000000\n");
+        const QImage legend(dir_.filePath("map-legend.png"));
+        QVERIFY(legend.width() > 50 && legend.height() > 50);
+        // Two A4 pages (595 x 842 points) from Qt's own writer.
+        const QByteArray report = readTextFile(dir_.filePath("deep/new/folder/report.pdf"));
+        QVERIFY(report.startsWith("%PDF-") && report.size() > 10000);
+        QCOMPARE(report.count("/MediaBox [0 0 595.000000 842.000000]"), 2);
 
-        // Named .tif, the same picture as a GeoTIFF in place, no world file needed.
+        // Named .tif, the same picture as a GeoTIFF in place, no world file needed; its legend beside it.
         const QString geoTiff = dir_.filePath("map.tif");
         QCOMPARE(run({"--simulations", "20", "--map", geoTiff, "--overwrite", "--quiet"}, "deep/new/folder").first, 0);
+        QVERIFY(QFileInfo(dir_.filePath("map-legend.png")).size() > 0);
+        QVERIFY(!QFileInfo::exists(dir_.filePath("deep/new/folder/report.pdf")));  // not asked for: an earlier one goes
         GDALDatasetUniquePtr placed(GDALDataset::Open(geoTiff.toUtf8().constData(), GDAL_OF_RASTER));
         double transform[6];
         QVERIFY(placed && placed->GetRasterCount() == 3 && placed->GetGeoTransform(transform) == CE_None);
+        QCOMPARE(QSize(placed->GetRasterXSize(), placed->GetRasterYSize()), QSize(5, 4));
         QCOMPARE(std::vector<double>(transform, transform + 6),
-                 (std::vector<double>{600000.0, pixel, 0.0, 150008.0, 0.0, -pixel}));
+                 (std::vector<double>{600000.0, 2.0, 0.0, 150008.0, 0.0, -2.0}));
         unsigned char rgb[3];
-        QVERIFY(placed->RasterIO(GF_Read, factor + factor / 2, factor + factor / 2, 1, 1, rgb, 1, 1, GDT_Byte, 3,
-                                 nullptr, 3, 3, 1, nullptr)
-                == CE_None);
+        QVERIFY(placed->RasterIO(GF_Read, 1, 1, 1, 1, rgb, 1, 1, GDT_Byte, 3, nullptr, 3, 3, 1, nullptr) == CE_None);
         QCOMPARE(qRgb(rgb[0], rgb[1], rgb[2]), qRgb(0xbd, 0x00, 0x26));
 
         // Not a terminal: no progress line, and --quiet keeps the messages back.
@@ -451,6 +455,8 @@ private slots:
         const QStringList map{"--map", folder("map too large, overwrite") + "/map.png"};
         QTest::newRow("map too large, overwrite")
             << plain + map << QString() << again + map << 4000 << 1 << QStringList();
+        QTest::newRow("report too large, overwrite")
+            << plain << QString() << again + QStringList{"--report"} << 4000 << 1 << QStringList();
         QTest::newRow("map too large, new folder")
             << QStringList() << QString() << QStringList{"--map", folder("map too large, new folder") + "/m.png"}
             << 4000 << 1 << QStringList();

@@ -16,6 +16,7 @@
 
 #include "map/cellReadout.h"
 #include "outputs/mapPictureFile.h"
+#include "outputs/runReport.h"
 #include "map/runResultGrids.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
@@ -57,8 +58,14 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     saveMap_ = new QPushButton(tr("Save map as…"), this);
     saveMap_->setObjectName(QStringLiteral("saveMap"));
     saveMap_->setEnabled(false);
-    saveMap_->setToolTip(tr("Write the map with its legend as a picture placed on the DEM's grid: PNG or JPEG "
-                            "with a world file and the coordinate system beside it, or a GeoTIFF"));
+    saveMap_->setToolTip(tr("Write the map as a picture placed on the DEM's grid: PNG or JPEG with a world file "
+                            "and the coordinate system beside it, or a GeoTIFF; its legend goes to a -legend.png "
+                            "beside it"));
+    saveReport_ = new QPushButton(tr("Save report…"), this);
+    saveReport_->setObjectName(QStringLiteral("saveReport"));
+    saveReport_->setEnabled(false);
+    saveReport_->setToolTip(tr("Write the last run's report as a PDF: the map at a stated scale with its legend, "
+                               "the charts, the inputs, the settings, the run summary and the objects table"));
     travelAngles_ = new histogramChart(this);
     travelAngles_->setObjectName(QStringLiteral("travelAngleChart"));
     travelAngles_->setToolTip(tr("Travel angles of the run's trajectories: the energy-line angle from the start "
@@ -73,6 +80,7 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     side->addWidget(runOuts_);
     side->addStretch(1);
     side->addWidget(saveMap_);
+    side->addWidget(saveReport_);
     side->addWidget(openFolder_);
     mapRow->addLayout(side);
     layout->addLayout(mapRow, 1);
@@ -88,13 +96,17 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     connect(view_, &mapView::hoverLeft, this, [this] { status_->setText(hoverHint); });
     connect(openFolder_, &QPushButton::clicked, this, &resultMapPanel::openOutputFolder);
     connect(saveMap_, &QPushButton::clicked, this, &resultMapPanel::askWhereToSaveMap);
+    connect(saveReport_, &QPushButton::clicked, this, &resultMapPanel::askWhereToSaveReport);
     redraw();
     showDistributions();
 }
 
-void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder)
+void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
+                                std::shared_ptr<const runReportContent> report)
 {
     result_ = std::move(result);
+    report_ = result_ ? std::move(report) : nullptr;
+    saveReport_->setEnabled(report_ != nullptr);
     outline_ = {};
     outputFolder_ = outputFolder;
     openFolder_->setEnabled(!outputFolder_.isEmpty());
@@ -194,6 +206,35 @@ void resultMapPanel::saveMap(const QString& fileName)
         QMetaObject::invokeMethod(QCoreApplication::instance(), [panel, error, fileName] {
             if (panel)
                 emit panel->message(error.isEmpty() ? tr("Map saved as %1").arg(fileName) : tr("Error: %1").arg(error));
+        });
+    });
+    connect(writer, &QThread::finished, writer, &QObject::deleteLater);
+    writer->start();
+}
+
+void resultMapPanel::askWhereToSaveReport()
+{
+    const QString fileName = QFileDialog::getSaveFileName(
+        this, tr("Save report"), outputFolder_ + QStringLiteral("/report.pdf"), tr("PDF document (*.pdf)"));
+    if (!fileName.isEmpty())
+        saveReport(fileName);
+}
+
+void resultMapPanel::saveReport(const QString& fileName)
+{
+    if (!result_ || !report_)
+        return;
+    // Both are shared read-only, so the writer may hold them while a new run starts.
+    std::shared_ptr<const runResultGrids> result = result_;
+    auto content = std::make_shared<runReportContent>(*report_);
+    content->colouring = colouring();
+    const QPointer<resultMapPanel> panel(this);
+    auto* writer = QThread::create([panel, result, content, fileName] {
+        const QString error = saveRunReport(fileName, *result, *content);
+        QMetaObject::invokeMethod(QCoreApplication::instance(), [panel, error, fileName] {
+            if (panel)
+                emit panel->message(error.isEmpty() ? tr("Report saved as %1").arg(fileName)
+                                                    : tr("Error: %1").arg(error));
         });
     });
     connect(writer, &QThread::finished, writer, &QObject::deleteLater);

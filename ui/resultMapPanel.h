@@ -13,6 +13,7 @@ class QLabel;
 class QPushButton;
 class histogramChart;
 class mapView;
+struct runReportContent;
 struct runResultGrids;
 
 // The result map of the last completed run with what explains it: the
@@ -27,7 +28,9 @@ class resultMapPanel : public QWidget
 public:
     explicit resultMapPanel(QWidget* parent = nullptr);
 
-    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder);
+    // With the run's report content, "Save report…" writes its report.
+    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
+                    std::shared_ptr<const runReportContent> report = nullptr);
     bool hasResult() const { return result_ != nullptr; }
     // Draws the cells of an outline (1 on the map's grid) over the map of
     // `result`; dropped when another result is shown by then.
@@ -47,6 +50,10 @@ public:
     // suffix, off the window's thread; the outcome comes as a message.
     void saveMap(const QString& fileName);
 
+    // Writes the last run's report as a PDF, its map in the colouring shown,
+    // off the window's thread; the outcome comes as a message.
+    void saveReport(const QString& fileName);
+
 signals:
     // A line for the window's log: what became of an action of this panel.
     void message(const QString& text);
@@ -57,6 +64,7 @@ private:
     void showReadout(int row, int col);
     void openOutputFolder();
     void askWhereToSaveMap();
+    void askWhereToSaveReport();
     void showDistributions();
 
     mapView* view_ = nullptr;
@@ -64,10 +72,12 @@ private:
     QComboBox* colouringChoice_ = nullptr;
     QPushButton* openFolder_ = nullptr;
     QPushButton* saveMap_ = nullptr;
+    QPushButton* saveReport_ = nullptr;
     histogramChart* travelAngles_ = nullptr;
     histogramChart* runOuts_ = nullptr;
     QLabel* status_ = nullptr;
     std::shared_ptr<const runResultGrids> result_;
+    std::shared_ptr<const runReportContent> report_;
     grid<uint8_t> outline_;  // empty: none
     QString outputFolder_;
 };
