@@ -119,6 +119,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
     INTENSITY = "INTENSITY"
     HAZARD = "HAZARD"
     SAVE_TRAJECTORIES = "SAVE_TRAJECTORIES"
+    REPORT = "REPORT"
     SEED = "SEED"
     OUTPUT_FORMAT = "OUTPUT_FORMAT"
     THREADS = "THREADS"
@@ -252,6 +253,13 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             )
         )
         self.addParameter(
+            QgsProcessingParameterBoolean(
+                self.REPORT,
+                self.tr("Write the run report (report.pdf)"),
+                defaultValue=False,
+            )
+        )
+        self.addParameter(
             QgsProcessingParameterString(
                 self.SEED,
                 self.tr("Seed (for a reproducible run)"),
@@ -319,6 +327,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         self.addOutput(QgsProcessingOutputMultipleLayers("GRIDS", self.tr("All result grids")))
         self.addOutput(QgsProcessingOutputFile("LOG", self.tr("Run log (log.txt)")))
         self.addOutput(QgsProcessingOutputFile("OBJECTS_TABLE", self.tr("Objects reached (objects.csv)")))
+        self.addOutput(QgsProcessingOutputFile("REPORT_FILE", self.tr("Run report (report.pdf)")))
         self.addOutput(QgsProcessingOutputFile("TRAJECTORIES", self.tr("Trajectories (trajectories.gpkg)")))
         self.addOutput(QgsProcessingOutputFile("BARRIERS_TABLE", self.tr("Barriers (barriers.csv)")))
         self.addOutput(QgsProcessingOutputFile("BARRIERS_LAYER", self.tr("Barriers (barriers.gpkg)")))
@@ -458,6 +467,8 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
 
         if self.parameterAsBoolean(parameters, self.SAVE_TRAJECTORIES, context):
             command.append("--save-trajectories")
+        if self.parameterAsBoolean(parameters, self.REPORT, context):
+            command.append("--report")
         _, format_name, self._suffix = OUTPUT_FORMATS[self.parameterAsEnum(parameters, self.OUTPUT_FORMAT, context)]
         command += ["--format", format_name]
         if _is_set(parameters, self.SEED):
@@ -613,6 +624,7 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
         results["GRIDS"] = [path for path, _ in grids]
         for name, output in (
             ("objects.csv", "OBJECTS_TABLE"),
+            ("report.pdf", "REPORT_FILE"),
             ("trajectories.gpkg", "TRAJECTORIES"),
             ("barriers.csv", "BARRIERS_TABLE"),
             ("barriers.gpkg", "BARRIERS_LAYER"),
