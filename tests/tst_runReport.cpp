@@ -21,7 +21,7 @@ runResultGrids reachedCells(int rows, int cols, double cellSize)
     std::copy(transform, transform + 6, run.placement.geoTransform);
     run.runOuts.assign(10.0, 500.0);
     for (int i = 0; i < 200; ++i)
-        run.runOuts.addTrajectory(i * 2.0, true, 30.0 + i % 9);
+        run.runOuts.addTrajectory(i * 2.0, true, 30.0 + i % 9, true);
     return run;
 }
 
