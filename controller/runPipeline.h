@@ -136,6 +136,7 @@ private:
     rasterHeader startCellsHeader_;
     std::vector<startCell> startCells_;
     std::optional<objectCells> objects_;
+    std::vector<objectOutline> objectOutlines_;  // of a vector objects layer, for the window's map
     // With per-release values: the start layer's field values per start cell
     // and what each field's values replace in a release (in one order), and
     // every start cell's release.

@@ -54,7 +54,8 @@ writeOutcome writeObjects(const outputTarget& target, const runProducts& product
                           messageSink& sink, const rowProgress&)
 {
     return writeObjectsTable(target, products.objects, products.grids.trajectories,
-                             products.grids.intensityOptions.energyClassLimits, sink);
+                             products.grids.intensityOptions.energyClassLimits,
+                             products.objectIntensities ? &*products.objectIntensities : nullptr, sink);
 }
 
 writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <vector>
 
 #include "engine/objectReach.h"
@@ -8,6 +9,7 @@
 #include "map/runResultGrids.h"
 #include "outputs/calibrationTable.h"
 #include "outputs/logFile.h"
+#include "outputs/objectIntensity.h"
 #include "raster/coordinateSystem.h"
 
 // Everything the writers of a run's outputs read, gathered once the
@@ -21,6 +23,8 @@ struct runProducts
     const trajectoryList& trajectories;
     const std::vector<trajectoryOrigin>& trajectoryOrigins;
     std::vector<objectReport> objects;  // with objects at risk
+    // With objects at risk and intensity: how hard blocks arrive at each.
+    std::optional<objectIntensityTable> objectIntensities;
     logReport log;
     calibrationReport calibration;                            // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture
