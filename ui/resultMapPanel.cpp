@@ -1,5 +1,7 @@
 #include "ui/resultMapPanel.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -7,6 +9,9 @@
 #include <QPointer>
 #include <QThread>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -17,6 +22,8 @@
 #include "map/cellReadout.h"
 #include "outputs/mapPictureFile.h"
 #include "map/runResultGrids.h"
+#include "ui/objectOverlay.h"
+#include "ui/objectsTableModel.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
 
@@ -77,6 +84,33 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     mapRow->addLayout(side);
     layout->addLayout(mapRow, 1);
 
+    objects_ = new objectsTableModel(this);
+    sortedObjects_ = new QSortFilterProxyModel(this);
+    sortedObjects_->setSourceModel(objects_);
+    sortedObjects_->setSortRole(objectsTableModel::sortRole);
+    sortedObjects_->setSortLocaleAware(true);
+    objectsView_ = new QTableView(this);
+    objectsView_->setObjectName(QStringLiteral("objectsTable"));
+    objectsView_->setModel(sortedObjects_);
+    objectsView_->setSortingEnabled(true);
+    objectsView_->sortByColumn(-1, Qt::AscendingOrder);  // by id, as objects.csv, until a header is clicked
+    objectsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    objectsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    objectsView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    objectsView_->verticalHeader()->hide();
+    objectsView_->verticalHeader()->setDefaultSectionSize(objectsView_->fontMetrics().height() + 6);
+    objectsView_->setWordWrap(false);
+    objectsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    objectsView_->setToolTip(tr("The objects at risk as objects.csv has them; click a header to sort, a row to "
+                                "show the object on the map"));
+    constexpr int tableRowsShown = 5;
+    objectsView_->setMaximumHeight(objectsView_->horizontalHeader()->sizeHint().height()
+                                   + tableRowsShown * objectsView_->verticalHeader()->defaultSectionSize()
+                                   + 2 * objectsView_->frameWidth());
+    objectsView_->hide();
+    layout->addWidget(objectsView_);
+    connect(objectsView_, &QTableView::clicked, this, &resultMapPanel::showObject);
+
     status_ = new QLabel(hoverHint, this);
     status_->setObjectName(QStringLiteral("mapStatus"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -92,9 +126,13 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     showDistributions();
 }
 
-void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder)
+void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
+                                const objectsTable& objects)
 {
     result_ = std::move(result);
+    objects_->setTable(objects);
+    objectsView_->setVisible(!objects.rows.empty());
+    view_->setOverlay(result_ ? objectOverlayShapes(*result_) : QList<mapOverlayShape>());
     outline_ = {};
     outputFolder_ = outputFolder;
     openFolder_->setEnabled(!outputFolder_.isEmpty());
@@ -198,6 +236,22 @@ void resultMapPanel::saveMap(const QString& fileName)
     });
     connect(writer, &QThread::finished, writer, &QObject::deleteLater);
     writer->start();
+}
+
+// The outlines are in the order of their ids; a raster's objects have none.
+void resultMapPanel::showObject(const QModelIndex& index)
+{
+    if (!result_ || !index.isValid())
+        return;
+    const qlonglong id = index.data(objectsTableModel::idRole).toLongLong();
+    const std::vector<objectOutline>& outlines = result_->objectOutlines;
+    const auto found = std::find_if(outlines.begin(), outlines.end(),
+                                    [id](const objectOutline& outline) { return outline.id == id; });
+    const QList<mapOverlayShape>& shapes = view_->overlay();
+    const auto at = static_cast<qsizetype>(found - outlines.begin());
+    if (found == outlines.end() || at >= shapes.size() || shapes[at].empty())
+        return;
+    view_->zoomToArea(shapes[at].bounds());
 }
 
 void resultMapPanel::showReadout(int row, int col)

@@ -6,19 +6,24 @@
 #include <QWidget>
 
 #include "map/resultMapPicture.h"
+#include "outputs/objectsTable.h"
 #include "raster/grid.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class objectsTableModel;
 class histogramChart;
 class mapView;
 struct runResultGrids;
 
 // The result map of the last completed run with what explains it: the
 // legend of the chosen colouring, the choice between reach probability and
-// passage share, the readout of the cell under the mouse, and the action
-// that opens the run's output folder. Holds the run's grids, so a new run
+// passage share, the readout of the cell under the mouse, the objects at
+// risk drawn over the map with their sortable table (a click on a row shows
+// the object), and the action that opens the run's output folder. Holds the run's grids, so a new run
 // can go on while this map stays on view.
 class resultMapPanel : public QWidget
 {
@@ -27,7 +32,9 @@ class resultMapPanel : public QWidget
 public:
     explicit resultMapPanel(QWidget* parent = nullptr);
 
-    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder);
+    // `objects`: the run's rows of objects.csv, none without objects at risk.
+    void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
+                    const objectsTable& objects = {});
     bool hasResult() const { return result_ != nullptr; }
     // Draws the cells of an outline (1 on the map's grid) over the map of
     // `result`; dropped when another result is shown by then.
@@ -40,6 +47,7 @@ public:
     QString outputFolder() const { return outputFolder_; }
 
     mapView* view() const { return view_; }
+    QTableView* objectsView() const { return objectsView_; }
     // The map's caption, after the colouring shown.
     QString caption() const;
 
@@ -58,6 +66,7 @@ private:
     void openOutputFolder();
     void askWhereToSaveMap();
     void showDistributions();
+    void showObject(const QModelIndex& index);
 
     mapView* view_ = nullptr;
     QLabel* legend_ = nullptr;
@@ -67,6 +76,9 @@ private:
     histogramChart* travelAngles_ = nullptr;
     histogramChart* runOuts_ = nullptr;
     QLabel* status_ = nullptr;
+    objectsTableModel* objects_ = nullptr;
+    QSortFilterProxyModel* sortedObjects_ = nullptr;
+    QTableView* objectsView_ = nullptr;
     std::shared_ptr<const runResultGrids> result_;
     grid<uint8_t> outline_;  // empty: none
     QString outputFolder_;

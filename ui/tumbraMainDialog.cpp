@@ -528,7 +528,7 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)
-            ui->resultPanel->showResult(outcome.grids, folder);
+            ui->resultPanel->showResult(outcome.grids, folder, outcome.objects);
         if (outcome.grids && !observed_.file->currentText().trimmed().isEmpty())
             showObservedOutline(ui->resultPanel, outcome.grids, optionalPath(*observed_.file->pathEdit()),
                                 observed_.layer->currentText());
