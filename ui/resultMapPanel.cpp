@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -103,10 +104,6 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     objectsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     objectsView_->setToolTip(tr("The objects at risk as objects.csv has them; click a header to sort, a row to "
                                 "show the object on the map"));
-    constexpr int tableRowsShown = 5;
-    objectsView_->setMaximumHeight(objectsView_->horizontalHeader()->sizeHint().height()
-                                   + tableRowsShown * objectsView_->verticalHeader()->defaultSectionSize()
-                                   + 2 * objectsView_->frameWidth());
     objectsView_->hide();
     layout->addWidget(objectsView_);
     connect(objectsView_, &QTableView::clicked, this, &resultMapPanel::showObject);
@@ -131,6 +128,13 @@ void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, co
 {
     result_ = std::move(result);
     objects_->setTable(objects);
+    // As high as its rows, up to five of them, and a sideways scroll bar.
+    constexpr std::size_t mostRowsShown = 5;
+    const int rowsShown = static_cast<int>(std::min(objects.rows.size(), mostRowsShown));
+    objectsView_->setMaximumHeight(objectsView_->horizontalHeader()->sizeHint().height()
+                                   + rowsShown * objectsView_->verticalHeader()->defaultSectionSize()
+                                   + objectsView_->horizontalScrollBar()->sizeHint().height()
+                                   + 2 * objectsView_->frameWidth());
     objectsView_->setVisible(!objects.rows.empty());
     view_->setOverlay(result_ ? objectOverlayShapes(*result_) : QList<mapOverlayShape>());
     outline_ = {};

@@ -38,6 +38,7 @@
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
+#include "widgets/fittingScrollArea.h"
 #include "widgets/mruComboBox.h"
 #include "widgets/runClockLabel.h"
 #include "widgets/updatableLineEdit.h"
@@ -115,7 +116,7 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     workerThread->start(QThread::InheritPriority);
 
     ui->setupUi(this);
-    observed_ = placeObservedRunOutRow(*ui, ui->formPane);
+    observed_ = placeObservedRunOutRow(*ui, ui->inputsPane);
     calibration_ = new calibrationDialog(*ui, this);
     ui->splitter->collapseSecondWidget();
     ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
@@ -226,9 +227,30 @@ void tumbraMainDialog::showResultPane()
     if (ui->splitter->sizes().value(1) > 0)
         return;
     const int total = ui->splitter->width() - ui->splitter->handleWidth();
-    const int fallback = std::max(ui->formPane->minimumSizeHint().width(), total / 4);
-    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : fallback, 0, std::max(0, total));
+    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : formWidthForPaths(total), 0,
+                                std::max(0, total));
     ui->splitter->setSizes({form, total - form});
+}
+
+// The form's smallest width, widened until the longest path reads whole,
+// though never beyond a third of the window: the map keeps the most room,
+// and a path still too long is elided in its middle.
+int tumbraMainDialog::formWidthForPaths(int total) const
+{
+    const int smallest = ui->formPane->minimumSizeHint().width();
+    int wider = 0;
+    for (QWidget* control : std::as_const(ui->pathControls)) {
+        const auto* field = qobject_cast<const QComboBox*>(control);
+        if (!field || !field->lineEdit())
+            continue;
+        const QLineEdit& edit = *field->lineEdit();
+        // The arrow and frame beside the text keep their width as the field narrows.
+        const int textAtSmallest = field->minimumSizeHint().width() - (field->width() - edit.width());
+        constexpr int textMargins = 8;  // the line edit's own, either side of its text
+        const int needed = edit.fontMetrics().horizontalAdvance(edit.text()) + textMargins;
+        wider = std::max(wider, needed - textAtSmallest);
+    }
+    return std::max(smallest, std::min(smallest + wider, total / 3));
 }
 
 updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outputFolder->pathEdit(); }
@@ -299,9 +321,11 @@ void tumbraMainDialog::updateButtons()
     showLayerRow(!optionalPath(*barriersEdit()).isEmpty(), {ui->barrierCapacityFieldLabel,
                                                             ui->barrierCapacityField->parentWidget(),
                                                             ui->barrierCapacityField});
-    // The rows' widgets belong to the form pane, so hiding them renews the
-    // pane's layout only: the grid would go on taking their height.
+    // Hiding the rows' widgets renews their pane's layout only: the grid
+    // would go on taking their height, and the form would go on giving the
+    // scrolled inputs their former height until the next turn of the event loop.
     ui->pathGrid->invalidate();
+    ui->inputsScroll->updateGeometry();
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);

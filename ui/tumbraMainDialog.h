@@ -96,6 +96,7 @@ private:
     bool checkExistingOutputFiles(const runRequest& request);
     void reportFilesNotWritten(const QStringList& fileNames);
     void showResultPane();
+    int formWidthForPaths(int total) const;
     void closeOutlivedQuestion(const runOutcome& outcome);
     void leaveUnfinishedRunFolder();
     void readSettings();
