@@ -39,7 +39,8 @@ public:
     // Draws the cells of an outline (1 on the map's grid) over the map of
     // `result`; dropped when another result is shown by then.
     void showOutline(const std::shared_ptr<const runResultGrids>& result, grid<uint8_t> outline);
-    // Marks the map as the previous run's (a new run is under way or did not complete).
+    // Marks the map as the previous run's (a new run is under way or did not
+    // complete); an empty note takes the mark away.
     void markAsPrevious(const QString& note);
 
     mapColouring colouring() const;

@@ -39,6 +39,7 @@
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
 #include "widgets/fittingScrollArea.h"
+#include "widgets/mapView.h"
 #include "widgets/mruComboBox.h"
 #include "widgets/runClockLabel.h"
 #include "widgets/updatableLineEdit.h"
@@ -206,8 +207,6 @@ void tumbraMainDialog::connectSignals()
     connect(&controller, &tumbraController::displayMessage, this, &tumbraMainDialog::onDisplayMessage);
     connect(&controller, &tumbraController::displayError, this, &tumbraMainDialog::onDisplayError);
     connect(&controller, &tumbraController::displayWarning, this, &tumbraMainDialog::onDisplayWarning);
-    // Buttons first, so the controls are idle again before the result shows.
-    connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::updateButtons);
     connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::onRunFinished);
     connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
     connect(ui->resultPanel, &resultMapPanel::message, this, &tumbraMainDialog::onDisplayMessage);
@@ -274,10 +273,11 @@ void tumbraMainDialog::updateAllFields()
 }
 
 // Every input path and setting is locked while a run is under way: the run
-// goes on with what they held when it started.
+// goes on with what they held when it started. That is from the click that
+// starts it, while its inputs are read before it reports its size.
 void tumbraMainDialog::updateButtons()
 {
-    const bool running = controller.isRunning();
+    const bool running = runStarted_ || controller.isRunning();
     for (QWidget* control : ui->pathControls)
         control->setEnabled(!running);
     for (const settingWidgets& widgets : std::as_const(ui->settingFields))
@@ -413,7 +413,9 @@ void tumbraMainDialog::runProcess()
     if (runStarted_ || controller.isRunning())
         return;
     ui->logWindow->clear();
-    // The last completed run's map stays on view, marked, until this run completes.
+    // The last completed run's map stays on view, marked, until this run
+    // completes; a run that never starts leaves the mark as it was.
+    const QString noteBefore = ui->raster->note();
     if (ui->resultPanel->hasResult()) {
         ui->resultPanel->markAsPrevious(tr("Previous run's map: a new run is under way"));
     } else {
@@ -425,22 +427,23 @@ void tumbraMainDialog::runProcess()
     const QString refusal = requestRefusal(request);
     if (!refusal.isEmpty()) {
         onDisplayError(refusal);
-        if (ui->resultPanel->hasResult())
-            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
     }
-    if (!prepareRunFolder(request.outputFolder))
+    if (!prepareRunFolder(request.outputFolder)) {
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
+    }
     request.outputFolder = runFolder_->path();
     onDisplayMessage(tr("Starting processing..."));
     ui->logWindow->repaint();
     if (!checkExistingOutputFiles(request)) {
         leaveUnfinishedRunFolder();
-        if (ui->resultPanel->hasResult())
-            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
     }
     runStarted_ = true;
+    updateButtons();
     emit startRun(request);
 }
 
@@ -532,6 +535,9 @@ bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
 {
     runStarted_ = false;
+    stopAsked_ = false;
+    updateButtons();
+    showEndOnProgressBar(outcome.code);
     const bool calibrated = std::exchange(calibrationRun_, false);
     closeOutlivedQuestion(outcome);
     reportFilesNotWritten(outcome.filesNotWritten);
@@ -616,8 +622,11 @@ void tumbraMainDialog::onInitProgressBar(int nRows)
         ui->progressBar->setGeometry(progressBarGeometry);
     }
     updateButtons();
+    if (stopAsked_)
+        controller.requestAbort();
     ui->progressBar->setMaximum(nRows);
     ui->progressBar->setValue(0);
+    ui->progressBar->setFormat(QStringLiteral("%p%"));
     ui->progressBar->show();
     ui->runClock->start(nRows);
 }
@@ -632,6 +641,18 @@ void tumbraMainDialog::onResetProgressBar()
 {
     ui->runClock->stop();
     progressBarHideTimer.start();
+}
+
+// Until it leaves, the bar tells how the run ended instead of where it stopped.
+void tumbraMainDialog::showEndOnProgressBar(int code)
+{
+    QProgressBar& bar = *ui->progressBar;
+    if (code == resultCode::completed) {
+        bar.setValue(bar.maximum());
+        return;
+    }
+    bar.setValue(bar.minimum());
+    bar.setFormat(code == resultCode::stoppedByUser ? tr("Stopped") : tr("Did not complete"));
 }
 
 void tumbraMainDialog::hideProgressBar()
@@ -679,12 +700,15 @@ bool tumbraMainDialog::onAbortRequested()
     if (stopQuestionOutlived_ || answer != QMessageBox::Yes)
         return false;
     controller.requestAbort();
+    // The controller clears the request as it takes a run up: a stop asked
+    // before that is asked again once the run reports its size.
+    stopAsked_ = true;
     return true;
 }
 
 void tumbraMainDialog::closeEvent(QCloseEvent* event)
 {
-    if (controller.isRunning() && !onAbortRequested()) {
+    if ((runStarted_ || controller.isRunning()) && !onAbortRequested()) {
         event->ignore();
         return;
     }
