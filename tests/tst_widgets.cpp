@@ -192,6 +192,41 @@ private slots:
         QCOMPARE(runClockLabel::text(elapsed, done, 100), text);
     }
 
+    // The bars span the bins with counts, merged to at most `most`, and end
+    // at the largest value where the bins are coarser than the data.
+    void histogramRangeIsTheData_data()
+    {
+        QTest::addColumn<QVector<double>>("counts");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<QVector<double>>("bars");
+        QTest::addColumn<QPointF>("range");
+        const double none = qInf();
+        QTest::newRow("one coarse bin: up to the longest, not the bin's end")
+            << QVector<double>{7, 0, 0} << 250.0 << 29.9 << QVector<double>{7} << QPointF(0, 29.9);
+        QTest::newRow("empty bins at both ends left out")
+            << QVector<double>{0, 0, 3, 1, 0} << 10.0 << 37.5 << QVector<double>{3, 1} << QPointF(20, 37.5);
+        QTest::newRow("six bins merged into three bars")
+            << QVector<double>{1, 1, 2, 2, 3, 3} << 1.0 << none << QVector<double>{2, 4, 6} << QPointF(0, 6);
+        QTest::newRow("five bins into three bars: the last bar's bins end the range")
+            << QVector<double>{1, 1, 1, 1, 1} << 1.0 << none << QVector<double>{2, 2, 1} << QPointF(0, 6);
+        QTest::newRow("largest beyond the bins (the last holds all beyond)")
+            << QVector<double>{1, 2} << 5.0 << 80.0 << QVector<double>{1, 2} << QPointF(0, 10);
+        QTest::newRow("no counts") << QVector<double>{0, 0} << 5.0 << 3.0 << QVector<double>{} << QPointF(0, 0);
+    }
+
+    void histogramRangeIsTheData()
+    {
+        QFETCH(QVector<double>, counts);
+        QFETCH(double, width);
+        QFETCH(double, largest);
+        QFETCH(QVector<double>, bars);
+        QFETCH(QPointF, range);
+        const histogramChart::regrouped grouped = histogramChart::regroup(counts, 0.0, width, 3, largest);
+        QCOMPARE(grouped.heights, bars);
+        QCOMPARE(QPointF(grouped.from, grouped.to), range);
+    }
+
     // Bars in the map's colour of the highest reach class, as high as their values allow.
     void histogramBarsInTheMapsColour()
     {

@@ -202,11 +202,15 @@ void resultMapPanel::showDistributions()
         runOuts ? histogramChart::regroup(bars(runOuts->travelAngleCounts), -90.0,
                                           1.0 / runOutStatistics::angleBinsPerDegree, mostBars)
                 : histogramChart::regrouped{};
-    travelAngles_->setBars(tr("Travel angle"), angles.heights, angles.from, angles.width, QStringLiteral("°"));
+    travelAngles_->setBars(tr("Travel angle (trajectories)"), angles.heights, angles.from, angles.to,
+                           QStringLiteral("°"));
+    // The run-outs are counted in bins of a cell; the longest ends the range.
     const histogramChart::regrouped distances =
-        runOuts ? histogramChart::regroup(bars(runOuts->runOutCounts), 0.0, runOuts->runOutBinWidth, mostBars)
+        runOuts ? histogramChart::regroup(bars(runOuts->runOutCounts), 0.0, runOuts->runOutBinWidth, mostBars,
+                                          runOuts->longestRunOut)
                 : histogramChart::regrouped{};
-    runOuts_->setBars(tr("Run-out"), distances.heights, distances.from, distances.width, QStringLiteral("m"));
+    runOuts_->setBars(tr("Run-out (trajectories)"), distances.heights, distances.from, distances.to,
+                      QStringLiteral("m"));
 }
 
 void resultMapPanel::askWhereToSaveMap()
