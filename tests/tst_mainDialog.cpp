@@ -468,6 +468,38 @@ private slots:
         }
     }
 
+    // On a small screen the inputs scroll, so that the window keeps the size
+    // given and shows the whole result pane, its caption included.
+    void smallWindowShowsTheMapCaption()
+    {
+        runOutcome outcome;
+        outcome.code = 0;
+        auto grids = std::make_shared<runResultGrids>();
+        grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
+        grids->displayGrid.assign(40, 40, -3);
+        grids->passageCounts.assign(40, 40, 2);
+        grids->reachingStartCells.assign(40, 40, 1);
+        grids->elevations.assign(40, 40, 100.0f);
+        grids->numberOfSimulations = 10;
+        grids->trajectories = 10;
+        outcome.grids = grids;
+        tumbraMainDialog dialog;
+        dialog.resize(900, 600);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.onRunFinished(outcome);
+        QTest::qWait(50);
+        QCOMPARE(dialog.size(), QSize(900, 600));
+        const auto* caption = child<QLabel>(dialog, "mapCaption");
+        const QRect shown(caption->mapTo(&dialog, QPoint(0, 0)), caption->size());
+        QVERIFY2(caption->isVisible() && dialog.rect().contains(shown) && shown.height() >= caption->sizeHint().height(),
+                 qPrintable(QStringLiteral("caption at %1,%2 %3 x %4")
+                                .arg(shown.x())
+                                .arg(shown.y())
+                                .arg(shown.width())
+                                .arg(shown.height())));
+    }
+
     void storedSizeIsCutToTheScreen_data()
     {
         QTest::addColumn<QSize>("stored");

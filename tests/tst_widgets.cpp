@@ -97,6 +97,43 @@ private slots:
         QCOMPARE(QFileInfo(edit.absoluteFilePath()), QFileInfo(reference_.filePath("dem.asc")));
     }
 
+    // A path too long for its field keeps its start and its file name, the
+    // middle elided, until the field is edited; the tooltip holds it whole.
+    void pathFieldElidesLongPathsInTheMiddle_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("focused");
+        QTest::addColumn<bool>("elided");
+        QTest::newRow("fits") << 900 << false << false;
+        QTest::newRow("too long") << 160 << false << true;
+        QTest::newRow("too long, edited") << 160 << true << false;
+    }
+
+    void pathFieldElidesLongPathsInTheMiddle()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, focused);
+        QFETCH(bool, elided);
+        const QString path = QStringLiteral("/home/someone/projects/slope survey 2026/inputs/examples/dem.asc");
+        QWidget window;
+        auto* edit = new updatableLineEdit(&window);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 40);
+        edit->resize(width, edit->sizeHint().height());
+        edit->setText(path);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        (focused ? static_cast<QWidget*>(edit) : other)->setFocus();
+        QTRY_COMPARE(edit->hasFocus(), focused);
+        const QString shown = edit->shownText();
+        QCOMPARE(shown == path, !elided);
+        if (elided)
+            QVERIFY2(shown.startsWith("/home") && shown.endsWith("dem.asc") && shown.contains(QChar(0x2026)),
+                     qPrintable(shown));
+        QCOMPARE(edit->text(), path);
+        QCOMPARE(edit->toolTip(), path);
+    }
+
     void recentPathsPromoteTheCurrentText_data()
     {
         QTest::addColumn<QStringList>("before");
