@@ -703,6 +703,8 @@ bool runPipeline::readObjects()
     if (!read)
         return false;
     objects_ = objectsFromGrid(values, header.nodataValue, file, events_);
+    if (objects_)
+        objectOutlines_ = objectOutlinesOfCells(*objects_, demHeader_.ncols, demInput_->georeference().geoTransform);
     return objects_.has_value();
 }
 

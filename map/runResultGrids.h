@@ -54,7 +54,7 @@ struct runResultGrids
     // With objects at risk: each start cell's share of its trajectories that
     // reached an object, as Source_share holds it; none without objects.
     std::optional<sourceShareRows> sourceShares;
-    // The shapes of the objects at risk of a vector layer (none for a raster),
+    // The shapes of the objects at risk (a raster's: their cells' borders),
     // in the DEM's coordinates, to draw over the map.
     std::vector<objectOutline> objectOutlines;
 

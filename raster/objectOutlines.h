@@ -6,6 +6,7 @@
 
 #include <QString>
 
+#include "raster/objectsAtRisk.h"
 #include "raster/vectorLayer.h"
 
 // What an object at risk looks like on a map, in the DEM's coordinates:
@@ -23,3 +24,9 @@ struct objectOutline
 
 // The outlines of a layer's features, sorted by id as the objects are.
 std::vector<objectOutline> objectOutlinesOf(const layerFeatures& layer);
+
+// The outlines of objects given by cells (an objects raster): the edges of
+// each object's cells that border no other cell of it, as lines, the
+// neighbouring edges along a row joined. `cols` and `geoTransform` are the
+// DEM's.
+std::vector<objectOutline> objectOutlinesOfCells(const objectCells& objects, int cols, const double geoTransform[6]);

@@ -10,6 +10,7 @@
 
 #include "raster/featureCells.h"
 #include "raster/layerRasterizer.h"
+#include "raster/objectOutlines.h"
 #include "raster/vectorStartCells.h"
 
 namespace {

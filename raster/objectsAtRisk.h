@@ -10,9 +10,10 @@
 
 #include "raster/coordinateSystem.h"
 #include "raster/messageSink.h"
-#include "raster/objectOutlines.h"
 #include "raster/rasterTypes.h"
 #include "raster/vectorLayer.h"
+
+struct objectOutline;
 
 // An object at risk: a building, a road, a stretch of railway.
 struct objectAtRisk

@@ -1,3 +1,4 @@
+#include <cmath>
 #include <numeric>
 #include <tuple>
 
@@ -11,6 +12,7 @@
 #include "outputs/objectIntensity.h"
 #include "outputs/objectsTable.h"
 #include "raster/gdalSession.h"
+#include "raster/objectOutlines.h"
 #include "raster/objectsAtRisk.h"
 #include "raster/vectorStartCells.h"
 #include "tests/recordingSink.h"
@@ -395,6 +397,22 @@ private slots:
 
     // Objects 3 (cells 2 and 5) and 7 (cells 1 and 2) on a row of 8 cells;
     // two start cells of two trajectories each, one process per start cell.
+    // The border of an L of three cells: eight cell edges in seven lines,
+    // the two top edges along the first row joined.
+    void objectsRasterOutlinesFollowTheCells()
+    {
+        const objectCells objects({{4, "", 0}}, {{0, 0}, {1, 0}, {6, 0}});
+        const std::vector<objectOutline> outlines = objectOutlinesOfCells(objects, 6, geoTransform);
+        QCOMPARE(outlines.size(), std::size_t(1));
+        QCOMPARE(outlines[0].id, int64_t(4));
+        double length = 0.0;
+        for (const objectOutline::vertices& line : outlines[0].lines)
+            length += std::hypot(line.back().first - line.front().first, line.back().second - line.front().second);
+        QCOMPARE(outlines[0].lines.size(), std::size_t(7));
+        QCOMPARE(length, 80.0);
+        QCOMPARE(outlines[0].lines[0], (objectOutline::vertices{{0.0, 60.0}, {20.0, 60.0}}));
+    }
+
     void nearestRankPercentile_data()
     {
         QTest::addColumn<std::vector<double>>("values");
