@@ -138,8 +138,12 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
 tumbraMainDialog::~tumbraMainDialog()
 {
     workerThread->quit();
-    if (!workerThread->wait(QDeadlineTimer(1000, Qt::CoarseTimer)))
-        workerThread->wait();
+    // A stop asked before the controller took the run up was cleared as it
+    // did; it is asked again while the run is waited for.
+    constexpr int askAgainMs = 100;
+    while (!workerThread->wait(QDeadlineTimer(askAgainMs)))
+        if (stopAsked_)
+            controller.requestAbort();
     delete workerThread;
     workerThread = nullptr;
     // Closed during a run that was then stopped: its end never reached this
