@@ -90,7 +90,7 @@ void histogramChart::paintEvent(QPaintEvent*)
     painter.drawLine(plot.bottomLeft(), plot.bottomRight());
     painter.drawLine(plot.bottomLeft(), plot.topLeft());
     // Counts: 0 at the foot, the highest bar's at its top.
-    const QRect counts(0, plot.top() - line / 2, countAxis, plot.height() + line);
+    const QRect counts(0, plot.top(), countAxis, plot.height() + 1);
     painter.drawText(counts, Qt::AlignRight | Qt::AlignTop, top);
     painter.drawText(counts, Qt::AlignRight | Qt::AlignBottom, QStringLiteral("0"));
     painter.drawLine(plot.left() - 3, plot.top(), plot.left(), plot.top());
