@@ -246,7 +246,7 @@ void resultMapPanel::saveMap(const QString& fileName)
     writer->start();
 }
 
-// The outlines are in the order of their ids; a raster's objects have none.
+// The shapes are in the order of the outlines, by id.
 void resultMapPanel::showObject(const QModelIndex& index)
 {
     if (!result_ || !index.isValid())

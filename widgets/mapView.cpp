@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QWheelEvent>
 
 namespace {
@@ -163,8 +164,12 @@ void mapView::paintOverlay(QPainter& painter) const
     for (const mapOverlayShape& shape : overlay_) {
         painter.setPen(pen);
         painter.setBrush(QColor(overlayColour.red(), overlayColour.green(), overlayColour.blue(), 40));
+        // One path of all rings, filled odd-even, so that a polygon's holes stay open.
+        QPainterPath area;
         for (const QPolygonF& ring : shape.rings)
-            painter.drawPolygon(screenPolygon(ring));
+            area.addPolygon(screenPolygon(ring));
+        area.setFillRule(Qt::OddEvenFill);
+        painter.drawPath(area);
         painter.setBrush(Qt::NoBrush);
         for (const QPolygonF& line : shape.lines)
             painter.drawPolyline(screenPolygon(line));
