@@ -10,6 +10,7 @@
 #include <QThread>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QLabel>
@@ -107,6 +108,12 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     objectsView_->hide();
     layout->addWidget(objectsView_);
     connect(objectsView_, &QTableView::clicked, this, &resultMapPanel::showObject);
+    // The arrow keys move along the rows, and the map follows.
+    connect(objectsView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (objectsView_->hasFocus())
+                    showObject(current);
+            });
 
     status_ = new QLabel(hoverHint, this);
     status_->setObjectName(QStringLiteral("mapStatus"));
