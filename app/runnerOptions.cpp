@@ -207,9 +207,8 @@ parseOutcome parseRunnerOptions(const QStringList& arguments, runnerOptions& opt
         "               --calibrate every combination of the settings given as lists, best first.\n"
         "  Reach_prob_unprotected, Energy_max_unprotected (--forest, --barriers) the run as if there were\n"
         "               none; barriers.csv and barriers.gpkg (--barriers) what each barrier met and stopped.\n\n"
-        "Propagation probability classes (--probability): high (log10^-6) gives the longest run-outs, a stop\n"
-        "only where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the\n"
-        "shortest.\n\n"
+        "Risk acceptance classes (--probability): high (log10^-6) gives the longest run-outs, a stop only\n"
+        "where about one rock in a million would go further; medium (log10^-4); low (log10^-2) the shortest.\n\n"
         "Exit codes: 0 completed, 1 failed, 2 stopped by the user (Ctrl-C)."));
     const QCommandLineOption helpOption = parser.addHelpOption();
     const QCommandLineOption versionOption = parser.addVersionOption();

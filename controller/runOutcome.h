@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "controller/resultCode.h"
+#include "outputs/objectsTable.h"
 
 struct runReportContent;
 struct runResultGrids;
@@ -22,6 +23,8 @@ struct runOutcome
     QStringList filesWritten;     // names in the output folder, as written
     QStringList filesNotWritten;  // names of the outputs that could not be written
     QStringList summary;          // the run summary of log.txt, line by line
+    // With objects at risk, a completed run's rows of objects.csv, for the window.
+    objectsTable objects;
     // The last line of the run's messages, which says how it ended ("Done.");
     // the front end shows it after its own lines about the outcome.
     QString closingLine;

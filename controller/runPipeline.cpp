@@ -686,7 +686,7 @@ bool runPipeline::readObjects()
     const QString& file = request_.objectsFile;
     if (isVectorFileName(file)) {
         objects_ = readObjectsLayer({file, request_.objectsLayer, {}}, request_.objectsIdField, demHeader_,
-                                    demInput_->georeference().geoTransform, demSystem_, events_);
+                                    demInput_->georeference().geoTransform, demSystem_, events_, &objectOutlines_);
         return objects_.has_value();
     }
     std::unique_ptr<rasterInput> input = rasterInputFor(file);
@@ -709,6 +709,8 @@ bool runPipeline::readObjects()
     if (!read)
         return false;
     objects_ = objectsFromGrid(values, header.nodataValue, file, events_);
+    if (objects_)
+        objectOutlines_ = objectOutlinesOfCells(*objects_, demHeader_.ncols, demInput_->georeference().geoTransform);
     return objects_.has_value();
 }
 
@@ -930,6 +932,10 @@ int runPipeline::writeResults(propagationOutput& result, terrainGrids& terrain, 
         outcome.filesNotWritten = plannedFileNames(planned);
         return failed;
     }
+    if (objects_)
+        outcome.objects = objectsTableRows(products.objects, grids->trajectories,
+                                           grids->intensityOptions.energyClassLimits,
+                                           products.objectIntensities ? &*products.objectIntensities : nullptr);
     outcome.grids = grids;
     outcome.report = products.report;
     return completed;
@@ -960,6 +966,7 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
     // A GeoTIFF DEM lends its geotransform as it is.
     kept->placement = demInput_->georeference();
     kept->runOuts = std::move(result.runOuts);
+    kept->objectOutlines = std::move(objectOutlines_);
     if (objects_)
         kept->sourceShares.emplace(startCells_, result.objectTotals, request_.settings.numberOfSimulations,
                                    demHeader_.ncols, demHeader_.nodataValue);
@@ -969,7 +976,7 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
 // The objects' rows and the log, with every line of the run summary.
 runProducts runPipeline::productsOf(const runResultGrids& grids, const propagationOutput& result) const
 {
-    runProducts products{grids, demSystem_, result.trajectories, result.trajectoryOrigins, {}, {}, {}};
+    runProducts products{grids, demSystem_, result.trajectories, result.trajectoryOrigins, {}, {}, {}, {}};
     mapColouringFromName(request_.mapColouring, products.colouring);
     logReport& report = products.log;
     report.startTime = startTime_;
@@ -998,6 +1005,9 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
         if (measures_)
             addUnprotectedObjectReports(*objects_, grids.unprotected, grids.numberOfSimulations,
                                         request_.hazard.enabled ? &request_.hazard : nullptr, products.objects);
+        if (!grids.intensity.empty())
+            products.objectIntensities =
+                objectIntensities(*objects_, grids.intensity, grids.intensityOptions, grids.passageCounts);
         report.summary << objectsLogLines(request_.objectsFile, request_.objectsLayer, products.objects);
     }
     report.summary << reachSummaryLines(grids.passageCounts, grids.reachingStartCells, grids.numberOfSimulations,

@@ -26,6 +26,7 @@
 #include "raster/coordinateSystem.h"
 #include "raster/grid.h"
 #include "raster/messageSink.h"
+#include "raster/objectOutlines.h"
 #include "raster/protectionLayers.h"
 #include "raster/rasterInput.h"
 #include "raster/rasterTypes.h"
@@ -130,6 +131,7 @@ private:
     rasterHeader startCellsHeader_;
     std::vector<startCell> startCells_;
     std::optional<objectCells> objects_;
+    std::vector<objectOutline> objectOutlines_;  // for the window's map
     // With per-release values: the start layer's field values per start cell
     // and what each field's values replace in a release (in one order), and
     // every start cell's release.

@@ -611,7 +611,8 @@ QList<settingRow> makeTable()
 
     settingRow probability;
     probability.name = QStringLiteral("probabilityClass");
-    probability.label = QStringLiteral("Propagation probability");
+    // One name wherever the user meets it: log.txt has always said "Risk acceptance".
+    probability.label = QStringLiteral("Risk acceptance");
     probability.type = settingType::choice;
     probability.defaultValue = 0;
     probability.minimum = 0;
@@ -620,8 +621,7 @@ QList<settingRow> makeTable()
     probability.choiceValues = {QStringLiteral("high"), QStringLiteral("medium"), QStringLiteral("low")};
     probability.tooltip =
         QStringLiteral("How far trajectories run before the energy-line criterion stops them: High gives the longest "
-                       "run-outs, Low the shortest. "
-                       "log.txt names this setting \"Risk acceptance\".");
+                       "run-outs, Low the shortest.");
     probability.option = QStringLiteral("probability");
     probability.storeKey = QStringLiteral("riskIntensity");
     probability.logLabel = QStringLiteral("Risk acceptance");

@@ -1,5 +1,6 @@
 #include "map/cellReadout.h"
 
+#include "map/countText.h"
 #include "map/runResultGrids.h"
 
 namespace {
@@ -71,17 +72,18 @@ QString cellReadout(const runResultGrids& result, int row, int col)
     const bool counted = result.passageCounts.contains(row, col) && result.reachingStartCells.contains(row, col);
     const int passages = counted ? result.passageCounts(row, col) : 0;
     const double probability = counted ? result.reachProbability(row, col) : 0.0;
-    const QString line = QStringLiteral("%1 | elevation %2 m | %3 passages | reach probability %4 %")
-                             .arg(place, fixed(result.elevations(row, col), 1))
-                             .arg(passages)
-                             .arg(fixed(probability, 1));
+    const QString passageWord = QStringLiteral("passage");
+    const QString passagesWord = QStringLiteral("passages");
+    const QString line = QStringLiteral("%1 | elevation %2 m | %3 | reach probability %4 %")
+                             .arg(place, fixed(result.elevations(row, col), 1),
+                                  countText(passages, passageWord, passagesWord), fixed(probability, 1));
     QString share;
     if (const std::optional<double> percent = result.sourceShares ? result.sourceShares->share(row, col) : std::nullopt)
         share = QStringLiteral(" | source share %1 %").arg(fixed(*percent, 1));
     QString unprotected;
     if (result.unprotected.passageCounts.contains(row, col))
-        unprotected = QStringLiteral(" | without measures %1 passages, reach probability %2 %")
-                          .arg(result.unprotected.passageCounts(row, col))
-                          .arg(fixed(result.reachProbabilityUnprotected(row, col), 1));
+        unprotected = QStringLiteral(" | without measures %1, reach probability %2 %")
+                          .arg(countText(result.unprotected.passageCounts(row, col), passageWord, passagesWord),
+                               fixed(result.reachProbabilityUnprotected(row, col), 1));
     return line + share + unprotected + intensityReadout(result, row, col) + hazardReadout(result, row, col);
 }

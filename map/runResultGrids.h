@@ -12,6 +12,7 @@
 #include "engine/runOutStatistics.h"
 #include "raster/geoTiffWriter.h"
 #include "raster/grid.h"
+#include "raster/objectOutlines.h"
 #include "raster/protectionLayers.h"
 #include "raster/rasterTypes.h"
 
@@ -53,6 +54,9 @@ struct runResultGrids
     // With objects at risk: each start cell's share of its trajectories that
     // reached an object, as Source_share holds it; none without objects.
     std::optional<sourceShareRows> sourceShares;
+    // The shapes of the objects at risk (a raster's: their cells' borders),
+    // in the DEM's coordinates, to draw over the map.
+    std::vector<objectOutline> objectOutlines;
 
     // Reach probability in percent, as written to Reach_prob.asc.
     double reachProbability(int row, int col) const

@@ -115,7 +115,8 @@ void appendPlanned(std::vector<plannedOutput>& outputs, const outputRow& row, co
 QByteArray objectsTableOf(const runProducts& products)
 {
     return objectsTableText(products.objects, products.grids.trajectories,
-                            products.grids.intensityOptions.energyClassLimits);
+                            products.grids.intensityOptions.energyClassLimits,
+                            products.objectIntensities ? &*products.objectIntensities : nullptr);
 }
 
 const std::vector<outputRow>& outputTable()

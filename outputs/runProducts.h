@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "engine/objectReach.h"
@@ -10,6 +11,7 @@
 #include "outputs/calibrationTable.h"
 #include "outputs/logFile.h"
 #include "outputs/runReport.h"
+#include "outputs/objectIntensity.h"
 #include "raster/coordinateSystem.h"
 
 // Everything the writers of a run's outputs read, gathered once the
@@ -23,6 +25,8 @@ struct runProducts
     const trajectoryList& trajectories;
     const std::vector<trajectoryOrigin>& trajectoryOrigins;
     std::vector<objectReport> objects;  // with objects at risk
+    // With objects at risk and intensity: how hard blocks arrive at each.
+    std::optional<objectIntensityTable> objectIntensities;
     logReport log;
     calibrationReport calibration;                            // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture

@@ -10,6 +10,7 @@
 
 #include "raster/featureCells.h"
 #include "raster/layerRasterizer.h"
+#include "raster/objectOutlines.h"
 #include "raster/vectorStartCells.h"
 
 namespace {
@@ -133,7 +134,8 @@ bool addFeatureCells(const layerFeature& feature, const cellWindow& window, uint
 
 std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, const QString& idField,
                                             const rasterHeader& dem, const double geoTransform[6],
-                                            const coordinateSystem& demSystem, messageSink& sink)
+                                            const coordinateSystem& demSystem, messageSink& sink,
+                                            std::vector<objectOutline>* outlines)
 {
     const QString what = QStringLiteral("objects layer %1").arg(source.file);
     const std::optional<layerFeatures> layer =
@@ -186,6 +188,8 @@ std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, con
         }
     }
     objectCells result(std::move(objects), std::move(memberships), objectBits);
+    if (outlines)
+        *outlines = objectOutlinesOf(*layer);
     const auto missing = std::count_if(result.objects().begin(), result.objects().end(),
                                        [](const objectAtRisk& object) { return object.cells == 0; });
     if (missing == static_cast<long>(result.objects().size())) {

@@ -13,6 +13,8 @@
 #include "raster/rasterTypes.h"
 #include "raster/vectorLayer.h"
 
+struct objectOutline;
+
 // An object at risk: a building, a road, a stretch of railway.
 struct objectAtRisk
 {
@@ -67,9 +69,11 @@ private:
 // whose centres lie inside them, and a polygon too small to enclose a centre
 // the cells it touches, so that no building is lost between cell centres;
 // lines and points take the cells they touch. Refusals as for start cells.
+// With `outlines` (null: none wanted) the objects' shapes are kept too, for a map.
 std::optional<objectCells> readObjectsLayer(const vectorLayerSource& source, const QString& idField,
                                             const rasterHeader& dem, const double geoTransform[6],
-                                            const coordinateSystem& demSystem, messageSink& sink);
+                                            const coordinateSystem& demSystem, messageSink& sink,
+                                            std::vector<objectOutline>* outlines = nullptr);
 
 // Objects from a raster on the DEM's grid: every value above 0 other than
 // NODATA is the id of the object on that cell. An id that is no whole number,

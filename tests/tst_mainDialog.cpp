@@ -12,6 +12,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTableWidget>
 #include <QLabel>
 #include <QLineEdit>
@@ -148,13 +149,18 @@ private slots:
     }
 
     // Objects at risk from a vector file: its layers are offered, the run
-    // writes their outputs, and the map shows the source shares and reads them.
+    // writes their outputs, and the map shows the source shares and reads
+    // them, draws the objects and lists them, with their intensity, in a
+    // table that sorts by value and zooms to the object clicked. A second
+    // run refused leaves the map unmarked.
     void runWithObjectsShowsTheSourceShares()
     {
         tumbraMainDialog dialog;
         boxRecorder boxes(dialog);
         dialog.show();
         fillValidRun(dialog, "10");
+        child<QCheckBox>(dialog, "intensity")->setChecked(true);
+        child<QDoubleSpinBox>(dialog, "blockVolume")->setValue(2.0);
         auto* layers = child<QComboBox>(dialog, "objectsLayer");
         QVERIFY(!layers->isVisible());
         typePath(dialog, "objectsFile", EXAMPLES_DIR "/objects.gpkg");
@@ -188,6 +194,37 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(logText(dialog).contains(QStringLiteral("Report saved as %1").arg(report)), 20000);
         QVERIFY(readTextFile(report).startsWith("%PDF-"));
         QCOMPARE(boxes.errors, QStringList());
+
+        auto* map = child<mapView>(dialog, "raster");
+        QStringList labels;
+        for (const mapOverlayShape& shape : map->overlay())
+            labels << shape.label;
+        QCOMPARE(labels, QStringList({"Valley road", "Barn", "House"}));
+        auto* table = child<QTableView>(dialog, "objectsTable");
+        QVERIFY(table->isVisible());
+        QAbstractItemModel& objects = *table->model();
+        QCOMPARE(objects.rowCount(), 3);
+        QCOMPARE(objects.headerData(objects.columnCount() - 1, Qt::Horizontal).toString(),
+                 QStringLiteral("Energy P95 (kJ)"));
+        // Sorted by the largest energy, descending: the numbers' order, not their texts'.
+        table->sortByColumn(objects.columnCount() - 2, Qt::DescendingOrder);
+        for (int row = 0; row + 1 < objects.rowCount(); ++row)
+            QVERIFY(objects.index(row, objects.columnCount() - 2).data().toDouble()
+                    >= objects.index(row + 1, objects.columnCount() - 2).data().toDouble());
+        const QString csv = QString::fromUtf8(readTextFile(runDir().filePath("objects.csv")));
+        QVERIFY(csv.contains(",largest energy (kJ),95th percentile energy (kJ)\r\n"));
+        const QModelIndex house = objects.match(objects.index(0, 0), Qt::DisplayRole, "House").value(0);
+        QVERIFY(house.isValid());
+        const double fitted = map->zoom();
+        emit table->clicked(house);
+        QVERIFY(map->zoom() > fitted);
+        const QPoint centre = map->cellAt(QPointF(map->width() / 2.0, map->height() / 2.0));
+        QVERIFY(map->overlay()[2].bounds().adjusted(-1, -1, 1, 1).contains(QPointF(centre) + QPointF(0.5, 0.5)));
+
+        typePath(dialog, "barriersFile", EXAMPLES_DIR "/barriers.gpkg");
+        child<QPushButton>(dialog, "runProcess")->click();
+        QCOMPARE(boxes.errors.size(), 1);
+        QCOMPARE(map->note(), QString());
     }
 
     // Declined, the question starts no run (accepted: see the completed run).
@@ -321,6 +358,8 @@ private slots:
             QSignalSpy ended(&dialog, &tumbraMainDialog::runFinished);
             if (duringRun) {
                 child<QPushButton>(dialog, "runProcess")->click();
+                // Already while the run reads its inputs.
+                QCOMPARE(enabledInputs(dialog), QStringList());
                 QTRY_VERIFY_WITH_TIMEOUT(child<QPushButton>(dialog, "stopProcess")->isVisible(), 60000);
                 QCOMPARE(enabledInputs(dialog), QStringList());
             }
@@ -335,6 +374,8 @@ private slots:
             if (!closed) {
                 QVERIFY(waitForRunEnd(ended));
                 QVERIFY(logText(dialog).endsWith(aborted ? "\nProcess aborted by user. No files saved." : "\nDone."));
+                QCOMPARE(child<QProgressBar>(dialog, "progressBar")->text(),
+                         aborted ? QStringLiteral("Stopped") : QStringLiteral("100%"));
                 QCOMPARE(shownPage(dialog), aborted ? QStringLiteral("noResultsLabel") : QStringLiteral("resultPage"));
                 QTRY_VERIFY_WITH_TIMEOUT(idle(dialog), 5000);
                 QCOMPARE(enabledInputs(dialog), inputs);
@@ -434,6 +475,38 @@ private slots:
                 QCOMPARE(sizes[0], formWidth);
             }
         }
+    }
+
+    // On a small screen the inputs scroll, so that the window keeps the size
+    // given and shows the whole result pane, its caption included.
+    void smallWindowShowsTheMapCaption()
+    {
+        runOutcome outcome;
+        outcome.code = 0;
+        auto grids = std::make_shared<runResultGrids>();
+        grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
+        grids->displayGrid.assign(40, 40, -3);
+        grids->passageCounts.assign(40, 40, 2);
+        grids->reachingStartCells.assign(40, 40, 1);
+        grids->elevations.assign(40, 40, 100.0f);
+        grids->numberOfSimulations = 10;
+        grids->trajectories = 10;
+        outcome.grids = grids;
+        tumbraMainDialog dialog;
+        dialog.resize(900, 600);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        dialog.onRunFinished(outcome);
+        QTest::qWait(50);
+        QCOMPARE(dialog.size(), QSize(900, 600));
+        const auto* caption = child<QLabel>(dialog, "mapCaption");
+        const QRect shown(caption->mapTo(&dialog, QPoint(0, 0)), caption->size());
+        QVERIFY2(caption->isVisible() && dialog.rect().contains(shown) && shown.height() >= caption->sizeHint().height(),
+                 qPrintable(QStringLiteral("caption at %1,%2 %3 x %4")
+                                .arg(shown.x())
+                                .arg(shown.y())
+                                .arg(shown.width())
+                                .arg(shown.height())));
     }
 
     void storedSizeIsCutToTheScreen_data()

@@ -168,6 +168,9 @@ private slots:
             << int(rasterHeader::center) << QPoint(0, 0)
             << "Row 0, column 0 | x 1000.0, y 2010.0 | elevation 512.5 m | 0 passages | reach probability 0.0 %";
         QTest::newRow("outside") << corner << QPoint(0, 2) << QString();
+        QTest::newRow("one passage, in the singular")
+            << -2 << QPoint(1, 0)
+            << "Row 0, column 1 | x 1015.0, y 2015.0 | elevation 512.5 m | 1 passage | reach probability 10.0 %";
         QTest::newRow("start cell of a run with objects")
             << -1 << QPoint(1, 1)
             << "Row 1, column 1 | x 1015.0, y 2005.0 | elevation 512.5 m | 13 passages | reach probability 65.0 % | "
@@ -180,7 +183,9 @@ private slots:
         QFETCH(QPoint, cell);
         QFETCH(QString, readout);
         runResultGrids run = tinyRun(std::max(reference, int(rasterHeader::corner)));
-        if (reference < 0) {  // objects at risk: 3 of the 8 trajectories of start cell (1, 1) reached one
+        if (reference == -2)
+            run.passageCounts(0, 1) = 1, run.reachingStartCells(0, 1) = 1;
+        else if (reference < 0) {  // objects at risk: 3 of the 8 trajectories of start cell (1, 1) reached one
             objectReachTotals totals;
             totals.startCellTrajectories = {3};
             run.sourceShares.emplace(std::vector<startCell>{{1, 1}}, totals, 8, 3, -9999.0f);

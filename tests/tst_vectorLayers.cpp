@@ -1,3 +1,7 @@
+#include <cmath>
+#include <numeric>
+#include <tuple>
+
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -5,9 +9,11 @@
 #include <ogrsf_frmts.h>
 
 #include "engine/objectReach.h"
+#include "outputs/objectIntensity.h"
 #include "outputs/objectsTable.h"
 #include "raster/asciiGridProjection.h"
 #include "raster/gdalSession.h"
+#include "raster/objectOutlines.h"
 #include "raster/objectsAtRisk.h"
 #include "raster/vectorStartCells.h"
 #include "tests/recordingSink.h"
@@ -326,8 +332,22 @@ private slots:
                                                            line(2, 15, 58, 15) + "|{\"oid\":9,\"name\":\"Road\"}",
                                                            rectangle(51, 51, 54, 54) + "|{\"oid\":9}"}));
         recordingSink sink;
-        const auto objects = readObjectsLayer({file, {}, {}}, "oid", dem, geoTransform, epsg(), sink);
+        std::vector<objectOutline> outlines;
+        const auto objects = readObjectsLayer({file, {}, {}}, "oid", dem, geoTransform, epsg(), sink, &outlines);
         QVERIFY2(objects, qPrintable(sink.log.join('\n')));
+        // The two features of object 9 are one outline, named by the one with a name.
+        QStringList shapes;
+        for (const objectOutline& outline : outlines)
+            shapes << QStringLiteral("%1 %2 %3 rings %4 lines, first vertex %5,%6")
+                          .arg(outline.id)
+                          .arg(outline.name)
+                          .arg(outline.rings.size())
+                          .arg(outline.lines.size())
+                          .arg(outline.rings.empty() ? outline.lines[0][0].first : outline.rings[0][0].first)
+                          .arg(outline.rings.empty() ? outline.lines[0][0].second : outline.rings[0][0].second);
+        QCOMPARE(shapes, QStringList({"3 Shed 1 rings 0 lines, first vertex 20,30",
+                                      "7 Barn 1 rings 0 lines, first vertex 10,30",
+                                      "9 Road 1 rings 1 lines, first vertex 51,51"}));
         QStringList table;
         for (const objectAtRisk& object : objects->objects())
             table << QStringLiteral("%1 %2 %3").arg(object.id).arg(object.name).arg(object.cells);
@@ -385,6 +405,79 @@ private slots:
 
     // Objects 3 (cells 2 and 5) and 7 (cells 1 and 2) on a row of 8 cells;
     // two start cells of two trajectories each, one process per start cell.
+    // The border of an L of three cells: eight cell edges in seven lines,
+    // the two top edges along the first row joined.
+    void objectsRasterOutlinesFollowTheCells()
+    {
+        const objectCells objects({{4, "", 0}}, {{0, 0}, {1, 0}, {6, 0}});
+        const std::vector<objectOutline> outlines = objectOutlinesOfCells(objects, 6, geoTransform);
+        QCOMPARE(outlines.size(), std::size_t(1));
+        QCOMPARE(outlines[0].id, int64_t(4));
+        double length = 0.0;
+        for (const objectOutline::vertices& line : outlines[0].lines)
+            length += std::hypot(line.back().first - line.front().first, line.back().second - line.front().second);
+        QCOMPARE(outlines[0].lines.size(), std::size_t(7));
+        QCOMPARE(length, 80.0);
+        QCOMPARE(outlines[0].lines[0], (objectOutline::vertices{{0.0, 60.0}, {20.0, 60.0}}));
+    }
+
+    void nearestRankPercentile_data()
+    {
+        QTest::addColumn<std::vector<double>>("values");
+        QTest::addColumn<int>("percent");
+        QTest::addColumn<double>("expected");
+        std::vector<double> twenty(20);
+        std::iota(twenty.rbegin(), twenty.rend(), 1.0);
+        std::vector<double> hundred(100);
+        std::iota(hundred.begin(), hundred.end(), 1.0);
+        QTest::newRow("none") << std::vector<double>{} << 95 << 0.0;
+        QTest::newRow("one value") << std::vector<double>{4.5} << 95 << 4.5;
+        QTest::newRow("ten: the largest") << std::vector<double>{3, 9, 1, 7, 5, 2, 8, 4, 6, 10} << 95 << 10.0;
+        QTest::newRow("twenty, reversed: the 19th") << twenty << 95 << 19.0;
+        QTest::newRow("hundred: the 95th") << hundred << 95 << 95.0;
+        QTest::newRow("ties") << std::vector<double>{2, 2, 2, 1} << 50 << 2.0;
+    }
+
+    void nearestRankPercentile()
+    {
+        QFETCH(std::vector<double>, values);
+        QFETCH(int, percent);
+        QFETCH(double, expected);
+        QCOMPARE(::nearestRankPercentile(values, percent), expected);
+    }
+
+    // Only the cells a trajectory reached count: a height left at an
+    // unreached cell, or an object no trajectory reached, gives nothing.
+    void objectIntensityOverReachedCells()
+    {
+        const objectCells objects({{3, "Road", 0}, {7, "Barn", 0}, {8, "Shed", 0}},
+                                  {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {3, 1}, {5, 2}});
+        grid<int32_t> passages(1, 6, 0);
+        intensitySettings settings;
+        settings.enabled = true;
+        settings.blockVolume = 1.0;
+        intensityGrids grids;
+        grids.assign(1, 6, settings);
+        for (const auto& [cell, count, height] :
+             {std::tuple{0, 2, 1.0}, {1, 1, 4.0}, {2, 3, 9.0}, {3, 0, 50.0}, {5, 0, 0.0}})
+            passages(0, cell) = count, grids.heightMax(0, cell) = height;
+        const objectIntensityTable table = objectIntensities(objects, grids, settings, passages);
+        const std::vector<objectReport> reports{{3, "Road", 3, 6, 2, 10.0, {}, -1, -1, 0.0, -1},
+                                                {7, "Barn", 2, 3, 1, 5.0, {}, -1, -1, 0.0, -1},
+                                                {8, "Shed", 1, 0, 0, 0.0, {}, -1, -1, 0.0, -1}};
+        QCOMPARE(objectsTableText(reports, 12, {}, &table).split('\n').mid(1),
+                 QList<QByteArray>({"3,Road,3,6,50.000,10.0,2,9.00,9.00,13.29,13.29,238.4,238.4\r",
+                                    "7,Barn,2,3,25.000,5.0,1,9.00,9.00,13.29,13.29,238.4,238.4\r",
+                                    "8,Shed,1,0,0.000,0.0,0,0.00,0.00,0.00,0.00,0.0,0.0\r", ""}));
+        settings.blockVolume = 0.0;
+        const objectIntensityTable heightsOnly = objectIntensities(objects, grids, settings, passages);
+        QVERIFY(objectsTableText(reports, 12, {}, &heightsOnly)
+                    .startsWith("id,name,cells (count),trajectories (count),share of all trajectories (%),largest "
+                                "reach probability (%),start cells (count),largest energy-line height (m),95th "
+                                "percentile energy-line height (m),largest velocity (m/s),95th percentile velocity "
+                                "(m/s)\r\n"));
+    }
+
     void objectsTableCountsEachTrajectoryOncePerObject()
     {
         const objectCells objects({{3, "Road", 0}, {7, "Barn, \"old\"", 0}}, {{2, 0}, {5, 0}, {1, 1}, {2, 1}});

@@ -97,6 +97,43 @@ private slots:
         QCOMPARE(QFileInfo(edit.absoluteFilePath()), QFileInfo(reference_.filePath("dem.asc")));
     }
 
+    // A path too long for its field keeps its start and its file name, the
+    // middle elided, until the field is edited; the tooltip holds it whole.
+    void pathFieldElidesLongPathsInTheMiddle_data()
+    {
+        QTest::addColumn<int>("width");
+        QTest::addColumn<bool>("focused");
+        QTest::addColumn<bool>("elided");
+        QTest::newRow("fits") << 900 << false << false;
+        QTest::newRow("too long") << 160 << false << true;
+        QTest::newRow("too long, edited") << 160 << true << false;
+    }
+
+    void pathFieldElidesLongPathsInTheMiddle()
+    {
+        QFETCH(int, width);
+        QFETCH(bool, focused);
+        QFETCH(bool, elided);
+        const QString path = QStringLiteral("/home/someone/projects/slope survey 2026/inputs/examples/dem.asc");
+        QWidget window;
+        auto* edit = new updatableLineEdit(&window);
+        auto* other = new QLineEdit(&window);
+        other->move(0, 40);
+        edit->resize(width, edit->sizeHint().height());
+        edit->setText(path);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        (focused ? static_cast<QWidget*>(edit) : other)->setFocus();
+        QTRY_COMPARE(edit->hasFocus(), focused);
+        const QString shown = edit->shownText();
+        QCOMPARE(shown == path, !elided);
+        if (elided)
+            QVERIFY2(shown.startsWith("/home") && shown.endsWith("dem.asc") && shown.contains(QChar(0x2026)),
+                     qPrintable(shown));
+        QCOMPARE(edit->text(), path);
+        QCOMPARE(edit->toolTip(), path);
+    }
+
     void recentPathsPromoteTheCurrentText_data()
     {
         QTest::addColumn<QStringList>("before");
@@ -190,6 +227,41 @@ private slots:
         QFETCH(int, done);
         QFETCH(QString, text);
         QCOMPARE(runClockLabel::text(elapsed, done, 100), text);
+    }
+
+    // The bars span the bins with counts, merged to at most `most`, and end
+    // at the largest value where the bins are coarser than the data.
+    void histogramRangeIsTheData_data()
+    {
+        QTest::addColumn<QVector<double>>("counts");
+        QTest::addColumn<double>("width");
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<QVector<double>>("bars");
+        QTest::addColumn<QPointF>("range");
+        const double none = qInf();
+        QTest::newRow("one coarse bin: up to the longest, not the bin's end")
+            << QVector<double>{7, 0, 0} << 250.0 << 29.9 << QVector<double>{7} << QPointF(0, 29.9);
+        QTest::newRow("empty bins at both ends left out")
+            << QVector<double>{0, 0, 3, 1, 0} << 10.0 << 37.5 << QVector<double>{3, 1} << QPointF(20, 37.5);
+        QTest::newRow("six bins merged into three bars")
+            << QVector<double>{1, 1, 2, 2, 3, 3} << 1.0 << none << QVector<double>{2, 4, 6} << QPointF(0, 6);
+        QTest::newRow("five bins into three bars: the last bar's bins end the range")
+            << QVector<double>{1, 1, 1, 1, 1} << 1.0 << none << QVector<double>{2, 2, 1} << QPointF(0, 6);
+        QTest::newRow("largest beyond the bins (the last holds all beyond)")
+            << QVector<double>{1, 2} << 5.0 << 80.0 << QVector<double>{1, 2} << QPointF(0, 10);
+        QTest::newRow("no counts") << QVector<double>{0, 0} << 5.0 << 3.0 << QVector<double>{} << QPointF(0, 0);
+    }
+
+    void histogramRangeIsTheData()
+    {
+        QFETCH(QVector<double>, counts);
+        QFETCH(double, width);
+        QFETCH(double, largest);
+        QFETCH(QVector<double>, bars);
+        QFETCH(QPointF, range);
+        const histogramChart::regrouped grouped = histogramChart::regroup(counts, 0.0, width, 3, largest);
+        QCOMPARE(grouped.heights, bars);
+        QCOMPARE(QPointF(grouped.from, grouped.to), range);
     }
 
     // Bars in the map's colour of the highest reach class, as high as their values allow.

@@ -1,5 +1,7 @@
 #include "ui/resultMapPanel.h"
 
+#include <algorithm>
+
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -7,9 +9,14 @@
 #include <QPointer>
 #include <QThread>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -18,6 +25,8 @@
 #include "outputs/mapPictureFile.h"
 #include "outputs/runReport.h"
 #include "map/runResultGrids.h"
+#include "ui/objectOverlay.h"
+#include "ui/objectsTableModel.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
 
@@ -85,6 +94,35 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
     mapRow->addLayout(side);
     layout->addLayout(mapRow, 1);
 
+    objects_ = new objectsTableModel(this);
+    sortedObjects_ = new QSortFilterProxyModel(this);
+    sortedObjects_->setSourceModel(objects_);
+    sortedObjects_->setSortRole(objectsTableModel::sortRole);
+    sortedObjects_->setSortLocaleAware(true);
+    objectsView_ = new QTableView(this);
+    objectsView_->setObjectName(QStringLiteral("objectsTable"));
+    objectsView_->setModel(sortedObjects_);
+    objectsView_->setSortingEnabled(true);
+    objectsView_->sortByColumn(-1, Qt::AscendingOrder);  // by id, as objects.csv, until a header is clicked
+    objectsView_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    objectsView_->setSelectionMode(QAbstractItemView::SingleSelection);
+    objectsView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    objectsView_->verticalHeader()->hide();
+    objectsView_->verticalHeader()->setDefaultSectionSize(objectsView_->fontMetrics().height() + 6);
+    objectsView_->setWordWrap(false);
+    objectsView_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    objectsView_->setToolTip(tr("The objects at risk as objects.csv has them; click a header to sort, a row to "
+                                "show the object on the map"));
+    objectsView_->hide();
+    layout->addWidget(objectsView_);
+    connect(objectsView_, &QTableView::clicked, this, &resultMapPanel::showObject);
+    // The arrow keys move along the rows, and the map follows.
+    connect(objectsView_->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (objectsView_->hasFocus())
+                    showObject(current);
+            });
+
     status_ = new QLabel(hoverHint, this);
     status_->setObjectName(QStringLiteral("mapStatus"));
     status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -102,11 +140,21 @@ resultMapPanel::resultMapPanel(QWidget* parent) : QWidget(parent)
 }
 
 void resultMapPanel::showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
-                                std::shared_ptr<const runReportContent> report)
+                                std::shared_ptr<const runReportContent> report, const objectsTable& objects)
 {
     result_ = std::move(result);
     report_ = result_ ? std::move(report) : nullptr;
     saveReport_->setEnabled(report_ != nullptr);
+    objects_->setTable(objects);
+    // As high as its rows, up to five of them, and a sideways scroll bar.
+    constexpr std::size_t mostRowsShown = 5;
+    const int rowsShown = static_cast<int>(std::min(objects.rows.size(), mostRowsShown));
+    objectsView_->setMaximumHeight(objectsView_->horizontalHeader()->sizeHint().height()
+                                   + rowsShown * objectsView_->verticalHeader()->defaultSectionSize()
+                                   + objectsView_->horizontalScrollBar()->sizeHint().height()
+                                   + 2 * objectsView_->frameWidth());
+    objectsView_->setVisible(!objects.rows.empty());
+    view_->setOverlay(result_ ? objectOverlayShapes(*result_) : QList<mapOverlayShape>());
     outline_ = {};
     outputFolder_ = outputFolder;
     openFolder_->setEnabled(!outputFolder_.isEmpty());
@@ -172,11 +220,15 @@ void resultMapPanel::showDistributions()
         runOuts ? histogramChart::regroup(bars(runOuts->travelAngleCounts), -90.0,
                                           1.0 / runOutStatistics::angleBinsPerDegree, mostBars)
                 : histogramChart::regrouped{};
-    travelAngles_->setBars(tr("Travel angle"), angles.heights, angles.from, angles.width, QStringLiteral("°"));
+    travelAngles_->setBars(tr("Travel angle (trajectories)"), angles.heights, angles.from, angles.to,
+                           QStringLiteral("°"));
+    // The run-outs are counted in bins of a cell; the longest ends the range.
     const histogramChart::regrouped distances =
-        runOuts ? histogramChart::regroup(bars(runOuts->runOutCounts), 0.0, runOuts->runOutBinWidth, mostBars)
+        runOuts ? histogramChart::regroup(bars(runOuts->runOutCounts), 0.0, runOuts->runOutBinWidth, mostBars,
+                                          runOuts->longestRunOut)
                 : histogramChart::regrouped{};
-    runOuts_->setBars(tr("Run-out"), distances.heights, distances.from, distances.width, QStringLiteral("m"));
+    runOuts_->setBars(tr("Run-out (trajectories)"), distances.heights, distances.from, distances.to,
+                      QStringLiteral("m"));
 }
 
 void resultMapPanel::askWhereToSaveMap()
@@ -239,6 +291,22 @@ void resultMapPanel::saveReport(const QString& fileName)
     });
     connect(writer, &QThread::finished, writer, &QObject::deleteLater);
     writer->start();
+}
+
+// The shapes are in the order of the outlines, by id.
+void resultMapPanel::showObject(const QModelIndex& index)
+{
+    if (!result_ || !index.isValid())
+        return;
+    const qlonglong id = index.data(objectsTableModel::idRole).toLongLong();
+    const std::vector<objectOutline>& outlines = result_->objectOutlines;
+    const auto found = std::find_if(outlines.begin(), outlines.end(),
+                                    [id](const objectOutline& outline) { return outline.id == id; });
+    const QList<mapOverlayShape>& shapes = view_->overlay();
+    const auto at = static_cast<qsizetype>(found - outlines.begin());
+    if (found == outlines.end() || at >= shapes.size() || shapes[at].empty())
+        return;
+    view_->zoomToArea(shapes[at].bounds());
 }
 
 void resultMapPanel::showReadout(int row, int col)

@@ -6,11 +6,15 @@
 #include <QWidget>
 
 #include "map/resultMapPicture.h"
+#include "outputs/objectsTable.h"
 #include "raster/grid.h"
 
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSortFilterProxyModel;
+class QTableView;
+class objectsTableModel;
 class histogramChart;
 class mapView;
 struct runReportContent;
@@ -18,8 +22,9 @@ struct runResultGrids;
 
 // The result map of the last completed run with what explains it: the
 // legend of the chosen colouring, the choice between reach probability and
-// passage share, the readout of the cell under the mouse, and the action
-// that opens the run's output folder. Holds the run's grids, so a new run
+// passage share, the readout of the cell under the mouse, the objects at
+// risk drawn over the map with their sortable table (a click on a row shows
+// the object), and the action that opens the run's output folder. Holds the run's grids, so a new run
 // can go on while this map stays on view.
 class resultMapPanel : public QWidget
 {
@@ -28,14 +33,16 @@ class resultMapPanel : public QWidget
 public:
     explicit resultMapPanel(QWidget* parent = nullptr);
 
-    // With the run's report content, "Save report…" writes its report.
+    // With the run's report content, "Save report…" writes its report;
+    // `objects`: the run's rows of objects.csv, none without objects at risk.
     void showResult(std::shared_ptr<const runResultGrids> result, const QString& outputFolder,
-                    std::shared_ptr<const runReportContent> report = nullptr);
+                    std::shared_ptr<const runReportContent> report = nullptr, const objectsTable& objects = {});
     bool hasResult() const { return result_ != nullptr; }
     // Draws the cells of an outline (1 on the map's grid) over the map of
     // `result`; dropped when another result is shown by then.
     void showOutline(const std::shared_ptr<const runResultGrids>& result, grid<uint8_t> outline);
-    // Marks the map as the previous run's (a new run is under way or did not complete).
+    // Marks the map as the previous run's (a new run is under way or did not
+    // complete); an empty note takes the mark away.
     void markAsPrevious(const QString& note);
 
     mapColouring colouring() const;
@@ -43,6 +50,7 @@ public:
     QString outputFolder() const { return outputFolder_; }
 
     mapView* view() const { return view_; }
+    QTableView* objectsView() const { return objectsView_; }
     // The map's caption, after the colouring shown.
     QString caption() const;
 
@@ -66,6 +74,7 @@ private:
     void askWhereToSaveMap();
     void askWhereToSaveReport();
     void showDistributions();
+    void showObject(const QModelIndex& index);
 
     mapView* view_ = nullptr;
     QLabel* legend_ = nullptr;
@@ -76,6 +85,9 @@ private:
     histogramChart* travelAngles_ = nullptr;
     histogramChart* runOuts_ = nullptr;
     QLabel* status_ = nullptr;
+    objectsTableModel* objects_ = nullptr;
+    QSortFilterProxyModel* sortedObjects_ = nullptr;
+    QTableView* objectsView_ = nullptr;
     std::shared_ptr<const runResultGrids> result_;
     std::shared_ptr<const runReportContent> report_;
     grid<uint8_t> outline_;  // empty: none

@@ -13,7 +13,7 @@ namespace {
 
 QString tr(const char* text) { return QCoreApplication::translate("tumbraMainDialog", text); }
 
-// What each propagation probability class means for the run-out, by list position.
+// What each risk acceptance class means for the run-out, by list position.
 const char* const classExplanations[] = {
     QT_TRANSLATE_NOOP("tumbraMainDialog",
                       "High (log10⁻⁶): the longest run-out. Trajectories stop only where about one rock in a "

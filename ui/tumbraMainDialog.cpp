@@ -38,6 +38,8 @@
 #include "ui/tumbraMainDialogForm.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
+#include "widgets/fittingScrollArea.h"
+#include "widgets/mapView.h"
 #include "widgets/mruComboBox.h"
 #include "widgets/runClockLabel.h"
 #include "widgets/updatableLineEdit.h"
@@ -115,7 +117,7 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
     workerThread->start(QThread::InheritPriority);
 
     ui->setupUi(this);
-    observed_ = placeObservedRunOutRow(*ui, ui->formPane);
+    observed_ = placeObservedRunOutRow(*ui, ui->inputsPane);
     calibration_ = new calibrationDialog(*ui, this);
     ui->splitter->collapseSecondWidget();
     ui->stackedWidget->setCurrentWidget(ui->noResultsLabel);
@@ -136,8 +138,12 @@ tumbraMainDialog::tumbraMainDialog(QWidget* parent)
 tumbraMainDialog::~tumbraMainDialog()
 {
     workerThread->quit();
-    if (!workerThread->wait(QDeadlineTimer(1000, Qt::CoarseTimer)))
-        workerThread->wait();
+    // A stop asked before the controller took the run up was cleared as it
+    // did; it is asked again while the run is waited for.
+    constexpr int askAgainMs = 100;
+    while (!workerThread->wait(QDeadlineTimer(askAgainMs)))
+        if (stopAsked_)
+            controller.requestAbort();
     delete workerThread;
     workerThread = nullptr;
     // Closed during a run that was then stopped: its end never reached this
@@ -205,8 +211,6 @@ void tumbraMainDialog::connectSignals()
     connect(&controller, &tumbraController::displayMessage, this, &tumbraMainDialog::onDisplayMessage);
     connect(&controller, &tumbraController::displayError, this, &tumbraMainDialog::onDisplayError);
     connect(&controller, &tumbraController::displayWarning, this, &tumbraMainDialog::onDisplayWarning);
-    // Buttons first, so the controls are idle again before the result shows.
-    connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::updateButtons);
     connect(&controller, &tumbraController::finished, this, &tumbraMainDialog::onRunFinished);
     connect(&controller, &tumbraController::requestWarningBox, this, &tumbraMainDialog::onWarningBoxRequested);
     connect(ui->resultPanel, &resultMapPanel::message, this, &tumbraMainDialog::onDisplayMessage);
@@ -226,9 +230,30 @@ void tumbraMainDialog::showResultPane()
     if (ui->splitter->sizes().value(1) > 0)
         return;
     const int total = ui->splitter->width() - ui->splitter->handleWidth();
-    const int fallback = std::max(ui->formPane->minimumSizeHint().width(), total / 4);
-    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : fallback, 0, std::max(0, total));
+    const int form = std::clamp(ui->formPaneWidth > 0 ? ui->formPaneWidth : formWidthForPaths(total), 0,
+                                std::max(0, total));
     ui->splitter->setSizes({form, total - form});
+}
+
+// The form's smallest width, widened until the longest path reads whole,
+// though never beyond a third of the window: the map keeps the most room,
+// and a path still too long is elided in its middle.
+int tumbraMainDialog::formWidthForPaths(int total) const
+{
+    const int smallest = ui->formPane->minimumSizeHint().width();
+    int wider = 0;
+    for (QWidget* control : std::as_const(ui->pathControls)) {
+        const auto* field = qobject_cast<const QComboBox*>(control);
+        if (!field || !field->lineEdit())
+            continue;
+        const QLineEdit& edit = *field->lineEdit();
+        // The arrow and frame beside the text keep their width as the field narrows.
+        const int textAtSmallest = field->minimumSizeHint().width() - (field->width() - edit.width());
+        constexpr int textMargins = 8;  // the line edit's own, either side of its text
+        const int needed = edit.fontMetrics().horizontalAdvance(edit.text()) + textMargins;
+        wider = std::max(wider, needed - textAtSmallest);
+    }
+    return std::max(smallest, std::min(smallest + wider, total / 3));
 }
 
 updatableLineEdit* tumbraMainDialog::outputFolderEdit() const { return ui->outputFolder->pathEdit(); }
@@ -252,10 +277,11 @@ void tumbraMainDialog::updateAllFields()
 }
 
 // Every input path and setting is locked while a run is under way: the run
-// goes on with what they held when it started.
+// goes on with what they held when it started. That is from the click that
+// starts it, while its inputs are read before it reports its size.
 void tumbraMainDialog::updateButtons()
 {
-    const bool running = controller.isRunning();
+    const bool running = runStarted_ || controller.isRunning();
     for (QWidget* control : ui->pathControls)
         control->setEnabled(!running);
     for (const settingWidgets& widgets : std::as_const(ui->settingFields))
@@ -299,9 +325,11 @@ void tumbraMainDialog::updateButtons()
     showLayerRow(!optionalPath(*barriersEdit()).isEmpty(), {ui->barrierCapacityFieldLabel,
                                                             ui->barrierCapacityField->parentWidget(),
                                                             ui->barrierCapacityField});
-    // The rows' widgets belong to the form pane, so hiding them renews the
-    // pane's layout only: the grid would go on taking their height.
+    // Hiding the rows' widgets renews their pane's layout only: the grid
+    // would go on taking their height, and the form would go on giving the
+    // scrolled inputs their former height until the next turn of the event loop.
     ui->pathGrid->invalidate();
+    ui->inputsScroll->updateGeometry();
     ui->stopProcess->setEnabled(running);
     ui->runProcess->setVisible(!running);
     ui->stopProcess->setVisible(running);
@@ -389,7 +417,9 @@ void tumbraMainDialog::runProcess()
     if (runStarted_ || controller.isRunning())
         return;
     ui->logWindow->clear();
-    // The last completed run's map stays on view, marked, until this run completes.
+    // The last completed run's map stays on view, marked, until this run
+    // completes; a run that never starts leaves the mark as it was.
+    const QString noteBefore = ui->raster->note();
     if (ui->resultPanel->hasResult()) {
         ui->resultPanel->markAsPrevious(tr("Previous run's map: a new run is under way"));
     } else {
@@ -401,22 +431,23 @@ void tumbraMainDialog::runProcess()
     const QString refusal = requestRefusal(request);
     if (!refusal.isEmpty()) {
         onDisplayError(refusal);
-        if (ui->resultPanel->hasResult())
-            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
     }
-    if (!prepareRunFolder(request.outputFolder))
+    if (!prepareRunFolder(request.outputFolder)) {
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
+    }
     request.outputFolder = runFolder_->path();
     onDisplayMessage(tr("Starting processing..."));
     ui->logWindow->repaint();
     if (!checkExistingOutputFiles(request)) {
         leaveUnfinishedRunFolder();
-        if (ui->resultPanel->hasResult())
-            ui->resultPanel->markAsPrevious(tr("Previous run's map"));
+        ui->resultPanel->markAsPrevious(noteBefore);
         return;
     }
     runStarted_ = true;
+    updateButtons();
     emit startRun(request);
 }
 
@@ -508,6 +539,9 @@ bool tumbraMainDialog::checkExistingOutputFiles(const runRequest& request)
 void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
 {
     runStarted_ = false;
+    stopAsked_ = false;
+    updateButtons();
+    showEndOnProgressBar(outcome.code);
     const bool calibrated = std::exchange(calibrationRun_, false);
     closeOutlivedQuestion(outcome);
     reportFilesNotWritten(outcome.filesNotWritten);
@@ -528,7 +562,7 @@ void tumbraMainDialog::onRunFinished(const runOutcome& outcome)
         showResultPane();
         ui->stackedWidget->setCurrentWidget(ui->resultPage);
         if (outcome.grids)
-            ui->resultPanel->showResult(outcome.grids, folder, outcome.report);
+            ui->resultPanel->showResult(outcome.grids, folder, outcome.report, outcome.objects);
         if (outcome.grids && !observed_.file->currentText().trimmed().isEmpty())
             showObservedOutline(ui->resultPanel, outcome.grids, optionalPath(*observed_.file->pathEdit()),
                                 observed_.layer->currentText());
@@ -592,8 +626,11 @@ void tumbraMainDialog::onInitProgressBar(int nRows)
         ui->progressBar->setGeometry(progressBarGeometry);
     }
     updateButtons();
+    if (stopAsked_)
+        controller.requestAbort();
     ui->progressBar->setMaximum(nRows);
     ui->progressBar->setValue(0);
+    ui->progressBar->setFormat(QStringLiteral("%p%"));
     ui->progressBar->show();
     ui->runClock->start(nRows);
 }
@@ -608,6 +645,18 @@ void tumbraMainDialog::onResetProgressBar()
 {
     ui->runClock->stop();
     progressBarHideTimer.start();
+}
+
+// Until it leaves, the bar tells how the run ended instead of where it stopped.
+void tumbraMainDialog::showEndOnProgressBar(int code)
+{
+    QProgressBar& bar = *ui->progressBar;
+    if (code == resultCode::completed) {
+        bar.setValue(bar.maximum());
+        return;
+    }
+    bar.setValue(bar.minimum());
+    bar.setFormat(code == resultCode::stoppedByUser ? tr("Stopped") : tr("Did not complete"));
 }
 
 void tumbraMainDialog::hideProgressBar()
@@ -655,12 +704,15 @@ bool tumbraMainDialog::onAbortRequested()
     if (stopQuestionOutlived_ || answer != QMessageBox::Yes)
         return false;
     controller.requestAbort();
+    // The controller clears the request as it takes a run up: a stop asked
+    // before that is asked again once the run reports its size.
+    stopAsked_ = true;
     return true;
 }
 
 void tumbraMainDialog::closeEvent(QCloseEvent* event)
 {
-    if (controller.isRunning() && !onAbortRequested()) {
+    if ((runStarted_ || controller.isRunning()) && !onAbortRequested()) {
         event->ignore();
         return;
     }

@@ -85,6 +85,7 @@ private:
     void installPathEdits();
     void connectSignals();
     void initProgressBarAnimation();
+    void showEndOnProgressBar(int code);
     void fillComboBoxes();
     bool browseForFile(updatableLineEdit* lineEdit, const QString& caption, const QString& filter);
     bool browseForDirectory(QLineEdit* lineEdit, const QString& defaultDir, const QString& caption);
@@ -96,6 +97,7 @@ private:
     bool checkExistingOutputFiles(const runRequest& request);
     void reportFilesNotWritten(const QStringList& fileNames);
     void showResultPane();
+    int formWidthForPaths(int total) const;
     void closeOutlivedQuestion(const runOutcome& outcome);
     void leaveUnfinishedRunFolder();
     void readSettings();
@@ -119,6 +121,7 @@ private:
     // From the start request to the end of the run; guards the run button in
     // the time before the controller reports the run.
     bool runStarted_ = false;
+    bool stopAsked_ = false;  // for the run under way
     // The sub-folder of the run being prepared or under way, locked; removed
     // again when the run ends without writing anything into it.
     std::unique_ptr<runFolder> runFolder_;

@@ -26,6 +26,7 @@
 #include "controller/settingsTable.h"
 #include "widgets/QVisibleHandleSplitter.h"
 #include "widgets/clearableTextBrowser.h"
+#include "widgets/fittingScrollArea.h"
 #include "widgets/mruComboBox.h"
 #include "ui/resultMapPanel.h"
 #include "widgets/mapView.h"
@@ -119,8 +120,13 @@ void tumbraMainDialogForm::setupUi(QDialog* dialog)
     titleRow->addWidget(aboutButton);
     formColumn->addLayout(titleRow);
 
-    setupFilePanel(formPane);
-    setupSettingsPanel(formPane);
+    inputsScroll = named(new fittingScrollArea(formPane), "inputsScroll");
+    inputsPane = named(new QWidget(inputsScroll), "inputsPane");
+    inputsColumn = spacedLayout(new QVBoxLayout(inputsPane), "inputsColumn", 0);
+    setupFilePanel(inputsPane);
+    setupSettingsPanel(inputsPane);
+    inputsScroll->setWidget(inputsPane);
+    formColumn->addWidget(inputsScroll);
     formColumn->addItem(new QSpacerItem(20, 20, QSizePolicy::Minimum, QSizePolicy::Expanding));
     setupRunArea(formPane);
 
@@ -236,7 +242,7 @@ void tumbraMainDialogForm::setupFilePanel(QWidget* parent)
     barrierCapacityField = named(new QLineEdit(parent), "barrierCapacityField");
     addLayerRow(14, barrierCapacityField, barrierCapacityFieldLabel, nullptr, noLabel);
     pathGrid->setColumnStretch(1, 1);
-    formColumn->addLayout(pathGrid);
+    inputsColumn->addLayout(pathGrid);
 }
 
 // A settings row: its label in column 0, its field in column 1.
@@ -306,7 +312,7 @@ void tumbraMainDialogForm::setupSettingsPanel(QWidget* parent)
     setupForestPanel(parent);
 
     settingsRow->addWidget(settingsGroup);
-    formColumn->addLayout(settingsRow);
+    inputsColumn->addLayout(settingsRow);
 }
 
 // A small dialog of details, opened by its button and closed by its own

@@ -22,6 +22,7 @@ class QWidget;
 
 class QVisibleHandleSplitter;
 class clearableTextBrowser;
+class fittingScrollArea;
 class mruComboBox;
 class mapView;
 class resultMapPanel;
@@ -49,6 +50,11 @@ public:
 
     QWidget* formPane = nullptr;
     QVBoxLayout* formColumn = nullptr;
+    // The paths and settings scroll when the window is too short for them,
+    // so that the window fits a small screen.
+    fittingScrollArea* inputsScroll = nullptr;
+    QWidget* inputsPane = nullptr;
+    QVBoxLayout* inputsColumn = nullptr;
     QHBoxLayout* titleRow = nullptr;
     QLabel* velmoraLogo = nullptr;
     QPushButton* aboutButton = nullptr;

@@ -6,12 +6,16 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPainterPath>
 #include <QWheelEvent>
 
 namespace {
 constexpr double zoomStep = 1.25;
 constexpr double largestZoom = 64.0;  // screen pixels per cell
 constexpr double panStep = 40.0;      // screen pixels per arrow key
+constexpr double zoomMargin = 0.25;   // of the area's size, on each side, when zoomed to it
+constexpr double smallestZoomArea = 8.0;  // cells across, for a point or a short line
+const QColor overlayColour(0x10, 0x40, 0xc0);  // blue: apart from the yellows, reds and greys of the map
 }  // namespace
 
 mapView::mapView(QWidget* parent) : QWidget(parent)
@@ -43,6 +47,12 @@ void mapView::setNote(const QString& text)
     update();
 }
 
+void mapView::setOverlay(const QList<mapOverlayShape>& shapes)
+{
+    overlay_ = shapes;
+    update();
+}
+
 double mapView::fitScale() const
 {
     if (picture_.isNull())
@@ -55,6 +65,22 @@ void mapView::fitToView()
     fitted_ = true;
     scale_ = fitScale();
     origin_ = QPointF((width() - picture_.width() * scale_) / 2.0, (height() - picture_.height() * scale_) / 2.0);
+    update();
+}
+
+void mapView::zoomToArea(const QRectF& area)
+{
+    if (picture_.isNull())
+        return;
+    const QPointF centre = area.center();
+    const double across = std::max({area.width(), area.height(), smallestZoomArea});
+    const double shown = across * (1.0 + 2.0 * zoomMargin);
+    const double scale = std::min(largestZoom, std::min(width(), height()) / shown);
+    if (!(scale > 0.0))
+        return;
+    scale_ = scale;
+    origin_ = QPointF(width() / 2.0, height() / 2.0) - centre * scale_;
+    fitted_ = false;
     update();
 }
 
@@ -107,6 +133,7 @@ void mapView::paintEvent(QPaintEvent*)
     // Cells enlarged stay sharp squares; a reduced map is smoothed.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, scale_ < 1.0);
     painter.drawImage(QRectF(origin_, QSizeF(picture_.size()) * scale_), picture_);
+    paintOverlay(painter);
     if (!note_.isEmpty()) {
         const QSize text = painter.fontMetrics().size(Qt::TextSingleLine, note_);
         const QRect placed(8, 8, text.width() + 12, text.height() + 8);
@@ -115,6 +142,55 @@ void mapView::paintEvent(QPaintEvent*)
         painter.drawRect(placed.adjusted(0, 0, -1, -1));
         painter.drawText(placed, Qt::AlignCenter, note_);
     }
+}
+
+void mapView::paintOverlay(QPainter& painter) const
+{
+    if (overlay_.isEmpty())
+        return;
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    const auto onScreen = [this](const QPointF& pixel) { return origin_ + pixel * scale_; };
+    const auto screenPolygon = [&onScreen](const QPolygonF& pixels) {
+        QPolygonF screen;
+        screen.reserve(pixels.size());
+        for (const QPointF& pixel : pixels)
+            screen << onScreen(pixel);
+        return screen;
+    };
+    QPen pen(overlayColour, 2.0);
+    pen.setCosmetic(true);
+    constexpr double markerRadius = 4.0;
+    for (const mapOverlayShape& shape : overlay_) {
+        painter.setPen(pen);
+        painter.setBrush(QColor(overlayColour.red(), overlayColour.green(), overlayColour.blue(), 40));
+        // One path of all rings, filled odd-even, so that a polygon's holes stay open.
+        QPainterPath area;
+        for (const QPolygonF& ring : shape.rings)
+            area.addPolygon(screenPolygon(ring));
+        area.setFillRule(Qt::OddEvenFill);
+        painter.drawPath(area);
+        painter.setBrush(Qt::NoBrush);
+        for (const QPolygonF& line : shape.lines)
+            painter.drawPolyline(screenPolygon(line));
+        painter.setBrush(overlayColour);
+        for (const QPointF& point : shape.points)
+            painter.drawEllipse(onScreen(point), markerRadius, markerRadius);
+        if (shape.label.isEmpty())
+            continue;
+        // The name above the shape, on a pale box so that it reads over any colour.
+        const QRectF bounds = shape.bounds();
+        const QPointF top = onScreen(QPointF(bounds.center().x(), bounds.top()));
+        const QSize text = painter.fontMetrics().size(Qt::TextSingleLine, shape.label);
+        const QRectF box(top.x() - text.width() / 2.0 - 3.0, top.y() - text.height() - markerRadius - 2.0,
+                         text.width() + 6.0, text.height() + 2.0);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(255, 255, 255, 200));
+        painter.drawRect(box);
+        painter.setPen(overlayColour.darker(150));
+        painter.drawText(box, Qt::AlignCenter, shape.label);
+    }
+    painter.restore();
 }
 
 void mapView::resizeEvent(QResizeEvent*)

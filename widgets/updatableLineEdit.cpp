@@ -3,7 +3,10 @@
 #include <QBrush>
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QPalette>
+#include <QStyle>
+#include <QStyleOptionFrame>
 
 namespace {
 
@@ -29,6 +32,7 @@ updatableLineEdit::updatableLineEdit(QWidget* parent) : QLineEdit(parent)
 {
     // Typed and programmatic changes alike must re-validate.
     connect(this, &QLineEdit::textChanged, this, &updatableLineEdit::updateColor);
+    connect(this, &QLineEdit::textChanged, this, [this](const QString& text) { setToolTip(text); });
 }
 
 void updatableLineEdit::setBaseDir(const QString& directory)
@@ -61,4 +65,39 @@ void updatableLineEdit::updateColor()
 QString updatableLineEdit::absoluteFilePath() const
 {
     return QFileInfo(resolvedAgainst(baseDir_, text())).absoluteFilePath();
+}
+
+namespace {
+constexpr int horizontalTextMargin = 2;  // QLineEdit's own margin either side of its text
+}
+
+QRect updatableLineEdit::textArea() const
+{
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    const QRect contents = style()->subElementRect(QStyle::SE_LineEditContents, &panel, this);
+    return contents.marginsRemoved(textMargins()).adjusted(horizontalTextMargin, 0, -horizontalTextMargin, 0);
+}
+
+QString updatableLineEdit::shownText() const
+{
+    if (hasFocus() || echoMode() != QLineEdit::Normal)
+        return text();
+    return fontMetrics().elidedText(text(), Qt::ElideMiddle, textArea().width());
+}
+
+// While edited, or where the whole path fits, the field paints itself.
+void updatableLineEdit::paintEvent(QPaintEvent* event)
+{
+    const QString shown = shownText();
+    if (shown == text()) {
+        QLineEdit::paintEvent(event);
+        return;
+    }
+    QPainter painter(this);
+    QStyleOptionFrame panel;
+    initStyleOption(&panel);
+    style()->drawPrimitive(QStyle::PE_PanelLineEdit, &panel, &painter, this);
+    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
+    painter.drawText(textArea(), Qt::AlignLeft | Qt::AlignVCenter, shown);
 }

@@ -77,7 +77,7 @@ SETTINGS = [
     {
         "name": "probabilityClass",
         "parameter": "PROBABILITY_CLASS",
-        "label": "Propagation probability",
+        "label": "Risk acceptance",
         "unit": "",
         "type": "choice",
         "choices": ["High (log10⁻⁶)", "Medium (log10⁻⁴)", "Low (log10⁻²)"],
