@@ -1,3 +1,5 @@
+#include <functional>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -32,6 +34,28 @@
 #include "widgets/mruComboBox.h"
 #include "widgets/histogramChart.h"
 #include "widgets/mapView.h"
+
+namespace {
+// A completed run's outcome over 40 x 40 cells of 10 m, every cell passed
+// twice; `adjust` changes its grids before they are shared.
+runOutcome flatRunOutcome(const std::function<void(runResultGrids&)>& adjust = {})
+{
+    runOutcome outcome;
+    outcome.code = 0;
+    auto grids = std::make_shared<runResultGrids>();
+    grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
+    grids->displayGrid.assign(40, 40, -3);
+    grids->passageCounts.assign(40, 40, 2);
+    grids->reachingStartCells.assign(40, 40, 1);
+    grids->elevations.assign(40, 40, 100.0f);
+    grids->numberOfSimulations = 10;
+    grids->trajectories = 10;
+    if (adjust)
+        adjust(*grids);
+    outcome.grids = grids;
+    return outcome;
+}
+}  // namespace
 
 // The window driven as a user would: paths typed, buttons clicked, boxes
 // answered by a boxRecorder, runs on the bundled example.
@@ -434,19 +458,10 @@ private slots:
     // dragging the splitter comes back in the next session.
     void mapDominatesAndSplitterIsRemembered()
     {
-        runOutcome outcome;
-        outcome.code = 0;
-        auto grids = std::make_shared<runResultGrids>();
-        grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
-        grids->displayGrid.assign(40, 40, -3);
-        grids->passageCounts.assign(40, 40, 2);
-        grids->reachingStartCells.assign(40, 40, 1);
-        grids->elevations.assign(40, 40, 100.0f);
-        grids->numberOfSimulations = 10;
-        grids->trajectories = 10;
-        grids->runOuts.assign(10.0, 600.0);
-        grids->runOuts.addTrajectory(120.0, true, 31.0, true);
-        outcome.grids = grids;
+        const runOutcome outcome = flatRunOutcome([](runResultGrids& grids) {
+            grids.runOuts.assign(10.0, 600.0);
+            grids.runOuts.addTrajectory(120.0, true, 31.0, true);
+        });
         int formWidth = 0;
         for (int session = 0; session < 2; ++session) {
             tumbraMainDialog dialog;
@@ -481,17 +496,7 @@ private slots:
     // given and shows the whole result pane, its caption included.
     void smallWindowShowsTheMapCaption()
     {
-        runOutcome outcome;
-        outcome.code = 0;
-        auto grids = std::make_shared<runResultGrids>();
-        grids->header = {40, 40, 0.0f, 0.0f, 10.0f, -9999.0f, rasterHeader::corner};
-        grids->displayGrid.assign(40, 40, -3);
-        grids->passageCounts.assign(40, 40, 2);
-        grids->reachingStartCells.assign(40, 40, 1);
-        grids->elevations.assign(40, 40, 100.0f);
-        grids->numberOfSimulations = 10;
-        grids->trajectories = 10;
-        outcome.grids = grids;
+        const runOutcome outcome = flatRunOutcome();
         tumbraMainDialog dialog;
         dialog.resize(900, 600);
         dialog.show();
