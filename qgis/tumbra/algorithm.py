@@ -168,7 +168,8 @@ class RockfallSimulationAlgorithm(QgsProcessingAlgorithm):
             "and Hazard_matrix_cell. The fields of the release areas give each area its own frequency, block and "
             "fall height.\n\n"
             "Layers that exist only in the project are first written to temporary files. tumbra-run is taken "
-            "from Processing > Options > Providers > Tumbra, else from beside the plugin, else from the build of the checkout a linked plugin comes from, else from PATH."
+            "from Processing > Options > Providers > Tumbra, else from beside the plugin, else from the build of "
+            "the checkout a linked plugin comes from, else from PATH."
         )
 
     def initAlgorithm(self, config=None):  # noqa: N802
