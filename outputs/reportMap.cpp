@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTransform>
 
 #include "map/resultMapPicture.h"
 #include "map/runResultGrids.h"
@@ -101,6 +102,61 @@ void paintScaleBar(QPainter& painter, const pageUnits& units, const QPointF& lef
     painter.restore();
 }
 
+// The objects at risk over the map, in the window's blue, each labelled by
+// its name: GDAL's geotransform (x = g0 + column g1 + row g2, y = g3 +
+// column g4 + row g5) inverted takes them to cells, then to the map's frame.
+void paintObjects(QPainter& painter, const pageUnits& units, const QRectF& map, const runResultGrids& grids)
+{
+    const double* g = grids.placement.geoTransform;
+    bool invertible = false;
+    const QTransform toCells = QTransform(g[1], g[4], g[2], g[5], g[0], g[3]).inverted(&invertible);
+    if (!invertible || grids.objectOutlines.empty())
+        return;
+    const QTransform toPage = toCells * QTransform::fromScale(map.width() / grids.displayGrid.cols(),
+                                                              map.height() / grids.displayGrid.rows())
+                              * QTransform::fromTranslate(map.left(), map.top());
+    const auto polygon = [&toPage](const objectOutline::vertices& vertices) {
+        QPolygonF points;
+        for (const auto& [x, y] : vertices)
+            points << toPage.map(QPointF(x, y));
+        return points;
+    };
+    painter.save();
+    painter.setClipRect(map);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setFont(reportFont(6.5));
+    const QColor blue(0x1f, 0x3f, 0x9f);
+    for (const objectOutline& outline : grids.objectOutlines) {
+        painter.setPen(QPen(blue, units.mm(0.35)));
+        painter.setBrush(Qt::NoBrush);
+        QPolygonF drawn;  // every vertex drawn, for the label's place
+        for (const auto& ring : outline.rings) {
+            const QPolygonF points = polygon(ring);
+            painter.drawPolygon(points);
+            drawn << points;
+        }
+        for (const auto& line : outline.lines) {
+            const QPolygonF points = polygon(line);
+            painter.drawPolyline(points);
+            drawn << points;
+        }
+        painter.setBrush(blue);
+        for (const auto& [x, y] : outline.points) {
+            const QPointF at = toPage.map(QPointF(x, y));
+            painter.drawEllipse(at, units.mm(0.8), units.mm(0.8));
+            drawn << at;
+        }
+        if (drawn.isEmpty())
+            continue;
+        const QRectF bounds = drawn.boundingRect();
+        const QString label = outline.name.isEmpty() ? QString::number(outline.id) : outline.name;
+        painter.drawText(QRectF(bounds.center().x() - units.mm(20), bounds.top() - units.mm(4), units.mm(40),
+                                units.mm(3.5)),
+                         Qt::AlignHCenter | Qt::AlignBottom, label);
+    }
+    painter.restore();
+}
+
 }  // namespace
 
 void paintReportMap(QPainter& painter, const pageUnits& units, const QRectF& mapArea, const QRectF& sideArea,
@@ -130,6 +186,7 @@ void paintReportMap(QPainter& painter, const pageUnits& units, const QRectF& map
         painter.save();
         painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
         painter.drawImage(map, picture);
+        paintObjects(painter, units, map, grids);
         painter.setPen(QPen(Qt::black, units.mm(0.3)));
         painter.drawRect(map);
         painter.restore();
