@@ -932,10 +932,7 @@ int runPipeline::writeResults(propagationOutput& result, terrainGrids& terrain, 
         outcome.filesNotWritten = plannedFileNames(planned);
         return failed;
     }
-    if (objects_)
-        outcome.objects = objectsTableRows(products.objects, grids->trajectories,
-                                           grids->intensityOptions.energyClassLimits,
-                                           products.objectIntensities ? &*products.objectIntensities : nullptr);
+    outcome.objects = products.objectsRows;
     outcome.grids = grids;
     outcome.report = products.report;
     return completed;
@@ -976,7 +973,7 @@ std::shared_ptr<runResultGrids> runPipeline::keepResult(propagationOutput& resul
 // The objects' rows and the log, with every line of the run summary.
 runProducts runPipeline::productsOf(const runResultGrids& grids, const propagationOutput& result) const
 {
-    runProducts products{grids, demSystem_, result.trajectories, result.trajectoryOrigins, {}, {}, {}, {}};
+    runProducts products{grids, demSystem_, result.trajectories, result.trajectoryOrigins, {}, {}, {}, {}, {}};
     mapColouringFromName(request_.mapColouring, products.colouring);
     logReport& report = products.log;
     report.startTime = startTime_;
@@ -1017,6 +1014,10 @@ runProducts runPipeline::productsOf(const runResultGrids& grids, const propagati
     report.warnings = events_.warnings();
     if (request_.seed)  // last, so the log ends naming the seed that repeats the run
         report.summary << QStringLiteral("Seed: %1").arg(*request_.seed);
+    if (objects_)
+        products.objectsRows = objectsTableRows(products.objects, grids.trajectories,
+                                                grids.intensityOptions.energyClassLimits,
+                                                products.objectIntensities ? &*products.objectIntensities : nullptr);
     products.report = reportContentOf(products);
     return products;
 }
@@ -1040,8 +1041,7 @@ std::shared_ptr<const runReportContent> runPipeline::reportContentOf(const runPr
             content->inputs.append({role, *file});
     content->system = products.system;
     content->colouring = products.colouring;
-    if (objects_)
-        content->objectsTable = objectsTableOf(products);
+    content->objects = products.objectsRows;
     return content;
 }
 

@@ -117,7 +117,11 @@ objectsTable objectsTableRows(const std::vector<objectReport>& reports, uint64_t
 QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t totalTrajectories,
                             const std::vector<double>& energyClassLimits, const objectIntensityTable* intensity)
 {
-    const objectsTable table = objectsTableRows(reports, totalTrajectories, energyClassLimits, intensity);
+    return objectsTableText(objectsTableRows(reports, totalTrajectories, energyClassLimits, intensity));
+}
+
+QByteArray objectsTableText(const objectsTable& table)
+{
     const auto line = [](const QStringList& fields) {
         QByteArray text;
         for (qsizetype k = 0; k < fields.size(); ++k)
@@ -128,13 +132,6 @@ QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t t
     for (const QStringList& row : table.rows)
         text += line(row);
     return text;
-}
-
-writeOutcome writeObjectsTable(const outputTarget& target, const std::vector<objectReport>& reports,
-                               uint64_t totalTrajectories, const std::vector<double>& energyClassLimits,
-                               const objectIntensityTable* intensity, messageSink& sink)
-{
-    return writeWholeFile(target, objectsTableText(reports, totalTrajectories, energyClassLimits, intensity), sink);
 }
 
 QStringList objectsLogLines(const QString& objectsFile, const QString& layerName,

@@ -7,8 +7,6 @@
 #include <QString>
 #include <QStringList>
 
-#include "raster/messageSink.h"
-#include "raster/outputFiles.h"
 #include "raster/outputFormat.h"
 #include "engine/objectReach.h"
 #include "outputs/objectIntensity.h"
@@ -60,10 +58,7 @@ objectsTable objectsTableRows(const std::vector<objectReport>& reports, uint64_t
 QByteArray objectsTableText(const std::vector<objectReport>& reports, uint64_t totalTrajectories,
                             const std::vector<double>& energyClassLimits = {},
                             const objectIntensityTable* intensity = nullptr);
-
-writeOutcome writeObjectsTable(const outputTarget& target, const std::vector<objectReport>& reports,
-                               uint64_t totalTrajectories, const std::vector<double>& energyClassLimits,
-                               const objectIntensityTable* intensity, messageSink& sink);
+QByteArray objectsTableText(const objectsTable& table);
 
 // The lines log.txt gives the objects: the file (and layer, when named), how
 // many objects it holds and how many of them a trajectory reached.

@@ -55,7 +55,7 @@ writeOutcome writeLines(const outputTarget& target, const runProducts& products,
 writeOutcome writeObjects(const outputTarget& target, const runProducts& products, const plannedOutput&,
                           messageSink& sink, const rowProgress&)
 {
-    return writeWholeFile(target, objectsTableOf(products), sink);
+    return writeWholeFile(target, objectsTableText(products.objectsRows), sink);
 }
 
 writeOutcome writeLog(const outputTarget& target, const runProducts& products, const plannedOutput&, messageSink& sink,
@@ -112,12 +112,6 @@ void appendPlanned(std::vector<plannedOutput>& outputs, const outputRow& row, co
 
 }  // namespace
 
-QByteArray objectsTableOf(const runProducts& products)
-{
-    return objectsTableText(products.objects, products.grids.trajectories,
-                            products.grids.intensityOptions.energyClassLimits,
-                            products.objectIntensities ? &*products.objectIntensities : nullptr);
-}
 
 const std::vector<outputRow>& outputTable()
 {

@@ -90,9 +90,6 @@ QStringList plannedFileNames(const outputSelection& selection);
 // an earlier run is replaced or removed once a new set is placed.
 bool isOutputFileName(const QString& fileName);
 
-// objects.csv's text for a run's products, as its row writes it: the run
-// report shows the same header and rows.
-QByteArray objectsTableOf(const runProducts& products);
 
 // "Reach_prob_30kJ", "Freq_0.5kJ": a per-energy-class row's name with the
 // limit in its shortest form.

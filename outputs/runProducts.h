@@ -10,6 +10,7 @@
 #include "map/runResultGrids.h"
 #include "outputs/calibrationTable.h"
 #include "outputs/logFile.h"
+#include "outputs/objectsTable.h"
 #include "outputs/runReport.h"
 #include "outputs/objectIntensity.h"
 #include "raster/coordinateSystem.h"
@@ -27,6 +28,8 @@ struct runProducts
     std::vector<objectReport> objects;  // with objects at risk
     // With objects at risk and intensity: how hard blocks arrive at each.
     std::optional<objectIntensityTable> objectIntensities;
+    // objects.csv's headers and rows, formed once for the file, the report and the window.
+    objectsTable objectsRows;
     logReport log;
     calibrationReport calibration;                            // with field evidence
     mapColouring colouring = mapColouring::reachProbability;  // of the map picture

@@ -12,7 +12,6 @@
 #include "engine/runOutStatistics.h"
 #include "map/resultMapPicture.h"
 #include "map/runResultGrids.h"
-#include "outputs/csvRows.h"
 #include "outputs/reportPainting.h"
 #include "tumbraVersion.h"
 
@@ -135,7 +134,12 @@ QString demGridLine(const rasterHeader& dem)
 void paintTextPage(QPainter& painter, const pageUnits& units, const runReportContent& content)
 {
     const logReport& log = content.log;
-    const QList<QStringList> objects = csvRows(content.objectsTable);
+    QList<QStringList> objects;
+    if (!content.objects.rows.empty()) {
+        objects << content.objects.headers;
+        for (const QStringList& row : content.objects.rows)
+            objects << row;
+    }
     // Without objects the columns may fill the page; with them the table keeps the lower part.
     const double columnsBottom = objects.isEmpty() ? contentBottom : 190.0;
     constexpr double columnWidth = (contentWidth - 6.0) / 2;

@@ -8,6 +8,7 @@
 
 #include "map/mapColourings.h"
 #include "outputs/logFile.h"
+#include "outputs/objectsTable.h"
 #include "raster/coordinateSystem.h"
 #include "raster/messageSink.h"
 #include "raster/outputFiles.h"
@@ -18,8 +19,8 @@ struct runResultGrids;
 // What the run report tells beyond the result grids, gathered at the end of
 // a run: log.txt's report (date, DEM, settings, run summary), the input
 // files by role, the DEM's coordinate system, the colouring of its map and
-// objects.csv's text, whose header and rows the report's table shows as
-// they are. Kept with the run's outcome so that the window can write the
+// objects.csv's headers and rows, which the report's table shows as they
+// are. Kept with the run's outcome so that the window can write the
 // report of its last run later.
 struct runReportContent
 {
@@ -27,7 +28,7 @@ struct runReportContent
     QList<QPair<QString, QString>> inputs;  // role ("DEM", "Objects at risk"), absolute path
     coordinateSystem system;
     mapColouring colouring = mapColouring::reachProbability;
-    QByteArray objectsTable;  // objects.csv as written; empty without objects
+    objectsTable objects;  // objects.csv's headers and rows; none without objects
 };
 
 // The report has two A4 pages in portrait: the map at a stated round scale

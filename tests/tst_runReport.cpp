@@ -119,10 +119,9 @@ private slots:
         content.log.summary = QStringList(objects > 0 ? 80 : 1, QStringLiteral("Start cells: 1"));
         content.inputs = {{QStringLiteral("DEM"), content.log.demFile}};
         if (objects > 0) {
-            content.objectsTable = "id,name,a column with a long name (count)\r\n";
+            content.objects.headers = {"id", "name", "a column with a long name (count)"};
             for (int i = 0; i < objects; ++i)
-                content.objectsTable +=
-                    QByteArray::number(i) + ",\"House, upper\"," + QByteArray::number(i * 7) + "\r\n";
+                content.objects.rows.push_back({QString::number(i), "House, upper", QString::number(i * 7)});
         }
         const QByteArray pdf = runReportPdf(run, content);
         QVERIFY(pdf.startsWith("%PDF-") && pdf.size() > 10000);

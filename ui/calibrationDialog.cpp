@@ -27,6 +27,7 @@
 #include "controller/runRequest.h"
 #include "controller/settingsTable.h"
 #include "map/runResultGrids.h"
+#include "outputs/csvRows.h"
 #include "raster/observedLayer.h"
 #include "raster/vectorLayer.h"
 #include "ui/resultMapPanel.h"
@@ -185,40 +186,6 @@ QVariantList typedSettingValues(const QString& rowName, const QString& text, QSt
         values << (row.type == settingType::wholeNumber ? QVariant(static_cast<int>(number)) : QVariant(number));
     }
     return values;
-}
-
-QList<QStringList> csvRows(const QByteArray& bytes)
-{
-    const QString text = QString::fromUtf8(bytes);
-    QList<QStringList> rows;
-    QStringList fields;
-    QString field;
-    bool quoted = false;
-    for (qsizetype k = 0; k < text.size(); ++k) {
-        const QChar c = text[k];
-        if (quoted) {
-            if (c == QLatin1Char('"') && k + 1 < text.size() && text[k + 1] == QLatin1Char('"'))
-                field += text[++k];
-            else if (c == QLatin1Char('"'))
-                quoted = false;
-            else
-                field += c;
-        } else if (c == QLatin1Char('"')) {
-            quoted = true;
-        } else if (c == QLatin1Char(',')) {
-            fields << field;
-            field.clear();
-        } else if (c == QLatin1Char('\n')) {
-            rows << (fields << field);
-            fields.clear();
-            field.clear();
-        } else if (c != QLatin1Char('\r')) {
-            field += c;
-        }
-    }
-    if (!field.isEmpty() || !fields.isEmpty())
-        rows << (fields << field);
-    return rows;
 }
 
 QList<QPair<QString, QVariant>> fieldValuesOfTableRow(const QStringList& header, const QStringList& row)

@@ -60,9 +60,6 @@ grid<uint8_t> boundaryCells(const grid<uint8_t>& area);
 // no values; a value it cannot take gives none and says why in `problem`.
 QVariantList typedSettingValues(const QString& rowName, const QString& text, QString* problem);
 
-// The rows of a CSV text as RFC 4180 has them (quoted fields, CRLF or LF).
-QList<QStringList> csvRows(const QByteArray& text);
-
 // The settings of a row of calibration.csv as the window's fields take them
 // (settings row name, field value), from the columns named as a settings
 // row's label with its unit.
